@@ -1,0 +1,37 @@
+# NorvVelm: the two everyday commands are `make run` and `make test`.
+BUILD ?= build
+JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps configure build test run bench fuzz format clean
+
+all: build
+
+deps:
+	@scripts/check-deps || scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >$(BUILD).configure.log 2>&1 || { cat $(BUILD).configure.log; exit 1; }
+
+build: configure
+	@cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE fuzz
+
+run: build
+	@scripts/run-demo $(BUILD)
+
+bench: build
+	@scripts/run-bench $(BUILD)
+
+# Fuzz targets: built with clang and libFuzzer in their own build folder.
+fuzz: deps
+	@CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DNORVVELM_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD)-fuzz -j$(JOBS)
+	cd $(BUILD)-fuzz && ctest --output-on-failure -L fuzz
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD).configure.log
