@@ -12,6 +12,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifdef Q_OS_UNIX
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
+
 namespace norvvelm {
 
 MaskAnalysis AnalyseMask(const QString &mask) {
@@ -44,44 +50,117 @@ MaskAnalysis AnalyseMask(const QString &mask) {
     return m;
 }
 
+namespace {
+
+bool matches(const MaskAnalysis &m, const QString &name) {
+    switch (m.mode) {
+    case MaskAnalysis::Exact:
+        return name.compare(m.name, Qt::CaseInsensitive) == 0;
+    case MaskAnalysis::Begins:
+        return name.startsWith(m.name, Qt::CaseInsensitive);
+    case MaskAnalysis::Ends:
+        return name.endsWith(m.name, Qt::CaseInsensitive);
+    case MaskAnalysis::Contains:
+        return name.contains(m.name, Qt::CaseInsensitive);
+    case MaskAnalysis::All:
+        return true;
+    }
+    return false;
+}
+
+// ASCII letters compare without case; every other byte only equals itself.
+// A mask of plain ASCII matches UTF-8 names byte by byte this way, so the
+// names that do not match are never decoded.
+struct AsciiMask {
+    MaskAnalysis::Mode mode;
+    QByteArray name;
+    static char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+    static bool same(const char *a, const char *b, qsizetype n) {
+        for (qsizetype i = 0; i < n; ++i) {
+            if (fold(a[i]) != fold(b[i]))
+                return false;
+        }
+        return true;
+    }
+    bool matches(const char *s, qsizetype len) const {
+        const qsizetype n = name.size();
+        switch (mode) {
+        case MaskAnalysis::Exact:
+            return len == n && same(s, name.constData(), n);
+        case MaskAnalysis::Begins:
+            return len >= n && same(s, name.constData(), n);
+        case MaskAnalysis::Ends:
+            return len >= n && same(s + len - n, name.constData(), n);
+        case MaskAnalysis::Contains:
+            for (qsizetype i = 0; i + n <= len; ++i) {
+                if (same(s + i, name.constData(), n))
+                    return true;
+            }
+            return false;
+        case MaskAnalysis::All:
+            return true;
+        }
+        return false;
+    }
+};
+
+// The plain files of a folder that pass `wanted`, in the folder's own order
+// (no sorting). On a busy folder this is the whole cost of a tick, so the
+// entries' types come from the directory itself where the file system gives
+// them, and only candidate names are decoded.
+template <typename Pre, typename F> bool forEachFile(const QString &folder, Pre &&candidate, F &&take) {
+#ifdef Q_OS_UNIX
+    DIR *d = ::opendir(QFile::encodeName(folder).constData());
+    if (!d)
+        return false;
+    const QByteArray base = QFile::encodeName(folder) + '/';
+    while (dirent *e = ::readdir(d)) {
+        const qsizetype len = qsizetype(strlen(e->d_name));
+        if (!candidate(e->d_name, len))
+            continue;
+        bool file = e->d_type == DT_REG;
+        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            struct stat st {};
+            file = ::stat(QByteArray(base + e->d_name).constData(), &st) == 0 && S_ISREG(st.st_mode);
+        }
+        if (file)
+            take(QFile::decodeName(QByteArray(e->d_name, len)));
+    }
+    ::closedir(d);
+    return true;
+#else
+    Q_UNUSED(candidate);
+    if (!QFileInfo(folder).isDir())
+        return false;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        it.next();
+        take(it.fileName());
+    }
+    return true;
+#endif
+}
+
+} // namespace
+
 QStringList ListServerFiles(const QString &folder, const QString &mask, const ForbiddenExtensions &forbidden,
                             QString &logPrefix) {
     const MaskAnalysis m = AnalyseMask(mask);
     if (m.mode != MaskAnalysis::All)
         logPrefix = m.name;
     QStringList names;
-    if (!QFileInfo(folder).isDir())
+    bool ascii = true;
+    for (const QChar c : m.name)
+        ascii = ascii && c.unicode() < 0x80;
+    const AsciiMask quick{m.mode, m.name.toLatin1()};
+    const bool listed = forEachFile(
+        folder, [&](const char *raw, qsizetype len) { return !ascii || quick.matches(raw, len); },
+        [&](const QString &name) {
+            if (matches(m, name) && !forbidden.forbids(name))
+                names.append(name);
+        });
+    if (!listed || names.isEmpty())
         return {QString()};
-    // The folder's own order: no sorting.
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
-        if (forbidden.forbids(name))
-            continue;
-        bool take = false;
-        switch (m.mode) {
-        case MaskAnalysis::Exact:
-            take = name.compare(m.name, Qt::CaseInsensitive) == 0;
-            break;
-        case MaskAnalysis::Begins:
-            take = name.startsWith(m.name, Qt::CaseInsensitive);
-            break;
-        case MaskAnalysis::Ends:
-            take = name.endsWith(m.name, Qt::CaseInsensitive);
-            break;
-        case MaskAnalysis::Contains:
-            take = name.contains(m.name, Qt::CaseInsensitive);
-            break;
-        case MaskAnalysis::All:
-            take = true;
-            break;
-        }
-        if (take)
-            names.append(name);
-    }
-    if (names.isEmpty())
-        names.append(QString());
     return names;
 }
 
