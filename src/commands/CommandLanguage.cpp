@@ -1,0 +1,117 @@
+#include "commands/CommandLanguage.h"
+
+#include <QHash>
+
+namespace norvvelm {
+
+QString CommandCode(const QString &line) {
+    return line.left(2);
+}
+
+QString CompleteLine(const QString &line) {
+    return line.endsWith(u'/') ? line : line + u'/';
+}
+
+QString NormalizeCustomerHeader(const QString &lineIn) {
+    QString line = lineIn;
+    if (line.endsWith(u'/'))
+        line.chop(1);
+    QStringList fields;
+    const qsizetype first = line.indexOf(u'/');
+    if (first >= 0) {
+        // Each text found before a further "/" is a field; the text after the
+        // last "/" is dropped.
+        qsizetype start = first + 1;
+        qsizetype slash;
+        while (fields.size() < 9 && (slash = line.indexOf(u'/', start)) >= 0) {
+            fields.append(line.mid(start, slash - start));
+            start = slash + 1;
+        }
+    }
+    QString out = QStringLiteral("j/");
+    for (int i = 0; i < 9; ++i)
+        out += fields.value(i) + u'/';
+    return out + QStringLiteral("0/");
+}
+
+ReceiptRule ReceiptRuleFor(const QString &code) {
+    static const QHash<QString, ReceiptRule> rules = [] {
+        QHash<QString, ReceiptRule> r;
+        r.insert(QStringLiteral("t0"), ReceiptRule::DailyReport);
+        for (const char *c : {"U/", "j/", "2/", "3/", "4/", "-/"})
+            r.insert(QString::fromLatin1(c), ReceiptRule::Opens);
+        r.insert(QStringLiteral("5/"), ReceiptRule::Closes);
+        for (const char *c : {"W/", "7/", "'/", "[/", "w/", "q/", "m/", "0/"})
+            r.insert(QString::fromLatin1(c), ReceiptRule::Neutral);
+        r.insert(QStringLiteral("+/"), ReceiptRule::EndsOpen);
+        for (const char *c : {"6/", "x/", "B/", "G/"})
+            r.insert(QString::fromLatin1(c), ReceiptRule::ClosedOnly);
+        r.insert(QStringLiteral(")/"), ReceiptRule::KeyCode);
+        return r;
+    }();
+    return rules.value(code, ReceiptRule::NotHandled);
+}
+
+QString RewriteSaleLine(const QString &line, const SaleRewrite &how) {
+    QStringList f = line.split(u'/');
+    if (how.wrapDescription && f.size() > 3) {
+        const int l1 = how.width1 > 0 ? how.width1 : 10;
+        const int l2 = how.width2 > 0 ? how.width2 : 10;
+        f[2] = f[2].trimmed();
+        f[3] = f[3].trimmed();
+        if (f[2].size() > l1) {
+            const QString overflow = f[2].mid(l1);
+            f[3] = f[3].isEmpty() ? overflow : overflow + u'-' + f[3];
+            f[2] = f[2].left(l1);
+            if (f[3].size() > l2)
+                f[3] = f[3].left(l2);
+        }
+    }
+    if (how.autoVat && how.vatTable && f.size() > 7) {
+        bool ok = false;
+        const int department = f[6].trimmed().toInt(&ok);
+        // A department outside 1..21 has no VAT entry: the line keeps its own.
+        if (ok && department >= 1 && department <= 21)
+            f[7] = QString::number((*how.vatTable)[department - 1]);
+    }
+    return f.join(u'/');
+}
+
+QString AnswerErrorCode(const QString &answer) {
+    return answer.left(2);
+}
+
+int AnswerStatusNumber(const QString &answer) {
+    bool ok = false;
+    const int n = answer.mid(3, 2).toInt(&ok);
+    return ok && answer.size() >= 5 ? n : -1;
+}
+
+bool AnswerNeedsPaper(const QString &answer) {
+    const int n = AnswerStatusNumber(answer);
+    return n >= 0 && n <= 7 && (n & 4);
+}
+
+QStringList AnswerFields(const QString &answer) {
+    QStringList fields;
+    qsizetype start = 9;
+    qsizetype slash;
+    while (start <= answer.size() && (slash = answer.indexOf(u'/', start)) >= 0) {
+        fields.append(answer.mid(start, slash - start));
+        start = slash + 1;
+    }
+    return fields;
+}
+
+Identification ParseIdentification(const QString &answer) {
+    // The answer may be short: missing fields read as empty.
+    QStringList f = answer.mid(9).split(u'/');
+    Identification id;
+    id.serialNumber = f.value(0).trimmed();
+    id.number = f.value(1);
+    id.field = f.value(2);
+    id.firmware = f.value(5);
+    return id;
+}
+
+} // namespace norvvelm

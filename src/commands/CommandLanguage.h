@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace norvvelm {
+
+// The register's command and answer lines: the only place where they are
+// taken apart or put together.
+
+// --- command lines ---
+
+// The command code: the first two characters ("3/", "?/", "t0").
+QString CommandCode(const QString &line);
+// Adds the final "/" a line lacks.
+QString CompleteLine(const QString &line);
+// Customer header "j/": exactly nine fields, then "0/".
+QString NormalizeCustomerHeader(const QString &line);
+
+// What the executor does with a receipt-file line, by its code.
+enum class ReceiptRule {
+    DailyReport, // "t0": written to the report file, nothing sent
+    Opens,       // sent; a receipt counts as open afterwards
+    Closes,      // "5/": sent; no receipt open afterwards
+    Neutral,     // sent; the receipt state does not change
+    EndsOpen,    // "+/": sent only with a receipt open, which it closes
+    ClosedOnly,  // sent only while no receipt is open
+    KeyCode,     // ")/": only the whole lines ")/5/" and ")/120/" are sent
+    NotHandled,  // refused
+};
+ReceiptRule ReceiptRuleFor(const QString &code);
+
+// Sale line "3/" fields: 0 code, 1 type, 2 and 3 description lines, 4 quantity,
+// 5 price, 6 department (1-based), 7 VAT value.
+struct SaleRewrite {
+    bool wrapDescription = false;
+    int width1 = 10; // a width of 0 or less counts as 10
+    int width2 = 10;
+    bool autoVat = false;
+    const std::array<int, 21> *vatTable = nullptr;
+};
+QString RewriteSaleLine(const QString &line, const SaleRewrite &how);
+
+// --- answer lines ---
+
+// Characters 1-2: the error code ("00" accepted).
+QString AnswerErrorCode(const QString &answer);
+// Characters 4-5: the status number 0..7; -1 when they are not a number.
+int AnswerStatusNumber(const QString &answer);
+// Bit value 4 of the status number: the paper must be replaced.
+bool AnswerNeedsPaper(const QString &answer);
+// The fields from character 10 on, each ended by "/" (a trailing text
+// without its "/" is not a field).
+QStringList AnswerFields(const QString &answer);
+
+struct Identification {
+    QString serialNumber; // "SN"
+    QString number;       // "Num"
+    QString field;        // "Campo"
+    QString firmware;     // "FW"
+};
+// The answer to "a/": fields 1, 2, 3 and 6.
+Identification ParseIdentification(const QString &answer);
+
+} // namespace norvvelm

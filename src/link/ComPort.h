@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace norvvelm {
+
+// The byte pipe to the register. The real one wraps QSerialPort; tests use an
+// in-memory one wired to the simulated register.
+class ComPort {
+public:
+    virtual ~ComPort() = default;
+
+    // Opens the device at the given speed with the fixed line settings
+    // (8 data bits, no parity, 1 stop bit, no flow control, DTR and RTS on).
+    virtual bool open(const QString &device, qint32 speed) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    virtual bool writeByte(quint8 byte) = 0;
+    // False when no byte could be read.
+    virtual bool readByte(quint8 &byte) = 0;
+    // Bytes waiting in the input queue (refreshes it without blocking).
+    virtual qint64 bytesQueued() = 0;
+    // Blocks for at most ms waiting for input; true when input is queued.
+    virtual bool waitForData(int ms) = 0;
+    // Drops everything queued in both directions.
+    virtual void purge() = 0;
+
+    virtual QString errorText() const { return {}; }
+};
+
+} // namespace norvvelm

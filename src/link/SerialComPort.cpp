@@ -1,0 +1,144 @@
+#include "link/SerialComPort.h"
+
+#include <QFileInfo>
+
+namespace norvvelm {
+
+namespace {
+constexpr qint64 kQueueSize = 16384;
+}
+
+SerialComPort::SerialComPort() {
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
+                     [this](QSerialPort::SerialPortError e) { noteError(e); });
+}
+
+SerialComPort::~SerialComPort() {
+    close();
+}
+
+QString SerialComPort::canonicalDevice(const QString &device) {
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    return canonical.isEmpty() ? device : canonical;
+}
+
+void SerialComPort::noteError(QSerialPort::SerialPortError error) {
+    // A hang-up (adapter unplugged, peer gone) shows as a resource error while
+    // the port still claims to be open; it is closed at the next call so that
+    // a later open can succeed.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::PermissionError)
+        m_hungUp = m_port.isOpen();
+    if (error != QSerialPort::NoError)
+        m_errorText = m_port.errorString();
+}
+
+void SerialComPort::closeIfHungUp() {
+    if (m_hungUp) {
+        m_hungUp = false;
+        if (m_port.isOpen())
+            m_port.close();
+    }
+}
+
+bool SerialComPort::open(const QString &device, qint32 speed) {
+    close();
+    if (speed <= 0) {
+        m_errorText = QStringLiteral("invalid speed");
+        return false;
+    }
+    m_errorText.clear();
+    m_port.setPortName(canonicalDevice(device));
+    m_port.setBaudRate(speed);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.setReadBufferSize(kQueueSize);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_errorText = m_port.errorString();
+        return false;
+    }
+    // A pseudo-terminal has no modem lines: setting them fails as an
+    // unsupported operation, which is no failure of the open.
+    for (bool ok : {m_port.setDataTerminalReady(true), m_port.setRequestToSend(true)}) {
+        if (!ok && m_port.error() != QSerialPort::UnsupportedOperationError) {
+            m_errorText = m_port.errorString();
+            close();
+            return false;
+        }
+    }
+    m_port.clearError();
+    m_port.setBreakEnabled(false);
+    m_port.clearError();
+    m_hungUp = false;
+    return true;
+}
+
+void SerialComPort::close() {
+    if (m_port.isOpen()) {
+        m_port.clear(QSerialPort::AllDirections);
+        m_port.close();
+    }
+    m_hungUp = false;
+}
+
+bool SerialComPort::isOpen() const {
+    return m_port.isOpen() && !m_hungUp;
+}
+
+bool SerialComPort::writeByte(quint8 byte) {
+    closeIfHungUp();
+    if (!m_port.isOpen())
+        return false;
+    const bool ok = m_port.putChar(char(byte));
+    m_port.flush();
+    closeIfHungUp();
+    return ok;
+}
+
+bool SerialComPort::readByte(quint8 &byte) {
+    closeIfHungUp();
+    if (!m_port.isOpen())
+        return false;
+    if (m_port.bytesAvailable() == 0)
+        m_port.waitForReadyRead(0);
+    char c = 0;
+    const bool ok = m_port.bytesAvailable() > 0 && m_port.getChar(&c);
+    closeIfHungUp();
+    byte = quint8(c);
+    return ok;
+}
+
+qint64 SerialComPort::bytesQueued() {
+    closeIfHungUp();
+    if (!m_port.isOpen())
+        return 0;
+    if (m_port.bytesAvailable() == 0)
+        m_port.waitForReadyRead(0);
+    closeIfHungUp();
+    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+}
+
+bool SerialComPort::waitForData(int ms) {
+    closeIfHungUp();
+    if (!m_port.isOpen())
+        return false;
+    if (m_port.bytesAvailable() > 0)
+        return true;
+    m_port.waitForReadyRead(ms);
+    closeIfHungUp();
+    return m_port.isOpen() && m_port.bytesAvailable() > 0;
+}
+
+void SerialComPort::purge() {
+    closeIfHungUp();
+    if (!m_port.isOpen())
+        return;
+    // Let the pending output reach the line first, then drop what is queued:
+    // the purge must not swallow bytes already written for this exchange.
+    m_port.flush();
+    m_port.clear(QSerialPort::Input);
+    closeIfHungUp();
+}
+
+} // namespace norvvelm

@@ -1,0 +1,188 @@
+#include "link/SerialFunz2.h"
+
+#include "link/Ansi.h"
+
+#include <algorithm>
+
+namespace norvvelm {
+
+namespace {
+constexpr int kEnquiryAttempts = 3;
+constexpr int kEnquiryCanBytes = 3;
+constexpr int kEnquiryPauseMs = 10;
+constexpr int kEnquiryWaitMs = 1000;
+constexpr int kFrameAttempts = 3;
+constexpr int kFrameWaitMs = 2000;
+constexpr int kAnswerStartWaitMs = 2000;
+constexpr int kAnswerCharWaitMs = 500;
+constexpr int kAnswerAttempts = 3;
+constexpr int kAnswerMinChars = 11;
+constexpr int kAnswerMaxChars = 2047;
+} // namespace
+
+SerialFunz2::SerialFunz2(ComPort &port, Clock &clock, EventPump pump)
+    : m_port(port), m_clock(clock), m_pump(std::move(pump)) {}
+
+bool SerialFunz2::OpenComPort(const QString &device, qint32 speed) {
+    if (speed <= 0)
+        return false; // no line settings can be built: nothing is opened
+    m_device = device;
+    return m_port.open(device, speed);
+}
+
+void SerialFunz2::CloseComPort() {
+    if (m_port.isOpen())
+        m_port.purge();
+    m_port.close();
+}
+
+void SerialFunz2::WriteComByte(quint8 byte) {
+    m_port.writeByte(byte);
+}
+
+void SerialFunz2::WriteComString(QByteArrayView bytes) {
+    for (const char b : bytes)
+        WriteComByte(quint8(b));
+}
+
+quint8 SerialFunz2::ReadComByte() {
+    quint8 b = 0;
+    return m_port.readByte(b) ? b : 0;
+}
+
+void SerialFunz2::PumpEvents() {
+    if (m_pump)
+        m_pump();
+}
+
+int SerialFunz2::WaitComData(int ms) {
+    const qint64 start = m_clock.nowMs();
+    if (m_port.bytesQueued() > 0)
+        return 1;
+    for (;;) {
+        const qint64 elapsed = m_clock.nowMs() - start;
+        if (elapsed > ms)
+            return 0;
+        PumpEvents();
+        if (m_port.bytesQueued() > 0)
+            return 1;
+        // Block on the port for a short slice instead of spinning a core.
+        const int slice = int(std::clamp<qint64>(ms - elapsed + 1, 1, kWaitSliceMs));
+        if (!m_port.isOpen()) {
+            m_clock.sleepMs(slice);
+            continue;
+        }
+        m_port.waitForData(slice);
+    }
+}
+
+int SerialFunz2::FrameChecksum(QByteArrayView line) {
+    int sum = 0;
+    for (const char c : line)
+        sum = (sum + static_cast<unsigned char>(c)) % 256;
+    return sum % 100;
+}
+
+QByteArray SerialFunz2::BuildFrame(QByteArrayView line) {
+    QByteArray frame;
+    frame.reserve(line.size() + 4);
+    frame.append(char(ctl::STX));
+    frame.append(line);
+    const int sum = FrameChecksum(line);
+    frame.append(char('0' + sum / 10));
+    frame.append(char('0' + sum % 10));
+    frame.append(char(ctl::ETX));
+    return frame;
+}
+
+int SerialFunz2::SendEnquiry() {
+    for (int attempt = 0; attempt < kEnquiryAttempts; ++attempt) {
+        for (int i = 0; i < kEnquiryCanBytes; ++i)
+            WriteComByte(ctl::CAN);
+        m_port.purge();
+        WriteComByte(ctl::ENQ);
+        Sleep(kEnquiryPauseMs);
+        if (WaitComData(kEnquiryWaitMs) > 0) {
+            const quint8 b = ReadComByte();
+            if (b == ctl::ACK)
+                return link::Ok;
+            if (b == ctl::CAN)
+                return link::EnquiryCan;
+        }
+    }
+    return link::EnquiryNoAck;
+}
+
+int SerialFunz2::SendCommandFrame(const QString &line) {
+    const QByteArray frame = BuildFrame(toAnsi(line));
+    for (int attempt = 0; attempt < kFrameAttempts; ++attempt) {
+        m_port.purge();
+        WriteComString(frame);
+        if (WaitComData(kFrameWaitMs) > 0) {
+            const quint8 b = ReadComByte();
+            if (b == ctl::ACK)
+                return link::Ok;
+            if (b == ctl::CAN)
+                return link::FrameCan;
+            if (b == ctl::NAK)
+                return link::FrameNak;
+        }
+    }
+    return link::FrameNoReply;
+}
+
+int SerialFunz2::ReceiveAnswer(QString &answer) {
+    answer.clear();
+    QByteArray text;
+    int attempt = 1;
+    while (attempt <= kAnswerAttempts) {
+        // Hunt for the start of the answer; a silent register ends it at once.
+        for (;;) {
+            if (WaitComData(kAnswerStartWaitMs) <= 0)
+                return link::AnswerNoStart;
+            if (ReadComByte() == ctl::STX)
+                break;
+        }
+        text.clear();
+        answer.clear();
+        int counter = 1;
+        bool timedOut = false;
+        for (;;) {
+            if (WaitComData(kAnswerCharWaitMs) <= 0) {
+                timedOut = true;
+                break;
+            }
+            const quint8 b = ReadComByte();
+            if (b == ctl::ETX || counter >= kAnswerMaxChars + 1)
+                break;
+            text.append(char(b));
+            ++counter;
+        }
+        answer = fromAnsi(text);
+        if (timedOut) {
+            // The partial text is discarded: the register sends it all again.
+            WriteComByte(ctl::NAK);
+            ++attempt;
+            continue;
+        }
+        if (counter >= kAnswerMinChars + 1) {
+            WriteComByte(ctl::ACK);
+            return link::Ok;
+        }
+        WriteComByte(ctl::NAK);
+        ++attempt;
+    }
+    return link::AnswerFailed;
+}
+
+int SerialFunz2::ExchangeCommand(const QString &line, QString &answer) {
+    int status = SendEnquiry();
+    if (status != link::Ok)
+        return status;
+    status = SendCommandFrame(line);
+    if (status != link::Ok)
+        return status;
+    return ReceiveAnswer(answer);
+}
+
+} // namespace norvvelm

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "link/Clock.h"
+#include "link/ComPort.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace norvvelm {
+
+// Control bytes of the link.
+namespace ctl {
+constexpr quint8 STX = 0x02;
+constexpr quint8 ETX = 0x03;
+constexpr quint8 ENQ = 0x05;
+constexpr quint8 ACK = 0x06;
+constexpr quint8 NAK = 0x15;
+constexpr quint8 CAN = 0x18;
+} // namespace ctl
+
+// Link status of every exchange.
+namespace link {
+constexpr int Ok = 0;
+constexpr int FrameNak = 1001;      // the register answered the command frame with NAK
+constexpr int EnquiryCan = 1002;    // the register answered the enquiry with CAN
+constexpr int FrameCan = 1003;      // the register answered the command frame with CAN
+constexpr int EnquiryNoAck = 1004;  // no ACK to the enquiry after 3 attempts
+constexpr int AnswerNoStart = 1005; // no STX of an answer within 2000 ms
+constexpr int AnswerFailed = 1006;  // the answer failed in 3 attempts
+constexpr int FrameNoReply = 1007;  // no ACK, NAK or CAN to the command frame after 3 attempts
+constexpr int NoPort = 9999;        // no port open
+constexpr int LineBusy = 9998;      // another exchange is on the line
+inline bool isLinkFailure(int status) {
+    return status >= FrameNak && status <= FrameNoReply;
+}
+} // namespace link
+
+// The serial module: port access and the framed ENQ/ACK link protocol. One per
+// process; every exchange with the register passes here.
+class SerialFunz2 {
+public:
+    using EventPump = std::function<void()>;
+
+    SerialFunz2(ComPort &port, Clock &clock, EventPump pump = {});
+
+    // --- port access ---
+    bool OpenComPort(const QString &device, qint32 speed);
+    void CloseComPort();
+    bool isOpen() const { return m_port.isOpen(); }
+    void WriteComByte(quint8 byte);
+    void WriteComString(QByteArrayView bytes);
+    // 0 when nothing could be read (a received NUL reads the same).
+    quint8 ReadComByte();
+    // 1 when input is queued, 0 when the time-out passed first. Lets pending
+    // events run while it waits, in short slices on the port.
+    int WaitComData(int ms);
+    void Sleep(int ms) { m_clock.sleepMs(ms); }
+    // Lets pending window events run once (a no-op without a window).
+    void PumpEvents();
+
+    Clock &clock() { return m_clock; }
+    ComPort &port() { return m_port; }
+    QString portName() const { return m_device; }
+
+    // --- link protocol ---
+    static int FrameChecksum(QByteArrayView line);
+    static QByteArray BuildFrame(QByteArrayView line);
+    int SendEnquiry();
+    int SendCommandFrame(const QString &line);
+    int ReceiveAnswer(QString &answer);
+    int ExchangeCommand(const QString &line, QString &answer);
+
+    // --- one exchange at a time ---
+    // Events run inside the waits; a request made from such an event while an
+    // exchange is in flight must not put its bytes on the line.
+    bool lineBusy() const { return m_exchangeDepth > 0; }
+    class Exchange {
+    public:
+        explicit Exchange(SerialFunz2 &link) : m_link(link), m_owned(!link.lineBusy()) {
+            if (m_owned)
+                ++m_link.m_exchangeDepth;
+        }
+        ~Exchange() {
+            if (m_owned)
+                --m_link.m_exchangeDepth;
+        }
+        Exchange(const Exchange &) = delete;
+        Exchange &operator=(const Exchange &) = delete;
+        // False when another exchange already held the line.
+        bool acquired() const { return m_owned; }
+
+    private:
+        SerialFunz2 &m_link;
+        bool m_owned;
+    };
+
+private:
+    static constexpr int kWaitSliceMs = 10;
+
+    ComPort &m_port;
+    Clock &m_clock;
+    EventPump m_pump;
+    QString m_device;
+    int m_exchangeDepth = 0;
+};
+
+} // namespace norvvelm

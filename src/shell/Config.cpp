@@ -1,0 +1,209 @@
+#include "shell/Config.h"
+
+#include "shell/ProfileFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace norvvelm {
+
+namespace {
+const QString kParametri = QStringLiteral("Parametri");
+
+QString onOff(const QString &v) {
+    return v.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0 ? QStringLiteral("On")
+                                                                    : QStringLiteral("Off");
+}
+QString onOff(bool ticked) {
+    return ticked ? QStringLiteral("On") : QStringLiteral("Off");
+}
+} // namespace
+
+int ModelTable::find(const QString &model) const {
+    for (int i = 0; i < int(rows.size()); ++i) {
+        if (!rows[size_t(i)].name.isEmpty() && rows[size_t(i)].name == model)
+            return i;
+    }
+    return -1;
+}
+
+ModelTable setupModelli() {
+    ModelTable t;
+    auto fill = [&](int row, const char *name, int payments, int width1, int width2) {
+        ModelRow &r = t.rows[size_t(row)];
+        r.name = QString::fromLatin1(name);
+        r.headerLines = 12;
+        r.footerLines = 3;
+        r.logo1 = r.logo2 = true;
+        r.paymentRows = payments;
+        r.messageRows = 10;
+        r.sFlags.set();
+        r.descrWidth1 = width1;
+        r.descrWidth2 = width2;
+    };
+    fill(0, "Norv ONe", 9, 20, 30);
+    fill(1, "DLm", 10, 30, 30);
+    return t;
+}
+
+bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConfig &cfg,
+                       ForbiddenExtensions &forbidden, StatusTexts &status) {
+    const ProfileFile ini(iniPath);
+    const QString errTitle = QStringLiteral("Errore Nei Parametri");
+    cfg.IniPath = iniPath;
+
+    cfg.Modello = ini.getString(kParametri, QStringLiteral("Modello"), QString(), 64);
+    if (cfg.Modello.isEmpty()) {
+        status = {errTitle, QStringLiteral("Tipo Modello non impostato")};
+        return false;
+    }
+    const QString port = ini.getString(kParametri, QStringLiteral("Porta"), QString(), 3);
+    if (port.isEmpty()) {
+        status = {errTitle, QStringLiteral("Porta di Comunicazione non impostata")};
+        return false;
+    }
+    cfg.Porta = QStringLiteral("Com") + port;
+
+    bool ok = false;
+    cfg.Velocita = ini.getString(kParametri, QStringLiteral("Velocita"), QString(), 10).toInt(&ok);
+    if (!ok)
+        cfg.Velocita = 0;
+    if (cfg.Velocita < 1)
+        status = {errTitle, QStringLiteral("Velocità Comunicazione non impostata")};
+
+    cfg.ServerStato =
+        onOff(ini.getString(kParametri, QStringLiteral("ServerStato"), QStringLiteral("Off"), 10));
+    const QString mode =
+        ini.getString(kParametri, QStringLiteral("ServerModalita"), QStringLiteral("Normal"), 32).toUpper();
+    if (mode == QLatin1String("MINIMIZED"))
+        cfg.ServerModalita = QStringLiteral("Minimized");
+    else if (mode == QLatin1String("ICONIZED"))
+        cfg.ServerModalita = QStringLiteral("Iconized");
+    else if (mode == QLatin1String("VIRTUALECR"))
+        cfg.ServerModalita = QStringLiteral("VirtualECR");
+    else
+        cfg.ServerModalita = QStringLiteral("Normal");
+    cfg.ServerDir = ini.getString(kParametri, QStringLiteral("ServerDir"), programDir, 255);
+    if (cfg.ServerDir.isEmpty())
+        cfg.ServerDir = programDir;
+    cfg.ServerFile =
+        ini.getString(kParametri, QStringLiteral("ServerFile"), QStringLiteral("scontrino.tx"), 128);
+    if (cfg.ServerFile.isEmpty())
+        cfg.ServerFile = QStringLiteral("scontrino.tx");
+    cfg.WrapDescription =
+        onOff(ini.getString(kParametri, QStringLiteral("WrapDescription"), QStringLiteral("Off"), 10));
+    cfg.AlIvaAuto = onOff(ini.getString(kParametri, QStringLiteral("AlIvaAuto"), QStringLiteral("Off"), 10));
+    cfg.ServerLog = onOff(ini.getString(kParametri, QStringLiteral("ServerLog"), QStringLiteral("Off"), 10));
+
+    forbidden = ForbiddenExtensions::load(programDir + QStringLiteral("/FileExt.ini"));
+    return true;
+}
+
+void SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &status) {
+    const ProfileFile ini(cfg.IniPath);
+    status = {};
+    auto put = [&](const char *key, const QString &value) {
+        ini.writeString(kParametri, QString::fromLatin1(key), value);
+    };
+
+    cfg.Modello = form.model.trimmed();
+    put("Modello", cfg.Modello);
+
+    const QString port = form.port.trimmed();
+    cfg.Porta = port.size() < 4 ? QStringLiteral("0") : port.mid(3);
+    put("Porta", cfg.Porta);
+
+    // Only a positive whole number replaces the stored speed: an empty or
+    // garbled box must not wipe a working line setting.
+    const QString speed = form.speed.trimmed();
+    bool ok = false;
+    const int value = speed.toInt(&ok);
+    if (ok && value > 0) {
+        put("Velocita", speed);
+        cfg.Velocita = value;
+    }
+
+    cfg.ServerStato = onOff(form.server);
+    put("ServerStato", cfg.ServerStato);
+    cfg.ServerModalita = form.mode;
+    put("ServerModalita", cfg.ServerModalita);
+    cfg.ServerDir = form.folder;
+    put("ServerDir", cfg.ServerDir);
+    cfg.ServerFile = form.file;
+    put("ServerFile", cfg.ServerFile);
+    cfg.ServerLog = onOff(form.log);
+    put("ServerLog", cfg.ServerLog);
+    cfg.WrapDescription = onOff(form.wrap);
+    put("WrapDescription", cfg.WrapDescription);
+    cfg.AlIvaAuto = onOff(form.autoVat);
+    put("AlIvaAuto", cfg.AlIvaAuto);
+}
+
+void WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, const QString &version) {
+    const ProfileFile ini(iniPath);
+    const QString current = QStringLiteral("Current");
+    ini.writeString(current, QStringLiteral("Campo"), id.campo);
+    ini.writeString(current, QStringLiteral("SN"), id.sn);
+    ini.writeString(current, QStringLiteral("Num"), id.num);
+    ini.writeString(current, QStringLiteral("FW"), id.fw);
+    ini.writeString(current, QStringLiteral("Velm"), version);
+}
+
+QString PortDevice(const QString &iniPath, const QString &porta) {
+    // "Com12" after a load, "12" after a save.
+    const QString number = porta.startsWith(QLatin1String("Com"), Qt::CaseInsensitive) ? porta.mid(3) : porta;
+    bool ok = false;
+    const int n = number.toInt(&ok);
+    if (!ok || n < 1 || number.trimmed() != number || number.startsWith(u'+'))
+        return {};
+    const QString key = QStringLiteral("Com") + QString::number(n);
+    const QString mapped = ProfileFile(iniPath).getString(QStringLiteral("Porte"), key, QString(), 1024);
+    if (!mapped.isEmpty())
+        return mapped;
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM") + QString::number(n);
+#else
+    return QStringLiteral("/dev/ttyS") + QString::number(n - 1);
+#endif
+}
+
+QString ProgramHome() {
+    const QString env = qEnvironmentVariable("NORVVELM_HOME");
+    if (!env.isEmpty())
+        return QDir(env).absolutePath();
+    const QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+    if (!exeDir.isEmpty() && QFileInfo::exists(exeDir + QStringLiteral("/NorvVelm.ini")))
+        return exeDir;
+    const QString home = QDir::homePath() + QStringLiteral("/.config/NorvVelm");
+    QDir().mkpath(home);
+    return home;
+}
+
+namespace {
+std::unique_ptr<QSettings> openSettings(const QString &file) {
+    if (!file.isEmpty())
+        return std::make_unique<QSettings>(file, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("Norv-VELM"), QStringLiteral("NorvVelm"));
+}
+} // namespace
+
+QString TechnicianPassword::read() const {
+    auto s = openSettings(m_file);
+    return s->value(QStringLiteral("Tecnico/Password")).toString();
+}
+
+bool TechnicianPassword::write(const QString &password) const {
+    auto s = openSettings(m_file);
+    s->setValue(QStringLiteral("Tecnico/Password"), password);
+    s->sync();
+    if (s->status() != QSettings::NoError)
+        return false;
+    return QFile::setPermissions(s->fileName(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace norvvelm

@@ -1,0 +1,111 @@
+// The link over a real pseudo-terminal, against the ecrsim program, through
+// QSerialPort.
+
+#include "EcrSimProcess.h"
+#include "commands/CommandLanguage.h"
+#include "link/SerialComPort.h"
+#include "link/SerialFunz2.h"
+
+#include <QCoreApplication>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace norvvelm;
+
+class TestPtyLink : public QObject {
+    Q_OBJECT
+private slots:
+    void exchangesStatusAndIdentification();
+    void badChecksumGetsNak();
+    void sameDeviceThroughLinkIsBusy();
+    void portGoneAndBack();
+    void linkRemovedOnTerminate();
+};
+
+void TestPtyLink::exchangesStatusAndIdentification() {
+    QTemporaryDir dir;
+    EcrSimProcess sim(dir.filePath(QStringLiteral("ecr")));
+    QVERIFY(sim.start({QStringLiteral("--serial"), QStringLiteral("SN424242")}));
+    SerialComPort port;
+    RealClock clock;
+    SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
+    QVERIFY2(link.OpenComPort(sim.linkPath(), 9600), qPrintable(port.errorText()));
+    QString answer;
+    QCOMPARE(link.ExchangeCommand(QStringLiteral("?/"), answer), 0);
+    QCOMPARE(AnswerErrorCode(answer), QStringLiteral("00"));
+    QCOMPARE(link.ExchangeCommand(QStringLiteral("a/"), answer), 0);
+    const Identification id = ParseIdentification(answer);
+    QCOMPARE(id.serialNumber, QStringLiteral("SN424242"));
+    QVERIFY(!id.firmware.isEmpty());
+    link.CloseComPort();
+    QVERIFY(!link.isOpen());
+}
+
+void TestPtyLink::badChecksumGetsNak() {
+    QTemporaryDir dir;
+    EcrSimProcess sim(dir.filePath(QStringLiteral("ecr")));
+    QVERIFY(sim.start());
+    QSerialPort raw;
+    raw.setPortName(SerialComPort::canonicalDevice(sim.linkPath()));
+    QVERIFY(raw.open(QIODevice::ReadWrite));
+    raw.write(QByteArray("\x05"));
+    QVERIFY(raw.waitForReadyRead(2000));
+    QCOMPARE(raw.readAll(), QByteArray("\x06"));
+    raw.write(QByteArray("\x02?/11\x03")); // the right checksum is 10
+    QVERIFY(raw.waitForReadyRead(2000));
+    QCOMPARE(raw.readAll(), QByteArray("\x15"));
+    raw.write(SerialFunz2::BuildFrame("?/"));
+    QByteArray got;
+    while (!got.endsWith('\x03') && raw.waitForReadyRead(2000))
+        got += raw.readAll();
+    QVERIFY2(got.startsWith("\x06\x02"
+                            "00/"),
+             got.constData());
+}
+
+void TestPtyLink::sameDeviceThroughLinkIsBusy() {
+    QTemporaryDir dir;
+    EcrSimProcess sim(dir.filePath(QStringLiteral("ecr")));
+    QVERIFY(sim.start());
+    QVERIFY(QFile::link(sim.linkPath(), dir.filePath(QStringLiteral("other"))));
+    SerialComPort first, second;
+    QVERIFY(first.open(sim.linkPath(), 9600));
+    QVERIFY(!second.open(dir.filePath(QStringLiteral("other")), 9600));
+    QVERIFY(!second.isOpen());
+    first.close();
+    QVERIFY(second.open(dir.filePath(QStringLiteral("other")), 9600));
+}
+
+void TestPtyLink::portGoneAndBack() {
+    QTemporaryDir dir;
+    EcrSimProcess sim(dir.filePath(QStringLiteral("ecr")));
+    QVERIFY(sim.start());
+    SerialComPort port;
+    RealClock clock;
+    SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
+    QVERIFY(link.OpenComPort(sim.linkPath(), 9600));
+    QString answer;
+    QCOMPARE(link.ExchangeCommand(QStringLiteral("?/"), answer), 0);
+
+    sim.control("disconnect 400");
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(sim.linkPath()), 3000);
+    // The hang-up is seen as a closed port, not as an open one that never answers.
+    link.ExchangeCommand(QStringLiteral("?/"), answer);
+    QTRY_VERIFY_WITH_TIMEOUT((port.bytesQueued(), !link.isOpen()), 3000);
+    QVERIFY(sim.waitForLink());
+    QVERIFY2(link.OpenComPort(sim.linkPath(), 9600), qPrintable(port.errorText()));
+    QCOMPARE(link.ExchangeCommand(QStringLiteral("?/"), answer), 0);
+}
+
+void TestPtyLink::linkRemovedOnTerminate() {
+    QTemporaryDir dir;
+    EcrSimProcess sim(dir.filePath(QStringLiteral("ecr")));
+    QVERIFY(sim.start());
+    sim.stop();
+    QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
+    QVERIFY(!QFileInfo::exists(sim.linkPath()));
+}
+
+QTEST_GUILESS_MAIN(TestPtyLink)
+#include "tst_pty_link.moc"
