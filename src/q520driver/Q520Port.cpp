@@ -1,5 +1,6 @@
 #include "Q520Port.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 
 #ifdef Q_OS_UNIX
@@ -13,19 +14,19 @@ SerialPort::SerialPort(QObject *parent) : Port(parent), m_port(new QSerialPort(t
 }
 
 bool SerialPort::open(const QString &device, qint32 baudRate, QString *error) {
-    m_port->setPortName(device);
+    // A link to a device (as /dev/serial/by-id/...) opens the device itself, so
+    // that two names of one port still exclude each other.
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    m_port->setPortName(canonical.isEmpty() ? device : canonical);
+    // Set before opening, the settings are applied by the open itself.
+    m_port->setBaudRate(baudRate);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
         if (error)
             *error = m_port->errorString();
-        return false;
-    }
-    const bool ok = m_port->setBaudRate(baudRate) && m_port->setDataBits(QSerialPort::Data8) &&
-                    m_port->setParity(QSerialPort::NoParity) && m_port->setStopBits(QSerialPort::OneStop) &&
-                    m_port->setFlowControl(QSerialPort::NoFlowControl);
-    if (!ok) {
-        if (error)
-            *error = m_port->errorString();
-        m_port->close();
         return false;
     }
     m_port->clear();

@@ -13,6 +13,35 @@
 
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int g_signalPair[2] = {-1, -1};
+void onSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(g_signalPair[1], &c, 1);
+}
+
+// SIGTERM and SIGINT end the program as closing its window does: the port
+// is closed and the single-instance lock released.
+void quitOnSignals(QObject *owner) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPair) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPair[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] { QApplication::closeAllWindows(); });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+} // namespace
+#endif
+
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DriverQ520"));
@@ -54,6 +83,9 @@ int main(int argc, char *argv[]) {
     q520::Driver driver(home, &port, prompter.get());
     q520::Window window(&driver, prompter.get(), trayIcon);
     window.show();
+#ifdef Q_OS_UNIX
+    quitOnSignals(&window);
+#endif
     if (autoStart)
         QTimer::singleShot(0, &window, &q520::Window::startDriver);
     return app.exec();
