@@ -99,6 +99,7 @@ bool Driver::start() {
     }
     if (!failure.isEmpty()) {
         closeDown();
+        m_log.write(QString(failure).replace(u'\n', u' ').simplified());
         m_prompter->message(failure, kAttenzione, Prompter::Icon::Critical);
         return false;
     }

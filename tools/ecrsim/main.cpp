@@ -51,16 +51,18 @@ int main(int argc, char **argv) {
                                      QStringLiteral("Milliseconds between answer characters."),
                                      QStringLiteral("MS"));
     const QCommandLineOption q520Opt(QStringLiteral("q520"), QStringLiteral("Behave as the Q520 model."));
-    const QCommandLineOption q520OnlineOpt(QStringLiteral("q520-online"),
-                                           QStringLiteral("Q520: on-line mode active (flag in the answer to s/)."));
+    const QCommandLineOption q520OnlineOpt(
+        QStringLiteral("q520-online"),
+        QStringLiteral("Q520: on-line mode active (flag in the answer to s/)."));
     const QCommandLineOption q520PaperOpt(QStringLiteral("q520-paper"),
                                           QStringLiteral("Q520: the next N answers carry the paper bit."),
                                           QStringLiteral("N"));
-    const QCommandLineOption q520AnswerOpt(QStringLiteral("q520-answer"),
-                                           QStringLiteral("Q520: answer the next N lines (starting with PREFIX) "
-                                                          "with error CODE, e.g. 0E*41@3/ (repeatable). "
-                                                          "A NUL in place of ACK: --fault frame:byte=0."),
-                                           QStringLiteral("CODE[*N][@PREFIX]"));
+    const QCommandLineOption q520AnswerOpt(
+        QStringLiteral("q520-answer"),
+        QStringLiteral("Q520: answer the next N lines (starting with PREFIX) "
+                       "with error CODE, e.g. 0E*41@3/ (repeatable). "
+                       "A NUL in place of ACK: --fault frame:byte=0."),
+        QStringLiteral("CODE[*N][@PREFIX]"));
     parser.addOptions({ptyOpt, serialOpt, faultOpt, delayOpt, charOpt, q520Opt, q520OnlineOpt, q520PaperOpt,
                        q520AnswerOpt});
     parser.process(app);
