@@ -89,10 +89,7 @@ private slots:
     void busyRetriedThenDropped();
     void nulAloneTakenAsAck_data();
     void nulAloneTakenAsAck();
-    void operatorActions_data();
-    void operatorActions();
     void onLineRegisterRefusesStart();
-    void registerFallsSilentMidFile();
     void programServesWithoutAClick();
 
 private:
@@ -208,54 +205,11 @@ void TestQ520Pty::nulAloneTakenAsAck() {
     QVERIFY(totals().contains(QStringLiteral("SCONTRINI = 1\n")));
 }
 
-void TestQ520Pty::operatorActions_data() {
-    QTest::addColumn<QByteArray>("control");
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("sales");
-    QTest::newRow("payment in progress")
-        << QByteArray("q520 answer 68@3/")
-        << QStringList{QStringLiteral("Probabile pagamento in corso. Verificare cassa.")}
-        << QStringLiteral("1.50");
-    QTest::newRow("paper out") << QByteArray("q520 paper 1")
-                               << QStringList{QStringLiteral("Sostituire rotolo scontrino poi premere OK")}
-                               << QStringLiteral("1.50");
-    QTest::newRow("2C goes on") << QByteArray("q520 answer 2C@3/") << QStringList{} << QStringLiteral("0.00");
-    QTest::newRow("other error stops")
-        << QByteArray("q520 answer 2D@3/")
-        << QStringList{QStringLiteral("Comando '3/' - Errore N. 45\n\nImpossibile continuare.")} << QString();
-}
-
-void TestQ520Pty::operatorActions() {
-    QFETCH(QByteArray, control);
-    QVERIFY(startDriver({}));
-    QVERIFY(m_sim->control(control));
-    QVERIFY(serve("3/S/PANE//1/1.50/1/4/\n0/\n"));
-    QTEST(m_prompter->texts, "messages");
-    QFETCH(QString, sales);
-    if (sales.isEmpty())
-        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("Totali.txt"))));
-    else
-        QVERIFY2(totals().contains(QStringLiteral("TOTALE VENDITE = ") + sales), qPrintable(totals()));
-}
-
 void TestQ520Pty::onLineRegisterRefusesStart() {
     QVERIFY(!startDriver({QStringLiteral("--q520-online")}));
     QCOMPARE(m_prompter->texts,
              QStringList{QStringLiteral("Comunicazione impossibile !\n\nOn Line Attivo !")});
     QVERIFY(!m_port->isOpen());
-}
-
-void TestQ520Pty::registerFallsSilentMidFile() {
-    QVERIFY(startDriver({}));
-    QVERIFY(m_sim->control("fault answer:silent*5"));
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(serve("3/S/PANE//1/1.50/1/4/\n5/1/0.00/////\n"));
-    QVERIFY(clock.elapsed() < 3000);
-    QCOMPARE(m_prompter->texts.size(), 1);
-    QVERIFY(
-        m_prompter->texts.front().startsWith(QStringLiteral("Comando '3/' - Nessuna risposta dalla cassa")));
-    QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("scontrino.txt.*.err")}, QDir::Files).size(), 1);
 }
 
 void TestQ520Pty::programServesWithoutAClick() {
