@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -71,6 +72,8 @@ bool Driver::start() {
     }
     m_settings = read.settings;
     m_log.setPath(m_settings.logPath(), m_settings.logEnabled);
+    if (m_settings.logEnabled)
+        QDir().mkpath(m_settings.logFolder); // a missing log folder would lose every line
     m_starting = true;
     m_abort = false;
     raiseProcessPriority();

@@ -372,11 +372,10 @@ void TestQ520Driver::stopDuringWorkKeepsTheFile() {
 }
 
 void TestQ520Driver::logLines() {
-    QVERIFY(startDriver("Directory FileLog=log\r\n"));
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("log")));
+    QVERIFY(startDriver("Directory FileLog=log/q520\r\n")); // the folder is made when missing
     QVERIFY(serve("3/S/A//1/1.00/1/4/\n7/0/1/X/\n"));
     const QStringList lines =
-        readText(m_dir->filePath(QStringLiteral("log/DriverQ520.log"))).split(u'\n', Qt::SkipEmptyParts);
+        readText(m_dir->filePath(QStringLiteral("log/q520/DriverQ520.log"))).split(u'\n', Qt::SkipEmptyParts);
     QVERIFY(!lines.isEmpty());
     static const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d - .+$"));
     for (const QString &l : lines)
