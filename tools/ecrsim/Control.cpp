@@ -1,6 +1,7 @@
 #include "Control.h"
 
 #include "PtyServer.h"
+#include "Register.h"
 #include "SimLink.h"
 
 #include <QCoreApplication>
@@ -58,6 +59,8 @@ QByteArray Control::execute(const QByteArray &line) {
         QCoreApplication::quit();
         return "ok";
     }
+    if (QByteArray reply = m_link.reg().control(line); !reply.isEmpty())
+        return reply;
     return "unknown control command: " + line;
 }
 

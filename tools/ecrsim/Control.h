@@ -16,6 +16,8 @@ class SimLink;
 //   clear             drop every scripted fault
 //   disconnect MS     the port disappears and comes back after MS
 //   quit              end the program
+// Any other line goes to the register's model (the Q520: "q520 online 0|1",
+// "q520 paper N", "q520 answer CODE[*N][@PREFIX]").
 class Control : public QObject {
     Q_OBJECT
 public:

@@ -20,6 +20,8 @@ public:
 
     // Executes one command line (without the frame) and returns the answer.
     virtual QByteArray execute(const QByteArray &line);
+    // A control line the model understands (see Control.h); empty when it does not.
+    virtual QByteArray control(const QByteArray &) { return {}; }
 
     Identity identity;
 
