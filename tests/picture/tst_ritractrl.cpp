@@ -65,6 +65,8 @@ private slots:
     void loadFailuresAreReported_data();
     void loadFailuresAreReported();
     void jpegTestLooksAnywhereInTheName();
+    void pictureProperty();
+    void mouseInTheView();
     void pixelsInsideAndOutside();
     void stretchMakesCurrentAndNeverAverages();
     void showAndZoomLayTheViewOut();
@@ -177,6 +179,39 @@ void TestRitraCtrl::jpegTestLooksAnywhereInTheName() {
     // A real BMP under such a name is taken for a JPEG and refused.
     writeFile(path(QStringLiteral("y.JPEG.bmp")), colourBmp(2, 2));
     QCOMPARE(c.LoadBitmap(path(QStringLiteral("y.JPEG.bmp")), QStringLiteral("k")), short(0));
+}
+
+void TestRitraCtrl::pictureProperty() {
+    CRitraCtrl c;
+    QImage picture(4, 2, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 128, 255));
+    c.setProperty("Picture", picture);
+    c.setProperty("ObjectWidth", 8);
+    c.setProperty("ObjectHeight", 4);
+    QCOMPARE(c.LoadBitmap(QString(), QStringLiteral("Picture")), short(1));
+    QCOMPARE(c.bitmap(QStringLiteral("Picture"))->size(), QSize(8, 4));
+    QCOMPARE(pixelOf(c, QStringLiteral("Picture"), 7, 3), qRgb(0, 128, 255) & 0xFFFFFF);
+    QVERIFY(c.property("Picture").value<QImage>().isNull()); // taken, then reset
+    QCOMPARE(c.LoadBitmap(QString(), QStringLiteral("Picture")), short(0));
+}
+
+void TestRitraCtrl::mouseInTheView() {
+    CRitraCtrl c;
+    c.CreateBitmap(QString(), 50, 50);
+    c.ZoomBitmap(QString(), 200);
+    QSignalSpy mouse(&c, &CRitraCtrl::MouseEvent);
+    QTest::mousePress(c.viewWindow(), Qt::LeftButton, {}, QPoint(20, 30));
+    QCOMPARE(mouse.size(), 1);
+    QCOMPARE(mouse[0][0].toInt(), 1);  // press
+    QCOMPARE(mouse[0][1].toInt(), 10); // bitmap coordinates: the zoom undone
+    QCOMPARE(mouse[0][2].toInt(), 15);
+    QCOMPARE(c.GetPointCount(), short(1));
+    QCOMPARE(c.GetPoint(1), short(1));
+    QCOMPARE(c.property("CurrentX").toInt(), 10);
+    QCOMPARE(c.GetPolygonData(), short(1));
+    QCOMPARE(c.property("Polygon").toString(), QStringLiteral("10,15"));
+    QCOMPARE(c.RemoveLastPoint(), short(1));
+    QCOMPARE(c.GetPoint(1), short(0));
 }
 
 void TestRitraCtrl::pixelsInsideAndOutside() {
@@ -517,7 +552,7 @@ void TestRitraCtrl::propertiesPersist() {
 }
 
 void TestRitraCtrl::pluginFactory() {
-    qputenv("RITRA_LIBRARY", QByteArray(qgetenv("NORVVELM_BIN") + "/libritra.so"));
+    qputenv("RITRA_LIBRARY", QByteArray(qgetenv("NORVVELM_BIN") + "/ritra"));
     QString error;
     RitraFactoryInterface *factory = loadRitraFactory(&error);
     QVERIFY2(factory, qPrintable(error));
