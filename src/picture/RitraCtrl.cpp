@@ -29,6 +29,8 @@ namespace {
 constexpr quint32 kPropertyMagic = 0x52495452; // "RITR"
 constexpr quint16 kPropertyMajor = 1;
 constexpr quint16 kPropertyMinor = 0;
+// No bitmap or JPEG file the control accepts is larger than this.
+constexpr qint64 kMaxFileSize = qint64(512) * 1024 * 1024;
 
 // Where each dispatch identifier lands in the meta-object.
 struct MemberSlot {
@@ -40,8 +42,8 @@ const MemberSlot &slotFor(int id) {
     static const auto table = [] {
         // Own members 1..181 at their id; the standard ones after them.
         std::array<MemberSlot, kLastMemberId + 1 + 5> t{};
-        const QMetaObject &mo = CRitraCtrl::staticMetaObject;
-        auto fill = [&mo](MemberSlot &slot, const char *name) {
+        auto fill = [](MemberSlot &slot, const char *name) {
+            const QMetaObject &mo = CRitraCtrl::staticMetaObject;
             const int p = mo.indexOfProperty(name);
             if (p >= 0) {
                 slot = {true, p};
@@ -108,15 +110,15 @@ QImage stretched(const QImage &src, int width, int height) {
     return out;
 }
 
-bool headless() {
+} // namespace
+
+bool CRitraCtrl::noDisplay() {
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return true;
     const QString platform = QGuiApplication::platformName();
     return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal") ||
            qEnvironmentVariableIsSet("RITRA_NO_MESSAGE_BOXES");
 }
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // The view window.
@@ -425,7 +427,7 @@ int CRitraCtrl::hWndControl() const {
 
 void CRitraCtrl::showMessage(const QString &title, const QString &text, MessageIcon icon) {
     emit messageShown(title, text, int(icon));
-    if (headless()) {
+    if (noDisplay()) {
         const QString line = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
         std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
         std::fflush(stderr);
@@ -531,10 +533,12 @@ short CRitraCtrl::LoadBitmap(const QString &FileName, const QString &BitmapName)
     } else {
         QFile file(path);
         QString why;
-        if (file.open(QIODevice::ReadOnly))
-            image = readDibFile(file.readAll(), &why);
-        else
+        if (!file.open(QIODevice::ReadOnly))
             why = file.errorString();
+        else if (file.size() > kMaxFileSize)
+            why = QStringLiteral("file too large");
+        else
+            image = readDibFile(file.readAll(), &why);
         if (image.isNull()) {
             const QString text =
                 QStringLiteral("Cannot read file: ") + path + QStringLiteral(" (") + why + QLatin1Char(')');
@@ -556,6 +560,11 @@ QImage CRitraCtrl::decodeJpegFile(const QString &path) {
     }
     RgbBuffer buffer;
     QString message;
+    if (file.size() > kMaxFileSize) {
+        showMessage(QStringLiteral("JPEG Fatal Error"), QStringLiteral("File too large"),
+                    MessageIcon::Critical);
+        return QImage();
+    }
     switch (decodeJpeg(file.readAll(), &buffer, &message)) {
     case JpegFailure::Fatal:
         showMessage(QStringLiteral("JPEG Fatal Error"), message, MessageIcon::Critical);
@@ -634,7 +643,7 @@ short CRitraCtrl::ConvertBmpToJpg(const QString &FileName1, const QString &FileN
     const QString source = resolveFileName(FileName1);
     const QString target = resolveFileName(FileName2);
     QFile file(source);
-    if (!QFileInfo(source).isFile() || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(source).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize)
         return 0;
     QString status;
     const RgbBuffer buffer = readBmpForConversion(file.readAll(), &status);

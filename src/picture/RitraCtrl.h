@@ -394,6 +394,9 @@ private:
         QString customFont;
     };
 
+    // True where no message box or dialog may open (no display, or the
+    // offscreen and minimal platforms): messages then go to standard error.
+    static bool noDisplay();
     int findEntry(const QString &name) const;
     QImage *resolve(const QString &name);
     void store(const QString &name, const QImage &image);

@@ -31,13 +31,6 @@ QRgb rgbRef(int c) {
     return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
-bool headless() {
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
-        return true;
-    const QString platform = QGuiApplication::platformName();
-    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
-}
-
 // Integers of a point list such as "10,20 30,40;50,60", taken in pairs.
 QList<QPointF> parsePoints(const QString &text) {
     static const QRegularExpression number(QStringLiteral("-?\\d+(\\.\\d+)?"));
@@ -523,8 +516,9 @@ short CRitraCtrl::AirBrush(const QString &Name, short x, short y, short radius, 
         // Spray: dots scattered inside the circle, as many as the weight asks.
         std::minstd_rand random(quint32(x) * 65537u + quint32(y));
         std::uniform_int_distribution<int> offset(-radius, radius);
-        const int dots = int(strength * M_PI * radius * radius);
-        for (int i = 0; i < dots; ++i) {
+        const qint64 dots =
+            qMin<qint64>(qint64(strength * M_PI * radius * radius), qint64(area.width()) * area.height());
+        for (qint64 i = 0; i < dots; ++i) {
             const int dx = offset(random);
             const int dy = offset(random);
             const QPoint at(x + dx, y + dy);
@@ -748,7 +742,7 @@ short CRitraCtrl::GetPolygonData() {
 // Dialogs, text and screen.
 
 short CRitraCtrl::ShowColorDialog() {
-    if (headless())
+    if (noDisplay())
         return 0;
     const QColor c = QColorDialog::getColor(colorRef(m_foreColor), this);
     if (!c.isValid())
@@ -759,7 +753,7 @@ short CRitraCtrl::ShowColorDialog() {
 
 short CRitraCtrl::ShowFileDialog(short Open, const QString &Ext, const QString &Filter,
                                  const QString &FileName) {
-    if (headless())
+    if (noDisplay())
         return 0;
     // "Text|*.txt|All|*.*" becomes "Text (*.txt);;All (*.*)".
     const QStringList parts = Filter.split(QLatin1Char('|'));
