@@ -477,7 +477,10 @@ QWidget *CRitraCtrl::viewWindow() const {
     return m_view;
 }
 
-void CRitraCtrl::store(const QString &name, const QImage &image) {
+void CRitraCtrl::store(const QString &name, const QImage &result) {
+    // Every stored bitmap is 32-bit RGB, which the pixel members rely on.
+    const QImage image =
+        result.format() == QImage::Format_RGB32 ? result : result.convertToFormat(QImage::Format_RGB32);
     if (name.isEmpty()) {
         m_current = image;
         return;

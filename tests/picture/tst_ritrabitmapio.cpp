@@ -150,6 +150,23 @@ void TestRitraBitmapIo::loadReaderDecodesBitfieldsAndRle() {
     QCOMPARE(image.pixel(0, 0) & 0xFFFFFF, kColours[2] & 0xFFFFFF);
     QCOMPARE(image.pixel(1, 0) & 0xFFFFFF, kColours[1] & 0xFFFFFF);
     QCOMPARE(image.pixel(2, 0) & 0xFFFFFF, kColours[0] & 0xFFFFFF);
+
+    // RLE8 literal run (padded to a word), then RLE4 runs alternating two indexes.
+    BmpSpec literal = paletted(40, 8, 3, 3, 4, 1);
+    literal.compression = 1;
+    r = makeBmp(literal).left(54 + 12) + QByteArray("\x00\x03\x02\x01\x02\x00\x01\x00\x00\x01", 10);
+    image = readDibFile(r);
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.pixel(0, 0) & 0xFFFFFF, kColours[2] & 0xFFFFFF);
+    QCOMPARE(image.pixel(2, 0) & 0xFFFFFF, kColours[2] & 0xFFFFFF);
+    QCOMPARE(image.pixel(3, 0) & 0xFFFFFF, kColours[0] & 0xFFFFFF);
+    BmpSpec four = paletted(40, 4, 3, 3, 5, 1);
+    four.compression = 2;
+    r = makeBmp(four).left(54 + 12) + QByteArray("\x05\x12\x00\x01", 4);
+    image = readDibFile(r);
+    QVERIFY(!image.isNull());
+    for (int x = 0; x < 5; ++x)
+        QCOMPARE(image.pixel(x, 0) & 0xFFFFFF, kColours[x % 2 ? 2 : 1] & 0xFFFFFF);
 }
 
 void TestRitraBitmapIo::refusesHostileFiles_data() {

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,6 +76,8 @@ private slots:
     void conversion();
     void processing();
     void drawingAndFlood();
+    void primitivesTouchTheTarget_data();
+    void primitivesTouchTheTarget();
     void indexedSaveReadsBack_data();
     void indexedSaveReadsBack();
     void dispatchIdentifiers_data();
@@ -413,6 +416,61 @@ void TestRitraCtrl::drawingAndFlood() {
              QStringLiteral("a\\b\\c"));
 }
 
+void TestRitraCtrl::primitivesTouchTheTarget_data() {
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QVariantList>("args");
+    QTest::addColumn<QPoint>("drawn");
+    QTest::addColumn<QPoint>("untouched");
+    QTest::newRow("line") << "DrawLine" << QVariantList{2, 2, 30, 2} << QPoint(20, 2) << QPoint(39, 39);
+    QTest::newRow("rectangle") << "DrawRectangle" << QVariantList{5, 5, 20, 20} << QPoint(5, 12)
+                               << QPoint(39, 39);
+    QTest::newRow("ellipse") << "DrawEllipse" << QVariantList{0, 0, 30, 30} << QPoint(0, 15)
+                             << QPoint(39, 39);
+    QTest::newRow("circle") << "DrawCircle" << QVariantList{20, 20, 10} << QPoint(30, 20) << QPoint(39, 39);
+    QTest::newRow("round rectangle") << "DrawRoundRect" << QVariantList{5, 5, 30, 30, 6, 6} << QPoint(17, 5)
+                                     << QPoint(39, 39);
+    QTest::newRow("arc") << "DrawArc" << QVariantList{0, 0, 30, 30, 30, 15, 15, 0} << QPoint(25, 4)
+                         << QPoint(39, 39);
+    QTest::newRow("pie") << "DrawPie" << QVariantList{0, 0, 30, 30, 30, 15, 15, 0} << QPoint(15, 10)
+                         << QPoint(39, 39);
+    QTest::newRow("chord") << "DrawChord" << QVariantList{0, 0, 30, 30, 30, 15, 15, 0} << QPoint(20, 5)
+                           << QPoint(39, 39);
+    QTest::newRow("grid") << "DrawGrid" << QVariantList{0, 0, 31, 31, 3, 3} << QPoint(10, 5)
+                          << QPoint(39, 39);
+    QTest::newRow("polygon")
+        << "DrawPoly" << QVariantList{QStringLiteral("0,0 10,0 10,10"), 5, 5, 0, 0, 2.0, 2.0, 0, 1, 0, 0}
+        << QPoint(15, 5) << QPoint(39, 39);
+    QTest::newRow("border") << "DrawBitmapBorder" << QVariantList{} << QPoint(0, 20) << QPoint(20, 20);
+    QTest::newRow("text") << "DrawText" << QVariantList{2, 2, QStringLiteral("MMMM")} << QPoint(-1, -1)
+                          << QPoint(39, 39);
+}
+
+void TestRitraCtrl::primitivesTouchTheTarget() {
+    QFETCH(QString, member);
+    QFETCH(QVariantList, args);
+    QFETCH(QPoint, drawn);
+    QFETCH(QPoint, untouched);
+    for (int target : {0, 1}) {
+        CRitraCtrl c;
+        c.CreateBitmap(QString(), 40, 40);
+        c.ShowBitmap(QString(), 1);
+        c.setProperty("Target", target);
+        const QString name = target == 0 ? QString() : QStringLiteral("_view");
+        const QImage before = *c.bitmap(name);
+        QString error;
+        QVariant result;
+        QVERIFY2(c.invoke(c.dispatchId(member), RitraDispatch::Call::Method, args, &result, &error),
+                 qPrintable(error));
+        const QImage after = *c.bitmap(name);
+        QVERIFY2(after != before, "nothing was drawn");
+        if (drawn.x() >= 0)
+            QCOMPARE(after.pixel(drawn) & 0xFFFFFF, 0u);
+        QCOMPARE(after.pixel(untouched), before.pixel(untouched));
+        // The other bitmap is untouched.
+        QCOMPARE(*c.bitmap(target == 0 ? QStringLiteral("_view") : QString()), before);
+    }
+}
+
 void TestRitraCtrl::indexedSaveReadsBack_data() {
     QTest::addColumn<int>("bits");
     QTest::newRow("1") << 1;
@@ -569,6 +627,12 @@ void TestRitraCtrl::pluginFactory() {
     QVERIFY(QMetaObject::invokeMethod(page.get(), "setControl", Q_RETURN_ARG(bool, bound),
                                       Q_ARG(QWidget *, control.get())));
     QVERIFY(bound);
+    auto *margin = page->findChild<QSpinBox *>(QStringLiteral("ViewMarginHorz"));
+    QVERIFY(margin);
+    margin->setValue(9);
+    QVERIFY(QMetaObject::invokeMethod(page.get(), "apply", Q_RETURN_ARG(bool, bound)));
+    QVERIFY(dispatch->invoke(1, RitraDispatch::Call::PropertyGet, {}, &result, &error));
+    QCOMPARE(result.toInt(), 9);
     QVERIFY(!factory->create(QStringLiteral("Ritra.Other.1"), nullptr));
 }
 
