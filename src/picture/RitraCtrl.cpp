@@ -36,7 +36,61 @@ constexpr qint64 kMaxFileSize = qint64(512) * 1024 * 1024;
 struct MemberSlot {
     bool property = false;
     int index = -1;
+    QMetaProperty meta;
+    // Methods: the meta-type ids of the result and of each argument.
+    int returnType = QMetaType::Void;
+    int argumentCount = 0;
+    std::array<int, 12> argumentTypes{};
 };
+
+// Storage for one argument converted to the member's own type.
+struct Argument {
+    union {
+        short i2;
+        int i4;
+        float r4;
+        bool boolean;
+    } number{};
+    QString text;
+    QVariant other;
+};
+
+// Converts `v` to the argument type `type`, the way automation coerces
+// arguments: numbers from numbers or numeric text, text from anything that
+// has a text form. Sets `where` to the converted value.
+bool convertArgument(const QVariant &v, int type, Argument &a, void *&where) {
+    bool ok = true;
+    switch (type) {
+    case QMetaType::Short:
+        a.number.i2 = short(v.toInt(&ok));
+        where = &a.number.i2;
+        return ok;
+    case QMetaType::Int:
+        a.number.i4 = v.toInt(&ok);
+        where = &a.number.i4;
+        return ok;
+    case QMetaType::Float:
+        a.number.r4 = v.toFloat(&ok);
+        where = &a.number.r4;
+        return ok;
+    case QMetaType::QString:
+        if (v.metaType().id() == QMetaType::QString) {
+            where = const_cast<void *>(v.constData());
+            return true;
+        }
+        if (!v.canConvert<QString>())
+            return false;
+        a.text = v.toString();
+        where = &a.text;
+        return true;
+    default:
+        a.other = v;
+        if (a.other.metaType().id() != type && !a.other.convert(QMetaType(type)))
+            return false;
+        where = a.other.data();
+        return true;
+    }
+}
 
 const MemberSlot &slotFor(int id) {
     static const auto table = [] {
@@ -46,13 +100,21 @@ const MemberSlot &slotFor(int id) {
             const QMetaObject &mo = CRitraCtrl::staticMetaObject;
             const int p = mo.indexOfProperty(name);
             if (p >= 0) {
-                slot = {true, p};
+                slot.property = true;
+                slot.index = p;
+                slot.meta = mo.property(p);
                 return;
             }
             for (int m = mo.methodOffset(); m < mo.methodCount(); ++m) {
                 const QMetaMethod method = mo.method(m);
                 if (method.methodType() == QMetaMethod::Method && method.name() == name) {
-                    slot = {false, m};
+                    if (method.parameterCount() > int(slot.argumentTypes.size()))
+                        return; // more arguments than a call can carry: not callable
+                    slot.index = m;
+                    slot.returnType = method.returnMetaType().id();
+                    slot.argumentCount = method.parameterCount();
+                    for (int i = 0; i < slot.argumentCount; ++i)
+                        slot.argumentTypes[size_t(i)] = method.parameterMetaType(i).id();
                     return;
                 }
             }
@@ -238,18 +300,18 @@ bool CRitraCtrl::invoke(int id, Call call, const QVariantList &args, QVariant *r
     const MemberSlot &slot = slotFor(id);
     if (slot.index < 0)
         return fail(error, QStringLiteral("unknown dispatch identifier %1").arg(id));
-    const QMetaObject *mo = &staticMetaObject;
     if (slot.property) {
-        const QMetaProperty p = mo->property(slot.index);
+        const QMetaProperty &p = slot.meta;
         if (call == Call::PropertyPut) {
             if (args.size() != 1)
                 return fail(error, QStringLiteral("a property takes one value"));
             if (!p.isWritable())
                 return fail(error, QStringLiteral("%1 is read-only").arg(QLatin1String(p.name())));
-            QVariant v = args.first();
-            if (v.metaType() != p.metaType() && !v.convert(p.metaType()))
+            Argument a;
+            void *where = nullptr;
+            if (!convertArgument(args.first(), p.metaType().id(), a, where))
                 return fail(error, QStringLiteral("wrong type for %1").arg(QLatin1String(p.name())));
-            p.write(this, v);
+            p.write(this, QVariant(p.metaType(), where));
             if (result)
                 *result = QVariant();
             return true;
@@ -262,28 +324,44 @@ bool CRitraCtrl::invoke(int id, Call call, const QVariantList &args, QVariant *r
     }
     if (call != Call::Method)
         return fail(error, QStringLiteral("%1 is a method").arg(dispatchName(id)));
-    const QMetaMethod m = mo->method(slot.index);
-    const int count = m.parameterCount();
+    const int count = slot.argumentCount;
     if (args.size() != count)
         return fail(error, QStringLiteral("%1 takes %2 arguments").arg(dispatchName(id)).arg(count));
-    QVarLengthArray<QVariant, 12> converted(args.begin(), args.end());
-    QVarLengthArray<void *, 13> argv(count + 1);
+    std::array<Argument, 12> converted;
+    std::array<void *, 13> argv{};
     for (int i = 0; i < count; ++i) {
-        const QMetaType t = m.parameterMetaType(i);
-        QVariant &v = converted[i];
-        if (v.metaType() != t && !v.convert(t))
+        if (!convertArgument(args[i], slot.argumentTypes[size_t(i)], converted[size_t(i)],
+                             argv[size_t(i) + 1]))
             return fail(
                 error,
                 QStringLiteral("argument %1 of %2 has the wrong type").arg(i + 1).arg(dispatchName(id)));
-        argv[i + 1] = v.data();
     }
+    short i2 = 0;
+    int i4 = 0;
     QVariant ret;
-    if (m.returnMetaType().id() != QMetaType::Void)
-        ret = QVariant(m.returnMetaType());
-    argv[0] = ret.isValid() ? ret.data() : nullptr;
+    switch (slot.returnType) {
+    case QMetaType::Void:
+        break;
+    case QMetaType::Short:
+        argv[0] = &i2;
+        break;
+    case QMetaType::Int:
+        argv[0] = &i4;
+        break;
+    default:
+        ret = QVariant(QMetaType(slot.returnType));
+        argv[0] = ret.data();
+        break;
+    }
     QMetaObject::metacall(this, QMetaObject::InvokeMetaMethod, slot.index, argv.data());
-    if (result)
-        *result = ret;
+    if (result) {
+        if (slot.returnType == QMetaType::Short)
+            *result = QVariant::fromValue(i2);
+        else if (slot.returnType == QMetaType::Int)
+            *result = QVariant(i4);
+        else
+            *result = ret;
+    }
     return true;
 }
 
