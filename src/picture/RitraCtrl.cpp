@@ -327,7 +327,7 @@ bool CRitraCtrl::invoke(int id, Call call, const QVariantList &args, QVariant *r
     const int count = slot.argumentCount;
     if (args.size() != count)
         return fail(error, QStringLiteral("%1 takes %2 arguments").arg(dispatchName(id)).arg(count));
-    std::array<Argument, 12> converted;
+    QVarLengthArray<Argument, 12> converted(count);
     std::array<void *, 13> argv{};
     for (int i = 0; i < count; ++i) {
         if (!convertArgument(args[i], slot.argumentTypes[size_t(i)], converted[size_t(i)],
