@@ -88,6 +88,7 @@ private slots:
     void propertiesPersist();
     void pluginFactory();
     void ritractlSurvivesHostileFiles();
+    void logoPreparationThroughDispatch();
 
 private:
     QTemporaryDir m_dir;
@@ -666,6 +667,48 @@ void TestRitraCtrl::ritractlSurvivesHostileFiles() {
     QCOMPARE(lines.value(8), QStringLiteral("FilePath=\"/srv\" = /srv"));
     QVERIFY(lines.value(9).startsWith(QLatin1String("Nonsense( = error: ")));
     QVERIFY(p.readAllStandardError().contains("Cannot read file: four.bmp"));
+}
+
+void TestRitraCtrl::logoPreparationThroughDispatch() {
+    // The logo page's sequence, by identifier only: load, show, threshold
+    // every position of 256 by 256, copy, size, stretch to the register size.
+    BmpSpec logo;
+    logo.width = 100;
+    logo.height = 60;
+    logo.pixel = [](int x, int) { return quint32(x < 50 ? qRgb(200, 150, 160) : qRgb(160, 255, 255)); };
+    writeFile(path(QStringLiteral("logo.bmp")), makeBmp(logo));
+    CRitraCtrl c;
+    auto byId = [&c](int id, const QVariantList &args) {
+        QVariant result;
+        QString error;
+        const bool ok = c.invoke(id, RitraDispatch::Call::Method, args, &result, &error);
+        return ok ? result.toInt() : -1;
+    };
+    auto prop = [&c](int id) {
+        QVariant result;
+        QString error;
+        c.invoke(id, RitraDispatch::Call::PropertyGet, {}, &result, &error);
+        return result.toInt();
+    };
+    QCOMPARE(byId(53, {path(QStringLiteral("logo.bmp")), QString()}), 1);
+    QCOMPARE(byId(97, {QString(), 1}), 1);
+    for (int x = 0; x < 256; ++x) {
+        for (int y = 0; y < 256; ++y) {
+            byId(81, {QString(), x, y});
+            const int v = (prop(29) >= 161 && prop(30) >= 101 && prop(31) >= 151) ? 255 : 0;
+            byId(82, {QString(), x, y, v, v, v});
+        }
+    }
+    QCOMPARE(byId(59, {QString(), QString()}), 1);
+    QCOMPARE(byId(80, {QString()}), 1);
+    QCOMPARE(prop(37), 100);
+    QCOMPARE(prop(38), 60);
+    QCOMPARE(byId(79, {QString(), 128, 64}), 1);
+    QCOMPARE(byId(97, {QString(), 1}), 1);
+    QCOMPARE(c.bitmap(QString())->size(), QSize(128, 64));
+    QCOMPARE(pixelOf(c, QString(), 63, 10), 0xFFFFFFu); // 200,150,160 passes the threshold
+    QCOMPARE(pixelOf(c, QString(), 64, 10), 0u);        // red 160 does not
+    QCOMPARE(c.viewBitmapSize(), QSize(128, 64));
 }
 
 QTEST_MAIN(TestRitraCtrl)
