@@ -8,7 +8,7 @@
 
 #include <functional>
 
-struct BmpSpec {
+struct BmpLayout {
     int headerSize = 40; // 12 or 40
     int bpp = 24;
     int width = 1;
@@ -21,7 +21,7 @@ struct BmpSpec {
     std::function<quint32(int x, int y)> pixel = [](int, int) { return 0u; };
 };
 
-inline QByteArray makeBmp(const BmpSpec &s) {
+inline QByteArray makeBmp(const BmpLayout &s) {
     QByteArray out;
     auto put16 = [&out](quint32 v) {
         out.append(char(v & 0xFF));

@@ -18,8 +18,8 @@ QRgb expectedAt(int x, int y, int colours) {
     return kColours[(x + 2 * y) % colours];
 }
 
-BmpSpec paletted(int headerSize, int bpp, int colours, quint32 used, int width, int height) {
-    BmpSpec s;
+BmpLayout paletted(int headerSize, int bpp, int colours, quint32 used, int width, int height) {
+    BmpLayout s;
     s.headerSize = headerSize;
     s.bpp = bpp;
     s.width = width;
@@ -30,8 +30,8 @@ BmpSpec paletted(int headerSize, int bpp, int colours, quint32 used, int width, 
     return s;
 }
 
-BmpSpec trueColour(int width, int height) {
-    BmpSpec s;
+BmpLayout trueColour(int width, int height) {
+    BmpLayout s;
     s.width = width;
     s.height = height;
     s.pixel = [](int x, int y) { return quint32(qRgb(x * 40, y * 30, 7 + x + y)); };
@@ -69,15 +69,15 @@ void TestRitraBitmapIo::readsEveryDepth_data() {
     QTest::newRow("8 bits, used-colour count") << makeBmp(paletted(40, 8, 7, 7, 5, 3)) << 7 << 3;
     QTest::newRow("1 bit, 12-byte header") << makeBmp(paletted(12, 1, 2, 0, 9, 2)) << 2 << 2;
     QTest::newRow("4 bits, 12-byte header") << makeBmp(paletted(12, 4, 16, 0, 3, 2)) << 16 << 2;
-    BmpSpec core8 = paletted(12, 8, 16, 0, 3, 2);
+    BmpLayout core8 = paletted(12, 8, 16, 0, 3, 2);
     core8.palette = kColours + QList<QRgb>(240, qRgb(1, 1, 1)); // a core table always has 256 entries
     QTest::newRow("8 bits, 12-byte header") << makeBmp(core8) << 16 << 2;
     QTest::newRow("8 bits, top-down") << makeBmp(paletted(40, 8, 5, 5, 4, -3)) << 5 << 3;
     QTest::newRow("24 bits, width 3") << makeBmp(trueColour(3, 4)) << 0 << 4;
-    BmpSpec core24 = trueColour(5, 2);
+    BmpLayout core24 = trueColour(5, 2);
     core24.headerSize = 12;
     QTest::newRow("24 bits, 12-byte header") << makeBmp(core24) << 0 << 2;
-    BmpSpec top24 = trueColour(3, -2);
+    BmpLayout top24 = trueColour(3, -2);
     QTest::newRow("24 bits, top-down") << makeBmp(top24) << 0 << 2;
 }
 
@@ -89,7 +89,7 @@ void TestRitraBitmapIo::readsEveryDepth() {
     const QImage image = readDibFile(file, &why);
     QVERIFY2(!image.isNull(), qPrintable(why));
     QCOMPARE(image.height(), height);
-    const BmpSpec truth = trueColour(1, 1);
+    const BmpLayout truth = trueColour(1, 1);
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb want = colours ? expectedAt(x, y, colours) : QRgb(truth.pixel(x, y));
@@ -105,7 +105,7 @@ void TestRitraBitmapIo::readsEveryDepth() {
 
 void TestRitraBitmapIo::loadReaderSkipsTableOfTrueColourAndIgnoresOffset() {
     // A 24-bit file with a used-colour count carries a table before its pixels.
-    BmpSpec s = trueColour(3, 2);
+    BmpLayout s = trueColour(3, 2);
     s.palette = {qRgb(1, 1, 1), qRgb(2, 2, 2)};
     s.used = 2;
     QImage image = readDibFile(makeBmp(s));
@@ -113,7 +113,7 @@ void TestRitraBitmapIo::loadReaderSkipsTableOfTrueColourAndIgnoresOffset() {
 
     // The load takes the pixels right after the table, whatever the data
     // offset says; the conversion follows the offset.
-    BmpSpec gap = paletted(40, 8, 2, 2, 4, 1);
+    BmpLayout gap = paletted(40, 8, 2, 2, 4, 1);
     gap.gap = 4;
     image = readDibFile(makeBmp(gap));
     // The gap's bytes are read as pixels: index 0x55 lies past the table and reads black.
@@ -138,7 +138,7 @@ void TestRitraBitmapIo::loadReaderDecodesBitfieldsAndRle() {
     QCOMPARE(image.pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
 
     // RLE8: a run of three index-1 pixels, end of line, three runs of one.
-    BmpSpec rle = paletted(40, 8, 3, 3, 3, 2);
+    BmpLayout rle = paletted(40, 8, 3, 3, 3, 2);
     rle.compression = 1;
     rle.pixel = [](int, int) { return 0u; };
     QByteArray r = makeBmp(rle);
@@ -152,7 +152,7 @@ void TestRitraBitmapIo::loadReaderDecodesBitfieldsAndRle() {
     QCOMPARE(image.pixel(2, 0) & 0xFFFFFF, kColours[0] & 0xFFFFFF);
 
     // RLE8 literal run (padded to a word), then RLE4 runs alternating two indexes.
-    BmpSpec literal = paletted(40, 8, 3, 3, 4, 1);
+    BmpLayout literal = paletted(40, 8, 3, 3, 4, 1);
     literal.compression = 1;
     r = makeBmp(literal).left(54 + 12) + QByteArray("\x00\x03\x02\x01\x02\x00\x01\x00\x00\x01", 10);
     image = readDibFile(r);
@@ -160,7 +160,7 @@ void TestRitraBitmapIo::loadReaderDecodesBitfieldsAndRle() {
     QCOMPARE(image.pixel(0, 0) & 0xFFFFFF, kColours[2] & 0xFFFFFF);
     QCOMPARE(image.pixel(2, 0) & 0xFFFFFF, kColours[2] & 0xFFFFFF);
     QCOMPARE(image.pixel(3, 0) & 0xFFFFFF, kColours[0] & 0xFFFFFF);
-    BmpSpec four = paletted(40, 4, 3, 3, 5, 1);
+    BmpLayout four = paletted(40, 4, 3, 3, 5, 1);
     four.compression = 2;
     r = makeBmp(four).left(54 + 12) + QByteArray("\x05\x12\x00\x01", 4);
     image = readDibFile(r);
@@ -191,9 +191,9 @@ void TestRitraBitmapIo::refusesHostileFiles_data() {
     QByteArray noDepth = good;
     noDepth[28] = 0;
     QTest::newRow("zero bits per pixel") << noDepth;
-    BmpSpec table = paletted(40, 8, 4, 0x7FFFFFFF, 2, 2);
+    BmpLayout table = paletted(40, 8, 4, 0x7FFFFFFF, 2, 2);
     QTest::newRow("used-colour count past the file") << makeBmp(table);
-    BmpSpec rleTop = paletted(40, 8, 2, 2, 2, -2);
+    BmpLayout rleTop = paletted(40, 8, 2, 2, 2, -2);
     rleTop.compression = 1;
     QTest::newRow("compressed top-down") << makeBmp(rleTop);
 }
@@ -216,7 +216,7 @@ void TestRitraBitmapIo::conversionStatus_data() {
     QTest::newRow("no signature") << QByteArray("PK") + good.mid(2) << "Not a valid BMP File";
     QTest::newRow("one byte") << QByteArray("B") << "Read Error!";
     QTest::newRow("short header") << good.left(30) << "Read Error!";
-    BmpSpec rle = paletted(40, 8, 2, 2, 2, 2);
+    BmpLayout rle = paletted(40, 8, 2, 2, 2, 2);
     rle.compression = 1;
     QTest::newRow("RLE") << makeBmp(rle) << "This is a compressed file.";
     QByteArray deep = good;

@@ -15,7 +15,7 @@
 namespace {
 
 QByteArray colourBmp(int width, int height) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = width;
     s.height = height;
     s.pixel = [](int x, int y) { return quint32(qRgb(x % 256, y % 256, 77)); };
@@ -317,7 +317,7 @@ void TestRitraCtrl::saveFailuresReturnZero() {
 
 void TestRitraCtrl::conversion() {
     CRitraCtrl c;
-    BmpSpec narrow;
+    BmpLayout narrow;
     narrow.width = 3;
     narrow.height = 5;
     writeFile(path(QStringLiteral("narrow.bmp")), makeBmp(narrow));
@@ -336,7 +336,7 @@ void TestRitraCtrl::conversion() {
     QCOMPARE(c.ConvertBmpToJpg(path(QStringLiteral("same.jpg")), path(QStringLiteral("same.jpg"))), short(1));
     QVERIFY(readFile(path(QStringLiteral("same.jpg"))).startsWith("\xFF\xD8"));
 
-    BmpSpec rle;
+    BmpLayout rle;
     rle.bpp = 8;
     rle.palette = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
     rle.compression = 1;
@@ -672,7 +672,7 @@ void TestRitraCtrl::ritractlSurvivesHostileFiles() {
 void TestRitraCtrl::logoPreparationThroughDispatch() {
     // The logo page's sequence, by identifier only: load, show, threshold
     // every position of 256 by 256, copy, size, stretch to the register size.
-    BmpSpec logo;
+    BmpLayout logo;
     logo.width = 100;
     logo.height = 60;
     logo.pixel = [](int x, int) { return quint32(x < 50 ? qRgb(200, 150, 160) : qRgb(160, 255, 255)); };
