@@ -35,6 +35,7 @@ void SimLink::clearFaults() {
     m_enquiryFaults.clear();
     m_frameFaults.clear();
     m_answerFaults.clear();
+    m_register.clearFaults();
 }
 
 void SimLink::send(quint8 byte, qint64 at) {
@@ -258,7 +259,38 @@ bool SimLink::addFaultSpec(const QString &specIn, QString *error) {
         m_answerFaults.push_back(f);
         return true;
     }
-    return fail(QStringLiteral("expected enq:, frame: or answer:"));
+    if (!spec.contains(u':'))
+        return addRegisterFault(spec.section(u'=', 0, 0), spec.section(u'=', 1), times, fail);
+    return fail(QStringLiteral("expected enq:, frame:, answer:, busy, refuse=EE, serious=EE, paperbit, "
+                               "paperlow, paperout or coveropen"));
+}
+
+template <typename Fail>
+bool SimLink::addRegisterFault(const QString &key, const QString &value, int times, Fail fail) {
+    static const QRegularExpression hexCode(QStringLiteral("^[0-9A-Fa-f]{2}$"));
+    if (!value.isEmpty() && key != u"refuse" && key != u"serious")
+        return fail(QStringLiteral("%1 takes no value").arg(key));
+    if (key == u"busy") {
+        m_register.pushFault({Register::Fault::Busy, {}, times});
+    } else if (key == u"refuse" || key == u"serious") {
+        const QString code = value.isEmpty() && key == u"serious" ? QStringLiteral("37") : value;
+        if (!hexCode.match(code).hasMatch() || code == u"00")
+            return fail(QStringLiteral("%1=EE needs an error code of two hexadecimal digits").arg(key));
+        m_register.pushFault({key == u"refuse" ? Register::Fault::Refuse : Register::Fault::Serious,
+                              code.toUpper().toLatin1(), times});
+    } else if (key == u"paperbit") {
+        m_register.addPaperBit(times);
+    } else if (key == u"paperlow") {
+        m_register.setPaperLow(true);
+    } else if (key == u"paperout") {
+        m_register.setPaperOut(true);
+    } else if (key == u"coveropen") {
+        m_register.setCoverOpen(true);
+    } else {
+        return fail(QStringLiteral("expected enq:, frame:, answer:, busy, refuse=EE, serious=EE, paperbit, "
+                                   "paperlow, paperout or coveropen"));
+    }
+    return true;
 }
 
 } // namespace ecrsim

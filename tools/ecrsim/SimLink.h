@@ -52,9 +52,14 @@ public:
     void pushEnquiryFault(ReplyFault f) { m_enquiryFaults.push_back(f); }
     void pushFrameFault(ReplyFault f) { m_frameFaults.push_back(f); }
     void pushAnswerFault(AnswerFault f) { m_answerFaults.push_back(f); }
+    // Drops every scripted fault, the register's too (paper and cover included).
     void clearFaults();
-    // Parses one fault spec such as "enq:can", "frame:nak*3", "answer:short",
-    // "answer:pause=5,600"; false with a message for a bad one.
+    // Parses one fault spec; false with a message for a bad one. Link faults:
+    // "enq:can", "frame:nak*3", "answer:short", "answer:pause=5,600" ...
+    // Register faults, answered in place of the next N commands (*N, default 1):
+    // "busy*3" (1A), "refuse=14*2", "serious=37"; the paper bit in the next N
+    // answers: "paperbit*2"; until cleared: "paperlow", "paperout" (31),
+    // "coveropen" (32).
     bool addFaultSpec(const QString &spec, QString *error = nullptr);
 
     // Delay before every answer frame, and between its characters.
@@ -79,6 +84,8 @@ private:
     void sendAnswer(qint64 nowMs);
     void frameComplete(qint64 nowMs);
     template <typename T> static std::optional<T> takeFault(std::deque<T> &q);
+    template <typename Fail>
+    bool addRegisterFault(const QString &key, const QString &value, int times, Fail fail);
 
     Register &m_register;
     std::deque<Out> m_out;

@@ -1,6 +1,7 @@
 // ecrsim: the simulated fiscal register on a pseudo-terminal.
 //
 //   ecrsim --pty PATH [--serial SN] [--fault SPEC]... [--answer-delay MS] [--char-delay MS]
+//          [--paper FILE]
 //
 // Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
 // standard input control it while it runs (see Control.h).
@@ -39,7 +40,9 @@ int main(int argc, char **argv) {
                                        QStringLiteral("SN"));
     const QCommandLineOption faultOpt(QStringLiteral("fault"),
                                       QStringLiteral("Scripted fault (repeatable), e.g. enq:can, "
-                                                     "frame:nak*2, answer:short, answer:pause=5,600."),
+                                                     "frame:nak*2, answer:short, answer:pause=5,600, "
+                                                     "busy*3, refuse=14, serious=37, paperbit*2, "
+                                                     "paperlow, paperout, coveropen."),
                                       QStringLiteral("SPEC"));
     const QCommandLineOption delayOpt(QStringLiteral("answer-delay"),
                                       QStringLiteral("Milliseconds before each answer."),
@@ -47,7 +50,11 @@ int main(int argc, char **argv) {
     const QCommandLineOption charOpt(QStringLiteral("char-delay"),
                                      QStringLiteral("Milliseconds between answer characters."),
                                      QStringLiteral("MS"));
+    const QCommandLineOption paperOpt(QStringLiteral("paper"),
+                                      QStringLiteral("Append every printed document to FILE (UTF-8)."),
+                                      QStringLiteral("FILE"));
     parser.addOptions({ptyOpt, serialOpt, faultOpt, delayOpt, charOpt});
+    parser.addOption(paperOpt);
     parser.process(app);
 
     if (!parser.isSet(ptyOpt)) {
@@ -58,6 +65,13 @@ int main(int argc, char **argv) {
     ecrsim::Register reg;
     if (parser.isSet(serialOpt))
         reg.identity.serial = parser.value(serialOpt).toLatin1();
+    if (parser.isSet(paperOpt)) {
+        QString error;
+        if (!reg.paper().setFile(parser.value(paperOpt), &error)) {
+            fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
     ecrsim::SimLink link(reg);
     link.setAnswerDelayMs(parser.value(delayOpt).toInt());
     link.setCharDelayMs(parser.value(charOpt).toInt());
@@ -69,13 +83,8 @@ int main(int argc, char **argv) {
         }
     }
 
-    ecrsim::PtyServer server(link, parser.value(ptyOpt));
-    QString error;
-    if (!server.start(&error)) {
-        fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
-        return 1;
-    }
-
+    // Signals are caught before the port appears: whoever sees the link may
+    // end the program at once, and it still cleans up.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
         auto *sn = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(sn, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
@@ -84,6 +93,13 @@ int main(int argc, char **argv) {
         sigemptyset(&sa.sa_mask);
         sigaction(SIGTERM, &sa, nullptr);
         sigaction(SIGINT, &sa, nullptr);
+    }
+
+    ecrsim::PtyServer server(link, parser.value(ptyOpt));
+    QString error;
+    if (!server.start(&error)) {
+        fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
+        return 1;
     }
 
     ecrsim::Control control(link, server);
