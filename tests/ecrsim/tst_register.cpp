@@ -72,6 +72,7 @@ private slots:
     void subclassOverridesOneCommand();
     void hostileInput();
     void documentLineLimit();
+    void oversizedFrameIsRefused();
 };
 
 void TestRegister::receiptRules_data() {
@@ -501,6 +502,23 @@ void TestRegister::documentLineLimit() {
     QVERIFY(reg.paper().last().count(u'\n') < Register::kMaxDocumentLines + 40);
     // The register goes on with the next receipt.
     QCOMPARE(reg.execute("3/S/ITEM//1/0.01/1/4/").left(2), QByteArray("00"));
+}
+
+void TestRegister::oversizedFrameIsRefused() {
+    Register reg;
+    ecrsim::SimLink link(reg);
+    const QByteArray line = "3/S/" + QByteArray(20000, 'X') + "/1/1/1/4/";
+    int sum = 0;
+    for (const char c : line)
+        sum = (sum + quint8(c)) % 256;
+    const QByteArray digits = QByteArray::number(sum % 100).rightJustified(2, '0');
+    const QByteArray wrong = QByteArray::number((sum + 1) % 100).rightJustified(2, '0');
+    link.receive(QByteArray(QByteArray("\x05\x02") + line + digits + "\x03"), 0);
+    QCOMPARE(link.takeOutput(0), QByteArray("\x06\x06\x02"
+                                            "02/00/00/0/\x03"));
+    link.receive(QByteArray(QByteArray("\x06\x05\x02") + line + wrong + "\x03"), 0);
+    QCOMPARE(link.takeOutput(0), QByteArray("\x06\x15"));
+    QVERIFY(!reg.receiptOpen());
 }
 
 QTEST_GUILESS_MAIN(TestRegister)

@@ -10,7 +10,7 @@ namespace ecrsim {
 
 namespace {
 constexpr quint8 STX = 0x02, ETX = 0x03, ENQ = 0x05, ACK = 0x06, NAK = 0x15, CAN = 0x18;
-constexpr int kMaxFrame = 8192; // a runaway frame is dropped, not grown forever
+constexpr int kMaxFrame = 8192; // characters of a frame the register keeps
 
 int checksum(QByteArrayView line) {
     int sum = 0;
@@ -77,11 +77,15 @@ void SimLink::receive(quint8 byte, qint64 nowMs) {
         } else if (byte == CAN) {
             m_inFrame = false;
             m_frame.clear();
-        } else if (m_frame.size() >= kMaxFrame) {
-            m_inFrame = false;
-            m_frame.clear();
         } else {
-            m_frame.append(char(byte));
+            // A line longer than the register's buffer is not kept, but its
+            // checksum is still followed so that it can be answered.
+            m_frameSum = (m_frameSum + byte) % 256;
+            m_frameTail = quint16((m_frameTail << 8) | byte);
+            if (m_frame.size() < kMaxFrame)
+                m_frame.append(char(byte));
+            else
+                m_frameOverflow = true;
         }
         return;
     }
@@ -108,6 +112,9 @@ void SimLink::receive(quint8 byte, qint64 nowMs) {
     case STX:
         m_inFrame = true;
         m_frame.clear();
+        m_frameOverflow = false;
+        m_frameSum = 0;
+        m_frameTail = 0;
         break;
     case NAK:
         if (m_awaitingAck) {
@@ -125,6 +132,23 @@ void SimLink::receive(quint8 byte, qint64 nowMs) {
 }
 
 void SimLink::frameComplete(qint64 nowMs) {
+    if (m_frameOverflow) {
+        m_frame.clear();
+        const quint8 d1 = quint8(m_frameTail >> 8), d2 = quint8(m_frameTail);
+        const int sum = ((m_frameSum - d1 - d2) % 256 + 256) % 256 % 100;
+        if (d1 != '0' + sum / 10 || d2 != '0' + sum % 10) {
+            ++m_badChecksums;
+            ++m_nakToFrames;
+            send(NAK, nowMs);
+            return;
+        }
+        // Taken, and refused: too many characters for one command.
+        send(ACK, nowMs);
+        m_executed.append(QByteArray("<line too long>"));
+        m_pendingAnswer = m_register.error("02");
+        sendAnswer(nowMs);
+        return;
+    }
     const QByteArray body = m_frame;
     m_frame.clear();
     const QByteArray line = body.size() >= 2 ? body.left(body.size() - 2) : QByteArray();

@@ -95,6 +95,9 @@ private:
 
     bool m_inFrame = false;
     QByteArray m_frame;
+    bool m_frameOverflow = false;
+    int m_frameSum = 0;      // of every byte of the frame, modulo 256
+    quint16 m_frameTail = 0; // its last two bytes
     bool m_awaitingAck = false;
     QByteArray m_pendingAnswer;
 
