@@ -1,12 +1,29 @@
 #include "Paper.h"
 
 #include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
 
 namespace ecrsim {
 
+namespace {
+
+// "-" is standard output; a terminal, pipe or other device is written as it
+// is; a regular file is appended to.
+bool openPaper(QFile &f, const QString &path) {
+    if (path == u"-")
+        return f.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+    f.setFileName(path);
+    const QFileInfo fi(path);
+    return f.open(fi.exists() && !fi.isFile() ? QIODevice::WriteOnly : QIODevice::Append);
+}
+
+} // namespace
+
 bool Paper::setFile(const QString &path, QString *error) {
-    QFile f(path);
-    if (!f.open(QIODevice::Append | QIODevice::Text)) {
+    QFile f;
+    if (!openPaper(f, path)) {
         if (error)
             *error = QStringLiteral("cannot write the paper file %1: %2").arg(path, f.errorString());
         return false;
@@ -20,8 +37,8 @@ void Paper::print(const QStringList &lines) {
     ++m_printed;
     if (!m_path.isEmpty()) {
         // Opened and closed for each document: a reader sees it whole at once.
-        QFile f(m_path);
-        if (f.open(QIODevice::Append)) {
+        QFile f;
+        if (openPaper(f, m_path)) {
             f.write((text + QStringLiteral("\n\n")).toUtf8());
             f.close();
         }

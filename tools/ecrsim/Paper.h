@@ -13,7 +13,8 @@ public:
     static constexpr int kWidth = 32;  // characters on one printed line
     static constexpr int kKeep = 1000; // documents kept in memory
 
-    // Appends to `path` from now on; false with a message when it cannot be written.
+    // Appends to `path` from now on ("-": standard output); false with a
+    // message when it cannot be written.
     bool setFile(const QString &path, QString *error = nullptr);
     QString filePath() const { return m_path; }
 

@@ -1,7 +1,7 @@
 // ecrsim: the simulated fiscal register on a pseudo-terminal.
 //
 //   ecrsim --pty PATH [--serial SN] [--fault SPEC]... [--answer-delay MS] [--char-delay MS]
-//          [--paper FILE]
+//          [--paper FILE|-]
 //
 // Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
 // standard input control it while it runs (see Control.h).
@@ -51,7 +51,8 @@ int main(int argc, char **argv) {
                                      QStringLiteral("Milliseconds between answer characters."),
                                      QStringLiteral("MS"));
     const QCommandLineOption paperOpt(QStringLiteral("paper"),
-                                      QStringLiteral("Append every printed document to FILE (UTF-8)."),
+                                      QStringLiteral("Append every printed document to FILE (UTF-8; - for "
+                                                     "standard output)."),
                                       QStringLiteral("FILE"));
     parser.addOptions({ptyOpt, serialOpt, faultOpt, delayOpt, charOpt});
     parser.addOption(paperOpt);
