@@ -38,7 +38,9 @@ void TestEcrSimPty::receiptOnPaperWithFaults() {
     QTemporaryDir dir;
     const QString paper = dir.filePath(QStringLiteral("paper.txt"));
     EcrSimProcess sim(dir.filePath(QStringLiteral("ecr")));
-    QVERIFY(sim.start({QStringLiteral("--paper"), paper, QStringLiteral("--fault"), QStringLiteral("busy")}));
+    const QString log = dir.filePath(QStringLiteral("commands.log"));
+    QVERIFY(sim.start({QStringLiteral("--paper"), paper, QStringLiteral("--fault"), QStringLiteral("busy"),
+                       QStringLiteral("--log"), log}));
     SerialComPort port;
     RealClock clock;
     SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
@@ -59,6 +61,11 @@ void TestEcrSimPty::receiptOnPaperWithFaults() {
     QVERIFY(printed.contains(QStringLiteral("TOTALE EURO                 5,26\n")));
     QVERIFY(printed.contains(QStringLiteral("SCONTR. N. 1")));
     QCOMPARE(printed.count(QStringLiteral("TOTALE EURO")), 1);
+    QFile commands(log);
+    QVERIFY(commands.open(QIODevice::ReadOnly));
+    QCOMPARE(commands.readAll(), QByteArray("3/S/CAFF\xC8//1/5.26/1/4/\t1A/00/00/0/\n"
+                                            "3/S/CAFF\xC8//1/5.26/1/4/\t00/00/00/5.26/\n"
+                                            "5/1/0.00/////\t00/00/00/0.00/\n"));
 
     // Paper out from the control channel: every command, the status request
     // included, gets 31 until a new roll is in.

@@ -563,6 +563,7 @@ QByteArray Register::cashOut(const Command &) {
     if (m_doc.kind == DocKind::NonFiscal)
         closeDocument();
     ++m_totals.nonFiscal;
+    ++m_nonFiscalNumber;
     printNonFiscal({}, QStringLiteral("PRELIEVO DI CASSA"));
     return ok();
 }

@@ -144,8 +144,7 @@ void SimLink::frameComplete(qint64 nowMs) {
         }
         // Taken, and refused: too many characters for one command.
         send(ACK, nowMs);
-        m_executed.append(QByteArray("<line too long>"));
-        m_pendingAnswer = m_register.error("02");
+        take(QByteArray("<line too long>"), m_register.error("02"));
         sendAnswer(nowMs);
         return;
     }
@@ -178,16 +177,21 @@ void SimLink::frameComplete(qint64 nowMs) {
             // Another byte in place of ACK; the frame still counts as taken
             // (a register that answers NUL for ACK).
             send(f->byte, nowMs);
-            m_executed.append(line);
-            m_pendingAnswer = m_register.execute(line);
+            take(line, m_register.execute(line));
             sendAnswer(nowMs);
             return;
         }
     }
     send(ACK, nowMs);
-    m_executed.append(line);
-    m_pendingAnswer = m_register.execute(line);
+    take(line, m_register.execute(line));
     sendAnswer(nowMs);
+}
+
+void SimLink::take(const QByteArray &line, const QByteArray &answer) {
+    m_executed.append(line);
+    m_pendingAnswer = answer;
+    if (onCommand)
+        onCommand(line, answer);
 }
 
 void SimLink::sendAnswer(qint64 nowMs) {

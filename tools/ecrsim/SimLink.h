@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 namespace ecrsim {
@@ -75,6 +76,9 @@ public:
 
     Register &reg() { return m_register; }
 
+    // Called with every command line taken and the answer the register gave.
+    std::function<void(const QByteArray &line, const QByteArray &answer)> onCommand;
+
 private:
     struct Out {
         qint64 at;
@@ -83,6 +87,7 @@ private:
     void send(quint8 byte, qint64 at);
     void sendAnswer(qint64 nowMs);
     void frameComplete(qint64 nowMs);
+    void take(const QByteArray &line, const QByteArray &answer);
     template <typename T> static std::optional<T> takeFault(std::deque<T> &q);
     template <typename Fail>
     bool addRegisterFault(const QString &key, const QString &value, int times, Fail fail);

@@ -1,7 +1,7 @@
 // ecrsim: the simulated fiscal register on a pseudo-terminal.
 //
 //   ecrsim --pty PATH [--serial SN] [--fault SPEC]... [--answer-delay MS] [--char-delay MS]
-//          [--paper FILE|-]
+//          [--paper FILE|-] [--log FILE]
 //
 // Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
 // standard input control it while it runs (see Control.h).
@@ -13,6 +13,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -55,7 +56,12 @@ int main(int argc, char **argv) {
                                                      "standard output)."),
                                       QStringLiteral("FILE"));
     parser.addOptions({ptyOpt, serialOpt, faultOpt, delayOpt, charOpt});
+    const QCommandLineOption logOpt(QStringLiteral("log"),
+                                    QStringLiteral("Append every command line taken and its answer, "
+                                                   "separated by a tab, to FILE."),
+                                    QStringLiteral("FILE"));
     parser.addOption(paperOpt);
+    parser.addOption(logOpt);
     parser.process(app);
 
     if (!parser.isSet(ptyOpt)) {
@@ -76,6 +82,20 @@ int main(int argc, char **argv) {
     ecrsim::SimLink link(reg);
     link.setAnswerDelayMs(parser.value(delayOpt).toInt());
     link.setCharDelayMs(parser.value(charOpt).toInt());
+    QFile commandLog(parser.value(logOpt));
+    if (parser.isSet(logOpt)) {
+        if (!commandLog.open(QIODevice::Append | QIODevice::Unbuffered)) {
+            fprintf(stderr, "ecrsim: cannot write %s: %s\n", qPrintable(commandLog.fileName()),
+                    qPrintable(commandLog.errorString()));
+            return 2;
+        }
+        link.onCommand = [&commandLog](const QByteArray &line, const QByteArray &answer) {
+            auto oneLine = [](QByteArray b) {
+                return b.replace('\n', ' ').replace('\r', ' ').replace('\t', ' ');
+            };
+            commandLog.write(oneLine(line) + '\t' + oneLine(answer) + '\n');
+        };
+    }
     for (const QString &spec : parser.values(faultOpt)) {
         QString error;
         if (!link.addFaultSpec(spec, &error)) {
