@@ -40,7 +40,8 @@ public:
     };
 
     // A scripted register fault, answered in place of the next `times` commands
-    // (which are then not executed).
+    // (which are then not executed). A serious fault also loses the open receipt,
+    // as a register that stops does.
     struct Fault {
         enum Kind { Busy, Refuse, Serious } kind = Busy;
         QByteArray code; // error code for Refuse and Serious
@@ -86,7 +87,10 @@ public:
     void pushFault(const Fault &f) { m_faults.push_back(f); }
     void setPaperOut(bool out) { m_paperOut = out; }
     void setCoverOpen(bool open) { m_coverOpen = open; }
-    // The paper bit on the next `answers` answers; or on every answer until cleared.
+    // The paper bit (status value 4) on the next `answers` answers, or on every
+    // answer until a new roll: such an answer is "00" and the command is not
+    // executed (nothing is printed until the roll is replaced), so the PC's
+    // repeat of the line is not a second sale.
     void addPaperBit(int answers) { m_paperBitAnswers += answers; }
     void setPaperLow(bool low) { m_paperLow = low; }
     // A new roll: paper out and the paper bit are gone.
