@@ -17,7 +17,9 @@ public:
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 
+    // Queues one byte; flush() sends what is queued.
     virtual bool writeByte(quint8 byte) = 0;
+    virtual void flush() {}
     // False when no byte could be read.
     virtual bool readByte(quint8 &byte) = 0;
     // Bytes waiting in the input queue (refreshes it without blocking).

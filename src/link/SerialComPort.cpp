@@ -75,6 +75,7 @@ bool SerialComPort::open(const QString &device, qint32 speed) {
 }
 
 void SerialComPort::close() {
+    flushOutput();
     if (m_port.isOpen()) {
         m_port.clear(QSerialPort::AllDirections);
         m_port.close();
@@ -90,13 +91,18 @@ bool SerialComPort::writeByte(quint8 byte) {
     closeIfHungUp();
     if (!m_port.isOpen())
         return false;
-    const bool ok = m_port.putChar(char(byte));
-    m_port.flush();
-    closeIfHungUp();
-    return ok;
+    // Bytes gather in the port's buffer until flush(): a frame leaves in one
+    // write instead of one per byte. Any read, wait or purge flushes too.
+    return m_port.putChar(char(byte));
+}
+
+void SerialComPort::flushOutput() {
+    if (m_port.isOpen() && m_port.bytesToWrite() > 0)
+        m_port.flush();
 }
 
 bool SerialComPort::readByte(quint8 &byte) {
+    flushOutput();
     closeIfHungUp();
     if (!m_port.isOpen())
         return false;
@@ -110,6 +116,7 @@ bool SerialComPort::readByte(quint8 &byte) {
 }
 
 qint64 SerialComPort::bytesQueued() {
+    flushOutput();
     closeIfHungUp();
     if (!m_port.isOpen())
         return 0;
@@ -120,6 +127,7 @@ qint64 SerialComPort::bytesQueued() {
 }
 
 bool SerialComPort::waitForData(int ms) {
+    flushOutput();
     closeIfHungUp();
     if (!m_port.isOpen())
         return false;
@@ -136,7 +144,7 @@ void SerialComPort::purge() {
         return;
     // Let the pending output reach the line first, then drop what is queued:
     // the purge must not swallow bytes already written for this exchange.
-    m_port.flush();
+    flushOutput();
     m_port.clear(QSerialPort::Input);
     closeIfHungUp();
 }

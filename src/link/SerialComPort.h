@@ -16,6 +16,7 @@ public:
     void close() override;
     bool isOpen() const override;
     bool writeByte(quint8 byte) override;
+    void flush() override { flushOutput(); }
     bool readByte(quint8 &byte) override;
     qint64 bytesQueued() override;
     bool waitForData(int ms) override;
@@ -29,6 +30,7 @@ public:
 private:
     void noteError(QSerialPort::SerialPortError error);
     void closeIfHungUp();
+    void flushOutput();
 
     QSerialPort m_port;
     bool m_hungUp = false;

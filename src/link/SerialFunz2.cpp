@@ -55,6 +55,14 @@ void SerialFunz2::PumpEvents() {
         m_pump();
 }
 
+void SerialFunz2::WaitMs(int ms) {
+    const qint64 end = m_clock.nowMs() + ms;
+    for (qint64 left = ms; left > 0; left = end - m_clock.nowMs()) {
+        PumpEvents();
+        m_clock.sleepMs(int(std::min<qint64>(left, kWaitSliceMs)));
+    }
+}
+
 int SerialFunz2::WaitComData(int ms) {
     const qint64 start = m_clock.nowMs();
     if (m_port.bytesQueued() > 0)

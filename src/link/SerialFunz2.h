@@ -57,6 +57,9 @@ public:
     // events run while it waits, in short slices on the port.
     int WaitComData(int ms);
     void Sleep(int ms) { m_clock.sleepMs(ms); }
+    // A longer wait that lets pending events run every few milliseconds, so a
+    // window stays responsive and a stop request is seen.
+    void WaitMs(int ms);
     // Lets pending window events run once (a no-op without a window).
     void PumpEvents();
 

@@ -2,12 +2,14 @@
 //
 //   ecrsim --pty PATH [--serial SN] [--fault SPEC]... [--answer-delay MS] [--char-delay MS]
 //          [--paper FILE|-] [--log FILE]
+//          [--q520 [--q520-online] [--q520-paper N] [--q520-answer CODE[*N][@PREFIX]]...]
 //
 // Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
 // standard input control it while it runs (see Control.h).
 
 #include "Control.h"
 #include "PtyServer.h"
+#include "Q520Register.h"
 #include "Register.h"
 #include "SimLink.h"
 
@@ -17,6 +19,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -51,11 +54,25 @@ int main(int argc, char **argv) {
     const QCommandLineOption charOpt(QStringLiteral("char-delay"),
                                      QStringLiteral("Milliseconds between answer characters."),
                                      QStringLiteral("MS"));
+    const QCommandLineOption q520Opt(QStringLiteral("q520"), QStringLiteral("Behave as the Q520 model."));
+    const QCommandLineOption q520OnlineOpt(
+        QStringLiteral("q520-online"),
+        QStringLiteral("Q520: on-line mode active (flag in the answer to s/)."));
+    const QCommandLineOption q520PaperOpt(QStringLiteral("q520-paper"),
+                                          QStringLiteral("Q520: the next N answers carry the paper bit."),
+                                          QStringLiteral("N"));
+    const QCommandLineOption q520AnswerOpt(
+        QStringLiteral("q520-answer"),
+        QStringLiteral("Q520: answer the next N lines (starting with PREFIX) "
+                       "with error CODE, e.g. 0E*41@3/ (repeatable). "
+                       "A NUL in place of ACK: --fault frame:byte=0."),
+        QStringLiteral("CODE[*N][@PREFIX]"));
+    parser.addOptions({ptyOpt, serialOpt, faultOpt, delayOpt, charOpt, q520Opt, q520OnlineOpt, q520PaperOpt,
+                       q520AnswerOpt});
     const QCommandLineOption paperOpt(QStringLiteral("paper"),
                                       QStringLiteral("Append every printed document to FILE (UTF-8; - for "
                                                      "standard output)."),
                                       QStringLiteral("FILE"));
-    parser.addOptions({ptyOpt, serialOpt, faultOpt, delayOpt, charOpt});
     const QCommandLineOption logOpt(QStringLiteral("log"),
                                     QStringLiteral("Append every command line taken and its answer, "
                                                    "separated by a tab, to FILE."),
@@ -69,7 +86,23 @@ int main(int argc, char **argv) {
         return 2;
     }
 
-    ecrsim::Register reg;
+    std::unique_ptr<ecrsim::Register> model;
+    if (parser.isSet(q520Opt)) {
+        auto q520 = std::make_unique<ecrsim::Q520Register>();
+        q520->onLine = parser.isSet(q520OnlineOpt);
+        q520->paperAnswers = parser.value(q520PaperOpt).toInt();
+        for (const QString &spec : parser.values(q520AnswerOpt)) {
+            QString error;
+            if (!q520->addScriptedAnswer(spec, &error)) {
+                fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
+                return 2;
+            }
+        }
+        model = std::move(q520);
+    } else {
+        model = std::make_unique<ecrsim::Register>();
+    }
+    ecrsim::Register &reg = *model;
     if (parser.isSet(serialOpt))
         reg.identity.serial = parser.value(serialOpt).toLatin1();
     if (parser.isSet(paperOpt)) {

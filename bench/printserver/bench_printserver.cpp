@@ -1,0 +1,149 @@
+// Print-server figures, one "name: value" a line:
+//   lines_per_second               receipt lines against a register that answers at once, over a pty
+//   cpu_seconds_per_minute_waiting CPU used while the register takes 1.5 s per answer
+//   ms_per_tick_10000_files        one server tick over 10,000 files that do not match,
+//                                  with 5,000 forbidden extensions
+
+#include "commands/Executor.h"
+#include "link/SerialComPort.h"
+#include "link/SerialFunz2.h"
+#include "shell/ForbiddenExtensions.h"
+#include "shell/PrintServer.h"
+#include "shell/Prompter.h"
+#include "shell/Session.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+using namespace norvvelm;
+
+namespace {
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Sim {
+    QProcess proc;
+    QString link;
+    bool start(const QString &path, const QStringList &extra) {
+        link = path;
+        proc.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/ecrsim"));
+        proc.setArguments(QStringList{QStringLiteral("--pty"), path} + extra);
+        proc.setStandardErrorFile(QProcess::nullDevice());
+        proc.start();
+        if (!proc.waitForStarted(5000))
+            return false;
+        for (int i = 0; i < 500 && !QFileInfo::exists(path); ++i)
+            QThread::msleep(10);
+        return QFileInfo::exists(path);
+    }
+    ~Sim() {
+        proc.terminate();
+        proc.waitForFinished(3000);
+    }
+};
+
+class QuietPrompter final : public Prompter {
+public:
+    void message(const QString &, const QString &, Icon) override {}
+    Answer ask(const QString &, const QString &, Icon, Buttons, Answer, Answer safe) override { return safe; }
+};
+
+// Runs `lines` receipt lines through the executor over a pty; returns seconds.
+double runLines(const QStringList &extra, int lines, double *cpu) {
+    QTemporaryDir dir;
+    Sim sim;
+    if (!sim.start(dir.filePath(QStringLiteral("ecr")), extra))
+        return -1;
+    SerialComPort port;
+    RealClock clock;
+    SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
+    if (!link.OpenComPort(sim.link, 115200))
+        return -1;
+    Session session;
+    session.programDir = dir.path();
+    session.serverDirCopy = dir.path();
+    QuietPrompter prompter;
+    Executor executor(session, link, prompter);
+    for (int i = 0; i < lines; ++i)
+        session.appendToQueue(QStringLiteral("7/1/1/RIGA %1/").arg(i));
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer t;
+    t.start();
+    executor.ExecuteReceiptQueue();
+    const double seconds = double(t.nsecsElapsed()) / 1e9;
+    if (cpu)
+        *cpu = cpuSeconds() - cpu0;
+    return session.queue().isEmpty() ? seconds : -1;
+}
+
+double msPerTick() {
+    QTemporaryDir dir;
+    for (int i = 0; i < 10000; ++i) {
+        QFile f(dir.filePath(QStringLiteral("file%1.dat").arg(i)));
+        f.open(QIODevice::WriteOnly);
+    }
+    QByteArray ext;
+    for (int i = 0; i < 5000; ++i)
+        ext += "[x" + QByteArray::number(i) + "]\n";
+    Session session;
+    session.programDir = dir.path();
+    session.config.ServerDir = dir.path();
+    session.config.ServerFile = QStringLiteral("scontrino.txt");
+    session.config.identity.sn = QStringLiteral("NV1");
+    session.forbidden = ForbiddenExtensions::parse(ext);
+    // No register is needed: nothing matches, so nothing is sent.
+    class NoPort final : public ComPort {
+    public:
+        bool open(const QString &, qint32) override { return false; }
+        void close() override {}
+        bool isOpen() const override { return false; }
+        bool writeByte(quint8) override { return false; }
+        bool readByte(quint8 &) override { return false; }
+        qint64 bytesQueued() override { return 0; }
+        bool waitForData(int) override { return false; }
+        void purge() override {}
+    } port;
+    RealClock clock;
+    SerialFunz2 link(port, clock);
+    QuietPrompter prompter;
+    Executor executor(session, link, prompter);
+    PrintServer server(session, link, executor, prompter);
+    server.TimerSRV_Timer(); // warm the directory cache
+    const int ticks = 50;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < ticks; ++i)
+        server.TimerSRV_Timer();
+    return double(t.nsecsElapsed()) / 1e6 / ticks;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const int lines = 300;
+    const double fast = runLines({}, lines, nullptr);
+    printf("lines_per_second: %.1f\n", fast > 0 ? lines / fast : 0.0);
+    fflush(stdout);
+    double cpu = 0;
+    const int slowLines = 8; // 8 answers of 1.5 s: 12 s of waiting
+    const double slow = runLines({QStringLiteral("--answer-delay"), QStringLiteral("1500")}, slowLines, &cpu);
+    printf("cpu_seconds_per_minute_waiting: %.3f\n", slow > 0 ? cpu / slow * 60.0 : -1.0);
+    fflush(stdout);
+    printf("ms_per_tick_10000_files: %.2f\n", msPerTick());
+    return 0;
+}

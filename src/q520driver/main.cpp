@@ -1,0 +1,92 @@
+#include "Q520Driver.h"
+#include "Q520Port.h"
+#include "Q520Prompter.h"
+#include "Q520Settings.h"
+#include "Q520Window.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int g_signalPair[2] = {-1, -1};
+void onSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(g_signalPair[1], &c, 1);
+}
+
+// SIGTERM and SIGINT end the program as closing its window does: the port
+// is closed and the single-instance lock released.
+void quitOnSignals(QObject *owner) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPair) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPair[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] { QApplication::closeAllWindows(); });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+} // namespace
+#endif
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("DriverQ520"));
+
+    bool autoStart = false;
+    bool trayIcon = false;
+    const QStringList args = QApplication::arguments().mid(1);
+    for (const QString &arg : args) {
+        const QString upper = arg.toUpper();
+        autoStart = autoStart || upper == u"/A";
+        trayIcon = trayIcon || upper == u"/SYS";
+    }
+
+    // Nobody can answer a message box on a screen that does not exist: such a
+    // run writes its messages out and takes the safe answer.
+    std::unique_ptr<q520::Prompter> prompter;
+    const QString platform = QGuiApplication::platformName();
+    if (platform == u"offscreen" || platform == u"minimal" ||
+        qEnvironmentVariableIsSet("DRIVERQ520_UNATTENDED"))
+        prompter = std::make_unique<q520::UnattendedPrompter>();
+    else
+        prompter = std::make_unique<q520::MessageBoxPrompter>();
+
+    const QString home = q520::homeFolder(QApplication::applicationDirPath());
+    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty())
+        runtime = QDir::tempPath();
+    const QByteArray key = QCryptographicHash::hash(home.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    QLockFile lock(runtime + QStringLiteral("/DriverQ520-") + QString::fromLatin1(key) +
+                   QStringLiteral(".lock"));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        prompter->message(QStringLiteral("Driver già attivo"), QStringLiteral("ATTENZIONE"),
+                          q520::Prompter::Icon::Critical);
+        return 1;
+    }
+
+    q520::SerialPort port;
+    q520::Driver driver(home, &port, prompter.get());
+    q520::Window window(&driver, prompter.get(), trayIcon);
+    window.show();
+#ifdef Q_OS_UNIX
+    quitOnSignals(&window);
+#endif
+    if (autoStart)
+        QTimer::singleShot(0, &window, &q520::Window::startDriver);
+    return app.exec();
+}

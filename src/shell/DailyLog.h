@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace norvvelm {
+
+class Session;
+
+// The daily log: one 225-character line per exchange in the print server's
+// folder, named after the receipt file (or mask) and the day.
+namespace dailylog {
+constexpr int kLineWidth = 225;
+// "<folder>/<prefix> YYYYMMDD.log" for the session's folder, prefix and day.
+QString FileName(const Session &session);
+// The line as written: time (19), " - ", command (50), " - ", answer (150).
+QString FormatLine(const QString &timestamp, const QString &command, const QString &answer);
+} // namespace dailylog
+
+// Appends one line while the log is on. An answer ending in "26" (the busy
+// code) is never logged. File errors drop the line silently.
+void WriteLogLine(const Session &session, const QString &answer, const QString &command);
+
+} // namespace norvvelm

@@ -1,0 +1,113 @@
+// norvvelmd: the print server without a window.
+//
+// Its home folder is $NORVVELM_HOME (else beside the program when NorvVelm.ini
+// lies there, else ~/.config/NorvVelm). Every monitor line goes to standard
+// output as the monitor holds it; messages go to standard error. SIGTERM or
+// SIGINT ends it once the exchange in flight has finished.
+
+#include "commands/Executor.h"
+#include "commands/Runner.h"
+#include "link/SerialComPort.h"
+#include "link/SerialFunz2.h"
+#include "shell/Config.h"
+#include "shell/PrintServer.h"
+#include "shell/Prompter.h"
+#include "shell/Session.h"
+#include "shell/SingleInstance.h"
+#include "shell/Startup.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace norvvelm;
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+void onSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1);
+}
+
+void printLine(FILE *to, const QString &text) {
+    const QByteArray out = text.toUtf8() + '\n';
+    fwrite(out.constData(), 1, size_t(out.size()), to);
+    fflush(to);
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("norvvelmd"));
+    QCoreApplication::setApplicationVersion(Startup::version());
+
+    const QString home = ProgramHome();
+    const auto lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
+    StderrPrompter prompter;
+    if (!lock) {
+        prompter.message(QStringLiteral("Driver gi\u00e0 attivo"), QStringLiteral("ATTENZIONE"),
+                         Prompter::Icon::Critical);
+        return 1;
+    }
+
+    Session session;
+    session.programDir = home;
+    session.monitorEnabled = true;
+    const QStringList args = app.arguments().mid(1);
+    session.testMode = args.join(u' ').toUpper() == QLatin1String("/TESTMODE");
+    QObject::connect(&session, &Session::monitorLineAdded,
+                     [](const QString &line) { printLine(stdout, line); });
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
+        auto *sn = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(sn, &QSocketNotifier::activated, &app, [&session, sn] {
+            char c;
+            [[maybe_unused]] auto n = ::read(g_signalPipe[0], &c, 1);
+            sn->setEnabled(false);
+            session.stopRequested = true;
+            QCoreApplication::quit();
+        });
+        struct sigaction sa {};
+        sa.sa_handler = onSignal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+    }
+
+    SerialComPort port;
+    RealClock clock;
+    SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
+    Runner runner(session, link);
+    Startup startup(session, link, runner, prompter);
+
+    if (!startup.loadConfiguration()) {
+        prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
+        return 2;
+    }
+    if (!session.panel(2).isEmpty())
+        prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
+    printLine(stderr, QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")
+                          .arg(Startup::version(), home, session.portCopy,
+                               PortDevice(session.config.IniPath, session.portCopy), session.config.ServerDir,
+                               session.config.ServerFile, session.config.ServerStato));
+
+    Executor executor(session, link, prompter);
+    PrintServer server(session, link, executor, prompter);
+    server.registerReady = false;
+    QObject::connect(&startup, &Startup::readyChanged, &server,
+                     [&server](bool ready) { server.registerReady = ready; });
+    startup.connectRegister();
+    server.setEnabled(session.config.serverOn());
+    startup.supervise(3000);
+
+    int rc = 0;
+    if (!session.stopRequested)
+        rc = app.exec();
+    server.setEnabled(false);
+    link.CloseComPort();
+    return rc;
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "Register.h"
+#include "ScriptedPrompter.h"
+#include "SimComPort.h"
+#include "SimLink.h"
+#include "VirtualClock.h"
+#include "commands/Executor.h"
+#include "commands/Runner.h"
+#include "link/SerialFunz2.h"
+#include "shell/Session.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+// A register that takes every command: the executor's own rules are under
+// test, not the register's.
+struct PlainRegister : ecrsim::Register {
+    QByteArray execute(const QByteArray &line) override {
+        if (line.startsWith("a/"))
+            return Register::execute(line);
+        if (line.startsWith("e/"))
+            return ok({"4.00", "10.00", "22.50", "10.50", "0.00"});
+        return ok();
+    }
+};
+
+struct ExecutorRig {
+    PlainRegister reg;
+    ecrsim::SimLink sim{reg};
+    testsupport::VirtualClock clock;
+    testsupport::SimComPort port{sim, clock};
+    std::function<void()> onPump;
+    norvvelm::SerialFunz2 link{port, clock, [this] {
+                                   if (onPump)
+                                       onPump();
+                               }};
+    norvvelm::Session session;
+    testsupport::ScriptedPrompter prompter;
+    norvvelm::Executor executor{session, link, prompter};
+    norvvelm::Runner runner{session, link};
+    QTemporaryDir dir;
+
+    ExecutorRig() {
+        link.OpenComPort(QStringLiteral("/dev/sim"), 9600);
+        session.monitorEnabled = true;
+        session.logEnabled = true;
+        session.programDir = dir.path();
+        session.serverDirCopy = dir.path();
+        session.config.ServerDir = dir.path();
+        session.config.identity.sn = QStringLiteral("NV42");
+        session.now = [] { return QDateTime(QDate(2026, 12, 7), QTime(10, 11, 12)); };
+    }
+    void fault(const QString &spec) {
+        QString error;
+        QVERIFY2(sim.addFaultSpec(spec, &error), qPrintable(error));
+    }
+    void queue(const QStringList &lines) {
+        for (const QString &l : lines)
+            session.appendToQueue(l);
+    }
+    QStringList sent() const {
+        QStringList out;
+        for (const QByteArray &c : sim.commandsExecuted())
+            out.append(QString::fromLatin1(c));
+        return out;
+    }
+    // The monitor oldest first.
+    QStringList monitorInOrder() const {
+        QStringList m = session.monitor();
+        std::reverse(m.begin(), m.end());
+        return m;
+    }
+    QStringList logLines() const {
+        QFile f(dir.filePath(QStringLiteral("VELM 20261207.log")));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"));
+        lines.removeAll(QString());
+        return lines;
+    }
+};

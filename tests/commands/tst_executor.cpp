@@ -1,0 +1,292 @@
+// The command executor against the simulated register, in virtual time.
+
+#include "ExecutorRig.h"
+
+#include <QTest>
+
+using namespace norvvelm;
+
+namespace {
+const QString kSale = QStringLiteral("3/S/REPARTO1//1/5.26/1/4/");
+const QString kPay = QStringLiteral("5/1/0.00/////");
+} // namespace
+
+class TestExecutor : public QObject {
+    Q_OBJECT
+private slots:
+    void receiptRules();
+    void closesEvenWhenRefused();
+    void lineRewrites();
+    void nakRepeatsThenDrops();
+    void busyRepeatsThenWaitsForLater();
+    void refusedGoesOn();
+    void paperStatusRepeats();
+    void paperOutWaitsForOperator();
+    void seriousFaultDropsQueue();
+    void unreachableKeepsQueue();
+    void emptyAnswerAsksStatus();
+    void dailyReport_data();
+    void dailyReport();
+    void stopRequestKeepsLine();
+    void nestedRequestNeverInterleaves();
+};
+
+void TestExecutor::receiptRules() {
+    ExecutorRig rig;
+    rig.queue({QStringLiteral("   "), kSale, QStringLiteral("x/7/0/0/"), QStringLiteral("w/1/1//"), kPay,
+               QStringLiteral("+/"), QStringLiteral("x/7/0/0/"), QStringLiteral(")/120/"),
+               QStringLiteral(")/5"), QStringLiteral("b/1/"), QStringLiteral("7/1/1/after/")});
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent(), (QStringList{kSale, "w/1/1//", kPay, "x/7/0/0/", ")/120/", ")/5/"}));
+    // "b/" is not handled: the executor stops there and the rest waits.
+    QCOMPARE(rig.session.queue(), QStringList{"7/1/1/after/"});
+    const QStringList m = rig.monitorInOrder();
+    QCOMPARE(m.first(), QStringLiteral("PC -> ECR :    "));
+    QVERIFY(m.contains(QStringLiteral("ECR        : Comando non gestito con scontrino aperto")));
+    QVERIFY(m.contains(QStringLiteral("ECR        : Scontrino non aperto")));
+    QCOMPARE(m.last(), QStringLiteral("ECR        : Comando b/ non gestito."));
+    const QStringList log = rig.logLines();
+    QVERIFY(log.size() >= 2);
+    QVERIFY(log.at(1).mid(22, 50).startsWith(QStringLiteral("x/7/0/0/")));
+    QVERIFY(
+        log.at(1).mid(75).startsWith(QStringLiteral("\"x/\" - Comando non gestito con scontrino aperto !")));
+    QVERIFY(log.last().mid(75).startsWith(QStringLiteral("\"b/\" - Comando non gestito !")));
+    for (const QString &l : log)
+        QCOMPARE(l.size(), 225);
+    QVERIFY(!rig.session.receiptOpen);
+
+    // A line without its slash gets one before its code is taken.
+    rig.queue({QStringLiteral("?")});
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.session.monitor().first(), QStringLiteral("ECR        : Comando ?/ non gestito."));
+}
+
+void TestExecutor::closesEvenWhenRefused() {
+    ExecutorRig rig;
+    rig.queue({kSale});
+    rig.executor.ExecuteReceiptQueue();
+    QVERIFY(rig.session.receiptOpen);
+    rig.fault(QStringLiteral("answer:text=15/00/00/0/"));
+    rig.queue({kPay});
+    rig.executor.ExecuteReceiptQueue();
+    QVERIFY(!rig.session.receiptOpen);
+    QCOMPARE(rig.session.monitor().first(),
+             QStringLiteral("ECR-errore :21-Comando '5/' - Errore N. 21 Ignoro l'errore"));
+}
+
+void TestExecutor::lineRewrites() {
+    ExecutorRig rig;
+    rig.session.config.WrapDescription = QStringLiteral("On");
+    rig.session.config.AlIvaAuto = QStringLiteral("On");
+    rig.session.config.DescrWidth1 = 10;
+    rig.session.config.DescrWidth2 = 0;
+    rig.session.vatTable[1] = 10;
+    rig.queue({QStringLiteral("3/S/ABCDEFGHIJKLMNO/X/1/5.26/2/4/"), QStringLiteral("j/A/B/C/0/")});
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent(), (QStringList{"3/S/ABCDEFGHIJ/KLMNO-X/1/5.26/2/10/", "j/A/B/C///////0/"}));
+    // The monitor shows the line as it was read.
+    QVERIFY(rig.session.monitor().contains(QStringLiteral("PC -> ECR : 3/S/ABCDEFGHIJKLMNO/X/1/5.26/2/4/")));
+}
+
+void TestExecutor::nakRepeatsThenDrops() {
+    {
+        ExecutorRig rig;
+        rig.fault(QStringLiteral("frame:nak*2"));
+        rig.queue({kSale});
+        rig.executor.ExecuteReceiptQueue();
+        QCOMPARE(rig.sent(), QStringList{kSale});
+        QCOMPARE(rig.sim.enquiries(), 3);
+        QVERIFY(rig.clock.nowMs() >= 2000 && rig.clock.nowMs() < 2200);
+    }
+    {
+        ExecutorRig rig;
+        rig.fault(QStringLiteral("frame:nak*11"));
+        rig.queue({kSale, kPay});
+        rig.executor.ExecuteReceiptQueue();
+        QCOMPARE(rig.sent(), QStringList{kPay});
+        QCOMPARE(rig.sim.nakToFrames(), 11);
+        QCOMPARE(rig.prompter.shown.size(), 1);
+        QVERIFY(rig.prompter.shown[0].text.contains(QStringLiteral("NAK")));
+        QVERIFY(rig.logLines().first().contains(QStringLiteral("NAK")));
+    }
+}
+
+void TestExecutor::busyRepeatsThenWaitsForLater() {
+    {
+        ExecutorRig rig;
+        rig.fault(QStringLiteral("answer:text=1A/00/00/0/*3"));
+        rig.queue({kSale});
+        rig.executor.ExecuteReceiptQueue();
+        QCOMPARE(rig.sent().size(), 4);
+        QCOMPARE(rig.monitorInOrder().at(1),
+                 QStringLiteral("ECR-errore :26-Comando '3/' - Errore N. 26 Ripeto comando"));
+        // The busy message ends in 26: it never reaches the log.
+        QCOMPARE(rig.logLines().size(), 1);
+        QVERIFY(rig.session.queue().isEmpty());
+    }
+    {
+        ExecutorRig rig;
+        rig.executor.limits.busyRepeats = 5;
+        rig.fault(QStringLiteral("answer:text=1A/00/00/0/*100"));
+        rig.queue({kSale, kPay});
+        rig.executor.ExecuteReceiptQueue();
+        QCOMPARE(rig.sent().size(), 6);
+        QCOMPARE(rig.session.queue(), (QStringList{kSale, kPay}));
+        QCOMPARE(rig.prompter.shown.size(), 1);
+        // The line was never taken, so no receipt counts as open.
+        QVERIFY(!rig.session.receiptOpen);
+    }
+}
+
+void TestExecutor::refusedGoesOn() {
+    ExecutorRig rig;
+    rig.fault(QStringLiteral("answer:text=08/00/00/0/"));
+    rig.queue({kSale, kPay});
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent(), (QStringList{kSale, kPay}));
+    QCOMPARE(rig.monitorInOrder().at(1),
+             QStringLiteral("ECR-errore :8-Comando '3/' - Errore N. 8 Ignoro l'errore"));
+    QVERIFY(rig.logLines().first().mid(75).startsWith(QStringLiteral("Comando '3/' - Errore N. 8 ")));
+}
+
+void TestExecutor::paperStatusRepeats() {
+    ExecutorRig rig;
+    rig.fault(QStringLiteral("answer:text=00/04/00/0/"));
+    rig.fault(QStringLiteral("answer:text=00/07/00/0/"));
+    rig.queue({kSale});
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent().size(), 3);
+    QVERIFY(rig.clock.nowMs() >= 4000);
+    QCOMPARE(rig.session.monitor().count(QStringLiteral("ECR        : Sostituire rotolo scontrino")), 2);
+    QCOMPARE(rig.logLines().size(), 3);
+    QVERIFY(rig.logLines().first().mid(75).startsWith(QStringLiteral("Sostituire rotolo scontrino")));
+}
+
+void TestExecutor::paperOutWaitsForOperator() {
+    ExecutorRig rig;
+    rig.fault(QStringLiteral("answer:text=31/00/00/0/"));   // the sale: paper out
+    rig.fault(QStringLiteral("answer:text=31/00/00/0/*2")); // two status requests: still out
+    rig.queue({kSale});
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent(), (QStringList{kSale, "?/", "?/", "?/", kSale}));
+    QCOMPARE(
+        rig.monitorInOrder().at(1),
+        QStringLiteral("ECR-errore :49-Comando '3/' - Errore N. 49 Ricontrollo stato ECR e ripeto comando"));
+    // Three status requests 3000 ms apart, two 500 ms pauses, then 3000 ms.
+    QVERIFY(rig.clock.nowMs() >= 3 * 3000 + 2 * 500 + 3000);
+    QVERIFY(rig.prompter.shown.isEmpty());
+}
+
+void TestExecutor::seriousFaultDropsQueue() {
+    ExecutorRig rig;
+    rig.queue({kSale});
+    rig.executor.ExecuteReceiptQueue();
+    rig.fault(QStringLiteral("answer:text=37/00/00/0/"));
+    rig.queue({kSale, kPay});
+    rig.executor.ExecuteReceiptQueue();
+    QVERIFY(rig.session.queue().isEmpty());
+    QVERIFY(!rig.session.receiptOpen);
+    QCOMPARE(rig.prompter.shown.size(), 1);
+    QCOMPARE(rig.prompter.shown[0].text, QStringLiteral("errore grave. Chiamare Casa madre"));
+    QCOMPARE(rig.prompter.shown[0].title, QStringLiteral("ATTENZIONE"));
+    const QStringList log = rig.logLines();
+    QVERIFY(log.at(log.size() - 2).mid(75).startsWith(QStringLiteral("Comando '3/' - Errore N. 55")));
+    QVERIFY(log.last().mid(75).startsWith(QStringLiteral("errore grave. Chiamare Casa madre")));
+}
+
+void TestExecutor::unreachableKeepsQueue() {
+    ExecutorRig rig;
+    rig.fault(QStringLiteral("enq:silent*6"));
+    rig.queue({kSale, kPay});
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.session.queue(), (QStringList{kSale, kPay}));
+    QCOMPARE(rig.session.enquiryStatus, 1004);
+    QVERIFY(!rig.session.receiptOpen);
+    rig.executor.ExecuteReceiptQueue(); // still off: said only once
+    QCOMPARE(rig.prompter.count(Executor::unreachableMessage()), 1);
+    QCOMPARE(rig.session.monitor().count(QStringLiteral("ECR        : ") + Executor::unreachableMessage()),
+             1);
+    rig.executor.ExecuteReceiptQueue(); // back on: everything is printed once
+    QCOMPARE(rig.sent(), (QStringList{kSale, kPay}));
+    QVERIFY(rig.session.queue().isEmpty());
+}
+
+void TestExecutor::emptyAnswerAsksStatus() {
+    {
+        ExecutorRig rig;
+        rig.fault(QStringLiteral("answer:silent"));
+        rig.queue({kSale});
+        rig.executor.ExecuteReceiptQueue();
+        // The status is fine, so the line goes again.
+        QCOMPARE(rig.sent(), (QStringList{kSale, "?/", kSale}));
+    }
+    {
+        ExecutorRig rig;
+        rig.fault(QStringLiteral("answer:silent"));
+        rig.fault(QStringLiteral("answer:text=1A/00/00/0/"));
+        rig.queue({kSale, kPay});
+        rig.executor.ExecuteReceiptQueue();
+        // The status is not fine: the line is given up.
+        QCOMPARE(rig.sent(), (QStringList{kSale, "?/", kPay}));
+    }
+}
+
+void TestExecutor::dailyReport_data() {
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("answers") << false;
+    QTest::newRow("every answer empty") << true;
+}
+
+void TestExecutor::dailyReport() {
+    QFETCH(bool, silent);
+    ExecutorRig rig;
+    if (silent)
+        rig.fault(QStringLiteral("answer:silent*4"));
+    QFile old(rig.dir.filePath(QStringLiteral("NV4220261207.FMN")));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("stale\r\nstale\r\nstale\r\nstale\r\nstale\r\n");
+    old.close();
+    rig.queue({QStringLiteral("t0"), kSale});
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent(), (QStringList{"t/", "0/", "9/", "X/", kSale}));
+    QFile f(rig.dir.filePath(QStringLiteral("NV4220261207.FMN")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray expected = silent ? QByteArray("<t>?\r\n<0>?\r\n<9>?\r\n<X>?\r\n")
+                                       : QByteArray("<t>00/00/00/0/\r\n<0>00/00/00/0/\r\n<9>00/00/00/0/\r\n"
+                                                    "<X>00/00/00/0/\r\n");
+    QCOMPARE(f.readAll(), expected);
+}
+
+void TestExecutor::stopRequestKeepsLine() {
+    ExecutorRig rig;
+    rig.fault(QStringLiteral("answer:text=31/00/00/0/*1000"));
+    int pumps = 0;
+    rig.onPump = [&] {
+        if (++pumps == 500)
+            rig.session.stopRequested = true;
+    };
+    rig.queue({kSale, kPay});
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.session.queue(), (QStringList{kSale, kPay}));
+}
+
+void TestExecutor::nestedRequestNeverInterleaves() {
+    ExecutorRig rig;
+    int refused = 0;
+    rig.onPump = [&] {
+        // A button pressed while the executor waits on the line.
+        if (rig.link.lineBusy() && rig.runner.SendAndCheck(QStringLiteral("?/")) == link::LineBusy)
+            ++refused;
+    };
+    rig.fault(QStringLiteral("answer:text=1A/00/00/0/*2"));
+    rig.queue({kSale, kPay});
+    rig.executor.ExecuteReceiptQueue();
+    QVERIFY(refused > 0);
+    QCOMPARE(rig.sim.badChecksums(), 0);
+    QCOMPARE(rig.sent().count(kSale), 3);
+    QCOMPARE(rig.sent().count(kPay), 1);
+    QCOMPARE(rig.session.panel(2), QStringLiteral("Err. 9998 : Linea occupata da un altro comando"));
+}
+
+QTEST_GUILESS_MAIN(TestExecutor)
+#include "tst_executor.moc"

@@ -1,0 +1,377 @@
+// The print server on real folders, the daily log, the monitor and the
+// runner, with the simulated register in virtual time.
+
+#include "../commands/ExecutorRig.h"
+#include "programming/VatRates.h"
+#include "shell/DailyLog.h"
+#include "shell/ForbiddenExtensions.h"
+#include "shell/PrintServer.h"
+#include "shell/ProfileFile.h"
+#include "shell/Startup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace norvvelm;
+
+namespace {
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+struct ServerRig : ExecutorRig {
+    PrintServer server{session, link, executor, prompter};
+    ServerRig() {
+        session.config.ServerFile = QStringLiteral("scontrino.txt");
+        server.requireStableFiles = false;
+    }
+    QString file(const QString &name) const { return dir.filePath(name); }
+};
+} // namespace
+
+class TestPrintServer : public QObject {
+    Q_OBJECT
+private slots:
+    void masks_data();
+    void masks();
+    void listing();
+    void tickTakesPrintsDeletes();
+    void waitsForFileToSettle();
+    void staleWorkingCopy();
+    void testMode();
+    void retriesQueueAtLaterTicks();
+    void needsIdentifiedRegister();
+    void utf8AndAnsiReceipts();
+    void logLine();
+    void logFileName();
+    void monitorLimitAndExplanation();
+    void runner();
+    void vatRates();
+    void startupIdentifies();
+};
+
+void TestPrintServer::masks_data() {
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("exact") << "scontrino.txt"
+                           << "="
+                           << "scontrino.txt";
+    QTest::newRow("ends") << "*.txt"
+                          << "F"
+                          << ".txt";
+    QTest::newRow("begins") << "ord*"
+                            << "I"
+                            << "ord";
+    QTest::newRow("begins, rest unused") << "ord*.txt"
+                                         << "I"
+                                         << "ord";
+    QTest::newRow("contains") << "*ord*"
+                              << "C"
+                              << "ord";
+    QTest::newRow("contains after text") << "x*ord*"
+                                         << "C"
+                                         << "ord";
+    QTest::newRow("all") << "*"
+                         << "A"
+                         << "";
+    QTest::newRow("all dot") << "*.*"
+                             << "A"
+                             << "";
+    QTest::newRow("all stars") << "**"
+                               << "A"
+                               << "";
+    QTest::newRow("dot between stars") << "ab*.*"
+                                       << "I"
+                                       << "ab";
+}
+
+void TestPrintServer::masks() {
+    QFETCH(QString, mask);
+    const MaskAnalysis m = AnalyseMask(mask);
+    QTEST(QString(QChar(char(m.mode))), "mode");
+    QTEST(m.name, "name");
+}
+
+void TestPrintServer::listing() {
+    QTemporaryDir dir;
+    for (const char *n : {"Scontrino.TXT", "ordine.doc", "a.txt", "b.exe", "noext", "xordx", "a.txt.velm"})
+        writeFile(dir.filePath(QString::fromLatin1(n)), "x");
+    const ForbiddenExtensions ext = ForbiddenExtensions::parse("[exe]\n[velm]\n");
+    QString prefix;
+    auto list = [&](const char *mask) {
+        QStringList l = ListServerFiles(dir.path(), QString::fromLatin1(mask), ext, prefix);
+        l.sort();
+        return l;
+    };
+    QCOMPARE(list("scontrino.txt"), QStringList{"Scontrino.TXT"});
+    QCOMPARE(prefix, QStringLiteral("scontrino.txt"));
+    QCOMPARE(list("scontrino.tx"), QStringList{QString()});
+    QCOMPARE(list("*.txt"), (QStringList{"Scontrino.TXT", "a.txt"}));
+    QCOMPARE(list("ord*.txt"), (QStringList{"ordine.doc"}));
+    QCOMPARE(prefix, QStringLiteral("ord"));
+    QCOMPARE(list("*ord*"), (QStringList{"ordine.doc", "xordx"}));
+    QCOMPARE(list("*"), (QStringList{"Scontrino.TXT", "a.txt", "noext", "ordine.doc", "xordx"}));
+    QCOMPARE(prefix, QStringLiteral("ord")); // "*" leaves the prefix as it was
+    QCOMPARE(ListServerFiles(dir.filePath(QStringLiteral("missing")), QStringLiteral("*"), ext, prefix),
+             QStringList{QString()});
+}
+
+void TestPrintServer::tickTakesPrintsDeletes() {
+    ServerRig rig;
+    rig.session.config.ServerFile = QStringLiteral("*");
+    rig.session.forbidden = ForbiddenExtensions::parse("[log]\n[velm]\n[FMN]\n");
+    writeFile(rig.file(QStringLiteral("a.txt")), "3/S/A//1/1/1/4/\r\n\r\n5/1/0.00/////\r\n");
+    writeFile(rig.file(QStringLiteral("b.txt")), "7/1/1/X/");
+    int executorCalls = 0;
+    rig.onPump = [&] { ++executorCalls; };
+    rig.server.TimerSRV_Timer();
+    QStringList sent = rig.sent();
+    QCOMPARE(sent.size(), 3);
+    QVERIFY(sent.contains(QStringLiteral("7/1/1/X/")));
+    QVERIFY(!QFile::exists(rig.file(QStringLiteral("a.txt"))));
+    QVERIFY(!QFile::exists(rig.file(QStringLiteral("b.txt"))));
+    QVERIFY(!QFile::exists(rig.file(QStringLiteral("a.txt.velm"))));
+    // The empty line was queued and skipped by the executor.
+    QVERIFY(rig.session.monitor().contains(QStringLiteral("PC -> ECR : ")));
+    QVERIFY(QFile::exists(rig.file(QStringLiteral("VELM 20261207.log"))));
+    // Nothing new: nothing sent.
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.sent().size(), 3);
+}
+
+void TestPrintServer::waitsForFileToSettle() {
+    ServerRig rig;
+    rig.server.requireStableFiles = true;
+    writeFile(rig.file(QStringLiteral("scontrino.txt")), "3/S/A//1/1/1/4/\r\n");
+    rig.server.TimerSRV_Timer();
+    QVERIFY(rig.sent().isEmpty()); // seen once: may still be written
+    QFile f(rig.file(QStringLiteral("scontrino.txt")));
+    QVERIFY(f.open(QIODevice::Append));
+    f.write("5/1/0.00/////\r\n");
+    f.close();
+    rig.server.TimerSRV_Timer();
+    QVERIFY(rig.sent().isEmpty()); // it grew: wait again
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.sent(), (QStringList{"3/S/A//1/1/1/4/", "5/1/0.00/////"}));
+}
+
+void TestPrintServer::staleWorkingCopy() {
+    ServerRig rig;
+    writeFile(rig.file(QStringLiteral("scontrino.txt.velm")), "3/S/OLD//1/1/1/4/\r\n");
+    rig.server.TimerSRV_Timer();
+    QVERIFY(QFile::exists(rig.file(QStringLiteral("scontrino.txt.velm")))); // stays until a new file comes
+    writeFile(rig.file(QStringLiteral("scontrino.txt")), "3/S/NEW//1/1/1/4/\r\n");
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.sent(), QStringList{"3/S/NEW//1/1/1/4/"});
+    QVERIFY(!QFile::exists(rig.file(QStringLiteral("scontrino.txt.velm"))));
+    QVERIFY(
+        rig.session.monitor().contains(QStringLiteral("ECR        : Copia di lavoro residua cancellata: ") +
+                                       rig.file(QStringLiteral("scontrino.txt.velm"))));
+}
+
+void TestPrintServer::testMode() {
+    ServerRig rig;
+    rig.session.testMode = true;
+    writeFile(rig.file(QStringLiteral("scontrino.txt")), "7/1/1/T/\r\n");
+    rig.prompter.script = {Prompter::Answer::No, Prompter::Answer::Yes};
+    rig.server.TimerSRV_Timer();
+    QVERIFY(QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
+    QCOMPARE(rig.prompter.shown.last().text, QStringLiteral("Vuoi cancellare file?"));
+    QCOMPARE(rig.prompter.shown.last().title, QStringLiteral("Tes Mode"));
+    rig.server.TimerSRV_Timer(); // printed again, then deleted
+    QCOMPARE(rig.sent(), (QStringList{"7/1/1/T/", "7/1/1/T/"}));
+    QVERIFY(!QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
+    QVERIFY(!QFile::exists(rig.file(QStringLiteral("scontrino.txt.velm"))));
+}
+
+void TestPrintServer::retriesQueueAtLaterTicks() {
+    ServerRig rig;
+    rig.fault(QStringLiteral("enq:silent*3"));
+    writeFile(rig.file(QStringLiteral("scontrino.txt")), "3/S/A//1/1/1/4/\r\n5/1/0.00/////\r\n");
+    rig.server.TimerSRV_Timer();
+    QVERIFY(rig.sent().isEmpty());
+    QCOMPARE(rig.session.queue().size(), 2);
+    QVERIFY(!QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
+    rig.server.TimerSRV_Timer(); // no new file, but lines wait
+    QCOMPARE(rig.sent(), (QStringList{"3/S/A//1/1/1/4/", "5/1/0.00/////"}));
+}
+
+void TestPrintServer::needsIdentifiedRegister() {
+    ServerRig rig;
+    rig.session.config.identity.sn = QStringLiteral("  ");
+    writeFile(rig.file(QStringLiteral("scontrino.txt")), "7/1/1/T/\r\n");
+    rig.server.TimerSRV_Timer();
+    QVERIFY(QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
+    rig.session.config.identity.sn = QStringLiteral("NV42");
+    rig.server.registerReady = false; // the port went away
+    rig.server.TimerSRV_Timer();
+    QVERIFY(QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
+    QVERIFY(rig.sent().isEmpty());
+}
+
+void TestPrintServer::utf8AndAnsiReceipts() {
+    ServerRig rig;
+    writeFile(rig.file(QStringLiteral("scontrino.txt")), "7/1/1/Caff\xc3\xa8/\r\n");
+    rig.server.TimerSRV_Timer();
+    writeFile(rig.file(QStringLiteral("scontrino.txt")), "7/1/1/Caff\xe8/\r\n");
+    rig.server.TimerSRV_Timer();
+    // Both reach the register as the same Windows-1252 bytes.
+    QCOMPARE(rig.sim.commandsExecuted(), (QList<QByteArray>{"7/1/1/Caff\xe8/", "7/1/1/Caff\xe8/"}));
+}
+
+void TestPrintServer::logLine() {
+    const QString cmd(60, u'c');
+    const QString line =
+        dailylog::FormatLine(QStringLiteral("2026-12-07 10:11:12"), cmd, QStringLiteral("ok"));
+    QCOMPARE(line.size(), 225);
+    QCOMPARE(line.mid(19, 3), QStringLiteral(" - "));
+    QCOMPARE(line.mid(22, 50), QString(50, u'c'));
+    QCOMPARE(line.mid(72, 5), QStringLiteral(" - ok"));
+    QCOMPARE(dailylog::FormatLine(QString(), QString(), QString(300, u'a')).size(), 225);
+
+    ExecutorRig rig;
+    WriteLogLine(rig.session, QStringLiteral("ERR26"), QStringLiteral("x"));
+    QVERIFY(rig.logLines().isEmpty());
+    WriteLogLine(rig.session, QStringLiteral("26 "), QStringLiteral("x"));
+    QCOMPARE(rig.logLines().size(), 1);
+    rig.session.logEnabled = false;
+    WriteLogLine(rig.session, QStringLiteral("ok"), QStringLiteral("x"));
+    QCOMPARE(rig.logLines().size(), 1);
+}
+
+void TestPrintServer::logFileName() {
+    Session s;
+    s.programDir = QStringLiteral("/home/pos");
+    s.now = [] { return QDateTime(QDate(2026, 12, 7), QTime(23, 59)); };
+    s.serverDirCopy = QStringLiteral("/srv");
+    QCOMPARE(dailylog::FileName(s), QStringLiteral("/srv/VELM 20261207.log"));
+    s.serverDirCopy = QStringLiteral("/srv/");
+    s.logPrefix = QStringLiteral(" scontrino.txt ");
+    QCOMPARE(dailylog::FileName(s), QStringLiteral("/srv/scontrino.txt 20261207.log"));
+    s.serverDirCopy = QStringLiteral("x");
+    QCOMPARE(dailylog::FileName(s), QStringLiteral("/home/pos/scontrino.txt 20261207.log"));
+
+    // "*" after "*abc": the prefix stays abc.
+    QTemporaryDir dir;
+    QString prefix;
+    ListServerFiles(dir.path(), QStringLiteral("*"), {}, prefix);
+    QVERIFY(prefix.isEmpty());
+    ListServerFiles(dir.path(), QStringLiteral("*abc"), {}, prefix);
+    ListServerFiles(dir.path(), QStringLiteral("*"), {}, prefix);
+    QCOMPARE(prefix, QStringLiteral("abc"));
+}
+
+void TestPrintServer::monitorLimitAndExplanation() {
+    Session s;
+    s.AddMonitorLine(QStringLiteral("off"));
+    QVERIFY(s.monitor().isEmpty());
+    s.monitorEnabled = true;
+    for (int i = 1; i <= 10001; ++i)
+        s.AddMonitorLine(QString::number(i));
+    QCOMPARE(s.monitor().size(), 10000);
+    QCOMPARE(s.monitor().first(), QStringLiteral("10001"));
+    QCOMPARE(s.monitor().last(), QStringLiteral("2"));
+
+    auto e = ExplainMonitorLine(QStringLiteral("PC -> ECR : 3/S/REPARTO1//1/5.26/1/4/"));
+    QCOMPARE(e.title, QStringLiteral("Messaggio Da PC a ECR"));
+    QCOMPARE(e.text, QStringLiteral("3/S/REPARTO1//1/5.26/1/4/"));
+    e = ExplainMonitorLine(QStringLiteral("ECR        : 00/00/00/0/"));
+    QCOMPARE(e.title, QStringLiteral("Messaggio Da ECR a PC"));
+    QCOMPARE(e.text, QStringLiteral(" 00/00/00/0/"));
+    e = ExplainMonitorLine(QStringLiteral("short"));
+    QCOMPARE(e.title, QStringLiteral("Trasmissione Non Coerente"));
+    QVERIFY(e.critical);
+    QCOMPARE(LogFileExplanation().split(u'\r').size(), 7);
+}
+
+void TestPrintServer::runner() {
+    QCOMPARE(HexDigitValue(u"7"), 7);
+    QCOMPARE(HexDigitValue(u"F"), 15);
+    QCOMPARE(HexDigitValue(u"f"), 0);
+    QString code = QStringLiteral("1A");
+    QCOMPARE(FormatCommandError(code, QStringLiteral("3/")), QStringLiteral("Comando '3/' - Errore N. 26"));
+    QCOMPARE(code, QStringLiteral("26"));
+
+    ExecutorRig rig;
+    rig.fault(QStringLiteral("answer:text=1A/00/00/0/"));
+    QCOMPARE(rig.runner.SendAndCheck(QStringLiteral("3/S/A//1/1/1/4/")), 26);
+    QCOMPARE(rig.session.panel(1), QStringLiteral("Attenzione!"));
+    QCOMPARE(rig.session.panel(2), QStringLiteral("Err. 26 : Comunicazione errata"));
+    QCOMPARE(rig.runner.SendAndCheck(QStringLiteral("?/")), 0);
+    QVERIFY(rig.session.panel(1).isEmpty() && rig.session.panel(2).isEmpty());
+    QCOMPARE(rig.runner.RequestStatus(), 0);
+    rig.fault(QStringLiteral("enq:silent*3"));
+    QCOMPARE(rig.runner.RequestStatus(), 1004);
+    rig.fault(QStringLiteral("answer:text=31/00/00/0/"));
+    QCOMPARE(rig.runner.RequestStatus(), 49);
+
+    const int sentBefore = rig.sent().size();
+    rig.link.CloseComPort();
+    QCOMPARE(rig.runner.SendAndCheck(QStringLiteral("?/")), 9999);
+    QCOMPARE(rig.session.panel(2), QStringLiteral("Err. 9999 : Comunicazione Impossibile"));
+    QCOMPARE(rig.sent().size(), sentBefore);
+}
+
+void TestPrintServer::vatRates() {
+    QCOMPARE(VatRateValue(QStringLiteral("22.5")), 22);
+    QCOMPARE(VatRateValue(QStringLiteral("10.5")), 10);
+    QCOMPARE(VatRateValue(QStringLiteral("4.51")), 5);
+    QCOMPARE(VatRateValue(QStringLiteral("abc")), -1);
+    ExecutorRig rig;
+    QStringList texts;
+    QVERIFY(ReadVatRates(rig.runner, rig.session, &texts));
+    QCOMPARE(texts, (QStringList{"4.00", "10.00", "22.50", "10.50", "0.00"}));
+    QCOMPARE(rig.session.vatTable[0], 4);
+    QCOMPARE(rig.session.vatTable[2], 22);
+    QCOMPARE(rig.session.vatTable[3], 10);
+    QCOMPARE(rig.session.vatTable[5], -1);
+    rig.fault(QStringLiteral("enq:can"));
+    QVERIFY(!ReadVatRates(rig.runner, rig.session));
+    QCOMPARE(rig.session.vatTable[0], -1);
+}
+
+void TestPrintServer::startupIdentifies() {
+    ExecutorRig rig;
+    rig.link.CloseComPort();
+    writeFile(rig.dir.filePath(QStringLiteral("NorvVelm.ini")),
+              "[Parametri]\nModello=Norv ONe\nPorta=3\nVelocita=9600\n[Porte]\nCom3=/dev/sim3\n");
+    rig.session.config.identity = {};
+    Startup startup(rig.session, rig.link, rig.runner, rig.prompter);
+    QVERIFY(startup.loadConfiguration());
+    QCOMPARE(rig.session.config.DescrWidth1, 20);
+    rig.fault(QStringLiteral("enq:silent*6")); // off at first: status and "a/" fail
+    QVERIFY(!startup.connectRegister());
+    QCOMPARE(rig.port.openedDevice, QStringLiteral("/dev/sim3"));
+    QVERIFY(startup.connectRegister());
+    QCOMPARE(rig.session.config.identity.sn, QStringLiteral("NV00012345"));
+    QCOMPARE(rig.session.panel(3), QStringLiteral("72-NV00012345"));
+    QCOMPARE(rig.session.vatTable[1], 10);
+    QCOMPARE(ProfileFile(rig.session.config.IniPath)
+                 .getString(QStringLiteral("Current"), QStringLiteral("SN"), {}, 64),
+             QStringLiteral("NV00012345"));
+    // One message for the outage, one when the register is back.
+    QCOMPARE(rig.prompter.shown.size(), 2);
+    QVERIFY(
+        rig.prompter.shown[0].text.startsWith(QStringLiteral("Errore : 1004 - Comunicazione impossibile !")));
+    QCOMPARE(rig.prompter.shown[1].text, QStringLiteral("Cassa collegata: S/N NV00012345"));
+
+    // The port disappears: said once, and the register comes back by itself.
+    rig.port.unplug();
+    rig.port.refuseOpen = true;
+    startup.checkNow();
+    startup.checkNow();
+    QVERIFY(!startup.ready());
+    QCOMPARE(rig.prompter.count(QStringLiteral("Porta Com3 scollegata")), 1);
+    QCOMPARE(rig.prompter.count(QStringLiteral("Impossibile Aprire Porta Com3")), 1);
+    rig.port.refuseOpen = false;
+    startup.checkNow();
+    QVERIFY(startup.ready());
+    QCOMPARE(rig.prompter.count(QStringLiteral("Cassa collegata: S/N NV00012345")), 2);
+}
+
+QTEST_GUILESS_MAIN(TestPrintServer)
+#include "tst_printserver.moc"
