@@ -51,6 +51,22 @@ QByteArray Control::execute(const QByteArray &line) {
         m_link.clearFaults();
         return "ok";
     }
+    if (verb == "paper" || verb == "cover") {
+        Register &reg = m_link.reg();
+        if (verb == "paper" && arg == "out")
+            reg.setPaperOut(true);
+        else if (verb == "paper" && arg == "in")
+            reg.paperIn();
+        else if (verb == "paper" && arg == "low")
+            reg.setPaperLow(true);
+        else if (verb == "cover" && arg == "open")
+            reg.setCoverOpen(true);
+        else if (verb == "cover" && arg == "close")
+            reg.setCoverOpen(false);
+        else
+            return "expected paper out|in|low or cover open|close";
+        return "ok";
+    }
     if (verb == "disconnect") {
         m_server.disconnectFor(arg.toInt());
         return "ok";

@@ -12,8 +12,11 @@ class SimLink;
 
 // Commands read from a descriptor (standard input) while the register runs,
 // one per line:
-//   fault SPEC        script a link fault (as --fault)
-//   clear             drop every scripted fault
+//   fault SPEC        script a link or register fault (as --fault)
+//   clear             drop every scripted fault, paper and cover conditions too
+//   paper out|in|low  the roll runs out (31 to every command) | a new roll
+//                     (clears out and low) | near its end (the paper bit)
+//   cover open|close  the roll's cover (32 to every command while open)
 //   disconnect MS     the port disappears and comes back after MS
 //   quit              end the program
 // Any other line goes to the register's model (the Q520: "q520 online 0|1",

@@ -10,7 +10,7 @@ namespace ecrsim {
 
 namespace {
 constexpr quint8 STX = 0x02, ETX = 0x03, ENQ = 0x05, ACK = 0x06, NAK = 0x15, CAN = 0x18;
-constexpr int kMaxFrame = 8192; // a runaway frame is dropped, not grown forever
+constexpr int kMaxFrame = 8192; // characters of a frame the register keeps
 
 int checksum(QByteArrayView line) {
     int sum = 0;
@@ -35,6 +35,7 @@ void SimLink::clearFaults() {
     m_enquiryFaults.clear();
     m_frameFaults.clear();
     m_answerFaults.clear();
+    m_register.clearFaults();
 }
 
 void SimLink::send(quint8 byte, qint64 at) {
@@ -76,11 +77,15 @@ void SimLink::receive(quint8 byte, qint64 nowMs) {
         } else if (byte == CAN) {
             m_inFrame = false;
             m_frame.clear();
-        } else if (m_frame.size() >= kMaxFrame) {
-            m_inFrame = false;
-            m_frame.clear();
         } else {
-            m_frame.append(char(byte));
+            // A line longer than the register's buffer is not kept, but its
+            // checksum is still followed so that it can be answered.
+            m_frameSum = (m_frameSum + byte) % 256;
+            m_frameTail = quint16((m_frameTail << 8) | byte);
+            if (m_frame.size() < kMaxFrame)
+                m_frame.append(char(byte));
+            else
+                m_frameOverflow = true;
         }
         return;
     }
@@ -107,6 +112,9 @@ void SimLink::receive(quint8 byte, qint64 nowMs) {
     case STX:
         m_inFrame = true;
         m_frame.clear();
+        m_frameOverflow = false;
+        m_frameSum = 0;
+        m_frameTail = 0;
         break;
     case NAK:
         if (m_awaitingAck) {
@@ -124,6 +132,22 @@ void SimLink::receive(quint8 byte, qint64 nowMs) {
 }
 
 void SimLink::frameComplete(qint64 nowMs) {
+    if (m_frameOverflow) {
+        m_frame.clear();
+        const quint8 d1 = quint8(m_frameTail >> 8), d2 = quint8(m_frameTail);
+        const int sum = ((m_frameSum - d1 - d2) % 256 + 256) % 256 % 100;
+        if (d1 != '0' + sum / 10 || d2 != '0' + sum % 10) {
+            ++m_badChecksums;
+            ++m_nakToFrames;
+            send(NAK, nowMs);
+            return;
+        }
+        // Taken, and refused: too many characters for one command.
+        send(ACK, nowMs);
+        take(QByteArray("<line too long>"), m_register.error("02"));
+        sendAnswer(nowMs);
+        return;
+    }
     const QByteArray body = m_frame;
     m_frame.clear();
     const QByteArray line = body.size() >= 2 ? body.left(body.size() - 2) : QByteArray();
@@ -153,16 +177,21 @@ void SimLink::frameComplete(qint64 nowMs) {
             // Another byte in place of ACK; the frame still counts as taken
             // (a register that answers NUL for ACK).
             send(f->byte, nowMs);
-            m_executed.append(line);
-            m_pendingAnswer = m_register.execute(line);
+            take(line, m_register.execute(line));
             sendAnswer(nowMs);
             return;
         }
     }
     send(ACK, nowMs);
-    m_executed.append(line);
-    m_pendingAnswer = m_register.execute(line);
+    take(line, m_register.execute(line));
     sendAnswer(nowMs);
+}
+
+void SimLink::take(const QByteArray &line, const QByteArray &answer) {
+    m_executed.append(line);
+    m_pendingAnswer = answer;
+    if (onCommand)
+        onCommand(line, answer);
 }
 
 void SimLink::sendAnswer(qint64 nowMs) {
@@ -258,7 +287,38 @@ bool SimLink::addFaultSpec(const QString &specIn, QString *error) {
         m_answerFaults.push_back(f);
         return true;
     }
-    return fail(QStringLiteral("expected enq:, frame: or answer:"));
+    if (!spec.contains(u':'))
+        return addRegisterFault(spec.section(u'=', 0, 0), spec.section(u'=', 1), times, fail);
+    return fail(QStringLiteral("expected enq:, frame:, answer:, busy, refuse=EE, serious=EE, paperbit, "
+                               "paperlow, paperout or coveropen"));
+}
+
+template <typename Fail>
+bool SimLink::addRegisterFault(const QString &key, const QString &value, int times, Fail fail) {
+    static const QRegularExpression hexCode(QStringLiteral("^[0-9A-Fa-f]{2}$"));
+    if (!value.isEmpty() && key != u"refuse" && key != u"serious")
+        return fail(QStringLiteral("%1 takes no value").arg(key));
+    if (key == u"busy") {
+        m_register.pushFault({Register::Fault::Busy, {}, times});
+    } else if (key == u"refuse" || key == u"serious") {
+        const QString code = value.isEmpty() && key == u"serious" ? QStringLiteral("37") : value;
+        if (!hexCode.match(code).hasMatch() || code == u"00")
+            return fail(QStringLiteral("%1=EE needs an error code of two hexadecimal digits").arg(key));
+        m_register.pushFault({key == u"refuse" ? Register::Fault::Refuse : Register::Fault::Serious,
+                              code.toUpper().toLatin1(), times});
+    } else if (key == u"paperbit") {
+        m_register.addPaperBit(times);
+    } else if (key == u"paperlow") {
+        m_register.setPaperLow(true);
+    } else if (key == u"paperout") {
+        m_register.setPaperOut(true);
+    } else if (key == u"coveropen") {
+        m_register.setCoverOpen(true);
+    } else {
+        return fail(QStringLiteral("expected enq:, frame:, answer:, busy, refuse=EE, serious=EE, paperbit, "
+                                   "paperlow, paperout or coveropen"));
+    }
+    return true;
 }
 
 } // namespace ecrsim

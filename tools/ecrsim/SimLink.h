@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 namespace ecrsim {
@@ -52,9 +53,14 @@ public:
     void pushEnquiryFault(ReplyFault f) { m_enquiryFaults.push_back(f); }
     void pushFrameFault(ReplyFault f) { m_frameFaults.push_back(f); }
     void pushAnswerFault(AnswerFault f) { m_answerFaults.push_back(f); }
+    // Drops every scripted fault, the register's too (paper and cover included).
     void clearFaults();
-    // Parses one fault spec such as "enq:can", "frame:nak*3", "answer:short",
-    // "answer:pause=5,600"; false with a message for a bad one.
+    // Parses one fault spec; false with a message for a bad one. Link faults:
+    // "enq:can", "frame:nak*3", "answer:short", "answer:pause=5,600" ...
+    // Register faults, answered in place of the next N commands (*N, default 1):
+    // "busy*3" (1A), "refuse=14*2", "serious=37"; the paper bit in the next N
+    // answers: "paperbit*2"; until cleared: "paperlow", "paperout" (31),
+    // "coveropen" (32).
     bool addFaultSpec(const QString &spec, QString *error = nullptr);
 
     // Delay before every answer frame, and between its characters.
@@ -70,6 +76,9 @@ public:
 
     Register &reg() { return m_register; }
 
+    // Called with every command line taken and the answer the register gave.
+    std::function<void(const QByteArray &line, const QByteArray &answer)> onCommand;
+
 private:
     struct Out {
         qint64 at;
@@ -78,7 +87,10 @@ private:
     void send(quint8 byte, qint64 at);
     void sendAnswer(qint64 nowMs);
     void frameComplete(qint64 nowMs);
+    void take(const QByteArray &line, const QByteArray &answer);
     template <typename T> static std::optional<T> takeFault(std::deque<T> &q);
+    template <typename Fail>
+    bool addRegisterFault(const QString &key, const QString &value, int times, Fail fail);
 
     Register &m_register;
     std::deque<Out> m_out;
@@ -88,6 +100,9 @@ private:
 
     bool m_inFrame = false;
     QByteArray m_frame;
+    bool m_frameOverflow = false;
+    int m_frameSum = 0;      // of every byte of the frame, modulo 256
+    quint16 m_frameTail = 0; // its last two bytes
     bool m_awaitingAck = false;
     QByteArray m_pendingAnswer;
 

@@ -1,6 +1,7 @@
 // ecrsim: the simulated fiscal register on a pseudo-terminal.
 //
 //   ecrsim --pty PATH [--serial SN] [--fault SPEC]... [--answer-delay MS] [--char-delay MS]
+//          [--paper FILE|-] [--log FILE]
 //          [--q520 [--q520-online] [--q520-paper N] [--q520-answer CODE[*N][@PREFIX]]...]
 //
 // Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
@@ -14,6 +15,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -42,7 +44,9 @@ int main(int argc, char **argv) {
                                        QStringLiteral("SN"));
     const QCommandLineOption faultOpt(QStringLiteral("fault"),
                                       QStringLiteral("Scripted fault (repeatable), e.g. enq:can, "
-                                                     "frame:nak*2, answer:short, answer:pause=5,600."),
+                                                     "frame:nak*2, answer:short, answer:pause=5,600, "
+                                                     "busy*3, refuse=14, serious=37, paperbit*2, "
+                                                     "paperlow, paperout, coveropen."),
                                       QStringLiteral("SPEC"));
     const QCommandLineOption delayOpt(QStringLiteral("answer-delay"),
                                       QStringLiteral("Milliseconds before each answer."),
@@ -65,6 +69,16 @@ int main(int argc, char **argv) {
         QStringLiteral("CODE[*N][@PREFIX]"));
     parser.addOptions({ptyOpt, serialOpt, faultOpt, delayOpt, charOpt, q520Opt, q520OnlineOpt, q520PaperOpt,
                        q520AnswerOpt});
+    const QCommandLineOption paperOpt(QStringLiteral("paper"),
+                                      QStringLiteral("Append every printed document to FILE (UTF-8; - for "
+                                                     "standard output)."),
+                                      QStringLiteral("FILE"));
+    const QCommandLineOption logOpt(QStringLiteral("log"),
+                                    QStringLiteral("Append every command line taken and its answer, "
+                                                   "separated by a tab, to FILE."),
+                                    QStringLiteral("FILE"));
+    parser.addOption(paperOpt);
+    parser.addOption(logOpt);
     parser.process(app);
 
     if (!parser.isSet(ptyOpt)) {
@@ -91,9 +105,30 @@ int main(int argc, char **argv) {
     ecrsim::Register &reg = *model;
     if (parser.isSet(serialOpt))
         reg.identity.serial = parser.value(serialOpt).toLatin1();
+    if (parser.isSet(paperOpt)) {
+        QString error;
+        if (!reg.paper().setFile(parser.value(paperOpt), &error)) {
+            fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
     ecrsim::SimLink link(reg);
     link.setAnswerDelayMs(parser.value(delayOpt).toInt());
     link.setCharDelayMs(parser.value(charOpt).toInt());
+    QFile commandLog(parser.value(logOpt));
+    if (parser.isSet(logOpt)) {
+        if (!commandLog.open(QIODevice::Append | QIODevice::Unbuffered)) {
+            fprintf(stderr, "ecrsim: cannot write %s: %s\n", qPrintable(commandLog.fileName()),
+                    qPrintable(commandLog.errorString()));
+            return 2;
+        }
+        link.onCommand = [&commandLog](const QByteArray &line, const QByteArray &answer) {
+            auto oneLine = [](QByteArray b) {
+                return b.replace('\n', ' ').replace('\r', ' ').replace('\t', ' ');
+            };
+            commandLog.write(oneLine(line) + '\t' + oneLine(answer) + '\n');
+        };
+    }
     for (const QString &spec : parser.values(faultOpt)) {
         QString error;
         if (!link.addFaultSpec(spec, &error)) {
@@ -102,13 +137,8 @@ int main(int argc, char **argv) {
         }
     }
 
-    ecrsim::PtyServer server(link, parser.value(ptyOpt));
-    QString error;
-    if (!server.start(&error)) {
-        fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
-        return 1;
-    }
-
+    // Signals are caught before the port appears: whoever sees the link may
+    // end the program at once, and it still cleans up.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
         auto *sn = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(sn, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
@@ -117,6 +147,13 @@ int main(int argc, char **argv) {
         sigemptyset(&sa.sa_mask);
         sigaction(SIGTERM, &sa, nullptr);
         sigaction(SIGINT, &sa, nullptr);
+    }
+
+    ecrsim::PtyServer server(link, parser.value(ptyOpt));
+    QString error;
+    if (!server.start(&error)) {
+        fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
+        return 1;
     }
 
     ecrsim::Control control(link, server);
