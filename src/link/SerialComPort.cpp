@@ -2,6 +2,10 @@
 
 #include <QFileInfo>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 namespace norvvelm {
 
 namespace {
@@ -30,6 +34,20 @@ void SerialComPort::noteError(QSerialPort::SerialPortError error) {
         m_hungUp = m_port.isOpen();
     if (error != QSerialPort::NoError)
         m_errorText = m_port.errorString();
+}
+
+void SerialComPort::checkHangUp() {
+#ifdef Q_OS_UNIX
+    // An idle port whose far end went away reports the hang-up only to poll:
+    // a read never starts, so no read error would tell.
+    if (!m_port.isOpen() || m_hungUp)
+        return;
+    pollfd p{int(m_port.handle()), POLLIN, 0};
+    // A terminal whose far end is gone polls readable with hang-up, and reads
+    // as end of file; local mode keeps a live line from ever reporting it.
+    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        m_hungUp = true;
+#endif
 }
 
 void SerialComPort::closeIfHungUp() {
@@ -120,8 +138,8 @@ qint64 SerialComPort::bytesQueued() {
     closeIfHungUp();
     if (!m_port.isOpen())
         return 0;
-    if (m_port.bytesAvailable() == 0)
-        m_port.waitForReadyRead(0);
+    if (m_port.bytesAvailable() == 0 && !m_port.waitForReadyRead(0))
+        checkHangUp();
     closeIfHungUp();
     return m_port.isOpen() ? m_port.bytesAvailable() : 0;
 }
@@ -133,7 +151,8 @@ bool SerialComPort::waitForData(int ms) {
         return false;
     if (m_port.bytesAvailable() > 0)
         return true;
-    m_port.waitForReadyRead(ms);
+    if (!m_port.waitForReadyRead(ms))
+        checkHangUp();
     closeIfHungUp();
     return m_port.isOpen() && m_port.bytesAvailable() > 0;
 }

@@ -30,6 +30,7 @@ public:
 private:
     void noteError(QSerialPort::SerialPortError error);
     void closeIfHungUp();
+    void checkHangUp();
     void flushOutput();
 
     QSerialPort m_port;

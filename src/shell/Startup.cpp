@@ -107,8 +107,9 @@ bool Startup::connectRegister() {
     return true;
 }
 
-void Startup::supervise(int intervalMs) {
-    m_timer.start(intervalMs);
+void Startup::supervise(int checkMs, int retryMs) {
+    m_retryMs = retryMs;
+    m_timer.start(checkMs);
 }
 
 void Startup::checkNow() {
@@ -120,7 +121,10 @@ void Startup::checkNow() {
             return;
         setReady(false);
         report(QStringLiteral("Porta ") + m_s.portCopy + QStringLiteral(" scollegata"));
+    } else if (m_sinceAttempt.isValid() && m_sinceAttempt.elapsed() < m_retryMs) {
+        return;
     }
+    m_sinceAttempt.start();
     connectRegister();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -31,9 +32,10 @@ public:
     bool connectRegister();
     bool ready() const { return m_ready; }
 
-    // Retries every intervalMs while the register is not identified, and
-    // notices a port that disappeared. Each problem is said once.
-    void supervise(int intervalMs);
+    // Looks at the port every checkMs (a port that disappeared is noticed at
+    // once) and retries every retryMs while the register is not identified.
+    // Each problem is said once.
+    void supervise(int checkMs, int retryMs);
     void checkNow();
 
 signals:
@@ -48,6 +50,8 @@ private:
     Runner &m_runner;
     Prompter &m_prompter;
     QTimer m_timer;
+    QElapsedTimer m_sinceAttempt;
+    int m_retryMs = 0;
     bool m_ready = false;
     QString m_lastProblem;
 };

@@ -102,7 +102,7 @@ int main(int argc, char **argv) {
                      [&server](bool ready) { server.registerReady = ready; });
     startup.connectRegister();
     server.setEnabled(session.config.serverOn());
-    startup.supervise(3000);
+    startup.supervise(1000, 3000);
 
     int rc = 0;
     if (!session.stopRequested)
