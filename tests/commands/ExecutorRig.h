@@ -51,9 +51,9 @@ struct ExecutorRig {
         session.config.identity.sn = QStringLiteral("NV42");
         session.now = [] { return QDateTime(QDate(2026, 12, 7), QTime(10, 11, 12)); };
     }
-    void fault(const QString &spec) {
+    void fault(const QString &rule) {
         QString error;
-        QVERIFY2(sim.addFaultSpec(spec, &error), qPrintable(error));
+        QVERIFY2(sim.addFaultRule(rule, &error), qPrintable(error));
     }
     void queue(const QStringList &lines) {
         for (const QString &l : lines)

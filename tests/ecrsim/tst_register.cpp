@@ -258,7 +258,7 @@ void TestRegister::windows1252TextAndDisplay() {
 }
 
 void TestRegister::faults_data() {
-    QTest::addColumn<QStringList>("specs");
+    QTest::addColumn<QStringList>("rules");
     QTest::addColumn<Steps>("steps");
     QTest::addColumn<qint64>("subtotal"); // what was sold: a faulted command is not executed
     const QByteArray sale = "3/S/A//1/1.00/1/4/";
@@ -283,14 +283,14 @@ void TestRegister::faults_data() {
 }
 
 void TestRegister::faults() {
-    QFETCH(QStringList, specs);
+    QFETCH(QStringList, rules);
     QFETCH(Steps, steps);
     QFETCH(qint64, subtotal);
     Register reg;
     ecrsim::SimLink link(reg);
-    for (const QString &s : specs) {
+    for (const QString &s : rules) {
         QString error;
-        QVERIFY2(link.addFaultSpec(s, &error), qPrintable(error));
+        QVERIFY2(link.addFaultRule(s, &error), qPrintable(error));
     }
     QCOMPARE(run(reg, steps), QByteArray());
     QCOMPARE(reg.subtotal(), subtotal);

@@ -108,7 +108,7 @@ void TestLink::exchangeStatus() {
     Rig rig;
     for (const QString &f : std::as_const(faults)) {
         QString error;
-        QVERIFY2(rig.sim.addFaultSpec(f, &error), qPrintable(error));
+        QVERIFY2(rig.sim.addFaultRule(f, &error), qPrintable(error));
     }
     QString answer;
     QCOMPARE(rig.link.ExchangeCommand(QStringLiteral("?/"), answer), status);
@@ -123,7 +123,7 @@ void TestLink::answerLengthLimits() {
     {
         // Exactly 11 characters are accepted and acknowledged.
         Rig rig;
-        rig.sim.addFaultSpec(QStringLiteral("answer:text=00/00/00/12"));
+        rig.sim.addFaultRule(QStringLiteral("answer:text=00/00/00/12"));
         QString answer;
         QCOMPARE(rig.link.ExchangeCommand(QStringLiteral("?/"), answer), 0);
         QCOMPARE(answer, QStringLiteral("00/00/00/12"));
@@ -133,7 +133,7 @@ void TestLink::answerLengthLimits() {
     {
         // Ten characters are refused with NAK; the register sends it again.
         Rig rig;
-        rig.sim.addFaultSpec(QStringLiteral("answer:text=00/00/00/1"));
+        rig.sim.addFaultRule(QStringLiteral("answer:text=00/00/00/1"));
         QString answer;
         QCOMPARE(rig.link.ExchangeCommand(QStringLiteral("?/"), answer), 0);
         QCOMPARE(rig.sim.answerResends(), 1);
@@ -142,7 +142,7 @@ void TestLink::answerLengthLimits() {
     {
         // Over 2047 characters: cut to 2047 and accepted without its ETX.
         Rig rig;
-        rig.sim.addFaultSpec(QStringLiteral("answer:long"));
+        rig.sim.addFaultRule(QStringLiteral("answer:long"));
         QString answer;
         QCOMPARE(rig.link.ExchangeCommand(QStringLiteral("?/"), answer), 0);
         QCOMPARE(answer.size(), 2047);
@@ -152,7 +152,7 @@ void TestLink::answerLengthLimits() {
     {
         // Three refused attempts: 1006, the answer holds the last attempt.
         Rig rig;
-        rig.sim.addFaultSpec(QStringLiteral("answer:short*3"));
+        rig.sim.addFaultRule(QStringLiteral("answer:short*3"));
         QString answer;
         QCOMPARE(rig.link.ExchangeCommand(QStringLiteral("?/"), answer), 1006);
         QCOMPARE(answer, QStringLiteral("00/00/00/1"));
@@ -164,7 +164,7 @@ void TestLink::answerLengthLimits() {
 void TestLink::silentHuntEndsAtOnce() {
     // Stray bytes, then silence: 1005 after one 2000 ms wait, and no NAK sent.
     Rig rig;
-    rig.sim.addFaultSpec(QStringLiteral("answer:noise=xyz"));
+    rig.sim.addFaultRule(QStringLiteral("answer:noise=xyz"));
     ecrsim::AnswerFault f;
     f.silent = true;
     f.noise = "xyz";
@@ -178,7 +178,7 @@ void TestLink::silentHuntEndsAtOnce() {
 
 void TestLink::strayEnquiryReplyCostsOneAttempt() {
     Rig rig;
-    rig.sim.addFaultSpec(QStringLiteral("enq:byte=0x41"));
+    rig.sim.addFaultRule(QStringLiteral("enq:byte=0x41"));
     QCOMPARE(rig.link.SendEnquiry(), 0);
     QCOMPARE(rig.sim.enquiries(), 2);
     // Every attempt starts with three CAN and one ENQ.

@@ -45,7 +45,7 @@ QByteArray Control::execute(const QByteArray &line) {
     const QByteArray arg = line.mid(verb.size()).trimmed();
     if (verb == "fault") {
         QString error;
-        return m_link.addFaultSpec(QString::fromLatin1(arg), &error) ? "ok" : error.toLocal8Bit();
+        return m_link.addFaultRule(QString::fromLatin1(arg), &error) ? "ok" : error.toLocal8Bit();
     }
     if (verb == "clear") {
         m_link.clearFaults();

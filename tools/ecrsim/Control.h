@@ -12,7 +12,7 @@ class SimLink;
 
 // Commands read from a descriptor (standard input) while the register runs,
 // one per line:
-//   fault SPEC        script a link or register fault (as --fault)
+//   fault RULE        script a link or register fault (as --fault)
 //   clear             drop every scripted fault, paper and cover conditions too
 //   paper out|in|low  the roll runs out (31 to every command) | a new roll
 //                     (clears out and low) | near its end (the paper bit)

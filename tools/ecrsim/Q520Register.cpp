@@ -19,12 +19,12 @@ qint64 cents(const QByteArray &text) {
 
 } // namespace
 
-bool Q520Register::addScriptedAnswer(const QString &spec, QString *error) {
+bool Q520Register::addScriptedAnswer(const QString &rule, QString *error) {
     static const QRegularExpression shape(QStringLiteral("^([0-9A-Fa-f]{2})(?:\\*(\\d+))?(?:@(.+))?$"));
-    const auto m = shape.match(spec.trimmed());
+    const auto m = shape.match(rule.trimmed());
     if (!m.hasMatch()) {
         if (error)
-            *error = QStringLiteral("bad answer \"%1\": CODE[*N][@PREFIX]").arg(spec);
+            *error = QStringLiteral("bad answer \"%1\": CODE[*N][@PREFIX]").arg(rule);
         return false;
     }
     Scripted s;

@@ -19,7 +19,7 @@ public:
 
     // "CODE[*N][@PREFIX]": the next N lines (those starting with PREFIX when
     // given) are answered with CODE and not executed.
-    bool addScriptedAnswer(const QString &spec, QString *error = nullptr);
+    bool addScriptedAnswer(const QString &rule, QString *error = nullptr);
 
     bool onLine = false;
     int paperAnswers = 0; // answers that carry the paper bit, the line not executed

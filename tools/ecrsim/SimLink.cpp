@@ -218,21 +218,21 @@ void SimLink::sendAnswer(qint64 nowMs) {
     send(ETX, at += m_charDelayMs);
 }
 
-bool SimLink::addFaultSpec(const QString &specIn, QString *error) {
+bool SimLink::addFaultRule(const QString &ruleIn, QString *error) {
     auto fail = [&](const QString &why) {
         if (error)
-            *error = QStringLiteral("bad fault \"%1\": %2").arg(specIn, why);
+            *error = QStringLiteral("bad fault \"%1\": %2").arg(ruleIn, why);
         return false;
     };
-    QString spec = specIn.trimmed();
+    QString rule = ruleIn.trimmed();
     int times = 1;
     static const QRegularExpression repeat(QStringLiteral("\\*(\\d+)$"));
-    if (const auto m = repeat.match(spec); m.hasMatch()) {
+    if (const auto m = repeat.match(rule); m.hasMatch()) {
         times = std::max(1, m.captured(1).toInt());
-        spec.chop(m.capturedLength());
+        rule.chop(m.capturedLength());
     }
-    const QString stage = spec.section(u':', 0, 0);
-    const QString what = spec.section(u':', 1);
+    const QString stage = rule.section(u':', 0, 0);
+    const QString what = rule.section(u':', 1);
     const QString key = what.section(u'=', 0, 0);
     const QString value = what.section(u'=', 1);
 
@@ -287,8 +287,8 @@ bool SimLink::addFaultSpec(const QString &specIn, QString *error) {
         m_answerFaults.push_back(f);
         return true;
     }
-    if (!spec.contains(u':'))
-        return addRegisterFault(spec.section(u'=', 0, 0), spec.section(u'=', 1), times, fail);
+    if (!rule.contains(u':'))
+        return addRegisterFault(rule.section(u'=', 0, 0), rule.section(u'=', 1), times, fail);
     return fail(QStringLiteral("expected enq:, frame:, answer:, busy, refuse=EE, serious=EE, paperbit, "
                                "paperlow, paperout or coveropen"));
 }

@@ -55,13 +55,13 @@ public:
     void pushAnswerFault(AnswerFault f) { m_answerFaults.push_back(f); }
     // Drops every scripted fault, the register's too (paper and cover included).
     void clearFaults();
-    // Parses one fault spec; false with a message for a bad one. Link faults:
+    // Parses one fault rule; false with a message for a bad one. Link faults:
     // "enq:can", "frame:nak*3", "answer:short", "answer:pause=5,600" ...
     // Register faults, answered in place of the next N commands (*N, default 1):
     // "busy*3" (1A), "refuse=14*2", "serious=37"; the paper bit in the next N
     // answers: "paperbit*2"; until cleared: "paperlow", "paperout" (31),
     // "coveropen" (32).
-    bool addFaultSpec(const QString &spec, QString *error = nullptr);
+    bool addFaultRule(const QString &rule, QString *error = nullptr);
 
     // Delay before every answer frame, and between its characters.
     void setAnswerDelayMs(int ms) { m_answerDelayMs = ms; }

@@ -1,6 +1,6 @@
 // ecrsim: the simulated fiscal register on a pseudo-terminal.
 //
-//   ecrsim --pty PATH [--serial SN] [--fault SPEC]... [--answer-delay MS] [--char-delay MS]
+//   ecrsim --pty PATH [--serial SN] [--fault RULE]... [--answer-delay MS] [--char-delay MS]
 //          [--paper FILE|-] [--log FILE]
 //          [--q520 [--q520-online] [--q520-paper N] [--q520-answer CODE[*N][@PREFIX]]...]
 //
@@ -47,7 +47,7 @@ int main(int argc, char **argv) {
                                                      "frame:nak*2, answer:short, answer:pause=5,600, "
                                                      "busy*3, refuse=14, serious=37, paperbit*2, "
                                                      "paperlow, paperout, coveropen."),
-                                      QStringLiteral("SPEC"));
+                                      QStringLiteral("RULE"));
     const QCommandLineOption delayOpt(QStringLiteral("answer-delay"),
                                       QStringLiteral("Milliseconds before each answer."),
                                       QStringLiteral("MS"));
@@ -91,9 +91,9 @@ int main(int argc, char **argv) {
         auto q520 = std::make_unique<ecrsim::Q520Register>();
         q520->onLine = parser.isSet(q520OnlineOpt);
         q520->paperAnswers = parser.value(q520PaperOpt).toInt();
-        for (const QString &spec : parser.values(q520AnswerOpt)) {
+        for (const QString &rule : parser.values(q520AnswerOpt)) {
             QString error;
-            if (!q520->addScriptedAnswer(spec, &error)) {
+            if (!q520->addScriptedAnswer(rule, &error)) {
                 fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
                 return 2;
             }
@@ -129,9 +129,9 @@ int main(int argc, char **argv) {
             commandLog.write(oneLine(line) + '\t' + oneLine(answer) + '\n');
         };
     }
-    for (const QString &spec : parser.values(faultOpt)) {
+    for (const QString &rule : parser.values(faultOpt)) {
         QString error;
-        if (!link.addFaultSpec(spec, &error)) {
+        if (!link.addFaultRule(rule, &error)) {
             fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
             return 2;
         }
