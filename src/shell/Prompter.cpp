@@ -10,9 +10,7 @@ void writeOut(const QString &title, const QString &text) {
     flat.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
     flat.replace(u'\r', QStringLiteral(" / "));
     flat.replace(u'\n', QStringLiteral(" / "));
-    const QByteArray out = (title.isEmpty() ? flat : title + QStringLiteral(": ") + flat).toUtf8() + '\n';
-    fwrite(out.constData(), 1, size_t(out.size()), stderr);
-    fflush(stderr);
+    WriteConsoleLine(stderr, title.isEmpty() ? flat : title + QStringLiteral(": ") + flat);
 }
 
 QString answerName(Prompter::Answer a) {
@@ -29,6 +27,12 @@ QString answerName(Prompter::Answer a) {
     return {};
 }
 } // namespace
+
+void WriteConsoleLine(FILE *to, const QString &text) {
+    const QByteArray out = text.toUtf8() + '\n';
+    fwrite(out.constData(), 1, size_t(out.size()), to);
+    fflush(to);
+}
 
 void StderrPrompter::message(const QString &text, const QString &title, Icon) {
     writeOut(title, text);

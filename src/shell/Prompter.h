@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdio>
+
 namespace norvvelm {
 
 // Message boxes and questions, without a window: the window shows them, the
@@ -19,6 +21,9 @@ public:
     virtual Answer ask(const QString &text, const QString &title, Icon icon, Buttons buttons,
                        Answer defaultAnswer, Answer safe) = 0;
 };
+
+// One line of UTF-8 text on a console stream, flushed at once.
+void WriteConsoleLine(FILE *to, const QString &text);
 
 // Writes each message with its title to standard error; answers every
 // question with its safe answer and says so.

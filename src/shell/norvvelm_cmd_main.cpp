@@ -8,6 +8,7 @@
 #include "link/SerialComPort.h"
 #include "link/SerialFunz2.h"
 #include "shell/Config.h"
+#include "shell/Prompter.h"
 #include "shell/Session.h"
 #include "shell/Startup.h"
 
@@ -17,20 +18,12 @@
 
 using namespace norvvelm;
 
-namespace {
-void printLine(FILE *to, const QString &text) {
-    const QByteArray out = text.toUtf8() + '\n';
-    fwrite(out.constData(), 1, size_t(out.size()), to);
-    fflush(to);
-}
-} // namespace
-
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const QStringList lines = app.arguments().mid(1);
     if (lines.isEmpty() || lines.first() == QLatin1String("--help")) {
-        printLine(stderr,
-                  QStringLiteral("usage: norvvelm-cmd LINE... (for example: norvvelm-cmd \"?/\" \"a/\")"));
+        WriteConsoleLine(
+            stderr, QStringLiteral("usage: norvvelm-cmd LINE... (for example: norvvelm-cmd \"?/\" \"a/\")"));
         return 2;
     }
     Session session;
@@ -38,7 +31,7 @@ int main(int argc, char **argv) {
     StatusTexts status;
     if (!LoadConfiguration(session.programDir + QStringLiteral("/NorvVelm.ini"), session.programDir,
                            session.config, session.forbidden, status)) {
-        printLine(stderr, status.type + QStringLiteral(": ") + status.message);
+        WriteConsoleLine(stderr, status.type + QStringLiteral(": ") + status.message);
         return 2;
     }
     SerialComPort port;
@@ -46,18 +39,18 @@ int main(int argc, char **argv) {
     SerialFunz2 link(port, clock);
     const QString device = PortDevice(session.config.IniPath, session.config.Porta);
     if (device.isEmpty() || !link.OpenComPort(device, session.config.Velocita)) {
-        printLine(stderr, QStringLiteral("Impossibile Aprire Porta ") + session.config.Porta +
-                              QStringLiteral(" (") + device + QStringLiteral(") ") + port.errorText());
+        WriteConsoleLine(stderr, QStringLiteral("Impossibile Aprire Porta ") + session.config.Porta +
+                                     QStringLiteral(" (") + device + QStringLiteral(") ") + port.errorText());
         return 3;
     }
     Runner runner(session, link);
     int rc = 0;
     for (const QString &line : lines) {
         const int result = runner.SendAndCheck(line);
-        printLine(stdout,
-                  line + QStringLiteral(" -> ") + QString::number(result) + u' ' + session.lastAnswer);
+        WriteConsoleLine(stdout,
+                         line + QStringLiteral(" -> ") + QString::number(result) + u' ' + session.lastAnswer);
         if (!session.statusText.isEmpty())
-            printLine(stderr, session.statusText);
+            WriteConsoleLine(stderr, session.statusText);
         if (result != 0)
             rc = 1;
     }

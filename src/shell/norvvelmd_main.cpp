@@ -33,11 +33,6 @@ void onSignal(int) {
     [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1);
 }
 
-void printLine(FILE *to, const QString &text) {
-    const QByteArray out = text.toUtf8() + '\n';
-    fwrite(out.constData(), 1, size_t(out.size()), to);
-    fflush(to);
-}
 } // namespace
 
 int main(int argc, char **argv) {
@@ -60,7 +55,7 @@ int main(int argc, char **argv) {
     const QStringList args = app.arguments().mid(1);
     session.testMode = args.join(u' ').toUpper() == QLatin1String("/TESTMODE");
     QObject::connect(&session, &Session::monitorLineAdded,
-                     [](const QString &line) { printLine(stdout, line); });
+                     [](const QString &line) { WriteConsoleLine(stdout, line); });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
         auto *sn = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
@@ -90,10 +85,11 @@ int main(int argc, char **argv) {
     }
     if (!session.panel(2).isEmpty())
         prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
-    printLine(stderr, QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")
-                          .arg(Startup::version(), home, session.portCopy,
-                               PortDevice(session.config.IniPath, session.portCopy), session.config.ServerDir,
-                               session.config.ServerFile, session.config.ServerStato));
+    WriteConsoleLine(stderr,
+                     QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")
+                         .arg(Startup::version(), home, session.portCopy,
+                              PortDevice(session.config.IniPath, session.portCopy), session.config.ServerDir,
+                              session.config.ServerFile, session.config.ServerStato));
 
     Executor executor(session, link, prompter);
     PrintServer server(session, link, executor, prompter);

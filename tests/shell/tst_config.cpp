@@ -1,5 +1,6 @@
 // Configuration files on disk: NorvVelm.ini, FileExt.ini, the password store.
 
+#include "TestFiles.h"
 #include "shell/Config.h"
 #include "shell/ProfileFile.h"
 
@@ -9,17 +10,8 @@
 
 using namespace norvvelm;
 
-namespace {
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-QByteArray readFile(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-} // namespace
+using testsupport::readFile;
+using testsupport::writeFile;
 
 class TestConfig : public QObject {
     Q_OBJECT

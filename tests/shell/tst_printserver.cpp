@@ -2,6 +2,7 @@
 // runner, with the simulated register in virtual time.
 
 #include "../commands/ExecutorRig.h"
+#include "TestFiles.h"
 #include "programming/VatRates.h"
 #include "shell/DailyLog.h"
 #include "shell/ForbiddenExtensions.h"
@@ -16,11 +17,7 @@
 using namespace norvvelm;
 
 namespace {
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using testsupport::writeFile;
 
 struct ServerRig : ExecutorRig {
     PrintServer server{session, link, executor, prompter};
