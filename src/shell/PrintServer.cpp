@@ -229,11 +229,9 @@ void PrintServer::TimerSRV_Timer() {
         }
         if (QFile::exists(work)) {
             // Left over from an interrupted tick: its lines may have been
-            // printed already, so it is dropped, with a trace.
+            // printed already, so it is dropped, with a trace in the log.
             QFile::remove(work);
-            const QString note = QStringLiteral("Copia di lavoro residua cancellata: ") + work;
-            m_s.AddMonitorLine(QStringLiteral("ECR        : ") + note);
-            WriteLogLine(m_s, note, name);
+            WriteLogLine(m_s, QStringLiteral("Copia di lavoro residua cancellata: ") + work, name);
         }
         if (QFile::exists(full)) {
             found = true;
@@ -269,9 +267,10 @@ void PrintServer::TimerSRV_Timer() {
             }
         }
     }
-    // Lines left waiting by an earlier call (register unreachable, busy too
-    // long) are tried again at every tick, not only when a new file comes.
-    if (found || !m_s.queue().isEmpty())
+    // Lines left waiting by an earlier call (busy too long, a stop) are tried
+    // again at later ticks, not only when a new file comes; while the register
+    // is unreachable they wait until the start-up watch reaches it again.
+    if (found || (!m_s.queue().isEmpty() && !m_s.unreachableReported))
         m_executor.ExecuteReceiptQueue();
     m_inTick = false;
     if (m_enabled)

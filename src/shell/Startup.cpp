@@ -98,6 +98,7 @@ bool Startup::connectRegister() {
     m_s.setPanel(3, id.field + u'-' + id.serialNumber);
     m_s.setPanel(4, id.firmware);
     ReadVatRates(m_runner, m_s);
+    m_s.unreachableReported = false;
     if (!m_lastProblem.isEmpty()) {
         m_lastProblem.clear();
         m_prompter.message(QStringLiteral("Cassa collegata: S/N ") + id.serialNumber,
@@ -105,6 +106,19 @@ bool Startup::connectRegister() {
     }
     setReady(true);
     return true;
+}
+
+void Startup::probeUnreachable() {
+    // The executor could not reach the register and its lines wait: ask the
+    // status every few seconds; once it answers, the server carries on.
+    if (!m_s.unreachableReported || (m_sinceAttempt.isValid() && m_sinceAttempt.elapsed() < m_retryMs))
+        return;
+    m_sinceAttempt.start();
+    if (m_runner.RequestStatus() == 0) {
+        m_s.unreachableReported = false;
+        m_prompter.message(QStringLiteral("Comunicazione con la cassa ripristinata"),
+                           QStringLiteral("Norv Velm"), Prompter::Icon::Information);
+    }
 }
 
 void Startup::supervise(int checkMs, int retryMs) {
@@ -117,8 +131,10 @@ void Startup::checkNow() {
         return;
     if (m_ready) {
         m_link.port().bytesQueued(); // lets a hang-up show
-        if (m_link.isOpen())
+        if (m_link.isOpen()) {
+            probeUnreachable();
             return;
+        }
         setReady(false);
         report(QStringLiteral("Porta ") + m_s.portCopy + QStringLiteral(" scollegata"));
     } else if (m_sinceAttempt.isValid() && m_sinceAttempt.elapsed() < m_retryMs) {

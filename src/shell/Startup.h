@@ -43,6 +43,7 @@ signals:
 
 private:
     void setReady(bool ready);
+    void probeUnreachable();
     void report(const QString &problem);
 
     Session &m_s;

@@ -71,8 +71,8 @@ struct ExecutorRig {
         std::reverse(m.begin(), m.end());
         return m;
     }
-    QStringList logLines() const {
-        QFile f(dir.filePath(QStringLiteral("VELM 20261207.log")));
+    QStringList logLines(const QString &prefix = QStringLiteral("VELM")) const {
+        QFile f(dir.filePath(prefix + QStringLiteral(" 20261207.log")));
         if (!f.open(QIODevice::ReadOnly))
             return {};
         QStringList lines = QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"));

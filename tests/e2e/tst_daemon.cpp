@@ -187,6 +187,10 @@ void TestDaemon::faults_data() {
     QTest::newRow("paper status") << QByteArrayList{"fault paperbit*2"}
                                   << "ECR        : Sostituire rotolo scontrino" << QByteArrayList{} << 1
                                   << QString();
+    QTest::newRow("register off for a while")
+        << QByteArrayList{"fault enq:silent*9"} << QString() << QByteArrayList{} << 1
+        << QStringLiteral(
+               "Comunicazione impossibile ! Cassa spenta o cavo interrotto o velocit\u00e0 errata");
     QTest::newRow("refused") << QByteArrayList{"fault refuse=08"}
                              << "ECR-errore :8-Comando '3/' - Errore N. 8 Ignoro l'errore" << QByteArrayList{}
                              << 0 << QString();
@@ -197,6 +201,7 @@ void TestDaemon::faults() {
     QFETCH(QString, waitFor);
     QFETCH(QByteArrayList, after);
     QFETCH(int, sales);
+    QFETCH(QString, message);
     Daemon d;
     QVERIFY(d.startSim());
     d.start();
@@ -214,6 +219,8 @@ void TestDaemon::faults() {
     QCOMPARE(d.monitor().count(QStringLiteral("PC -> ECR : 5/1/0.00/////")), 1);
     QCOMPARE(d.timesTaken(kSale), sales);
     QVERIFY(d.timesTaken(kPay) <= 1);
+    if (!message.isEmpty())
+        QCOMPARE(QString::fromUtf8(d.err).count(message), 1);
     QCOMPARE(d.stop(), 0);
 }
 

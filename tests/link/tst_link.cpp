@@ -39,6 +39,7 @@ private slots:
     void exchangeGuard();
     void errorTable_data();
     void errorTable();
+    void errorTableRows();
     void ansiRoundTrip();
 };
 
@@ -277,6 +278,19 @@ void TestLink::errorTable() {
     const EcrError e = DescribeEcrError(code);
     QCOMPARE(int(e.errorClass), cls);
     QCOMPARE(e.message, message);
+}
+
+void TestLink::errorTableRows() {
+    // 101 rows between 01 and 80, none in the gaps 48-4F and 51-63.
+    int rows = 0;
+    for (int code = 1; code <= 255; ++code) {
+        const EcrError e = DescribeEcrError(QString::number(code, 16).rightJustified(2, u'0'));
+        const bool gap = (code >= 0x48 && code <= 0x4F) || (code >= 0x51 && code <= 0x63) || code > 0x80;
+        QCOMPARE(e.errorClass == ErrorClass::None, gap);
+        QCOMPARE(e.message.isEmpty(), gap);
+        rows += !gap;
+    }
+    QCOMPARE(rows, 101);
 }
 
 void TestLink::ansiRoundTrip() {
