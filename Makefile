@@ -21,7 +21,9 @@ test: build
 run: build
 	@scripts/run-demo $(BUILD)
 
-bench: build
+# The figures alone on standard output: the build speaks only when it fails.
+bench: configure
+	@cmake --build $(BUILD) -j$(JOBS) >$(BUILD).bench-build.log 2>&1 || { cat $(BUILD).bench-build.log; exit 1; }
 	@scripts/run-bench $(BUILD)
 
 # Fuzz targets: built with clang and libFuzzer in their own build folder.
@@ -34,4 +36,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD).configure.log
+	rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD).configure.log $(BUILD).bench-build.log
