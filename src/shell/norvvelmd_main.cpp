@@ -72,6 +72,8 @@ int main(int argc, char **argv) {
         sigaction(SIGTERM, &sa, nullptr);
         sigaction(SIGINT, &sa, nullptr);
     }
+    // A reader of the monitor that goes away must not take the server with it.
+    std::signal(SIGPIPE, SIG_IGN);
 
     SerialComPort port;
     RealClock clock;
