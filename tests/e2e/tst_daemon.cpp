@@ -124,6 +124,7 @@ private slots:
     void faults_data();
     void faults();
     void seriousFaultDropsTheRest();
+    void testModeAndDailyReport();
     void registerOffAtStartThenOn();
     void portGoneAndBack();
     void incompleteConfiguration();
@@ -235,6 +236,28 @@ void TestDaemon::seriousFaultDropsTheRest() {
     QVERIFY(d.monitor().contains(QStringLiteral("PC -> ECR : 3/S/REPARTO1//1/5.26/1/4/")));
     QVERIFY(!d.monitor().contains(QStringLiteral("PC -> ECR : 5/1/0.00/////")));
     QCOMPARE(d.timesTaken(kPay), 0);
+    QCOMPARE(d.stop(), 0);
+}
+
+void TestDaemon::testModeAndDailyReport() {
+    Daemon d;
+    QVERIFY(d.startSim({QStringLiteral("--serial"), QStringLiteral("NV55")}));
+    d.start({QStringLiteral("/testmode")});
+    QTRY_VERIFY_WITH_TIMEOUT(d.identified(), 10000);
+    d.drop("t0\r\n" + kReceipt);
+    // Test mode copies the file, prints it and, asked whether to delete it,
+    // the daemon answers yes: printed once, then gone.
+    QTRY_VERIFY_WITH_TIMEOUT(d.taken(), 15000);
+    QVERIFY(QString::fromUtf8(d.err).contains(QStringLiteral("Tes Mode: Vuoi cancellare file? -> S\u00ec")));
+    QTRY_COMPARE_WITH_TIMEOUT(d.timesTaken(kPay), 1, 10000);
+    QCOMPARE(d.timesTaken(kSale), 1);
+    QFile report(d.server + QStringLiteral("/NV55") +
+                 QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".FMN"));
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = report.readAll().split('\n');
+    QCOMPARE(lines.size(), 5); // four lines, each ended
+    QVERIFY(lines[0].startsWith("<t>00/") && lines[1].startsWith("<0>00/") && lines[2].startsWith("<9>00/") &&
+            lines[3].startsWith("<X>00/"));
     QCOMPARE(d.stop(), 0);
 }
 
