@@ -369,18 +369,8 @@ RgbBuffer readBmpForConversion(const QByteArray &file, QString *status) {
     return out;
 }
 
-QByteArray encodeBmp24(const QImage &image) {
-    const QImage img = image.convertToFormat(QImage::Format_RGB32);
-    const qint64 w = img.width();
-    const qint64 h = img.height();
-    const qint64 stride = (w * 3 + 3) & ~qint64(3);
-    const qint64 total = 54 + stride * h;
-    QByteArray out(total, '\0');
-    auto *p = reinterpret_cast<uchar *>(out.data());
-    auto put16 = [](uchar *q, quint32 v) {
-        q[0] = uchar(v);
-        q[1] = uchar(v >> 8);
-    };
+void writeBmpHeader(uchar *p, qint64 fileSize, qint64 offset, qint64 width, qint64 height, int bits,
+                    qint64 imageSize, qint64 colours) {
     auto put32 = [](uchar *q, quint32 v) {
         q[0] = uchar(v);
         q[1] = uchar(v >> 8);
@@ -389,14 +379,28 @@ QByteArray encodeBmp24(const QImage &image) {
     };
     p[0] = 'B';
     p[1] = 'M';
-    put32(p + 2, quint32(total));
-    put32(p + 10, 54);
+    put32(p + 2, quint32(fileSize));
+    put32(p + 10, quint32(offset));
     put32(p + 14, 40);
-    put32(p + 18, quint32(w));
-    put32(p + 22, quint32(h));
-    put16(p + 26, 1);
-    put16(p + 28, 24);
-    put32(p + 34, quint32(stride * h));
+    put32(p + 18, quint32(width));
+    put32(p + 22, quint32(height));
+    p[26] = 1; // planes
+    p[27] = 0;
+    p[28] = uchar(bits);
+    p[29] = 0;
+    put32(p + 34, quint32(imageSize));
+    put32(p + 46, quint32(colours));
+}
+
+QByteArray encodeBmp24(const QImage &image) {
+    const QImage img = image.convertToFormat(QImage::Format_RGB32);
+    const qint64 w = img.width();
+    const qint64 h = img.height();
+    const qint64 stride = (w * 3 + 3) & ~qint64(3);
+    const qint64 total = 54 + stride * h;
+    QByteArray out(total, '\0');
+    auto *p = reinterpret_cast<uchar *>(out.data());
+    writeBmpHeader(p, total, 54, w, h, 24, stride * h, 0);
     for (qint64 row = 0; row < h; ++row) {
         const auto *src = reinterpret_cast<const QRgb *>(img.constScanLine(int(h - 1 - row)));
         uchar *dst = p + 54 + row * stride;

@@ -51,6 +51,9 @@ RITRA_EXPORT RgbBuffer readBmpForConversion(const QByteArray &file, QString *sta
 
 // A 24-bit bottom-up BMP (40-byte info header, one plane, no compression).
 RITRA_EXPORT QByteArray encodeBmp24(const QImage &image);
+// The 54-byte file and information headers of a bottom-up, uncompressed BMP.
+RITRA_EXPORT void writeBmpHeader(uchar *p, qint64 fileSize, qint64 offset, qint64 width, qint64 height,
+                                 int bits, qint64 imageSize, qint64 colours);
 
 // Top-down RGB samples of an image, and back.
 RITRA_EXPORT RgbBuffer rgbFromImage(const QImage &image);

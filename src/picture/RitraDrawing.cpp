@@ -87,23 +87,7 @@ QByteArray encodeBmpIndexed(const QImage &indexed, int bits) {
     const qint64 offset = 54 + colours * 4;
     QByteArray out(offset + stride * h, '\0');
     auto *p = reinterpret_cast<uchar *>(out.data());
-    auto put32 = [](uchar *q, quint32 v) {
-        q[0] = uchar(v);
-        q[1] = uchar(v >> 8);
-        q[2] = uchar(v >> 16);
-        q[3] = uchar(v >> 24);
-    };
-    p[0] = 'B';
-    p[1] = 'M';
-    put32(p + 2, quint32(out.size()));
-    put32(p + 10, quint32(offset));
-    put32(p + 14, 40);
-    put32(p + 18, quint32(w));
-    put32(p + 22, quint32(h));
-    p[26] = 1;
-    p[28] = uchar(bits);
-    put32(p + 34, quint32(stride * h));
-    put32(p + 46, quint32(colours));
+    writeBmpHeader(p, out.size(), offset, w, h, bits, stride * h, colours);
     for (qint64 i = 0; i < colours && i < table.size(); ++i) {
         uchar *e = p + 54 + i * 4;
         e[0] = uchar(qBlue(table[i]));
