@@ -10,7 +10,8 @@ deps:
 	@scripts/check-deps || scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >$(BUILD).configure.log 2>&1 || { cat $(BUILD).configure.log; exit 1; }
+	@mkdir -p $(BUILD)
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >$(BUILD)/configure.log 2>&1 || { cat $(BUILD)/configure.log; exit 1; }
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
@@ -23,7 +24,7 @@ run: build
 
 # The figures alone on standard output: the build speaks only when it fails.
 bench: configure
-	@cmake --build $(BUILD) -j$(JOBS) >$(BUILD).bench-build.log 2>&1 || { cat $(BUILD).bench-build.log; exit 1; }
+	@cmake --build $(BUILD) -j$(JOBS) >$(BUILD)/bench-build.log 2>&1 || { cat $(BUILD)/bench-build.log; exit 1; }
 	@scripts/run-bench $(BUILD)
 
 # Fuzz targets: built with clang and libFuzzer in their own build folder.
@@ -36,4 +37,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD).configure.log $(BUILD).bench-build.log
+	rm -rf $(BUILD) $(BUILD)-fuzz

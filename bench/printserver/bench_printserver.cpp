@@ -7,10 +7,10 @@
 #include "commands/Executor.h"
 #include "link/SerialComPort.h"
 #include "link/SerialFunz2.h"
-#include "shell/ForbiddenExtensions.h"
+#include "commands/ForbiddenExtensions.h"
 #include "shell/PrintServer.h"
-#include "shell/Prompter.h"
-#include "shell/Session.h"
+#include "commands/Prompter.h"
+#include "commands/Session.h"
 
 #include <QCoreApplication>
 #include <QDir>

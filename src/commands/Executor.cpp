@@ -1,13 +1,13 @@
 #include "commands/Executor.h"
 
 #include "commands/CommandLanguage.h"
+#include "commands/DailyLog.h"
+#include "commands/Prompter.h"
 #include "commands/Runner.h"
+#include "commands/Session.h"
 #include "link/Ansi.h"
 #include "link/EcrErrors.h"
 #include "link/SerialFunz2.h"
-#include "shell/DailyLog.h"
-#include "shell/Prompter.h"
-#include "shell/Session.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 #include "commands/Runner.h"
 
 #include "commands/CommandLanguage.h"
+#include "commands/Session.h"
 #include "link/SerialFunz2.h"
-#include "shell/Session.h"
 
 namespace norvvelm {
 

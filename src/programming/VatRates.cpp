@@ -1,7 +1,7 @@
 #include "programming/VatRates.h"
 
 #include "commands/Runner.h"
-#include "shell/Session.h"
+#include "commands/Session.h"
 
 #include <cfenv>
 #include <cmath>

@@ -1,12 +1,12 @@
 #include "shell/PrintServer.h"
 
+#include "commands/DailyLog.h"
 #include "commands/Executor.h"
+#include "commands/ForbiddenExtensions.h"
+#include "commands/Prompter.h"
+#include "commands/Session.h"
 #include "link/Ansi.h"
 #include "link/SerialFunz2.h"
-#include "shell/DailyLog.h"
-#include "shell/ForbiddenExtensions.h"
-#include "shell/Prompter.h"
-#include "shell/Session.h"
 
 #include <QDirIterator>
 #include <QFile>

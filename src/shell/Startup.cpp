@@ -1,12 +1,12 @@
 #include "shell/Startup.h"
 
 #include "commands/CommandLanguage.h"
+#include "commands/Prompter.h"
 #include "commands/Runner.h"
+#include "commands/Session.h"
 #include "link/SerialFunz2.h"
 #include "programming/VatRates.h"
 #include "shell/Config.h"
-#include "shell/Prompter.h"
-#include "shell/Session.h"
 
 namespace norvvelm {
 

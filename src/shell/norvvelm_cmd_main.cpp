@@ -4,12 +4,12 @@
 // Exit code 0 when every line was accepted, 1 otherwise, 2 for an incomplete
 // configuration, 3 when the port cannot be opened.
 
+#include "commands/Prompter.h"
 #include "commands/Runner.h"
+#include "commands/Session.h"
 #include "link/SerialComPort.h"
 #include "link/SerialFunz2.h"
 #include "shell/Config.h"
-#include "shell/Prompter.h"
-#include "shell/Session.h"
 #include "shell/Startup.h"
 
 #include <QCoreApplication>

@@ -6,13 +6,13 @@
 // SIGINT ends it once the exchange in flight has finished.
 
 #include "commands/Executor.h"
+#include "commands/Prompter.h"
 #include "commands/Runner.h"
+#include "commands/Session.h"
 #include "link/SerialComPort.h"
 #include "link/SerialFunz2.h"
 #include "shell/Config.h"
 #include "shell/PrintServer.h"
-#include "shell/Prompter.h"
-#include "shell/Session.h"
 #include "shell/SingleInstance.h"
 #include "shell/Startup.h"
 

@@ -8,7 +8,7 @@
 #include "commands/Executor.h"
 #include "commands/Runner.h"
 #include "link/SerialFunz2.h"
-#include "shell/Session.h"
+#include "commands/Session.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "shell/Session.h"
+#include "commands/Session.h"
 
 namespace norvvelm {
 

@@ -1,7 +1,7 @@
-#include "shell/DailyLog.h"
+#include "commands/DailyLog.h"
 
+#include "commands/Session.h"
 #include "link/Ansi.h"
-#include "shell/Session.h"
 
 #include <QFile>
 

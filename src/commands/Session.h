@@ -1,6 +1,7 @@
 #pragma once
 
-#include "shell/Config.h"
+#include "commands/ForbiddenExtensions.h"
+#include "commands/PcConfig.h"
 
 #include <QDateTime>
 #include <QObject>

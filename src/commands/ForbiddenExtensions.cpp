@@ -1,4 +1,4 @@
-#include "shell/ForbiddenExtensions.h"
+#include "commands/ForbiddenExtensions.h"
 
 #include "link/Ansi.h"
 

@@ -1,4 +1,4 @@
-#include "shell/Prompter.h"
+#include "commands/Prompter.h"
 
 #include <cstdio>
 

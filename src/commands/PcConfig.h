@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <bitset>
+
+namespace norvvelm {
+
+struct RegisterIdentity {
+    QString campo; // field value
+    QString sn;    // serial number
+    QString fw;    // firmware
+    QString num;   // number
+};
+
+// The configuration record, filled from section "Parametri" of NorvVelm.ini.
+struct PcConfig {
+    QString Modello;
+    QString Porta; // "Com<N>" after a load, "<N>" after a save
+    qint32 Velocita = 0;
+    QString ServerStato = QStringLiteral("Off");
+    QString ServerModalita = QStringLiteral("Normal");
+    QString ServerDir;
+    QString ServerFile;
+    QString ServerLog = QStringLiteral("Off");
+    QString IniPath;
+    RegisterIdentity identity;
+    QString WrapDescription = QStringLiteral("Off");
+    QString AlIvaAuto = QStringLiteral("Off");
+    int DescrWidth1 = 0;
+    int DescrWidth2 = 0;
+    bool technicianEnabled = false;
+
+    bool serverOn() const { return ServerStato == QLatin1String("On"); }
+    bool logOn() const { return ServerLog == QLatin1String("On"); }
+    bool wrapOn() const { return WrapDescription.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0; }
+    bool autoVatOn() const { return AlIvaAuto.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0; }
+};
+
+struct ModelRow {
+    QString name; // rows without a name are not offered
+    int headerLines = 0;
+    int footerLines = 0;
+    bool logo1 = false;
+    bool logo2 = false;
+    int paymentRows = 0;
+    int messageRows = 0;
+    std::bitset<26> sFlags;
+    int descrWidth1 = 0;
+    int descrWidth2 = 0;
+};
+
+// The register models the program knows, rows 0 to 30.
+struct ModelTable {
+    std::array<ModelRow, 31> rows;
+    // The row whose name equals the model exactly; -1 when none.
+    int find(const QString &model) const;
+};
+ModelTable setupModelli();
+
+} // namespace norvvelm
