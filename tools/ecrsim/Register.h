@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Paper.h"
+#include "ecrsim/Paper.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
