@@ -7,15 +7,9 @@
 #include "link/EcrErrors.h"
 #include "logo/LogoDots.h"
 #include "logo/LogoPicture.h"
+#include "programming/TableLink.h"
 
 namespace norvvelm {
-
-namespace {
-
-// Statuses from here up are the link's own, not a register's error code.
-constexpr int kFirstLinkStatus = 1000;
-
-} // namespace
 
 QStringList LogoUpload::DotRows(LogoPicture &picture) {
     QSize size;
@@ -63,7 +57,7 @@ bool LogoUpload::Send(LogoPicture &picture, int logoNumber) {
         if (status == 0)
             continue;
         failed = true;
-        if (status >= kFirstLinkStatus) {
+        if (IsLinkFailure(status)) {
             failedCode = QString::number(status);
             failedText = m_session.statusText;
             break;

@@ -390,13 +390,20 @@ void TestLogo::registerWritesPbmAndPrintsOnReceipts() {
         reg.execute("5/1/0.00/////");
         return reg.paper().last().split(u'\n');
     };
-    QCOMPARE(receipt().first(), ecrsim::Paper::centred(reg.header.first())); // not asked to print them
+    QCOMPARE(receipt().first(), reg.tables.printedHeader().first()); // not asked to print them
     QCOMPARE(reg.control("logos print on"), QByteArray("ok"));
     const QStringList printed = receipt();
     QCOMPARE(printed.mid(0, 32), QStringList(32, blocks));
-    QCOMPARE(printed.at(32), ecrsim::Paper::centred(reg.header.first()));
+    QCOMPARE(printed.at(32), reg.tables.printedHeader().first());
+    QCOMPARE(reg.control("logos print off"), QByteArray("ok"));
+    QCOMPARE(receipt().first(), reg.tables.printedHeader().first());
+    // The S record's "Print logo" flag asks for them too.
+    QByteArrayList s = reg.tables.sRecord;
+    s[0][22] = '1';
+    QVERIFY(reg.execute("S/" + s.join('/') + '/').startsWith("00/"));
+    QCOMPARE(receipt().mid(0, 32), QStringList(32, blocks));
     QCOMPARE(reg.control("logos clear"), QByteArray("ok"));
-    QCOMPARE(receipt().first(), ecrsim::Paper::centred(reg.header.first()));
+    QCOMPARE(receipt().first(), reg.tables.printedHeader().first());
 }
 
 QTEST_GUILESS_MAIN(TestLogo)

@@ -10,6 +10,7 @@
 #include "logo/LogoPicture.h"
 #include "logo/widgets/LogoPage.h"
 #include "picture/RitraAutomation.h"
+#include "programming/WriteProcedure.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -235,7 +236,10 @@ void TestLogoPage::uploadsTheSelectedTab() {
     page.chooseFile = [&file](const QString &) { return file; };
     tabs->setCurrentIndex(1);
     QTest::mouseClick(child<QPushButton>(page, "cmdBMPLoad", 1), Qt::LeftButton);
-    QVERIFY(page.uploadSelected());
+    // The write procedure's button 2 runs the upload.
+    WriteProcedure procedure(TableLink{rig.runner, rig.session}, rig.prompter);
+    page.installInto(procedure);
+    procedure.run(WriteProcedure::kLogo);
     QCOMPARE(rig.sent().size(), 64);
     QVERIFY(rig.sent().first().startsWith(QStringLiteral("$/2/64/64/1/")));
     QCOMPARE(rig.prompter.shown.last().text, QStringLiteral("Logo Scaricato, ricordarsi di attivarlo"));

@@ -109,9 +109,15 @@ void Logos::complete(int index) {
     }
 }
 
-QStringList Logos::paperLines() const {
+bool Logos::askedBy(const QByteArrayList &sRecord) {
+    constexpr int kPrintLogoFlag = 22;
+    const QByteArray flags = sRecord.value(0);
+    return flags.size() > kPrintLogoFlag && flags.at(kPrintLogoFlag) == '1';
+}
+
+QStringList Logos::paperLines(bool asked) const {
     QStringList out;
-    if (!printOnReceipts)
+    if (!printOnReceipts && !asked)
         return out;
     for (const Logo &l : m_stored) {
         if (!l.isEmpty())

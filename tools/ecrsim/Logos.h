@@ -37,11 +37,13 @@ public:
     // The row the logo being received expects next; 0 when none is under way.
     int expectedRow(int n) const;
 
-    // Logos printed at the top of each receipt (the register's settings).
+    // Logos printed at the top of each receipt whatever the S record says.
     bool printOnReceipts = false;
+    // The S record asks for the logos: its flag 22, "Print logo".
+    static bool askedBy(const QByteArrayList &sRecord);
     // Lines of block characters for the receipt's top: every stored logo,
-    // when printing is on.
-    QStringList paperLines() const;
+    // when printing is on or `asked`.
+    QStringList paperLines(bool asked) const;
     // A logo as block characters, 32 to a line whatever its width.
     static QStringList blockLines(const Logo &logo);
 

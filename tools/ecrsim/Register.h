@@ -2,6 +2,7 @@
 
 #include "Logos.h"
 #include "Paper.h"
+#include "Tables.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -117,9 +118,13 @@ public:
 
     // The register's clock (tests fix it).
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
-    QStringList header = {QStringLiteral("NORVVELM DEMO SRL"), QStringLiteral("VIA DELLA PROVA 1"),
-                          QStringLiteral("00100 ROMA (RM)"), QStringLiteral("P.IVA 01234567897")};
-    QStringList footer = {QStringLiteral("GRAZIE E ARRIVEDERCI")};
+    // The programmed tables: header, footer, departments, PLUs, payments,
+    // scrolling message, S record (Tables.cpp).
+    Tables tables;
+    // Keeps the tables, VAT rates and department rates in `path` (JSON),
+    // loading them first when it exists; false with a message for a file that
+    // is not a state of ours.
+    bool setStateFile(const QString &path, QString *error = nullptr);
 
 protected:
     using Handler = std::function<QByteArray(const Command &)>;
@@ -185,6 +190,23 @@ protected:
     Totals m_totals;
 
 private:
+    // The table commands (Tables.cpp).
+    void installTables();
+    void saveState() const;
+    QByteArray printLines(const Command &c, int count, bool header);
+    QByteArray headerWrite(const Command &);        // H/
+    QByteArray footerWrite(const Command &);        // F/
+    QByteArray departmentRead(const Command &);     // d/
+    QByteArray departmentWrite(const Command &);    // D/
+    QByteArray pluRead(const Command &);            // p/
+    QByteArray pluWrite(const Command &);           // P/
+    QByteArray paymentRead(const Command &);        // y/
+    QByteArray paymentWrite(const Command &);       // Y/
+    QByteArray scrollMessageWrite(const Command &); // o/
+    QByteArray sRead(const Command &);              // s/
+    QByteArray sWrite(const Command &);             // S/
+    QString m_stateFile;
+
     QByteArray dispatch(const QByteArray &line);
     static QByteArray withPaperBit(QByteArray answer);
     QByteArray payWith(int type, qint64 amount);

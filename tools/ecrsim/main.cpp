@@ -1,7 +1,7 @@
 // ecrsim: the simulated fiscal register on a pseudo-terminal.
 //
 //   ecrsim --pty PATH [--serial SN] [--fault RULE]... [--answer-delay MS] [--char-delay MS]
-//          [--paper FILE|-] [--log FILE] [--logos DIR] [--print-logos]
+//          [--paper FILE|-] [--log FILE] [--state FILE] [--logos DIR] [--print-logos]
 //          [--q520 [--q520-online] [--q520-paper N] [--q520-answer CODE[*N][@PREFIX]]...]
 //
 // Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
@@ -77,6 +77,12 @@ int main(int argc, char **argv) {
                                     QStringLiteral("Append every command line taken and its answer, "
                                                    "separated by a tab, to FILE."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption stateOpt(
+        QStringLiteral("state"),
+        QStringLiteral("Keep the programmed tables (header, footer, VAT rates, "
+                       "departments, PLUs, payments, messages, S record) in FILE "
+                       "across runs."),
+        QStringLiteral("FILE"));
     const QCommandLineOption logosOpt(QStringLiteral("logos"),
                                       QStringLiteral("Write each complete logo to DIR as logo1.pbm or "
                                                      "logo2.pbm."),
@@ -85,6 +91,7 @@ int main(int argc, char **argv) {
                                            QStringLiteral("Print the logos at the top of each receipt."));
     parser.addOption(paperOpt);
     parser.addOption(logOpt);
+    parser.addOption(stateOpt);
     parser.addOption(logosOpt);
     parser.addOption(printLogosOpt);
     parser.process(app);
@@ -116,6 +123,13 @@ int main(int argc, char **argv) {
     if (parser.isSet(paperOpt)) {
         QString error;
         if (!reg.paper().setFile(parser.value(paperOpt), &error)) {
+            fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
+    if (parser.isSet(stateOpt)) {
+        QString error;
+        if (!reg.setStateFile(parser.value(stateOpt), &error)) {
             fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
             return 2;
         }

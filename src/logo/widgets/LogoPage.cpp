@@ -7,6 +7,7 @@
 #include "logo/LogoUpload.h"
 #include "logo/widgets/RitraLogoPicture.h"
 #include "picture/RitraAutomation.h"
+#include "programming/WriteProcedure.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -211,6 +212,10 @@ void LogoPage::resize(int index) {
 void LogoPage::shapeForModel(const ModelRow &row) {
     m_tabs->setTabVisible(0, row.logo1);
     m_tabs->setTabVisible(1, row.logo2);
+}
+
+void LogoPage::installInto(WriteProcedure &procedure) {
+    procedure.setBranch(WriteProcedure::kLogo, [this] { uploadSelected(); });
 }
 
 bool LogoPage::uploadSelected() {

@@ -20,6 +20,7 @@ class Prompter;
 class RitraLogoPicture;
 class Runner;
 class Session;
+class WriteProcedure;
 struct ModelRow;
 
 // The logo page: two tabs of SSTabLoghi, each with its picture control
@@ -36,6 +37,8 @@ public:
 
     // The write procedure's logo branch: uploads the logo of the selected tab.
     bool uploadSelected();
+    // Makes uploadSelected() the write procedure's logo branch.
+    void installInto(WriteProcedure &procedure);
     // Hides the tab of a logo the model does not take.
     void shapeForModel(const ModelRow &row);
 
