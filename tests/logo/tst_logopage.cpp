@@ -207,6 +207,8 @@ void TestLogoPage::resizeAndZoom() {
                             {}, &zoom, &error));
     QCOMPARE(zoom.toInt(), 200);
     QCOMPARE(pictureSize(*page.picture(0)), QSize(256, 100)); // only the view changed
+    QTest::mouseClick(child<QPushButton>(page, "cmdBMPLoad", 0), Qt::LeftButton);
+    QCOMPARE(child<QScrollBar>(page, "HScrBMPZoom", 0)->value(), 100); // a new picture shows at 100 %
 }
 
 void TestLogoPage::modelHidesTheLogosItDoesNotTake() {
@@ -239,7 +241,9 @@ void TestLogoPage::uploadsTheSelectedTab() {
     // The write procedure's button 2 runs the upload.
     WriteProcedure procedure(TableLink{rig.runner, rig.session}, rig.prompter);
     page.installInto(procedure);
-    procedure.run(WriteProcedure::kLogo);
+    auto *write = page.findChild<QPushButton *>(QStringLiteral("cmdSetParametri_2"));
+    QCOMPARE(write->text(), QStringLiteral("Imposta"));
+    QTest::mouseClick(write, Qt::LeftButton);
     QCOMPARE(rig.sent().size(), 64);
     QVERIFY(rig.sent().first().startsWith(QStringLiteral("$/2/64/64/1/")));
     QCOMPARE(rig.prompter.shown.last().text, QStringLiteral("Logo Scaricato, ricordarsi di attivarlo"));

@@ -13,9 +13,11 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -65,8 +67,15 @@ LogoPage::LogoPage(Runner &runner, Session &session, Prompter &prompter, QWidget
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTabLoghi"));
     m_tabs->setAccessibleName(QStringLiteral("Loghi"));
+    m_write = new QPushButton(QStringLiteral("Imposta"), this);
+    m_write->setObjectName(QStringLiteral("cmdSetParametri_2"));
+    m_write->setAccessibleName(m_write->text());
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_write);
+    layout->addLayout(buttons);
 
     RitraFactoryInterface *factory = loadRitraFactory(&m_controlError);
     for (int i = 0; i < kSlots; ++i) {
@@ -199,13 +208,22 @@ void LogoPage::load(int index) {
     s.heightLabel->setText(QStringLiteral("Alt.: ") + QString::number(loaded->size.height()));
     s.width->setCurrentIndex(loaded->widthIndex);
     s.height->setCurrentIndex(loaded->heightIndex);
+    showsFullSize(s);
+}
+
+void LogoPage::showsFullSize(Slot &s) {
+    // The control shows a new picture at 100 %: the scroll bar follows
+    // without zooming again.
+    const QSignalBlocker quiet(s.zoom);
+    s.zoom->setValue(100);
 }
 
 void LogoPage::resize(int index) {
     Slot &s = m_slots[size_t(index)];
     if (!s.logic)
         return;
-    s.logic->Resize(s.width->currentText(), s.height->currentText());
+    if (s.logic->Resize(s.width->currentText(), s.height->currentText()))
+        showsFullSize(s);
 }
 
 void LogoPage::shapeForModel(const ModelRow &row) {
@@ -215,6 +233,7 @@ void LogoPage::shapeForModel(const ModelRow &row) {
 
 void LogoPage::installInto(WriteProcedure &procedure) {
     procedure.setBranch(WriteProcedure::kLogo, [this] { uploadSelected(); });
+    connect(m_write, &QPushButton::clicked, this, [&procedure] { procedure.run(WriteProcedure::kLogo); });
 }
 
 bool LogoPage::uploadSelected() {
