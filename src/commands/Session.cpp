@@ -58,6 +58,13 @@ void Session::selectModel() {
     }
 }
 
+void Session::setTechnicianMode(bool on) {
+    if (on == m_technicianMode)
+        return;
+    m_technicianMode = on;
+    emit technicianModeChanged(on);
+}
+
 MonitorExplanation ExplainMonitorLine(const QString &line) {
     if (line.size() < 13)
         return {QStringLiteral("Trasmissione Non Coerente"), line, true};

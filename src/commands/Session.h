@@ -75,16 +75,22 @@ public:
     // The description widths of the selected model.
     void selectModel();
 
+    // --- technician mode: the technician page is unlocked ---
+    bool technicianMode() const { return m_technicianMode; }
+    void setTechnicianMode(bool on);
+
 signals:
     void queueChanged();
     void monitorLineAdded(const QString &line);
     void monitorCleared();
     void panelChanged(int panel, const QString &text);
+    void technicianModeChanged(bool on);
 
 private:
     QStringList m_queue;
     QStringList m_monitor;
     std::array<QString, 4> m_panels;
+    bool m_technicianMode = false;
 };
 
 // How a monitor line explains itself when double-clicked.
