@@ -3,9 +3,9 @@
 
 #include "../commands/ExecutorRig.h"
 #include "TestFiles.h"
+#include "programming/VatRates.h"
 #include "commands/DailyLog.h"
 #include "commands/ForbiddenExtensions.h"
-#include "programming/VatRates.h"
 #include "shell/PrintServer.h"
 #include "shell/ProfileFile.h"
 #include "shell/Startup.h"
