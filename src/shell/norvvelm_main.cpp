@@ -35,6 +35,7 @@ int main(int argc, char **argv) {
     const auto lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
     MessageBoxPrompter prompter;
     if (!lock) {
+        WriteConsoleLine(stderr, QStringLiteral("NorvVelm: Driver gi\u00e0 attivo (") + home + u')');
         prompter.message(QStringLiteral("Driver gi\u00e0 attivo"), QStringLiteral("ATTENZIONE"),
                          Prompter::Icon::Critical);
         return 1;
@@ -63,7 +64,12 @@ int main(int argc, char **argv) {
     pickers = DialogPickers(&form);
     QObject::connect(&form, &MainForm::shutdownRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    form.start();
+    const mainwindow::WindowMode mode = form.start();
+    static const char *const kModeNames[] = {"Normal", "Minimized", "Iconized", "VirtualECR"};
+    WriteConsoleLine(stderr, QStringLiteral("NorvVelm %1: home %2, port %3 (%4), window %5")
+                                 .arg(Startup::version(), home, session.portCopy,
+                                      PortDevice(session.config.IniPath, session.portCopy),
+                                      QString::fromLatin1(kModeNames[int(mode)])));
     startup.supervise(1000, 3000);
 
     const int rc = app.exec();

@@ -1,0 +1,82 @@
+// norvvelm-screenshots DIR: opens the window as NorvVelm does (home folder
+// from $NORVVELM_HOME), lets the print server take what is waiting, then
+// saves a picture of each tab of the main window into DIR as tab-<n>.png.
+
+#include "commands/Executor.h"
+#include "commands/Runner.h"
+#include "commands/Session.h"
+#include "link/SerialComPort.h"
+#include "link/SerialFunz2.h"
+#include "shell/Config.h"
+#include "shell/PrintServer.h"
+#include "shell/Startup.h"
+#include "shell/widgets/DialogPickers.h"
+#include "shell/widgets/MainForm.h"
+#include "shell/widgets/MessageBoxPrompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTabWidget>
+
+#include <cstdio>
+
+using namespace norvvelm;
+
+namespace {
+void letEventsRun(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        WriteConsoleLine(stderr, QStringLiteral("usage: norvvelm-screenshots DIR"));
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+
+    Session session;
+    session.programDir = ProgramHome();
+    session.monitorEnabled = true;
+    StderrPrompter prompter;
+    SerialComPort port;
+    RealClock clock;
+    SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
+    Runner runner(session, link);
+    Startup startup(session, link, runner, prompter);
+    Executor executor(session, link, prompter);
+    PrintServer server(session, link, executor, prompter);
+    server.registerReady = false;
+    QObject::connect(&startup, &Startup::readyChanged, &server,
+                     [&server](bool ready) { server.registerReady = ready; });
+    TechnicianPassword password(session.programDir + QStringLiteral("/user.ini"));
+    DialogPickers pickers;
+    MainForm form({session, link, runner, prompter, startup, server, password, pickers});
+    form.trayAvailable = [] { return false; };
+    form.resize(1100, 720);
+    form.start();
+    session.setTechnicianMode(true);
+    letEventsRun(2500); // the server takes and prints the waiting receipt
+
+    int rc = 0;
+    for (int i = 0; i < form.tabs()->count(); ++i) {
+        form.tabs()->setCurrentIndex(i);
+        letEventsRun(300);
+        const QString file = out + QStringLiteral("/tab-") + QString::number(i) + QStringLiteral(".png");
+        if (!form.grab().save(file)) {
+            WriteConsoleLine(stderr, QStringLiteral("cannot write ") + file);
+            rc = 1;
+        } else {
+            WriteConsoleLine(stdout, file);
+        }
+    }
+    server.setEnabled(false);
+    link.CloseComPort();
+    return rc;
+}
