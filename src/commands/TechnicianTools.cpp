@@ -1,5 +1,6 @@
 #include "commands/TechnicianTools.h"
 
+#include "commands/BusyPointer.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/SequentialItems.h"
@@ -67,8 +68,9 @@ QString TechnicianTools::sendCommand(int index, const QString &single, const QSt
 
 QString TechnicianTools::sendSingle(const QString &typed) {
     // The technician types the command without its final slash.
+    BusyPointer busy(m_s);
     m_runner.SendAndCheck(typed.trimmed() + u'/');
-    return answerBoxText(m_s.lastAnswer);
+    return answerBoxText(m_s.lastAnswer());
 }
 
 QString TechnicianTools::sendFile(const QString &path) {
@@ -82,6 +84,7 @@ QString TechnicianTools::sendFile(const QString &path) {
     QByteArray content;
     if (f.open(QIODevice::ReadOnly))
         content = f.readAll(); // read errors leave what was read
+    BusyPointer busy(m_s);
     QString shown;
     for (QString item : ReadSequentialFileItems(content)) {
         // A blank line is no command: a lone "/" is never sent.
@@ -90,14 +93,15 @@ QString TechnicianTools::sendFile(const QString &path) {
         if (!item.endsWith(u'/'))
             item += u'/';
         m_runner.SendAndCheck(item.trimmed());
-        shown = answerBoxText(m_s.lastAnswer);
+        shown = answerBoxText(m_s.lastAnswer());
     }
     return shown;
 }
 
 bool TechnicianTools::readDisplay(QString &top, QString &bottom) {
+    BusyPointer busy(m_s);
     m_runner.SendAndCheck(QStringLiteral("(/"));
-    const QString &a = m_s.lastAnswer;
+    const QString a = m_s.lastAnswer();
     if (a.size() <= 42)
         return false;
     top = a.mid(9, 16);

@@ -55,7 +55,7 @@ QStringList WindowModeNames() {
 }
 
 void AzzeraDati(Session &session) {
-    session.config.technicianEnabled = false;
+    session.setTechnicianMode(false);
 }
 
 bool TechnicianTabAtStart(bool passwordEmpty, bool configurationLoaded) {
@@ -63,7 +63,7 @@ bool TechnicianTabAtStart(bool passwordEmpty, bool configurationLoaded) {
 }
 
 bool ConfirmExit(const Session &session, Prompter &prompter) {
-    if (!session.receiptOpen)
+    if (!session.receiptOpen())
         return true;
     return prompter.ask(QStringLiteral("Scontrino Aperto !\r\n\r\nProseguo ?"), QStringLiteral("ATTENZIONE"),
                         Prompter::Icon::Critical, Prompter::Buttons::YesNo, Prompter::Answer::No,
@@ -103,40 +103,14 @@ QString SystemInfoUnavailable() {
     return QStringLiteral("System Information Is Unavailable At This Time");
 }
 
-namespace {
-// "Com12" after a load, "12" after a save.
-QString portNumberOf(const QString &porta) {
-    return porta.startsWith(QLatin1String("Com"), Qt::CaseInsensitive) ? porta.mid(3) : porta;
-}
-} // namespace
-
-StartSettings StartSettings::of(const PcConfig &config) {
-    return {config.Modello, portNumberOf(config.Porta), config.Velocita, config.ServerModalita};
-}
-
-bool SaveConfigurationTab(const ConfigForm &form, Session &session, const StartSettings &running) {
-    // A list left without a choice (a stored model or port the lists do not
-    // offer) keeps the stored value rather than wiping it.
+ConfigForm KeepStoredChoices(const ConfigForm &form, const PcConfig &stored) {
     ConfigForm values = form;
     if (values.model.trimmed().isEmpty())
-        values.model = session.config.Modello;
-    if (values.port.trimmed().isEmpty() && !portNumberOf(session.config.Porta).isEmpty())
-        values.port = QStringLiteral("Com") + portNumberOf(session.config.Porta);
-    StatusTexts status;
-    SaveConfiguration(values, session.config, status);
-    session.setPanel(1, status.type);
-    session.setPanel(2, status.message);
-    session.portCopy = session.config.Porta;
-    session.speedCopy = session.config.Velocita;
-    session.serverDirCopy = session.config.ServerDir;
-    session.serverFileCopy = session.config.ServerFile;
-    session.logEnabled = session.config.logOn();
-    return !(StartSettings::of(session.config) == running);
-}
-
-QString RestartNotice() {
-    return QStringLiteral("Configurazione salvata: porta, velocit\u00e0, modello e modalit\u00e0 valgono dal "
-                          "prossimo avvio");
+        values.model = stored.Modello;
+    // "Com12" inside the program.
+    if (values.port.trimmed().isEmpty() && stored.Porta.size() > 3)
+        values.port = stored.Porta;
+    return values;
 }
 
 } // namespace norvvelm::mainwindow

@@ -33,8 +33,8 @@ QStringList ComPortNames(); // Com1 .. Com32
 QStringList SpeedNames();   // 9600, 115200, 230400
 QStringList WindowModeNames();
 
-// Resets the run-time values shared with the executor and the console, and
-// the technician-enabled flag.
+// Resets the run-time values shared with the executor and the console: the
+// technician mode starts off.
 void AzzeraDati(Session &session);
 
 // Tab 3 stays shown after start-up only when no password is stored and the
@@ -54,23 +54,10 @@ void ShowStatusBarError(const Session &session, Prompter &prompter);
 QString SystemInfoProgram();
 QString SystemInfoUnavailable(); // "System Information Is Unavailable At This Time"
 
-// What start-up opened the register with: a saved change of one of these
-// takes effect at the next start.
-struct StartSettings {
-    QString model;
-    QString portNumber;
-    qint32 speed = 0;
-    QString mode;
-    static StartSettings of(const PcConfig &config);
-    bool operator==(const StartSettings &) const = default;
-};
-
-// cmdSalvaConfigPC: writes the tab, refreshes the window's copies and the
-// daily log switch. Returns true when the saved port, speed, model or mode
-// differ from what this run started with (a restart is needed).
-bool SaveConfigurationTab(const ConfigForm &form, Session &session, const StartSettings &running);
-// The status-bar notice after such a save.
-QString RestartNotice();
+// The configuration tab's values as they are saved: a list left without a
+// choice (a stored model or port the lists do not offer) keeps the stored
+// value rather than wiping it.
+ConfigForm KeepStoredChoices(const ConfigForm &form, const PcConfig &stored);
 
 } // namespace mainwindow
 

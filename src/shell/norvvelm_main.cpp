@@ -4,18 +4,15 @@
 // Its home folder is $NORVVELM_HOME (else beside the program when NorvVelm.ini
 // lies there, else ~/.config/NorvVelm); it shares its single-instance lock
 // with norvvelmd. "/TESTMODE" keeps the receipt files and asks before
-// deleting them.
+// deleting them. Once the window is up, one line on standard error says with
+// what it runs.
 
-#include "commands/Executor.h"
-#include "commands/Runner.h"
-#include "commands/Session.h"
+#include "commands/Prompter.h"
 #include "link/SerialComPort.h"
-#include "link/SerialFunz2.h"
 #include "shell/Config.h"
 #include "shell/MainWindowLogic.h"
-#include "shell/PrintServer.h"
 #include "shell/SingleInstance.h"
-#include "shell/Startup.h"
+#include "shell/Station.h"
 #include "shell/widgets/DialogPickers.h"
 #include "shell/widgets/MainForm.h"
 #include "shell/widgets/MessageBoxPrompter.h"
@@ -41,39 +38,31 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    Session session;
-    session.programDir = home;
-    session.monitorEnabled = true;
-    session.testMode = mainwindow::IsTestModeCommandLine(app.arguments().mid(1));
-
     SerialComPort port;
     RealClock clock;
-    SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
-    Runner runner(session, link);
-    Startup startup(session, link, runner, prompter);
-    Executor executor(session, link, prompter);
-    PrintServer server(session, link, executor, prompter);
-    server.registerReady = false;
-    QObject::connect(&startup, &Startup::readyChanged, &server,
-                     [&server](bool ready) { server.registerReady = ready; });
+    Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
+    Session &session = station.session();
+    session.setProgramDir(home);
+    session.setMonitorEnabled(true);
+    session.setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
 
     TechnicianPassword password;
     DialogPickers pickers;
-    MainForm form({session, link, runner, prompter, startup, server, password, pickers});
+    MainForm form(station, password, pickers);
     prompter.setOwner(&form);
-    pickers = DialogPickers(&form);
+    pickers.setOwner(&form);
     QObject::connect(&form, &MainForm::shutdownRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     const mainwindow::WindowMode mode = form.start();
     static const char *const kModeNames[] = {"Normal", "Minimized", "Iconized", "VirtualECR"};
+    const PcConfig &cfg = session.config();
     WriteConsoleLine(stderr, QStringLiteral("NorvVelm %1: home %2, port %3 (%4), window %5")
-                                 .arg(Startup::version(), home, session.portCopy,
-                                      PortDevice(session.config.IniPath, session.portCopy),
+                                 .arg(Startup::version(), home, cfg.Porta, PortDevice(cfg.IniPath, cfg.Porta),
                                       QString::fromLatin1(kModeNames[int(mode)])));
-    startup.supervise(1000, 3000);
 
-    const int rc = app.exec();
-    server.setEnabled(false);
-    link.CloseComPort();
+    int rc = 0;
+    if (!session.stopRequested())
+        rc = app.exec();
+    station.stop();
     return rc;
 }

@@ -1,11 +1,11 @@
 // The technician's password, login, raw commands and command files, on the
 // simulated register in virtual time.
 
-#include "ExecutorRig.h"
-#include "TestFiles.h"
 #include "commands/PasswordHash.h"
 #include "commands/TechnicianTools.h"
 #include "shell/Config.h"
+#include "support/ExecutorRig.h"
+#include "support/TestFiles.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -176,8 +176,9 @@ void TestTechnician::passwordChange() {
 void TestTechnician::singleCommand() {
     TechRig r;
     // The page always appends the final slash, even to one typed already.
-    QCOMPARE(r.tools.sendSingle(QStringLiteral("  ?  ")), r.session.lastAnswer);
-    QVERIFY(r.session.lastAnswer.startsWith(QLatin1String("00/")));
+    const QString shown = r.tools.sendSingle(QStringLiteral("  ?  "));
+    QCOMPARE(shown, r.session.lastAnswer());
+    QVERIFY(r.session.lastAnswer().startsWith(QLatin1String("00/")));
     r.tools.sendSingle(QStringLiteral("a/"));
     QCOMPARE(r.sent(), (QStringList{QStringLiteral("?/"), QStringLiteral("a//")}));
     r.refuseNext();
@@ -185,7 +186,7 @@ void TestTechnician::singleCommand() {
     QCOMPARE(r.session.panel(2), QStringLiteral("Err. 3 : Comunicazione errata"));
     r.port.close();
     QCOMPARE(r.tools.sendSingle(QStringLiteral("?")), QStringLiteral("Errore"));
-    QCOMPARE(r.session.lastStatus, 9999);
+    QCOMPARE(r.session.lastStatus(), 9999);
 }
 
 void TestTechnician::commandFile() {
@@ -212,7 +213,7 @@ void TestTechnician::commandFile() {
     QCOMPARE(r.sent(),
              (QStringList{QStringLiteral("3/S/REPARTO1//1/5.26/1/4/"), QStringLiteral("5/1/0.00/////"),
                           QStringLiteral("?/"), QStringLiteral("7/Uno, due/")}));
-    QCOMPARE(shown, r.session.lastAnswer); // the box shows the last item's outcome
+    QCOMPARE(shown, r.session.lastAnswer()); // the box shows the last item's outcome
 
     // The last item refused: "Errore", whatever came before.
     writeFile(file, "?/\nx/9/\n");
@@ -226,7 +227,8 @@ void TestTechnician::otherIndexAndDisplay() {
     QCOMPARE(r.tools.sendCommand(2, QStringLiteral("?"), QString()), QStringLiteral("Errore!"));
     QCOMPARE(r.tools.sendCommand(-1, QStringLiteral("?"), QString()), QStringLiteral("Errore!"));
     QVERIFY(r.sent().isEmpty());
-    QCOMPARE(r.tools.sendCommand(0, QStringLiteral("?"), QString()), r.session.lastAnswer);
+    const QString shown = r.tools.sendCommand(0, QStringLiteral("?"), QString());
+    QCOMPARE(shown, r.session.lastAnswer());
 
     // The display's two rows are characters 10-25 and 27-42 of the answer.
     ecrsim::Register reg;

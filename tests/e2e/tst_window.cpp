@@ -2,7 +2,7 @@
 // over a pseudo-terminal: receipts end to end, and one instance per home
 // folder shared with norvvelmd.
 
-#include "EcrSimProcess.h"
+#include "support/EcrSimProcess.h"
 
 #include <QFile>
 #include <QProcess>

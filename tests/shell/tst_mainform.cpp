@@ -1,23 +1,13 @@
 // The main window driven by objectName on the offscreen platform, over the
 // simulated register in virtual time, with scripted answers to every box.
 
-#include "Register.h"
-#include "ScriptedPrompter.h"
-#include "SimComPort.h"
-#include "SimLink.h"
-#include "TestFiles.h"
-#include "VirtualClock.h"
-#include "commands/Executor.h"
-#include "commands/Runner.h"
-#include "commands/Session.h"
-#include "link/SerialFunz2.h"
 #include "shell/Config.h"
-#include "shell/PrintServer.h"
 #include "shell/ProfileFile.h"
-#include "shell/Startup.h"
+#include "shell/Station.h"
 #include "shell/widgets/DlgAbout.h"
 #include "shell/widgets/MainForm.h"
 #include "shell/widgets/Pickers.h"
+#include "support/StationRig.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -39,6 +29,7 @@
 #include <QTimer>
 
 using namespace norvvelm;
+using testsupport::ScriptedPrompter;
 using testsupport::writeFile;
 
 namespace {
@@ -55,46 +46,35 @@ struct ScriptedPickers final : Pickers {
     }
 };
 
-QByteArray iniText(const QString &dir, const QByteArray &mode = "Normal") {
-    return "[Parametri]\r\nModello=Norv ONe\r\nPorta=1\r\nVelocita=9600\r\nServerStato=On\r\n"
-           "ServerModalita=" +
-           mode + "\r\nServerDir=" + dir.toUtf8() +
-           "\r\nServerFile=scontrino.txt\r\nServerLog=On\r\nWrapDescription=On\r\n"
-           "[Porte]\r\nCom1=/dev/sim\r\n";
+QByteArray parameters(const QByteArray &mode = "Normal") {
+    return "ServerStato=On\nServerFile=scontrino.txt\nServerLog=On\nWrapDescription=On\nServerModalita=" +
+           mode + "\n";
 }
 
-struct WindowRig {
-    QTemporaryDir dir;
-    ecrsim::Register reg;
-    ecrsim::SimLink sim{reg};
-    testsupport::VirtualClock clock;
-    testsupport::SimComPort port{sim, clock};
-    SerialFunz2 link{port, clock};
-    Session session;
-    testsupport::ScriptedPrompter prompter;
-    Runner runner{session, link};
-    Startup startup{session, link, runner, prompter};
-    Executor executor{session, link, prompter};
-    PrintServer server{session, link, executor, prompter};
-    TechnicianPassword password{dir.filePath(QStringLiteral("user.ini"))};
+// The station on the in-memory register, and the window over it.
+struct WindowRig : testsupport::StationRig {
+    Session &session = station.session();
+    Runner &runner = station.runner();
+    PrintServer &server = station.printServer();
+    TechnicianPassword password{path(QStringLiteral("user.ini"))};
     ScriptedPickers pickers;
     bool tray = false;
     std::unique_ptr<MainForm> form;
 
-    explicit WindowRig(const QByteArray &ini = "default") {
-        session.programDir = dir.path();
-        session.monitorEnabled = true;
+    // `ini`: the whole NorvVelm.ini when not "default", none when empty.
+    explicit WindowRig(const QByteArray &ini = "default") : StationRig(parameters()) {
+        session.setMonitorEnabled(true);
         password.iterations = 1000;
-        server.requireStableFiles = false;
-        if (ini == "default")
-            writeFile(path(QStringLiteral("NorvVelm.ini")), iniText(dir.path()));
-        else if (!ini.isEmpty())
-            writeFile(path(QStringLiteral("NorvVelm.ini")), ini);
+        if (ini == "") {
+            QFile::remove(path(QStringLiteral("NorvVelm.ini")));
+        } else if (ini != "default") {
+            testsupport::writeFile(path(QStringLiteral("NorvVelm.ini")), ini);
+        }
     }
-    QString path(const QString &name) const { return dir.filePath(name); }
+    ~WindowRig() { form.reset(); }
+    QString ini() const { return path(QStringLiteral("NorvVelm.ini")); }
     MainForm &make() {
-        form = std::make_unique<MainForm>(
-            MainFormParts{session, link, runner, prompter, startup, server, password, pickers});
+        form = std::make_unique<MainForm>(station, password, pickers);
         form->trayAvailable = [this] { return tray; };
         return *form;
     }
@@ -185,8 +165,7 @@ void TestMainForm::startupFillsTheWindow() {
     QCOMPARE(r.panelText(3), QStringLiteral("72-NV00012345"));
     QCOMPARE(r.panelText(4), QStringLiteral("1.02"));
     QVERIFY(!r.panelShown(4)); // technician indicator: off
-    QCOMPARE(ProfileFile(r.path(QStringLiteral("NorvVelm.ini")))
-                 .getString(QStringLiteral("Current"), QStringLiteral("SN"), {}, 64),
+    QCOMPARE(ProfileFile(r.ini()).getString(QStringLiteral("Current"), QStringLiteral("SN"), {}, 64),
              QStringLiteral("NV00012345"));
     QVERIFY(r.server.isEnabled());
 
@@ -194,13 +173,13 @@ void TestMainForm::startupFillsTheWindow() {
     auto *model = r.w<QComboBox>(QStringLiteral("cmbModello"));
     QCOMPARE(model->count(), 2);
     QCOMPARE(model->currentText(), QStringLiteral("Norv ONe"));
-    QCOMPARE(r.session.config.DescrWidth1, 20);
+    QCOMPARE(r.session.config().DescrWidth1, 20);
     QCOMPARE(r.w<QComboBox>(QStringLiteral("cmbComPort"))->count(), 32);
-    QCOMPARE(r.w<QComboBox>(QStringLiteral("cmbComPort"))->currentText(), QStringLiteral("Com1"));
-    QCOMPARE(r.w<QComboBox>(QStringLiteral("cmbComDevice"))->currentText(), QStringLiteral("/dev/sim"));
+    QCOMPARE(r.w<QComboBox>(QStringLiteral("cmbComPort"))->currentText(), QStringLiteral("Com3"));
+    QCOMPARE(r.w<QComboBox>(QStringLiteral("cmbComDevice"))->currentText(), QStringLiteral("/dev/sim3"));
     QCOMPARE(r.w<QComboBox>(QStringLiteral("cmbSpeed"))->currentText(), QStringLiteral("9600"));
     QCOMPARE(r.w<QComboBox>(QStringLiteral("cmbSRVModalita"))->currentText(), QStringLiteral("Normal"));
-    QCOMPARE(r.w<QLineEdit>(QStringLiteral("txtSRVDir"))->text(), r.dir.path());
+    QCOMPARE(r.w<QLineEdit>(QStringLiteral("txtSRVDir"))->text(), r.home.path());
     QCOMPARE(r.w<QLineEdit>(QStringLiteral("txtSRVFile"))->text(), QStringLiteral("scontrino.txt"));
     QVERIFY(r.w<QCheckBox>(QStringLiteral("chkSRV_0"))->isChecked());
     QVERIFY(r.w<QCheckBox>(QStringLiteral("chkLog"))->isChecked());
@@ -240,13 +219,13 @@ void TestMainForm::startupWithIncompleteConfiguration() {
 
 void TestMainForm::startupWithRegisterOff() {
     WindowRig r;
-    r.sim.addFaultRule(QStringLiteral("enq:silent*100"));
+    QVERIFY(r.fault(QStringLiteral("enq:silent*100")));
     MainForm &f = r.started();
     QVERIFY(f.isVisible());
     QCOMPARE(r.panelText(3), QString());
-    QVERIFY(r.session.config.identity.sn.isEmpty());
-    QCOMPARE(ProfileFile(r.path(QStringLiteral("NorvVelm.ini")))
-                 .getString(QStringLiteral("Current"), QStringLiteral("SN"), QStringLiteral("none"), 64),
+    QVERIFY(r.session.config().identity.sn.isEmpty());
+    QCOMPARE(ProfileFile(r.ini()).getString(QStringLiteral("Current"), QStringLiteral("SN"),
+                                            QStringLiteral("none"), 64),
              QStringLiteral("none"));
     QVERIFY(
         r.prompter.count(QStringLiteral("Errore : 1004 - Comunicazione impossibile !\r\n\r\nCassa spenta o "
@@ -264,7 +243,7 @@ void TestMainForm::technicianTabAtStart() {
         r.started();
         QVERIFY(!r.tabs()->isTabVisible(3));
         QVERIFY(!r.session.technicianMode());
-        QVERIFY(!r.session.config.technicianEnabled);
+        QVERIFY(!r.session.config().technicianEnabled);
     }
     {
         // No password and an incomplete configuration: the tab stays shown.
@@ -303,7 +282,7 @@ void TestMainForm::windowModes() {
     QFETCH(int, tab);
     QFETCH(bool, notice);
     WindowRig r;
-    writeFile(r.path(QStringLiteral("NorvVelm.ini")), iniText(r.dir.path(), mode));
+    r.writeIni(parameters(mode));
     r.tray = tray;
     MainForm &f = r.make();
     f.start();
@@ -350,7 +329,7 @@ void TestMainForm::exitAndShutdown() {
         WindowRig r;
         MainForm &f = r.started();
         QSignalSpy ended(&f, &MainForm::shutdownRequested);
-        r.session.receiptOpen = true;
+        r.session.setReceiptOpen(true);
         r.action(QStringLiteral("mnuFileExit"))->trigger(); // default answer: No
         QCOMPARE(r.prompter.shown.last().text, QStringLiteral("Scontrino Aperto !\r\n\r\nProseguo ?"));
         QCOMPARE(ended.size(), 0);
@@ -367,7 +346,7 @@ void TestMainForm::exitAndShutdown() {
         WindowRig r;
         MainForm &f = r.started();
         QSignalSpy ended(&f, &MainForm::shutdownRequested);
-        r.session.receiptOpen = true;
+        r.session.setReceiptOpen(true);
         r.action(QStringLiteral("mnuPopEsci"))->trigger();
         QCOMPARE(ended.size(), 1);
         QVERIFY(r.prompter.shown.isEmpty());
@@ -395,7 +374,7 @@ void TestMainForm::statoAndStatusBarClick() {
     QCOMPARE(r.prompter.shown.size(), 1); // nothing failed: nothing to explain
 
     // A refused command reported by the runner.
-    r.sim.addFaultRule(QStringLiteral("refuse=1A"));
+    QVERIFY(r.fault(QStringLiteral("refuse=1A")));
     r.runner.SendAndCheck(QStringLiteral("x/"));
     QCOMPARE(r.panelText(1), QStringLiteral("Attenzione!"));
     QCOMPARE(r.panelText(2), QStringLiteral("Err. 26 : Comunicazione errata"));
@@ -437,7 +416,7 @@ void TestMainForm::technicianLoginAndPage() {
     QCOMPARE(r.sent().last(), QStringLiteral("?/"));
     r.click(QStringLiteral("cmdTechCancAnswer"));
     QCOMPARE(answer->toPlainText(), QString());
-    r.sim.addFaultRule(QStringLiteral("refuse=03"));
+    QVERIFY(r.fault(QStringLiteral("refuse=03")));
     QTest::keyClick(single, Qt::Key_Return);
     QCOMPARE(answer->toPlainText(), QStringLiteral("Errore"));
 
@@ -501,8 +480,8 @@ void TestMainForm::passwordChangeThroughDialog() {
 
 void TestMainForm::configurationTab() {
     WindowRig r;
-    MainForm &f = r.started();
-    const QString ini = r.path(QStringLiteral("NorvVelm.ini"));
+    r.started();
+    const QString ini = r.ini();
 
     // The folder picker, with its title; cancelling keeps the text.
     const QString other = r.path(QStringLiteral("altro"));
@@ -514,7 +493,7 @@ void TestMainForm::configurationTab() {
     QCOMPARE(r.w<QLineEdit>(QStringLiteral("txtSRVDir"))->text(), other);
     // Nothing is saved until Salva.
     QCOMPARE(ProfileFile(ini).getString(QStringLiteral("Parametri"), QStringLiteral("ServerDir"), {}, 255),
-             r.dir.path());
+             r.home.path());
 
     // A save of folder, file and switches: at once, no restart needed.
     r.w<QLineEdit>(QStringLiteral("txtSRVFile"))->setText(QStringLiteral("*.rcp"));
@@ -531,13 +510,13 @@ void TestMainForm::configurationTab() {
     QCOMPARE(saved.getString(QStringLiteral("Parametri"), QStringLiteral("AlIvaAuto"), {}, 10),
              QStringLiteral("On"));
     QCOMPARE(saved.getString(QStringLiteral("Parametri"), QStringLiteral("Porta"), {}, 3),
-             QStringLiteral("1"));
-    QCOMPARE(r.session.serverDirCopy, other);
-    QCOMPARE(r.session.serverFileCopy, QStringLiteral("*.rcp"));
-    QVERIFY(r.session.config.autoVatOn());
+             QStringLiteral("3"));
+    QCOMPARE(r.session.config().ServerDir, other);
+    QCOMPARE(r.session.config().ServerFile, QStringLiteral("*.rcp"));
+    QVERIFY(r.session.config().autoVatOn());
     QVERIFY(!r.server.isEnabled());
     QCOMPARE(r.panelText(1), QString());
-    QVERIFY(f.statusBar()->currentMessage().isEmpty());
+    QCOMPARE(r.panelText(2), QString());
 
     // Port, speed: the next start. The device behind the port is stored too.
     r.w<QCheckBox>(QStringLiteral("chkSRV_0"))->setChecked(true);
@@ -547,9 +526,11 @@ void TestMainForm::configurationTab() {
     r.w<QComboBox>(QStringLiteral("cmbSpeed"))->setCurrentText(QStringLiteral("115200"));
     r.click(QStringLiteral("cmdSalvaConfigPC"));
     QVERIFY(r.server.isEnabled());
-    QVERIFY(f.statusBar()->currentMessage().contains(QLatin1String("prossimo avvio")));
+    QCOMPARE(r.panelText(1), QStringLiteral("Riavvio necessario"));
+    QVERIFY(r.panelText(2).contains(QLatin1String("prossimo avvio")));
+    QCOMPARE(r.session.config().Porta, QStringLiteral("Com3")); // the running values stay
     QCOMPARE(PortDevice(ini, QStringLiteral("4")), QStringLiteral("/dev/ttyUSB7"));
-    QCOMPARE(r.port.openedDevice, QStringLiteral("/dev/sim")); // the port opened stays
+    QCOMPARE(r.port.openedDevice, QStringLiteral("/dev/sim3")); // the port opened stays
 
     // The help buttons.
     r.click(QStringLiteral("Command3"));
@@ -562,7 +543,7 @@ void TestMainForm::configurationTab() {
 
     // The daily log follows chkLog at once.
     r.w<QCheckBox>(QStringLiteral("chkLog"))->setChecked(false);
-    QVERIFY(!r.session.logEnabled);
+    QVERIFY(!r.session.logEnabled());
 }
 
 void TestMainForm::monitorAndQueue() {
@@ -613,7 +594,7 @@ void TestMainForm::aboutBox() {
     WindowRig r;
     r.started();
     const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", r.dir.path().toUtf8()); // no system-information program anywhere
+    qputenv("PATH", r.home.path().toUtf8()); // no system-information program anywhere
     onNextModal([](QWidget *dlg) {
         QCOMPARE(dlg->windowTitle(), QStringLiteral("About NorvVelm"));
         QCOMPARE(dlg->findChild<QLabel *>(QStringLiteral("lblVersion"))->text(),
@@ -628,7 +609,7 @@ void TestMainForm::aboutBox() {
     // With a program there, it is started.
     writeFile(r.path(QStringLiteral("hardinfo")), "#!/bin/sh\n");
     QFile::setPermissions(r.path(QStringLiteral("hardinfo")), QFile::ReadOwner | QFile::ExeOwner);
-    qputenv("PATH", r.dir.path().toUtf8());
+    qputenv("PATH", r.home.path().toUtf8());
     DlgAbout about(r.prompter);
     QString started;
     about.startProgram = [&started](const QString &p) {

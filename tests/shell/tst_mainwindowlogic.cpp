@@ -1,13 +1,12 @@
 // The main window's decisions without a window: test mode, window modes, the
 // exit question, "Stato", the save of the configuration tab, port devices.
 
-#include "ScriptedPrompter.h"
-#include "TestFiles.h"
 #include "commands/Session.h"
 #include "link/SerialPortList.h"
 #include "shell/Config.h"
 #include "shell/MainWindowLogic.h"
 #include "shell/ProfileFile.h"
+#include "support/ScriptedPrompter.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -25,7 +24,7 @@ private slots:
     void windowModes();
     void exitQuestion();
     void stato();
-    void saveAndRestart();
+    void keepStoredChoices();
     void portDevices();
 };
 
@@ -67,7 +66,7 @@ void TestMainWindowLogic::exitQuestion() {
     ScriptedPrompter p;
     QVERIFY(ConfirmExit(s, p));
     QVERIFY(p.shown.isEmpty());
-    s.receiptOpen = true;
+    s.setReceiptOpen(true);
     QVERIFY(!ConfirmExit(s, p)); // the default is No
     QCOMPARE(p.shown.last().text, QStringLiteral("Scontrino Aperto !\r\n\r\nProseguo ?"));
     QCOMPARE(p.shown.last().title, QStringLiteral("ATTENZIONE"));
@@ -105,58 +104,24 @@ void TestMainWindowLogic::stato() {
     QCOMPARE(p.shown.last().text, QStringLiteral("Status OK : 72-NV1"));
 }
 
-void TestMainWindowLogic::saveAndRestart() {
-    QTemporaryDir dir;
-    Session s;
-    s.config.IniPath = dir.filePath(QStringLiteral("NorvVelm.ini"));
-    s.config.Modello = QStringLiteral("Norv ONe");
-    s.config.Porta = QStringLiteral("Com2");
-    s.config.Velocita = 9600;
-    s.config.ServerModalita = QStringLiteral("Normal");
-    s.setPanel(1, QStringLiteral("Errore Nei Parametri"));
-    const StartSettings running = StartSettings::of(s.config);
+void TestMainWindowLogic::keepStoredChoices() {
+    PcConfig stored;
+    stored.Modello = QStringLiteral("Modello Futuro");
+    stored.Porta = QStringLiteral("Com40");
     ConfigForm f;
-    f.model = QStringLiteral("Norv ONe");
+    f.file = QStringLiteral("x");
+    // Lists without a choice keep what is stored; a choice wins.
+    ConfigForm kept = KeepStoredChoices(f, stored);
+    QCOMPARE(kept.model, QStringLiteral("Modello Futuro"));
+    QCOMPARE(kept.port, QStringLiteral("Com40"));
+    QCOMPARE(kept.file, QStringLiteral("x"));
+    f.model = QStringLiteral("DLm");
     f.port = QStringLiteral("Com2");
-    f.speed = QStringLiteral("9600");
-    f.mode = QStringLiteral("Normal");
-    f.folder = dir.path();
-    f.file = QStringLiteral("*.txt");
-    f.log = true;
-    QVERIFY(!SaveConfigurationTab(f, s, running));
-    QCOMPARE(s.panel(1), QString());
-    QCOMPARE(s.portCopy, QStringLiteral("2"));
-    QCOMPARE(s.serverFileCopy, QStringLiteral("*.txt"));
-    QCOMPARE(s.serverDirCopy, dir.path());
-    QVERIFY(s.logEnabled);
-    QCOMPARE(
-        ProfileFile(s.config.IniPath).getString(QStringLiteral("Parametri"), QStringLiteral("Porta"), {}, 3),
-        QStringLiteral("2"));
-
-    // Each of port, speed, model and mode needs a restart; changing back does not.
-    for (auto change : {+[](ConfigForm &c) { c.port = QStringLiteral("Com3"); },
-                        +[](ConfigForm &c) { c.speed = QStringLiteral("115200"); },
-                        +[](ConfigForm &c) { c.model = QStringLiteral("DLm"); },
-                        +[](ConfigForm &c) { c.mode = QStringLiteral("Iconized"); }}) {
-        ConfigForm g = f;
-        change(g);
-        QVERIFY(SaveConfigurationTab(g, s, running));
-        QVERIFY(!SaveConfigurationTab(f, s, running));
-    }
-    // A folder or file change takes effect at once: no restart.
-    ConfigForm g = f;
-    g.folder = QStringLiteral("/tmp");
-    QVERIFY(!SaveConfigurationTab(g, s, running));
-
-    // Lists left without a choice keep the stored model and port.
-    s.config.Modello = QStringLiteral("Modello Futuro");
-    g.model.clear();
-    g.port.clear();
-    SaveConfigurationTab(g, s, running);
-    const ProfileFile ini(s.config.IniPath);
-    QCOMPARE(ini.getString(QStringLiteral("Parametri"), QStringLiteral("Modello"), {}, 64),
-             QStringLiteral("Modello Futuro"));
-    QCOMPARE(ini.getString(QStringLiteral("Parametri"), QStringLiteral("Porta"), {}, 3), QStringLiteral("2"));
+    kept = KeepStoredChoices(f, stored);
+    QCOMPARE(kept.model, QStringLiteral("DLm"));
+    QCOMPARE(kept.port, QStringLiteral("Com2"));
+    // Nothing stored: nothing to keep.
+    QCOMPARE(KeepStoredChoices(ConfigForm{}, PcConfig{}).port, QString());
 }
 
 void TestMainWindowLogic::portDevices() {

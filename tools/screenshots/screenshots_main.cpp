@@ -2,17 +2,12 @@
 // from $NORVVELM_HOME), lets the print server take what is waiting, then
 // saves a picture of each tab of the main window into DIR as tab-<n>.png.
 
-#include "commands/Executor.h"
-#include "commands/Runner.h"
-#include "commands/Session.h"
+#include "commands/Prompter.h"
 #include "link/SerialComPort.h"
-#include "link/SerialFunz2.h"
 #include "shell/Config.h"
-#include "shell/PrintServer.h"
-#include "shell/Startup.h"
+#include "shell/Station.h"
 #include "shell/widgets/DialogPickers.h"
 #include "shell/widgets/MainForm.h"
-#include "shell/widgets/MessageBoxPrompter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,23 +36,16 @@ int main(int argc, char **argv) {
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
 
-    Session session;
-    session.programDir = ProgramHome();
-    session.monitorEnabled = true;
     StderrPrompter prompter;
     SerialComPort port;
     RealClock clock;
-    SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
-    Runner runner(session, link);
-    Startup startup(session, link, runner, prompter);
-    Executor executor(session, link, prompter);
-    PrintServer server(session, link, executor, prompter);
-    server.registerReady = false;
-    QObject::connect(&startup, &Startup::readyChanged, &server,
-                     [&server](bool ready) { server.registerReady = ready; });
-    TechnicianPassword password(session.programDir + QStringLiteral("/user.ini"));
+    Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
+    Session &session = station.session();
+    session.setProgramDir(ProgramHome());
+    session.setMonitorEnabled(true);
+    TechnicianPassword password(session.programDir() + QStringLiteral("/user.ini"));
     DialogPickers pickers;
-    MainForm form({session, link, runner, prompter, startup, server, password, pickers});
+    MainForm form(station, password, pickers);
     form.trayAvailable = [] { return false; };
     form.resize(1100, 720);
     form.start();
@@ -76,7 +64,6 @@ int main(int argc, char **argv) {
             WriteConsoleLine(stdout, file);
         }
     }
-    server.setEnabled(false);
-    link.CloseComPort();
+    station.stop();
     return rc;
 }

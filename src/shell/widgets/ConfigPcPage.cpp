@@ -4,6 +4,7 @@
 #include "commands/Session.h"
 #include "link/SerialPortList.h"
 #include "shell/Config.h"
+#include "shell/Station.h"
 #include "shell/widgets/Pickers.h"
 
 #include <QCheckBox>
@@ -61,8 +62,9 @@ QFont monitorFont() {
 
 } // namespace
 
-ConfigPcPage::ConfigPcPage(Session &session, Prompter &prompter, Pickers &pickers, QWidget *parent)
-    : QWidget(parent), m_s(session), m_prompter(prompter), m_pickers(pickers) {
+ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
+    : QWidget(parent), m_station(station), m_s(station.session()), m_prompter(station.prompter()),
+      m_pickers(pickers) {
     // --- Comunicazione ---
     auto *comm = named(new QGroupBox(QStringLiteral("Comunicazione")), "frmComunicazione");
     m_model = named(new QComboBox, "cmbModello");
@@ -174,8 +176,8 @@ ConfigPcPage::ConfigPcPage(Session &session, Prompter &prompter, Pickers &picker
         m_prompter.message(LogFileExplanation(), QStringLiteral("NorvVelm"), Prompter::Icon::None);
     });
     // The daily log follows its box at once: every line looks at it.
-    connect(m_log, &QCheckBox::toggled, this, [this](bool on) { m_s.logEnabled = on; });
-    connect(m_monitorOn, &QCheckBox::toggled, this, [this](bool on) { m_s.monitorEnabled = on; });
+    connect(m_log, &QCheckBox::toggled, this, [this](bool on) { m_s.setLogEnabled(on); });
+    connect(m_monitorOn, &QCheckBox::toggled, this, [this](bool on) { m_s.setMonitorEnabled(on); });
     connect(m_clearMonitor, &QPushButton::clicked, this, [this] { m_s.clearMonitor(); });
     connect(m_monitor, &QListWidget::itemDoubleClicked, this, &ConfigPcPage::explainMonitorLine);
     connect(m_port, &QComboBox::currentIndexChanged, this, &ConfigPcPage::showDevice);
@@ -184,7 +186,7 @@ ConfigPcPage::ConfigPcPage(Session &session, Prompter &prompter, Pickers &picker
     connect(&m_s, &Session::monitorCleared, m_monitor, &QListWidget::clear);
     connect(&m_s, &Session::queueChanged, this, &ConfigPcPage::refreshQueue);
 
-    m_monitorOn->setChecked(m_s.monitorEnabled);
+    m_monitorOn->setChecked(m_s.monitorEnabled());
     for (const QString &line : m_s.monitor())
         m_monitor->addItem(line);
     refreshQueue();
@@ -197,9 +199,9 @@ QList<QWidget *> ConfigPcPage::tabOrder() const {
 }
 
 void ConfigPcPage::fillLists() {
-    const PcConfig &cfg = m_s.config;
+    const PcConfig &cfg = m_s.config();
     m_model->clear();
-    for (const ModelRow &row : m_s.models.rows)
+    for (const ModelRow &row : m_s.models().rows)
         if (!row.name.isEmpty())
             m_model->addItem(row.name);
     m_model->setCurrentIndex(m_model->findText(cfg.Modello, Qt::MatchExactly | Qt::MatchCaseSensitive));
@@ -236,7 +238,7 @@ void ConfigPcPage::fillLists() {
 }
 
 void ConfigPcPage::showDevice() {
-    const QString device = PortDevice(m_s.config.IniPath, m_port->currentText());
+    const QString device = PortDevice(m_s.iniPath(), m_port->currentText());
     m_device->setEditText(device);
 }
 
@@ -253,10 +255,10 @@ void ConfigPcPage::save() {
     form.wrap = m_wrap->isChecked();
     form.autoVat = m_autoVat->isChecked();
     const QString device = m_device->currentText().trimmed();
-    if (!device.isEmpty() && device != PortDevice(m_s.config.IniPath, form.port))
-        SetPortDevice(m_s.config.IniPath, form.port, device);
-    const bool restart = mainwindow::SaveConfigurationTab(form, m_s, m_running);
-    emit saved(m_s.config.serverOn(), restart);
+    if (!device.isEmpty() && device != PortDevice(m_s.iniPath(), form.port))
+        SetPortDevice(m_s.iniPath(), form.port, device);
+    m_station.saveConfiguration(mainwindow::KeepStoredChoices(form, m_s.config()));
+    emit saved(form.mode);
 }
 
 bool ConfigPcPage::eventFilter(QObject *watched, QEvent *event) {

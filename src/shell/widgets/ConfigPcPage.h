@@ -15,20 +15,18 @@ namespace norvvelm {
 class Pickers;
 class Prompter;
 class Session;
+class Station;
 
 // Tab 0 of the main window: the PC's configuration, the print server's
 // settings, the runtime monitor and the receipt queue.
 class ConfigPcPage : public QWidget {
     Q_OBJECT
 public:
-    ConfigPcPage(Session &session, Prompter &prompter, Pickers &pickers, QWidget *parent = nullptr);
+    ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent = nullptr);
 
     // The list filling: the choices of the four lists, then the tab's values
     // from the configuration record.
     void fillLists();
-    // What this run started with; a saved change of those needs a restart.
-    void setRunning(const mainwindow::StartSettings &running) { m_running = running; }
-
     // The controls in keyboard order.
     QList<QWidget *> tabOrder() const;
 
@@ -38,9 +36,9 @@ public:
     void save();
 
 signals:
-    // After a save: whether the print server runs now, and whether a restart
-    // is needed for the rest.
-    void saved(bool serverOn, bool restartNeeded);
+    // After a save, with the window mode written (hiding the minimised
+    // window follows it at once).
+    void saved(const QString &mode);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -51,10 +49,10 @@ private:
     void addMonitorLine(const QString &line);
     void explainMonitorLine();
 
+    Station &m_station;
     Session &m_s;
     Prompter &m_prompter;
     Pickers &m_pickers;
-    mainwindow::StartSettings m_running;
 
     QComboBox *m_model;
     QComboBox *m_port;

@@ -11,6 +11,7 @@ namespace norvvelm {
 class DialogPickers final : public Pickers {
 public:
     explicit DialogPickers(QWidget *owner = nullptr) : m_owner(owner) {}
+    void setOwner(QWidget *owner) { m_owner = owner; }
     QString chooseFolder(const QString &title) override;
     QString chooseFile(const QString &filter) override;
     // "All Files|*.*" as a dialog's filter: "All Files (*)".

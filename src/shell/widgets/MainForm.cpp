@@ -1,13 +1,10 @@
 #include "shell/widgets/MainForm.h"
 
 #include "commands/Prompter.h"
-#include "commands/Runner.h"
 #include "commands/Session.h"
 #include "commands/TechnicianTools.h"
-#include "link/SerialFunz2.h"
 #include "shell/Config.h"
-#include "shell/PrintServer.h"
-#include "shell/Startup.h"
+#include "shell/Station.h"
 #include "shell/widgets/ConfigPcPage.h"
 #include "shell/widgets/DlgAbout.h"
 #include "shell/widgets/DlgLoginTecnico.h"
@@ -78,11 +75,10 @@ QWidget *placeholderPage(const char *objectName) {
 
 } // namespace
 
-MainForm::MainForm(const MainFormParts &parts, QWidget *parent)
-    : QMainWindow(parent), m_s(parts.session), m_link(parts.link), m_runner(parts.runner),
-      m_prompter(parts.prompter), m_startup(parts.startup), m_server(parts.printServer),
-      m_password(parts.password), m_pickers(parts.pickers),
-      m_tools(std::make_unique<TechnicianTools>(m_s, m_runner, m_prompter, m_password)) {
+MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers &pickers, QWidget *parent)
+    : QMainWindow(parent), m_station(station), m_s(station.session()), m_prompter(station.prompter()),
+      m_password(password), m_pickers(pickers),
+      m_tools(std::make_unique<TechnicianTools>(m_s, station.runner(), m_prompter, m_password)) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(mainwindow::Caption());
     setWindowIcon(programIcon());
@@ -91,7 +87,7 @@ MainForm::MainForm(const MainFormParts &parts, QWidget *parent)
     m_tabs = new QTabWidget;
     m_tabs->setObjectName(QStringLiteral("SSTabPrimaria"));
     m_tabs->setAccessibleName(QStringLiteral("Schede"));
-    m_configPc = new ConfigPcPage(m_s, m_prompter, m_pickers);
+    m_configPc = new ConfigPcPage(m_station, m_pickers);
     m_configEcr = placeholderPage(kTabs[TabConfigEcr].objectName);
     m_ecr = placeholderPage(kTabs[TabEcr].objectName);
     m_technician = new TechnicianPage(*m_tools, m_prompter, m_pickers);
@@ -107,7 +103,12 @@ MainForm::MainForm(const MainFormParts &parts, QWidget *parent)
     buildTray();
 
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainForm::onTabChanged);
-    connect(m_configPc, &ConfigPcPage::saved, this, &MainForm::onSaved);
+    connect(m_configPc, &ConfigPcPage::saved, this,
+            [this](const QString &mode) { m_hideMode = mainwindow::ParseWindowMode(mode); });
+    connect(&m_s, &Session::busyChanged, this, &MainForm::onBusy);
+    // Buttons that would send wait while one exchange holds the line.
+    connect(&m_s, &Session::lineBusyChanged, this,
+            [this](bool busy) { m_technician->setSendingEnabled(!busy); });
     connect(&m_s, &Session::technicianModeChanged, this, [this](bool on) {
         showTechnicianTab(on);
         m_panels[3]->setVisible(on);
@@ -199,24 +200,20 @@ mainwindow::WindowMode MainForm::start() {
     using namespace mainwindow;
     // No stored password: tab 3 opens at once (until the list filling).
     const bool noPassword = m_password.isEmpty();
-    m_s.config.technicianEnabled = noPassword;
     showTechnicianTab(noPassword);
     m_tabs->setCurrentIndex(TabConfigPc);
     AzzeraDati(m_s);
 
-    const bool loaded = m_startup.loadConfiguration();
-    // The lists are filled even when the configuration is incomplete: it is
-    // the window's only way to complete it.
+    const bool loaded = m_station.loadConfiguration();
+    // The lists are filled even when the configuration is incomplete: the
+    // window is the way to complete it.
     m_configPc->fillLists();
-    m_configPc->setRunning(StartSettings::of(m_s.config));
     showTechnicianTab(TechnicianTabAtStart(noPassword, loaded));
     settaTabStops();
-    if (loaded) {
-        m_startup.connectRegister();
-        m_server.setEnabled(m_s.config.serverOn());
-    }
+    m_station.startServing(); // nothing is opened when the configuration is incomplete
 
-    const WindowMode wanted = ParseWindowMode(m_s.config.ServerModalita);
+    m_hideMode = ParseWindowMode(m_s.config().ServerModalita);
+    const WindowMode wanted = m_hideMode;
     const bool tray = trayAvailable();
     const WindowMode mode = EffectiveWindowMode(wanted, tray);
     if (tray)
@@ -281,10 +278,14 @@ void MainForm::about() {
     dlg.exec();
 }
 
-void MainForm::onSaved(bool serverOn, bool restartNeeded) {
-    m_server.setEnabled(serverOn);
-    if (restartNeeded)
-        statusBar()->showMessage(mainwindow::RestartNotice(), 15000);
+void MainForm::onBusy(bool busy) {
+    if (busy == m_busyCursor)
+        return;
+    m_busyCursor = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 void MainForm::restoreFromTray() {
@@ -298,8 +299,7 @@ void MainForm::changeEvent(QEvent *event) {
     // Form_Resize: minimised in mode "Iconized" (the saved value, at once),
     // only the tray icon remains, where there is a tray to come back from.
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
-        mainwindow::ParseWindowMode(m_s.config.ServerModalita) == mainwindow::WindowMode::Iconized &&
-        trayAvailable())
+        m_hideMode == mainwindow::WindowMode::Iconized && trayAvailable())
         hide();
     QMainWindow::changeEvent(event);
 }
@@ -314,9 +314,8 @@ void MainForm::shutdown() {
         return;
     m_shuttingDown = true;
     // An exchange in flight gives up at its next wait; the queue stays.
-    m_s.stopRequested = true;
-    m_server.setEnabled(false);
-    m_link.CloseComPort();
+    m_s.requestStop();
+    m_station.stop();
     m_tray->hide();
     emit shutdownRequested();
 }
@@ -327,9 +326,8 @@ void MainForm::closeEvent(QCloseEvent *event) {
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
-    m_s.stopRequested = true;
-    m_server.setEnabled(false);
-    m_link.CloseComPort();
+    m_s.requestStop();
+    m_station.stop();
     emit shutdownRequested();
 }
 

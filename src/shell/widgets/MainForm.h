@@ -19,26 +19,11 @@ class ConfigPcPage;
 class Pickers;
 class PrintServer;
 class Prompter;
-class Runner;
-class SerialFunz2;
 class Session;
-class Startup;
+class Station;
 class TechnicianPage;
 class TechnicianPassword;
 class TechnicianTools;
-
-// What the main window works with: the station's parts, the password store
-// and the pickers.
-struct MainFormParts {
-    Session &session;
-    SerialFunz2 &link;
-    Runner &runner;
-    Prompter &prompter;
-    Startup &startup;
-    PrintServer &printServer;
-    const TechnicianPassword &password;
-    Pickers &pickers;
-};
 
 // The program's one window: the four tabs, menus, status bar and tray icon;
 // start-up, window modes and shutdown.
@@ -47,7 +32,9 @@ class MainForm : public QMainWindow {
 public:
     enum Tab { TabConfigPc = 0, TabConfigEcr = 1, TabEcr = 2, TabTechnician = 3 };
 
-    explicit MainForm(const MainFormParts &parts, QWidget *parent = nullptr);
+    // The station's parts, the technician's password store and the pickers.
+    MainForm(Station &station, const TechnicianPassword &password, Pickers &pickers,
+             QWidget *parent = nullptr);
     ~MainForm() override;
 
     // Form_Load from the caption on: configuration, lists, register, server,
@@ -89,14 +76,11 @@ private:
     void showTechnicianTab(bool on);
     void loginTecnico();
     void about();
-    void onSaved(bool serverOn, bool restartNeeded);
+    void onBusy(bool busy);
 
+    Station &m_station;
     Session &m_s;
-    SerialFunz2 &m_link;
-    Runner &m_runner;
     Prompter &m_prompter;
-    Startup &m_startup;
-    PrintServer &m_server;
     const TechnicianPassword &m_password;
     Pickers &m_pickers;
     std::unique_ptr<TechnicianTools> m_tools;
@@ -111,6 +95,9 @@ private:
     QMenu *m_trayMenu = nullptr;
     bool m_trayNoticeGiven = false;
     bool m_shuttingDown = false;
+    bool m_busyCursor = false;
+    // The window mode hiding on minimise follows: the saved one, at once.
+    mainwindow::WindowMode m_hideMode = mainwindow::WindowMode::Normal;
 };
 
 } // namespace norvvelm
