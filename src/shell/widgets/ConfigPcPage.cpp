@@ -137,6 +137,10 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     paramBox->addWidget(m_autoVat);
     paramBox->addWidget(m_wrap);
 
+    // The small buttons beside their boxes keep to their text.
+    for (QPushButton *b : {m_dirButton, m_help, m_explainLog})
+        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 24);
+
     m_saveButton = button("cmdSalvaConfigPC", QStringLiteral("Salva"));
     m_queue = named(new QListWidget, "lstScontrino");
     m_queue->setAccessibleName(QStringLiteral("Coda scontrino"));

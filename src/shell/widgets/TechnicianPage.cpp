@@ -58,6 +58,7 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
     m_clear = button("cmdTechCancAnswer", QStringLiteral("Cancella &risposta"));
     m_chooseFile = button("cmdTechFile", QStringLiteral("..."));
     m_chooseFile->setAccessibleName(QStringLiteral("Scegli il file di comandi"));
+    m_chooseFile->setMaximumWidth(m_chooseFile->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 24);
     m_learning = button("cmdApprendimento", QStringLiteral("Apprendimento"));
     m_commissioning = button("cmdMessaInServizio", QStringLiteral("Messa in servizio"));
 
@@ -87,11 +88,14 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
         m_display[i]->setReadOnly(true);
         m_display[i]->setFont(displayFont);
         m_display[i]->setAccessibleName(QStringLiteral("Display riga ") + QString::number(i + 1));
+        // As wide as the register's 16 characters.
+        m_display[i]->setFixedWidth(QFontMetrics(displayFont).horizontalAdvance(QString(17, u'M')) + 12);
         displayBox->addWidget(m_display[i]);
     }
     displayBox->addStretch(1);
     m_keyboardPlace = new QHBoxLayout;
     m_keyboardPlace->addWidget(display);
+    m_keyboardPlace->addStretch(1);
 
     auto *service = new QHBoxLayout;
     service->addWidget(m_learning);
