@@ -2,7 +2,7 @@
 // there as they would once installed, so a file missing from the package
 // fails here.
 
-#include "EcrSimProcess.h"
+#include "support/EcrSimProcess.h"
 
 #include <QDirIterator>
 #include <QFile>
