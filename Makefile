@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run deb bench fuzz format clean
+.PHONY: all deps configure build test run deb bench fuzz format clean screenshots
 
 all: build
 
@@ -26,6 +26,10 @@ run: build
 deb: build
 	@cmake --build $(BUILD) --target deb >$(BUILD)/deb.log 2>&1 || { cat $(BUILD)/deb.log; exit 1; }
 	@ls $(BUILD)/deb/*.deb
+
+# A picture of each tab of the window, under Xvfb, into docs/screenshots.
+screenshots: build
+	@scripts/take-screenshots $(BUILD) docs/screenshots
 
 # The figures alone on standard output: the build speaks only when it fails.
 bench: configure

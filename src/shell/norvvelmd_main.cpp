@@ -11,6 +11,7 @@
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
+#include "shell/MainWindowLogic.h"
 #include "shell/SingleInstance.h"
 #include "shell/Station.h"
 
@@ -66,9 +67,9 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("norvvelmd"));
     // A mistyped switch must not run the live server in place of test mode.
-    const QString commandLine = app.arguments().mid(1).join(u' ');
-    if (!commandLine.isEmpty() && commandLine.toUpper() != QLatin1String("/TESTMODE")) {
-        WriteConsoleLine(stderr, QStringLiteral("norvvelmd: unknown arguments: ") + commandLine +
+    const QStringList arguments = app.arguments().mid(1);
+    if (!arguments.isEmpty() && !mainwindow::IsTestModeCommandLine(arguments)) {
+        WriteConsoleLine(stderr, QStringLiteral("norvvelmd: unknown arguments: ") + arguments.join(u' ') +
                                      QStringLiteral(" (see norvvelmd --help)"));
         return 2;
     }
@@ -89,7 +90,7 @@ int main(int argc, char **argv) {
     Session &session = station.session();
     session.setProgramDir(home);
     session.setMonitorEnabled(true);
-    session.setTestMode(app.arguments().mid(1).join(u' ').toUpper() == QLatin1String("/TESTMODE"));
+    session.setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
     QObject::connect(&session, &Session::monitorLineAdded,
                      [](const QString &line) { WriteConsoleLine(stdout, line); });
     // What the window's status bar would say goes to standard error.
