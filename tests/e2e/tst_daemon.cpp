@@ -170,7 +170,8 @@ void TestDaemon::testModeAndDailyReport() {
     // Test mode copies the file, prints it and, asked whether to delete it,
     // the daemon answers yes: printed once, then gone.
     QTRY_VERIFY_WITH_TIMEOUT(d.taken(), 15000);
-    // Its standard error may arrive a moment after the file is gone.
+    // The question is said before the file goes, but its line may still be
+    // in the pipe when the file is seen gone.
     QTRY_VERIFY_WITH_TIMEOUT(
         QString::fromUtf8(d.err).contains(QStringLiteral("Tes Mode: Vuoi cancellare file? -> S\u00ec")),
         5000);
