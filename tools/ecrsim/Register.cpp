@@ -81,6 +81,7 @@ Register::Register() {
     on("b/", &Register::vatWrite);
     on(")/", &Register::keyPress);
     on("(/", &Register::displayRead);
+    on("$/", &Register::logoRow);
     installTables();
 }
 
@@ -225,7 +226,7 @@ void Register::closeDocument() {
 
     ++m_receiptNumber;
     ++m_totals.receipts;
-    QStringList out = headerLines();
+    QStringList out = m_logos.paperLines(Logos::askedBy(tables.sRecord)) + headerLines();
     if (doc.kind == DocKind::Invoice)
         out << Paper::centred(QStringLiteral("FATTURA N. %1").arg(++m_invoiceNumber)) << QString();
     else if (doc.kind == DocKind::CreditNote)
@@ -664,6 +665,11 @@ QByteArray Register::keyPress(const Command &c) {
 QByteArray Register::displayRead(const Command &) {
     return ok({toCp1252(m_display[0].leftJustified(16, u' ', true)),
                toCp1252(m_display[1].leftJustified(16, u' ', true))});
+}
+
+QByteArray Register::logoRow(const Command &c) {
+    const QByteArray code = m_logos.takeRow(c.fields);
+    return code == "00" ? ok() : error(code);
 }
 
 } // namespace ecrsim

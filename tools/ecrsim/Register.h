@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Logos.h"
 #include "Paper.h"
 #include "Tables.h"
 
@@ -73,7 +74,7 @@ public:
     // Executes one command line (without the frame) and returns the answer.
     virtual QByteArray execute(const QByteArray &line);
     // A control line the model understands (see Control.h); empty when it does not.
-    virtual QByteArray control(const QByteArray &) { return {}; }
+    virtual QByteArray control(const QByteArray &line) { return m_logos.control(line); }
 
     Identity identity;
 
@@ -103,6 +104,8 @@ public:
 
     // State, for tests and for the people watching.
     Paper &paper() { return m_paper; }
+    // The two graphic logos taken with "$/" (Logos.h).
+    Logos &logos() { return m_logos; }
     DocKind document() const { return m_doc.kind; }
     bool receiptOpen() const { return m_doc.kind != DocKind::None && m_doc.kind != DocKind::NonFiscal; }
     qint64 subtotal() const { return m_doc.total; }
@@ -157,6 +160,7 @@ protected:
     virtual QByteArray vatWrite(const Command &);       // b/
     virtual QByteArray keyPress(const Command &);       // )/
     virtual QByteArray displayRead(const Command &);    // (/
+    virtual QByteArray logoRow(const Command &);        // $/
 
     // Building blocks for models of their own.
     struct Document {
@@ -215,6 +219,7 @@ private:
     int m_paperBitAnswers = 0;
 
     Paper m_paper;
+    Logos m_logos;
     std::array<qint64, 5> m_rates{400, 1000, 2000, 0, 0}; // hundredths of a percent
     std::array<int, kDepartments> m_deptRate{};           // 1..5 for each department
     int m_vatChanges = 0;
