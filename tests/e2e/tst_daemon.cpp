@@ -83,6 +83,12 @@ struct Daemon {
         }
         return n;
     }
+    // Start-up is over once the register has taken the VAT read after "a/":
+    // a fault scripted before that would hit the start-up instead.
+    bool startedUp() const {
+        QFile f(commands);
+        return f.open(QIODevice::ReadOnly) && f.readAll().contains("\ne/\t");
+    }
     bool identified() const {
         QFile f(home.filePath(QStringLiteral("NorvVelm.ini")));
         return f.open(QIODevice::ReadOnly) && f.readAll().contains("[Current]");
@@ -207,7 +213,7 @@ void TestDaemon::faults() {
     QVERIFY(d.startSim());
     d.start();
     // Identified first, so the faults hit the receipt, not the start-up.
-    QTRY_VERIFY_WITH_TIMEOUT(d.identified(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(d.identified() && d.startedUp(), 10000);
     for (const QByteArray &c : before)
         d.sim.control(c);
     d.drop(kReceipt);
@@ -229,7 +235,7 @@ void TestDaemon::seriousFaultDropsTheRest() {
     Daemon d;
     QVERIFY(d.startSim());
     d.start();
-    QTRY_VERIFY_WITH_TIMEOUT(d.identified(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(d.identified() && d.startedUp(), 10000);
     d.sim.control("fault serious=37");
     d.drop(kReceipt);
     QTRY_VERIFY_WITH_TIMEOUT(d.err.contains("ATTENZIONE: errore grave. Chiamare Casa madre"), 15000);
@@ -243,7 +249,7 @@ void TestDaemon::testModeAndDailyReport() {
     Daemon d;
     QVERIFY(d.startSim({QStringLiteral("--serial"), QStringLiteral("NV55")}));
     d.start({QStringLiteral("/testmode")});
-    QTRY_VERIFY_WITH_TIMEOUT(d.identified(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(d.identified() && d.startedUp(), 10000);
     d.drop("t0\r\n" + kReceipt);
     // Test mode copies the file, prints it and, asked whether to delete it,
     // the daemon answers yes: printed once, then gone.

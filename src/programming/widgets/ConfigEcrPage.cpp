@@ -73,7 +73,8 @@ void ConfigEcrPage::activate() {
 
 void ConfigEcrPage::insertLogoPage(QWidget *page, const QString &caption, std::function<void()> writeBranch) {
     m_tabs->insertTab(LogoTab, page, caption);
-    m_procedure.setBranch(WriteProcedure::kLogo, std::move(writeBranch));
+    if (writeBranch)
+        m_procedure.setBranch(WriteProcedure::kLogo, std::move(writeBranch));
     if (auto *b = page->findChild<QPushButton *>(QStringLiteral("cmdSetParametri_2")))
         connect(b, &QPushButton::clicked, this, [this] { m_procedure.run(WriteProcedure::kLogo); });
 }

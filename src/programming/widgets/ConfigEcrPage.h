@@ -37,8 +37,10 @@ public:
 
     // The main window's tab was selected: first page, first header box.
     void activate();
-    // The logo page and its "Imposta" branch (cmdSetParametri(2)).
-    void insertLogoPage(QWidget *page, const QString &caption, std::function<void()> writeBranch);
+    // The logo page at its place on the strip; its "Imposta" button
+    // (cmdSetParametri_2) runs the write procedure's branch 2, which is
+    // `writeBranch` when given (or what the page installs itself).
+    void insertLogoPage(QWidget *page, const QString &caption, std::function<void()> writeBranch = {});
     // Shapes the pages by the selected model row, or row 0 when none.
     void shapeToModel();
     void shapeTo(const ModelRow &row);
