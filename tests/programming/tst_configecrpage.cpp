@@ -124,7 +124,7 @@ void TstConfigEcrPage::headerAndFooter() {
     QCOMPARE(rig.texts().last(), QStringLiteral("Intestazione Scaricata"));
     QCOMPARE(rig.reg.tables.header[0].font, 3);
     QCOMPARE(rig.reg.tables.header[0].text, QString(6, u' ') + u"BAR" + QString(7, u' '));
-    QCOMPARE(QApplication::overrideCursor(), nullptr); // the busy pointer is gone again
+    QVERIFY(!rig.session.busy()); // the busy pointer is gone again
 
     QTest::keyClicks(rig.box(QStringLiteral("txtFooterText_1")), QStringLiteral("CIAO"));
     rig.click(QStringLiteral("cmdSetParametri_1"));
@@ -217,7 +217,7 @@ void TstConfigEcrPage::plu() {
 void TstConfigEcrPage::paymentsAndTechnician() {
     PageRig rig;
     QVERIFY(!rig.find<QCheckBox>(QStringLiteral("chkPagCrediti_0"))->isEnabled());
-    rig.page.setTechnicianMode(true);
+    rig.session.setTechnicianMode(true);
     QVERIFY(rig.find<QCheckBox>(QStringLiteral("chkPagCrediti_0"))->isEnabled());
     rig.find<QCheckBox>(QStringLiteral("chkPagCrediti_3"))->setChecked(true);
     rig.click(QStringLiteral("cmdReadPagamenti"));
@@ -267,7 +267,7 @@ void TstConfigEcrPage::sParametersAndMessages() {
 
 void TstConfigEcrPage::shapeAndLogo() {
     PageRig rig;
-    ModelRow small = rig.session.models.rows[0];
+    ModelRow small = rig.session.models().rows[0];
     small.headerLines = 5;
     small.paymentRows = 4;
     small.messageRows = 2;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Logos.h"
-#include "Paper.h"
-#include "Tables.h"
+#include "ecrsim/Logos.h"
+#include "ecrsim/Paper.h"
+#include "ecrsim/Tables.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

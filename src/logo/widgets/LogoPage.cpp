@@ -1,5 +1,6 @@
 #include "logo/widgets/LogoPage.h"
 
+#include "commands/BusyPointer.h"
 #include "commands/PcConfig.h"
 #include "commands/Prompter.h"
 #include "commands/Session.h"
@@ -9,13 +10,14 @@
 #include "picture/RitraAutomation.h"
 #include "programming/WriteProcedure.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -25,15 +27,6 @@ namespace {
 
 const QString kControlKey = QStringLiteral("Ritra.RitraCtrl.1");
 const QString kBmpFilter = QStringLiteral("BMP Files|*.bmp");
-
-// The hourglass while the picture is worked on.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // "Name|*.a;*.b|Other|*.c" as a file dialog's filter "Name (*.a *.b);;Other (*.c)".
 QString dialogFilter(const QString &filter) {
@@ -65,8 +58,15 @@ LogoPage::LogoPage(Runner &runner, Session &session, Prompter &prompter, QWidget
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTabLoghi"));
     m_tabs->setAccessibleName(QStringLiteral("Loghi"));
+    m_write = new QPushButton(QStringLiteral("Imposta"), this);
+    m_write->setObjectName(QStringLiteral("cmdSetParametri_2"));
+    m_write->setAccessibleName(m_write->text());
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_write);
+    layout->addLayout(buttons);
 
     RitraFactoryInterface *factory = loadRitraFactory(&m_controlError);
     for (int i = 0; i < kSlots; ++i) {
@@ -78,8 +78,8 @@ LogoPage::LogoPage(Runner &runner, Session &session, Prompter &prompter, QWidget
         }
         m_tabs->addTab(buildSlot(i, control), QStringLiteral("Logo %1").arg(i + 1));
     }
-    shapeForModel(m_session.selectedModel >= 0 ? m_session.models.rows.at(size_t(m_session.selectedModel))
-                                               : m_session.models.rows.at(0));
+    shapeForModel(m_session.modelRow());
+    connect(&m_session, &Session::configChanged, this, [this] { shapeForModel(m_session.modelRow()); });
 }
 
 LogoPage::~LogoPage() = default;
@@ -191,7 +191,7 @@ void LogoPage::load(int index) {
         return;
     std::optional<LogoSlot::Loaded> loaded;
     {
-        WaitCursor wait;
+        BusyPointer busy(m_session);
         loaded = s.logic->Load(file);
     }
     if (!loaded)
@@ -200,13 +200,22 @@ void LogoPage::load(int index) {
     s.heightLabel->setText(QStringLiteral("Alt.: ") + QString::number(loaded->size.height()));
     s.width->setCurrentIndex(loaded->widthIndex);
     s.height->setCurrentIndex(loaded->heightIndex);
+    showsFullSize(s);
+}
+
+void LogoPage::showsFullSize(Slot &s) {
+    // The control shows a new picture at 100 %: the scroll bar follows
+    // without zooming again.
+    const QSignalBlocker quiet(s.zoom);
+    s.zoom->setValue(100);
 }
 
 void LogoPage::resize(int index) {
     Slot &s = m_slots[size_t(index)];
     if (!s.logic)
         return;
-    s.logic->Resize(s.width->currentText(), s.height->currentText());
+    if (s.logic->Resize(s.width->currentText(), s.height->currentText()))
+        showsFullSize(s);
 }
 
 void LogoPage::shapeForModel(const ModelRow &row) {
@@ -216,6 +225,7 @@ void LogoPage::shapeForModel(const ModelRow &row) {
 
 void LogoPage::installInto(WriteProcedure &procedure) {
     procedure.setBranch(WriteProcedure::kLogo, [this] { uploadSelected(); });
+    connect(m_write, &QPushButton::clicked, this, [&procedure] { procedure.run(WriteProcedure::kLogo); });
 }
 
 bool LogoPage::uploadSelected() {

@@ -37,7 +37,8 @@ public:
 
     // The write procedure's logo branch: uploads the logo of the selected tab.
     bool uploadSelected();
-    // Makes uploadSelected() the write procedure's logo branch.
+    // Makes uploadSelected() the write procedure's logo branch, run by the
+    // page's "Imposta" button cmdSetParametri_2.
     void installInto(WriteProcedure &procedure);
     // Hides the tab of a logo the model does not take.
     void shapeForModel(const ModelRow &row);
@@ -67,11 +68,13 @@ private:
     QWidget *buildSlot(int index, QWidget *control);
     void load(int index);
     void resize(int index);
+    static void showsFullSize(Slot &s);
 
     Runner &m_runner;
     Session &m_session;
     Prompter &m_prompter;
     QTabWidget *m_tabs = nullptr;
+    QPushButton *m_write = nullptr;
     std::array<Slot, kSlots> m_slots;
     QString m_controlError;
 };

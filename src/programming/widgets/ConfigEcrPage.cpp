@@ -8,7 +8,6 @@
 #include "programming/widgets/SParametersPage.h"
 #include "programming/widgets/VatDepartmentsPage.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -30,7 +29,7 @@ ConfigEcrPage::ConfigEcrPage(Runner &runner, Session &session, Prompter &prompte
     m_header = new HeaderFooterPage(HeaderFooterPage::Kind::Header, m_headerFooter, m_tabs);
     m_footer = new HeaderFooterPage(HeaderFooterPage::Kind::Footer, m_headerFooter, m_tabs);
     m_vat = new VatDepartmentsPage(m_procedure, m_tabs);
-    m_plu = new PluPage(m_procedure, &link, session.programDir, m_tabs);
+    m_plu = new PluPage(m_procedure, &link, m_tabs);
     m_payments = new PaymentsPage(m_procedure, m_tabs);
     m_messages = new MessagesPage(m_procedure, m_tabs);
     m_s = new SParametersPage(m_procedure, m_tabs);
@@ -42,12 +41,6 @@ ConfigEcrPage::ConfigEcrPage(Runner &runner, Session &session, Prompter &prompte
     m_tabs->addTab(m_messages, QStringLiteral("&Messaggi"));
     m_tabs->addTab(m_s, QStringLiteral("Parametri &S"));
 
-    m_procedure.onBusy = [](bool busy) {
-        if (busy)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        else
-            QApplication::restoreOverrideCursor();
-    };
     m_procedure.setBranch(0, [this] { m_headerFooter.writeHeader(m_header->rows()); });
     m_procedure.setBranch(1, [this] { m_headerFooter.writeFooter(m_footer->rows()); });
     m_procedure.setBranch(3, [this] { m_vat->writeDepartments(); });
@@ -62,8 +55,11 @@ ConfigEcrPage::ConfigEcrPage(Runner &runner, Session &session, Prompter &prompte
             connect(b, &QPushButton::clicked, this, [this, i] { m_procedure.run(i); });
     }
 
-    setTechnicianMode(session.config.technicianEnabled);
+    setTechnicianMode(session.technicianMode());
+    connect(&session, &Session::technicianModeChanged, this, &ConfigEcrPage::setTechnicianMode);
     shapeToModel();
+    // A new configuration may name another model.
+    connect(&session, &Session::configChanged, this, &ConfigEcrPage::shapeToModel);
 }
 
 void ConfigEcrPage::activate() {
@@ -80,8 +76,7 @@ void ConfigEcrPage::insertLogoPage(QWidget *page, const QString &caption, std::f
 }
 
 void ConfigEcrPage::shapeToModel() {
-    const int row = m_session.selectedModel;
-    shapeTo(m_session.models.rows.at(size_t(row >= 0 && row < int(m_session.models.rows.size()) ? row : 0)));
+    shapeTo(m_session.modelRow());
 }
 
 void ConfigEcrPage::shapeTo(const ModelRow &row) {

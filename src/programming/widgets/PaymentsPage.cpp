@@ -1,5 +1,7 @@
 #include "programming/widgets/PaymentsPage.h"
 
+#include "commands/BusyPointer.h"
+#include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
 
 #include <QCheckBox>
@@ -32,7 +34,8 @@ int value(const QCheckBox *b) {
 }
 } // namespace
 
-PaymentsPage::PaymentsPage(WriteProcedure &procedure, QWidget *parent) : QWidget(parent), m_table(procedure) {
+PaymentsPage::PaymentsPage(WriteProcedure &procedure, QWidget *parent)
+    : QWidget(parent), m_procedure(procedure), m_table(procedure) {
     auto *outer = new QVBoxLayout(this);
     auto *grid = new QGridLayout;
     QStringList titles = {QStringLiteral("Descrizione"), QStringLiteral("Descr. breve")};
@@ -101,6 +104,7 @@ PaymentsPage::PaymentsPage(WriteProcedure &procedure, QWidget *parent) : QWidget
 }
 
 void PaymentsPage::read() {
+    const BusyPointer busy(m_procedure.link().session);
     const bool last = m_table.read([this](int n, const QString &answer) {
         Payment p = payments().at(n - 1);
         PaymentTable::parse(answer, p);

@@ -43,6 +43,7 @@ private:
         QCheckBox *credit;
         QList<QWidget *> all;
     };
+    WriteProcedure &m_procedure;
     PaymentTable m_table;
     QList<Row> m_rows;
     QPushButton *m_write = nullptr;

@@ -1,6 +1,8 @@
 #include "programming/widgets/PluPage.h"
 
+#include "commands/BusyPointer.h"
 #include "commands/Prompter.h"
+#include "commands/Session.h"
 #include "programming/PluFile.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
@@ -21,8 +23,8 @@ const QString kAttention = QStringLiteral("Attenzione");
 const QString kPrompt = QStringLiteral("Indicare il nome del file PLU");
 } // namespace
 
-PluPage::PluPage(WriteProcedure &procedure, SerialFunz2 *link, QString programDir, QWidget *parent)
-    : QWidget(parent), m_procedure(procedure), m_table(procedure, link), m_programDir(std::move(programDir)) {
+PluPage::PluPage(WriteProcedure &procedure, SerialFunz2 *link, QWidget *parent)
+    : QWidget(parent), m_procedure(procedure), m_table(procedure, link) {
     askFileName = [this](const QString &prompt, const QString &title, const QString &def) {
         bool ok = false;
         const QString name = QInputDialog::getText(this, title, prompt, QLineEdit::Normal, def, &ok);
@@ -129,6 +131,7 @@ void PluPage::appendRows(const QList<PluRow> &rows) {
 }
 
 void PluPage::read() {
+    const BusyPointer busy(m_procedure.link().session);
     showBar(0, PluTable::kMaxPlu);
     clear();
     m_grid->setUpdatesEnabled(false);
@@ -152,8 +155,10 @@ void PluPage::write() {
 }
 
 void PluPage::saveFile() {
+    const BusyPointer busy(m_procedure.link().session);
     showBar(2, qMax(1, m_grid->rowCount()));
-    const QString path = askFileName(kPrompt, kAttention, PluFile::defaultPath(m_programDir));
+    const QString path =
+        askFileName(kPrompt, kAttention, PluFile::defaultPath(m_procedure.link().session.programDir()));
     if (!path.isEmpty()) {
         QString error;
         switch (PluFile::save(path, rows(), &error, [this](int r) { advance(2, r); })) {
@@ -174,8 +179,10 @@ void PluPage::saveFile() {
 }
 
 void PluPage::loadFile() {
+    const BusyPointer busy(m_procedure.link().session);
     showBar(1, PluFile::kMaxRecords + 1);
-    const QString path = askFileName(kPrompt, kAttention, PluFile::defaultPath(m_programDir));
+    const QString path =
+        askFileName(kPrompt, kAttention, PluFile::defaultPath(m_procedure.link().session.programDir()));
     if (!path.isEmpty()) {
         QList<PluRow> loaded;
         QString error;

@@ -20,7 +20,7 @@ class WriteProcedure;
 class PluPage : public QWidget {
     Q_OBJECT
 public:
-    PluPage(WriteProcedure &procedure, SerialFunz2 *link, QString programDir, QWidget *parent = nullptr);
+    PluPage(WriteProcedure &procedure, SerialFunz2 *link, QWidget *parent = nullptr);
 
     // Asks for a PLU file name (prompt, title, default); empty when the
     // operator gave none. Tests replace it.
@@ -45,7 +45,6 @@ private:
 
     WriteProcedure &m_procedure;
     PluTable m_table;
-    QString m_programDir;
     QTableWidget *m_grid = nullptr;
     QList<QProgressBar *> m_bars;
 };

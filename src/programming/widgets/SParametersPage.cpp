@@ -1,5 +1,6 @@
 #include "programming/widgets/SParametersPage.h"
 
+#include "commands/BusyPointer.h"
 #include "commands/Prompter.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
@@ -119,6 +120,7 @@ SParametersPage::SParametersPage(WriteProcedure &procedure, QWidget *parent)
 }
 
 void SParametersPage::read() {
+    const BusyPointer busy(m_procedure.link().session);
     SRecord r;
     if (!m_parameters.read(r)) {
         m_write->setEnabled(false);

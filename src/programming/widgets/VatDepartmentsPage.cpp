@@ -1,5 +1,6 @@
 #include "programming/widgets/VatDepartmentsPage.h"
 
+#include "commands/BusyPointer.h"
 #include "programming/VatRates.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
@@ -121,6 +122,7 @@ bool VatDepartmentsPage::readRates() {
 }
 
 void VatDepartmentsPage::readDepartments() {
+    const BusyPointer busy(m_procedure.link().session);
     readRates();
     const bool last = m_departments.read(
         [this](int n) {
