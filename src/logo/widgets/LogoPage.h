@@ -5,7 +5,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -16,6 +15,7 @@ class QTabWidget;
 
 namespace norvvelm {
 
+class Pickers;
 class Prompter;
 class RitraLogoPicture;
 class Runner;
@@ -32,7 +32,8 @@ class LogoPage : public QWidget {
 public:
     static constexpr int kSlots = 2;
 
-    LogoPage(Runner &runner, Session &session, Prompter &prompter, QWidget *parent = nullptr);
+    LogoPage(Runner &runner, Session &session, Prompter &prompter, Pickers &pickers,
+             QWidget *parent = nullptr);
     ~LogoPage() override;
 
     // The write procedure's logo branch: uploads the logo of the selected tab.
@@ -42,9 +43,6 @@ public:
     void installInto(WriteProcedure &procedure);
     // Hides the tab of a logo the model does not take.
     void shapeForModel(const ModelRow &row);
-
-    // The file choice ("BMP Files|*.bmp"); tests replace it. Empty: nothing chosen.
-    std::function<QString(const QString &filter)> chooseFile;
 
     // The picture of a slot; null when the control library could not be loaded.
     LogoPicture *picture(int slot) const;
@@ -73,6 +71,7 @@ private:
     Runner &m_runner;
     Session &m_session;
     Prompter &m_prompter;
+    Pickers &m_pickers;
     QTabWidget *m_tabs = nullptr;
     QPushButton *m_write = nullptr;
     std::array<Slot, kSlots> m_slots;
