@@ -141,6 +141,7 @@ private slots:
     void configurationTab();
     void monitorAndQueue();
     void aboutBox();
+    void busyLineAndPointer();
     void everyInputNamedAndReachable();
 };
 
@@ -619,6 +620,32 @@ void TestMainForm::aboutBox() {
     about.findChild<QAbstractButton *>(QStringLiteral("cmdSysInfo"))->click();
     qputenv("PATH", path);
     QCOMPARE(started, r.path(QStringLiteral("hardinfo")));
+}
+
+void TestMainForm::busyLineAndPointer() {
+    WindowRig r;
+    r.session.setTechnicianMode(true);
+    r.started();
+    auto *send = r.w<QAbstractButton>(QStringLiteral("cmdSendCommand_0"));
+    // While the line is held, the buttons that would send wait.
+    bool heldDuringExchange = false;
+    r.sim.onCommand = [&](const QByteArray &, const QByteArray &) {
+        heldDuringExchange = r.session.lineBusy() && !send->isEnabled() && QApplication::overrideCursor() &&
+                             QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+    };
+    r.w<QLineEdit>(QStringLiteral("txtSingleCMD"))->setText(QStringLiteral("?"));
+    r.click(QStringLiteral("cmdSendCommand_0"));
+    QVERIFY(heldDuringExchange);
+    QVERIFY(send->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+    // A click that arrives while the line is held sends nothing.
+    r.session.setLineBusy(true);
+    const qsizetype before = r.sent().size();
+    send->click();
+    r.click(QStringLiteral("cmdSendCommand_1"));
+    QCOMPARE(r.sent().size(), before);
+    r.session.setLineBusy(false);
+    QVERIFY(send->isEnabled());
 }
 
 void TestMainForm::everyInputNamedAndReachable() {

@@ -5,6 +5,7 @@
 #include "link/SerialPortList.h"
 #include "shell/Config.h"
 #include "shell/Station.h"
+#include "shell/widgets/Controls.h"
 #include "shell/widgets/Pickers.h"
 
 #include <QCheckBox>
@@ -24,31 +25,13 @@
 
 namespace norvvelm {
 
+using namespace controls;
+
 namespace {
 
 template <typename W> W *named(W *w, const char *objectName) {
     w->setObjectName(QString::fromLatin1(objectName));
     return w;
-}
-
-// A caption label set as the control's buddy, which also names it.
-QLabel *labelFor(QWidget *control, const QString &caption) {
-    auto *label = new QLabel(caption);
-    label->setBuddy(control);
-    control->setAccessibleName(QString(caption).remove(u'&'));
-    return label;
-}
-
-QPushButton *button(const char *objectName, const QString &caption, const QString &accessible = {}) {
-    auto *b = named(new QPushButton(caption), objectName);
-    b->setAccessibleName(accessible.isEmpty() ? QString(caption).remove(u'&') : accessible);
-    return b;
-}
-
-QCheckBox *check(const char *objectName, const QString &caption) {
-    auto *c = named(new QCheckBox(caption), objectName);
-    c->setAccessibleName(QString(caption).remove(u'&'));
-    return c;
 }
 
 QFont monitorFont() {
@@ -87,7 +70,7 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
 
     // --- Server di stampa fiscale ---
     auto *server = named(new QGroupBox(QStringLiteral("Server di stampa fiscale")), "frmServer");
-    m_srv = check("chkSRV_0", QStringLiteral("Server File Attivo"));
+    m_srv = controls::check("chkSRV_0", QStringLiteral("Server File Attivo"));
     m_mode = named(new QComboBox, "cmbSRVModalita");
     m_dir = named(new QLineEdit, "txtSRVDir");
     m_dirButton =
@@ -108,13 +91,13 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
 
     // --- log and monitor ---
     auto *logFrame = named(new QGroupBox, "frmLog");
-    m_log = check("chkLog", QStringLiteral("Log Attivo"));
+    m_log = controls::check("chkLog", QStringLiteral("Log Attivo"));
     m_explainLog = button("cmdSpiegaLog", QStringLiteral("?"), QStringLiteral("Spiegazione del file di log"));
     m_monitor = named(new QListWidget, "lstRunTime");
     m_monitor->setFont(monitorFont());
     m_monitor->setAccessibleName(QStringLiteral("Monitor Runtime"));
     m_monitor->setUniformItemSizes(true);
-    m_monitorOn = check("chkRunTimeLog", QStringLiteral("Abilita monitor Runtime"));
+    m_monitorOn = controls::check("chkRunTimeLog", QStringLiteral("Abilita monitor Runtime"));
     m_clearMonitor = button("cmdCancellaMonitor", QStringLiteral("Cancella"));
     auto *logTop = new QHBoxLayout;
     logTop->addWidget(m_log);
@@ -131,15 +114,15 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
 
     // --- Parametri ---
     auto *params = named(new QGroupBox(QStringLiteral("Parametri")), "frmParametri");
-    m_autoVat = check("chkAlIvaAuto", QStringLiteral("Aliquote iva automatiche"));
-    m_wrap = check("chkWrapDescription", QStringLiteral("Descrizioni a capo"));
+    m_autoVat = controls::check("chkAlIvaAuto", QStringLiteral("Aliquote iva automatiche"));
+    m_wrap = controls::check("chkWrapDescription", QStringLiteral("Descrizioni a capo"));
     auto *paramBox = new QVBoxLayout(params);
     paramBox->addWidget(m_autoVat);
     paramBox->addWidget(m_wrap);
 
     // The small buttons beside their boxes keep to their text.
     for (QPushButton *b : {m_dirButton, m_help, m_explainLog})
-        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 24);
+        keepNarrow(b);
 
     m_saveButton = button("cmdSalvaConfigPC", QStringLiteral("Salva"));
     m_queue = named(new QListWidget, "lstScontrino");

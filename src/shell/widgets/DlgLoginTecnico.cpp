@@ -1,6 +1,7 @@
 #include "shell/widgets/DlgLoginTecnico.h"
 
 #include "commands/TechnicianTools.h"
+#include "shell/widgets/Controls.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -18,12 +19,6 @@ QLineEdit *passwordBox(const QString &objectName) {
     e->setEchoMode(QLineEdit::Password);
     return e;
 }
-QPushButton *button(const char *objectName, const QString &caption) {
-    auto *b = new QPushButton(caption);
-    b->setObjectName(QString::fromLatin1(objectName));
-    b->setAccessibleName(QString(caption).remove(u'&'));
-    return b;
-}
 } // namespace
 
 DlgLoginTecnico::DlgLoginTecnico(TechnicianTools &tools, QWidget *parent) : QDialog(parent), m_tools(tools) {
@@ -32,21 +27,17 @@ DlgLoginTecnico::DlgLoginTecnico(TechnicianTools &tools, QWidget *parent) : QDia
     m_password = passwordBox(QStringLiteral("txtPassword"));
     for (int i = 0; i < 2; ++i)
         m_newPassword[i] = passwordBox(QStringLiteral("txtNewPassword_") + QString::number(i));
-    m_ok = button("cmdOK", QStringLiteral("OK"));
-    m_cancel = button("cmdCancel", QStringLiteral("Annulla"));
-    m_change = button("Command1", QStringLiteral("&Cambia password"));
+    m_ok = controls::button("cmdOK", QStringLiteral("OK"));
+    m_cancel = controls::button("cmdCancel", QStringLiteral("Annulla"));
+    m_change = controls::button("Command1", QStringLiteral("&Cambia password"));
     m_ok->setDefault(true);
 
     auto *form = new QFormLayout;
     const QString captions[3] = {QStringLiteral("&Password"), QStringLiteral("&Nuova password"),
                                  QStringLiteral("&Ripeti nuova password")};
     QLineEdit *boxes[3] = {m_password, m_newPassword[0], m_newPassword[1]};
-    for (int i = 0; i < 3; ++i) {
-        auto *label = new QLabel(captions[i]);
-        label->setBuddy(boxes[i]);
-        boxes[i]->setAccessibleName(QString(captions[i]).remove(u'&'));
-        form->addRow(label, boxes[i]);
-    }
+    for (int i = 0; i < 3; ++i)
+        form->addRow(controls::labelFor(boxes[i], captions[i]), boxes[i]);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_change);
     buttons->addStretch(1);

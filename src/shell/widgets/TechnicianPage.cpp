@@ -2,6 +2,7 @@
 
 #include "commands/Prompter.h"
 #include "commands/TechnicianTools.h"
+#include "shell/widgets/Controls.h"
 #include "shell/widgets/Pickers.h"
 
 #include <QFontDatabase>
@@ -16,6 +17,8 @@
 
 namespace norvvelm {
 
+using namespace controls;
+
 namespace {
 
 struct ButtonSpec {
@@ -25,20 +28,6 @@ struct ButtonSpec {
 // cmdSendCommand(0): the single command, (1): the command file.
 constexpr ButtonSpec kSendButtons[2] = {{"cmdSendCommand_0", "&Invia comando"},
                                         {"cmdSendCommand_1", "Invia &file"}};
-
-QPushButton *button(const char *objectName, const QString &caption) {
-    auto *b = new QPushButton(caption);
-    b->setObjectName(QString::fromLatin1(objectName));
-    b->setAccessibleName(QString(caption).remove(u'&'));
-    return b;
-}
-
-QLabel *labelFor(QWidget *control, const QString &caption) {
-    auto *label = new QLabel(caption);
-    label->setBuddy(control);
-    control->setAccessibleName(QString(caption).remove(u'&'));
-    return label;
-}
 
 } // namespace
 
@@ -56,9 +45,8 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
     for (int i = 0; i < 2; ++i)
         m_send[i] = button(kSendButtons[i].objectName, QString::fromUtf8(kSendButtons[i].caption));
     m_clear = button("cmdTechCancAnswer", QStringLiteral("Cancella &risposta"));
-    m_chooseFile = button("cmdTechFile", QStringLiteral("..."));
-    m_chooseFile->setAccessibleName(QStringLiteral("Scegli il file di comandi"));
-    m_chooseFile->setMaximumWidth(m_chooseFile->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 24);
+    m_chooseFile = button("cmdTechFile", QStringLiteral("..."), QStringLiteral("Scegli il file di comandi"));
+    keepNarrow(m_chooseFile);
     m_learning = button("cmdApprendimento", QStringLiteral("Apprendimento"));
     m_commissioning = button("cmdMessaInServizio", QStringLiteral("Messa in servizio"));
 
