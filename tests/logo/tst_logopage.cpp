@@ -9,6 +9,7 @@
 #include "logo/widgets/LogoPage.h"
 #include "picture/RitraAutomation.h"
 #include "programming/WriteProcedure.h"
+#include "programming/widgets/ConfigEcrPage.h"
 #include "shell/widgets/Pickers.h"
 #include "support/BmpBuilder.h"
 #include "support/EcrSimProcess.h"
@@ -83,6 +84,7 @@ private slots:
     void resizeAndZoom();
     void modelHidesTheLogosItDoesNotTake();
     void uploadsTheSelectedTab();
+    void sitsOnTheProgrammingStrip();
     void roundTripOverAPty();
 
 private:
@@ -270,6 +272,24 @@ void TestLogoPage::uploadsTheSelectedTab() {
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x)
             QCOMPARE(logo.white(x, y), white(pic, x, y));
+}
+
+void TestLogoPage::sitsOnTheProgrammingStrip() {
+    LogoRig rig;
+    FilePicker pick;
+    ConfigEcrPage config(rig.runner, rig.session, rig.prompter, rig.link);
+    LogoPage *page = LogoPage::insertInto(config, rig.runner, rig.session, rig.prompter, pick);
+    auto *strip = config.findChild<QTabWidget *>(QStringLiteral("ssTabConfigECR"));
+    QVERIFY(strip);
+    QCOMPARE(strip->widget(ConfigEcrPage::LogoTab), page);
+    const QString file = writeBmp(m_dir, QStringLiteral("c.bmp"), 64, 64);
+    pick.choose = [&file](const QString &) { return file; };
+    QTest::mouseClick(child<QPushButton>(*page, "cmdBMPLoad", 0), Qt::LeftButton);
+    QSignalSpy busy(&rig.session, &Session::busyChanged);
+    QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("cmdSetParametri_2")), Qt::LeftButton);
+    QCOMPARE(rig.sent().size(), 64); // once, through the strip's write procedure
+    QCOMPARE(rig.prompter.count(QStringLiteral("Logo Scaricato, ricordarsi di attivarlo")), 1);
+    QVERIFY(!busy.isEmpty());
 }
 
 void TestLogoPage::roundTripOverAPty() {

@@ -9,6 +9,7 @@
 #include "logo/widgets/RitraLogoPicture.h"
 #include "picture/RitraAutomation.h"
 #include "programming/WriteProcedure.h"
+#include "programming/widgets/ConfigEcrPage.h"
 #include "shell/widgets/Pickers.h"
 
 #include <QComboBox>
@@ -209,6 +210,14 @@ void LogoPage::resize(int index) {
 void LogoPage::shapeForModel(const ModelRow &row) {
     m_tabs->setTabVisible(0, row.logo1);
     m_tabs->setTabVisible(1, row.logo2);
+}
+
+LogoPage *LogoPage::insertInto(ConfigEcrPage &config, Runner &runner, Session &session, Prompter &prompter,
+                               Pickers &pickers) {
+    auto *page = new LogoPage(runner, session, prompter, pickers);
+    page->setObjectName(QStringLiteral("fraLoghi"));
+    config.insertLogoPage(page, QStringLiteral("L&oghi"), [page] { page->uploadSelected(); });
+    return page;
 }
 
 void LogoPage::installInto(WriteProcedure &procedure) {

@@ -15,6 +15,7 @@ class QTabWidget;
 
 namespace norvvelm {
 
+class ConfigEcrPage;
 class Pickers;
 class Prompter;
 class RitraLogoPicture;
@@ -38,8 +39,11 @@ public:
 
     // The write procedure's logo branch: uploads the logo of the selected tab.
     bool uploadSelected();
-    // Makes uploadSelected() the write procedure's logo branch, run by the
-    // page's "Imposta" button cmdSetParametri_2.
+    // A logo page on the programming tab's strip ssTabConfigECR, whose write
+    // procedure runs uploadSelected() for the page's "Imposta" button.
+    static LogoPage *insertInto(ConfigEcrPage &config, Runner &runner, Session &session, Prompter &prompter,
+                                Pickers &pickers);
+    // The same with a write procedure of its own (a page standing alone).
     void installInto(WriteProcedure &procedure);
     // Hides the tab of a logo the model does not take.
     void shapeForModel(const ModelRow &row);
