@@ -143,6 +143,7 @@ private slots:
     void aboutBox();
     void busyLineAndPointer();
     void everyInputNamedAndReachable();
+    void programmingTabCarriesTheLogoPage();
 };
 
 void TestMainForm::startupFillsTheWindow() {
@@ -646,6 +647,17 @@ void TestMainForm::busyLineAndPointer() {
     QCOMPARE(r.sent().size(), before);
     r.session.setLineBusy(false);
     QVERIFY(send->isEnabled());
+}
+
+void TestMainForm::programmingTabCarriesTheLogoPage() {
+    WindowRig r;
+    MainForm &f = r.started();
+    auto *strip = r.w<QTabWidget>(QStringLiteral("ssTabConfigECR"));
+    strip->setCurrentIndex(2);
+    f.tabs()->setCurrentIndex(MainForm::TabConfigEcr);
+    QCOMPARE(strip->currentIndex(), 0); // the strip opens on the header
+    QCOMPARE(strip->tabText(2), QStringLiteral("L&oghi"));
+    QVERIFY(strip->widget(2)->findChild<QTabWidget *>(QStringLiteral("SSTabLoghi")));
 }
 
 void TestMainForm::everyInputNamedAndReachable() {

@@ -90,9 +90,8 @@ MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers
     m_tabs->setObjectName(QStringLiteral("SSTabPrimaria"));
     m_tabs->setAccessibleName(QStringLiteral("Schede"));
     m_configPc = new ConfigPcPage(m_station, m_pickers);
-    auto *configEcr = new ConfigEcrPage(station.runner(), m_s, m_prompter, station.link());
-    LogoPage::insertInto(*configEcr, station.runner(), m_s, m_prompter, m_pickers);
-    m_configEcr = configEcr;
+    m_configEcr = new ConfigEcrPage(station.runner(), m_s, m_prompter, station.link());
+    LogoPage::insertInto(*m_configEcr, station.runner(), m_s, m_prompter, m_pickers);
     m_configEcr->setObjectName(QString::fromLatin1(kTabs[TabConfigEcr].objectName));
     m_ecr = placeholderPage(kTabs[TabEcr].objectName);
     m_technician = new TechnicianPage(*m_tools, m_prompter, m_pickers);
@@ -262,6 +261,9 @@ void MainForm::onTabChanged(int index) {
     switch (index) {
     case TabConfigPc:
         m_configPc->modelList()->setFocus(Qt::OtherFocusReason);
+        break;
+    case TabConfigEcr:
+        m_configEcr->activate();
         break;
     case TabTechnician:
         m_technician->activate();
