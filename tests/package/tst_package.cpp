@@ -69,6 +69,7 @@ private slots:
     void everyProgramAnswersHelpAndVersion_data();
     void everyProgramAnswersHelpAndVersion();
     void receiptThroughTheUnpackedServer();
+    void mistypedSwitchRefused();
     void pictureControlFromItsPrivateFolder();
     void unitVerifies();
     void lintianFindsNoError();
@@ -159,6 +160,17 @@ void TestPackage::receiptThroughTheUnpackedServer() {
     QCOMPARE(daemon.exitStatus(), QProcess::NormalExit);
     QCOMPARE(daemon.exitCode(), 0);
     QVERIFY(readAll(home.filePath(QStringLiteral("NorvVelm.ini"))).contains("[Current]"));
+}
+
+// A switch the server does not know must not start it live in place of
+// test mode.
+void TestPackage::mistypedSwitchRefused() {
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("NORVVELM_HOME"), home.path());
+    const Run r = run(EcrSimProcess::bin(QStringLiteral("norvvelmd")), {QStringLiteral("/TESTMOD")}, env);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.out.contains("unknown arguments: /TESTMOD"), r.out.constData());
 }
 
 // Installed, the hosts find the library in the private library folder, not

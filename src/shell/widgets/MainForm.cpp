@@ -3,6 +3,8 @@
 #include "commands/Prompter.h"
 #include "commands/Session.h"
 #include "commands/TechnicianTools.h"
+#include "logo/widgets/LogoPage.h"
+#include "programming/widgets/ConfigEcrPage.h"
 #include "shell/Config.h"
 #include "shell/Station.h"
 #include "shell/widgets/ConfigPcPage.h"
@@ -88,7 +90,9 @@ MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers
     m_tabs->setObjectName(QStringLiteral("SSTabPrimaria"));
     m_tabs->setAccessibleName(QStringLiteral("Schede"));
     m_configPc = new ConfigPcPage(m_station, m_pickers);
-    m_configEcr = placeholderPage(kTabs[TabConfigEcr].objectName);
+    m_configEcr = new ConfigEcrPage(station.runner(), m_s, m_prompter, station.link());
+    LogoPage::insertInto(*m_configEcr, station.runner(), m_s, m_prompter, m_pickers);
+    m_configEcr->setObjectName(QString::fromLatin1(kTabs[TabConfigEcr].objectName));
     m_ecr = placeholderPage(kTabs[TabEcr].objectName);
     m_technician = new TechnicianPage(*m_tools, m_prompter, m_pickers);
     m_configPc->setObjectName(QString::fromLatin1(kTabs[TabConfigPc].objectName));
@@ -257,6 +261,9 @@ void MainForm::onTabChanged(int index) {
     switch (index) {
     case TabConfigPc:
         m_configPc->modelList()->setFocus(Qt::OtherFocusReason);
+        break;
+    case TabConfigEcr:
+        m_configEcr->activate();
         break;
     case TabTechnician:
         m_technician->activate();

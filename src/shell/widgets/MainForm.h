@@ -15,6 +15,7 @@ class QTabWidget;
 
 namespace norvvelm {
 
+class ConfigEcrPage;
 class ConfigPcPage;
 class Pickers;
 class PrintServer;
@@ -87,7 +88,7 @@ private:
 
     QTabWidget *m_tabs;
     ConfigPcPage *m_configPc;
-    QWidget *m_configEcr;
+    ConfigEcrPage *m_configEcr;
     QWidget *m_ecr;
     TechnicianPage *m_technician;
     std::array<QLabel *, 4> m_panels{};
