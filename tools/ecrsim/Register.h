@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Keyboard.h"
 #include "Paper.h"
 
 #include <QByteArray>
@@ -111,6 +112,7 @@ public:
     QByteArrayList vatRates() const;
     int departmentRate(int dept) const { return m_deptRate.at(dept - 1); }
     QString displayLine(int row) const { return m_display.at(row); }
+    KeyboardState &keyboard() { return m_keys; }
 
     // The register's clock (tests fix it).
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
@@ -181,6 +183,8 @@ protected:
     Totals m_totals;
 
 private:
+    friend class Keyboard; // keys work the register as its own commands do
+
     QByteArray dispatch(const QByteArray &line);
     static QByteArray withPaperBit(QByteArray answer);
     QByteArray payWith(int type, qint64 amount);
@@ -205,6 +209,7 @@ private:
     QStringList m_lastReceipt;
     QHash<int, QByteArray> m_journal; // electronic-journal settings
     std::array<QString, 2> m_display;
+    KeyboardState m_keys;
 };
 
 } // namespace ecrsim
