@@ -34,6 +34,10 @@ QString NormalizeCustomerHeader(const QString &lineIn) {
     return out + QStringLiteral("0/");
 }
 
+QString LogoRowLine(int logo, int width, int height, int row, const QString &digits) {
+    return QStringLiteral("$/%1/%2/%3/%4/").arg(logo).arg(width).arg(height).arg(row) + digits + u'/';
+}
+
 ReceiptRule ReceiptRuleFor(const QString &code) {
     static const QHash<QString, ReceiptRule> rules = [] {
         QHash<QString, ReceiptRule> r;

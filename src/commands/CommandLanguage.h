@@ -18,6 +18,9 @@ QString CommandCode(const QString &line);
 QString CompleteLine(const QString &line);
 // Customer header "j/": exactly nine fields, then "0/".
 QString NormalizeCustomerHeader(const QString &line);
+// One row of a logo "$/": logo 1 or 2, width, height, row from 1 at the
+// top, then the row's dots as hexadecimal digits (logo/LogoDots.h).
+QString LogoRowLine(int logo, int width, int height, int row, const QString &digits);
 
 // What the executor does with a receipt-file line, by its code.
 enum class ReceiptRule {

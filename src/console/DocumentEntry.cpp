@@ -1,6 +1,7 @@
 #include "console/DocumentEntry.h"
 
 #include "console/ConsoleLines.h"
+#include "programming/FieldText.h"
 
 namespace norvvelm {
 
@@ -52,33 +53,13 @@ int CustomerEntryFocus(const QString &vatNumber, const std::array<QString, kCust
     return kEntryComplete;
 }
 
-double LeadingNumber(const QString &text) {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && (text[i] == u' ' || text[i] == u'\t'))
-        ++i;
-    QString digits;
-    if (i < n && (text[i] == u'-' || text[i] == u'+'))
-        digits.append(text[i++]);
-    bool seenPoint = false;
-    bool seenDigit = false;
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (c >= u'0' && c <= u'9') {
-            digits.append(c);
-            seenDigit = true;
-        } else if ((c == u'.' || c == u',') && !seenPoint) {
-            digits.append(u'.');
-            seenPoint = true;
-        } else {
-            break;
-        }
-    }
-    if (!seenDigit)
-        return 0;
-    bool ok = false;
-    const double v = digits.toDouble(&ok);
-    return ok ? v : 0;
+double DisplayAmount(const QString &text) {
+    // The register writes its amounts with a decimal comma: read as a
+    // point, "0,50" is not zero.
+    QString t = text;
+    if (const qsizetype comma = t.indexOf(u','); comma >= 0)
+        t[comma] = u'.';
+    return LeadingNumber(t);
 }
 
 } // namespace norvvelm

@@ -45,9 +45,9 @@ TaxCodeEntry CheckTaxCode(const QString &text);
 inline constexpr int kEntryComplete = -1;
 int CustomerEntryFocus(const QString &vatNumber, const std::array<QString, kCustomerLines> &lines);
 
-// The number a display line begins with, as the document buttons read it:
+// The amount a display line begins with, as the document buttons read it:
 // leading blanks skipped, an optional sign, digits with a decimal point or
 // the register's decimal comma; 0 when the text does not begin with a number.
-double LeadingNumber(const QString &text);
+double DisplayAmount(const QString &text);
 
 } // namespace norvvelm

@@ -239,7 +239,7 @@ void OperatorConsole::CmdFat_Click() {
             return;
         }
         // An amount on the display: a receipt is being rung up.
-        if (LeadingNumber(displayLine(Display::Register, 0)) != 0)
+        if (DisplayAmount(displayLine(Display::Register, 0)) != 0)
             return;
         if (m_dialogs)
             m_dialogs->showCustomerDialog();
@@ -284,7 +284,7 @@ void OperatorConsole::CmdNotaCredito_Click() {
                                Prompter::Icon::Information);
             return;
         }
-        if (LeadingNumber(displayLine(Display::Register, 0)) != 0)
+        if (DisplayAmount(displayLine(Display::Register, 0)) != 0)
             return;
         // Not the tax-code command of an earlier receipt: only this dialog's
         // "OK" gives the line to send.

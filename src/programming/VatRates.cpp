@@ -2,6 +2,7 @@
 
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "programming/WriteProcedure.h"
 
 #include <cfenv>
 #include <cmath>
@@ -38,6 +39,22 @@ bool ReadVatRates(Runner &runner, Session &s, QStringList *texts) {
             p = slash + 1;
     }
     return true;
+}
+
+QString VatRatesCommand(const QStringList &rates) {
+    QString line = QStringLiteral("b/");
+    for (int i = 0; i < 5; ++i)
+        line += rates.value(i).trimmed() + u'/';
+    return line;
+}
+
+bool WriteVatRates(WriteProcedure &procedure, const QStringList &rates) {
+    if (!procedure.confirm(QStringLiteral("Le aliquote IVA si possono cambiare un massimo di 20 volte. "
+                                          "Confermare Operazione?")))
+        return false;
+    procedure.link().send(VatRatesCommand(rates));
+    return procedure.report(QStringLiteral("Errore in scarico aliquote IVA"),
+                            QStringLiteral("Aliquote IVA scaricate"));
 }
 
 } // namespace norvvelm

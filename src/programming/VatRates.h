@@ -6,6 +6,7 @@ namespace norvvelm {
 
 class Runner;
 class Session;
+class WriteProcedure;
 
 // Reads the register's five VAT rates with "e/" into the session's VAT-rate
 // table (entries 0..4; the others stay -1). The rate texts as the register
@@ -16,5 +17,12 @@ bool ReadVatRates(Runner &runner, Session &session, QStringList *texts = nullptr
 // A rate text as a whole number: rounded to the nearest, halves to the even
 // neighbour; -1 when the text holds no number.
 int VatRateValue(const QString &text);
+
+// "b/" with the five rates, each trimmed.
+QString VatRatesCommand(const QStringList &rates);
+
+// cmdSetParametri(10): confirm (the register takes 20 changes), then send the
+// five rates. False when cancelled or refused.
+bool WriteVatRates(WriteProcedure &procedure, const QStringList &rates);
 
 } // namespace norvvelm

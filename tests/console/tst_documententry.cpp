@@ -15,8 +15,8 @@ private slots:
     void taxCode();
     void customerFocus();
     void typedCharacters();
-    void leadingNumber_data();
-    void leadingNumber();
+    void displayAmount_data();
+    void displayAmount();
     void customerHeader();
     void displayFromAnswer();
     void keyTables();
@@ -62,7 +62,7 @@ void TestDocumentEntry::typedCharacters() {
     QVERIFY(FilterTypedChar(FieldKind::FileNumber, u'x').isNull());
 }
 
-void TestDocumentEntry::leadingNumber_data() {
+void TestDocumentEntry::displayAmount_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("value");
     QTest::newRow("idle register") << "0,00        PRONTO" << 0.0;
@@ -74,10 +74,10 @@ void TestDocumentEntry::leadingNumber_data() {
     QTest::newRow("sign") << "-3 RESO" << -3.0;
 }
 
-void TestDocumentEntry::leadingNumber() {
+void TestDocumentEntry::displayAmount() {
     QFETCH(QString, text);
     QFETCH(double, value);
-    QCOMPARE(LeadingNumber(text), value);
+    QCOMPARE(DisplayAmount(text), value);
 }
 
 void TestDocumentEntry::customerHeader() {

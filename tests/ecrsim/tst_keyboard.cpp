@@ -155,11 +155,11 @@ void TestKeyboard::otherKeys() {
     QCOMPARE(reg.keyboard().drawerOpenings, 1);
     QCOMPARE(reg.keyboard().paperFeeds, 2);
     QCOMPARE(reg.keyboard().operatorNumber, 3);
-    reg.keyboard().pluLookup = [](int n) -> std::optional<ecrsim::PluItem> {
-        if (n == 12)
-            return ecrsim::PluItem{QStringLiteral("CAFFE"), 120, 2};
-        return std::nullopt;
-    };
+    ecrsim::Tables::Plu caffe;
+    caffe.description = QStringLiteral("CAFFE");
+    caffe.price = 120;
+    caffe.department = 2;
+    reg.tables.plus.insert(12, caffe);
     QCOMPARE(press(reg, "2 x 1 2 PLU 9 PLU>07"), QByteArray());
     QCOMPARE(reg.subtotal(), 240);
     QCOMPARE(press(reg, "ENTRATE>14 STORNO CASH 5 0 0 0 ENTRATE JOURNAL"), QByteArray());

@@ -19,8 +19,9 @@ class SimLink;
 //   cover open|close  the roll's cover (32 to every command while open)
 //   disconnect MS     the port disappears and comes back after MS
 //   quit              end the program
-// Any other line goes to the register's model (the Q520: "q520 online 0|1",
-// "q520 paper N", "q520 answer CODE[*N][@PREFIX]").
+// Any other line goes to the register's model (the logos: "logos print
+// on|off", "logos clear"; the Q520: "q520 online 0|1", "q520 paper N",
+// "q520 answer CODE[*N][@PREFIX]").
 class Control : public QObject {
     Q_OBJECT
 public:

@@ -275,10 +275,12 @@ QByteArray Keyboard::department(Register &reg, int dept) {
     const auto price = entryValue(k.entry, 2, true);
     if (!price || *price == 0)
         return fail(reg, "18");
-    const QString description = QStringLiteral("REPARTO %1").arg(dept);
+    QString description = reg.tables.departments[size_t(dept - 1)].trimmed();
+    if (description.isEmpty())
+        description = QStringLiteral("REPARTO %1").arg(dept);
     const QByteArray line = (k.returnMode ? QByteArray("3/R/") : QByteArray("3/S/")) +
-                            description.toLatin1() + "//" + quantityField(k.quantity) + '/' +
-                            wireAmount(*price) + '/' + QByteArray::number(dept) + "//";
+                            toCp1252(description.replace(u'/', u'\\')) + "//" + quantityField(k.quantity) +
+                            '/' + wireAmount(*price) + '/' + QByteArray::number(dept) + "//";
     const qint64 before = reg.receiptOpen() ? reg.m_doc.total : 0;
     const QByteArray answer = reg.dispatch(line);
     if (!accepted(answer)) {
@@ -298,8 +300,8 @@ QByteArray Keyboard::plu(Register &reg) {
     const auto number = entryValue(k.entry, 0, false);
     if (!number)
         return fail(reg, "04");
-    const std::optional<PluItem> item = k.pluLookup ? k.pluLookup(int(*number)) : std::nullopt;
-    if (!item)
+    const auto item = reg.tables.plus.constFind(int(*number));
+    if (item == reg.tables.plus.constEnd())
         return fail(reg, "07");
     const QByteArray line = QByteArray("3/S/") + toCp1252(QString(item->description).replace(u'/', u'\\')) +
                             "//" + quantityField(k.quantity) + '/' + wireAmount(item->price) + '/' +

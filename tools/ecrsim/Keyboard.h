@@ -3,19 +3,11 @@
 #include <QByteArray>
 #include <QString>
 
-#include <functional>
 #include <optional>
 
 namespace ecrsim {
 
 class Register;
-
-// A PLU as the keyboard sells it.
-struct PluItem {
-    QString description;
-    qint64 price = 0; // cents
-    int department = 1;
-};
 
 // What the register's own keyboard holds between two key presses.
 struct KeyboardState {
@@ -36,8 +28,6 @@ struct KeyboardState {
         int rate = 0;      // VAT rate slot 0..4
     };
     std::optional<Sale> lastSale;
-    // The PLU table the PLU key sells from; none programmed by default.
-    std::function<std::optional<PluItem>(int)> pluLookup;
 };
 
 // The register's keyboard: each key code of ")/" does what the key does at

@@ -15,10 +15,6 @@ constexpr qint64 kMaxLine = 99999999;     // 999999.99
 constexpr qint64 kMaxReceipt = 999999999; // 9999999.99
 constexpr qint64 kMaxRate = 9999;         // 99.99 %
 
-const char *const kPaymentNames[Register::kPayments] = {
-    "CONTANTI", "ASSEGNI", "CREDITO", "CARTA DI CREDITO", "TICKET", "BANCOMAT", "BUONO", "SATISPAY", "ALTRO",
-};
-
 // 400 -> "4%", 2250 -> "22,5%"
 QString rateText(qint64 hundredths) {
     QString s = paperAmount(hundredths);
@@ -85,6 +81,8 @@ Register::Register() {
     on("b/", &Register::vatWrite);
     on(")/", &Register::keyPress);
     on("(/", &Register::displayRead);
+    on("$/", &Register::logoRow);
+    installTables();
 }
 
 QByteArray Register::answer(QByteArrayView errorCode, int status, const QByteArrayList &fields) {
@@ -190,8 +188,7 @@ bool Register::ensureDocument(DocKind kind) {
 
 QStringList Register::headerLines() const {
     QStringList out;
-    for (const QString &h : header)
-        out << Paper::centred(h);
+    out << tables.printedHeader();
     out << QString();
     return out;
 }
@@ -230,7 +227,7 @@ void Register::closeDocument() {
 
     ++m_receiptNumber;
     ++m_totals.receipts;
-    QStringList out = headerLines();
+    QStringList out = m_logos.paperLines(Logos::askedBy(tables.sRecord)) + headerLines();
     if (doc.kind == DocKind::Invoice)
         out << Paper::centred(QStringLiteral("FATTURA N. %1").arg(++m_invoiceNumber)) << QString();
     else if (doc.kind == DocKind::CreditNote)
@@ -242,8 +239,7 @@ void Register::closeDocument() {
     if (doc.paid > doc.total)
         out << Paper::row(QStringLiteral("RESTO"), paperAmount(doc.paid - doc.total));
     out << Paper::rule();
-    for (const QString &f : footer)
-        out << Paper::centred(f);
+    out << tables.printedFooter();
     out << Paper::row(stamp(), QStringLiteral("SCONTR. N. %1").arg(m_receiptNumber));
     out << Paper::centred(QStringLiteral("MF ") + QString::fromLatin1(identity.serial)) << Paper::rule(u'=');
     m_paper.print(out);
@@ -484,7 +480,7 @@ QByteArray Register::payWith(int type, qint64 amount) {
     if (m_doc.kind == DocKind::Receipt && m_doc.items == 0)
         return error("6D");
     const qint64 due = m_doc.total - m_doc.paid;
-    const QString name = QString::fromLatin1(kPaymentNames[type - 1]);
+    const QString name = tables.payments[size_t(type - 1)].description;
     if (amount > 0 && amount < due) {
         // Part of the total: the receipt waits for the rest.
         m_doc.paid += amount;
@@ -661,6 +657,11 @@ QByteArray Register::keyPress(const Command &c) {
 QByteArray Register::displayRead(const Command &) {
     return ok({toCp1252(m_display[0].leftJustified(16, u' ', true)),
                toCp1252(m_display[1].leftJustified(16, u' ', true))});
+}
+
+QByteArray Register::logoRow(const Command &c) {
+    const QByteArray code = m_logos.takeRow(c.fields);
+    return code == "00" ? ok() : error(code);
 }
 
 } // namespace ecrsim

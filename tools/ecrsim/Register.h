@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Keyboard.h"
+#include "Logos.h"
 #include "Paper.h"
+#include "Tables.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -73,7 +75,7 @@ public:
     // Executes one command line (without the frame) and returns the answer.
     virtual QByteArray execute(const QByteArray &line);
     // A control line the model understands (see Control.h); empty when it does not.
-    virtual QByteArray control(const QByteArray &) { return {}; }
+    virtual QByteArray control(const QByteArray &line) { return m_logos.control(line); }
 
     Identity identity;
 
@@ -103,6 +105,8 @@ public:
 
     // State, for tests and for the people watching.
     Paper &paper() { return m_paper; }
+    // The two graphic logos taken with "$/" (Logos.h).
+    Logos &logos() { return m_logos; }
     DocKind document() const { return m_doc.kind; }
     bool receiptOpen() const { return m_doc.kind != DocKind::None && m_doc.kind != DocKind::NonFiscal; }
     qint64 subtotal() const { return m_doc.total; }
@@ -116,9 +120,13 @@ public:
 
     // The register's clock (tests fix it).
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
-    QStringList header = {QStringLiteral("NORVVELM DEMO SRL"), QStringLiteral("VIA DELLA PROVA 1"),
-                          QStringLiteral("00100 ROMA (RM)"), QStringLiteral("P.IVA 01234567897")};
-    QStringList footer = {QStringLiteral("GRAZIE E ARRIVEDERCI")};
+    // The programmed tables: header, footer, departments, PLUs, payments,
+    // scrolling message, S record (Tables.cpp).
+    Tables tables;
+    // Keeps the tables, VAT rates and department rates in `path` (JSON),
+    // loading them first when it exists; false with a message for a file that
+    // is not a state of ours.
+    bool setStateFile(const QString &path, QString *error = nullptr);
 
 protected:
     using Handler = std::function<QByteArray(const Command &)>;
@@ -154,6 +162,7 @@ protected:
     virtual QByteArray vatWrite(const Command &);       // b/
     virtual QByteArray keyPress(const Command &);       // )/
     virtual QByteArray displayRead(const Command &);    // (/
+    virtual QByteArray logoRow(const Command &);        // $/
 
     // Building blocks for models of their own.
     struct Document {
@@ -184,6 +193,22 @@ protected:
 
 private:
     friend class Keyboard; // keys work the register as its own commands do
+    // The table commands (Tables.cpp).
+    void installTables();
+    void saveState() const;
+    QByteArray printLines(const Command &c, int count, bool header);
+    QByteArray headerWrite(const Command &);        // H/
+    QByteArray footerWrite(const Command &);        // F/
+    QByteArray departmentRead(const Command &);     // d/
+    QByteArray departmentWrite(const Command &);    // D/
+    QByteArray pluRead(const Command &);            // p/
+    QByteArray pluWrite(const Command &);           // P/
+    QByteArray paymentRead(const Command &);        // y/
+    QByteArray paymentWrite(const Command &);       // Y/
+    QByteArray scrollMessageWrite(const Command &); // o/
+    QByteArray sRead(const Command &);              // s/
+    QByteArray sWrite(const Command &);             // S/
+    QString m_stateFile;
 
     QByteArray dispatch(const QByteArray &line);
     static QByteArray withPaperBit(QByteArray answer);
@@ -197,6 +222,7 @@ private:
     int m_paperBitAnswers = 0;
 
     Paper m_paper;
+    Logos m_logos;
     std::array<qint64, 5> m_rates{400, 1000, 2000, 0, 0}; // hundredths of a percent
     std::array<int, kDepartments> m_deptRate{};           // 1..5 for each department
     int m_vatChanges = 0;

@@ -1,7 +1,7 @@
 // ecrsim: the simulated fiscal register on a pseudo-terminal.
 //
 //   ecrsim --pty PATH [--serial SN] [--fault RULE]... [--answer-delay MS] [--char-delay MS]
-//          [--paper FILE|-] [--log FILE]
+//          [--paper FILE|-] [--log FILE] [--state FILE] [--logos DIR] [--print-logos]
 //          [--q520 [--q520-online] [--q520-paper N] [--q520-answer CODE[*N][@PREFIX]]...]
 //
 // Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
@@ -77,8 +77,23 @@ int main(int argc, char **argv) {
                                     QStringLiteral("Append every command line taken and its answer, "
                                                    "separated by a tab, to FILE."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption stateOpt(
+        QStringLiteral("state"),
+        QStringLiteral("Keep the programmed tables (header, footer, VAT rates, "
+                       "departments, PLUs, payments, messages, S record) in FILE "
+                       "across runs."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption logosOpt(QStringLiteral("logos"),
+                                      QStringLiteral("Write each complete logo to DIR as logo1.pbm or "
+                                                     "logo2.pbm."),
+                                      QStringLiteral("DIR"));
+    const QCommandLineOption printLogosOpt(QStringLiteral("print-logos"),
+                                           QStringLiteral("Print the logos at the top of each receipt."));
     parser.addOption(paperOpt);
     parser.addOption(logOpt);
+    parser.addOption(stateOpt);
+    parser.addOption(logosOpt);
+    parser.addOption(printLogosOpt);
     parser.process(app);
 
     if (!parser.isSet(ptyOpt)) {
@@ -112,6 +127,21 @@ int main(int argc, char **argv) {
             return 2;
         }
     }
+    if (parser.isSet(stateOpt)) {
+        QString error;
+        if (!reg.setStateFile(parser.value(stateOpt), &error)) {
+            fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
+    if (parser.isSet(logosOpt)) {
+        QString error;
+        if (!reg.logos().setFolder(parser.value(logosOpt), &error)) {
+            fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
+    reg.logos().printOnReceipts = parser.isSet(printLogosOpt);
     ecrsim::SimLink link(reg);
     link.setAnswerDelayMs(parser.value(delayOpt).toInt());
     link.setCharDelayMs(parser.value(charOpt).toInt());
