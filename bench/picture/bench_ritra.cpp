@@ -4,8 +4,8 @@
 //                           dispatch interface on a 256 by 256 bitmap
 //   convert_vs_cjpeg_ratio  ConvertBmpToJpg of a 2000 by 2000 24-bit BMP
 //                           against cjpeg at quality 75 on the same file
-#include "RitraBitmapIo.h"
-#include "RitraCtrl.h"
+#include "picture/RitraBitmapIo.h"
+#include "picture/RitraCtrl.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

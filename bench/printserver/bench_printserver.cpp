@@ -5,12 +5,13 @@
 //                                  with 5,000 forbidden extensions
 
 #include "commands/Executor.h"
-#include "link/SerialComPort.h"
-#include "link/SerialFunz2.h"
 #include "commands/ForbiddenExtensions.h"
-#include "shell/PrintServer.h"
 #include "commands/Prompter.h"
 #include "commands/Session.h"
+#include "link/SerialComPort.h"
+#include "link/SerialFunz2.h"
+#include "shell/PrintServer.h"
+#include "support/ConfigEdit.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -74,8 +75,8 @@ double runLines(const QStringList &extra, int lines, double *cpu) {
     if (!link.OpenComPort(sim.link, 115200))
         return -1;
     Session session;
-    session.programDir = dir.path();
-    session.serverDirCopy = dir.path();
+    session.setProgramDir(dir.path());
+    testsupport::editConfig(session, [&](norvvelm::PcConfig &c) { c.ServerDir = dir.path(); });
     QuietPrompter prompter;
     Executor executor(session, link, prompter);
     for (int i = 0; i < lines; ++i)
@@ -100,11 +101,12 @@ double msPerTick() {
     for (int i = 0; i < 5000; ++i)
         ext += "[x" + QByteArray::number(i) + "]\n";
     Session session;
-    session.programDir = dir.path();
-    session.config.ServerDir = dir.path();
-    session.config.ServerFile = QStringLiteral("scontrino.txt");
-    session.config.identity.sn = QStringLiteral("NV1");
-    session.forbidden = ForbiddenExtensions::parse(ext);
+    session.setProgramDir(dir.path());
+    testsupport::editConfig(session, [&](norvvelm::PcConfig &c) { c.ServerDir = dir.path(); });
+    testsupport::editConfig(session,
+                            [&](norvvelm::PcConfig &c) { c.ServerFile = QStringLiteral("scontrino.txt"); });
+    testsupport::editConfig(session, [&](norvvelm::PcConfig &c) { c.identity.sn = QStringLiteral("NV1"); });
+    session.setForbidden(ForbiddenExtensions::parse(ext));
     // No register is needed: nothing matches, so nothing is sent.
     class NoPort final : public ComPort {
     public:

@@ -4,6 +4,32 @@
 
 namespace norvvelm {
 
+QString StatusRequestLine() {
+    return QStringLiteral("?/");
+}
+
+QString IdentifyLine() {
+    return QStringLiteral("a/");
+}
+
+QString VatReadLine() {
+    return QStringLiteral("e/");
+}
+
+QString DisplayReadLine() {
+    return QStringLiteral("(/");
+}
+
+QString KeyPressLine(int keyCode) {
+    return QStringLiteral(")/") + QString::number(keyCode) + u'/';
+}
+
+const QStringList &DailyReportQueries() {
+    static const QStringList queries{QStringLiteral("t/"), QStringLiteral("0/"), QStringLiteral("9/"),
+                                     QStringLiteral("X/")};
+    return queries;
+}
+
 QString CommandCode(const QString &line) {
     return line.left(2);
 }
@@ -83,6 +109,26 @@ QString RewriteSaleLine(const QString &line, const SaleRewrite &how) {
 
 QString AnswerErrorCode(const QString &answer) {
     return answer.left(2);
+}
+
+bool AnswerAccepted(const QString &answer) {
+    return answer.startsWith(QLatin1String("00"));
+}
+
+int HexDigitValue(QStringView c) {
+    if (c.size() != 1)
+        return 0;
+    const char16_t u = c.at(0).unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return 0;
+}
+
+int AnswerErrorValue(const QString &answer) {
+    const QStringView a(answer);
+    return 16 * HexDigitValue(a.mid(0, 1)) + HexDigitValue(a.mid(1, 1));
 }
 
 int AnswerStatusNumber(const QString &answer) {

@@ -12,6 +12,17 @@ namespace norvvelm {
 
 // --- command lines ---
 
+// The lines the program itself sends.
+QString StatusRequestLine(); // "?/"
+QString IdentifyLine();      // "a/"
+QString VatReadLine();       // "e/"
+QString DisplayReadLine();   // "(/"
+// ")/<code>/": presses the register key of that code.
+QString KeyPressLine(int keyCode);
+// The four reads of the daily report, in order: date and time, totals,
+// counters, grand total.
+const QStringList &DailyReportQueries();
+
 // The command code: the first two characters ("3/", "?/", "t0").
 QString CommandCode(const QString &line);
 // Adds the final "/" a line lacks.
@@ -50,6 +61,13 @@ QString RewriteSaleLine(const QString &line, const SaleRewrite &how);
 
 // Characters 1-2: the error code ("00" accepted).
 QString AnswerErrorCode(const QString &answer);
+// The register took the command: its error code is "00".
+bool AnswerAccepted(const QString &answer);
+// 0-9 for "0"-"9", 10-15 for "A"-"F", 0 for anything else (lower case too).
+int HexDigitValue(QStringView c);
+// The error code as a number, each of its two characters read as a
+// hexadecimal digit (anything else counts 0).
+int AnswerErrorValue(const QString &answer);
 // Characters 4-5: the status number 0..7; -1 when they are not a number.
 int AnswerStatusNumber(const QString &answer);
 // Bit value 4 of the status number: the paper must be replaced.

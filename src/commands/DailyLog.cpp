@@ -15,9 +15,9 @@ QString column(const QString &text, int width) {
 // The server folder with its separator, or the program's own folder when the
 // configured one is too short to name anything.
 QString folderOf(const Session &s) {
-    QString folder = s.serverDirCopy;
+    QString folder = s.config().ServerDir;
     if (folder.size() <= 1)
-        folder = s.programDir;
+        folder = s.programDir();
     if (!folder.endsWith(u'/') && !folder.endsWith(u'\\'))
         folder += u'/';
     return folder;
@@ -25,7 +25,7 @@ QString folderOf(const Session &s) {
 } // namespace
 
 QString dailylog::FileName(const Session &s) {
-    QString prefix = s.logPrefix.trimmed();
+    QString prefix = s.logPrefix().trimmed();
     if (prefix.isEmpty())
         prefix = QStringLiteral("VELM");
     return folderOf(s) + prefix + u' ' + s.now().toString(QStringLiteral("yyyyMMdd")) +
@@ -40,7 +40,7 @@ QString dailylog::FormatLine(const QString &timestamp, const QString &command, c
 void WriteLogLine(const Session &s, const QString &answer, const QString &command) {
     if (answer.endsWith(QLatin1String("26")))
         return;
-    if (!s.logEnabled)
+    if (!s.logEnabled())
         return;
     QFile f(dailylog::FileName(s));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append))

@@ -5,6 +5,7 @@
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "commands/WriteFailure.h"
 #include "link/Ansi.h"
 #include "link/EcrErrors.h"
 #include "link/SerialFunz2.h"
@@ -36,9 +37,9 @@ void Executor::monitor(const QString &text) {
 void Executor::reportUnreachable(const QString &line) {
     // Said once per outage: the server calls again at every tick while the
     // queue waits, and one message is enough for the operator.
-    if (m_s.unreachableReported)
+    if (m_s.unreachableReported())
         return;
-    m_s.unreachableReported = true;
+    m_s.setUnreachableReported(true);
     const QString message = unreachableMessage();
     monitor(kEcr + message);
     log(message, line);
@@ -54,7 +55,7 @@ void Executor::gaveUp(const QString &line, const QString &message, bool requeue)
 }
 
 void Executor::ExecuteReceiptQueue() {
-    while (!m_s.stopRequested && !m_s.queue().isEmpty()) {
+    while (!m_s.stopRequested() && !m_s.queue().isEmpty()) {
         const QString taken = m_s.takeFirstFromQueue();
         monitor(kPc + taken);
         if (taken.trimmed().isEmpty())
@@ -65,7 +66,7 @@ void Executor::ExecuteReceiptQueue() {
         if (rule == ReceiptRule::KeyCode && line != QLatin1String(")/5/") && line != QLatin1String(")/120/"))
             rule = ReceiptRule::NotHandled;
 
-        const bool openBefore = m_s.receiptOpen;
+        const bool openBefore = m_s.receiptOpen();
         switch (rule) {
         case ReceiptRule::DailyReport:
             if (!writeDailyReport(line))
@@ -76,14 +77,14 @@ void Executor::ExecuteReceiptQueue() {
             monitor(kEcr + QStringLiteral("Comando ") + code + QStringLiteral(" non gestito."));
             return;
         case ReceiptRule::EndsOpen:
-            if (!m_s.receiptOpen) {
+            if (!m_s.receiptOpen()) {
                 monitor(kEcr + QStringLiteral("Scontrino non aperto"));
                 continue;
             }
-            m_s.receiptOpen = false;
+            m_s.setReceiptOpen(false);
             break;
         case ReceiptRule::ClosedOnly:
-            if (m_s.receiptOpen) {
+            if (m_s.receiptOpen()) {
                 log(u'"' + code + QStringLiteral("\" - Comando non gestito con scontrino aperto !"), line);
                 monitor(kEcr + QStringLiteral("Comando non gestito con scontrino aperto"));
                 continue;
@@ -94,17 +95,17 @@ void Executor::ExecuteReceiptQueue() {
                 line = NormalizeCustomerHeader(line);
             } else if (code == QLatin1String("3/")) {
                 SaleRewrite how;
-                how.wrapDescription = m_s.config.wrapOn();
-                how.width1 = m_s.config.DescrWidth1;
-                how.width2 = m_s.config.DescrWidth2;
-                how.autoVat = m_s.config.autoVatOn();
-                how.vatTable = &m_s.vatTable;
+                how.wrapDescription = m_s.config().wrapOn();
+                how.width1 = m_s.config().DescrWidth1;
+                how.width2 = m_s.config().DescrWidth2;
+                how.autoVat = m_s.config().autoVatOn();
+                how.vatTable = &m_s.vatTable();
                 line = RewriteSaleLine(line, how);
             }
-            m_s.receiptOpen = true;
+            m_s.setReceiptOpen(true);
             break;
         case ReceiptRule::Closes:
-            m_s.receiptOpen = false;
+            m_s.setReceiptOpen(false);
             break;
         case ReceiptRule::Neutral:
         case ReceiptRule::KeyCode:
@@ -116,7 +117,7 @@ void Executor::ExecuteReceiptQueue() {
             // A line that went back to the queue was never taken by the
             // register: its receipt state is not changed yet either.
             if (m_s.queue().size() > queuedBefore)
-                m_s.receiptOpen = openBefore;
+                m_s.setReceiptOpen(openBefore);
             return;
         }
     }
@@ -125,7 +126,7 @@ void Executor::ExecuteReceiptQueue() {
 Executor::Outcome Executor::exchangeLine(const QString &line, const QString &code) {
     int naks = 0, busy = 0, paperStatus = 0, empty = 0;
     for (;;) {
-        if (m_s.stopRequested) {
+        if (m_s.stopRequested()) {
             m_s.pushFrontToQueue(line);
             return Outcome::Return;
         }
@@ -134,14 +135,14 @@ Executor::Outcome Executor::exchangeLine(const QString &line, const QString &cod
             m_s.pushFrontToQueue(line);
             return Outcome::Return;
         }
-        m_s.enquiryStatus = m_link.SendEnquiry();
-        if (m_s.enquiryStatus != 0) {
+        m_s.setEnquiryStatus(m_link.SendEnquiry());
+        if (m_s.enquiryStatus() != 0) {
             // Never sent: the line waits at the head of the queue.
             reportUnreachable(line);
             m_s.pushFrontToQueue(line);
             return Outcome::Return;
         }
-        m_s.unreachableReported = false;
+        m_s.setUnreachableReported(false);
 
         if (m_link.SendCommandFrame(line) == link::FrameNak) {
             if (++naks > limits.nakRepeats) {
@@ -154,25 +155,22 @@ Executor::Outcome Executor::exchangeLine(const QString &line, const QString &cod
             m_link.WaitMs(1000);
             continue;
         }
-        m_s.lastAnswer.clear();
-        m_link.ReceiveAnswer(m_s.lastAnswer);
+        const QString answer = receiveAnswer();
 
-        if (m_s.lastAnswer.isEmpty()) {
+        if (answer.isEmpty()) {
             if (++empty > limits.emptyAnswerRepeats) {
                 gaveUp(line, QStringLiteral("Nessuna risposta dalla cassa: riga scartata"), false);
                 return Outcome::Next;
             }
             m_link.SendEnquiry();
             m_link.WaitMs(100);
-            m_link.SendCommandFrame(QStringLiteral("?/"));
-            m_s.lastAnswer.clear();
-            m_link.ReceiveAnswer(m_s.lastAnswer);
-            if (m_s.lastAnswer.startsWith(QLatin1String("00")))
+            m_link.SendCommandFrame(StatusRequestLine());
+            if (AnswerAccepted(receiveAnswer()))
                 continue;
             return Outcome::Next;
         }
 
-        if (AnswerNeedsPaper(m_s.lastAnswer)) {
+        if (AnswerNeedsPaper(answer)) {
             monitor(kEcr + kPaper);
             m_link.WaitMs(2000);
             log(kPaper, line);
@@ -183,10 +181,10 @@ Executor::Outcome Executor::exchangeLine(const QString &line, const QString &cod
             continue;
         }
 
-        QString errorCode = AnswerErrorCode(m_s.lastAnswer);
-        if (errorCode == QLatin1String("00")) {
-            log(m_s.lastAnswer, line);
-            monitor(kEcr + m_s.lastAnswer);
+        QString errorCode = AnswerErrorCode(answer);
+        if (AnswerAccepted(answer)) {
+            log(answer, line);
+            monitor(kEcr + answer);
             return Outcome::Next;
         }
         const EcrError error = DescribeEcrError(errorCode);
@@ -215,7 +213,7 @@ Executor::Outcome Executor::exchangeLine(const QString &line, const QString &cod
             monitor(QStringLiteral("ECR-errore :") + errorCode + u'-' + message +
                     QStringLiteral(" Ricontrollo stato ECR e ripeto comando"));
             waitForOperator();
-            if (m_s.stopRequested) {
+            if (m_s.stopRequested()) {
                 m_s.pushFrontToQueue(line);
                 return Outcome::Return;
             }
@@ -226,11 +224,11 @@ Executor::Outcome Executor::exchangeLine(const QString &line, const QString &cod
             log(kSerious, line);
             m_prompter.message(kSerious, QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
             m_s.clearQueue();
-            m_s.receiptOpen = false;
+            m_s.setReceiptOpen(false);
             return Outcome::Next;
         case ErrorClass::None:
-            log(m_s.lastAnswer, line);
-            monitor(kEcr + m_s.lastAnswer);
+            log(answer, line);
+            monitor(kEcr + answer);
             return Outcome::Next;
         }
     }
@@ -239,53 +237,64 @@ Executor::Outcome Executor::exchangeLine(const QString &line, const QString &cod
 void Executor::waitForOperator() {
     // Paper out or cover open: the operator fixes the printer; there is no
     // bound, only a stop request ends the wait early.
-    while (!m_s.stopRequested) {
+    while (!m_s.stopRequested()) {
         m_link.SendEnquiry();
         m_link.WaitMs(3000);
-        m_link.SendCommandFrame(QStringLiteral("?/"));
-        m_s.lastAnswer.clear();
-        m_link.ReceiveAnswer(m_s.lastAnswer);
-        if (m_s.lastAnswer.startsWith(QLatin1String("00")))
+        m_link.SendCommandFrame(StatusRequestLine());
+        if (AnswerAccepted(receiveAnswer()))
             return;
         m_link.WaitMs(500);
     }
 }
 
+QString Executor::receiveAnswer() {
+    QString answer;
+    m_link.ReceiveAnswer(answer);
+    m_s.setLastAnswer(answer);
+    return answer;
+}
+
 bool Executor::writeDailyReport(const QString &line) {
-    QString dir = m_s.serverDirCopy;
+    QString dir = m_s.config().ServerDir;
     if (dir.size() < 2)
-        dir = m_s.programDir;
+        dir = m_s.programDir();
     if (!dir.endsWith(u'/') && !dir.endsWith(u'\\'))
         dir += u'/';
-    const QString name = dir + m_s.config.identity.sn.trimmed() +
-                         m_s.now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".FMN");
+    const QString name = dir + m_s.identity().sn.trimmed() + m_s.now().toString(QStringLiteral("yyyyMMdd")) +
+                         QStringLiteral(".FMN");
+    // The report of the day is written anew: an old one that cannot be
+    // replaced, or a file that cannot be written, is said and the queue goes on.
     if (QFile::exists(name))
         QFile::remove(name);
-    if (QFile::exists(name))
-        return true; // could not replace it: skipped, as any file error here
     QFile file(name);
-    const bool open = file.open(QIODevice::WriteOnly);
-    for (const char *query : {"t/", "0/", "9/", "X/"}) {
-        const QString q = QString::fromLatin1(query);
+    if (QFile::exists(name) || !file.open(QIODevice::WriteOnly)) {
+        ReportWriteFailure(m_s, QStringLiteral("il rapporto giornaliero"), name);
+        log(m_s.panel(2), line);
+        return true;
+    }
+    bool written = true;
+    for (const QString &q : DailyReportQueries()) {
         m_link.WaitMs(50);
         SerialFunz2::Exchange exchange(m_link);
-        m_s.enquiryStatus = exchange.acquired() ? m_link.SendEnquiry() : link::LineBusy;
-        if (m_s.enquiryStatus != 0) {
+        m_s.setEnquiryStatus(exchange.acquired() ? m_link.SendEnquiry() : link::LineBusy);
+        if (m_s.enquiryStatus() != 0) {
             reportUnreachable(line);
             file.close();
             m_s.pushFrontToQueue(line);
             return false;
         }
-        m_s.unreachableReported = false;
+        m_s.setUnreachableReported(false);
         m_link.WaitMs(50);
         m_link.SendCommandFrame(q);
-        m_s.lastAnswer.clear();
-        m_link.ReceiveAnswer(m_s.lastAnswer);
+        const QString answer = receiveAnswer();
         const QString tag = u'<' + q.left(1) + u'>';
-        if (open)
-            file.write(
-                toAnsi(QString(tag + (m_s.lastAnswer.isEmpty() ? QStringLiteral("?") : m_s.lastAnswer))) +
-                "\r\n");
+        const QByteArray row =
+            toAnsi(QString(tag + (answer.isEmpty() ? QStringLiteral("?") : answer))) + "\r\n";
+        written = file.write(row) == row.size() && written;
+    }
+    if (!file.flush() || !written) {
+        ReportWriteFailure(m_s, QStringLiteral("il rapporto giornaliero"), name);
+        log(m_s.panel(2), line);
     }
     return true;
 }

@@ -36,6 +36,8 @@ private:
     enum class Outcome { Next, Return };
     Outcome exchangeLine(const QString &line, const QString &code);
     bool writeDailyReport(const QString &line);
+    // The answer to the frame just sent, kept as the last answer.
+    QString receiveAnswer();
     void reportUnreachable(const QString &line);
     void waitForOperator();
     void gaveUp(const QString &line, const QString &message, bool requeue);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/CommandLanguage.h"
+
 #include <QString>
 
 namespace norvvelm {
@@ -7,8 +9,6 @@ namespace norvvelm {
 class Session;
 class SerialFunz2;
 
-// 0-9 for "0"-"9", 10-15 for "A"-"F", 0 for anything else (lower case too).
-int HexDigitValue(QStringView c);
 // "Comando '<command>' - Errore N. <decimal>"; `code` becomes its decimal text.
 QString FormatCommandError(QString &code, const QString &command);
 

@@ -3,7 +3,114 @@
 namespace norvvelm {
 
 Session::Session(QObject *parent) : QObject(parent) {
-    vatTable.fill(-1);
+    m_vatTable.fill(-1);
+}
+
+void Session::setConfig(const PcConfig &config) {
+    m_config = config;
+    m_selectedModel = m_models.find(m_config.Modello);
+    if (m_selectedModel >= 0) {
+        m_config.DescrWidth1 = m_models.rows[size_t(m_selectedModel)].descrWidth1;
+        m_config.DescrWidth2 = m_models.rows[size_t(m_selectedModel)].descrWidth2;
+    }
+    emit configChanged();
+}
+
+bool Session::applySavedConfig(const PcConfig &saved) {
+    m_config.ServerStato = saved.ServerStato;
+    m_config.ServerDir = saved.ServerDir;
+    m_config.ServerFile = saved.ServerFile;
+    m_config.ServerLog = saved.ServerLog;
+    m_config.WrapDescription = saved.WrapDescription;
+    m_config.AlIvaAuto = saved.AlIvaAuto;
+    const bool restart = saved.Porta != m_config.Porta || saved.Velocita != m_config.Velocita ||
+                         saved.Modello != m_config.Modello || saved.ServerModalita != m_config.ServerModalita;
+    emit configChanged();
+    if (restart != m_restartNeeded) {
+        m_restartNeeded = restart;
+        emit restartNeededChanged(restart);
+    }
+    return restart;
+}
+
+void Session::setIdentity(const RegisterIdentity &identity) {
+    m_config.identity = identity;
+    emit identityChanged(identity);
+}
+
+const ModelRow &Session::modelRow() const {
+    return m_models.rows[size_t(m_selectedModel >= 0 ? m_selectedModel : 0)];
+}
+
+void Session::setLogEnabled(bool on) {
+    const QString value = on ? QStringLiteral("On") : QStringLiteral("Off");
+    if (m_config.ServerLog == value)
+        return;
+    m_config.ServerLog = value;
+    emit configChanged();
+}
+
+void Session::setLastAnswer(const QString &answer) {
+    m_lastAnswer = answer;
+    emit lastAnswerChanged(answer);
+}
+
+void Session::setLastStatus(int status) {
+    m_lastStatus = status;
+    emit lastStatusChanged(status);
+}
+
+void Session::setEnquiryStatus(int status) {
+    m_enquiryStatus = status;
+    emit enquiryStatusChanged(status);
+}
+
+void Session::setStatusText(const QString &text) {
+    m_statusText = text;
+    emit statusTextChanged(text);
+}
+
+void Session::setReceiptOpen(bool open) {
+    if (open == m_receiptOpen)
+        return;
+    m_receiptOpen = open;
+    emit receiptOpenChanged(open);
+}
+
+void Session::setVatTable(const VatTable &table) {
+    m_vatTable = table;
+    emit vatTableChanged();
+}
+
+void Session::requestStop() {
+    if (m_stopRequested)
+        return;
+    m_stopRequested = true;
+    emit stopRequestedChanged();
+}
+
+void Session::setTechnicianMode(bool on) {
+    if (on == m_technicianMode)
+        return;
+    m_technicianMode = on;
+    emit technicianModeChanged(on);
+}
+
+void Session::setLineBusy(bool busy) {
+    if (busy == m_lineBusy)
+        return;
+    m_lineBusy = busy;
+    emit lineBusyChanged(busy);
+}
+
+void Session::beginBusy() {
+    if (m_busyDepth++ == 0)
+        emit busyChanged(true);
+}
+
+void Session::endBusy() {
+    if (m_busyDepth > 0 && --m_busyDepth == 0)
+        emit busyChanged(false);
 }
 
 void Session::appendToQueue(const QString &line) {
@@ -29,8 +136,15 @@ void Session::clearQueue() {
     emit queueChanged();
 }
 
+void Session::setMonitorEnabled(bool on) {
+    if (on == m_monitorEnabled)
+        return;
+    m_monitorEnabled = on;
+    emit monitorEnabledChanged(on);
+}
+
 void Session::AddMonitorLine(const QString &text) {
-    if (!monitorEnabled)
+    if (!m_monitorEnabled)
         return;
     m_monitor.prepend(text);
     if (m_monitor.size() > kMonitorLimit)
@@ -43,19 +157,17 @@ void Session::clearMonitor() {
     emit monitorCleared();
 }
 
+QString Session::panel(int n) const {
+    if (n < 1 || n > 4)
+        return {};
+    return m_panels[size_t(n - 1)];
+}
+
 void Session::setPanel(int n, const QString &text) {
     if (n < 1 || n > 4)
         return;
     m_panels[size_t(n - 1)] = text;
     emit panelChanged(n, text);
-}
-
-void Session::selectModel() {
-    selectedModel = models.find(config.Modello);
-    if (selectedModel >= 0) {
-        config.DescrWidth1 = models.rows[size_t(selectedModel)].descrWidth1;
-        config.DescrWidth2 = models.rows[size_t(selectedModel)].descrWidth2;
-    }
 }
 
 MonitorExplanation ExplainMonitorLine(const QString &line) {

@@ -17,14 +17,6 @@ QString fields(std::initializer_list<QString> parts) {
 }
 } // namespace
 
-QString KeyPressLine(const QString &code) {
-    return fields({QStringLiteral(")"), code});
-}
-
-QString DisplayReadLine() {
-    return QStringLiteral("(/");
-}
-
 QString WithdrawalLine() {
     return QStringLiteral("6/1/");
 }
@@ -86,7 +78,7 @@ QString JournalWriteLine() {
 }
 
 QString ReprintKeyLine() {
-    return KeyPressLine(QStringLiteral("120"));
+    return KeyPressLine(120);
 }
 
 bool JournalAnswerReadable(const QString &answer) {

@@ -12,10 +12,8 @@ namespace norvvelm {
 
 // --- keys and the display ---
 
-// ")/" + key code + "/": one press of a register key.
-QString KeyPressLine(const QString &code);
-// "(/": the read of the register's display.
-QString DisplayReadLine();
+// The key press ")/" + code + "/" and the display read "(/" are the
+// command language's own (commands/CommandLanguage.h).
 // "6/1/": the withdrawal sent by the button "Prelievi".
 QString WithdrawalLine();
 

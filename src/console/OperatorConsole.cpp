@@ -1,5 +1,7 @@
 #include "console/OperatorConsole.h"
 
+#include "commands/BusyPointer.h"
+#include "commands/CommandLanguage.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
@@ -45,27 +47,34 @@ void OperatorConsole::run(std::function<void()> work) {
     }
     m_running = true;
     emit busyChanged(true);
-    work();
-    while (!m_waiting.empty()) {
-        const std::function<void()> next = std::move(m_waiting.front());
-        m_waiting.pop_front();
-        next();
+    {
+        const BusyPointer pointer(m_session);
+        work();
+        while (!m_waiting.empty()) {
+            const std::function<void()> next = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            next();
+        }
     }
     m_running = false;
     emit busyChanged(false);
 }
 
 int OperatorConsole::exchangeDirect(const QString &line) {
-    m_session.lastAnswer.clear();
+    m_session.setLastAnswer(QString());
+    QString answer;
     int status;
-    SerialFunz2::Exchange exchange(m_link);
-    if (!m_link.isOpen())
-        status = link::NoPort; // nothing to wait for: no port, no answer
-    else if (!exchange.acquired())
-        status = link::LineBusy; // another exchange is on the line
-    else
-        status = m_link.ExchangeCommand(line, m_session.lastAnswer);
-    m_session.lastStatus = status;
+    {
+        SerialFunz2::Exchange exchange(m_link);
+        if (!m_link.isOpen())
+            status = link::NoPort; // nothing to wait for: no port, no answer
+        else if (!exchange.acquired())
+            status = link::LineBusy; // another exchange is on the line
+        else
+            status = m_link.ExchangeCommand(line, answer);
+    }
+    m_session.setLastAnswer(answer);
+    m_session.setLastStatus(status);
     return status;
 }
 
@@ -87,7 +96,7 @@ QString OperatorConsole::displayLine(Display target, int row) const {
 }
 
 bool OperatorConsole::showDisplayFromLastAnswer(Display target) {
-    const auto lines = DisplayFromAnswer(m_session.lastAnswer);
+    const auto lines = DisplayFromAnswer(m_session.lastAnswer());
     if (!lines)
         return false;
     setDisplay(target, lines->top, lines->bottom);
@@ -97,7 +106,8 @@ bool OperatorConsole::showDisplayFromLastAnswer(Display target) {
 // ---------------------------------------------------------------- keys and display
 
 int OperatorConsole::PressRegisterKey(const QString &code) {
-    const int status = exchangeDirect(KeyPressLine(code));
+    // The code is the trimmed text of the button's tag.
+    const int status = exchangeDirect(KeyPressLine(code.trimmed().toInt()));
     pause(kKeyPauseMs);
     return status;
 }
@@ -105,7 +115,7 @@ int OperatorConsole::PressRegisterKey(const QString &code) {
 bool OperatorConsole::RefreshRegisterDisplay(Display target) {
     for (int read = 0; read < kDisplayReads; ++read) {
         exchangeDirect(DisplayReadLine());
-        if (DisplayFromAnswer(m_session.lastAnswer))
+        if (DisplayFromAnswer(m_session.lastAnswer()))
             break;
     }
     return showDisplayFromLastAnswer(target);
@@ -318,13 +328,13 @@ void OperatorConsole::CloseDocumentOnCash() {
         pause(kShortPauseMs);
         sendRunner(m_pending.creditNoteReference);
         pause(kShortPauseMs);
-        exchangeDirect(KeyPressLine(QStringLiteral("90")));
+        exchangeDirect(KeyPressLine(90));
         pause(kLongPauseMs);
         exchangeDirect(DisplayReadLine());
     }
     if (!closed)
         return;
-    for (int extra = 0; extra < kClosingExtraReads && !DisplayFromAnswer(m_session.lastAnswer); ++extra)
+    for (int extra = 0; extra < kClosingExtraReads && !DisplayFromAnswer(m_session.lastAnswer()); ++extra)
         exchangeDirect(DisplayReadLine());
     showDisplayFromLastAnswer(Display::Register);
     m_pending.invoiceOpened = false;
@@ -358,9 +368,9 @@ void OperatorConsole::reprintLastReceipt() {
     if (answer != Prompter::Answer::Yes)
         return;
     exchangeDirect(JournalReadLine());
-    if (!JournalAnswerReadable(m_session.lastAnswer))
+    if (!JournalAnswerReadable(m_session.lastAnswer()))
         return;
-    if (!JournalAnswerHasReprintSetting(m_session.lastAnswer)) {
+    if (!JournalAnswerHasReprintSetting(m_session.lastAnswer())) {
         exchangeDirect(JournalWriteLine());
         pause(kShortPauseMs);
     }
@@ -374,14 +384,14 @@ void OperatorConsole::cmdDemoTicket_Click(int index) {
 }
 
 QString OperatorConsole::demoReceiptTarget() const {
-    QString folder = m_session.config.ServerDir;
+    QString folder = m_session.config().ServerDir;
     if (folder.size() <= 1)
         return {};
     if (!folder.endsWith(u'/') && !folder.endsWith(u'\\'))
         folder += u'/';
     // The receipt name may be a mask ("*.txt"): the demonstration file gets a
     // name the mask selects, never a literal "*".
-    QString name = m_session.config.ServerFile.trimmed();
+    QString name = m_session.config().ServerFile.trimmed();
     name.replace(u'*', QStringLiteral("demo"));
     if (name.isEmpty())
         return {};

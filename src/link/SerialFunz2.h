@@ -79,15 +79,17 @@ public:
     // Events run inside the waits; a request made from such an event while an
     // exchange is in flight must not put its bytes on the line.
     bool lineBusy() const { return m_exchangeDepth > 0; }
+    // Told each time the line becomes busy and free again.
+    void setLineObserver(std::function<void(bool busy)> observer) { m_lineObserver = std::move(observer); }
     class Exchange {
     public:
         explicit Exchange(SerialFunz2 &link) : m_link(link), m_owned(!link.lineBusy()) {
-            if (m_owned)
-                ++m_link.m_exchangeDepth;
+            if (m_owned && m_link.m_exchangeDepth++ == 0 && m_link.m_lineObserver)
+                m_link.m_lineObserver(true);
         }
         ~Exchange() {
-            if (m_owned)
-                --m_link.m_exchangeDepth;
+            if (m_owned && --m_link.m_exchangeDepth == 0 && m_link.m_lineObserver)
+                m_link.m_lineObserver(false);
         }
         Exchange(const Exchange &) = delete;
         Exchange &operator=(const Exchange &) = delete;
@@ -107,6 +109,7 @@ private:
     EventPump m_pump;
     QString m_device;
     int m_exchangeDepth = 0;
+    std::function<void(bool)> m_lineObserver;
 };
 
 } // namespace norvvelm

@@ -1,4 +1,4 @@
-#include "RitraBitmapIo.h"
+#include "picture/RitraBitmapIo.h"
 
 #include <QList>
 

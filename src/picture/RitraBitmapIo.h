@@ -3,7 +3,7 @@
 // conversion, and the 24-bit BMP writer.
 #pragma once
 
-#include "RitraGlobal.h"
+#include "picture/RitraGlobal.h"
 
 #include <QByteArray>
 #include <QImage>

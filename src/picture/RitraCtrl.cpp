@@ -1,9 +1,9 @@
-#include "RitraCtrl.h"
+#include "picture/RitraCtrl.h"
 
-#include "RitraBitmapIo.h"
-#include "RitraDispatchTable.h"
-#include "RitraJpeg.h"
-#include "RitraView.h"
+#include "picture/RitraBitmapIo.h"
+#include "picture/RitraDispatchTable.h"
+#include "picture/RitraJpeg.h"
+#include "picture/RitraView.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -4,8 +4,8 @@
 // members below carry the same names.
 #pragma once
 
-#include "RitraAutomation.h"
-#include "RitraGlobal.h"
+#include "picture/RitraAutomation.h"
+#include "picture/RitraGlobal.h"
 
 #include <QImage>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "RitraDispatchTable.h"
+#include "picture/RitraDispatchTable.h"
 
-#include "RitraAutomation.h"
+#include "picture/RitraAutomation.h"
 
 #include <QHash>
 

@@ -3,7 +3,7 @@
 // their standard identifiers. Hosts that cache identifiers rely on this order.
 #pragma once
 
-#include "RitraGlobal.h"
+#include "picture/RitraGlobal.h"
 
 #include <QString>
 

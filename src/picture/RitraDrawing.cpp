@@ -2,9 +2,9 @@
 // helpers of the picture control. Members of the families this platform does
 // not support (drawing objects, scripts, gauges, device handles) sit at the
 // end and report failure.
-#include "RitraBitmapIo.h"
-#include "RitraCtrl.h"
-#include "RitraView.h"
+#include "picture/RitraBitmapIo.h"
+#include "picture/RitraCtrl.h"
+#include "picture/RitraView.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,4 +1,4 @@
-#include "RitraJpeg.h"
+#include "picture/RitraJpeg.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // libjpeg's text; they never end the process.
 #pragma once
 
-#include "RitraBitmapIo.h"
+#include "picture/RitraBitmapIo.h"
 
 namespace ritra {
 

@@ -1,7 +1,7 @@
-#include "RitraPlugin.h"
+#include "picture/RitraPlugin.h"
 
-#include "RitraCtrl.h"
-#include "RitraPropPage.h"
+#include "picture/RitraCtrl.h"
+#include "picture/RitraPropPage.h"
 
 QStringList RitraFactory::keys() const {
     return {QStringLiteral("Ritra.RitraCtrl.1"), QStringLiteral("Ritra.RitraPropPage.1")};

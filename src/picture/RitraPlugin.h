@@ -1,7 +1,7 @@
 // The library's class factory, found by hosts through QPluginLoader.
 #pragma once
 
-#include "RitraAutomation.h"
+#include "picture/RitraAutomation.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
-#include "RitraPropPage.h"
+#include "picture/RitraPropPage.h"
 
-#include "RitraCtrl.h"
+#include "picture/RitraCtrl.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>

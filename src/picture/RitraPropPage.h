@@ -2,7 +2,7 @@
 // control it is bound to; "Applica" writes the edited values back.
 #pragma once
 
-#include "RitraGlobal.h"
+#include "picture/RitraGlobal.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -2,7 +2,7 @@
 // is a call `Name(arg, ...)` (strings in double quotes, numbers bare), a
 // property read `Name`, or a property write `Name=value`; each prints
 // "<argument> = <result>". The control's messages go to standard error.
-#include "RitraAutomation.h"
+#include "picture/RitraAutomation.h"
 
 #include <QApplication>
 #include <QImage>

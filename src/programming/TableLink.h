@@ -16,9 +16,11 @@ struct TableLink {
 
     // SendAndCheck: 0 or the failure status; the answer is then answer().
     int send(const QString &line) const { return runner.SendAndCheck(line); }
-    const QString &answer() const { return session.lastAnswer; }
-    int status() const { return session.lastStatus; }
-    QString iniPath() const { return session.config.IniPath; }
+    QString answer() const { return session.lastAnswer(); }
+    int status() const { return session.lastStatus(); }
+    QString iniPath() const {
+        return session.config().IniPath.isEmpty() ? session.iniPath() : session.config().IniPath;
+    }
 };
 
 // The register could not be reached at all (no answer arrived): a link

@@ -1,5 +1,6 @@
 #include "programming/VatRates.h"
 
+#include "commands/CommandLanguage.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "programming/WriteProcedure.h"
@@ -19,25 +20,22 @@ int VatRateValue(const QString &text) {
 }
 
 bool ReadVatRates(Runner &runner, Session &s, QStringList *texts) {
-    s.vatTable.fill(-1);
+    VatTable table;
+    table.fill(-1);
+    s.setVatTable(table);
     if (texts)
         texts->clear();
-    if (runner.SendAndCheck(QStringLiteral("e/")) != 0)
+    if (runner.SendAndCheck(VatReadLine()) != 0)
         return false;
-    qsizetype p = 9; // character 10
-    const QString &a = s.lastAnswer;
+    // A short answer leaves the missing rates unknown.
+    const QStringList fields = AnswerFields(s.lastAnswer());
     for (int i = 0; i < 5; ++i) {
-        const qsizetype slash = a.indexOf(u'/', p);
-        // A short answer leaves the missing rates unknown.
-        const QString rate = slash < 0 ? QString() : a.mid(p, slash - p);
+        const bool present = i < fields.size();
         if (texts)
-            texts->append(rate);
-        s.vatTable[size_t(i)] = slash < 0 ? -1 : VatRateValue(rate);
-        if (slash < 0)
-            p = a.size();
-        else
-            p = slash + 1;
+            texts->append(fields.value(i));
+        table[size_t(i)] = present ? VatRateValue(fields.at(i)) : -1;
     }
+    s.setVatTable(table);
     return true;
 }
 

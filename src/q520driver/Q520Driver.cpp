@@ -1,8 +1,8 @@
-#include "Q520Driver.h"
+#include "q520driver/Q520Driver.h"
 
-#include "Q520Platform.h"
-#include "Q520Port.h"
-#include "Q520Prompter.h"
+#include "q520driver/Q520Platform.h"
+#include "q520driver/Q520Port.h"
+#include "q520driver/Q520Prompter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Q520Log.h"
-#include "Q520Protocol.h"
-#include "Q520Settings.h"
+#include "q520driver/Q520Log.h"
+#include "q520driver/Q520Protocol.h"
+#include "q520driver/Q520Settings.h"
 
 #include <QObject>
 #include <QQueue>

@@ -1,6 +1,6 @@
-#include "Q520Log.h"
+#include "q520driver/Q520Log.h"
 
-#include "Q520Prompter.h"
+#include "q520driver/Q520Prompter.h"
 
 #include <QDateTime>
 #include <QFile>

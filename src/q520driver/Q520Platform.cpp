@@ -1,4 +1,4 @@
-#include "Q520Platform.h"
+#include "q520driver/Q520Platform.h"
 
 #include <QtGlobal>
 

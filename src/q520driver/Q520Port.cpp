@@ -1,4 +1,4 @@
-#include "Q520Port.h"
+#include "q520driver/Q520Port.h"
 
 #include <QFileInfo>
 #include <QSerialPort>

@@ -1,6 +1,6 @@
-#include "Q520Settings.h"
+#include "q520driver/Q520Settings.h"
 
-#include "Q520Protocol.h"
+#include "q520driver/Q520Protocol.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "Q520Window.h"
+#include "q520driver/Q520Window.h"
 
-#include "Q520Driver.h"
-#include "Q520Settings.h"
+#include "q520driver/Q520Driver.h"
+#include "q520driver/Q520Settings.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Q520Prompter.h"
+#include "q520driver/Q520Prompter.h"
 
 #include <QWidget>
 

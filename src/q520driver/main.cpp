@@ -1,8 +1,8 @@
-#include "Q520Driver.h"
-#include "Q520Port.h"
-#include "Q520Prompter.h"
-#include "Q520Settings.h"
-#include "Q520Window.h"
+#include "q520driver/Q520Driver.h"
+#include "q520driver/Q520Port.h"
+#include "q520driver/Q520Prompter.h"
+#include "q520driver/Q520Settings.h"
+#include "q520driver/Q520Window.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

@@ -76,19 +76,22 @@ bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConf
     return true;
 }
 
-void SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &status) {
+bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &status) {
     const ProfileFile ini(cfg.IniPath);
     status = {};
+    bool written = true;
     auto put = [&](const char *key, const QString &value) {
-        ini.writeString(kParametri, QString::fromLatin1(key), value);
+        written = ini.writeString(kParametri, QString::fromLatin1(key), value) && written;
     };
 
     cfg.Modello = form.model.trimmed();
     put("Modello", cfg.Modello);
 
+    // The file holds the port's number alone; the program keeps "Com<N>".
     const QString port = form.port.trimmed();
-    cfg.Porta = port.size() < 4 ? QStringLiteral("0") : port.mid(3);
-    put("Porta", cfg.Porta);
+    const QString number = port.size() < 4 ? QStringLiteral("0") : port.mid(3);
+    cfg.Porta = QStringLiteral("Com") + number;
+    put("Porta", number);
 
     // Only a positive whole number replaces the stored speed: an empty or
     // garbled box must not wipe a working line setting.
@@ -114,20 +117,23 @@ void SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &statu
     put("WrapDescription", cfg.WrapDescription);
     cfg.AlIvaAuto = onOff(form.autoVat);
     put("AlIvaAuto", cfg.AlIvaAuto);
+    if (!written)
+        status = WriteFailureTexts(QStringLiteral("la configurazione"), cfg.IniPath);
+    return written;
 }
 
-void WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, const QString &version) {
+bool WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, const QString &version) {
     const ProfileFile ini(iniPath);
     const QString current = QStringLiteral("Current");
-    ini.writeString(current, QStringLiteral("Campo"), id.campo);
-    ini.writeString(current, QStringLiteral("SN"), id.sn);
-    ini.writeString(current, QStringLiteral("Num"), id.num);
-    ini.writeString(current, QStringLiteral("FW"), id.fw);
-    ini.writeString(current, QStringLiteral("Velm"), version);
+    bool written = ini.writeString(current, QStringLiteral("Campo"), id.campo);
+    written = ini.writeString(current, QStringLiteral("SN"), id.sn) && written;
+    written = ini.writeString(current, QStringLiteral("Num"), id.num) && written;
+    written = ini.writeString(current, QStringLiteral("FW"), id.fw) && written;
+    return ini.writeString(current, QStringLiteral("Velm"), version) && written;
 }
 
 QString PortDevice(const QString &iniPath, const QString &porta) {
-    // "Com12" after a load, "12" after a save.
+    // "Com12" inside the program, "12" in the file.
     const QString number = porta.startsWith(QLatin1String("Com"), Qt::CaseInsensitive) ? porta.mid(3) : porta;
     bool ok = false;
     const int n = number.toInt(&ok);

@@ -2,16 +2,11 @@
 
 #include "commands/ForbiddenExtensions.h"
 #include "commands/PcConfig.h"
+#include "commands/WriteFailure.h"
 
 #include <QString>
 
 namespace norvvelm {
-
-// The two status-bar panels a load reports into (1: title, 2: text).
-struct StatusTexts {
-    QString type;
-    QString message;
-};
 
 // Reads section "Parametri" in order and then FileExt.ini beside it. False
 // when the model or the port is missing; nothing after the failing key is
@@ -34,13 +29,16 @@ struct ConfigForm {
 };
 
 // Writes the tab's values to section "Parametri", each right after it is
-// taken, in the fixed order; the record follows. Clears the status panels.
-void SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &status);
+// taken, in the fixed order; `cfg` follows (the port as "Com<N>", the file
+// holds "<N>"). Clears the status panels; false, with the panels saying what
+// could not be written where, when a value did not reach the file.
+bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &status);
 
 // Section "Current": the connected register's identity and our version.
-void WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, const QString &version);
+// False when a value did not reach the file.
+bool WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, const QString &version);
 
-// The device behind a configured port "Com<N>" (or "<N>"): key Com<N> of
+// The device behind a configured port "Com<N>" (the file's "<N>" too): key Com<N> of
 // section "Porte", else /dev/ttyS<N-1> (COM<N> on Windows). Empty when the
 // port text names no port.
 QString PortDevice(const QString &iniPath, const QString &porta);

@@ -180,9 +180,9 @@ void PrintServer::setEnabled(bool on) {
 }
 
 QString PrintServer::folder() const {
-    QString dir = m_s.config.ServerDir.trimmed();
+    QString dir = m_s.config().ServerDir.trimmed();
     if (dir.size() <= 1)
-        dir = m_s.programDir;
+        dir = m_s.programDir();
     if (!dir.endsWith(u'/') && !dir.endsWith(u'\\'))
         dir += u'/';
     return dir;
@@ -200,7 +200,7 @@ bool PrintServer::stable(const QString &fullName) {
 }
 
 void PrintServer::TimerSRV_Timer() {
-    if (m_s.config.identity.sn.trimmed().isEmpty() || !registerReady)
+    if (m_s.identity().sn.trimmed().isEmpty() || !registerReady)
         return;
     // One exchange at a time: a tick that fires while another exchange waits
     // on the line leaves everything for the next one.
@@ -211,8 +211,10 @@ void PrintServer::TimerSRV_Timer() {
     bool found = false;
 
     const QString dir = folder();
+    QString logPrefix = m_s.logPrefix();
     const QStringList names =
-        ListServerFiles(dir.trimmed(), m_s.config.ServerFile.trimmed(), m_s.forbidden, m_s.logPrefix);
+        ListServerFiles(dir.trimmed(), m_s.config().ServerFile.trimmed(), m_s.forbidden(), logPrefix);
+    m_s.setLogPrefix(logPrefix);
     QHash<QString, Seen> seenBefore;
     seenBefore.swap(m_seen);
     for (const QString &name : names) {
@@ -235,7 +237,7 @@ void PrintServer::TimerSRV_Timer() {
         }
         if (QFile::exists(full)) {
             found = true;
-            if (m_s.testMode)
+            if (m_s.testMode())
                 QFile::copy(full, work);
             else
                 QFile::rename(full, work);
@@ -255,9 +257,9 @@ void PrintServer::TimerSRV_Timer() {
             }
             m_link.PumpEvents();
             QFile::remove(work);
-            if (!m_s.testMode)
+            if (!m_s.testMode())
                 m_seen.remove(full); // a new file under this name is watched afresh
-            if (m_s.testMode) {
+            if (m_s.testMode()) {
                 const auto answer =
                     m_prompter.ask(QStringLiteral("Vuoi cancellare file?"), QStringLiteral("Tes Mode"),
                                    Prompter::Icon::Question, Prompter::Buttons::YesNo, Prompter::Answer::Yes,
@@ -270,7 +272,7 @@ void PrintServer::TimerSRV_Timer() {
     // Lines left waiting by an earlier call (busy too long, a stop) are tried
     // again at later ticks, not only when a new file comes; while the register
     // is unreachable they wait until the start-up watch reaches it again.
-    if (found || (!m_s.queue().isEmpty() && !m_s.unreachableReported))
+    if (found || (!m_s.queue().isEmpty() && !m_s.unreachableReported()))
         m_executor.ExecuteReceiptQueue();
     m_inTick = false;
     if (m_enabled)

@@ -4,6 +4,7 @@
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "commands/WriteFailure.h"
 #include "link/SerialFunz2.h"
 #include "programming/VatRates.h"
 #include "shell/Config.h"
@@ -30,18 +31,15 @@ QString Startup::version() {
 
 bool Startup::loadConfiguration() {
     StatusTexts status;
-    const QString ini = m_s.programDir + QStringLiteral("/NorvVelm.ini");
-    const bool ok = LoadConfiguration(ini, m_s.programDir, m_s.config, m_s.forbidden, status);
+    PcConfig config;
+    ForbiddenExtensions forbidden;
+    const bool ok = LoadConfiguration(m_s.iniPath(), m_s.programDir(), config, forbidden, status);
     m_s.setPanel(1, status.type);
     m_s.setPanel(2, status.message);
     if (!ok)
         return false;
-    m_s.portCopy = m_s.config.Porta;
-    m_s.speedCopy = m_s.config.Velocita;
-    m_s.serverDirCopy = m_s.config.ServerDir;
-    m_s.serverFileCopy = m_s.config.ServerFile;
-    m_s.logEnabled = m_s.config.logOn();
-    m_s.selectModel();
+    m_s.setForbidden(forbidden);
+    m_s.setConfig(config);
     return true;
 }
 
@@ -60,12 +58,20 @@ void Startup::setReady(bool ready) {
 }
 
 bool Startup::connectRegister() {
+    const bool ready = tryConnect();
+    // The next retry counts from the end of this attempt: a register whose
+    // time-outs take seconds is not asked again at once.
+    m_lastAttemptMs = m_link.clock().nowMs();
+    return ready;
+}
+
+bool Startup::tryConnect() {
     if (m_link.lineBusy())
         return m_ready;
     if (!m_link.isOpen()) {
-        const QString device = PortDevice(m_s.config.IniPath, m_s.portCopy);
-        if (device.isEmpty() || !m_link.OpenComPort(device, m_s.speedCopy)) {
-            report(QStringLiteral("Impossibile Aprire Porta ") + m_s.portCopy);
+        const QString device = PortDevice(m_s.config().IniPath, m_s.config().Porta);
+        if (device.isEmpty() || !m_link.OpenComPort(device, m_s.config().Velocita)) {
+            report(QStringLiteral("Impossibile Aprire Porta ") + m_s.config().Porta);
             return false;
         }
         const int status = m_runner.RequestStatus();
@@ -76,29 +82,34 @@ bool Startup::connectRegister() {
         }
         m_link.WaitMs(100);
     }
+    QString answer;
+    int status = 0;
     {
         SerialFunz2::Exchange exchange(m_link);
         if (!exchange.acquired())
             return m_ready;
-        m_s.lastStatus = m_link.ExchangeCommand(QStringLiteral("a/"), m_s.lastAnswer);
+        status = m_link.ExchangeCommand(IdentifyLine(), answer);
     }
-    const Identification id = ParseIdentification(m_s.lastAnswer);
+    m_s.setLastAnswer(answer);
+    m_s.setLastStatus(status);
+    const Identification id = ParseIdentification(answer);
     // Only an accepted answer with a serial number identifies the register.
-    if (m_s.lastStatus != 0 || AnswerErrorCode(m_s.lastAnswer) != QLatin1String("00") ||
-        id.serialNumber.isEmpty()) {
-        const int status = m_s.lastStatus;
+    if (status != 0 || !AnswerAccepted(answer) || id.serialNumber.isEmpty()) {
         report(link::isLinkFailure(status)
                    ? linkFailureText(status)
-                   : QString(QStringLiteral("Identificazione cassa non riuscita: ") + m_s.lastAnswer));
+                   : QString(QStringLiteral("Identificazione cassa non riuscita: ") + answer));
         setReady(false);
         return false;
     }
-    m_s.config.identity = {id.field, id.serialNumber, id.firmware, id.number};
-    WriteCurrentSection(m_s.config.IniPath, m_s.config.identity, version());
+    m_s.setIdentity({id.field, id.serialNumber, id.firmware, id.number});
     m_s.setPanel(3, id.field + u'-' + id.serialNumber);
     m_s.setPanel(4, id.firmware);
+    const bool written = WriteCurrentSection(m_s.config().IniPath, m_s.identity(), version());
     ReadVatRates(m_runner, m_s);
-    m_s.unreachableReported = false;
+    // Said after the VAT read, whose exchange clears the panels.
+    if (!written)
+        ReportWriteFailure(m_s, QStringLiteral("la sezione Current"), m_s.config().IniPath);
+    m_s.setUnreachableReported(false);
     if (!m_lastProblem.isEmpty()) {
         m_lastProblem.clear();
         m_prompter.message(QStringLiteral("Cassa collegata: S/N ") + id.serialNumber,
@@ -111,14 +122,19 @@ bool Startup::connectRegister() {
 void Startup::probeUnreachable() {
     // The executor could not reach the register and its lines wait: ask the
     // status every few seconds; once it answers, the server carries on.
-    if (!m_s.unreachableReported || (m_sinceAttempt.isValid() && m_sinceAttempt.elapsed() < m_retryMs))
+    if (!m_s.unreachableReported() || !retryDue())
         return;
-    m_sinceAttempt.start();
-    if (m_runner.RequestStatus() == 0) {
-        m_s.unreachableReported = false;
+    const int status = m_runner.RequestStatus();
+    m_lastAttemptMs = m_link.clock().nowMs();
+    if (status == 0) {
+        m_s.setUnreachableReported(false);
         m_prompter.message(QStringLiteral("Comunicazione con la cassa ripristinata"),
                            QStringLiteral("Norv Velm"), Prompter::Icon::Information);
     }
+}
+
+bool Startup::retryDue() const {
+    return m_lastAttemptMs < 0 || m_link.clock().nowMs() - m_lastAttemptMs >= m_retryMs;
 }
 
 void Startup::supervise(int checkMs, int retryMs) {
@@ -136,11 +152,10 @@ void Startup::checkNow() {
             return;
         }
         setReady(false);
-        report(QStringLiteral("Porta ") + m_s.portCopy + QStringLiteral(" scollegata"));
-    } else if (m_sinceAttempt.isValid() && m_sinceAttempt.elapsed() < m_retryMs) {
+        report(QStringLiteral("Porta ") + m_s.config().Porta + QStringLiteral(" scollegata"));
+    } else if (!retryDue()) {
         return;
     }
-    m_sinceAttempt.start();
     connectRegister();
 }
 

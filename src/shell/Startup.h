@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -23,8 +22,8 @@ public:
 
     static QString version();
 
-    // LoadConfiguration into the session, the model row and the window's
-    // copies. False when the model or port is missing (panels 1 and 2 say why).
+    // LoadConfiguration into the session, which selects the model row. False
+    // when the model or port is missing (panels 1 and 2 say why).
     bool loadConfiguration();
 
     // Opens the port when it is closed, asks the status and identifies the
@@ -36,6 +35,7 @@ public:
     // once) and retries every retryMs while the register is not identified.
     // Each problem is said once.
     void supervise(int checkMs, int retryMs);
+    void stopSupervising() { m_timer.stop(); }
     void checkNow();
 
 signals:
@@ -43,15 +43,18 @@ signals:
 
 private:
     void setReady(bool ready);
+    bool tryConnect();
     void probeUnreachable();
     void report(const QString &problem);
+    // The retry interval has passed since the last attempt (on the link's clock).
+    bool retryDue() const;
 
     Session &m_s;
     SerialFunz2 &m_link;
     Runner &m_runner;
     Prompter &m_prompter;
     QTimer m_timer;
-    QElapsedTimer m_sinceAttempt;
+    qint64 m_lastAttemptMs = -1;
     int m_retryMs = 0;
     bool m_ready = false;
     QString m_lastProblem;

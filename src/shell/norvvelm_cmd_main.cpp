@@ -5,12 +5,9 @@
 // configuration, 3 when the port cannot be opened.
 
 #include "commands/Prompter.h"
-#include "commands/Runner.h"
-#include "commands/Session.h"
 #include "link/SerialComPort.h"
-#include "link/SerialFunz2.h"
 #include "shell/Config.h"
-#include "shell/Startup.h"
+#include "shell/Station.h"
 
 #include <QCoreApplication>
 
@@ -26,34 +23,33 @@ int main(int argc, char **argv) {
             stderr, QStringLiteral("usage: norvvelm-cmd LINE... (for example: norvvelm-cmd \"?/\" \"a/\")"));
         return 2;
     }
-    Session session;
-    session.programDir = ProgramHome();
-    StatusTexts status;
-    if (!LoadConfiguration(session.programDir + QStringLiteral("/NorvVelm.ini"), session.programDir,
-                           session.config, session.forbidden, status)) {
-        WriteConsoleLine(stderr, status.type + QStringLiteral(": ") + status.message);
-        return 2;
-    }
     SerialComPort port;
     RealClock clock;
-    SerialFunz2 link(port, clock);
-    const QString device = PortDevice(session.config.IniPath, session.config.Porta);
-    if (device.isEmpty() || !link.OpenComPort(device, session.config.Velocita)) {
-        WriteConsoleLine(stderr, QStringLiteral("Impossibile Aprire Porta ") + session.config.Porta +
+    StderrPrompter prompter;
+    Station station(port, clock, prompter);
+    Session &session = station.session();
+    session.setProgramDir(ProgramHome());
+    if (!station.loadConfiguration()) {
+        WriteConsoleLine(stderr, session.panel(1) + QStringLiteral(": ") + session.panel(2));
+        return 2;
+    }
+    const PcConfig &cfg = session.config();
+    const QString device = PortDevice(cfg.IniPath, cfg.Porta);
+    if (device.isEmpty() || !station.link().OpenComPort(device, cfg.Velocita)) {
+        WriteConsoleLine(stderr, QStringLiteral("Impossibile Aprire Porta ") + cfg.Porta +
                                      QStringLiteral(" (") + device + QStringLiteral(") ") + port.errorText());
         return 3;
     }
-    Runner runner(session, link);
     int rc = 0;
     for (const QString &line : lines) {
-        const int result = runner.SendAndCheck(line);
-        WriteConsoleLine(stdout,
-                         line + QStringLiteral(" -> ") + QString::number(result) + u' ' + session.lastAnswer);
-        if (!session.statusText.isEmpty())
-            WriteConsoleLine(stderr, session.statusText);
+        const int result = station.runner().SendAndCheck(line);
+        WriteConsoleLine(stdout, line + QStringLiteral(" -> ") + QString::number(result) + u' ' +
+                                     session.lastAnswer());
+        if (!session.statusText().isEmpty())
+            WriteConsoleLine(stderr, session.statusText());
         if (result != 0)
             rc = 1;
     }
-    link.CloseComPort();
+    station.stop();
     return rc;
 }

@@ -5,16 +5,11 @@
 // output as the monitor holds it; messages go to standard error. SIGTERM or
 // SIGINT ends it once the exchange in flight has finished.
 
-#include "commands/Executor.h"
 #include "commands/Prompter.h"
-#include "commands/Runner.h"
-#include "commands/Session.h"
 #include "link/SerialComPort.h"
-#include "link/SerialFunz2.h"
 #include "shell/Config.h"
-#include "shell/PrintServer.h"
 #include "shell/SingleInstance.h"
-#include "shell/Startup.h"
+#include "shell/Station.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -33,6 +28,25 @@ void onSignal(int) {
     [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1);
 }
 
+// SIGTERM and SIGINT ask the station to stop once the exchange in flight has
+// finished.
+void catchStopSignals(QCoreApplication &app, Session &session) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto *sn = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(sn, &QSocketNotifier::activated, &app, [&session, sn] {
+        char c;
+        [[maybe_unused]] auto n = ::read(g_signalPipe[0], &c, 1);
+        sn->setEnabled(false);
+        session.requestStop();
+        QCoreApplication::quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
 } // namespace
 
 int main(int argc, char **argv) {
@@ -49,63 +63,42 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    Session session;
-    session.programDir = home;
-    session.monitorEnabled = true;
-    const QStringList args = app.arguments().mid(1);
-    session.testMode = args.join(u' ').toUpper() == QLatin1String("/TESTMODE");
+    SerialComPort port;
+    RealClock clock;
+    Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
+    Session &session = station.session();
+    session.setProgramDir(home);
+    session.setMonitorEnabled(true);
+    session.setTestMode(app.arguments().mid(1).join(u' ').toUpper() == QLatin1String("/TESTMODE"));
     QObject::connect(&session, &Session::monitorLineAdded,
                      [](const QString &line) { WriteConsoleLine(stdout, line); });
-
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) == 0) {
-        auto *sn = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(sn, &QSocketNotifier::activated, &app, [&session, sn] {
-            char c;
-            [[maybe_unused]] auto n = ::read(g_signalPipe[0], &c, 1);
-            sn->setEnabled(false);
-            session.stopRequested = true;
-            QCoreApplication::quit();
-        });
-        struct sigaction sa {};
-        sa.sa_handler = onSignal;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGTERM, &sa, nullptr);
-        sigaction(SIGINT, &sa, nullptr);
-    }
+    // What the window's status bar would say goes to standard error.
+    // What the window's status bar would say goes to standard error, once
+    // for each new text.
+    QString lastPanel;
+    QObject::connect(&session, &Session::panelChanged, [&](int panel, const QString &text) {
+        if (panel != 2 || text == lastPanel)
+            return;
+        lastPanel = text;
+        if (!text.trimmed().isEmpty())
+            prompter.message(text, session.panel(1), Prompter::Icon::Critical);
+    });
+    catchStopSignals(app, session);
     // A reader of the monitor that goes away must not take the server with it.
     std::signal(SIGPIPE, SIG_IGN);
 
-    SerialComPort port;
-    RealClock clock;
-    SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
-    Runner runner(session, link);
-    Startup startup(session, link, runner, prompter);
-
-    if (!startup.loadConfiguration()) {
-        prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
+    if (!station.loadConfiguration())
         return 2;
-    }
-    if (!session.panel(2).isEmpty())
-        prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
+    const PcConfig &cfg = session.config();
     WriteConsoleLine(stderr,
                      QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")
-                         .arg(Startup::version(), home, session.portCopy,
-                              PortDevice(session.config.IniPath, session.portCopy), session.config.ServerDir,
-                              session.config.ServerFile, session.config.ServerStato));
-
-    Executor executor(session, link, prompter);
-    PrintServer server(session, link, executor, prompter);
-    server.registerReady = false;
-    QObject::connect(&startup, &Startup::readyChanged, &server,
-                     [&server](bool ready) { server.registerReady = ready; });
-    startup.connectRegister();
-    server.setEnabled(session.config.serverOn());
-    startup.supervise(1000, 3000);
+                         .arg(Startup::version(), home, cfg.Porta, PortDevice(cfg.IniPath, cfg.Porta),
+                              cfg.ServerDir, cfg.ServerFile, cfg.ServerStato));
+    station.startServing();
 
     int rc = 0;
-    if (!session.stopRequested)
+    if (!session.stopRequested())
         rc = app.exec();
-    server.setEnabled(false);
-    link.CloseComPort();
+    station.stop();
     return rc;
 }

@@ -1,6 +1,7 @@
 // The command executor against the simulated register, in virtual time.
 
-#include "ExecutorRig.h"
+#include "support/ConfigEdit.h"
+#include "support/ExecutorRig.h"
 
 #include <QTest>
 
@@ -53,7 +54,7 @@ void TestExecutor::receiptRules() {
     QVERIFY(log.last().mid(75).startsWith(QStringLiteral("\"b/\" - Comando non gestito !")));
     for (const QString &l : log)
         QCOMPARE(l.size(), 225);
-    QVERIFY(!rig.session.receiptOpen);
+    QVERIFY(!rig.session.receiptOpen());
 
     // A line without its slash gets one before its code is taken.
     rig.queue({QStringLiteral("?")});
@@ -65,22 +66,26 @@ void TestExecutor::closesEvenWhenRefused() {
     ExecutorRig rig;
     rig.queue({kSale});
     rig.executor.ExecuteReceiptQueue();
-    QVERIFY(rig.session.receiptOpen);
-    rig.fault(QStringLiteral("answer:text=15/00/00/0/"));
+    QVERIFY(rig.session.receiptOpen());
+    QVERIFY(rig.fault(QStringLiteral("answer:text=15/00/00/0/")));
     rig.queue({kPay});
     rig.executor.ExecuteReceiptQueue();
-    QVERIFY(!rig.session.receiptOpen);
+    QVERIFY(!rig.session.receiptOpen());
     QCOMPARE(rig.session.monitor().first(),
              QStringLiteral("ECR-errore :21-Comando '5/' - Errore N. 21 Ignoro l'errore"));
 }
 
 void TestExecutor::lineRewrites() {
     ExecutorRig rig;
-    rig.session.config.WrapDescription = QStringLiteral("On");
-    rig.session.config.AlIvaAuto = QStringLiteral("On");
-    rig.session.config.DescrWidth1 = 10;
-    rig.session.config.DescrWidth2 = 0;
-    rig.session.vatTable[1] = 10;
+    testsupport::editConfig(rig.session, [](norvvelm::PcConfig &c) {
+        c.WrapDescription = QStringLiteral("On");
+        c.AlIvaAuto = QStringLiteral("On");
+        c.DescrWidth1 = 10;
+        c.DescrWidth2 = 0;
+    });
+    norvvelm::VatTable vat = rig.session.vatTable();
+    vat[1] = 10;
+    rig.session.setVatTable(vat);
     rig.queue({QStringLiteral("3/S/ABCDEFGHIJKLMNO/X/1/5.26/2/4/"), QStringLiteral("j/A/B/C/0/")});
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.sent(), (QStringList{"3/S/ABCDEFGHIJ/KLMNO-X/1/5.26/2/10/", "j/A/B/C///////0/"}));
@@ -91,7 +96,7 @@ void TestExecutor::lineRewrites() {
 void TestExecutor::nakRepeatsThenDrops() {
     {
         ExecutorRig rig;
-        rig.fault(QStringLiteral("frame:nak*2"));
+        QVERIFY(rig.fault(QStringLiteral("frame:nak*2")));
         rig.queue({kSale});
         rig.executor.ExecuteReceiptQueue();
         QCOMPARE(rig.sent(), QStringList{kSale});
@@ -100,7 +105,7 @@ void TestExecutor::nakRepeatsThenDrops() {
     }
     {
         ExecutorRig rig;
-        rig.fault(QStringLiteral("frame:nak*11"));
+        QVERIFY(rig.fault(QStringLiteral("frame:nak*11")));
         rig.queue({kSale, kPay});
         rig.executor.ExecuteReceiptQueue();
         QCOMPARE(rig.sent(), QStringList{kPay});
@@ -114,7 +119,7 @@ void TestExecutor::nakRepeatsThenDrops() {
 void TestExecutor::busyRepeatsThenWaitsForLater() {
     {
         ExecutorRig rig;
-        rig.fault(QStringLiteral("answer:text=1A/00/00/0/*3"));
+        QVERIFY(rig.fault(QStringLiteral("answer:text=1A/00/00/0/*3")));
         rig.queue({kSale});
         rig.executor.ExecuteReceiptQueue();
         QCOMPARE(rig.sent().size(), 4);
@@ -127,20 +132,20 @@ void TestExecutor::busyRepeatsThenWaitsForLater() {
     {
         ExecutorRig rig;
         rig.executor.limits.busyRepeats = 5;
-        rig.fault(QStringLiteral("answer:text=1A/00/00/0/*100"));
+        QVERIFY(rig.fault(QStringLiteral("answer:text=1A/00/00/0/*100")));
         rig.queue({kSale, kPay});
         rig.executor.ExecuteReceiptQueue();
         QCOMPARE(rig.sent().size(), 6);
         QCOMPARE(rig.session.queue(), (QStringList{kSale, kPay}));
         QCOMPARE(rig.prompter.shown.size(), 1);
         // The line was never taken, so no receipt counts as open.
-        QVERIFY(!rig.session.receiptOpen);
+        QVERIFY(!rig.session.receiptOpen());
     }
 }
 
 void TestExecutor::refusedGoesOn() {
     ExecutorRig rig;
-    rig.fault(QStringLiteral("answer:text=08/00/00/0/"));
+    QVERIFY(rig.fault(QStringLiteral("answer:text=08/00/00/0/")));
     rig.queue({kSale, kPay});
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.sent(), (QStringList{kSale, kPay}));
@@ -151,8 +156,8 @@ void TestExecutor::refusedGoesOn() {
 
 void TestExecutor::paperStatusRepeats() {
     ExecutorRig rig;
-    rig.fault(QStringLiteral("answer:text=00/04/00/0/"));
-    rig.fault(QStringLiteral("answer:text=00/07/00/0/"));
+    QVERIFY(rig.fault(QStringLiteral("answer:text=00/04/00/0/")));
+    QVERIFY(rig.fault(QStringLiteral("answer:text=00/07/00/0/")));
     rig.queue({kSale});
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.sent().size(), 3);
@@ -164,8 +169,8 @@ void TestExecutor::paperStatusRepeats() {
 
 void TestExecutor::paperOutWaitsForOperator() {
     ExecutorRig rig;
-    rig.fault(QStringLiteral("answer:text=31/00/00/0/"));   // the sale: paper out
-    rig.fault(QStringLiteral("answer:text=31/00/00/0/*2")); // two status requests: still out
+    QVERIFY(rig.fault(QStringLiteral("answer:text=31/00/00/0/")));   // the sale: paper out
+    QVERIFY(rig.fault(QStringLiteral("answer:text=31/00/00/0/*2"))); // two status requests: still out
     rig.queue({kSale});
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.sent(), (QStringList{kSale, "?/", "?/", "?/", kSale}));
@@ -181,11 +186,11 @@ void TestExecutor::seriousFaultDropsQueue() {
     ExecutorRig rig;
     rig.queue({kSale});
     rig.executor.ExecuteReceiptQueue();
-    rig.fault(QStringLiteral("answer:text=37/00/00/0/"));
+    QVERIFY(rig.fault(QStringLiteral("answer:text=37/00/00/0/")));
     rig.queue({kSale, kPay});
     rig.executor.ExecuteReceiptQueue();
     QVERIFY(rig.session.queue().isEmpty());
-    QVERIFY(!rig.session.receiptOpen);
+    QVERIFY(!rig.session.receiptOpen());
     QCOMPARE(rig.prompter.shown.size(), 1);
     QCOMPARE(rig.prompter.shown[0].text, QStringLiteral("errore grave. Chiamare Casa madre"));
     QCOMPARE(rig.prompter.shown[0].title, QStringLiteral("ATTENZIONE"));
@@ -196,12 +201,12 @@ void TestExecutor::seriousFaultDropsQueue() {
 
 void TestExecutor::unreachableKeepsQueue() {
     ExecutorRig rig;
-    rig.fault(QStringLiteral("enq:silent*6"));
+    QVERIFY(rig.fault(QStringLiteral("enq:silent*6")));
     rig.queue({kSale, kPay});
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.session.queue(), (QStringList{kSale, kPay}));
-    QCOMPARE(rig.session.enquiryStatus, 1004);
-    QVERIFY(!rig.session.receiptOpen);
+    QCOMPARE(rig.session.enquiryStatus(), 1004);
+    QVERIFY(!rig.session.receiptOpen());
     rig.executor.ExecuteReceiptQueue(); // still off: said only once
     QCOMPARE(rig.prompter.count(Executor::unreachableMessage()), 1);
     QCOMPARE(rig.session.monitor().count(QStringLiteral("ECR        : ") + Executor::unreachableMessage()),
@@ -214,7 +219,7 @@ void TestExecutor::unreachableKeepsQueue() {
 void TestExecutor::emptyAnswerAsksStatus() {
     {
         ExecutorRig rig;
-        rig.fault(QStringLiteral("answer:silent"));
+        QVERIFY(rig.fault(QStringLiteral("answer:silent")));
         rig.queue({kSale});
         rig.executor.ExecuteReceiptQueue();
         // The status is fine, so the line goes again.
@@ -222,8 +227,8 @@ void TestExecutor::emptyAnswerAsksStatus() {
     }
     {
         ExecutorRig rig;
-        rig.fault(QStringLiteral("answer:silent"));
-        rig.fault(QStringLiteral("answer:text=1A/00/00/0/"));
+        QVERIFY(rig.fault(QStringLiteral("answer:silent")));
+        QVERIFY(rig.fault(QStringLiteral("answer:text=1A/00/00/0/")));
         rig.queue({kSale, kPay});
         rig.executor.ExecuteReceiptQueue();
         // The status is not fine: the line is given up.
@@ -241,7 +246,7 @@ void TestExecutor::dailyReport() {
     QFETCH(bool, silent);
     ExecutorRig rig;
     if (silent)
-        rig.fault(QStringLiteral("answer:silent*4"));
+        QVERIFY(rig.fault(QStringLiteral("answer:silent*4")));
     QFile old(rig.dir.filePath(QStringLiteral("NV4220261207.FMN")));
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("stale\r\nstale\r\nstale\r\nstale\r\nstale\r\n");
@@ -259,11 +264,11 @@ void TestExecutor::dailyReport() {
 
 void TestExecutor::stopRequestKeepsLine() {
     ExecutorRig rig;
-    rig.fault(QStringLiteral("answer:text=31/00/00/0/*1000"));
+    QVERIFY(rig.fault(QStringLiteral("answer:text=31/00/00/0/*1000")));
     int pumps = 0;
     rig.onPump = [&] {
         if (++pumps == 500)
-            rig.session.stopRequested = true;
+            rig.session.requestStop();
     };
     rig.queue({kSale, kPay});
     rig.executor.ExecuteReceiptQueue();
@@ -278,7 +283,7 @@ void TestExecutor::nestedRequestNeverInterleaves() {
         if (rig.link.lineBusy() && rig.runner.SendAndCheck(QStringLiteral("?/")) == link::LineBusy)
             ++refused;
     };
-    rig.fault(QStringLiteral("answer:text=1A/00/00/0/*2"));
+    QVERIFY(rig.fault(QStringLiteral("answer:text=1A/00/00/0/*2")));
     rig.queue({kSale, kPay});
     rig.executor.ExecuteReceiptQueue();
     QVERIFY(refused > 0);

@@ -1,16 +1,17 @@
 #pragma once
 
-#include "Register.h"
-#include "ScriptedPrompter.h"
-#include "SimComPort.h"
-#include "SimLink.h"
-#include "VirtualClock.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "console/DocumentDialogs.h"
 #include "console/OperatorConsole.h"
 #include "console/RegisterKeys.h"
+#include "ecrsim/Register.h"
+#include "ecrsim/SimLink.h"
 #include "link/SerialFunz2.h"
+#include "support/ConfigEdit.h"
+#include "support/ScriptedPrompter.h"
+#include "support/SimComPort.h"
+#include "support/VirtualClock.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -90,12 +91,17 @@ struct ConsoleRig {
         link.OpenComPort(QStringLiteral("/dev/sim"), 9600);
         dialogs.console = &console;
         console.setDialogs(&dialogs);
-        session.config.ServerDir = dir.path();
-        session.config.ServerFile = QStringLiteral("scontrino.txt");
+        setServer(dir.path(), QStringLiteral("scontrino.txt"));
         reg.clock = [] { return QDateTime(QDate(2026, 12, 8), QTime(19, 5, 30)); };
         sim.onCommand = [this](const QByteArray &line, const QByteArray &) {
             taken.append({clock.nowMs(), QString::fromLatin1(line)});
         };
+    }
+    void setServer(const QString &folder, const QString &file) {
+        testsupport::editConfig(session, [&](norvvelm::PcConfig &c) {
+            c.ServerDir = folder;
+            c.ServerFile = file;
+        });
     }
     QStringList lines() const {
         QStringList out;

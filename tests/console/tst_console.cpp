@@ -2,8 +2,8 @@
 // display, documents, closings and the demonstration receipts.
 
 #include "ConsoleRig.h"
-#include "TestFiles.h"
 #include "console/ConsoleLines.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 
@@ -187,7 +187,7 @@ void TestConsole::withdrawalAndNoPort() {
     rig.link.CloseComPort();
     rig.clearLines();
     QCOMPARE(rig.console.PressRegisterKey(QStringLiteral("22")), 9999);
-    QCOMPARE(rig.session.lastStatus, 9999);
+    QCOMPARE(rig.session.lastStatus(), 9999);
     rig.keys({"1"});
     QVERIFY(rig.lines().isEmpty());
     QVERIFY(rig.prompter.shown.isEmpty()); // keys show no message
@@ -275,7 +275,7 @@ void TestConsole::invoiceRefusedByRegister() {
     rig.reg.pushFault({ecrsim::Register::Fault::Refuse, "6E", 1});
     rig.dialogs.entries = {{1, {"01234567897", "A", "B", "C"}}};
     rig.console.CmdFat_Click();
-    QCOMPARE(rig.session.lastStatus, 0x6E);
+    QCOMPARE(rig.session.lastStatus(), 0x6E);
     QCOMPARE(rig.session.panel(2), QStringLiteral("Err. 110 : Comunicazione errata"));
     QVERIFY(rig.console.pending().invoicePending); // stays set
     QVERIFY(rig.console.pending().customerHeaderLine.isEmpty());
@@ -365,7 +365,7 @@ void TestConsole::reportsAndClosing() {
     rig.keys({"5", "0", "0", "REP-01"});
     rig.prompter.script = {norvvelm::Prompter::Answer::Ok};
     rig.console.cmdChiusuraGIornaliera_Click();
-    QCOMPARE(rig.session.lastStatus, 0x14);
+    QCOMPARE(rig.session.lastStatus(), 0x14);
     QCOMPARE(rig.reg.closings(), 1);
 }
 
@@ -424,16 +424,16 @@ void TestConsole::demoReceipts() {
     QCOMPARE(testsupport::readFile(target), written);
 
     // A mask names the file it selects; a folder of one character stops.
-    rig.session.config.ServerFile = QStringLiteral("*.txt");
+    rig.setServer(rig.dir.path(), QStringLiteral("*.txt"));
     rig.console.cmdDemoTicket_Click(3);
     QCOMPARE(testsupport::readFile(rig.dir.filePath(QStringLiteral("demo.txt"))).count("w/1/1//\r\n"), 5);
-    rig.session.config.ServerDir = QStringLiteral("/");
+    rig.setServer(QStringLiteral("/"), QStringLiteral("*.txt"));
     const qsizetype shown = rig.prompter.shown.size();
     rig.console.cmdDemoTicket_Click(1);
     QCOMPARE(rig.prompter.shown.size(), shown + 1); // the question only
 
     // A folder that cannot be written says so.
-    rig.session.config.ServerDir = rig.dir.filePath(QStringLiteral("missing/folder"));
+    rig.setServer(rig.dir.filePath(QStringLiteral("missing/folder")), QStringLiteral("scontrino.txt"));
     rig.console.cmdDemoTicket_Click(2);
     QVERIFY(rig.prompter.shown.last().text.startsWith(QStringLiteral("Impossibile scrivere il file ")));
 }

@@ -1,6 +1,8 @@
 // norvvelmd and norvvelm-cmd as programs, against ecrsim over a pseudo-terminal.
+// The register's faults are exercised on the same station in memory and
+// virtual time (tst_station); here the programs, their files and the pty.
 
-#include "EcrSimProcess.h"
+#include "support/EcrSimProcess.h"
 
 #include <QDate>
 #include <QFile>
@@ -121,9 +123,6 @@ class TestDaemon : public QObject {
     Q_OBJECT
 private slots:
     void receiptEndToEnd();
-    void faults_data();
-    void faults();
-    void seriousFaultDropsTheRest();
     void testModeAndDailyReport();
     void registerOffAtStartThenOn();
     void portGoneAndBack();
@@ -160,83 +159,6 @@ void TestDaemon::receiptEndToEnd() {
     // The identity was written, and the port was closed: the register is still there.
     QVERIFY(d.identified());
     QCOMPARE(d.sim.process().state(), QProcess::Running);
-}
-
-void TestDaemon::faults_data() {
-    QTest::addColumn<QByteArrayList>("before"); // control lines before the receipt
-    QTest::addColumn<QString>("waitFor");       // a monitor line that shows the fault
-    QTest::addColumn<QByteArrayList>("after");  // control lines once it showed
-    QTest::addColumn<int>("sales");             // times the register took the sale
-    QTest::addColumn<QString>("message");       // said on standard error
-    QTest::newRow("NAK") << QByteArrayList{"fault frame:nak*2"} << QString() << QByteArrayList{} << 1
-                         << QString();
-    QTest::newRow("busy") << QByteArrayList{"fault busy*3"}
-                          << "ECR-errore :26-Comando '3/' - Errore N. 26 Ripeto comando" << QByteArrayList{}
-                          << 1 << QString();
-    // The answer is lost after the register took the line: the status is
-    // fine, so the line goes again (the register's journal shows it twice).
-    QTest::newRow("silent mid-receipt")
-        << QByteArrayList{"fault answer:silent"} << QString() << QByteArrayList{} << 2 << QString();
-    QTest::newRow("paper out then refilled")
-        << QByteArrayList{"paper out"}
-        << "ECR-errore :49-Comando '3/' - Errore N. 49 Ricontrollo stato ECR e ripeto comando"
-        << QByteArrayList{"paper in"} << 1 << QString();
-    QTest::newRow("cover open")
-        << QByteArrayList{"cover open"}
-        << "ECR-errore :50-Comando '3/' - Errore N. 50 Ricontrollo stato ECR e ripeto comando"
-        << QByteArrayList{"cover close"} << 1 << QString();
-    QTest::newRow("paper status") << QByteArrayList{"fault paperbit*2"}
-                                  << "ECR        : Sostituire rotolo scontrino" << QByteArrayList{} << 1
-                                  << QString();
-    QTest::newRow("register off for a while")
-        << QByteArrayList{"fault enq:silent*9"} << QString() << QByteArrayList{} << 1
-        << QStringLiteral(
-               "Comunicazione impossibile ! Cassa spenta o cavo interrotto o velocit\u00e0 errata");
-    QTest::newRow("refused") << QByteArrayList{"fault refuse=08"}
-                             << "ECR-errore :8-Comando '3/' - Errore N. 8 Ignoro l'errore" << QByteArrayList{}
-                             << 0 << QString();
-}
-
-void TestDaemon::faults() {
-    QFETCH(QByteArrayList, before);
-    QFETCH(QString, waitFor);
-    QFETCH(QByteArrayList, after);
-    QFETCH(int, sales);
-    QFETCH(QString, message);
-    Daemon d;
-    QVERIFY(d.startSim());
-    d.start();
-    // Identified first, so the faults hit the receipt, not the start-up.
-    QTRY_VERIFY_WITH_TIMEOUT(d.identified(), 10000);
-    for (const QByteArray &c : before)
-        d.sim.control(c);
-    d.drop(kReceipt);
-    if (!waitFor.isEmpty())
-        QTRY_VERIFY_WITH_TIMEOUT(d.monitor().contains(waitFor), 15000);
-    for (const QByteArray &c : after)
-        d.sim.control(c);
-    QTRY_VERIFY_WITH_TIMEOUT(d.monitor().contains(QStringLiteral("PC -> ECR : 5/1/0.00/////")), 30000);
-    QTRY_VERIFY_WITH_TIMEOUT(d.monitor().last().startsWith(QStringLiteral("ECR")), 10000);
-    QCOMPARE(d.monitor().count(QStringLiteral("PC -> ECR : 5/1/0.00/////")), 1);
-    QCOMPARE(d.timesTaken(kSale), sales);
-    QVERIFY(d.timesTaken(kPay) <= 1);
-    if (!message.isEmpty())
-        QCOMPARE(QString::fromUtf8(d.err).count(message), 1);
-    QCOMPARE(d.stop(), 0);
-}
-
-void TestDaemon::seriousFaultDropsTheRest() {
-    Daemon d;
-    QVERIFY(d.startSim());
-    d.start();
-    QTRY_VERIFY_WITH_TIMEOUT(d.identified(), 10000);
-    d.sim.control("fault serious=37");
-    d.drop(kReceipt);
-    QTRY_VERIFY_WITH_TIMEOUT(d.err.contains("ATTENZIONE: errore grave. Chiamare Casa madre"), 15000);
-    QVERIFY(d.monitor().contains(QStringLiteral("PC -> ECR : 3/S/REPARTO1//1/5.26/1/4/")));
-    QVERIFY(!d.monitor().contains(QStringLiteral("PC -> ECR : 5/1/0.00/////")));
-    QCOMPARE(d.timesTaken(kPay), 0);
-    QCOMPARE(d.stop(), 0);
 }
 
 void TestDaemon::testModeAndDailyReport() {

@@ -1,10 +1,10 @@
 // The link over a real pseudo-terminal, against the ecrsim program, through
 // QSerialPort.
 
-#include "EcrSimProcess.h"
 #include "commands/CommandLanguage.h"
 #include "link/SerialComPort.h"
 #include "link/SerialFunz2.h"
+#include "support/EcrSimProcess.h"
 
 #include <QCoreApplication>
 #include <QSerialPort>

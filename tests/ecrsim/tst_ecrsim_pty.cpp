@@ -2,9 +2,9 @@
 // paper file, and register faults set from its command line and its control
 // channel.
 
-#include "EcrSimProcess.h"
 #include "link/SerialComPort.h"
 #include "link/SerialFunz2.h"
+#include "support/EcrSimProcess.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The simulated register's keyboard and display, key code by key code.
 
-#include "Register.h"
+#include "ecrsim/Register.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 // The simulated register at the command level: receipt state, paper, totals,
 // register faults and hostile input.
 
-#include "Control.h"
-#include "PtyServer.h"
-#include "Register.h"
-#include "SimLink.h"
+#include "ecrsim/Control.h"
+#include "ecrsim/PtyServer.h"
+#include "ecrsim/Register.h"
+#include "ecrsim/SimLink.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "Register.h"
+#include "ecrsim/Register.h"
 
 #include <QFile>
 #include <QTemporaryDir>

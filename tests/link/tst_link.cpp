@@ -1,12 +1,12 @@
 // The link protocol against the simulated register, in virtual time.
 
-#include "Register.h"
-#include "SimComPort.h"
-#include "SimLink.h"
-#include "VirtualClock.h"
+#include "ecrsim/Register.h"
+#include "ecrsim/SimLink.h"
 #include "link/Ansi.h"
 #include "link/EcrErrors.h"
 #include "link/SerialFunz2.h"
+#include "support/SimComPort.h"
+#include "support/VirtualClock.h"
 
 #include <QTest>
 

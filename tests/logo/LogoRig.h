@@ -1,14 +1,14 @@
 // The register in memory behind the interactive runner, on virtual time.
 #pragma once
 
-#include "Register.h"
-#include "ScriptedPrompter.h"
-#include "SimComPort.h"
-#include "SimLink.h"
-#include "VirtualClock.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "ecrsim/Register.h"
+#include "ecrsim/SimLink.h"
 #include "link/SerialFunz2.h"
+#include "support/ScriptedPrompter.h"
+#include "support/SimComPort.h"
+#include "support/VirtualClock.h"
 
 #include <QTest>
 

@@ -2,8 +2,6 @@
 // library through its factory: loading, resizing, zooming, the model's logo
 // boxes, and uploads to the register in memory and over a pseudo-terminal.
 
-#include "BmpBuilder.h"
-#include "EcrSimProcess.h"
 #include "LogoRig.h"
 #include "commands/PcConfig.h"
 #include "link/SerialComPort.h"
@@ -11,6 +9,8 @@
 #include "logo/widgets/LogoPage.h"
 #include "picture/RitraAutomation.h"
 #include "programming/WriteProcedure.h"
+#include "support/BmpBuilder.h"
+#include "support/EcrSimProcess.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -125,8 +126,11 @@ void TestLogoPage::loadThresholdsAndStretches() {
         filter = f;
         return file;
     };
+    QSignalSpy busy(&rig.session, &Session::busyChanged);
     QTest::mouseClick(child<QPushButton>(page, "cmdBMPLoad", 0), Qt::LeftButton);
     QCOMPARE(filter, QStringLiteral("BMP Files|*.bmp"));
+    QCOMPARE(busy.size(), 2); // the busy pointer while the picture is worked on
+    QCOMPARE(busy.last().first().toBool(), false);
     QCOMPARE(rig.prompter.shown.size(), 2);
     QVERIFY(rig.prompter.shown.at(0).text.startsWith(QStringLiteral("Il sistema ridimensionerà")));
     QCOMPARE(rig.prompter.shown.at(1).text,

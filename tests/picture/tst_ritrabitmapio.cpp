@@ -1,7 +1,7 @@
 // The bitmap readers, the BMP writer and the JPEG coder, without a control.
-#include "BmpBuilder.h"
-#include "RitraBitmapIo.h"
-#include "RitraJpeg.h"
+#include "picture/RitraBitmapIo.h"
+#include "picture/RitraJpeg.h"
+#include "support/BmpBuilder.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The picture control as a host sees it: the store, files, view, dispatch
 // identifiers, property persistence, the plugin factory and ritractl.
-#include "BmpBuilder.h"
-#include "RitraBitmapIo.h"
-#include "RitraCtrl.h"
+#include "picture/RitraBitmapIo.h"
+#include "picture/RitraCtrl.h"
+#include "support/BmpBuilder.h"
 
 #include <QFile>
 #include <QProcess>

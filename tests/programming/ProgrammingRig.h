@@ -1,15 +1,16 @@
 #pragma once
 
-#include "Register.h"
-#include "ScriptedPrompter.h"
-#include "SimComPort.h"
-#include "SimLink.h"
-#include "VirtualClock.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "ecrsim/Register.h"
+#include "ecrsim/SimLink.h"
 #include "link/SerialFunz2.h"
 #include "programming/WriteProcedure.h"
 #include "shell/ProfileFile.h"
+#include "support/ConfigEdit.h"
+#include "support/ScriptedPrompter.h"
+#include "support/SimComPort.h"
+#include "support/VirtualClock.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -46,8 +47,10 @@ struct ProgrammingRig {
 
     ProgrammingRig() {
         link.OpenComPort(QStringLiteral("/dev/sim"), 9600);
-        session.programDir = dir.path();
-        session.config.IniPath = dir.filePath(QStringLiteral("NorvVelm.ini"));
+        session.setProgramDir(dir.path());
+        testsupport::editConfig(session, [&](norvvelm::PcConfig &c) {
+            c.IniPath = dir.filePath(QStringLiteral("NorvVelm.ini"));
+        });
     }
     void fault(const QString &rule) {
         QString error;
@@ -61,7 +64,7 @@ struct ProgrammingRig {
         }
         return out;
     }
-    norvvelm::ProfileFile ini() const { return norvvelm::ProfileFile(session.config.IniPath); }
+    norvvelm::ProfileFile ini() const { return norvvelm::ProfileFile(session.config().IniPath); }
     QStringList texts() const {
         QStringList out;
         for (const auto &s : prompter.shown)

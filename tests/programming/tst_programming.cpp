@@ -112,7 +112,7 @@ void TstProgramming::headerCancelledOrRefused() {
     rows[0] = {QStringLiteral("NEGOZIO"), 0, 0};
     rig.prompter.script = {Answer::Cancel};
     QVERIFY(!hf.writeHeader(rows));
-    QVERIFY(!QFile::exists(rig.session.config.IniPath));
+    QVERIFY(!QFile::exists(rig.session.config().IniPath));
     QVERIFY(rig.sent("H/").isEmpty());
 
     // Past its 60 changes the register refuses; the rows are stored anyway.
@@ -168,9 +168,9 @@ void TstProgramming::vatRates() {
     QStringList texts;
     QVERIFY(ReadVatRates(rig.runner, rig.session, &texts));
     QCOMPARE(texts, QStringList({"4.00", "10.00", "22.50", "23.50", "0.00"}));
-    QCOMPARE(rig.session.vatTable[2], 22);
-    QCOMPARE(rig.session.vatTable[3], 24);
-    QCOMPARE(rig.session.vatTable[5], -1);
+    QCOMPARE(rig.session.vatTable()[2], 22);
+    QCOMPARE(rig.session.vatTable()[3], 24);
+    QCOMPARE(rig.session.vatTable()[5], -1);
 
     // Cancel sends nothing; a day with sales is refused with 10.
     rig.prompter.script = {Answer::Cancel};
@@ -431,7 +431,7 @@ void TstProgramming::scrollMessages() {
     texts[3] = QStringLiteral("  SALDI DI FINE STAGIONE  ");
     QVERIFY(m.send(texts, -1));
     QCOMPARE(rig.sent("o/").last(), u"o//");
-    QVERIFY(!QFile::exists(rig.session.config.IniPath));
+    QVERIFY(!QFile::exists(rig.session.config().IniPath));
     QVERIFY(m.send(texts, 3));
     QCOMPARE(rig.sent("o/").last(), u"o/SALDI DI FINE STAGIONE/");
     QCOMPARE(rig.reg.tables.scrollMessage, u"SALDI DI FINE STAGIONE");

@@ -1,5 +1,5 @@
-#include "FakeRegister.h"
-#include "Q520Driver.h"
+#include "q520driver/Q520Driver.h"
+#include "support/FakeRegister.h"
 
 #include <QDir>
 #include <QFile>

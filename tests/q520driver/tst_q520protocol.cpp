@@ -1,4 +1,4 @@
-#include "Q520Protocol.h"
+#include "q520driver/Q520Protocol.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 // DriverQ520 over a real pseudo-terminal, against the ecrsim program playing
 // the Q520.
 
-#include "FakeRegister.h"
-#include "Q520Driver.h"
-#include "Q520Port.h"
+#include "q520driver/Q520Driver.h"
+#include "q520driver/Q520Port.h"
+#include "support/FakeRegister.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

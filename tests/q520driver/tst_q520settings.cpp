@@ -1,4 +1,4 @@
-#include "Q520Settings.h"
+#include "q520driver/Q520Settings.h"
 
 #include <QDir>
 #include <QFile>

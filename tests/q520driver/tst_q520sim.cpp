@@ -1,6 +1,6 @@
 // The Q520 model of the simulated register, line by line.
 
-#include "Q520Register.h"
+#include "ecrsim/Q520Register.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "FakeRegister.h"
-#include "Q520Driver.h"
-#include "Q520Window.h"
+#include "q520driver/Q520Driver.h"
+#include "q520driver/Q520Window.h"
+#include "support/FakeRegister.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Configuration files on disk: NorvVelm.ini, FileExt.ini, the password store.
 
-#include "TestFiles.h"
 #include "shell/Config.h"
 #include "shell/ProfileFile.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -228,7 +228,7 @@ void TestConfig::saveOrderAndValues() {
     form.log = true;
     SaveConfiguration(form, cfg, status);
     QVERIFY(status.type.isEmpty() && status.message.isEmpty());
-    QCOMPARE(cfg.Porta, QStringLiteral("12"));
+    QCOMPARE(cfg.Porta, QStringLiteral("Com12"));
     QCOMPARE(readFile(ini), QByteArray("[Intestazioni]\nR1=kept\n[Parametri]\nVelocita=9600\nExtra=kept\n"
                                        "Modello=DLm\nPorta=12\nServerStato=On\nServerModalita=Iconized\n"
                                        "ServerDir=/srv/pos\nServerFile=*.txt\nServerLog=On\n"
@@ -236,7 +236,7 @@ void TestConfig::saveOrderAndValues() {
     form.port = QStringLiteral("Co");
     form.speed = QStringLiteral("115200");
     SaveConfiguration(form, cfg, status);
-    QCOMPARE(cfg.Porta, QStringLiteral("0"));
+    QCOMPARE(cfg.Porta, QStringLiteral("Com0"));
     QCOMPARE(cfg.Velocita, 115200);
     QCOMPARE(ProfileFile(ini).getString(QStringLiteral("Parametri"), QStringLiteral("Velocita"), {}, 10),
              QStringLiteral("115200"));

@@ -1,14 +1,15 @@
 // The print server on real folders, the daily log, the monitor and the
 // runner, with the simulated register in virtual time.
 
-#include "../commands/ExecutorRig.h"
-#include "TestFiles.h"
-#include "programming/VatRates.h"
 #include "commands/DailyLog.h"
 #include "commands/ForbiddenExtensions.h"
+#include "programming/VatRates.h"
 #include "shell/PrintServer.h"
 #include "shell/ProfileFile.h"
 #include "shell/Startup.h"
+#include "support/ConfigEdit.h"
+#include "support/ExecutorRig.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +23,7 @@ using testsupport::writeFile;
 struct ServerRig : ExecutorRig {
     PrintServer server{session, link, executor, prompter};
     ServerRig() {
-        session.config.ServerFile = QStringLiteral("scontrino.txt");
+        testsupport::editConfig(session, [](PcConfig &c) { c.ServerFile = QStringLiteral("scontrino.txt"); });
         server.requireStableFiles = false;
     }
     QString file(const QString &name) const { return dir.filePath(name); }
@@ -122,8 +123,8 @@ void TestPrintServer::listing() {
 
 void TestPrintServer::tickTakesPrintsDeletes() {
     ServerRig rig;
-    rig.session.config.ServerFile = QStringLiteral("*");
-    rig.session.forbidden = ForbiddenExtensions::parse("[log]\n[velm]\n[FMN]\n");
+    testsupport::editConfig(rig.session, [&](norvvelm::PcConfig &c) { c.ServerFile = QStringLiteral("*"); });
+    rig.session.setForbidden(ForbiddenExtensions::parse("[log]\n[velm]\n[FMN]\n"));
     writeFile(rig.file(QStringLiteral("a.txt")), "3/S/A//1/1/1/4/\r\n\r\n5/1/0.00/////\r\n");
     writeFile(rig.file(QStringLiteral("b.txt")), "7/1/1/X/");
     int executorCalls = 0;
@@ -174,7 +175,7 @@ void TestPrintServer::staleWorkingCopy() {
 
 void TestPrintServer::testMode() {
     ServerRig rig;
-    rig.session.testMode = true;
+    rig.session.setTestMode(true);
     writeFile(rig.file(QStringLiteral("scontrino.txt")), "7/1/1/T/\r\n");
     rig.prompter.script = {Prompter::Answer::No, Prompter::Answer::Yes};
     rig.server.TimerSRV_Timer();
@@ -189,7 +190,7 @@ void TestPrintServer::testMode() {
 
 void TestPrintServer::retriesQueueAtLaterTicks() {
     ServerRig rig;
-    rig.fault(QStringLiteral("enq:silent*3"));
+    QVERIFY(rig.fault(QStringLiteral("enq:silent*3")));
     writeFile(rig.file(QStringLiteral("scontrino.txt")), "3/S/A//1/1/1/4/\r\n5/1/0.00/////\r\n");
     rig.server.TimerSRV_Timer();
     QVERIFY(rig.sent().isEmpty());
@@ -202,7 +203,7 @@ void TestPrintServer::retriesQueueAtLaterTicks() {
     Startup watch(rig.session, rig.link, rig.runner, rig.prompter);
     watch.checkNow();
     QVERIFY(watch.ready());
-    QVERIFY(!rig.session.unreachableReported);
+    QVERIFY(!rig.session.unreachableReported());
     rig.server.TimerSRV_Timer();
     QCOMPARE(rig.sent(), (QStringList{"a/", "e/", "3/S/A//1/1/1/4/", "5/1/0.00/////"}));
     QCOMPARE(rig.session.monitor().count(QStringLiteral("PC -> ECR : 3/S/A//1/1/1/4/")), 2);
@@ -210,11 +211,13 @@ void TestPrintServer::retriesQueueAtLaterTicks() {
 
 void TestPrintServer::needsIdentifiedRegister() {
     ServerRig rig;
-    rig.session.config.identity.sn = QStringLiteral("  ");
+    testsupport::editConfig(rig.session,
+                            [&](norvvelm::PcConfig &c) { c.identity.sn = QStringLiteral("  "); });
     writeFile(rig.file(QStringLiteral("scontrino.txt")), "7/1/1/T/\r\n");
     rig.server.TimerSRV_Timer();
     QVERIFY(QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
-    rig.session.config.identity.sn = QStringLiteral("NV42");
+    testsupport::editConfig(rig.session,
+                            [&](norvvelm::PcConfig &c) { c.identity.sn = QStringLiteral("NV42"); });
     rig.server.registerReady = false; // the port went away
     rig.server.TimerSRV_Timer();
     QVERIFY(QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
@@ -246,21 +249,24 @@ void TestPrintServer::logLine() {
     QVERIFY(rig.logLines().isEmpty());
     WriteLogLine(rig.session, QStringLiteral("26 "), QStringLiteral("x"));
     QCOMPARE(rig.logLines().size(), 1);
-    rig.session.logEnabled = false;
+    rig.session.setLogEnabled(false);
     WriteLogLine(rig.session, QStringLiteral("ok"), QStringLiteral("x"));
     QCOMPARE(rig.logLines().size(), 1);
 }
 
 void TestPrintServer::logFileName() {
     Session s;
-    s.programDir = QStringLiteral("/home/pos");
-    s.now = [] { return QDateTime(QDate(2026, 12, 7), QTime(23, 59)); };
-    s.serverDirCopy = QStringLiteral("/srv");
+    s.setProgramDir(QStringLiteral("/home/pos"));
+    s.setNow([] { return QDateTime(QDate(2026, 12, 7), QTime(23, 59)); });
+    const auto folder = [&s](const QString &dir) {
+        testsupport::editConfig(s, [&dir](PcConfig &c) { c.ServerDir = dir; });
+    };
+    folder(QStringLiteral("/srv"));
     QCOMPARE(dailylog::FileName(s), QStringLiteral("/srv/VELM 20261207.log"));
-    s.serverDirCopy = QStringLiteral("/srv/");
-    s.logPrefix = QStringLiteral(" scontrino.txt ");
+    folder(QStringLiteral("/srv/"));
+    s.setLogPrefix(QStringLiteral(" scontrino.txt "));
     QCOMPARE(dailylog::FileName(s), QStringLiteral("/srv/scontrino.txt 20261207.log"));
-    s.serverDirCopy = QStringLiteral("x");
+    folder(QStringLiteral("x"));
     QCOMPARE(dailylog::FileName(s), QStringLiteral("/home/pos/scontrino.txt 20261207.log"));
 
     // "*" after "*abc": the prefix stays abc.
@@ -277,7 +283,7 @@ void TestPrintServer::monitorLimitAndExplanation() {
     Session s;
     s.AddMonitorLine(QStringLiteral("off"));
     QVERIFY(s.monitor().isEmpty());
-    s.monitorEnabled = true;
+    s.setMonitorEnabled(true);
     for (int i = 1; i <= 10001; ++i)
         s.AddMonitorLine(QString::number(i));
     QCOMPARE(s.monitor().size(), 10000);
@@ -305,16 +311,16 @@ void TestPrintServer::runner() {
     QCOMPARE(code, QStringLiteral("26"));
 
     ExecutorRig rig;
-    rig.fault(QStringLiteral("answer:text=1A/00/00/0/"));
+    QVERIFY(rig.fault(QStringLiteral("answer:text=1A/00/00/0/")));
     QCOMPARE(rig.runner.SendAndCheck(QStringLiteral("3/S/A//1/1/1/4/")), 26);
     QCOMPARE(rig.session.panel(1), QStringLiteral("Attenzione!"));
     QCOMPARE(rig.session.panel(2), QStringLiteral("Err. 26 : Comunicazione errata"));
     QCOMPARE(rig.runner.SendAndCheck(QStringLiteral("?/")), 0);
     QVERIFY(rig.session.panel(1).isEmpty() && rig.session.panel(2).isEmpty());
     QCOMPARE(rig.runner.RequestStatus(), 0);
-    rig.fault(QStringLiteral("enq:silent*3"));
+    QVERIFY(rig.fault(QStringLiteral("enq:silent*3")));
     QCOMPARE(rig.runner.RequestStatus(), 1004);
-    rig.fault(QStringLiteral("answer:text=31/00/00/0/"));
+    QVERIFY(rig.fault(QStringLiteral("answer:text=31/00/00/0/")));
     QCOMPARE(rig.runner.RequestStatus(), 49);
 
     const int sentBefore = rig.sent().size();
@@ -333,13 +339,13 @@ void TestPrintServer::vatRates() {
     QStringList texts;
     QVERIFY(ReadVatRates(rig.runner, rig.session, &texts));
     QCOMPARE(texts, (QStringList{"4.00", "10.00", "22.50", "10.50", "0.00"}));
-    QCOMPARE(rig.session.vatTable[0], 4);
-    QCOMPARE(rig.session.vatTable[2], 22);
-    QCOMPARE(rig.session.vatTable[3], 10);
-    QCOMPARE(rig.session.vatTable[5], -1);
-    rig.fault(QStringLiteral("enq:can"));
+    QCOMPARE(rig.session.vatTable()[0], 4);
+    QCOMPARE(rig.session.vatTable()[2], 22);
+    QCOMPARE(rig.session.vatTable()[3], 10);
+    QCOMPARE(rig.session.vatTable()[5], -1);
+    QVERIFY(rig.fault(QStringLiteral("enq:can")));
     QVERIFY(!ReadVatRates(rig.runner, rig.session));
-    QCOMPARE(rig.session.vatTable[0], -1);
+    QCOMPARE(rig.session.vatTable()[0], -1);
 }
 
 void TestPrintServer::startupIdentifies() {
@@ -347,18 +353,18 @@ void TestPrintServer::startupIdentifies() {
     rig.link.CloseComPort();
     writeFile(rig.dir.filePath(QStringLiteral("NorvVelm.ini")),
               "[Parametri]\nModello=Norv ONe\nPorta=3\nVelocita=9600\n[Porte]\nCom3=/dev/sim3\n");
-    rig.session.config.identity = {};
+    testsupport::editConfig(rig.session, [&](norvvelm::PcConfig &c) { c.identity = {}; });
     Startup startup(rig.session, rig.link, rig.runner, rig.prompter);
     QVERIFY(startup.loadConfiguration());
-    QCOMPARE(rig.session.config.DescrWidth1, 20);
-    rig.fault(QStringLiteral("enq:silent*6")); // off at first: status and "a/" fail
+    QCOMPARE(rig.session.config().DescrWidth1, 20);
+    QVERIFY(rig.fault(QStringLiteral("enq:silent*6"))); // off at first: status and "a/" fail
     QVERIFY(!startup.connectRegister());
     QCOMPARE(rig.port.openedDevice, QStringLiteral("/dev/sim3"));
     QVERIFY(startup.connectRegister());
-    QCOMPARE(rig.session.config.identity.sn, QStringLiteral("NV00012345"));
+    QCOMPARE(rig.session.config().identity.sn, QStringLiteral("NV00012345"));
     QCOMPARE(rig.session.panel(3), QStringLiteral("72-NV00012345"));
-    QCOMPARE(rig.session.vatTable[1], 10);
-    QCOMPARE(ProfileFile(rig.session.config.IniPath)
+    QCOMPARE(rig.session.vatTable()[1], 10);
+    QCOMPARE(ProfileFile(rig.session.config().IniPath)
                  .getString(QStringLiteral("Current"), QStringLiteral("SN"), {}, 64),
              QStringLiteral("NV00012345"));
     // One message for the outage, one when the register is back.

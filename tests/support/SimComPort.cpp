@@ -1,6 +1,6 @@
-#include "SimComPort.h"
+#include "support/SimComPort.h"
 
-#include "SimLink.h"
+#include "ecrsim/SimLink.h"
 
 namespace testsupport {
 

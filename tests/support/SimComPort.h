@@ -1,7 +1,7 @@
 #pragma once
 
-#include "VirtualClock.h"
 #include "link/ComPort.h"
+#include "support/VirtualClock.h"
 
 #include <QByteArray>
 

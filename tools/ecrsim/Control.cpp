@@ -1,8 +1,8 @@
-#include "Control.h"
+#include "ecrsim/Control.h"
 
-#include "PtyServer.h"
-#include "Register.h"
-#include "SimLink.h"
+#include "ecrsim/PtyServer.h"
+#include "ecrsim/Register.h"
+#include "ecrsim/SimLink.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,7 +1,7 @@
-#include "Keyboard.h"
+#include "ecrsim/Keyboard.h"
 
-#include "Register.h"
-#include "Text.h"
+#include "ecrsim/Register.h"
+#include "ecrsim/Text.h"
 
 namespace ecrsim {
 

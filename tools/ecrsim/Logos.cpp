@@ -1,4 +1,4 @@
-#include "Logos.h"
+#include "ecrsim/Logos.h"
 
 #include <QDir>
 #include <QFile>

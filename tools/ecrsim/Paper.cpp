@@ -1,4 +1,4 @@
-#include "Paper.h"
+#include "ecrsim/Paper.h"
 
 #include <QFile>
 #include <QFileInfo>

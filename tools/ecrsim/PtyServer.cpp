@@ -1,6 +1,6 @@
-#include "PtyServer.h"
+#include "ecrsim/PtyServer.h"
 
-#include "SimLink.h"
+#include "ecrsim/SimLink.h"
 
 #include <QFile>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "Q520Register.h"
+#include "ecrsim/Q520Register.h"
 
 #include <QRegularExpression>
 

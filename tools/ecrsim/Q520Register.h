@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Register.h"
+#include "ecrsim/Register.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "Register.h"
+#include "ecrsim/Register.h"
 
-#include "Text.h"
+#include "ecrsim/Text.h"
 
 #include <algorithm>
 #include <utility>

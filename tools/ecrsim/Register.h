@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Keyboard.h"
-#include "Logos.h"
-#include "Paper.h"
-#include "Tables.h"
+#include "ecrsim/Keyboard.h"
+#include "ecrsim/Logos.h"
+#include "ecrsim/Paper.h"
+#include "ecrsim/Tables.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

@@ -1,6 +1,6 @@
-#include "SimLink.h"
+#include "ecrsim/SimLink.h"
 
-#include "Register.h"
+#include "ecrsim/Register.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
-#include "Tables.h"
+#include "ecrsim/Tables.h"
 
-#include "Register.h"
-#include "Text.h"
+#include "ecrsim/Register.h"
+#include "ecrsim/Text.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "Text.h"
+#include "ecrsim/Text.h"
 
 #include <cstdlib>
 

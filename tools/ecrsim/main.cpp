@@ -7,11 +7,11 @@
 // Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
 // standard input control it while it runs (see Control.h).
 
-#include "Control.h"
-#include "PtyServer.h"
-#include "Q520Register.h"
-#include "Register.h"
-#include "SimLink.h"
+#include "ecrsim/Control.h"
+#include "ecrsim/PtyServer.h"
+#include "ecrsim/Q520Register.h"
+#include "ecrsim/Register.h"
+#include "ecrsim/SimLink.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

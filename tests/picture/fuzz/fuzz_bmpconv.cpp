@@ -1,5 +1,5 @@
 // Fuzz target: the strict BMP reader of the JPEG conversion.
-#include "RitraBitmapIo.h"
+#include "picture/RitraBitmapIo.h"
 
 #include <cstddef>
 #include <cstdint>

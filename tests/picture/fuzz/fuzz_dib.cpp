@@ -1,5 +1,5 @@
 // Fuzz target: the reader that loads a bitmap file into the store.
-#include "RitraBitmapIo.h"
+#include "picture/RitraBitmapIo.h"
 
 #include <cstddef>
 #include <cstdint>

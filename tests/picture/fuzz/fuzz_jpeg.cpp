@@ -1,5 +1,5 @@
 // Fuzz target: the JPEG decoder (libjpeg behind the control's error handler).
-#include "RitraJpeg.h"
+#include "picture/RitraJpeg.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,14 +1,15 @@
 #pragma once
 
-#include "Register.h"
-#include "ScriptedPrompter.h"
-#include "SimComPort.h"
-#include "SimLink.h"
-#include "VirtualClock.h"
 #include "commands/Executor.h"
 #include "commands/Runner.h"
-#include "link/SerialFunz2.h"
 #include "commands/Session.h"
+#include "ecrsim/Register.h"
+#include "ecrsim/SimLink.h"
+#include "link/SerialFunz2.h"
+#include "support/ConfigEdit.h"
+#include "support/ScriptedPrompter.h"
+#include "support/SimComPort.h"
+#include "support/VirtualClock.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,17 +44,23 @@ struct ExecutorRig {
 
     ExecutorRig() {
         link.OpenComPort(QStringLiteral("/dev/sim"), 9600);
-        session.monitorEnabled = true;
-        session.logEnabled = true;
-        session.programDir = dir.path();
-        session.serverDirCopy = dir.path();
-        session.config.ServerDir = dir.path();
-        session.config.identity.sn = QStringLiteral("NV42");
-        session.now = [] { return QDateTime(QDate(2026, 12, 7), QTime(10, 11, 12)); };
+        session.setMonitorEnabled(true);
+        session.setLogEnabled(true);
+        session.setProgramDir(dir.path());
+        testsupport::editConfig(session, [this](norvvelm::PcConfig &c) {
+            c.ServerDir = dir.path();
+            c.identity.sn = QStringLiteral("NV42");
+        });
+        session.setNow([] { return QDateTime(QDate(2026, 12, 7), QTime(10, 11, 12)); });
     }
-    void fault(const QString &rule) {
+    // False (with the reason on the test's output) when the rule is not one
+    // the simulated register knows: the test checks it.
+    [[nodiscard]] bool fault(const QString &rule) {
         QString error;
-        QVERIFY2(sim.addFaultRule(rule, &error), qPrintable(error));
+        if (sim.addFaultRule(rule, &error))
+            return true;
+        qWarning("fault rule %s: %s", qPrintable(rule), qPrintable(error));
+        return false;
     }
     void queue(const QStringList &lines) {
         for (const QString &l : lines)

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Q520Port.h"
-#include "Q520Prompter.h"
-#include "Q520Protocol.h"
+#include "q520driver/Q520Port.h"
+#include "q520driver/Q520Prompter.h"
+#include "q520driver/Q520Protocol.h"
 
 #include <QStringList>
 #include <QTimer>

@@ -1,0 +1,20 @@
+#include "commands/WriteFailure.h"
+
+#include "commands/Session.h"
+
+#include <QDir>
+
+namespace norvvelm {
+
+StatusTexts WriteFailureTexts(const QString &what, const QString &path) {
+    return {QStringLiteral("Errore di scrittura"), QStringLiteral("Impossibile scrivere ") + what +
+                                                       QStringLiteral(": ") + QDir::toNativeSeparators(path)};
+}
+
+void ReportWriteFailure(Session &session, const QString &what, const QString &path) {
+    const StatusTexts texts = WriteFailureTexts(what, path);
+    session.setPanel(1, texts.type);
+    session.setPanel(2, texts.message);
+}
+
+} // namespace norvvelm

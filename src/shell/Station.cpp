@@ -1,0 +1,66 @@
+#include "shell/Station.h"
+
+#include "shell/Config.h"
+
+namespace norvvelm {
+
+Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::EventPump pump,
+                 QObject *parent)
+    : QObject(parent), m_prompter(prompter), m_link(port, clock, std::move(pump)),
+      m_runner(m_session, m_link), m_startup(m_session, m_link, m_runner, m_prompter),
+      m_executor(m_session, m_link, m_prompter), m_server(m_session, m_link, m_executor, m_prompter) {
+    m_link.setLineObserver([this](bool busy) { m_session.setLineBusy(busy); });
+    // No file is taken before the register is identified on an open port.
+    m_server.registerReady = false;
+    connect(&m_startup, &Startup::readyChanged, &m_server,
+            [this](bool ready) { m_server.registerReady = ready; });
+}
+
+Station::~Station() {
+    m_link.setLineObserver({});
+}
+
+bool Station::loadConfiguration() {
+    m_loaded = m_startup.loadConfiguration();
+    return m_loaded;
+}
+
+void Station::startServing() {
+    if (!m_loaded || m_session.stopRequested())
+        return;
+    m_startup.connectRegister();
+    m_server.setEnabled(m_session.config().serverOn());
+    m_startup.supervise(kCheckMs, kRetryMs);
+}
+
+bool Station::start() {
+    if (!loadConfiguration())
+        return false;
+    startServing();
+    return true;
+}
+
+void Station::stop() {
+    m_server.setEnabled(false);
+    m_startup.stopSupervising();
+    m_link.CloseComPort();
+}
+
+bool Station::saveConfiguration(const ConfigForm &form) {
+    PcConfig saved = m_session.config();
+    if (saved.IniPath.isEmpty())
+        saved.IniPath = m_session.iniPath();
+    StatusTexts status;
+    const bool written = SaveConfiguration(form, saved, status);
+    const bool restart = m_session.applySavedConfig(saved);
+    if (m_loaded)
+        m_server.setEnabled(m_session.config().serverOn());
+    if (written && restart)
+        status = {QStringLiteral("Riavvio necessario"),
+                  QStringLiteral("Porta, velocit\u00e0, modello e modalit\u00e0 valgono dal prossimo avvio")};
+    m_session.setPanel(1, status.type);
+    m_session.setPanel(2, status.message);
+    return written;
+}
+
+} // namespace norvvelm

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "commands/Executor.h"
+#include "commands/Runner.h"
+#include "commands/Session.h"
+#include "link/SerialFunz2.h"
+#include "shell/PrintServer.h"
+#include "shell/Startup.h"
+
+#include <QObject>
+
+namespace norvvelm {
+
+class Clock;
+class ComPort;
+class Prompter;
+struct ConfigForm;
+
+// The program's core, wired once: the session, the link, the runner, the
+// start-up and its watch, the executor and the print server. The window, the
+// daemon, the command tool and the tests build the same station; each brings
+// its own port, clock, prompter and event pump.
+class Station : public QObject {
+    Q_OBJECT
+public:
+    // How often the watch looks at the port, and how often it retries a
+    // register that does not answer.
+    static constexpr int kCheckMs = 1000;
+    static constexpr int kRetryMs = 3000;
+
+    Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::EventPump pump = {},
+            QObject *parent = nullptr);
+    ~Station() override;
+
+    Session &session() { return m_session; }
+    SerialFunz2 &link() { return m_link; }
+    Runner &runner() { return m_runner; }
+    Prompter &prompter() { return m_prompter; }
+    Startup &startup() { return m_startup; }
+    Executor &executor() { return m_executor; }
+    PrintServer &printServer() { return m_server; }
+
+    // The configuration of the home folder into the session. False when it is
+    // incomplete (status-bar panels 1 and 2 say why).
+    bool loadConfiguration();
+    // Brings the register under control (port, status, identification, VAT
+    // rates), starts the print server when it is on and the watch that brings
+    // the register back.
+    void startServing();
+    // Both, in that order; false when the configuration is incomplete (then
+    // nothing is opened and no file is taken).
+    bool start();
+    // The print server and the watch stop; the port is closed.
+    void stop();
+
+    // The configuration tab's values saved to the file. The server state,
+    // folder, file, log and sale-line options take effect at once; port,
+    // speed, model and window mode at the next start, and the status bar says
+    // so. False when the file could not be written (panels 1 and 2 say where).
+    bool saveConfiguration(const ConfigForm &form);
+
+private:
+    Session m_session;
+    Prompter &m_prompter;
+    SerialFunz2 m_link;
+    Runner m_runner;
+    Startup m_startup;
+    Executor m_executor;
+    PrintServer m_server;
+    bool m_loaded = false;
+};
+
+} // namespace norvvelm

@@ -1,0 +1,322 @@
+// The station as the window and the daemon build it: start-up with its
+// watch on virtual time, a receipt end to end, the rule of saved settings,
+// the session's signals, and the writes that fail.
+
+#include "support/StationRig.h"
+
+#include "shell/Config.h"
+#include "shell/ProfileFile.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace norvvelm;
+using testsupport::StationRig;
+
+class TestStation : public QObject {
+    Q_OBJECT
+private slots:
+    void receiptThroughTheStation();
+    void faults_data();
+    void faults();
+    void seriousFaultDropsTheRest();
+    void savedSettingsTakeEffect();
+    void sessionSignals_data();
+    void sessionSignals();
+    void failedWritesAreSaid();
+};
+
+void TestStation::receiptThroughTheStation() {
+    StationRig rig;
+    Session &s = rig.station.session();
+    QSignalSpy busy(&s, &Session::lineBusyChanged);
+    QVERIFY(rig.fault(QStringLiteral("enq:silent*6"))); // switched off at first
+    QVERIFY(rig.station.start());
+    QVERIFY(!rig.station.startup().ready());
+    QVERIFY(rig.station.printServer().isEnabled());
+    QVERIFY(s.identity().sn.isEmpty());
+
+    // The watch looks every second but retries only every three, on the
+    // link's clock.
+    const int enquiries = rig.sim.enquiries();
+    rig.clock.advance(Station::kCheckMs);
+    rig.station.startup().checkNow();
+    QCOMPARE(rig.sim.enquiries(), enquiries);
+    rig.clock.advance(Station::kRetryMs);
+    rig.station.startup().checkNow();
+    QVERIFY(rig.station.startup().ready());
+    QCOMPARE(s.identity().sn, QStringLiteral("NV00012345"));
+    QCOMPARE(s.panel(3), QStringLiteral("72-NV00012345"));
+    QCOMPARE(s.vatTable()[1], 10);
+    QVERIFY(!busy.isEmpty());
+    QCOMPARE(busy.last().at(0).toBool(), false);
+
+    testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")),
+                           "3/S/REPARTO1//1/5.26/1/4/\r\n5/1/0.00/////\r\n");
+    rig.station.printServer().TimerSRV_Timer();
+    QVERIFY(!QFile::exists(rig.path(QStringLiteral("scontrino.txt"))));
+    QCOMPARE(rig.executed("3/S/REPARTO1//1/5.26/1/4/"), 1);
+    QCOMPARE(rig.executed("5/1/0.00/////"), 1);
+    QVERIFY(rig.reg.paper().last().contains(QStringLiteral("REPARTO1")));
+    QVERIFY(!s.receiptOpen());
+    QVERIFY(s.queue().isEmpty());
+
+    rig.station.stop();
+    QVERIFY(!rig.station.link().isOpen());
+    QVERIFY(!rig.station.printServer().isEnabled());
+}
+
+namespace {
+const QByteArray kSale = "3/S/REPARTO1//1/5.26/1/4/";
+const QByteArray kPay = "5/1/0.00/////";
+const QByteArray kReceipt = kSale + "\r\n" + kPay + "\r\n";
+const QString kPayShown = QStringLiteral("PC -> ECR : 5/1/0.00/////");
+} // namespace
+
+void TestStation::faults_data() {
+    QTest::addColumn<QString>("before");  // fault rule before the receipt
+    QTest::addColumn<QString>("waitFor"); // a monitor line that shows the fault
+    QTest::addColumn<QString>("after");   // what the operator does once it showed
+    QTest::addColumn<int>("sales");       // times the register took the sale
+    QTest::addColumn<QString>("message"); // said once
+    QTest::newRow("NAK") << "frame:nak*2" << QString() << QString() << 1 << QString();
+    QTest::newRow("busy") << "busy*3"
+                          << "ECR-errore :26-Comando '3/' - Errore N. 26 Ripeto comando" << QString() << 1
+                          << QString();
+    // The answer is lost after the register took the line: the status is
+    // fine, so the line goes again (the register's journal shows it twice).
+    QTest::newRow("silent mid-receipt") << "answer:silent" << QString() << QString() << 2 << QString();
+    QTest::newRow("paper out then refilled")
+        << "paperout"
+        << "ECR-errore :49-Comando '3/' - Errore N. 49 Ricontrollo stato ECR e ripeto comando"
+        << "paper in" << 1 << QString();
+    QTest::newRow("cover open")
+        << "coveropen"
+        << "ECR-errore :50-Comando '3/' - Errore N. 50 Ricontrollo stato ECR e ripeto comando"
+        << "cover close" << 1 << QString();
+    QTest::newRow("paper status") << "paperbit*2"
+                                  << "ECR        : Sostituire rotolo scontrino" << QString() << 1
+                                  << QString();
+    QTest::newRow("register off for a while")
+        << "enq:silent*9" << QString() << QString() << 1
+        << QStringLiteral(
+               "Comunicazione impossibile ! Cassa spenta o cavo interrotto o velocit\u00e0 errata");
+    QTest::newRow("refused") << "refuse=08"
+                             << "ECR-errore :8-Comando '3/' - Errore N. 8 Ignoro l'errore" << QString() << 0
+                             << QString();
+}
+
+void TestStation::faults() {
+    QFETCH(QString, before);
+    QFETCH(QString, waitFor);
+    QFETCH(QString, after);
+    QFETCH(int, sales);
+    QFETCH(QString, message);
+    StationRig rig;
+    Session &s = rig.station.session();
+    s.setMonitorEnabled(true);
+    QVERIFY(rig.station.start());
+    // Identified first, so the faults hit the receipt, not the start-up.
+    QVERIFY(rig.station.startup().ready());
+    QVERIFY(rig.fault(before));
+    bool seen = waitFor.isEmpty();
+    rig.clock.onAdvance = [&](qint64) {
+        if (seen || !s.monitor().contains(waitFor))
+            return;
+        seen = true;
+        if (after == QLatin1String("paper in"))
+            rig.reg.paperIn();
+        else if (after == QLatin1String("cover close"))
+            rig.reg.setCoverOpen(false);
+    };
+    testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kReceipt);
+    QVERIFY(rig.runUntil([&] { return s.monitor().contains(kPayShown) && s.queue().isEmpty(); }));
+    QVERIFY(seen);
+    QVERIFY(s.monitor().first().startsWith(QStringLiteral("ECR")));
+    QCOMPARE(s.monitor().count(kPayShown), 1);
+    QCOMPARE(rig.taken(kSale), sales);
+    QVERIFY(rig.taken(kPay) <= 1);
+    if (!message.isEmpty())
+        QCOMPARE(rig.prompter.count(message), 1);
+    QVERIFY(!s.receiptOpen());
+}
+
+void TestStation::seriousFaultDropsTheRest() {
+    StationRig rig;
+    Session &s = rig.station.session();
+    s.setMonitorEnabled(true);
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.fault(QStringLiteral("serious=37")));
+    testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kReceipt);
+    QVERIFY(rig.runUntil(
+        [&] { return rig.prompter.count(QStringLiteral("errore grave. Chiamare Casa madre")); }));
+    QCOMPARE(rig.prompter.shown.last().title, QStringLiteral("ATTENZIONE"));
+    QVERIFY(s.monitor().contains(QStringLiteral("PC -> ECR : 3/S/REPARTO1//1/5.26/1/4/")));
+    QVERIFY(!s.monitor().contains(kPayShown));
+    QCOMPARE(rig.taken(kPay), 0);
+    QVERIFY(s.queue().isEmpty());
+    QVERIFY(!s.receiptOpen());
+}
+
+void TestStation::savedSettingsTakeEffect() {
+    StationRig rig;
+    Session &s = rig.station.session();
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.station.startup().ready());
+    QSignalSpy restart(&s, &Session::restartNeededChanged);
+
+    ConfigForm form;
+    form.model = s.config().Modello;
+    form.port = QStringLiteral("Com3");
+    form.speed = QStringLiteral("9600");
+    form.server = false;
+    form.mode = s.config().ServerModalita;
+    form.folder = rig.path(QStringLiteral("pos"));
+    form.file = QStringLiteral("*.txt");
+    form.log = true;
+    form.wrap = true;
+    QVERIFY(rig.station.saveConfiguration(form));
+    // The server's own settings at once, nothing to restart for.
+    QCOMPARE(s.config().ServerDir, rig.path(QStringLiteral("pos")));
+    QCOMPARE(s.config().ServerFile, QStringLiteral("*.txt"));
+    QVERIFY(s.logEnabled());
+    QVERIFY(s.config().wrapOn());
+    QVERIFY(!rig.station.printServer().isEnabled());
+    QVERIFY(!s.restartNeeded());
+    QVERIFY(s.panel(1).isEmpty() && s.panel(2).isEmpty());
+
+    // Port and speed wait for the next start; the file holds the number alone.
+    form.port = QStringLiteral("Com7");
+    form.speed = QStringLiteral("115200");
+    form.server = true;
+    QVERIFY(rig.station.saveConfiguration(form));
+    QCOMPARE(s.config().Porta, QStringLiteral("Com3"));
+    QCOMPARE(s.config().Velocita, 9600);
+    QVERIFY(rig.station.printServer().isEnabled());
+    QVERIFY(s.restartNeeded());
+    QCOMPARE(restart.size(), 1);
+    QCOMPARE(s.panel(1), QStringLiteral("Riavvio necessario"));
+    const ProfileFile ini(s.iniPath());
+    QCOMPARE(ini.getString(QStringLiteral("Parametri"), QStringLiteral("Porta"), {}, 4), QStringLiteral("7"));
+    QCOMPARE(PortDevice(s.iniPath(), s.config().Porta), QStringLiteral("/dev/sim3"));
+
+    // A load reads the file's "7" back as "Com7".
+    PcConfig loaded;
+    ForbiddenExtensions forbidden;
+    StatusTexts status;
+    QVERIFY(LoadConfiguration(s.iniPath(), s.programDir(), loaded, forbidden, status));
+    QCOMPARE(loaded.Porta, QStringLiteral("Com7"));
+}
+
+using Change = std::function<void(Session &)>;
+Q_DECLARE_METATYPE(Change)
+
+void TestStation::sessionSignals_data() {
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<QByteArray>("signal");
+    auto row = [](const char *name, Change c, const char *signal) {
+        QTest::newRow(name) << c << QByteArray(signal);
+    };
+    row(
+        "last answer", [](Session &s) { s.setLastAnswer(QStringLiteral("00/00/")); },
+        SIGNAL(lastAnswerChanged(QString)));
+    row(
+        "last status", [](Session &s) { s.setLastStatus(1005); }, SIGNAL(lastStatusChanged(int)));
+    row(
+        "enquiry status", [](Session &s) { s.setEnquiryStatus(1004); }, SIGNAL(enquiryStatusChanged(int)));
+    row(
+        "status text", [](Session &s) { s.setStatusText(QStringLiteral("x")); },
+        SIGNAL(statusTextChanged(QString)));
+    row(
+        "receipt open", [](Session &s) { s.setReceiptOpen(true); }, SIGNAL(receiptOpenChanged(bool)));
+    row(
+        "identity",
+        [](Session &s) {
+            s.setIdentity({QStringLiteral("72"), QStringLiteral("NV1"), {}, {}});
+        },
+        SIGNAL(identityChanged(norvvelm::RegisterIdentity)));
+    row(
+        "panel", [](Session &s) { s.setPanel(3, QStringLiteral("72-NV1")); },
+        SIGNAL(panelChanged(int, QString)));
+    row(
+        "queue", [](Session &s) { s.appendToQueue(QStringLiteral("3/")); }, SIGNAL(queueChanged()));
+    row(
+        "monitor line",
+        [](Session &s) {
+            s.setMonitorEnabled(true);
+            s.AddMonitorLine(QStringLiteral("PC -> ECR : ?/"));
+        },
+        SIGNAL(monitorLineAdded(QString)));
+    row(
+        "monitor cleared", [](Session &s) { s.clearMonitor(); }, SIGNAL(monitorCleared()));
+    row(
+        "VAT table",
+        [](Session &s) {
+            VatTable t = s.vatTable();
+            t[0] = 4;
+            s.setVatTable(t);
+        },
+        SIGNAL(vatTableChanged()));
+    row(
+        "technician mode", [](Session &s) { s.setTechnicianMode(true); },
+        SIGNAL(technicianModeChanged(bool)));
+    row(
+        "line busy", [](Session &s) { s.setLineBusy(true); }, SIGNAL(lineBusyChanged(bool)));
+    row(
+        "busy pointer", [](Session &s) { s.beginBusy(); }, SIGNAL(busyChanged(bool)));
+    row(
+        "stop", [](Session &s) { s.requestStop(); }, SIGNAL(stopRequestedChanged()));
+    row(
+        "log switch", [](Session &s) { s.setLogEnabled(true); }, SIGNAL(configChanged()));
+}
+
+void TestStation::sessionSignals() {
+    QFETCH(Change, change);
+    QFETCH(QByteArray, signal);
+    Session s;
+    QSignalSpy spy(&s, signal.constData());
+    QVERIFY(spy.isValid());
+    change(s);
+    QCOMPARE(spy.size(), 1);
+}
+
+void TestStation::failedWritesAreSaid() {
+    // The daily report into a folder that does not exist.
+    {
+        StationRig rig("ServerStato=Off\n");
+        QVERIFY(rig.station.start());
+        Session &s = rig.station.session();
+        testsupport::writeFile(rig.path(QStringLiteral("dummy")), "");
+        PcConfig c = s.config();
+        c.ServerDir = rig.path(QStringLiteral("missing/folder"));
+        s.setConfig(c);
+        s.appendToQueue(QStringLiteral("t0"));
+        rig.station.executor().ExecuteReceiptQueue();
+        QCOMPARE(s.panel(1), QStringLiteral("Errore di scrittura"));
+        QVERIFY2(s.panel(2).startsWith(QStringLiteral("Impossibile scrivere il rapporto giornaliero: ")),
+                 qPrintable(s.panel(2)));
+        QVERIFY(s.panel(2).contains(QStringLiteral("missing/folder")));
+        QVERIFY(s.queue().isEmpty());
+    }
+    // The configuration file turned into a folder after the load: neither
+    // the "Current" section nor a save reach it, and both are said.
+    {
+        StationRig rig;
+        Session &s = rig.station.session();
+        QVERIFY(rig.station.loadConfiguration());
+        QVERIFY(QFile::remove(s.iniPath()));
+        QVERIFY(QDir().mkpath(s.iniPath()));
+        rig.station.startServing();
+        QVERIFY(rig.station.startup().ready());
+        QCOMPARE(s.panel(2), QStringLiteral("Impossibile scrivere la sezione Current: ") + s.iniPath());
+        ConfigForm form;
+        form.port = QStringLiteral("Com3");
+        QVERIFY(!rig.station.saveConfiguration(form));
+        QCOMPARE(s.panel(1), QStringLiteral("Errore di scrittura"));
+        QCOMPARE(s.panel(2), QStringLiteral("Impossibile scrivere la configurazione: ") + s.iniPath());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestStation)
+#include "tst_station.moc"

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "commands/Session.h"
+
+namespace testsupport {
+
+// Changes the session's running configuration as a load would.
+template <class Edit> void editConfig(norvvelm::Session &session, Edit edit) {
+    norvvelm::PcConfig config = session.config();
+    edit(config);
+    session.setConfig(config);
+}
+
+} // namespace testsupport
