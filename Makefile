@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run bench fuzz format clean
+.PHONY: all deps configure build test run bench fuzz format clean screenshots
 
 all: build
 
@@ -21,6 +21,10 @@ test: build
 
 run: build
 	@scripts/run-demo $(BUILD)
+
+# A picture of each tab of the window, under Xvfb, into docs/screenshots.
+screenshots: build
+	@scripts/take-screenshots $(BUILD) docs/screenshots
 
 # The figures alone on standard output: the build speaks only when it fails.
 bench: configure

@@ -8,6 +8,7 @@
 #include "commands/Prompter.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
+#include "shell/MainWindowLogic.h"
 #include "shell/SingleInstance.h"
 #include "shell/Station.h"
 
@@ -69,7 +70,7 @@ int main(int argc, char **argv) {
     Session &session = station.session();
     session.setProgramDir(home);
     session.setMonitorEnabled(true);
-    session.setTestMode(app.arguments().mid(1).join(u' ').toUpper() == QLatin1String("/TESTMODE"));
+    session.setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
     QObject::connect(&session, &Session::monitorLineAdded,
                      [](const QString &line) { WriteConsoleLine(stdout, line); });
     // What the window's status bar would say goes to standard error.
