@@ -10,6 +10,7 @@
 #include "commands/Prompter.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
+#include "shell/InfoOptions.h"
 #include "shell/MainWindowLogic.h"
 #include "shell/SingleInstance.h"
 #include "shell/Station.h"
@@ -21,9 +22,22 @@
 
 using namespace norvvelm;
 
+const char kUsage[] = "usage: NorvVelm [/TESTMODE]\n"
+                      "The window of the fiscal print server: the server, the register's programming\n"
+                      "and console, and the technician's page. Its home folder is $NORVVELM_HOME,\n"
+                      "else ~/.config/NorvVelm.\n"
+                      "  /TESTMODE      copy each receipt file and ask before deleting it\n"
+                      "  -h, --help     show this text\n"
+                      "  -V, --version  show the version";
+
 int main(int argc, char **argv) {
+    // Answered before the window system is reached: they need no display.
+    if (const auto rc = answerInfoOption(argc, argv, QStringLiteral("NorvVelm"), QString::fromUtf8(kUsage)))
+        return *rc;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("NorvVelm"));
+    // The desktop entry (and so the icon) the desktop shows for this window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.norvvelm.NorvVelm"));
     QApplication::setApplicationVersion(Startup::version());
     // Hidden behind the tray icon the window is still the program.
     QApplication::setQuitOnLastWindowClosed(false);
