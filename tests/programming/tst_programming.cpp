@@ -448,7 +448,7 @@ void TstProgramming::scrollMessages() {
 void TstProgramming::writeProcedureDispatch() {
     ProgrammingRig rig;
     QList<bool> busy;
-    rig.procedure.onBusy = [&](bool b) { busy << b; };
+    QObject::connect(&rig.session, &Session::busyChanged, [&](bool b) { busy << b; });
     int ran = 0;
     for (int i = 0; i < WriteProcedure::kButtons; ++i)
         rig.procedure.setBranch(i, [&] { ++ran; });
