@@ -6,6 +6,8 @@
 #include "console/OperatorConsole.h"
 #include "console/widgets/RegisterPage.h"
 #include "console/widgets/VirtualKeyboard.h"
+#include "logo/widgets/LogoPage.h"
+#include "programming/widgets/ConfigEcrPage.h"
 #include "shell/Config.h"
 #include "shell/Station.h"
 #include "shell/widgets/ConfigPcPage.h"
@@ -69,13 +71,6 @@ QIcon programIcon() {
     return QIcon(pm);
 }
 
-QWidget *placeholderPage(const char *objectName) {
-    auto *w = new QWidget;
-    w->setObjectName(QString::fromLatin1(objectName));
-    new QVBoxLayout(w);
-    return w;
-}
-
 } // namespace
 
 MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers &pickers, QWidget *parent)
@@ -92,9 +87,10 @@ MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers
     m_tabs->setObjectName(QStringLiteral("SSTabPrimaria"));
     m_tabs->setAccessibleName(QStringLiteral("Schede"));
     m_configPc = new ConfigPcPage(m_station, m_pickers);
-    m_configEcr = placeholderPage(kTabs[TabConfigEcr].objectName);
-    auto *registerPage = new RegisterPage(*m_console);
-    m_ecr = registerPage;
+    m_configEcr = new ConfigEcrPage(station.runner(), m_s, m_prompter, station.link());
+    LogoPage::insertInto(*m_configEcr, station.runner(), m_s, m_prompter, m_pickers);
+    m_configEcr->setObjectName(QString::fromLatin1(kTabs[TabConfigEcr].objectName));
+    m_ecr = new RegisterPage(*m_console);
     m_ecr->setObjectName(QString::fromLatin1(kTabs[TabEcr].objectName));
     m_technician = new TechnicianPage(*m_tools, m_prompter, m_pickers);
     m_virtualKeyboard = new VirtualKeyboard(*m_console);
@@ -266,6 +262,9 @@ void MainForm::onTabChanged(int index) {
     switch (index) {
     case TabConfigPc:
         m_configPc->modelList()->setFocus(Qt::OtherFocusReason);
+        break;
+    case TabConfigEcr:
+        m_configEcr->activate();
         break;
     case TabTechnician:
         m_technician->activate();

@@ -15,6 +15,7 @@ class QTabWidget;
 
 namespace norvvelm {
 
+class ConfigEcrPage;
 class ConfigPcPage;
 class OperatorConsole;
 class VirtualKeyboard;
@@ -90,7 +91,7 @@ private:
 
     QTabWidget *m_tabs;
     ConfigPcPage *m_configPc;
-    QWidget *m_configEcr;
+    ConfigEcrPage *m_configEcr;
     QWidget *m_ecr;
     TechnicianPage *m_technician;
     VirtualKeyboard *m_virtualKeyboard;
