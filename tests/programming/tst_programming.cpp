@@ -167,7 +167,8 @@ void TstProgramming::vatRates() {
     QCOMPARE(rig.prompter.shown.last().text, u"Aliquote IVA scaricate");
     QStringList texts;
     QVERIFY(ReadVatRates(rig.runner, rig.session, &texts));
-    QCOMPARE(texts, QStringList({"4.00", "10.00", "22.50", "23.50", "0.00"}));
+    QCOMPARE(texts, QStringList({QStringLiteral("4.00"), QStringLiteral("10.00"), QStringLiteral("22.50"),
+                                 QStringLiteral("23.50"), QStringLiteral("0.00")}));
     QCOMPARE(rig.session.vatTable()[2], 22);
     QCOMPARE(rig.session.vatTable()[3], 24);
     QCOMPARE(rig.session.vatTable()[5], -1);
