@@ -1,5 +1,6 @@
 #include "ProgrammingRig.h"
 
+#include "programming/SParameters.h"
 #include "programming/widgets/ConfigEcrPage.h"
 #include "programming/widgets/DlgPreviewIntestazione.h"
 #include "programming/widgets/PluPage.h"
@@ -242,6 +243,7 @@ void TstConfigEcrPage::sParametersAndMessages() {
     rig.prompter.script = {Answer::Yes};
     rig.click(QStringLiteral("cmdResetParmS"));
     QCOMPARE(rig.texts().last(), QStringLiteral("Parametri S ripristinati a default ma non salvati."));
+    QCOMPARE(rig.session.lastAnswer(), SParameters::defaultAnswer());
     QCOMPARE(rig.find<QComboBox>(QStringLiteral("cmbFlagS_4"))->currentIndex(), 1);
     QCOMPARE(rig.box(QStringLiteral("txtMaximumS_0"))->text(), QStringLiteral("999999"));
     QCOMPARE(rig.box(QStringLiteral("txtNameECR"))->text(), QStringLiteral("CASSA -1"));

@@ -2,6 +2,7 @@
 
 #include "commands/BusyPointer.h"
 #include "commands/Prompter.h"
+#include "commands/Session.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
 
@@ -141,6 +142,8 @@ void SParametersPage::resetToDefaults() {
                                    Prompter::Answer::No) != Prompter::Answer::Yes)
         return;
     m_write->setEnabled(true);
+    // The default record stands where the register's answer would.
+    m_procedure.link().session.setLastAnswer(SParameters::defaultAnswer());
     setRecord(SParameters::parse(SParameters::defaultAnswer()));
     m_procedure.prompter().message(QStringLiteral("Parametri S ripristinati a default ma non salvati."),
                                    QStringLiteral("Norv Velm"), Prompter::Icon::Information);
