@@ -98,15 +98,4 @@ QString TechnicianTools::sendFile(const QString &path) {
     return shown;
 }
 
-bool TechnicianTools::readDisplay(QString &top, QString &bottom) {
-    BusyPointer busy(m_s);
-    m_runner.SendAndCheck(QStringLiteral("(/"));
-    const QString a = m_s.lastAnswer();
-    if (a.size() <= 42)
-        return false;
-    top = a.mid(9, 16);
-    bottom = a.mid(26, 16);
-    return true;
-}
-
 } // namespace norvvelm

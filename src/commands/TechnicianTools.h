@@ -39,10 +39,6 @@ public:
     QString sendSingle(const QString &typed);
     QString sendFile(const QString &path);
 
-    // The register's two display rows, read with "(/"; false when its answer
-    // is too short to hold them.
-    bool readDisplay(QString &top, QString &bottom);
-
 private:
     Session &m_s;
     Runner &m_runner;

@@ -46,7 +46,7 @@ private slots:
     void passwordChange();
     void singleCommand();
     void commandFile();
-    void otherIndexAndDisplay();
+    void otherIndex();
 };
 
 void TestTechnician::pbkdf2KnownAnswer() {
@@ -222,34 +222,13 @@ void TestTechnician::commandFile() {
     QCOMPARE(r.tools.sendFile(file), QStringLiteral("Errore"));
 }
 
-void TestTechnician::otherIndexAndDisplay() {
+void TestTechnician::otherIndex() {
     TechRig r;
     QCOMPARE(r.tools.sendCommand(2, QStringLiteral("?"), QString()), QStringLiteral("Errore!"));
     QCOMPARE(r.tools.sendCommand(-1, QStringLiteral("?"), QString()), QStringLiteral("Errore!"));
     QVERIFY(r.sent().isEmpty());
     const QString shown = r.tools.sendCommand(0, QStringLiteral("?"), QString());
     QCOMPARE(shown, r.session.lastAnswer());
-
-    // The display's two rows are characters 10-25 and 27-42 of the answer.
-    ecrsim::Register reg;
-    ecrsim::SimLink sim(reg);
-    testsupport::SimComPort port(sim, r.clock);
-    SerialFunz2 link(port, r.clock);
-    link.OpenComPort(QStringLiteral("/dev/sim"), 9600);
-    Runner runner(r.session, link);
-    TechnicianTools tools(r.session, runner, r.prompter, r.password);
-    runner.SendAndCheck(QStringLiteral("3/S/REPARTO1//1/5.26/1/4/"));
-    QString top, bottom;
-    QVERIFY(tools.readDisplay(top, bottom));
-    QCOMPARE(top, reg.displayLine(0).leftJustified(16, u' ', true));
-    QCOMPARE(bottom, reg.displayLine(1).leftJustified(16, u' ', true));
-    QVERIFY(bottom.trimmed().endsWith(QLatin1String("5,26")) ||
-            bottom.trimmed().endsWith(QLatin1String("5.26")));
-    // A short answer leaves the boxes alone.
-    port.close();
-    top = QStringLiteral("keep");
-    QVERIFY(!tools.readDisplay(top, bottom));
-    QCOMPARE(top, QStringLiteral("keep"));
 }
 
 QTEST_GUILESS_MAIN(TestTechnician)
