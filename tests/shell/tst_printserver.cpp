@@ -147,17 +147,42 @@ void TestPrintServer::tickTakesPrintsDeletes() {
 void TestPrintServer::waitsForFileToSettle() {
     ServerRig rig;
     rig.server.requireStableFiles = true;
-    writeFile(rig.file(QStringLiteral("scontrino.txt")), "3/S/A//1/1/1/4/\r\n");
+    const QString name = rig.file(QStringLiteral("scontrino.txt"));
+    // There before the folder was watched: it must keep size and time for the
+    // quiet period.
+    writeFile(name, "3/S/A//1/1/1/4/\r\n5/1/0.00/////\r\n");
     rig.server.TimerSRV_Timer();
-    QVERIFY(rig.sent().isEmpty()); // seen once: may still be written
-    QFile f(rig.file(QStringLiteral("scontrino.txt")));
-    QVERIFY(f.open(QIODevice::Append));
-    f.write("5/1/0.00/////\r\n");
-    f.close();
+    QVERIFY(rig.server.watching());
+    rig.clock.advance(1000);
     rig.server.TimerSRV_Timer();
-    QVERIFY(rig.sent().isEmpty()); // it grew: wait again
+    QVERIFY(rig.sent().isEmpty());
+    rig.clock.advance(1100);
     rig.server.TimerSRV_Timer();
     QCOMPARE(rig.sent(), (QStringList{"3/S/A//1/1/1/4/", "5/1/0.00/////"}));
+
+    // Held open by its writer: never taken, however long it stays quiet.
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("3/S/B//1/1/1/4/\r\n");
+    f.flush();
+    for (int i = 0; i < 12; ++i) {
+        rig.clock.advance(PrintServer::kIntervalMs);
+        rig.server.TimerSRV_Timer();
+    }
+    QVERIFY(QFile::exists(name));
+    f.write("5/1/0.00/////\r\n");
+    f.close();
+    rig.server.TimerSRV_Timer(); // closed just now: it must settle first
+    QVERIFY(QFile::exists(name));
+    rig.clock.advance(PrintServer::kSettleMs);
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.sent().mid(2), (QStringList{"3/S/B//1/1/1/4/", "5/1/0.00/////"}));
+
+    // Written under another name and renamed into place: taken at once.
+    writeFile(rig.file(QStringLiteral("tmp.part")), "7/1/1/C/\r\n");
+    QVERIFY(QFile::rename(rig.file(QStringLiteral("tmp.part")), name));
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.sent().mid(4), QStringList{"7/1/1/C/"});
 }
 
 void TestPrintServer::staleWorkingCopy() {

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <utility>
 
 namespace ecrsim {
 
@@ -35,6 +36,7 @@ void SimLink::clearFaults() {
     m_enquiryFaults.clear();
     m_frameFaults.clear();
     m_answerFaults.clear();
+    m_lose.clear();
     m_register.clearFaults();
 }
 
@@ -189,6 +191,10 @@ void SimLink::frameComplete(qint64 nowMs) {
 
 void SimLink::take(const QByteArray &line, const QByteArray &answer) {
     m_executed.append(line);
+    if (!m_lose.empty() && line.startsWith(m_lose.front().prefix) && --m_lose.front().nth <= 0) {
+        m_lose.pop_front();
+        m_loseThis = true;
+    }
     m_pendingAnswer = answer;
     if (onCommand)
         onCommand(line, answer);
@@ -196,6 +202,8 @@ void SimLink::take(const QByteArray &line, const QByteArray &answer) {
 
 void SimLink::sendAnswer(qint64 nowMs) {
     m_awaitingAck = true;
+    if (std::exchange(m_loseThis, false))
+        return; // carried out, never answered
     const auto f = takeFault(m_answerFaults);
     if (f && f->silent && f->noise.isEmpty())
         return;
@@ -285,6 +293,16 @@ bool SimLink::addFaultRule(const QString &ruleIn, QString *error) {
         } else
             return fail(QStringLiteral("expected silent, short, long, text=, noise=, delay= or pause="));
         m_answerFaults.push_back(f);
+        return true;
+    }
+    if (rule.startsWith(QLatin1String("lose="))) {
+        const QString what = rule.mid(5);
+        const QString prefix = what.section(u'#', 0, 0);
+        const int nth = what.contains(u'#') ? what.section(u'#', 1).toInt() : 1;
+        if (prefix.isEmpty() || nth < 1)
+            return fail(QStringLiteral("lose=PREFIX#N needs a line beginning and a count from 1"));
+        for (int i = 0; i < times; ++i)
+            loseAnswer(prefix.toLatin1(), i == 0 ? nth : 1);
         return true;
     }
     if (!rule.contains(u':'))
