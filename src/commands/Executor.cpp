@@ -90,7 +90,16 @@ bool Executor::enqueue(const QStringList &lines) {
 }
 
 bool Executor::beginLine(const QString &taken, bool openBefore, int receiptsBefore) {
-    if (m_journal && !m_journal->sending(taken, openBefore, receiptsBefore)) {
+    // On the disk before it goes out wherever its loss would change the
+    // recovery: a receipt's first line, a closing line, a line that changes
+    // the register outside a receipt. A sale in the middle of a receipt is
+    // only handed to the system (a crash of the program keeps it): were it
+    // lost with the machine, the recovery is the same, the open receipt
+    // voided and sent again from its first line.
+    const ReceiptRule rule = ReceiptRuleFor(CommandCode(CompleteLine(taken)));
+    const bool sync = openBefore ? rule != ReceiptRule::Opens && rule != ReceiptRule::Neutral
+                                 : rule != ReceiptRule::Neutral;
+    if (m_journal && !m_journal->sending(taken, openBefore, receiptsBefore, sync)) {
         journalFailed();
         m_s.pushFrontToQueue(taken);
         return false;
@@ -110,8 +119,9 @@ void Executor::skipLine(const QString &taken) {
 // The line in flight has ended; the receipt state now says where it belongs.
 void Executor::finishLine() {
     const bool openAfter = m_s.receiptOpen();
+    // The end of a receipt is synced: nothing of it may be sent again.
     if (m_journal)
-        m_journal->done(openAfter);
+        m_journal->done(openAfter, m_state.inFlightOpenBefore && !openAfter);
     if (openAfter) {
         if (!m_state.inFlightOpenBefore)
             m_state.receipt.clear();

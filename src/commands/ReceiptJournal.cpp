@@ -255,19 +255,18 @@ bool ReceiptJournal::appended(const QStringList &lines) {
     return write(all, true);
 }
 
-bool ReceiptJournal::sending(const QString &line, bool openBefore, int receiptsBefore) {
+bool ReceiptJournal::sending(const QString &line, bool openBefore, int receiptsBefore, bool sync) {
     return write("S" + QByteArray(openBefore ? "1" : "0") + ',' + QByteArray::number(receiptsBefore) + ',' +
                      escaped(line),
-                 true);
+                 sync);
 }
 
 bool ReceiptJournal::skipped(const QString &line) {
     return write("K" + escaped(line), false);
 }
 
-bool ReceiptJournal::done(bool openAfter) {
-    // Synced at once when it closes a receipt: no later record may follow.
-    return write(openAfter ? "D1" : "D0", !openAfter);
+bool ReceiptJournal::done(bool openAfter, bool sync) {
+    return write(openAfter ? "D1" : "D0", sync);
 }
 
 bool ReceiptJournal::putBack(const QString &line) {

@@ -21,9 +21,12 @@ struct QueueState {
 };
 
 // The queue on disk, in the home folder: an append-only file of records,
-// each flushed and synced before the program acts on it. Replaying the
-// records gives back the state they describe; a record cut short by a crash
-// was never acted upon and is ignored.
+// each handed to the system before the program acts on it, and synced to the
+// disk where a loss would change what the recovery does (the lines taken
+// from a file, a receipt's first line, a closing line, a line that changes
+// the register outside a receipt, a receipt's end). Replaying the records
+// gives back the state they describe; a record cut short by a crash was
+// never acted upon and is ignored.
 class ReceiptJournal {
 public:
     static QString fileName() { return QStringLiteral("NorvVelm.journal"); }
@@ -44,11 +47,12 @@ public:
     QString error() const { return m_error; }
 
     // Records; each returns false when the disk did not take it.
-    bool appended(const QStringList &lines);                                // at the end of the queue
-    bool sending(const QString &line, bool openBefore, int receiptsBefore); // the first line goes out
-    bool skipped(const QString &line);                                      // the first line, not sent
-    bool done(bool openAfter);                                              // the line in flight ended
-    bool putBack(const QString &line);                                      // a line back at the head
+    bool appended(const QStringList &lines); // at the end of the queue
+    bool sending(const QString &line, bool openBefore, int receiptsBefore,
+                 bool sync);              // the first line goes out
+    bool skipped(const QString &line);    // the first line, not sent
+    bool done(bool openAfter, bool sync); // the line in flight ended
+    bool putBack(const QString &line);    // a line back at the head
     // The open receipt voided: its lines (and the one in flight, when
     // `withInFlight`) back at the head of the queue.
     bool resend(bool withInFlight);
