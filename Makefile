@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run bench fuzz format clean
+.PHONY: all deps configure build test run deb bench fuzz format clean screenshots
 
 all: build
 
@@ -11,7 +11,7 @@ deps:
 
 configure: deps
 	@mkdir -p $(BUILD)
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >$(BUILD)/configure.log 2>&1 || { cat $(BUILD)/configure.log; exit 1; }
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >$(BUILD)/configure.log 2>&1 || { cat $(BUILD)/configure.log; exit 1; }
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
@@ -21,6 +21,15 @@ test: build
 
 run: build
 	@scripts/run-demo $(BUILD)
+
+# The Debian package of this build, in $(BUILD)/deb.
+deb: build
+	@cmake --build $(BUILD) --target deb >$(BUILD)/deb.log 2>&1 || { cat $(BUILD)/deb.log; exit 1; }
+	@ls $(BUILD)/deb/*.deb
+
+# A picture of each tab of the window, under Xvfb, into docs/screenshots.
+screenshots: build
+	@scripts/take-screenshots $(BUILD) docs/screenshots
 
 # The figures alone on standard output: the build speaks only when it fails.
 bench: configure

@@ -62,17 +62,34 @@ public:
 Q_DECLARE_INTERFACE(RitraDispatch, RitraDispatch_iid)
 Q_DECLARE_INTERFACE(RitraFactoryInterface, RitraFactoryInterface_iid)
 
-// Loads the control library: `$RITRA_LIBRARY` when set, else "ritra" beside
-// the host's executable. Returns nullptr with a reason on failure.
+// Loads the control library: `$RITRA_LIBRARY` when set; else "ritra" beside
+// the host's executable (the build folder); else the installed copy in the
+// private library folder, found from the executable's folder
+// (RITRA_DIR_FROM_BIN, e.g. "../lib/x86_64-linux-gnu/norvvelm"). Returns
+// nullptr with a reason on failure.
 inline RitraFactoryInterface *loadRitraFactory(QString *error) {
-    QString file = qEnvironmentVariable("RITRA_LIBRARY");
-    if (file.isEmpty())
-        file = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("ritra"));
     static QPluginLoader loader;
-    loader.setFileName(file);
-    QObject *root = loader.instance();
-    auto *factory = qobject_cast<RitraFactoryInterface *>(root);
-    if (!factory && error)
-        *error = root ? QStringLiteral("not a picture control library: ") + file : loader.errorString();
-    return factory;
+    QStringList candidates;
+    const QString named = qEnvironmentVariable("RITRA_LIBRARY");
+    const QDir exeDir(QCoreApplication::applicationDirPath());
+    if (!named.isEmpty()) {
+        candidates << named;
+    } else {
+        candidates << exeDir.filePath(QStringLiteral("ritra"));
+#ifdef RITRA_DIR_FROM_BIN
+        candidates << QDir::cleanPath(exeDir.filePath(QStringLiteral(RITRA_DIR_FROM_BIN "/ritra")));
+#endif
+    }
+    QStringList reasons;
+    for (const QString &file : std::as_const(candidates)) {
+        loader.setFileName(file);
+        QObject *root = loader.instance();
+        if (auto *factory = qobject_cast<RitraFactoryInterface *>(root))
+            return factory;
+        reasons << (root ? QStringLiteral("not a picture control library: ") + file : loader.errorString());
+        loader.unload();
+    }
+    if (error)
+        *error = reasons.join(QStringLiteral("; "));
+    return nullptr;
 }

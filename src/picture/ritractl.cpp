@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -130,16 +131,34 @@ QString format(const QVariant &v) {
 
 } // namespace
 
+const char kUsage[] = "usage: ritractl ARGUMENT...\n"
+                      "Creates one picture control offscreen and works through the arguments in\n"
+                      "order, printing \"<argument> = <result>\" for each:\n"
+                      "  Member(\"text\", 12)  a call (strings in double quotes, numbers bare)\n"
+                      "  Property            a property read\n"
+                      "  Property=value      a property write\n"
+                      "  -h, --help          show this text\n"
+                      "  -V, --version       show the version\n"
+                      "$RITRA_LIBRARY names the control library to load.\n";
+
 int main(int argc, char **argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0)) {
+        std::puts("ritractl " NORVVELM_VERSION_STRING);
+        return 0;
+    }
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     // The control is never shown: it lives on the offscreen platform, and its
     // message boxes become lines on standard error.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    if (args.isEmpty() || args.first() == QLatin1String("--help")) {
-        std::fprintf(stderr, "usage: ritractl 'Member(\"text\", 12)' Property 'Property=value' ...\n");
-        return args.isEmpty() ? 2 : 0;
-    }
     QString error;
     RitraFactoryInterface *factory = loadRitraFactory(&error);
     if (!factory) {

@@ -7,10 +7,13 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QIcon>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #ifdef Q_OS_UNIX
@@ -42,9 +45,42 @@ void quitOnSignals(QObject *owner) {
 } // namespace
 #endif
 
+namespace {
+const char kUsage[] = "usage: DriverQ520 [/A] [/SYS]\n"
+                      "Serves the receipt file of the Q520 register: sends its command lines over the\n"
+                      "serial line configured in DriverQ520.ini of the home folder ($DRIVERQ520_HOME,\n"
+                      "else ~/.config/DriverQ520).\n"
+                      "  /A             start serving at once\n"
+                      "  /SYS           keep an icon in the notification area while running\n"
+                      "  -h, --help     show this text\n"
+                      "  -V, --version  show the version\n";
+
+// --help and --version are answered before the window system is reached, so
+// they work without a display.
+int answerInfoOption(int argc, char *argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-V") == 0) {
+            std::puts("DriverQ520 " NORVVELM_VERSION_STRING);
+            return 0;
+        }
+    }
+    return -1;
+}
+} // namespace
+
 int main(int argc, char *argv[]) {
+    if (const int rc = answerInfoOption(argc, argv); rc >= 0)
+        return rc;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DriverQ520"));
+    QApplication::setApplicationVersion(QStringLiteral(NORVVELM_VERSION_STRING));
+    // The desktop entry and icon the desktop shows for this window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.norvvelm.DriverQ520"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.norvvelm.DriverQ520")));
 
     bool autoStart = false;
     bool trayIcon = false;

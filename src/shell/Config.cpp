@@ -142,14 +142,31 @@ bool WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, con
     return ini.writeString(current, QStringLiteral("Velm"), version) && written;
 }
 
-QString PortDevice(const QString &iniPath, const QString &porta) {
-    // "Com12" inside the program, "12" in the file.
+namespace {
+// "Com<N>" for a port text "Com12" (inside the program) or "12" (in the file);
+// empty when it names no port.
+QString portKey(const QString &porta) {
     const QString number = porta.startsWith(QLatin1String("Com"), Qt::CaseInsensitive) ? porta.mid(3) : porta;
     bool ok = false;
     const int n = number.toInt(&ok);
     if (!ok || n < 1 || number.trimmed() != number || number.startsWith(u'+'))
         return {};
-    const QString key = QStringLiteral("Com") + QString::number(n);
+    return QStringLiteral("Com") + QString::number(n);
+}
+} // namespace
+
+bool SetPortDevice(const QString &iniPath, const QString &porta, const QString &device) {
+    const QString key = portKey(porta);
+    if (key.isEmpty() || device.trimmed().isEmpty())
+        return false;
+    return ProfileFile(iniPath).writeString(QStringLiteral("Porte"), key, device.trimmed());
+}
+
+QString PortDevice(const QString &iniPath, const QString &porta) {
+    const QString key = portKey(porta);
+    if (key.isEmpty())
+        return {};
+    const int n = key.mid(3).toInt();
     const QString mapped = ProfileFile(iniPath).getString(QStringLiteral("Porte"), key, QString(), 1024);
     if (!mapped.isEmpty())
         return mapped;
@@ -193,6 +210,24 @@ bool TechnicianPassword::write(const QString &password) const {
     if (s->status() != QSettings::NoError)
         return false;
     return QFile::setPermissions(s->fileName(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+namespace {
+QString normalisedPassword(const QString &p) {
+    return p.trimmed().toUpper();
+}
+} // namespace
+
+bool TechnicianPassword::matches(const QString &typed) const {
+    const QString stored = read();
+    if (passwordhash::IsHash(stored))
+        return passwordhash::Verify(stored, normalisedPassword(typed));
+    return normalisedPassword(stored) == normalisedPassword(typed);
+}
+
+bool TechnicianPassword::change(const QString &password) const {
+    const QString plain = normalisedPassword(password);
+    return write(plain.isEmpty() ? QString() : passwordhash::Hash(plain, iterations));
 }
 
 } // namespace norvvelm

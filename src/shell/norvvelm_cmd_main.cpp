@@ -7,6 +7,7 @@
 #include "commands/Prompter.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
+#include "shell/InfoOptions.h"
 #include "shell/Station.h"
 
 #include <QCoreApplication>
@@ -15,12 +16,24 @@
 
 using namespace norvvelm;
 
+const char kUsage[] = "usage: norvvelm-cmd [--] LINE...\n"
+                      "Sends each register command line to the register configured in NorvVelm.ini\n"
+                      "of the home folder ($NORVVELM_HOME, else ~/.config/NorvVelm) and prints\n"
+                      "\"<line> -> <status> <answer>\" for each.\n"
+                      "For example: norvvelm-cmd \"?/\" \"a/\"\n"
+                      "  -h, --help     show this text\n"
+                      "  -V, --version  show the version";
+
 int main(int argc, char **argv) {
+    if (const auto rc =
+            answerInfoOption(argc, argv, QStringLiteral("norvvelm-cmd"), QString::fromUtf8(kUsage)))
+        return *rc;
     QCoreApplication app(argc, argv);
-    const QStringList lines = app.arguments().mid(1);
-    if (lines.isEmpty() || lines.first() == QLatin1String("--help")) {
-        WriteConsoleLine(
-            stderr, QStringLiteral("usage: norvvelm-cmd LINE... (for example: norvvelm-cmd \"?/\" \"a/\")"));
+    QStringList lines = app.arguments().mid(1);
+    if (!lines.isEmpty() && lines.first() == QLatin1String("--"))
+        lines.removeFirst();
+    if (lines.isEmpty()) {
+        WriteConsoleLine(stderr, QString::fromUtf8(kUsage));
         return 2;
     }
     SerialComPort port;

@@ -4,10 +4,14 @@
 // lies there, else ~/.config/NorvVelm). Every monitor line goes to standard
 // output as the monitor holds it; messages go to standard error. SIGTERM or
 // SIGINT ends it once the exchange in flight has finished.
+//
+//   norvvelmd [/TESTMODE] | --help | --version
 
 #include "commands/Prompter.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
+#include "shell/InfoOptions.h"
+#include "shell/MainWindowLogic.h"
 #include "shell/SingleInstance.h"
 #include "shell/Station.h"
 
@@ -49,9 +53,26 @@ void catchStopSignals(QCoreApplication &app, Session &session) {
 }
 } // namespace
 
+const char kUsage[] = "usage: norvvelmd [/TESTMODE]\n"
+                      "The print server without a window: sends the receipt files dropped into the\n"
+                      "configured folder to the register. Its home folder is $NORVVELM_HOME, else\n"
+                      "~/.config/NorvVelm.\n"
+                      "  /TESTMODE      copy each receipt file instead of taking it over\n"
+                      "  -h, --help     show this text\n"
+                      "  -V, --version  show the version";
+
 int main(int argc, char **argv) {
+    if (const auto rc = answerInfoOption(argc, argv, QStringLiteral("norvvelmd"), QString::fromUtf8(kUsage)))
+        return *rc;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("norvvelmd"));
+    // A mistyped switch must not run the live server in place of test mode.
+    const QStringList arguments = app.arguments().mid(1);
+    if (!arguments.isEmpty() && !mainwindow::IsTestModeCommandLine(arguments)) {
+        WriteConsoleLine(stderr, QStringLiteral("norvvelmd: unknown arguments: ") + arguments.join(u' ') +
+                                     QStringLiteral(" (see norvvelmd --help)"));
+        return 2;
+    }
     QCoreApplication::setApplicationVersion(Startup::version());
 
     const QString home = ProgramHome();
@@ -75,7 +96,7 @@ int main(int argc, char **argv) {
     Session &session = station.session();
     session.setProgramDir(home);
     session.setMonitorEnabled(true);
-    session.setTestMode(app.arguments().mid(1).join(u' ').toUpper() == QLatin1String("/TESTMODE"));
+    session.setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
     QObject::connect(&session, &Session::monitorLineAdded,
                      [](const QString &line) { WriteConsoleLine(stdout, line); });
     // What the window's status bar would say goes to standard error, once

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -125,8 +126,11 @@ void TestLogoPage::loadThresholdsAndStretches() {
         filter = f;
         return file;
     };
+    QSignalSpy busy(&rig.session, &Session::busyChanged);
     QTest::mouseClick(child<QPushButton>(page, "cmdBMPLoad", 0), Qt::LeftButton);
     QCOMPARE(filter, QStringLiteral("BMP Files|*.bmp"));
+    QCOMPARE(busy.size(), 2); // the busy pointer while the picture is worked on
+    QCOMPARE(busy.last().first().toBool(), false);
     QCOMPARE(rig.prompter.shown.size(), 2);
     QVERIFY(rig.prompter.shown.at(0).text.startsWith(QStringLiteral("Il sistema ridimensionerà")));
     QCOMPARE(rig.prompter.shown.at(1).text,

@@ -3,6 +3,7 @@
 //   ecrsim --pty PATH [--serial SN] [--fault RULE]... [--answer-delay MS] [--char-delay MS]
 //          [--paper FILE|-] [--log FILE] [--state FILE] [--logos DIR] [--print-logos]
 //          [--q520 [--q520-online] [--q520-paper N] [--q520-answer CODE[*N][@PREFIX]]...]
+//   ecrsim --help | --version
 //
 // Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
 // standard input control it while it runs (see Control.h).
@@ -34,10 +35,12 @@ void onSignal(int) {
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ecrsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(NORVVELM_VERSION_STRING));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulated fiscal register on a pseudo-terminal."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption ptyOpt(QStringLiteral("pty"), QStringLiteral("Link PATH to the terminal."),
                                     QStringLiteral("PATH"));
     const QCommandLineOption serialOpt(QStringLiteral("serial"), QStringLiteral("Serial number."),

@@ -1,5 +1,6 @@
 #include "logo/widgets/LogoPage.h"
 
+#include "commands/BusyPointer.h"
 #include "commands/PcConfig.h"
 #include "commands/Prompter.h"
 #include "commands/Session.h"
@@ -9,7 +10,6 @@
 #include "picture/RitraAutomation.h"
 #include "programming/WriteProcedure.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -27,15 +27,6 @@ namespace {
 
 const QString kControlKey = QStringLiteral("Ritra.RitraCtrl.1");
 const QString kBmpFilter = QStringLiteral("BMP Files|*.bmp");
-
-// The hourglass while the picture is worked on.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // "Name|*.a;*.b|Other|*.c" as a file dialog's filter "Name (*.a *.b);;Other (*.c)".
 QString dialogFilter(const QString &filter) {
@@ -88,6 +79,7 @@ LogoPage::LogoPage(Runner &runner, Session &session, Prompter &prompter, QWidget
         m_tabs->addTab(buildSlot(i, control), QStringLiteral("Logo %1").arg(i + 1));
     }
     shapeForModel(m_session.modelRow());
+    connect(&m_session, &Session::configChanged, this, [this] { shapeForModel(m_session.modelRow()); });
 }
 
 LogoPage::~LogoPage() = default;
@@ -199,7 +191,7 @@ void LogoPage::load(int index) {
         return;
     std::optional<LogoSlot::Loaded> loaded;
     {
-        WaitCursor wait;
+        BusyPointer busy(m_session);
         loaded = s.logic->Load(file);
     }
     if (!loaded)

@@ -41,8 +41,8 @@ void MessageBoxPrompter::message(const QString &text, const QString &title, Icon
     box.exec();
 }
 
-Prompter::Answer MessageBoxPrompter::ask(const QString &text, const QString &title, Icon icon, Buttons buttons,
-                                         Answer defaultAnswer, Answer safe) {
+Prompter::Answer MessageBoxPrompter::ask(const QString &text, const QString &title, Icon icon,
+                                         Buttons buttons, Answer defaultAnswer, Answer safe) {
     QMessageBox::StandardButtons set = QMessageBox::Ok;
     if (buttons == Buttons::OkCancel)
         set = QMessageBox::Ok | QMessageBox::Cancel;

@@ -1,0 +1,112 @@
+#include "commands/TechnicianTools.h"
+
+#include "commands/BusyPointer.h"
+#include "commands/Prompter.h"
+#include "commands/Runner.h"
+#include "commands/SequentialItems.h"
+#include "commands/Session.h"
+#include "shell/Config.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace norvvelm {
+
+namespace {
+const QString kAttenzione = QStringLiteral("Attenzione");
+}
+
+bool TechnicianTools::login(const QString &typed) {
+    const bool ok = m_password.matches(typed);
+    if (!ok)
+        m_prompter.message(QStringLiteral("Password Errata"), kAttenzione, Prompter::Icon::Critical);
+    m_s.setTechnicianMode(ok);
+    return ok;
+}
+
+void TechnicianTools::cancel() {
+    m_s.setTechnicianMode(false);
+}
+
+TechnicianTools::Change TechnicianTools::changePassword(const QString &current, const QString &newPassword,
+                                                        const QString &repeated) {
+    if (!m_password.matches(current)) {
+        m_s.setTechnicianMode(false);
+        m_prompter.message(QStringLiteral("Password corrente errata"), kAttenzione, Prompter::Icon::Critical);
+        return Change::WrongCurrent;
+    }
+    if (newPassword != repeated) {
+        m_prompter.message(QStringLiteral("Nuova Password Errata"), kAttenzione, Prompter::Icon::Critical);
+        m_s.setTechnicianMode(false);
+        return Change::Mismatch;
+    }
+    // The technician knew the current password: the page opens even when the
+    // new one could not be stored, but that is said rather than hidden.
+    m_s.setTechnicianMode(true);
+    if (!m_password.change(newPassword)) {
+        m_prompter.message(QStringLiteral("Impossibile memorizzare la nuova password"), kAttenzione,
+                           Prompter::Icon::Critical);
+        return Change::NotStored;
+    }
+    return Change::Changed;
+}
+
+QString TechnicianTools::answerBoxText(const QString &answer) {
+    return answer.startsWith(QLatin1String("00/")) ? answer : QStringLiteral("Errore");
+}
+
+QString TechnicianTools::sendCommand(int index, const QString &single, const QString &filePath) {
+    switch (index) {
+    case 0:
+        return sendSingle(single);
+    case 1:
+        return sendFile(filePath);
+    default:
+        return QStringLiteral("Errore!");
+    }
+}
+
+QString TechnicianTools::sendSingle(const QString &typed) {
+    // The technician types the command without its final slash.
+    BusyPointer busy(m_s);
+    m_runner.SendAndCheck(typed.trimmed() + u'/');
+    return answerBoxText(m_s.lastAnswer());
+}
+
+QString TechnicianTools::sendFile(const QString &path) {
+    const QString name = path.trimmed();
+    if (name.isEmpty())
+        return {};
+    const QFileInfo info(name);
+    if (!info.exists() || info.isDir())
+        return QStringLiteral("File inesistente");
+    QFile f(name);
+    QByteArray content;
+    if (f.open(QIODevice::ReadOnly))
+        content = f.readAll(); // read errors leave what was read
+    BusyPointer busy(m_s);
+    QString shown;
+    for (QString item : ReadSequentialFileItems(content)) {
+        // A blank line is no command: a lone "/" is never sent.
+        if (item.trimmed().isEmpty())
+            continue;
+        if (!item.endsWith(u'/'))
+            item += u'/';
+        m_runner.SendAndCheck(item.trimmed());
+        shown = answerBoxText(m_s.lastAnswer());
+    }
+    return shown;
+}
+
+bool TechnicianTools::readDisplay(QString &top, QString &bottom) {
+    BusyPointer busy(m_s);
+    m_runner.SendAndCheck(QStringLiteral("(/"));
+    const QString a = m_s.lastAnswer();
+    if (a.size() <= 42)
+        return false;
+    top = a.mid(9, 16);
+    bottom = a.mid(26, 16);
+    return true;
+}
+
+} // namespace norvvelm

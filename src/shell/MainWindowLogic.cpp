@@ -1,0 +1,116 @@
+#include "shell/MainWindowLogic.h"
+
+#include "commands/Prompter.h"
+#include "commands/Session.h"
+#include "shell/Startup.h"
+
+#include <QStandardPaths>
+
+namespace norvvelm::mainwindow {
+
+WindowMode ParseWindowMode(const QString &mode) {
+    const QString m = mode.trimmed().toUpper();
+    if (m == QLatin1String("MINIMIZED"))
+        return WindowMode::Minimized;
+    if (m == QLatin1String("ICONIZED"))
+        return WindowMode::Iconized;
+    if (m == QLatin1String("VIRTUALECR"))
+        return WindowMode::VirtualEcr;
+    return WindowMode::Normal;
+}
+
+WindowMode EffectiveWindowMode(WindowMode wanted, bool trayAvailable) {
+    if (wanted == WindowMode::Iconized && !trayAvailable)
+        return WindowMode::Minimized;
+    return wanted;
+}
+
+QString NoTrayNotice() {
+    return QStringLiteral(
+        "Area di notifica assente: la finestra resta ridotta a icona invece di nascondersi");
+}
+
+QString Caption() {
+    return QStringLiteral(" NorvVelm - Versione : ") + Startup::version();
+}
+
+bool IsTestModeCommandLine(const QStringList &arguments) {
+    return arguments.join(u' ').toUpper() == QLatin1String("/TESTMODE");
+}
+
+QStringList ComPortNames() {
+    QStringList names;
+    for (int i = 1; i <= 32; ++i)
+        names.append(QStringLiteral("Com") + QString::number(i));
+    return names;
+}
+
+QStringList SpeedNames() {
+    return {QStringLiteral("9600"), QStringLiteral("115200"), QStringLiteral("230400")};
+}
+
+QStringList WindowModeNames() {
+    return {QStringLiteral("Normal"), QStringLiteral("Minimized"), QStringLiteral("Iconized"),
+            QStringLiteral("VirtualECR")};
+}
+
+void AzzeraDati(Session &session) {
+    session.setTechnicianMode(false);
+}
+
+bool TechnicianTabAtStart(bool passwordEmpty, bool configurationLoaded) {
+    return passwordEmpty && !configurationLoaded;
+}
+
+bool ConfirmExit(const Session &session, Prompter &prompter) {
+    if (!session.receiptOpen())
+        return true;
+    return prompter.ask(QStringLiteral("Scontrino Aperto !\r\n\r\nProseguo ?"), QStringLiteral("ATTENZIONE"),
+                        Prompter::Icon::Critical, Prompter::Buttons::YesNo, Prompter::Answer::No,
+                        Prompter::Answer::No) == Prompter::Answer::Yes;
+}
+
+void ShowStato(const Session &session, Prompter &prompter) {
+    if (!session.panel(2).trimmed().isEmpty()) {
+        prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
+        return;
+    }
+    prompter.message(QStringLiteral("Status OK : ") + session.panel(3), QStringLiteral("Norv Velm"),
+                     Prompter::Icon::Information);
+}
+
+void ShowStatusBarError(const Session &session, Prompter &prompter) {
+    if (!session.panel(1).trimmed().isEmpty())
+        prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
+}
+
+QString SystemInfoProgram() {
+#ifdef Q_OS_WIN
+    const QStringList candidates{QStringLiteral("msinfo32")};
+#else
+    const QStringList candidates{QStringLiteral("hardinfo2"), QStringLiteral("hardinfo"),
+                                 QStringLiteral("kinfocenter"), QStringLiteral("gnome-system-monitor")};
+#endif
+    for (const QString &name : candidates) {
+        const QString path = QStandardPaths::findExecutable(name);
+        if (!path.isEmpty())
+            return path;
+    }
+    return {};
+}
+
+QString SystemInfoUnavailable() {
+    return QStringLiteral("System Information Is Unavailable At This Time");
+}
+
+ConfigForm KeepStoredChoices(const ConfigForm &form, const PcConfig &stored) {
+    ConfigForm values = form;
+    if (values.model.trimmed().isEmpty())
+        values.model = stored.Modello;
+    // "Com12" inside the program.
+    if (values.port.trimmed().isEmpty() && stored.Porta.size() > 3)
+        values.port = stored.Porta;
+    return values;
+}
+
+} // namespace norvvelm::mainwindow

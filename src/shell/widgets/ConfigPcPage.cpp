@@ -1,0 +1,285 @@
+#include "shell/widgets/ConfigPcPage.h"
+
+#include "commands/Prompter.h"
+#include "commands/Session.h"
+#include "link/SerialPortList.h"
+#include "shell/Config.h"
+#include "shell/Station.h"
+#include "shell/widgets/Controls.h"
+#include "shell/widgets/Pickers.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace norvvelm {
+
+using namespace controls;
+
+namespace {
+
+template <typename W> W *named(W *w, const char *objectName) {
+    w->setObjectName(QString::fromLatin1(objectName));
+    return w;
+}
+
+QFont monitorFont() {
+    QFont f(QStringLiteral("Courier New"));
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    if (!QFontInfo(f).fixedPitch())
+        f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    return f;
+}
+
+} // namespace
+
+ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
+    : QWidget(parent), m_station(station), m_s(station.session()), m_prompter(station.prompter()),
+      m_pickers(pickers) {
+    // --- Comunicazione ---
+    auto *comm = named(new QGroupBox(QStringLiteral("Comunicazione")), "frmComunicazione");
+    m_model = named(new QComboBox, "cmbModello");
+    m_port = named(new QComboBox, "cmbComPort");
+    m_device = named(new QComboBox, "cmbComDevice");
+    m_device->setEditable(true);
+    m_device->setInsertPolicy(QComboBox::NoInsert);
+    m_device->setToolTip(QStringLiteral("Il dispositivo seriale dietro la porta scelta (sezione Porte)"));
+    m_speed = named(new QComboBox, "cmbSpeed");
+    auto *commGrid = new QGridLayout(comm);
+    commGrid->addWidget(labelFor(m_model, QStringLiteral("Modello")), 0, 0);
+    commGrid->addWidget(m_model, 0, 1);
+    commGrid->addWidget(labelFor(m_port, QStringLiteral("Porta")), 1, 0);
+    commGrid->addWidget(m_port, 1, 1);
+    commGrid->addWidget(labelFor(m_device, QStringLiteral("Dispositivo")), 2, 0);
+    commGrid->addWidget(m_device, 2, 1);
+    commGrid->addWidget(labelFor(m_speed, QStringLiteral("Velocit\u00e0")), 3, 0);
+    commGrid->addWidget(m_speed, 3, 1);
+    commGrid->setColumnStretch(1, 1);
+
+    // --- Server di stampa fiscale ---
+    auto *server = named(new QGroupBox(QStringLiteral("Server di stampa fiscale")), "frmServer");
+    m_srv = controls::check("chkSRV_0", QStringLiteral("Server File Attivo"));
+    m_mode = named(new QComboBox, "cmbSRVModalita");
+    m_dir = named(new QLineEdit, "txtSRVDir");
+    m_dirButton =
+        button("cmdSRVDir", QStringLiteral("..."), QStringLiteral("Scegli la directory del server"));
+    m_file = named(new QLineEdit, "txtSRVFile");
+    m_help = button("Command3", QStringLiteral("?"), QStringLiteral("Estensioni proibite"));
+    auto *serverGrid = new QGridLayout(server);
+    serverGrid->addWidget(m_srv, 0, 0, 1, 2);
+    serverGrid->addWidget(labelFor(m_mode, QStringLiteral("Modalit\u00e0")), 1, 0);
+    serverGrid->addWidget(m_mode, 1, 1, 1, 2);
+    serverGrid->addWidget(labelFor(m_dir, QStringLiteral("Directory")), 2, 0);
+    serverGrid->addWidget(m_dir, 2, 1);
+    serverGrid->addWidget(m_dirButton, 2, 2);
+    serverGrid->addWidget(labelFor(m_file, QStringLiteral("File (*=any)")), 3, 0);
+    serverGrid->addWidget(m_file, 3, 1);
+    serverGrid->addWidget(m_help, 3, 2);
+    serverGrid->setColumnStretch(1, 1);
+
+    // --- log and monitor ---
+    auto *logFrame = named(new QGroupBox, "frmLog");
+    m_log = controls::check("chkLog", QStringLiteral("Log Attivo"));
+    m_explainLog = button("cmdSpiegaLog", QStringLiteral("?"), QStringLiteral("Spiegazione del file di log"));
+    m_monitor = named(new QListWidget, "lstRunTime");
+    m_monitor->setFont(monitorFont());
+    m_monitor->setAccessibleName(QStringLiteral("Monitor Runtime"));
+    m_monitor->setUniformItemSizes(true);
+    m_monitorOn = controls::check("chkRunTimeLog", QStringLiteral("Abilita monitor Runtime"));
+    m_clearMonitor = button("cmdCancellaMonitor", QStringLiteral("Cancella"));
+    auto *logTop = new QHBoxLayout;
+    logTop->addWidget(m_log);
+    logTop->addWidget(m_explainLog);
+    logTop->addStretch(1);
+    auto *logBottom = new QHBoxLayout;
+    logBottom->addWidget(m_monitorOn);
+    logBottom->addStretch(1);
+    logBottom->addWidget(m_clearMonitor);
+    auto *logBox = new QVBoxLayout(logFrame);
+    logBox->addLayout(logTop);
+    logBox->addWidget(m_monitor, 1);
+    logBox->addLayout(logBottom);
+
+    // --- Parametri ---
+    auto *params = named(new QGroupBox(QStringLiteral("Parametri")), "frmParametri");
+    m_autoVat = controls::check("chkAlIvaAuto", QStringLiteral("Aliquote iva automatiche"));
+    m_wrap = controls::check("chkWrapDescription", QStringLiteral("Descrizioni a capo"));
+    auto *paramBox = new QVBoxLayout(params);
+    paramBox->addWidget(m_autoVat);
+    paramBox->addWidget(m_wrap);
+
+    // The small buttons beside their boxes keep to their text.
+    for (QPushButton *b : {m_dirButton, m_help, m_explainLog})
+        keepNarrow(b);
+
+    m_saveButton = button("cmdSalvaConfigPC", QStringLiteral("Salva"));
+    m_queue = named(new QListWidget, "lstScontrino");
+    m_queue->setAccessibleName(QStringLiteral("Coda scontrino"));
+    auto *queueLabel = new QLabel(QStringLiteral("Coda scontrino"));
+    queueLabel->setBuddy(m_queue);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(comm);
+    left->addWidget(server);
+    left->addWidget(params);
+    left->addWidget(queueLabel);
+    left->addWidget(m_queue, 1);
+    auto *saveRow = new QHBoxLayout;
+    saveRow->addStretch(1);
+    saveRow->addWidget(m_saveButton);
+    left->addLayout(saveRow);
+    auto *top = new QHBoxLayout(this);
+    top->addLayout(left, 2);
+    top->addWidget(logFrame, 3);
+
+    // --- behaviour ---
+    connect(m_saveButton, &QPushButton::clicked, this, &ConfigPcPage::save);
+    m_saveButton->installEventFilter(this);
+    connect(m_dirButton, &QPushButton::clicked, this, [this] {
+        const QString dir =
+            m_pickers.chooseFolder(QStringLiteral("Indicare la cartella di lavoro temporanea del Server"));
+        if (!dir.isEmpty())
+            m_dir->setText(dir);
+    });
+    connect(m_help, &QPushButton::clicked, this, [this] {
+        m_prompter.message(QStringLiteral("Per un elenco delle estensioni proibite si faccia riferimento\r"
+                                          "al file FileExt.ini contenuto nella dir. di installazione del "
+                                          "programma."),
+                           QStringLiteral("NorvVelm"), Prompter::Icon::None);
+    });
+    connect(m_explainLog, &QPushButton::clicked, this, [this] {
+        m_prompter.message(LogFileExplanation(), QStringLiteral("NorvVelm"), Prompter::Icon::None);
+    });
+    // The daily log follows its box at once: every line looks at it.
+    connect(m_log, &QCheckBox::toggled, this, [this](bool on) { m_s.setLogEnabled(on); });
+    connect(m_monitorOn, &QCheckBox::toggled, this, [this](bool on) { m_s.setMonitorEnabled(on); });
+    connect(m_clearMonitor, &QPushButton::clicked, this, [this] { m_s.clearMonitor(); });
+    connect(m_monitor, &QListWidget::itemDoubleClicked, this, &ConfigPcPage::explainMonitorLine);
+    connect(m_port, &QComboBox::currentIndexChanged, this, &ConfigPcPage::showDevice);
+
+    connect(&m_s, &Session::monitorLineAdded, this, &ConfigPcPage::addMonitorLine);
+    connect(&m_s, &Session::monitorCleared, m_monitor, &QListWidget::clear);
+    connect(&m_s, &Session::queueChanged, this, &ConfigPcPage::refreshQueue);
+
+    m_monitorOn->setChecked(m_s.monitorEnabled());
+    for (const QString &line : m_s.monitor())
+        m_monitor->addItem(line);
+    refreshQueue();
+}
+
+QList<QWidget *> ConfigPcPage::tabOrder() const {
+    return {m_model,        m_port,    m_device, m_speed, m_srv,        m_mode,    m_dir,
+            m_dirButton,    m_file,    m_help,   m_log,   m_explainLog, m_monitor, m_monitorOn,
+            m_clearMonitor, m_autoVat, m_wrap,   m_queue, m_saveButton};
+}
+
+void ConfigPcPage::fillLists() {
+    const PcConfig &cfg = m_s.config();
+    m_model->clear();
+    for (const ModelRow &row : m_s.models().rows)
+        if (!row.name.isEmpty())
+            m_model->addItem(row.name);
+    m_model->setCurrentIndex(m_model->findText(cfg.Modello, Qt::MatchExactly | Qt::MatchCaseSensitive));
+
+    m_port->clear();
+    m_port->addItems(mainwindow::ComPortNames());
+    m_port->setCurrentIndex(m_port->findText(cfg.Porta, Qt::MatchFixedString));
+
+    m_device->clear();
+    for (const SerialPortChoice &c : AvailableSerialPorts()) {
+        m_device->addItem(c.preferred());
+        m_device->setItemData(m_device->count() - 1, c.description, Qt::ToolTipRole);
+        if (!c.stableName.isEmpty()) {
+            m_device->addItem(c.device);
+            m_device->setItemData(m_device->count() - 1, c.description, Qt::ToolTipRole);
+        }
+    }
+    showDevice();
+
+    m_speed->clear();
+    m_speed->addItems(mainwindow::SpeedNames());
+    m_speed->setCurrentIndex(m_speed->findText(QString::number(cfg.Velocita), Qt::MatchExactly));
+
+    m_mode->clear();
+    m_mode->addItems(mainwindow::WindowModeNames());
+    m_mode->setCurrentIndex(m_mode->findText(cfg.ServerModalita, Qt::MatchExactly));
+
+    m_dir->setText(cfg.ServerDir);
+    m_file->setText(cfg.ServerFile);
+    m_log->setChecked(cfg.logOn());
+    m_srv->setChecked(cfg.serverOn());
+    m_wrap->setChecked(cfg.wrapOn());
+    m_autoVat->setChecked(cfg.autoVatOn());
+}
+
+void ConfigPcPage::showDevice() {
+    const QString device = PortDevice(m_s.iniPath(), m_port->currentText());
+    m_device->setEditText(device);
+}
+
+void ConfigPcPage::save() {
+    ConfigForm form;
+    form.model = m_model->currentText();
+    form.port = m_port->currentText();
+    form.speed = m_speed->currentText();
+    form.server = m_srv->isChecked();
+    form.mode = m_mode->currentText();
+    form.folder = m_dir->text();
+    form.file = m_file->text();
+    form.log = m_log->isChecked();
+    form.wrap = m_wrap->isChecked();
+    form.autoVat = m_autoVat->isChecked();
+    const QString device = m_device->currentText().trimmed();
+    if (!device.isEmpty() && device != PortDevice(m_s.iniPath(), form.port))
+        SetPortDevice(m_s.iniPath(), form.port, device);
+    m_station.saveConfiguration(mainwindow::KeepStoredChoices(form, m_s.config()));
+    emit saved(form.mode);
+}
+
+bool ConfigPcPage::eventFilter(QObject *watched, QEvent *event) {
+    // cmdSalvaConfigPC_LostFocus: leaving the save button by keyboard goes
+    // back to the model list, so the tab's controls form a ring.
+    if (watched == m_saveButton && event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason == Qt::TabFocusReason)
+            QTimer::singleShot(0, m_model, [this] {
+                if (m_model->isVisible() && m_model->isEnabled())
+                    m_model->setFocus(Qt::TabFocusReason);
+            });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ConfigPcPage::refreshQueue() {
+    const QStringList &q = m_s.queue();
+    m_queue->clear();
+    m_queue->addItems(q);
+}
+
+void ConfigPcPage::addMonitorLine(const QString &line) {
+    m_monitor->insertItem(0, line);
+    while (m_monitor->count() > Session::kMonitorLimit)
+        delete m_monitor->takeItem(m_monitor->count() - 1);
+}
+
+void ConfigPcPage::explainMonitorLine() {
+    const QListWidgetItem *item = m_monitor->currentItem();
+    if (!item)
+        return;
+    const MonitorExplanation e = ExplainMonitorLine(item->text());
+    m_prompter.message(e.text, e.title, e.critical ? Prompter::Icon::Critical : Prompter::Icon::Information);
+}
+
+} // namespace norvvelm

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace norvvelm::controls {
+
+// A caption label set as the control's buddy; the caption (without its
+// accelerator mark) also names the control for assistive technology.
+QLabel *labelFor(QWidget *control, const QString &caption);
+// A button or check box with its control name; its accessible name is its
+// caption, or `accessible` when the caption alone says too little ("...").
+QPushButton *button(const char *objectName, const QString &caption, const QString &accessible = {});
+QCheckBox *check(const char *objectName, const QString &caption);
+// Narrow buttons beside a box ("...", "?") keep to their text.
+void keepNarrow(QPushButton *b);
+
+} // namespace norvvelm::controls

@@ -1,0 +1,144 @@
+#include "shell/widgets/TechnicianPage.h"
+
+#include "commands/Prompter.h"
+#include "commands/TechnicianTools.h"
+#include "shell/widgets/Controls.h"
+#include "shell/widgets/Pickers.h"
+
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace norvvelm {
+
+using namespace controls;
+
+namespace {
+
+struct ButtonSpec {
+    const char *objectName;
+    const char *caption;
+};
+// cmdSendCommand(0): the single command, (1): the command file.
+constexpr ButtonSpec kSendButtons[2] = {{"cmdSendCommand_0", "&Invia comando"},
+                                        {"cmdSendCommand_1", "Invia &file"}};
+
+} // namespace
+
+TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Pickers &pickers, QWidget *parent)
+    : QWidget(parent), m_tools(tools), m_prompter(prompter), m_pickers(pickers) {
+    m_single = new QLineEdit;
+    m_single->setObjectName(QStringLiteral("txtSingleCMD"));
+    m_file = new QLineEdit;
+    m_file->setObjectName(QStringLiteral("txtFileCMD"));
+    m_answer = new QPlainTextEdit;
+    m_answer->setObjectName(QStringLiteral("txtAnswerCMD"));
+    m_answer->setReadOnly(true);
+    m_answer->setTabChangesFocus(true);
+    m_answer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    for (int i = 0; i < 2; ++i)
+        m_send[i] = button(kSendButtons[i].objectName, QString::fromUtf8(kSendButtons[i].caption));
+    m_clear = button("cmdTechCancAnswer", QStringLiteral("Cancella &risposta"));
+    m_chooseFile = button("cmdTechFile", QStringLiteral("..."), QStringLiteral("Scegli il file di comandi"));
+    keepNarrow(m_chooseFile);
+    m_learning = button("cmdApprendimento", QStringLiteral("Apprendimento"));
+    m_commissioning = button("cmdMessaInServizio", QStringLiteral("Messa in servizio"));
+
+    auto *commands = new QGroupBox(QStringLiteral("Comandi"));
+    commands->setObjectName(QStringLiteral("frmComandi"));
+    auto *grid = new QGridLayout(commands);
+    grid->addWidget(labelFor(m_single, QStringLiteral("Comando")), 0, 0);
+    grid->addWidget(m_single, 0, 1, 1, 2);
+    grid->addWidget(m_send[0], 0, 3);
+    grid->addWidget(labelFor(m_file, QStringLiteral("File di comandi")), 1, 0);
+    grid->addWidget(m_file, 1, 1);
+    grid->addWidget(m_chooseFile, 1, 2);
+    grid->addWidget(m_send[1], 1, 3);
+    grid->addWidget(labelFor(m_answer, QStringLiteral("Risposta")), 2, 0, Qt::AlignTop);
+    grid->addWidget(m_answer, 2, 1, 1, 2);
+    grid->addWidget(m_clear, 2, 3, Qt::AlignTop);
+    grid->setColumnStretch(1, 1);
+
+    auto *display = new QGroupBox(QStringLiteral("Display della cassa"));
+    display->setObjectName(QStringLiteral("frmDisplay"));
+    auto *displayBox = new QVBoxLayout(display);
+    QFont displayFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    displayFont.setPointSizeF(displayFont.pointSizeF() * 1.4);
+    for (int i = 0; i < 2; ++i) {
+        m_display[i] = new QLineEdit;
+        m_display[i]->setObjectName(QStringLiteral("txtVirtDSP_") + QString::number(i));
+        m_display[i]->setReadOnly(true);
+        m_display[i]->setFont(displayFont);
+        m_display[i]->setAccessibleName(QStringLiteral("Display riga ") + QString::number(i + 1));
+        // As wide as the register's 16 characters.
+        m_display[i]->setFixedWidth(QFontMetrics(displayFont).horizontalAdvance(QString(17, u'M')) + 12);
+        displayBox->addWidget(m_display[i]);
+    }
+    displayBox->addStretch(1);
+    m_keyboardPlace = new QHBoxLayout;
+    m_keyboardPlace->addWidget(display);
+    m_keyboardPlace->addStretch(1);
+
+    auto *service = new QHBoxLayout;
+    service->addWidget(m_learning);
+    service->addWidget(m_commissioning);
+    service->addStretch(1);
+
+    auto *page = new QVBoxLayout(this);
+    page->addWidget(commands, 1);
+    page->addLayout(m_keyboardPlace);
+    page->addLayout(service);
+
+    for (int i = 0; i < 2; ++i)
+        connect(m_send[i], &QPushButton::clicked, this, [this, i] { send(i); });
+    connect(m_single, &QLineEdit::returnPressed, this, [this] { send(0); });
+    connect(m_clear, &QPushButton::clicked, m_answer, &QPlainTextEdit::clear);
+    connect(m_chooseFile, &QPushButton::clicked, this, [this] {
+        const QString file = m_pickers.chooseFile(QStringLiteral("All Files|*.*"));
+        if (!file.isEmpty())
+            m_file->setText(file.trimmed());
+    });
+    // These two service functions are not offered by this program: saying so
+    // beats a button that silently does nothing.
+    const auto notOffered = [this] {
+        m_prompter.message(QStringLiteral("Funzione non disponibile in questa versione"),
+                           QStringLiteral("Norv Velm"), Prompter::Icon::Information);
+    };
+    connect(m_learning, &QPushButton::clicked, this, notOffered);
+    connect(m_commissioning, &QPushButton::clicked, this, notOffered);
+}
+
+QList<QWidget *> TechnicianPage::tabOrder() const {
+    return {m_single, m_send[0],    m_file,       m_chooseFile, m_send[1],      m_answer,
+            m_clear,  m_display[0], m_display[1], m_learning,   m_commissioning};
+}
+
+void TechnicianPage::send(int index) {
+    if (!m_send[index]->isEnabled())
+        return;
+    m_answer->clear();
+    m_answer->setPlainText(m_tools.sendCommand(index, m_single->text(), m_file->text()));
+}
+
+void TechnicianPage::setSendingEnabled(bool on) {
+    for (QPushButton *b : m_send)
+        b->setEnabled(on);
+}
+
+void TechnicianPage::activate() {
+    m_single->setFocus(Qt::OtherFocusReason);
+    QString top;
+    QString bottom;
+    if (m_tools.readDisplay(top, bottom)) {
+        m_display[0]->setText(top);
+        m_display[1]->setText(bottom);
+    }
+}
+
+} // namespace norvvelm

@@ -1,0 +1,21 @@
+# Builds the Debian package of this build once for the package tests and
+# unpacks it: cmake -DCPACK=... -DCONFIG=... -DDPKG_DEB=... -DOUT=... -P BuildPackage.cmake
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT})
+execute_process(COMMAND ${CPACK} -G DEB --config ${CONFIG} -B ${OUT}/cpack
+                OUTPUT_FILE ${OUT}/cpack.log ERROR_FILE ${OUT}/cpack.log RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  file(READ ${OUT}/cpack.log log)
+  message(FATAL_ERROR "cpack failed:\n${log}")
+endif()
+file(GLOB debs ${OUT}/cpack/*.deb)
+list(LENGTH debs n)
+if(NOT n EQUAL 1)
+  message(FATAL_ERROR "expected one package in ${OUT}/cpack, found: ${debs}")
+endif()
+file(COPY_FILE ${debs} ${OUT}/norvvelm.deb)
+execute_process(COMMAND ${DPKG_DEB} -x ${OUT}/norvvelm.deb ${OUT}/root RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "dpkg-deb -x failed")
+endif()
+message(STATUS "package ${debs} unpacked into ${OUT}/root")

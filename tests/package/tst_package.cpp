@@ -1,0 +1,236 @@
+// The Debian package, unpacked into a temporary root: its programs run from
+// there as they would once installed, so a file missing from the package
+// fails here.
+
+#include "support/EcrSimProcess.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString packageDir() {
+    return qEnvironmentVariable("NORVVELM_PACKAGE");
+}
+QString root() {
+    return packageDir() + QStringLiteral("/root");
+}
+
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Runs a program to its end; standard output and error together.
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+};
+Run run(const QString &program, const QStringList &args, const QProcessEnvironment &env = {}) {
+    QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    Run r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        r.out = p.readAll();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAll();
+    return r;
+}
+
+QStringList programs() {
+    QStringList names = QDir(root() + QStringLiteral("/usr/bin")).entryList(QDir::Files | QDir::Executable);
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+class TestPackage : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void everyProgramAnswersHelpAndVersion_data();
+    void everyProgramAnswersHelpAndVersion();
+    void receiptThroughTheUnpackedServer();
+    void mistypedSwitchRefused();
+    void pictureControlFromItsPrivateFolder();
+    void unitVerifies();
+    void lintianFindsNoError();
+};
+
+void TestPackage::initTestCase() {
+    QVERIFY2(QFileInfo(root() + QStringLiteral("/usr/bin/norvvelmd")).isExecutable(), qPrintable(root()));
+    // The package's programs, never the build folder's.
+    QCOMPARE(EcrSimProcess::bin(QStringLiteral("ecrsim")), root() + QStringLiteral("/usr/bin/ecrsim"));
+}
+
+void TestPackage::everyProgramAnswersHelpAndVersion_data() {
+    QTest::addColumn<QString>("program");
+    const QStringList names = programs();
+    QVERIFY(names.contains(QStringLiteral("norvvelm-cmd")) && names.contains(QStringLiteral("ecrsim")) &&
+            names.contains(QStringLiteral("ritractl")) && names.contains(QStringLiteral("DriverQ520")));
+    for (const QString &name : names)
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+// Every program in the package has its manual page and answers --help and
+// --version without a display.
+void TestPackage::everyProgramAnswersHelpAndVersion() {
+    QFETCH(QString, program);
+    const QString man = root() + QStringLiteral("/usr/share/man/man%1/") + program + QStringLiteral(".%1.gz");
+    QVERIFY2(QFile::exists(man.arg(1)) || QFile::exists(man.arg(8)), "no manual page");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    const QString path = root() + QStringLiteral("/usr/bin/") + program;
+    const Run version = run(path, {QStringLiteral("--version")}, env);
+    QCOMPARE(version.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(version.out).trimmed(),
+             program + u' ' + QStringLiteral(NORVVELM_VERSION_STRING));
+    const Run help = run(path, {QStringLiteral("--help")}, env);
+    QCOMPARE(help.exitCode, 0);
+    const QRegularExpression usage(QStringLiteral("^[Uu]sage: (\\S*/)?") +
+                                   QRegularExpression::escape(program) + u' ');
+    QVERIFY2(QString::fromUtf8(help.out).contains(usage), help.out.constData());
+    QVERIFY(help.out.contains("--version"));
+}
+
+// The service's configuration as the package seeds it, pointed at a
+// simulated register; the unpacked server prints one receipt with it.
+void TestPackage::receiptThroughTheUnpackedServer() {
+    QTemporaryDir home;
+    const QString server = home.filePath(QStringLiteral("server"));
+    QVERIFY(QDir().mkpath(server));
+    const QString link = home.filePath(QStringLiteral("ecr"));
+    const QString paper = home.filePath(QStringLiteral("paper.txt"));
+    QByteArray ini = readAll(root() + QStringLiteral("/usr/share/norvvelm/NorvVelm.ini"));
+    QVERIFY(ini.contains("\nServerDir=/var/spool/norvvelm\n") && ini.contains("\nCom1=/dev/ttyUSB0\n"));
+    ini.replace("\nServerDir=/var/spool/norvvelm\n", QByteArray("\nServerDir=" + server.toUtf8() + '\n'));
+    ini.replace("\nCom1=/dev/ttyUSB0\n", QByteArray("\nCom1=" + link.toUtf8() + '\n'));
+    QVERIFY(writeAll(home.filePath(QStringLiteral("NorvVelm.ini")), ini));
+    QVERIFY(QFile::copy(root() + QStringLiteral("/usr/share/norvvelm/FileExt.ini"),
+                        home.filePath(QStringLiteral("FileExt.ini"))));
+
+    EcrSimProcess sim(link);
+    QVERIFY(sim.start({QStringLiteral("--paper"), paper}));
+    QProcess daemon;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("NORVVELM_HOME"), home.path());
+    daemon.setProcessEnvironment(env);
+    QByteArray out;
+    QByteArray err;
+    connect(&daemon, &QProcess::readyReadStandardOutput, this,
+            [&] { out += daemon.readAllStandardOutput(); });
+    connect(&daemon, &QProcess::readyReadStandardError, this, [&] { err += daemon.readAllStandardError(); });
+    daemon.start(EcrSimProcess::bin(QStringLiteral("norvvelmd")), {});
+    QVERIFY(daemon.waitForStarted(5000));
+
+    const QByteArray receipt = "3/S/REPARTO1//1/5.26/1/4/\r\n5/1/0.00/////\r\n";
+    QVERIFY(writeAll(server + QStringLiteral("/scontrino.tmp"), receipt));
+    QVERIFY(
+        QFile::rename(server + QStringLiteral("/scontrino.tmp"), server + QStringLiteral("/scontrino.txt")));
+    QTRY_VERIFY2_WITH_TIMEOUT(out.contains("PC -> ECR : 5/1/0.00/////\nECR        : 00/"), err.constData(),
+                              15000);
+    QVERIFY(!QFile::exists(server + QStringLiteral("/scontrino.txt")));
+    QTRY_VERIFY_WITH_TIMEOUT(readAll(paper).contains("TOTALE"), 5000);
+    QVERIFY(readAll(paper).contains("REPARTO1"));
+    // The daily log is on, as shipped.
+    QVERIFY(!QDir(server).entryList({QStringLiteral("scontrino.txt *.log")}, QDir::Files).isEmpty());
+
+    daemon.terminate();
+    QVERIFY(daemon.waitForFinished(15000));
+    QCOMPARE(daemon.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(daemon.exitCode(), 0);
+    QVERIFY(readAll(home.filePath(QStringLiteral("NorvVelm.ini"))).contains("[Current]"));
+}
+
+// A switch the server does not know must not start it live in place of
+// test mode.
+void TestPackage::mistypedSwitchRefused() {
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("NORVVELM_HOME"), home.path());
+    const Run r = run(EcrSimProcess::bin(QStringLiteral("norvvelmd")), {QStringLiteral("/TESTMOD")}, env);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.out.contains("unknown arguments: /TESTMOD"), r.out.constData());
+}
+
+// Installed, the hosts find the library in the private library folder, not
+// beside themselves.
+void TestPackage::pictureControlFromItsPrivateFolder() {
+    QDirIterator it(root() + QStringLiteral("/usr/lib"), {QStringLiteral("libritra.so")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    QVERIFY(it.hasNext());
+    QVERIFY(it.next().endsWith(QStringLiteral("/norvvelm/libritra.so")));
+    QVERIFY(!QFile::exists(root() + QStringLiteral("/usr/bin/libritra.so")));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("RITRA_LIBRARY"));
+    const Run r = run(root() + QStringLiteral("/usr/bin/ritractl"),
+                      {QStringLiteral("ObjectWidth"), QStringLiteral("StretchBitmap(\"\",16,8)")}, env);
+    QVERIFY2(r.exitCode == 0, r.out.constData());
+    QVERIFY2(r.out.contains("ObjectWidth = "), r.out.constData());
+}
+
+void TestPackage::unitVerifies() {
+    const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+    if (analyze.isEmpty())
+        QSKIP("systemd-analyze is not installed");
+    QDirIterator it(root(), {QStringLiteral("norvvelmd.service")}, QDir::Files, QDirIterator::Subdirectories);
+    QVERIFY(it.hasNext());
+    QByteArray unit = readAll(it.next());
+    // The unit names the installed program; here it is the unpacked one.
+    QVERIFY(unit.contains("\nExecStart=/usr/bin/norvvelmd\n"));
+    unit.replace("\nExecStart=/usr/bin/norvvelmd\n",
+                 QByteArray("\nExecStart=" + root().toUtf8() + "/usr/bin/norvvelmd\n"));
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("norvvelmd.service"));
+    QVERIFY(writeAll(copy, unit));
+    // It reads the unit's manual page too: the package's own.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MANPATH"), root() + QStringLiteral("/usr/share/man"));
+    const Run r = run(analyze, {QStringLiteral("verify"), copy}, env);
+    // Complaints about other units of this machine are not ours.
+    QStringList ours;
+    for (const QString &line : QString::fromUtf8(r.out).split(u'\n'))
+        if (line.contains(QStringLiteral("norvvelmd")))
+            ours << line;
+    QVERIFY2(ours.isEmpty(), qPrintable(ours.join(u'\n')));
+    QVERIFY2(r.exitCode == 0, r.out.constData());
+}
+
+void TestPackage::lintianFindsNoError() {
+    const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
+    if (lintian.isEmpty())
+        QSKIP("lintian is not installed");
+    const Run r = run(lintian, {QStringLiteral("--fail-on"), QStringLiteral("error"),
+                                packageDir() + QStringLiteral("/norvvelm.deb")});
+    const QString report = QString::fromUtf8(r.out);
+    for (const QString &line : report.split(u'\n'))
+        if (line.startsWith(QStringLiteral("W: ")))
+            qInfo("%s", qPrintable(line));
+    QVERIFY2(
+        !report.contains(QRegularExpression(QStringLiteral("^E: "), QRegularExpression::MultilineOption)),
+        qPrintable(report));
+    QVERIFY2(r.exitCode == 0, qPrintable(report));
+}
+
+QTEST_GUILESS_MAIN(TestPackage)
+#include "tst_package.moc"
