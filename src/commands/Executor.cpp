@@ -78,8 +78,8 @@ void Executor::resume(const QueueState &state) {
     m_recover = state.inFlight || state.receiptOpen;
 }
 
-bool Executor::enqueue(const QStringList &lines) {
-    if (m_journal && !m_journal->appended(lines)) {
+bool Executor::enqueue(const QStringList &lines, const QString &workingCopy) {
+    if (m_journal && !m_journal->appended(lines, workingCopy)) {
         journalFailed();
         return false;
     }

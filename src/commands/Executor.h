@@ -49,7 +49,7 @@ public:
     void resume(const QueueState &state);
     // Lines of a receipt file, queued; false (nothing queued) when the
     // journal could not keep them.
-    bool enqueue(const QStringList &lines);
+    bool enqueue(const QStringList &lines, const QString &workingCopy = {});
     // The register's state is not known yet (a line went out and its answer
     // was lost, or the program stopped in the middle of a receipt).
     bool recoveryPending() const { return m_recover; }

@@ -151,6 +151,11 @@ bool ReceiptJournal::apply(QueueState &s, QStringView record) {
     case u'X':
         s = QueueState{};
         return rest.isEmpty();
+    case u'F':
+        if (!unescaped(rest, text))
+            return false;
+        s.takenFiles.append(text);
+        return true;
     default:
         return false;
     }
@@ -244,14 +249,16 @@ bool ReceiptJournal::write(const QByteArray &record, bool sync) {
     return true;
 }
 
-bool ReceiptJournal::appended(const QStringList &lines) {
+bool ReceiptJournal::appended(const QStringList &lines, const QString &workingCopy) {
     QByteArray all;
     for (const QString &l : lines)
         all += "Q" + escaped(l) + '\n';
+    if (!workingCopy.isEmpty())
+        all += "F" + escaped(workingCopy) + '\n';
     if (all.isEmpty())
         return true;
     all.chop(1);
-    m_records += lines.size() - 1;
+    m_records += all.count('\n');
     return write(all, true);
 }
 

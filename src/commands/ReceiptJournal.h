@@ -17,6 +17,8 @@ struct QueueState {
     QString inFlightLine;
     bool inFlightOpenBefore = false; // a receipt was open when it went out
     int receiptsBefore = -1;         // the register's receipt count before a closing line
+    // Working copies whose lines were kept, should one be left behind.
+    QStringList takenFiles;
     bool idle() const { return queue.isEmpty() && receipt.isEmpty() && !receiptOpen && !inFlight; }
 };
 
@@ -47,7 +49,8 @@ public:
     QString error() const { return m_error; }
 
     // Records; each returns false when the disk did not take it.
-    bool appended(const QStringList &lines); // at the end of the queue
+    // Lines of a file at the end of the queue, with the name of its working copy.
+    bool appended(const QStringList &lines, const QString &workingCopy = {});
     bool sending(const QString &line, bool openBefore, int receiptsBefore,
                  bool sync);              // the first line goes out
     bool skipped(const QString &line);    // the first line, not sent

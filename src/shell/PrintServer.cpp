@@ -391,7 +391,7 @@ bool PrintServer::take(const QString &dir, const QString &name) {
             copy.write(bytes);
     }
     const QStringList lines = SplitReceiptLines(decodeTextFile(bytes));
-    if (!m_executor.enqueue(lines)) {
+    if (!m_executor.enqueue(lines, m_s.testMode() ? QString() : work)) {
         // The queue could not be kept on disk: the file waits under its name.
         if (!m_s.testMode() && !QFile::exists(full))
             QFile::rename(work, full);
@@ -410,6 +410,20 @@ bool PrintServer::take(const QString &dir, const QString &name) {
             QFile::remove(full);
     }
     return true;
+}
+
+void PrintServer::recoverWorkingCopies(const QStringList &journaled) {
+    const QString dir = folder();
+    const QDir d(dir);
+    for (const QString &name : d.entryList({QStringLiteral("*.velm")}, QDir::Files | QDir::Hidden)) {
+        const QString work = dir + name;
+        const QString full = work.chopped(5);
+        if (journaled.contains(work)) {
+            QFile::remove(work);
+        } else if (!QFileInfo::exists(full) && QFile::rename(work, full)) {
+            WriteLogLine(m_s, QStringLiteral("Copia di lavoro ripresa: ") + full, name);
+        }
+    }
 }
 
 void PrintServer::TimerSRV_Timer() {
@@ -437,7 +451,10 @@ void PrintServer::TimerSRV_Timer() {
         if (IsOwnFile(name))
             continue;
         present.insert(name);
-        sayOnce(name, QStringLiteral("File non preso: non \u00e8 un file regolare: ") + dir + name);
+        if (QFileInfo(dir + name).isSymLink())
+            sayOnce(name, QStringLiteral("File non preso: \u00e8 un collegamento: ") + dir + name);
+        else
+            sayOnce(name, QStringLiteral("File non preso: non \u00e8 un file regolare: ") + dir + name);
     }
     QHash<QString, Seen> seenBefore;
     seenBefore.swap(m_seen);

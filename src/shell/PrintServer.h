@@ -55,6 +55,11 @@ public:
     void setEnabled(bool on);
     bool isEnabled() const { return m_enabled; }
 
+    // Working copies left by a program that stopped while taking a file: one
+    // whose lines the journal kept is deleted, any other goes back under its
+    // own name to be taken again.
+    void recoverWorkingCopies(const QStringList &journaled);
+
     // One tick (TimerSRV_Timer).
     void TimerSRV_Timer();
 

@@ -58,6 +58,7 @@ void Station::openJournal() {
         m_journal.reset();
     }
     m_executor.setJournal(m_journal.get());
+    m_server.recoverWorkingCopies(state.takenFiles);
     if (!state.idle())
         m_executor.resume(state);
 }

@@ -2,6 +2,7 @@
 
 #include "support/ConfigEdit.h"
 #include "support/ExecutorRig.h"
+#include "support/TestFiles.h"
 
 #include <QTest>
 
@@ -28,6 +29,7 @@ private slots:
     void lostAnswer_data();
     void lostAnswer();
     void receiptGivenUpAfterResends();
+    void journalKeepsTheQueue();
     void dailyReport_data();
     void dailyReport();
     void stopRequestKeepsLine();
@@ -274,6 +276,46 @@ void TestExecutor::receiptGivenUpAfterResends() {
     QCOMPARE(rig.sent().last(), QStringLiteral("7/1/1/NEXT/"));
     QCOMPARE(rig.prompter.shown.size(), 1);
     QVERIFY(rig.prompter.shown.first().text.contains(QStringLiteral("non ristampato")));
+}
+
+void TestExecutor::journalKeepsTheQueue() {
+    ExecutorRig rig;
+    const QString path = rig.dir.filePath(ReceiptJournal::fileName());
+    ReceiptJournal journal(path);
+    QVERIFY(journal.start({}));
+    rig.executor.setJournal(&journal);
+    // Any text survives the file: backslashes, control characters, accents.
+    const QStringList odd{QStringLiteral("7/1/1/a\\x41\\b/"), QStringLiteral("7/1/1/\u00e8\u20ac/"),
+                          QStringLiteral("7/1/1/x\ty/")};
+    QVERIFY(rig.executor.enqueue(QStringList{kSale} + odd + QStringList{kPay}));
+    {
+        QueueState state; // what a new run reads back
+        QString detail;
+        ReceiptJournal again(path);
+        QCOMPARE(again.load(state, detail), ReceiptJournal::Load::Loaded);
+        QCOMPARE(state.queue, QStringList{kSale} + odd + QStringList{kPay});
+    }
+    QVERIFY(rig.fault(QStringLiteral("lose=7/#2")));
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent().count(kPay), 1);
+    // Nothing left to do: the file holds its header alone.
+    QCOMPARE(testsupport::readFile(path), QByteArray("NORVVELM-JOURNAL 1\n"));
+    // A stop in the middle of the receipt leaves its state on disk.
+    QVERIFY(rig.executor.enqueue({kSale, kSale, kPay}));
+    int taken = 0;
+    rig.sim.onCommand = [&](const QByteArray &, const QByteArray &) {
+        if (++taken == 2)
+            rig.session.requestStop();
+    };
+    rig.executor.ExecuteReceiptQueue();
+    QueueState state;
+    QString detail;
+    ReceiptJournal again(path);
+    QCOMPARE(again.load(state, detail), ReceiptJournal::Load::Loaded);
+    QVERIFY(state.receiptOpen);
+    QCOMPARE(state.receipt, (QStringList{kSale, kSale}));
+    QCOMPARE(state.queue, QStringList{kPay});
+    QVERIFY(!state.inFlight);
 }
 
 void TestExecutor::dailyReport_data() {

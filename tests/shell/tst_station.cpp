@@ -24,6 +24,7 @@ private slots:
     void resumesFromJournal_data();
     void resumesFromJournal();
     void unreadableJournalSetAside();
+    void workingCopiesAfterACrash();
     void savedSettingsTakeEffect();
     void sessionSignals_data();
     void sessionSignals();
@@ -214,6 +215,27 @@ void TestStation::unreadableJournalSetAside() {
              QByteArray("NORVVELM-JOURNAL 1\nQ" + kSale + "\nD1\n"));
     QVERIFY(rig.station.session().queue().isEmpty());
     QVERIFY(rig.station.journal() && rig.station.journal()->isOpen());
+}
+
+void TestStation::workingCopiesAfterACrash() {
+    StationRig rig;
+    // Stopped after renaming one file (its lines kept nowhere else), and
+    // after keeping the lines of another (its working copy not yet deleted).
+    const QString lost = rig.path(QStringLiteral("scontrino.txt.velm"));
+    const QString kept = rig.path(QStringLiteral("altro.txt.velm"));
+    testsupport::writeFile(lost, "3/S/PERSO//1/1.00/1/4/\n" + kPay + "\n");
+    testsupport::writeFile(kept, "3/S/TENUTO//1/1.00/1/4/\n" + kPay + "\n");
+    testsupport::writeFile(rig.path(ReceiptJournal::fileName()),
+                           "NORVVELM-JOURNAL 1\nQ3/S/TENUTO//1/1.00/1/4/\nQ" + kPay + "\nF" + kept.toUtf8() +
+                               "\n");
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.runUntil([&] {
+        return rig.onPaper(QStringLiteral("PERSO")) && rig.onPaper(QStringLiteral("TENUTO")) &&
+               rig.station.session().queue().isEmpty();
+    }));
+    QCOMPARE(rig.onPaper(QStringLiteral("PERSO")), 1);
+    QCOMPARE(rig.onPaper(QStringLiteral("TENUTO")), 1);
+    QVERIFY(!QFile::exists(lost) && !QFile::exists(kept));
 }
 
 void TestStation::savedSettingsTakeEffect() {

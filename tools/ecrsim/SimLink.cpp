@@ -192,8 +192,12 @@ void SimLink::frameComplete(qint64 nowMs) {
 void SimLink::take(const QByteArray &line, const QByteArray &answer) {
     m_executed.append(line);
     if (!m_lose.empty() && line.startsWith(m_lose.front().prefix) && --m_lose.front().nth <= 0) {
+        const int hold = m_lose.front().holdMs;
         m_lose.pop_front();
-        m_loseThis = true;
+        if (hold < 0)
+            m_loseThis = true;
+        else
+            m_holdMs = hold;
     }
     m_pendingAnswer = answer;
     if (onCommand)
@@ -208,7 +212,8 @@ void SimLink::sendAnswer(qint64 nowMs) {
     if (f && f->silent && f->noise.isEmpty())
         return;
     const QByteArray text = f && f->replace ? f->text : m_pendingAnswer;
-    qint64 at = std::max(nowMs, m_lastAt) + m_answerDelayMs + (f ? f->delayMs : 0);
+    qint64 at =
+        std::max(nowMs, m_lastAt) + m_answerDelayMs + (f ? f->delayMs : 0) + std::exchange(m_holdMs, 0);
     if (f) {
         for (const char b : f->noise)
             send(quint8(b), at += m_charDelayMs);
@@ -295,14 +300,23 @@ bool SimLink::addFaultRule(const QString &ruleIn, QString *error) {
         m_answerFaults.push_back(f);
         return true;
     }
-    if (rule.startsWith(QLatin1String("lose="))) {
-        const QString what = rule.mid(5);
+    if (rule.startsWith(QLatin1String("lose=")) || rule.startsWith(QLatin1String("hold="))) {
+        const bool hold = rule.startsWith(QLatin1String("hold="));
+        QString what = rule.mid(5);
+        int ms = -1;
+        if (hold) {
+            bool ok = false;
+            ms = what.section(u',', 1).toInt(&ok);
+            if (!ok || ms < 0)
+                return fail(QStringLiteral("hold=PREFIX#N,MS needs the milliseconds"));
+            what = what.section(u',', 0, 0);
+        }
         const QString prefix = what.section(u'#', 0, 0);
         const int nth = what.contains(u'#') ? what.section(u'#', 1).toInt() : 1;
         if (prefix.isEmpty() || nth < 1)
             return fail(QStringLiteral("lose=PREFIX#N needs a line beginning and a count from 1"));
         for (int i = 0; i < times; ++i)
-            loseAnswer(prefix.toLatin1(), i == 0 ? nth : 1);
+            m_lose.push_back({prefix.toLatin1(), i == 0 ? nth : 1, ms});
         return true;
     }
     if (!rule.contains(u':'))
