@@ -1,5 +1,6 @@
 #include "programming/WriteProcedure.h"
 
+#include "commands/BusyPointer.h"
 #include "commands/CommandLanguage.h"
 #include "commands/Prompter.h"
 #include "link/EcrErrors.h"
@@ -22,8 +23,7 @@ bool WriteProcedure::hasBranch(int index) const {
 }
 
 void WriteProcedure::run(int index) {
-    if (onBusy)
-        onBusy(true);
+    const BusyPointer busy(m_link.session);
     if (index < 0 || index >= kButtons) {
         m_prompter.message(QStringLiteral("Errore 90 : Avvisare produttore"), kAttention,
                            Prompter::Icon::Critical);
@@ -38,8 +38,6 @@ void WriteProcedure::run(int index) {
         m_prompter.message(QStringLiteral("Errore 90 : Avvisare produttore"), kAttention,
                            Prompter::Icon::Critical);
     }
-    if (onBusy)
-        onBusy(false);
 }
 
 QString WriteProcedure::failureMessage(const QString &failure) const {

@@ -29,10 +29,7 @@ public:
     // index 2). Indexes 5 and 8 have none and do nothing.
     void setBranch(int index, Branch branch);
     bool hasBranch(int index) const;
-    // Around every run, true before and false after (the busy pointer).
-    std::function<void(bool)> onBusy;
-
-    // Runs the branch of a button.
+    // Runs the branch of a button, the session busy meanwhile.
     void run(int index);
 
     // --- the messages of a write ---

@@ -9,6 +9,8 @@
 #include "logo/widgets/LogoPage.h"
 #include "picture/RitraAutomation.h"
 #include "programming/WriteProcedure.h"
+#include "programming/widgets/ConfigEcrPage.h"
+#include "shell/widgets/Pickers.h"
 #include "support/BmpBuilder.h"
 #include "support/EcrSimProcess.h"
 
@@ -26,6 +28,13 @@
 using namespace norvvelm;
 
 namespace {
+
+// The file choice the test makes; nothing chosen unless told.
+struct FilePicker final : Pickers {
+    std::function<QString(const QString &filter)> choose;
+    QString chooseFolder(const QString &) override { return {}; }
+    QString chooseFile(const QString &filter) override { return choose ? choose(filter) : QString(); }
+};
 
 // Left of column 50 the colour passes the threshold, right of it red misses
 // it by one; a band of pure white across the middle rows.
@@ -75,6 +84,7 @@ private slots:
     void resizeAndZoom();
     void modelHidesTheLogosItDoesNotTake();
     void uploadsTheSelectedTab();
+    void sitsOnTheProgrammingStrip();
     void roundTripOverAPty();
 
 private:
@@ -88,7 +98,8 @@ void TestLogoPage::initTestCase() {
 
 void TestLogoPage::pageCarriesItsControls() {
     LogoRig rig;
-    LogoPage page(rig.runner, rig.session, rig.prompter);
+    FilePicker pick;
+    LogoPage page(rig.runner, rig.session, rig.prompter, pick);
     QVERIFY2(page.controlError().isEmpty(), qPrintable(page.controlError()));
     auto *tabs = page.findChild<QTabWidget *>(QStringLiteral("SSTabLoghi"));
     QVERIFY(tabs);
@@ -119,10 +130,11 @@ void TestLogoPage::pageCarriesItsControls() {
 
 void TestLogoPage::loadThresholdsAndStretches() {
     LogoRig rig;
-    LogoPage page(rig.runner, rig.session, rig.prompter);
+    FilePicker pick;
+    LogoPage page(rig.runner, rig.session, rig.prompter, pick);
     const QString file = writeBmp(m_dir, QStringLiteral("t100.bmp"), 100, 60);
     QString filter;
-    page.chooseFile = [&](const QString &f) {
+    pick.choose = [&](const QString &f) {
         filter = f;
         return file;
     };
@@ -148,7 +160,7 @@ void TestLogoPage::loadThresholdsAndStretches() {
 
     // Nothing chosen: the notice, then nothing.
     rig.prompter.shown.clear();
-    page.chooseFile = [](const QString &) { return QString(); };
+    pick.choose = [](const QString &) { return QString(); };
     QTest::mouseClick(child<QPushButton>(page, "cmdBMPLoad", 0), Qt::LeftButton);
     QCOMPARE(rig.prompter.shown.size(), 1);
     QCOMPARE(pictureSize(pic), QSize(128, 64));
@@ -156,7 +168,8 @@ void TestLogoPage::loadThresholdsAndStretches() {
 
 void TestLogoPage::unreadableFileKeepsTheLogo() {
     LogoRig rig;
-    LogoPage page(rig.runner, rig.session, rig.prompter);
+    FilePicker pick;
+    LogoPage page(rig.runner, rig.session, rig.prompter, pick);
     const QString good = writeBmp(m_dir, QStringLiteral("g64.bmp"), 64, 64);
     const QString bad = m_dir.filePath(QStringLiteral("four.bmp"));
     QFile f(bad);
@@ -164,7 +177,7 @@ void TestLogoPage::unreadableFileKeepsTheLogo() {
     f.write(QByteArray("BM\0\0", 4));
     f.close();
     QString next = good;
-    page.chooseFile = [&next](const QString &) { return next; };
+    pick.choose = [&next](const QString &) { return next; };
     QTest::mouseClick(child<QPushButton>(page, "cmdBMPLoad", 1), Qt::LeftButton);
     LogoPicture &pic = *page.picture(1);
     QCOMPARE(pictureSize(pic), QSize(64, 64));
@@ -184,9 +197,10 @@ void TestLogoPage::unreadableFileKeepsTheLogo() {
 
 void TestLogoPage::resizeAndZoom() {
     LogoRig rig;
-    LogoPage page(rig.runner, rig.session, rig.prompter);
+    FilePicker pick;
+    LogoPage page(rig.runner, rig.session, rig.prompter, pick);
     const QString file = writeBmp(m_dir, QStringLiteral("r64.bmp"), 64, 64);
-    page.chooseFile = [&file](const QString &) { return file; };
+    pick.choose = [&file](const QString &) { return file; };
     QTest::mouseClick(child<QPushButton>(page, "cmdBMPLoad", 0), Qt::LeftButton);
     QComboBox *w = child<QComboBox>(page, "cmbBMPLarghezza", 0);
     QComboBox *h = child<QComboBox>(page, "cmbBMPAltezza", 0);
@@ -217,7 +231,8 @@ void TestLogoPage::resizeAndZoom() {
 
 void TestLogoPage::modelHidesTheLogosItDoesNotTake() {
     LogoRig rig;
-    LogoPage page(rig.runner, rig.session, rig.prompter);
+    FilePicker pick;
+    LogoPage page(rig.runner, rig.session, rig.prompter, pick);
     auto *tabs = page.findChild<QTabWidget *>(QStringLiteral("SSTabLoghi"));
     QVERIFY(tabs->isTabVisible(0) && tabs->isTabVisible(1)); // row 0 takes both
     ModelRow row;
@@ -234,12 +249,13 @@ void TestLogoPage::modelHidesTheLogosItDoesNotTake() {
 
 void TestLogoPage::uploadsTheSelectedTab() {
     LogoRig rig;
-    LogoPage page(rig.runner, rig.session, rig.prompter);
+    FilePicker pick;
+    LogoPage page(rig.runner, rig.session, rig.prompter, pick);
     auto *tabs = page.findChild<QTabWidget *>(QStringLiteral("SSTabLoghi"));
     QVERIFY(!page.uploadSelected()); // nothing loaded yet
     QVERIFY(rig.sent().isEmpty());
     const QString file = writeBmp(m_dir, QStringLiteral("u.bmp"), 64, 64);
-    page.chooseFile = [&file](const QString &) { return file; };
+    pick.choose = [&file](const QString &) { return file; };
     tabs->setCurrentIndex(1);
     QTest::mouseClick(child<QPushButton>(page, "cmdBMPLoad", 1), Qt::LeftButton);
     // The write procedure's button 2 runs the upload.
@@ -258,6 +274,24 @@ void TestLogoPage::uploadsTheSelectedTab() {
             QCOMPARE(logo.white(x, y), white(pic, x, y));
 }
 
+void TestLogoPage::sitsOnTheProgrammingStrip() {
+    LogoRig rig;
+    FilePicker pick;
+    ConfigEcrPage config(rig.runner, rig.session, rig.prompter, rig.link);
+    LogoPage *page = LogoPage::insertInto(config, rig.runner, rig.session, rig.prompter, pick);
+    auto *strip = config.findChild<QTabWidget *>(QStringLiteral("ssTabConfigECR"));
+    QVERIFY(strip);
+    QCOMPARE(strip->widget(ConfigEcrPage::LogoTab), page);
+    const QString file = writeBmp(m_dir, QStringLiteral("c.bmp"), 64, 64);
+    pick.choose = [&file](const QString &) { return file; };
+    QTest::mouseClick(child<QPushButton>(*page, "cmdBMPLoad", 0), Qt::LeftButton);
+    QSignalSpy busy(&rig.session, &Session::busyChanged);
+    QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("cmdSetParametri_2")), Qt::LeftButton);
+    QCOMPARE(rig.sent().size(), 64); // once, through the strip's write procedure
+    QCOMPARE(rig.prompter.count(QStringLiteral("Logo Scaricato, ricordarsi di attivarlo")), 1);
+    QVERIFY(!busy.isEmpty());
+}
+
 void TestLogoPage::roundTripOverAPty() {
     QTemporaryDir dir;
     EcrSimProcess sim(dir.filePath(QStringLiteral("ecr")));
@@ -269,9 +303,10 @@ void TestLogoPage::roundTripOverAPty() {
     Session session;
     Runner runner(session, link);
     testsupport::ScriptedPrompter prompter;
-    LogoPage page(runner, session, prompter);
+    FilePicker pick;
+    LogoPage page(runner, session, prompter, pick);
     const QString file = writeBmp(dir, QStringLiteral("logo.bmp"), 100, 60);
-    page.chooseFile = [&file](const QString &) { return file; };
+    pick.choose = [&file](const QString &) { return file; };
     QTest::mouseClick(child<QPushButton>(page, "cmdBMPLoad", 0), Qt::LeftButton);
     QVERIFY(page.uploadSelected());
     QCOMPARE(prompter.shown.last().text, QStringLiteral("Logo Scaricato, ricordarsi di attivarlo"));

@@ -81,16 +81,22 @@ void TstPluFile::records_data() {
     QTest::addColumn<QStringList>("descriptions");
     QTest::newRow("short in between leaves an empty row")
         << QByteArray("1/CAFFE/1/0/1.2/0/0/0/\r\nSHORT/\r\n2/TE/1/0/1.5/0/0/0/\r\n")
-        << QStringList{"1", "", "2"} << QStringList{"CAFFE", "", "TE"};
+        << QStringList{QStringLiteral("1"), QStringLiteral(""), QStringLiteral("2")}
+        << QStringList{QStringLiteral("CAFFE"), QStringLiteral(""), QStringLiteral("TE")};
     QTest::newRow("short last leaves no row")
-        << QByteArray("1/CAFFE/1/0/1.2/0/0/0/\n\nx\n") << QStringList{"1"} << QStringList{"CAFFE"};
-    QTest::newRow("comma cuts the line") << QByteArray("8001234567/CAFFE, TE E LATTE/1/0/1/0/0/0/\r\n")
-                                         << QStringList{"8001234567"} << QStringList{"CAFFE"};
-    QTest::newRow("quoted field keeps its comma") << QByteArray("\"1/CAFFE, TE/1/0/1/0/0/0/\",junk\r\n")
-                                                  << QStringList{"1"} << QStringList{"CAFFE, TE"};
+        << QByteArray("1/CAFFE/1/0/1.2/0/0/0/\n\nx\n") << QStringList{QStringLiteral("1")}
+        << QStringList{QStringLiteral("CAFFE")};
+    QTest::newRow("comma cuts the line")
+        << QByteArray("8001234567/CAFFE, TE E LATTE/1/0/1/0/0/0/\r\n")
+        << QStringList{QStringLiteral("8001234567")} << QStringList{QStringLiteral("CAFFE")};
+    QTest::newRow("quoted field keeps its comma")
+        << QByteArray("\"1/CAFFE, TE/1/0/1/0/0/0/\",junk\r\n") << QStringList{QStringLiteral("1")}
+        << QStringList{QStringLiteral("CAFFE, TE")};
     QTest::newRow("final slash added")
-        << QByteArray("12345/ACQUA MINERALE") << QStringList{"12345"} << QStringList{"ACQUA MINERALE"};
-    QTest::newRow("UTF-8 file") << QByteArray("7/CAFF\xC3\x88 LUNGO/1/0/1/0/0/0/\n") << QStringList{"7"}
+        << QByteArray("12345/ACQUA MINERALE") << QStringList{QStringLiteral("12345")}
+        << QStringList{QStringLiteral("ACQUA MINERALE")};
+    QTest::newRow("UTF-8 file") << QByteArray("7/CAFF\xC3\x88 LUNGO/1/0/1/0/0/0/\n")
+                                << QStringList{QStringLiteral("7")}
                                 << QStringList{QStringLiteral("CAFFÈ LUNGO")};
 }
 

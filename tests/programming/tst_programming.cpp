@@ -167,7 +167,8 @@ void TstProgramming::vatRates() {
     QCOMPARE(rig.prompter.shown.last().text, u"Aliquote IVA scaricate");
     QStringList texts;
     QVERIFY(ReadVatRates(rig.runner, rig.session, &texts));
-    QCOMPARE(texts, QStringList({"4.00", "10.00", "22.50", "23.50", "0.00"}));
+    QCOMPARE(texts, QStringList({QStringLiteral("4.00"), QStringLiteral("10.00"), QStringLiteral("22.50"),
+                                 QStringLiteral("23.50"), QStringLiteral("0.00")}));
     QCOMPARE(rig.session.vatTable()[2], 22);
     QCOMPARE(rig.session.vatTable()[3], 24);
     QCOMPARE(rig.session.vatTable()[5], -1);
@@ -448,7 +449,7 @@ void TstProgramming::scrollMessages() {
 void TstProgramming::writeProcedureDispatch() {
     ProgrammingRig rig;
     QList<bool> busy;
-    rig.procedure.onBusy = [&](bool b) { busy << b; };
+    QObject::connect(&rig.session, &Session::busyChanged, [&](bool b) { busy << b; });
     int ran = 0;
     for (int i = 0; i < WriteProcedure::kButtons; ++i)
         rig.procedure.setBranch(i, [&] { ++ran; });

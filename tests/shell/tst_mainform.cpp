@@ -143,6 +143,7 @@ private slots:
     void aboutBox();
     void busyLineAndPointer();
     void everyInputNamedAndReachable();
+    void programmingTabCarriesTheLogoPage();
 };
 
 void TestMainForm::startupFillsTheWindow() {
@@ -648,6 +649,17 @@ void TestMainForm::busyLineAndPointer() {
     QVERIFY(send->isEnabled());
 }
 
+void TestMainForm::programmingTabCarriesTheLogoPage() {
+    WindowRig r;
+    MainForm &f = r.started();
+    auto *strip = r.w<QTabWidget>(QStringLiteral("ssTabConfigECR"));
+    strip->setCurrentIndex(2);
+    f.tabs()->setCurrentIndex(MainForm::TabConfigEcr);
+    QCOMPARE(strip->currentIndex(), 0); // the strip opens on the header
+    QCOMPARE(strip->tabText(2), QStringLiteral("L&oghi"));
+    QVERIFY(strip->widget(2)->findChild<QTabWidget *>(QStringLiteral("SSTabLoghi")));
+}
+
 void TestMainForm::everyInputNamedAndReachable() {
     WindowRig r;
     r.session.setTechnicianMode(true);
@@ -663,7 +675,8 @@ void TestMainForm::everyInputNamedAndReachable() {
         if (!input || qobject_cast<QComboBox *>(w->parentWidget()) ||
             w->objectName().startsWith(QLatin1String("qt_")))
             continue;
-        if (w->parentWidget() && w->parentWidget()->inherits("QTabBar"))
+        if (w->inherits("QTableCornerButton") ||
+            (w->parentWidget() && w->parentWidget()->inherits("QTabBar")))
             continue;
         inputs.append(w);
         QVERIFY2(!w->objectName().isEmpty(), w->metaObject()->className());

@@ -50,7 +50,7 @@ std::optional<int> number(const QByteArray &field) {
 Register::Register() {
     for (int i = 0; i < kDepartments; ++i)
         m_deptRate[i] = i < 5 ? i + 1 : 1; // department n taxed at rate n, the rest at rate 1
-    m_display = {QStringLiteral("NORVVELM"), QStringLiteral("CASSA PRONTA")};
+    setDisplay(QString(), QStringLiteral("CASSA PRONTA"));
 
     auto on = [this](const char *code, QByteArray (Register::*fn)(const Command &)) {
         handle(code, [this, fn](const Command &c) { return (this->*fn)(c); });
@@ -199,7 +199,8 @@ QString Register::stamp() const {
 }
 
 void Register::setDisplay(const QString &top, const QString &bottom) {
-    m_display = {top.left(16), bottom.left(16)};
+    // The first line begins with the running total of the open receipt.
+    m_display = {Keyboard::firstLine(receiptOpen() ? m_doc.total : 0, top), bottom.left(16)};
 }
 
 void Register::printNonFiscal(const QStringList &body, const QString &title) {
@@ -651,16 +652,7 @@ QByteArray Register::keyPress(const Command &c) {
     const auto key = number(c.field(1));
     if (!key)
         return error("04");
-    if (*key == 90 && receiptOpen()) // the cash key pays the rest in cash
-        return payWith(1, 0);
-    if (*key == 120) { // copy of the last receipt from the electronic journal
-        if (receiptOpen())
-            return error("14");
-        if (!m_lastReceipt.isEmpty())
-            m_paper.print(QStringList{Paper::centred(QStringLiteral("*** COPIA DA GIORNALE ***"))} +
-                          m_lastReceipt);
-    }
-    return ok();
+    return Keyboard::press(*this, *key);
 }
 
 QByteArray Register::displayRead(const Command &) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ecrsim/Keyboard.h"
 #include "ecrsim/Logos.h"
 #include "ecrsim/Paper.h"
 #include "ecrsim/Tables.h"
@@ -115,6 +116,7 @@ public:
     QByteArrayList vatRates() const;
     int departmentRate(int dept) const { return m_deptRate.at(dept - 1); }
     QString displayLine(int row) const { return m_display.at(row); }
+    KeyboardState &keyboard() { return m_keys; }
 
     // The register's clock (tests fix it).
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
@@ -190,6 +192,7 @@ protected:
     Totals m_totals;
 
 private:
+    friend class Keyboard; // keys work the register as its own commands do
     // The table commands (Tables.cpp).
     void installTables();
     // The "Annullo Scontrino" key, 28, voids the open receipt (VoidKey.cpp).
@@ -234,6 +237,7 @@ private:
     QStringList m_lastReceipt;
     QHash<int, QByteArray> m_journal; // electronic-journal settings
     std::array<QString, 2> m_display;
+    KeyboardState m_keys;
 };
 
 } // namespace ecrsim

@@ -81,24 +81,25 @@ Tables::Tables() {
                   .split('/');
 }
 
-QStringList Tables::printedHeader() const {
+namespace {
+// Empty lines are not printed; double-width lines are spread over the roll.
+template <typename Lines> QStringList printed(const Lines &lines) {
     QStringList out;
-    for (const Line &l : header) {
+    for (const Tables::Line &l : lines) {
         if (l.text.trimmed().isEmpty())
             continue;
         out << (l.font == 3 || l.font == 4 ? spread(l.text) : l.text.left(32));
     }
     return out;
 }
+} // namespace
+
+QStringList Tables::printedHeader() const {
+    return printed(header);
+}
 
 QStringList Tables::printedFooter() const {
-    QStringList out;
-    for (const Line &l : footer) {
-        if (l.text.trimmed().isEmpty())
-            continue;
-        out << (l.font == 3 || l.font == 4 ? spread(l.text) : l.text.left(32));
-    }
-    return out;
+    return printed(footer);
 }
 
 int Tables::pluByCode(const QString &code) const {

@@ -9,9 +9,10 @@
 #include "logo/widgets/RitraLogoPicture.h"
 #include "picture/RitraAutomation.h"
 #include "programming/WriteProcedure.h"
+#include "programming/widgets/ConfigEcrPage.h"
+#include "shell/widgets/Pickers.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,15 +29,6 @@ namespace {
 const QString kControlKey = QStringLiteral("Ritra.RitraCtrl.1");
 const QString kBmpFilter = QStringLiteral("BMP Files|*.bmp");
 
-// "Name|*.a;*.b|Other|*.c" as a file dialog's filter "Name (*.a *.b);;Other (*.c)".
-QString dialogFilter(const QString &filter) {
-    const QStringList parts = filter.split(u'|');
-    QStringList out;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        out << parts.at(i) + QStringLiteral(" (") + QString(parts.at(i + 1)).replace(u';', u' ') + u')';
-    return out.join(QStringLiteral(";;"));
-}
-
 QString indexedName(const char *name, int index) {
     return QString::fromLatin1(name) + u'_' + QString::number(index);
 }
@@ -50,11 +42,8 @@ QLabel *buddyLabel(const QString &text, QWidget *buddy, QWidget *parent) {
 
 } // namespace
 
-LogoPage::LogoPage(Runner &runner, Session &session, Prompter &prompter, QWidget *parent)
-    : QWidget(parent), m_runner(runner), m_session(session), m_prompter(prompter) {
-    chooseFile = [this](const QString &filter) {
-        return QFileDialog::getOpenFileName(this, QString(), QString(), dialogFilter(filter));
-    };
+LogoPage::LogoPage(Runner &runner, Session &session, Prompter &prompter, Pickers &pickers, QWidget *parent)
+    : QWidget(parent), m_runner(runner), m_session(session), m_prompter(prompter), m_pickers(pickers) {
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTabLoghi"));
     m_tabs->setAccessibleName(QStringLiteral("Loghi"));
@@ -186,7 +175,7 @@ void LogoPage::load(int index) {
     if (!s.logic)
         return;
     s.logic->ShowLoadNotice();
-    const QString file = chooseFile(kBmpFilter);
+    const QString file = m_pickers.chooseFile(kBmpFilter);
     if (file.isEmpty())
         return;
     std::optional<LogoSlot::Loaded> loaded;
@@ -221,6 +210,14 @@ void LogoPage::resize(int index) {
 void LogoPage::shapeForModel(const ModelRow &row) {
     m_tabs->setTabVisible(0, row.logo1);
     m_tabs->setTabVisible(1, row.logo2);
+}
+
+LogoPage *LogoPage::insertInto(ConfigEcrPage &config, Runner &runner, Session &session, Prompter &prompter,
+                               Pickers &pickers) {
+    auto *page = new LogoPage(runner, session, prompter, pickers);
+    page->setObjectName(QStringLiteral("fraLoghi"));
+    config.insertLogoPage(page, QStringLiteral("L&oghi"), [page] { page->uploadSelected(); });
+    return page;
 }
 
 void LogoPage::installInto(WriteProcedure &procedure) {

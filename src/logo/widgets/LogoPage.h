@@ -5,7 +5,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -16,6 +15,8 @@ class QTabWidget;
 
 namespace norvvelm {
 
+class ConfigEcrPage;
+class Pickers;
 class Prompter;
 class RitraLogoPicture;
 class Runner;
@@ -32,19 +33,20 @@ class LogoPage : public QWidget {
 public:
     static constexpr int kSlots = 2;
 
-    LogoPage(Runner &runner, Session &session, Prompter &prompter, QWidget *parent = nullptr);
+    LogoPage(Runner &runner, Session &session, Prompter &prompter, Pickers &pickers,
+             QWidget *parent = nullptr);
     ~LogoPage() override;
 
     // The write procedure's logo branch: uploads the logo of the selected tab.
     bool uploadSelected();
-    // Makes uploadSelected() the write procedure's logo branch, run by the
-    // page's "Imposta" button cmdSetParametri_2.
+    // A logo page on the programming tab's strip ssTabConfigECR, whose write
+    // procedure runs uploadSelected() for the page's "Imposta" button.
+    static LogoPage *insertInto(ConfigEcrPage &config, Runner &runner, Session &session, Prompter &prompter,
+                                Pickers &pickers);
+    // The same with a write procedure of its own (a page standing alone).
     void installInto(WriteProcedure &procedure);
     // Hides the tab of a logo the model does not take.
     void shapeForModel(const ModelRow &row);
-
-    // The file choice ("BMP Files|*.bmp"); tests replace it. Empty: nothing chosen.
-    std::function<QString(const QString &filter)> chooseFile;
 
     // The picture of a slot; null when the control library could not be loaded.
     LogoPicture *picture(int slot) const;
@@ -73,6 +75,7 @@ private:
     Runner &m_runner;
     Session &m_session;
     Prompter &m_prompter;
+    Pickers &m_pickers;
     QTabWidget *m_tabs = nullptr;
     QPushButton *m_write = nullptr;
     std::array<Slot, kSlots> m_slots;

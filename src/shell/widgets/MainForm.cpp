@@ -3,6 +3,11 @@
 #include "commands/Prompter.h"
 #include "commands/Session.h"
 #include "commands/TechnicianTools.h"
+#include "console/OperatorConsole.h"
+#include "console/widgets/RegisterPage.h"
+#include "console/widgets/VirtualKeyboard.h"
+#include "logo/widgets/LogoPage.h"
+#include "programming/widgets/ConfigEcrPage.h"
 #include "shell/Config.h"
 #include "shell/Station.h"
 #include "shell/widgets/ConfigPcPage.h"
@@ -66,19 +71,13 @@ QIcon programIcon() {
     return QIcon(pm);
 }
 
-QWidget *placeholderPage(const char *objectName) {
-    auto *w = new QWidget;
-    w->setObjectName(QString::fromLatin1(objectName));
-    new QVBoxLayout(w);
-    return w;
-}
-
 } // namespace
 
 MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers &pickers, QWidget *parent)
     : QMainWindow(parent), m_station(station), m_s(station.session()), m_prompter(station.prompter()),
       m_password(password), m_pickers(pickers),
-      m_tools(std::make_unique<TechnicianTools>(m_s, station.runner(), m_prompter, m_password)) {
+      m_tools(std::make_unique<TechnicianTools>(m_s, station.runner(), m_prompter, m_password)),
+      m_console(std::make_unique<OperatorConsole>(m_s, station.link(), station.runner(), m_prompter)) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(mainwindow::Caption());
     setWindowIcon(programIcon());
@@ -88,9 +87,14 @@ MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers
     m_tabs->setObjectName(QStringLiteral("SSTabPrimaria"));
     m_tabs->setAccessibleName(QStringLiteral("Schede"));
     m_configPc = new ConfigPcPage(m_station, m_pickers);
-    m_configEcr = placeholderPage(kTabs[TabConfigEcr].objectName);
-    m_ecr = placeholderPage(kTabs[TabEcr].objectName);
+    m_configEcr = new ConfigEcrPage(station.runner(), m_s, m_prompter, station.link());
+    LogoPage::insertInto(*m_configEcr, station.runner(), m_s, m_prompter, m_pickers);
+    m_configEcr->setObjectName(QString::fromLatin1(kTabs[TabConfigEcr].objectName));
+    m_ecr = new RegisterPage(*m_console);
+    m_ecr->setObjectName(QString::fromLatin1(kTabs[TabEcr].objectName));
     m_technician = new TechnicianPage(*m_tools, m_prompter, m_pickers);
+    m_virtualKeyboard = new VirtualKeyboard(*m_console);
+    m_technician->keyboardPlace()->insertWidget(0, m_virtualKeyboard);
     m_configPc->setObjectName(QString::fromLatin1(kTabs[TabConfigPc].objectName));
     m_technician->setObjectName(QString::fromLatin1(kTabs[TabTechnician].objectName));
     QWidget *pages[4] = {m_configPc, m_configEcr, m_ecr, m_technician};
@@ -242,7 +246,8 @@ mainwindow::WindowMode MainForm::start() {
 }
 
 void MainForm::settaTabStops() {
-    QList<QWidget *> order = m_configPc->tabOrder() + m_technician->tabOrder();
+    QList<QWidget *> order = m_configPc->tabOrder() + static_cast<RegisterPage *>(m_ecr)->tabOrder() +
+                             m_technician->tabOrder() + m_virtualKeyboard->tabOrder();
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -258,8 +263,12 @@ void MainForm::onTabChanged(int index) {
     case TabConfigPc:
         m_configPc->modelList()->setFocus(Qt::OtherFocusReason);
         break;
+    case TabConfigEcr:
+        m_configEcr->activate();
+        break;
     case TabTechnician:
         m_technician->activate();
+        m_console->ReadTechnicianDisplay();
         break;
     default:
         break;

@@ -15,7 +15,10 @@ class QTabWidget;
 
 namespace norvvelm {
 
+class ConfigEcrPage;
 class ConfigPcPage;
+class OperatorConsole;
+class VirtualKeyboard;
 class Pickers;
 class PrintServer;
 class Prompter;
@@ -84,12 +87,14 @@ private:
     const TechnicianPassword &m_password;
     Pickers &m_pickers;
     std::unique_ptr<TechnicianTools> m_tools;
+    std::unique_ptr<OperatorConsole> m_console; // tabs 2 and 3
 
     QTabWidget *m_tabs;
     ConfigPcPage *m_configPc;
-    QWidget *m_configEcr;
+    ConfigEcrPage *m_configEcr;
     QWidget *m_ecr;
     TechnicianPage *m_technician;
+    VirtualKeyboard *m_virtualKeyboard;
     std::array<QLabel *, 4> m_panels{};
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QMenu *m_trayMenu = nullptr;

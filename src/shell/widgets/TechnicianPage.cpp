@@ -65,24 +65,8 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
     grid->addWidget(m_clear, 2, 3, Qt::AlignTop);
     grid->setColumnStretch(1, 1);
 
-    auto *display = new QGroupBox(QStringLiteral("Display della cassa"));
-    display->setObjectName(QStringLiteral("frmDisplay"));
-    auto *displayBox = new QVBoxLayout(display);
-    QFont displayFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    displayFont.setPointSizeF(displayFont.pointSizeF() * 1.4);
-    for (int i = 0; i < 2; ++i) {
-        m_display[i] = new QLineEdit;
-        m_display[i]->setObjectName(QStringLiteral("txtVirtDSP_") + QString::number(i));
-        m_display[i]->setReadOnly(true);
-        m_display[i]->setFont(displayFont);
-        m_display[i]->setAccessibleName(QStringLiteral("Display riga ") + QString::number(i + 1));
-        // As wide as the register's 16 characters.
-        m_display[i]->setFixedWidth(QFontMetrics(displayFont).horizontalAdvance(QString(17, u'M')) + 12);
-        displayBox->addWidget(m_display[i]);
-    }
-    displayBox->addStretch(1);
+    // The virtual keyboard and the display copy stand here (console widgets).
     m_keyboardPlace = new QHBoxLayout;
-    m_keyboardPlace->addWidget(display);
     m_keyboardPlace->addStretch(1);
 
     auto *service = new QHBoxLayout;
@@ -115,8 +99,8 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
 }
 
 QList<QWidget *> TechnicianPage::tabOrder() const {
-    return {m_single, m_send[0],    m_file,       m_chooseFile, m_send[1],      m_answer,
-            m_clear,  m_display[0], m_display[1], m_learning,   m_commissioning};
+    return {m_single, m_send[0], m_file,     m_chooseFile,   m_send[1],
+            m_answer, m_clear,   m_learning, m_commissioning};
 }
 
 void TechnicianPage::send(int index) {
@@ -133,12 +117,6 @@ void TechnicianPage::setSendingEnabled(bool on) {
 
 void TechnicianPage::activate() {
     m_single->setFocus(Qt::OtherFocusReason);
-    QString top;
-    QString bottom;
-    if (m_tools.readDisplay(top, bottom)) {
-        m_display[0]->setText(top);
-        m_display[1]->setText(bottom);
-    }
 }
 
 } // namespace norvvelm

@@ -20,7 +20,8 @@ class TechnicianPage : public QWidget {
 public:
     TechnicianPage(TechnicianTools &tools, Prompter &prompter, Pickers &pickers, QWidget *parent = nullptr);
 
-    // On selecting the tab: focus to the command box, the display read once.
+    // On selecting the tab: focus to the command box (the window reads the
+    // display into the console's copy).
     void activate();
     // Buttons that send are disabled while another exchange holds the line.
     void setSendingEnabled(bool on);
@@ -41,7 +42,6 @@ private:
     QPushButton *m_send[2];
     QPushButton *m_clear;
     QPushButton *m_chooseFile;
-    QLineEdit *m_display[2];
     QPushButton *m_learning;
     QPushButton *m_commissioning;
     QBoxLayout *m_keyboardPlace;

@@ -1,0 +1,147 @@
+#include "console/ConsoleLines.h"
+
+#include "commands/CommandLanguage.h"
+
+namespace norvvelm {
+
+namespace {
+constexpr int kDisplayAnswerMin = 43;
+constexpr int kDisplayLineChars = 16;
+constexpr int kJournalAnswerMin = 12;
+
+QString fields(std::initializer_list<QString> parts) {
+    QString out;
+    for (const QString &p : parts)
+        out += p + u'/';
+    return out;
+}
+} // namespace
+
+QString WithdrawalLine() {
+    return QStringLiteral("6/1/");
+}
+
+std::optional<DisplayText> DisplayFromAnswer(const QString &answer) {
+    if (answer.size() < kDisplayAnswerMin)
+        return std::nullopt;
+    return DisplayText{answer.mid(9, kDisplayLineChars), answer.mid(26, kDisplayLineChars)};
+}
+
+QString VatNumberLine(const QString &vatNumber) {
+    return fields({QStringLiteral("'"), QStringLiteral("1"), vatNumber, QString(16, u'1')});
+}
+
+QString FiscalCodeLine(const QString &fiscalCode) {
+    return fields({QStringLiteral("'"), QStringLiteral("2"), QString(11, u'1'), fiscalCode});
+}
+
+QString InvoiceOpeningLine() {
+    return QStringLiteral("3/F/OPENFAT//0/0/0/0/");
+}
+
+QString CustomerHeaderLine(const QStringList &headerFields) {
+    // The header's one form is the normalised one: nine fields, then "0/".
+    // A field never holds "/" here (the dialogs turn it into a backslash),
+    // but a stray one must not move the fields that follow.
+    QStringList safe;
+    for (const QString &f : headerFields.mid(0, 9))
+        safe.append(QString(f).replace(u'/', u'\\'));
+    return NormalizeCustomerHeader(QStringLiteral("j/") + safe.join(u'/') + QStringLiteral("//"));
+}
+
+QString InvoicePaymentLine() {
+    return QStringLiteral("5/1/0////");
+}
+
+QString CreditNoteOpeningLine(const QString &fileNumber) {
+    return fields({QStringLiteral("-"), fileNumber});
+}
+
+QString CreditNoteReferenceLine(const QString &reference) {
+    return fields({QStringLiteral("7"), QStringLiteral("1"), QStringLiteral("1"), reference});
+}
+
+QString SalesTotalsLine() {
+    return QStringLiteral("x/1/1/1/");
+}
+
+QString DailyClosingLine() {
+    return QStringLiteral("x/7/0/0/");
+}
+
+QString JournalReadLine() {
+    return QStringLiteral("B/12/");
+}
+
+QString JournalWriteLine() {
+    return QStringLiteral("G/12/1/1/42/");
+}
+
+QString ReprintKeyLine() {
+    return KeyPressLine(120);
+}
+
+bool JournalAnswerReadable(const QString &answer) {
+    return answer.size() >= kJournalAnswerMin;
+}
+
+bool JournalAnswerHasReprintSetting(const QString &answer) {
+    return answer.mid(9, 2) == QLatin1String("42");
+}
+
+QString DemoReceiptCaption(int index) {
+    switch (index) {
+    case 1:
+        return QStringLiteral("Avviso Display");
+    case 2:
+        return QStringLiteral("Reso Merce");
+    case 3:
+        return QStringLiteral("Avviso Stampato");
+    case 4:
+        return QStringLiteral("Fattura");
+    case 5:
+        return QStringLiteral("Nota di Credito");
+    case 6:
+        return QStringLiteral("Scontrino");
+    default:
+        return {};
+    }
+}
+
+QStringList DemoReceiptLines(int index) {
+    const QString pay = QStringLiteral("5/1/0.00/////");
+    switch (index) {
+    case 1:
+        return {QStringLiteral("7/0/1/##PROMEMORIA##/"), QStringLiteral("7/0/0/#SVUOTA-CASSA#/")};
+    case 2:
+        return {QStringLiteral("3/S/REPARTO1//1/5.26/1/4/"), QStringLiteral("3/S/REPARTO1//1/2.18/1/4/"),
+                QStringLiteral("U/"), QStringLiteral("3/R/REPARTO1//1/7.43/1/4/"), pay};
+    case 3: {
+        QStringList out;
+        for (int i = 0; i < 5; ++i)
+            out << QStringLiteral("7/1/1/##PROMEMORIA##/") << QStringLiteral("7/1/0/#SVUOTA-CASSA#/")
+                << QStringLiteral("w/1/1//");
+        out << QStringLiteral("m//");
+        return out;
+    }
+    case 4:
+        return {QStringLiteral("3/F/OPEN//1/1/1/4/"),
+                QStringLiteral("3/S/REPARTO 1//1/80/1/4/"),
+                QStringLiteral("3/S/REPARTO 1//1/70/1/4/"),
+                VatNumberLine(QStringLiteral("01234567897")),
+                CustomerHeaderLine({QString(), QStringLiteral("INTESTAZIONE CLIENTE"),
+                                    QStringLiteral("VIA DEL CORSO 12"), QStringLiteral("00186 ROMA RM")}),
+                pay};
+    case 5:
+        return {CreditNoteOpeningLine(QStringLiteral("123-2010")),
+                QStringLiteral("3/N/CAMICIA ROSSA/rif.sco.123del010109/1/1/1/4/"), pay};
+    case 6:
+        return {QStringLiteral("3/S/Coca Cola 1,70/second , descr/1/25.88/1/4/"),
+                QStringLiteral("3/S/REPARTO2//1/25.88/2/10/"), QStringLiteral("3/S/REPARTO3//1/7.33/3/20/"),
+                QStringLiteral("4/10.00///0/0/0//"), pay};
+    default:
+        return {};
+    }
+}
+
+} // namespace norvvelm

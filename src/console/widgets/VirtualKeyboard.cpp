@@ -1,0 +1,64 @@
+#include "console/widgets/VirtualKeyboard.h"
+
+#include "console/OperatorConsole.h"
+#include "console/RegisterKeys.h"
+#include "console/widgets/RegisterDisplay.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace norvvelm {
+
+VirtualKeyboard::VirtualKeyboard(OperatorConsole &console, QWidget *parent)
+    : QWidget(parent), m_console(console) {
+    auto *keyboard = new QGroupBox(QStringLiteral("Tastiera"));
+    keyboard->setObjectName(QStringLiteral("frmVKbd"));
+    auto *grid = new QGridLayout(keyboard);
+    grid->setSpacing(2);
+    for (const RegisterKey &k : VirtualKeyboardKeys()) {
+        auto *b = new QPushButton(k.caption);
+        b->setObjectName(QStringLiteral("cmdVirtKBD_") + QString::number(k.index));
+        b->setAccessibleName(k.caption.isEmpty() ? QStringLiteral("Tasto ") + QString::number(k.index)
+                                                 : k.caption);
+        b->setProperty("Tag", k.tag);
+        b->setEnabled(k.enabled);
+        b->setAutoDefault(false);
+        b->setMinimumSize(56, 32);
+        connect(b, &QPushButton::clicked, this, [this, i = k.index] { m_console.cmdVirtKBD_Click(i); });
+        grid->addWidget(b, k.row, k.column);
+        if (k.enabled)
+            m_order.append(b);
+    }
+
+    auto *display = new QGroupBox(QStringLiteral("Display"));
+    display->setObjectName(QStringLiteral("frmVDsp"));
+    auto *lines = new QVBoxLayout(display);
+    for (int i = 0; i < 2; ++i) {
+        m_display[i] = new QLineEdit(m_console.displayLine(OperatorConsole::Display::Virtual, i));
+        m_display[i]->setObjectName(QStringLiteral("txtVirtDSP_") + QString::number(i));
+        m_display[i]->setAccessibleName(QStringLiteral("Display riga ") + QString::number(i + 1));
+        m_display[i]->setReadOnly(true);
+        StyleAsRegisterDisplay(m_display[i]);
+        lines->addWidget(m_display[i]);
+        m_order.append(m_display[i]);
+    }
+    lines->addStretch(1);
+    connect(&m_console, &OperatorConsole::displayChanged, this,
+            [this](OperatorConsole::Display d, const QString &top, const QString &bottom) {
+                if (d != OperatorConsole::Display::Virtual)
+                    return;
+                m_display[0]->setText(top);
+                m_display[1]->setText(bottom);
+            });
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(keyboard);
+    row->addWidget(display, 0, Qt::AlignTop);
+}
+
+} // namespace norvvelm

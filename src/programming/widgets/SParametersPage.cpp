@@ -1,0 +1,193 @@
+#include "programming/widgets/SParametersPage.h"
+
+#include "commands/BusyPointer.h"
+#include "commands/Prompter.h"
+#include "commands/Session.h"
+#include "programming/WriteProcedure.h"
+#include "programming/widgets/FieldFilters.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace norvvelm {
+
+namespace {
+// Where each flag's list sits: the bitmap flags and the drawer flags have frames.
+int frameOf(int flag) {
+    if (flag >= 1 && flag <= 3)
+        return 1;
+    if (flag == 5 || flag == 6)
+        return 2;
+    return 0;
+}
+} // namespace
+
+SParametersPage::SParametersPage(WriteProcedure &procedure, QWidget *parent)
+    : QWidget(parent), m_procedure(procedure), m_parameters(procedure) {
+    auto *outer = new QHBoxLayout(this);
+
+    // The flags.
+    auto *flagsColumn = new QVBoxLayout;
+    auto *plain = new QFormLayout;
+    auto *bitmaps = new QGroupBox(QStringLiteral("Bitmaps"), this);
+    auto *bitmapForm = new QFormLayout(bitmaps);
+    auto *drawers = new QGroupBox(QStringLiteral("Drawers"), this);
+    auto *drawerForm = new QFormLayout(drawers);
+    QFormLayout *forms[3] = {plain, bitmapForm, drawerForm};
+    for (int j = 0; j < SParameters::kFlags; ++j) {
+        auto *label = new QLabel(QString::number(j + 1) + u')', this);
+        auto *combo = new QComboBox(this);
+        nameControl(combo, arrayName("cmbFlagS", j), QStringLiteral("Flag %1").arg(j + 1));
+        combo->addItems(SParameters::flagItems().at(size_t(j)));
+        combo->setCurrentIndex(-1);
+        label->setBuddy(combo);
+        forms[frameOf(j)]->addRow(label, combo);
+        m_flags << combo;
+        m_flagLabels << label;
+    }
+    flagsColumn->addWidget(bitmaps);
+    flagsColumn->addWidget(drawers);
+    flagsColumn->addLayout(plain);
+    flagsColumn->addStretch();
+    outer->addLayout(flagsColumn, 2);
+
+    // The numbers and codes.
+    auto *values = new QVBoxLayout;
+    auto *form = new QFormLayout;
+    const auto box = [&](const QString &name, const QString &label, int limit, bool digits, bool slash) {
+        auto *b = new QLineEdit(this);
+        nameControl(b, name, label.trimmed());
+        limitTyped(b, limit, digits);
+        if (slash)
+            slashToBackslash(b);
+        form->addRow(label, b);
+        return b;
+    };
+    for (int m = 0; m < SParameters::kMaximums; ++m)
+        m_maximums << box(arrayName("txtMaximumS", m), SParameters::maximumLabels().at(size_t(m)),
+                          SParameters::maximumDigits().at(size_t(m)), true, false);
+    m_id = box(QStringLiteral("txtIdECR"), QStringLiteral("ID Postazione"), 3, true, false);
+    m_name = box(QStringLiteral("txtNameECR"), QStringLiteral("Nome Postazione"), 8, false, true);
+    m_intensity =
+        box(QStringLiteral("txtPRTIntensity"), QString::fromUtf8("Intensità di stampa"), 0, false, false);
+    m_payRate = box(QStringLiteral("txtPayRateCode"), QStringLiteral("Payment rate code"), 1, true, false);
+    values->addLayout(form);
+    auto *codes = new QHBoxLayout;
+    auto *weight = new QGroupBox(QStringLiteral("Weighting leading code"), this);
+    auto *weightForm = new QFormLayout(weight);
+    auto *price = new QGroupBox(QStringLiteral("Pricing leading code"), this);
+    auto *priceForm = new QFormLayout(price);
+    for (int i = 0; i < SParameters::kLeading; ++i) {
+        const QString row = QString::number(i + 1) + u')';
+        auto *w = new QLineEdit(weight);
+        nameControl(w, arrayName("txtBCWeight", i), QStringLiteral("Weighting leading code ") + row);
+        limitTyped(w, 0, true);
+        weightForm->addRow(row, w);
+        auto *p = new QLineEdit(price);
+        nameControl(p, arrayName("txtBCPriceLead", i), QStringLiteral("Pricing leading code ") + row);
+        limitTyped(p, 2);
+        priceForm->addRow(row, p);
+        m_weight << w;
+        m_price << p;
+    }
+    codes->addWidget(weight);
+    codes->addWidget(price);
+    values->addLayout(codes);
+
+    auto *buttons = new QHBoxLayout;
+    auto *readButton = new QPushButton(QStringLiteral("Recupera"), this);
+    nameControl(readButton, QStringLiteral("CmdReadParamS"), QStringLiteral("Recupera"));
+    m_write = new QPushButton(QStringLiteral("Imposta"), this);
+    nameControl(m_write, arrayName("cmdSetParametri", 9), QStringLiteral("Imposta"));
+    m_write->setEnabled(false); // until the record has been read
+    auto *reset = new QPushButton(QStringLiteral("Ripristina Default"), this);
+    nameControl(reset, QStringLiteral("cmdResetParmS"), QStringLiteral("Ripristina Default"));
+    buttons->addWidget(readButton);
+    buttons->addWidget(m_write);
+    buttons->addWidget(reset);
+    values->addLayout(buttons);
+    values->addStretch();
+    outer->addLayout(values, 1);
+
+    connect(readButton, &QPushButton::clicked, this, &SParametersPage::read);
+    connect(reset, &QPushButton::clicked, this, &SParametersPage::resetToDefaults);
+}
+
+void SParametersPage::read() {
+    const BusyPointer busy(m_procedure.link().session);
+    SRecord r;
+    if (!m_parameters.read(r)) {
+        m_write->setEnabled(false);
+        return;
+    }
+    m_write->setEnabled(true);
+    setRecord(r);
+}
+
+void SParametersPage::write() {
+    m_parameters.write(record());
+}
+
+void SParametersPage::resetToDefaults() {
+    if (m_procedure.prompter().ask(QStringLiteral("Ripristino tutti i valori a default "),
+                                   QStringLiteral("Norv Velm"), Prompter::Icon::Question,
+                                   Prompter::Buttons::YesNo, Prompter::Answer::No,
+                                   Prompter::Answer::No) != Prompter::Answer::Yes)
+        return;
+    m_write->setEnabled(true);
+    // The default record stands where the register's answer would.
+    m_procedure.link().session.setLastAnswer(SParameters::defaultAnswer());
+    setRecord(SParameters::parse(SParameters::defaultAnswer()));
+    m_procedure.prompter().message(QStringLiteral("Parametri S ripristinati a default ma non salvati."),
+                                   QStringLiteral("Norv Velm"), Prompter::Icon::Information);
+}
+
+void SParametersPage::showFlags(const std::bitset<26> &flags) {
+    for (int j = 0; j < SParameters::kFlags; ++j) {
+        m_flags[j]->setVisible(flags.test(size_t(j)));
+        m_flagLabels[j]->setVisible(flags.test(size_t(j)));
+    }
+}
+
+SRecord SParametersPage::record() const {
+    SRecord r;
+    for (int j = 0; j < SParameters::kFlags; ++j)
+        r.flags[size_t(j)] = m_flags[j]->currentIndex();
+    for (int m = 0; m < SParameters::kMaximums; ++m)
+        r.maximums[size_t(m)] = m_maximums[m]->text();
+    r.stationId = m_id->text();
+    r.stationName = m_name->text();
+    for (int i = 0; i < SParameters::kLeading; ++i) {
+        r.weightLeading[size_t(i)] = m_weight[i]->text();
+        r.priceLeading[size_t(i)] = m_price[i]->text();
+    }
+    r.printIntensity = m_intensity->text();
+    r.payRateCode = m_payRate->text();
+    return r;
+}
+
+void SParametersPage::setRecord(const SRecord &r) {
+    for (int j = 0; j < SParameters::kFlags; ++j) {
+        m_flags[j]->setCurrentIndex(-1);
+        m_flags[j]->setCurrentIndex(r.flags[size_t(j)]);
+    }
+    for (int m = 0; m < SParameters::kMaximums; ++m)
+        m_maximums[m]->setText(r.maximums[size_t(m)]);
+    m_id->setText(r.stationId);
+    m_name->setText(r.stationName);
+    for (int i = 0; i < SParameters::kLeading; ++i) {
+        m_weight[i]->setText(r.weightLeading[size_t(i)]);
+        m_price[i]->setText(r.priceLeading[size_t(i)]);
+    }
+    m_intensity->setText(r.printIntensity);
+    m_payRate->setText(r.payRateCode);
+}
+
+} // namespace norvvelm
