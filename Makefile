@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run deb bench fuzz format clean screenshots
+.PHONY: all deps configure build test run deb bench fuzz format check-format tidy clean screenshots
 
 all: build
 
@@ -11,7 +11,7 @@ deps:
 
 configure: deps
 	@mkdir -p $(BUILD)
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >$(BUILD)/configure.log 2>&1 || { cat $(BUILD)/configure.log; exit 1; }
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr $(if $(CI),-DNORVVELM_WERROR=ON) >$(BUILD)/configure.log 2>&1 || { cat $(BUILD)/configure.log; exit 1; }
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
@@ -44,6 +44,13 @@ fuzz: deps
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+check-format:
+	@scripts/check-format
+
+# The clang-tidy checks of .clang-tidy over src/ and tools/.
+tidy: configure
+	@scripts/tidy $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-fuzz

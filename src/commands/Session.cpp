@@ -121,7 +121,7 @@ void Session::appendToQueue(const QString &line) {
 QString Session::takeFirstFromQueue() {
     if (m_queue.isEmpty())
         return {};
-    const QString line = m_queue.takeFirst();
+    QString line = m_queue.takeFirst();
     emit queueChanged();
     return line;
 }

@@ -7,7 +7,9 @@ namespace norvvelm {
 namespace {
 
 // Windows-1252 0x80..0x9F; 0 marks the five unassigned bytes, read as the C1
-// control of the same value.
+// control of the same value. One of three copies on purpose: DriverQ520 and
+// the simulated register are programs of their own that link nothing of the
+// main program, and each speaks the register's code page.
 constexpr char16_t kHigh[32] = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,

@@ -119,8 +119,8 @@ const MemberSlot &slotFor(int id) {
                 }
             }
         };
-        for (int id = 1; id <= kLastMemberId; ++id)
-            fill(t[size_t(id)], memberName(id));
+        for (int member = 1; member <= kLastMemberId; ++member)
+            fill(t[size_t(member)], memberName(member));
         const int standard[] = {RitraDispatch::kBackColor, RitraDispatch::kBorderStyle,
                                 RitraDispatch::kForeColor, RitraDispatch::kHWnd, RitraDispatch::kAboutBox};
         for (size_t i = 0; i < 5; ++i)

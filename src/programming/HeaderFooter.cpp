@@ -9,7 +9,7 @@ namespace norvvelm {
 namespace {
 
 const QString kSection = QStringLiteral("Intestazioni");
-constexpr int kAlignLeft = 0, kAlignRight = 1, kAlignCentre = 2;
+constexpr int kAlignRight = 1, kAlignCentre = 2; // 0 is left
 
 PrintRow rowAt(const QList<PrintRow> &rows, int i) {
     return i < rows.size() ? rows.at(i) : PrintRow{};

@@ -7,7 +7,8 @@ namespace q520 {
 namespace {
 
 // Characters of Windows-1252 at 0x80..0x9F; 0 where the code page has none
-// (those bytes map to the same code point, as the platform does).
+// (those bytes map to the same code point, as the platform does). DriverQ520
+// shares no code with the main program, so it keeps its own copy of the table.
 constexpr char16_t kCp1252High[32] = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
@@ -84,7 +85,7 @@ QString fromAnsi(const QByteArray &bytes) {
         if (b >= 0x80 && b < 0xA0 && kCp1252High[b - 0x80])
             out += QChar(kCp1252High[b - 0x80]);
         else
-            out += QChar(b);
+            out += QChar(char16_t(b));
     }
     return out;
 }

@@ -131,7 +131,7 @@ public:
 protected:
     using Handler = std::function<QByteArray(const Command &)>;
     // Sets (or replaces) the handler of a command code such as "s/".
-    void handle(const QByteArray &code, Handler h) { m_handlers.insert(code, std::move(h)); }
+    void handle(const QByteArray &code, const Handler &h) { m_handlers.insert(code, h); }
     static Command parse(const QByteArray &line);
     // Commands without a handler.
     virtual QByteArray unknownCommand(const Command &) { return error("06"); }

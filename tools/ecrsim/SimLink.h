@@ -52,7 +52,7 @@ public:
 
     void pushEnquiryFault(ReplyFault f) { m_enquiryFaults.push_back(f); }
     void pushFrameFault(ReplyFault f) { m_frameFaults.push_back(f); }
-    void pushAnswerFault(AnswerFault f) { m_answerFaults.push_back(f); }
+    void pushAnswerFault(const AnswerFault &f) { m_answerFaults.push_back(f); }
     // Drops every scripted fault, the register's too (paper and cover included).
     void clearFaults();
     // Parses one fault rule; false with a message for a bad one. Link faults:
