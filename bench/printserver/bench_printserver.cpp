@@ -1,5 +1,7 @@
 // Print-server figures, one "name: value" a line:
-//   lines_per_second               receipt lines against a register that answers at once, over a pty
+//   lines_per_second               receipt lines against a register that answers at once, over a pty,
+//                                  each kept in the queue's journal on disk before it goes out
+//   ms_take_after_close            from the writer closing a receipt file to its first line going out
 //   cpu_seconds_per_minute_waiting CPU used while the register takes 1.5 s per answer
 //   ms_per_tick_10000_files        one server tick over 10,000 files that do not match,
 //                                  with 5,000 forbidden extensions
@@ -7,6 +9,7 @@
 #include "commands/Executor.h"
 #include "commands/ForbiddenExtensions.h"
 #include "commands/Prompter.h"
+#include "commands/ReceiptJournal.h"
 #include "commands/Session.h"
 #include "link/SerialComPort.h"
 #include "link/SerialFunz2.h"
@@ -79,8 +82,14 @@ double runLines(const QStringList &extra, int lines, double *cpu) {
     testsupport::editConfig(session, [&](norvvelm::PcConfig &c) { c.ServerDir = dir.path(); });
     QuietPrompter prompter;
     Executor executor(session, link, prompter);
+    ReceiptJournal journal(dir.filePath(ReceiptJournal::fileName()));
+    if (!journal.start({}))
+        return -1;
+    executor.setJournal(&journal);
+    QStringList queued;
     for (int i = 0; i < lines; ++i)
-        session.appendToQueue(QStringLiteral("7/1/1/RIGA %1/").arg(i));
+        queued.append(QStringLiteral("7/1/1/RIGA %1/").arg(i));
+    executor.enqueue(queued);
     const double cpu0 = cpuSeconds();
     QElapsedTimer t;
     t.start();
@@ -133,6 +142,63 @@ double msPerTick() {
     return double(t.nsecsElapsed()) / 1e6 / ticks;
 }
 
+// The server watching its folder over a pty; the mean of a few receipts.
+double msTakeAfterClose() {
+    QTemporaryDir dir;
+    Sim sim;
+    if (!sim.start(dir.filePath(QStringLiteral("ecr")), {}))
+        return -1;
+    SerialComPort port;
+    RealClock clock;
+    SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
+    if (!link.OpenComPort(sim.link, 115200))
+        return -1;
+    Session session;
+    session.setProgramDir(dir.path());
+    session.setMonitorEnabled(true);
+    testsupport::editConfig(session, [&](norvvelm::PcConfig &c) {
+        c.ServerDir = dir.path();
+        c.ServerFile = QStringLiteral("scontrino.txt");
+        c.identity.sn = QStringLiteral("NV1");
+    });
+    QuietPrompter prompter;
+    Executor executor(session, link, prompter);
+    ReceiptJournal journal(dir.filePath(ReceiptJournal::fileName()));
+    if (!journal.start({}))
+        return -1;
+    executor.setJournal(&journal);
+    PrintServer server(session, link, executor, prompter);
+    server.setEnabled(true);
+    QElapsedTimer t;
+    qint64 firstLineNs = -1;
+    QObject::connect(&session, &Session::monitorLineAdded, [&](const QString &line) {
+        if (firstLineNs < 0 && line.startsWith(QLatin1String("PC -> ECR : 7/")))
+            firstLineNs = t.nsecsElapsed();
+    });
+    server.TimerSRV_Timer(); // the folder is watched from now on
+    const int rounds = 8;
+    double total = 0;
+    for (int r = 0; r < rounds; ++r) {
+        QFile f(dir.filePath(QStringLiteral("scontrino.txt")));
+        if (!f.open(QIODevice::WriteOnly))
+            return -1;
+        f.write("7/1/1/PRIMA/\r\n7/1/1/SECONDA/\r\n");
+        // Rounds start at different points of the server's timer.
+        QThread::msleep(37 * r % 250);
+        firstLineNs = -1;
+        f.close();
+        t.start();
+        while (firstLineNs < 0 && t.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        if (firstLineNs < 0)
+            return -1;
+        total += double(firstLineNs) / 1e6;
+        while (!session.queue().isEmpty() || QFile::exists(f.fileName()))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return total / rounds;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -147,5 +213,7 @@ int main(int argc, char **argv) {
     printf("cpu_seconds_per_minute_waiting: %.3f\n", slow > 0 ? cpu / slow * 60.0 : -1.0);
     fflush(stdout);
     printf("ms_per_tick_10000_files: %.2f\n", msPerTick());
+    fflush(stdout);
+    printf("ms_take_after_close: %.0f\n", msTakeAfterClose());
     return 0;
 }

@@ -24,6 +24,43 @@ QString KeyPressLine(int keyCode) {
     return QStringLiteral(")/") + QString::number(keyCode) + u'/';
 }
 
+QString VoidReceiptLine() {
+    return KeyPressLine(kVoidReceiptKey);
+}
+
+QString TotalsReadLine() {
+    return QStringLiteral("0/");
+}
+
+QString LineProblem(const QString &line) {
+    if (line.size() > kMaxLineChars)
+        return QStringLiteral("riga di %1 caratteri (massimo %2)").arg(line.size()).arg(kMaxLineChars);
+    for (const QChar c : line) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QStringLiteral("carattere di controllo 0x") +
+                   QString::number(c.unicode(), 16).rightJustified(2, u'0').toUpper();
+    }
+    return {};
+}
+
+QStringList SplitReceiptLines(const QString &text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
+}
+
 const QStringList &DailyReportQueries() {
     static const QStringList queries{QStringLiteral("t/"), QStringLiteral("0/"), QStringLiteral("9/"),
                                      QStringLiteral("X/")};
@@ -151,6 +188,14 @@ QStringList AnswerFields(const QString &answer) {
         start = slash + 1;
     }
     return fields;
+}
+
+int ReceiptsInTotals(const QString &answer) {
+    if (!AnswerAccepted(answer))
+        return -1;
+    bool ok = false;
+    const int n = AnswerFields(answer).value(6).trimmed().toInt(&ok);
+    return ok && n >= 0 ? n : -1;
 }
 
 Identification ParseIdentification(const QString &answer) {

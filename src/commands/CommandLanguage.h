@@ -19,6 +19,10 @@ QString VatReadLine();       // "e/"
 QString DisplayReadLine();   // "(/"
 // ")/<code>/": presses the register key of that code.
 QString KeyPressLine(int keyCode);
+// The register's "Annullo Scontrino" key: voids the receipt it holds open.
+constexpr int kVoidReceiptKey = 28;
+QString VoidReceiptLine(); // ")/28/"
+QString TotalsReadLine();  // "0/"
 // The four reads of the daily report, in order: date and time, totals,
 // counters, grand total.
 const QStringList &DailyReportQueries();
@@ -57,6 +61,15 @@ struct SaleRewrite {
 };
 QString RewriteSaleLine(const QString &line, const SaleRewrite &how);
 
+// The longest command line the link carries safely (its answer bound).
+constexpr int kMaxLineChars = 2047;
+// Why a receipt-file line cannot travel in a frame: a control character or
+// its length; empty when it can.
+QString LineProblem(const QString &line);
+// Lines of a receipt file: CR, LF and CRLF each end one; a final line end
+// does not start another line.
+QStringList SplitReceiptLines(const QString &text);
+
 // --- answer lines ---
 
 // Characters 1-2: the error code ("00" accepted).
@@ -75,6 +88,10 @@ bool AnswerNeedsPaper(const QString &answer);
 // The fields from character 10 on, each ended by "/" (a trailing text
 // without its "/" is not a field).
 QStringList AnswerFields(const QString &answer);
+
+// The count of fiscal receipts closed today, field 7 of the answer to "0/";
+// -1 when the answer does not hold it.
+int ReceiptsInTotals(const QString &answer);
 
 struct Identification {
     QString serialNumber; // "SN"

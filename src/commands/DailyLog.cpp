@@ -1,7 +1,10 @@
 #include "commands/DailyLog.h"
 
 #include "commands/Session.h"
+#include "commands/WriteFailure.h"
 #include "link/Ansi.h"
+
+#include <QDir>
 
 #include <QFile>
 
@@ -37,14 +40,23 @@ QString dailylog::FormatLine(const QString &timestamp, const QString &command, c
            column(answer, 150);
 }
 
-void WriteLogLine(const Session &s, const QString &answer, const QString &command) {
+void WriteLogLine(Session &s, const QString &answer, const QString &command) {
     if (answer.endsWith(QLatin1String("26")))
         return;
     if (!s.logEnabled())
         return;
-    QFile f(dailylog::FileName(s));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+    const QString name = dailylog::FileName(s);
+    QFile f(name);
+    const auto failed = [&] {
+        if (s.dailyLogFailing())
+            return;
+        s.setDailyLogFailing(true);
+        ReportWriteFailure(s, QStringLiteral("il registro giornaliero"), name);
+    };
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        failed();
         return;
+    }
     const QString line =
         dailylog::FormatLine(s.now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), command, answer);
     // Control characters would break the fixed layout of the file.
@@ -53,7 +65,17 @@ void WriteLogLine(const Session &s, const QString &answer, const QString &comman
         if (c.unicode() < 0x20)
             c = u' ';
     }
-    f.write(toAnsi(clean) + "\r\n");
+    const QByteArray bytes = toAnsi(clean) + "\r\n";
+    if (f.write(bytes) != bytes.size() || !f.flush()) {
+        failed();
+        return;
+    }
+    if (s.dailyLogFailing()) {
+        s.setDailyLogFailing(false);
+        s.setPanel(1, QStringLiteral("Registro giornaliero"));
+        s.setPanel(2, QStringLiteral("Registro giornaliero di nuovo scritto: ") +
+                          QDir::toNativeSeparators(name));
+    }
 }
 
 } // namespace norvvelm

@@ -17,7 +17,9 @@ QString FormatLine(const QString &timestamp, const QString &command, const QStri
 } // namespace dailylog
 
 // Appends one line while the log is on. An answer ending in "26" (the busy
-// code) is never logged. File errors drop the line silently.
-void WriteLogLine(const Session &session, const QString &answer, const QString &command);
+// code) is never logged. A line that cannot be written is lost; the first
+// loss of an outage is said on the status bar, and so is the first line
+// written again afterwards.
+void WriteLogLine(Session &session, const QString &answer, const QString &command);
 
 } // namespace norvvelm

@@ -24,6 +24,11 @@ struct PcConfig {
     QString ServerDir;
     QString ServerFile;
     QString ServerLog = QStringLiteral("Off");
+    // Where the folder cannot be watched, a receipt file is taken once it has
+    // kept its size and time this long (key ServerQuiete, milliseconds).
+    int ServerQuietMs = 2000;
+    // A larger receipt file is set aside unsent (key ServerMaxByte).
+    qint64 ServerMaxBytes = 1024 * 1024;
     QString IniPath;
     RegisterIdentity identity;
     QString WrapDescription = QStringLiteral("Off");

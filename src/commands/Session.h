@@ -78,6 +78,9 @@ public:
     // The last unreachable-register report, so it is said once per outage.
     bool unreachableReported() const { return m_unreachableReported; }
     void setUnreachableReported(bool reported) { m_unreachableReported = reported; }
+    // The daily log could not be written, so its outage is said once.
+    bool dailyLogFailing() const { return m_dailyLogFailing; }
+    void setDailyLogFailing(bool failing) { m_dailyLogFailing = failing; }
 
     // --- technician mode and the line ---
     bool technicianMode() const { return m_technicianMode; }
@@ -152,6 +155,7 @@ private:
     QString m_logPrefix;
     bool m_stopRequested = false;
     bool m_unreachableReported = false;
+    bool m_dailyLogFailing = false;
     bool m_technicianMode = false;
     bool m_lineBusy = false;
     int m_busyDepth = 0;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "shell/FolderWatch.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -24,9 +27,18 @@ MaskAnalysis AnalyseMask(const QString &mask);
 
 // The files of `folder` that the mask selects, in listing order, without
 // those of a forbidden extension; {""} when none matched or the folder is
-// missing. Sets `logPrefix` to the mask's name part when it has one.
+// missing. Sets `logPrefix` to the mask's name part when it has one. Entries
+// that match but are not regular files (links, folders, pipes, devices) go
+// to `others` when it is given.
 QStringList ListServerFiles(const QString &folder, const QString &mask, const ForbiddenExtensions &forbidden,
-                            QString &logPrefix);
+                            QString &logPrefix, QStringList *others = nullptr);
+
+// The program's own files, never taken as receipts whatever the mask says:
+// the settings, the forbidden extensions, the queue's journal, the lock,
+// working copies, files set aside, daily logs and daily reports.
+bool IsOwnFile(const QString &name);
+// The name under which a receipt file is set aside, never to be taken again.
+QString SetAsideName(const QString &fullName);
 
 // The print server: at each tick of its 250 ms timer it takes over the
 // receipt files of its folder by renaming them to ".velm", queues their
@@ -43,12 +55,22 @@ public:
     void setEnabled(bool on);
     bool isEnabled() const { return m_enabled; }
 
+    // Working copies left by a program that stopped while taking a file: one
+    // whose lines the journal kept is deleted, any other goes back under its
+    // own name to be taken again.
+    void recoverWorkingCopies(const QStringList &journaled);
+
     // One tick (TimerSRV_Timer).
     void TimerSRV_Timer();
 
-    // A file is taken only once it has stopped changing: the same size and
-    // modification time at two ticks in a row (a writer may still hold it).
+    // A file is taken only once its writer is done: closed after its last
+    // change (or renamed into place) where the folder is watched, else the
+    // same size and time for the configured quiet period.
     bool requireStableFiles = true;
+    // After its writer closed it, a file must stay unchanged this long (a
+    // writer that appends in pieces opens it again at once).
+    static constexpr int kSettleMs = 150;
+    bool watching() const { return m_watch.active(); }
     // The register must be identified on an open port before files are taken.
     bool registerReady = true;
 
@@ -59,10 +81,15 @@ private:
     struct Seen {
         qint64 size = -1;
         QDateTime modified;
-        bool operator==(const Seen &o) const { return size == o.size && modified == o.modified; }
+        qint64 sinceMs = 0;
     };
-    bool stable(const QString &fullName);
+    bool settled(const QString &dir, const QString &name);
     QString folder() const;
+    // One message for each file that is left alone, until it goes away.
+    void sayOnce(const QString &name, const QString &text);
+    // Takes one file: opened without following links, renamed, read, queued
+    // and deleted. True when its lines were queued.
+    bool take(const QString &dir, const QString &name);
 
     Session &m_s;
     SerialFunz2 &m_link;
@@ -72,6 +99,10 @@ private:
     bool m_enabled = false;
     bool m_inTick = false;
     QHash<QString, Seen> m_seen;
+    QSet<QString> m_said;
+    QSet<QString> m_present;
+    FolderWatch m_watch;
+    QTimer m_soon;
 };
 
 } // namespace norvvelm

@@ -2,26 +2,61 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace norvvelm {
 
-std::unique_ptr<QLockFile> LockSingleInstance(const QString &program, const QString &home) {
-    // The runtime folder when the session has one; else a private folder in
-    // the temporary one (asking Qt for it then only prints a warning).
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QDir(dir).exists())
-        dir = QDir::tempPath() + QStringLiteral("/norvvelm-") +
-              qEnvironmentVariable("USER", QStringLiteral("user"));
-    QDir().mkpath(dir);
+namespace {
+// A folder only this user may write to.
+bool privateFolder(const QString &dir) {
+    if (dir.isEmpty())
+        return false;
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    return ::stat(QFile::encodeName(dir).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::getuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+#else
+    return QFileInfo(dir).isDir();
+#endif
+}
+} // namespace
+
+InstanceLock LockSingleInstance(const QString &program, const QString &home) {
+    InstanceLock lock;
+    QString canonical = QFileInfo(home).canonicalFilePath();
+    if (canonical.isEmpty())
+        canonical = QDir(home).absolutePath();
     const QByteArray key =
-        QCryptographicHash::hash(QDir(home).absolutePath().toUtf8(), QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
-    auto lock = std::make_unique<QLockFile>(dir + u'/' + program + u'-' + QString::fromLatin1(key) +
-                                            QStringLiteral(".lock"));
-    lock->setStaleLockTime(0); // held for the whole run; a dead holder's lock is taken over
-    if (!lock->tryLock(0))
-        return nullptr;
+        QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (privateFolder(runtime))
+        lock.path = runtime + u'/' + program + u'-' + QString::fromLatin1(key) + QStringLiteral(".lock");
+    else
+        lock.path = canonical + u'/' + program + QStringLiteral(".lock");
+    lock.file = std::make_unique<QLockFile>(lock.path);
+    lock.file->setStaleLockTime(0); // held for the whole run; a dead holder's lock is taken over
+    if (lock.file->tryLock(0)) {
+        lock.state = InstanceLock::State::Held;
+        return lock;
+    }
+    switch (lock.file->error()) {
+    case QLockFile::LockFailedError:
+        lock.state = InstanceLock::State::AlreadyRunning;
+        break;
+    case QLockFile::PermissionError:
+        lock.error = QStringLiteral("permesso negato");
+        break;
+    default:
+        lock.error = QStringLiteral("errore sconosciuto");
+        break;
+    }
+    if (lock.state != InstanceLock::State::AlreadyRunning)
+        lock.file.reset();
     return lock;
 }
 

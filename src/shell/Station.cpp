@@ -1,6 +1,10 @@
 #include "shell/Station.h"
 
+#include "commands/Prompter.h"
+#include "commands/WriteFailure.h"
 #include "shell/Config.h"
+
+#include <QDir>
 
 namespace norvvelm {
 
@@ -22,7 +26,41 @@ Station::~Station() {
 
 bool Station::loadConfiguration() {
     m_loaded = m_startup.loadConfiguration();
+    if (m_loaded && !m_journal)
+        openJournal();
     return m_loaded;
+}
+
+void Station::openJournal() {
+    m_journal = std::make_unique<ReceiptJournal>(m_session.programDir() + u'/' + ReceiptJournal::fileName());
+    QueueState state;
+    QString detail;
+    switch (m_journal->load(state, detail)) {
+    case ReceiptJournal::Load::SetAside:
+        m_prompter.message(QStringLiteral("Giornale della coda illeggibile: messo da parte come ") +
+                               QDir::toNativeSeparators(detail),
+                           QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+        break;
+    case ReceiptJournal::Load::Failed:
+        // Neither read nor replaced: left as it is, and the queue lives in memory.
+        m_prompter.message(QStringLiteral("Giornale della coda non leggibile: ") +
+                               QDir::toNativeSeparators(m_journal->path()) + QStringLiteral(" (") + detail +
+                               u')',
+                           QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+        m_journal.reset();
+        return;
+    case ReceiptJournal::Load::Loaded:
+    case ReceiptJournal::Load::Empty:
+        break;
+    }
+    if (!m_journal->start(state)) {
+        ReportWriteFailure(m_session, QStringLiteral("il giornale della coda"), m_journal->path());
+        m_journal.reset();
+    }
+    m_executor.setJournal(m_journal.get());
+    m_server.recoverWorkingCopies(state.takenFiles);
+    if (!state.idle())
+        m_executor.resume(state);
 }
 
 void Station::startServing() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/Executor.h"
+#include "commands/ReceiptJournal.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "link/SerialFunz2.h"
@@ -8,6 +9,8 @@
 #include "shell/Startup.h"
 
 #include <QObject>
+
+#include <memory>
 
 namespace norvvelm {
 
@@ -40,9 +43,13 @@ public:
     Executor &executor() { return m_executor; }
     PrintServer &printServer() { return m_server; }
 
-    // The configuration of the home folder into the session. False when it is
+    // The configuration of the home folder into the session, and the queue
+    // the journal kept from the last run. False when the configuration is
     // incomplete (status-bar panels 1 and 2 say why).
     bool loadConfiguration();
+    // The queue's journal in the home folder; not open when it could not be
+    // written (the queue then lives in memory, and the status bar says so).
+    ReceiptJournal *journal() { return m_journal.get(); }
     // Brings the register under control (port, status, identification, VAT
     // rates), starts the print server when it is on and the watch that brings
     // the register back.
@@ -67,6 +74,9 @@ private:
     Startup m_startup;
     Executor m_executor;
     PrintServer m_server;
+    void openJournal();
+
+    std::unique_ptr<ReceiptJournal> m_journal;
     bool m_loaded = false;
 };
 

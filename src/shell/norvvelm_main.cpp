@@ -45,10 +45,17 @@ int main(int argc, char **argv) {
     const QString home = ProgramHome();
     const auto lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
     MessageBoxPrompter prompter;
-    if (!lock) {
+    if (lock.state == InstanceLock::State::AlreadyRunning) {
         WriteConsoleLine(stderr, QStringLiteral("NorvVelm: Driver gi\u00e0 attivo (") + home + u')');
         prompter.message(QStringLiteral("Driver gi\u00e0 attivo"), QStringLiteral("ATTENZIONE"),
                          Prompter::Icon::Critical);
+        return 1;
+    }
+    if (!lock) {
+        const QString text = QStringLiteral("Impossibile creare il blocco di istanza unica ") + lock.path +
+                             QStringLiteral(": ") + lock.error;
+        WriteConsoleLine(stderr, QStringLiteral("NorvVelm: ") + text);
+        prompter.message(text, QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
         return 1;
     }
 

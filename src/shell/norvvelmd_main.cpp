@@ -76,11 +76,17 @@ int main(int argc, char **argv) {
     QCoreApplication::setApplicationVersion(Startup::version());
 
     const QString home = ProgramHome();
-    const auto lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
+    const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
     StderrPrompter prompter;
-    if (!lock) {
+    if (lock.state == InstanceLock::State::AlreadyRunning) {
         prompter.message(QStringLiteral("Driver gi\u00e0 attivo"), QStringLiteral("ATTENZIONE"),
                          Prompter::Icon::Critical);
+        return 1;
+    }
+    if (!lock) {
+        prompter.message(QStringLiteral("Impossibile creare il blocco di istanza unica ") + lock.path +
+                             QStringLiteral(": ") + lock.error,
+                         QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
         return 1;
     }
 
@@ -93,7 +99,6 @@ int main(int argc, char **argv) {
     session.setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
     QObject::connect(&session, &Session::monitorLineAdded,
                      [](const QString &line) { WriteConsoleLine(stdout, line); });
-    // What the window's status bar would say goes to standard error.
     // What the window's status bar would say goes to standard error, once
     // for each new text.
     QString lastPanel;

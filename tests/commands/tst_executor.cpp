@@ -2,6 +2,7 @@
 
 #include "support/ConfigEdit.h"
 #include "support/ExecutorRig.h"
+#include "support/TestFiles.h"
 
 #include <QTest>
 
@@ -25,7 +26,10 @@ private slots:
     void paperOutWaitsForOperator();
     void seriousFaultDropsQueue();
     void unreachableKeepsQueue();
-    void emptyAnswerAsksStatus();
+    void lostAnswer_data();
+    void lostAnswer();
+    void receiptGivenUpAfterResends();
+    void journalKeepsTheQueue();
     void dailyReport_data();
     void dailyReport();
     void stopRequestKeepsLine();
@@ -216,24 +220,102 @@ void TestExecutor::unreachableKeepsQueue() {
     QVERIFY(rig.session.queue().isEmpty());
 }
 
-void TestExecutor::emptyAnswerAsksStatus() {
+void TestExecutor::lostAnswer_data() {
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QStringList>("queued");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<bool>("said"); // the operator is told
+    const QString text = QStringLiteral("7/1/1/X/");
+    // Outside a receipt a text or a read goes again while the status is fine.
+    QTest::newRow("text, status fine")
+        << QStringList{"lose=7/"} << QStringList{text} << QStringList{text, "?/", text} << false;
+    QTest::newRow("text, status not fine")
+        << QStringList{"lose=7/", "answer:text=1A/00/00/0/"} << QStringList{text, kPay}
+        << QStringList{text, "?/", kPay} << false;
+    // A line of a receipt: the receipt is voided and sent again from its start.
+    QTest::newRow("sale") << QStringList{"lose=3/"} << QStringList{kSale, kPay}
+                          << QStringList{kSale, ")/28/", kSale, kPay} << false;
+    QTest::newRow("second sale") << QStringList{"lose=3/#2"} << QStringList{kSale, kSale, kPay}
+                                 << QStringList{kSale, kSale, ")/28/", kSale, kSale, kPay} << false;
+    // The payment: nothing left open to void means it closed the receipt.
+    QTest::newRow("payment carried out")
+        << QStringList{"lose=5/", "answer:text=00/00/00/0/", "answer:text=6C/00/00/0/"}
+        << QStringList{kSale, kPay} << QStringList{kSale, kPay, ")/28/"} << false;
+    QTest::newRow("payment not carried out") << QStringList{"lose=5/"} << QStringList{kSale, kPay}
+                                             << QStringList{kSale, kPay, ")/28/", kSale, kPay} << false;
+    // A closing or a report outside a receipt is never sent twice.
+    QTest::newRow("daily closing") << QStringList{"lose=x/"} << QStringList{"x/7/0/0/", text}
+                                   << QStringList{"x/7/0/0/", text} << true;
+}
+
+void TestExecutor::lostAnswer() {
+    QFETCH(QStringList, faults);
+    QFETCH(QStringList, queued);
+    QFETCH(QStringList, sent);
+    QFETCH(bool, said);
+    ExecutorRig rig;
+    for (const QString &f : faults)
+        QVERIFY(rig.fault(f));
+    rig.queue(queued);
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent(), sent);
+    QCOMPARE(rig.prompter.shown.size(), said ? 1 : 0);
+    QVERIFY(!rig.session.receiptOpen());
+    QVERIFY(!rig.executor.recoveryPending());
+}
+
+void TestExecutor::receiptGivenUpAfterResends() {
+    ExecutorRig rig;
+    // Every sale loses its answer: after three resends the receipt goes.
+    QVERIFY(rig.fault(QStringLiteral("lose=3/*4")));
+    rig.queue({kSale, kPay, QStringLiteral("7/1/1/NEXT/")});
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent().count(kSale), 4);
+    QCOMPARE(rig.sent().count(QStringLiteral(")/28/")), 4);
+    QCOMPARE(rig.sent().count(kPay), 0);
+    QCOMPARE(rig.sent().last(), QStringLiteral("7/1/1/NEXT/"));
+    QCOMPARE(rig.prompter.shown.size(), 1);
+    QVERIFY(rig.prompter.shown.first().text.contains(QStringLiteral("non ristampato")));
+}
+
+void TestExecutor::journalKeepsTheQueue() {
+    ExecutorRig rig;
+    const QString path = rig.dir.filePath(ReceiptJournal::fileName());
+    ReceiptJournal journal(path);
+    QVERIFY(journal.start({}));
+    rig.executor.setJournal(&journal);
+    // Any text survives the file: backslashes, control characters, accents.
+    const QStringList odd{QStringLiteral("7/1/1/a\\x41\\b/"), QStringLiteral("7/1/1/\u00e8\u20ac/"),
+                          QStringLiteral("7/1/1/x\ty/")};
+    QVERIFY(rig.executor.enqueue(QStringList{kSale} + odd + QStringList{kPay}));
     {
-        ExecutorRig rig;
-        QVERIFY(rig.fault(QStringLiteral("answer:silent")));
-        rig.queue({kSale});
-        rig.executor.ExecuteReceiptQueue();
-        // The status is fine, so the line goes again.
-        QCOMPARE(rig.sent(), (QStringList{kSale, "?/", kSale}));
+        QueueState state; // what a new run reads back
+        QString detail;
+        ReceiptJournal again(path);
+        QCOMPARE(again.load(state, detail), ReceiptJournal::Load::Loaded);
+        QCOMPARE(state.queue, QStringList{kSale} + odd + QStringList{kPay});
     }
-    {
-        ExecutorRig rig;
-        QVERIFY(rig.fault(QStringLiteral("answer:silent")));
-        QVERIFY(rig.fault(QStringLiteral("answer:text=1A/00/00/0/")));
-        rig.queue({kSale, kPay});
-        rig.executor.ExecuteReceiptQueue();
-        // The status is not fine: the line is given up.
-        QCOMPARE(rig.sent(), (QStringList{kSale, "?/", kPay}));
-    }
+    QVERIFY(rig.fault(QStringLiteral("lose=7/#2")));
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent().count(kPay), 1);
+    // Nothing left to do: the file holds its header alone.
+    QCOMPARE(testsupport::readFile(path), QByteArray("NORVVELM-JOURNAL 1\n"));
+    // A stop in the middle of the receipt leaves its state on disk.
+    QVERIFY(rig.executor.enqueue({kSale, kSale, kPay}));
+    int taken = 0;
+    rig.sim.onCommand = [&](const QByteArray &, const QByteArray &) {
+        if (++taken == 2)
+            rig.session.requestStop();
+    };
+    rig.executor.ExecuteReceiptQueue();
+    QueueState state;
+    QString detail;
+    ReceiptJournal again(path);
+    QCOMPARE(again.load(state, detail), ReceiptJournal::Load::Loaded);
+    QVERIFY(state.receiptOpen);
+    QCOMPARE(state.receipt, (QStringList{kSale, kSale}));
+    QCOMPARE(state.queue, QStringList{kPay});
+    QVERIFY(!state.inFlight);
 }
 
 void TestExecutor::dailyReport_data() {

@@ -15,6 +15,9 @@
 #include <QFile>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace norvvelm;
 
 namespace {
@@ -39,6 +42,9 @@ private slots:
     void tickTakesPrintsDeletes();
     void waitsForFileToSettle();
     void staleWorkingCopy();
+    void hostileFiles_data();
+    void hostileFiles();
+    void ownFilesNeverTaken();
     void testMode();
     void retriesQueueAtLaterTicks();
     void needsIdentifiedRegister();
@@ -147,17 +153,150 @@ void TestPrintServer::tickTakesPrintsDeletes() {
 void TestPrintServer::waitsForFileToSettle() {
     ServerRig rig;
     rig.server.requireStableFiles = true;
-    writeFile(rig.file(QStringLiteral("scontrino.txt")), "3/S/A//1/1/1/4/\r\n");
+    const QString name = rig.file(QStringLiteral("scontrino.txt"));
+    // There before the folder was watched: it must keep size and time for the
+    // quiet period.
+    writeFile(name, "3/S/A//1/1/1/4/\r\n5/1/0.00/////\r\n");
     rig.server.TimerSRV_Timer();
-    QVERIFY(rig.sent().isEmpty()); // seen once: may still be written
-    QFile f(rig.file(QStringLiteral("scontrino.txt")));
-    QVERIFY(f.open(QIODevice::Append));
-    f.write("5/1/0.00/////\r\n");
-    f.close();
+    QVERIFY(rig.server.watching());
+    rig.clock.advance(1000);
     rig.server.TimerSRV_Timer();
-    QVERIFY(rig.sent().isEmpty()); // it grew: wait again
+    QVERIFY(rig.sent().isEmpty());
+    rig.clock.advance(1100);
     rig.server.TimerSRV_Timer();
     QCOMPARE(rig.sent(), (QStringList{"3/S/A//1/1/1/4/", "5/1/0.00/////"}));
+
+    // Held open by its writer: never taken, however long it stays quiet.
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("3/S/B//1/1/1/4/\r\n");
+    f.flush();
+    for (int i = 0; i < 12; ++i) {
+        rig.clock.advance(PrintServer::kIntervalMs);
+        rig.server.TimerSRV_Timer();
+    }
+    QVERIFY(QFile::exists(name));
+    f.write("5/1/0.00/////\r\n");
+    f.close();
+    rig.server.TimerSRV_Timer(); // closed just now: it must settle first
+    QVERIFY(QFile::exists(name));
+    rig.clock.advance(PrintServer::kSettleMs);
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.sent().mid(2), (QStringList{"3/S/B//1/1/1/4/", "5/1/0.00/////"}));
+
+    // Written under another name and renamed into place: taken at once.
+    writeFile(rig.file(QStringLiteral("tmp.part")), "7/1/1/C/\r\n");
+    QVERIFY(QFile::rename(rig.file(QStringLiteral("tmp.part")), name));
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.sent().mid(4), QStringList{"7/1/1/C/"});
+}
+
+void TestPrintServer::hostileFiles_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<QString>("message"); // said once, over two ticks
+    QTest::addColumn<bool>("stays");      // the entry is left where it is
+    const QByteArray secret = "7/1/1/SEGRETO/\n";
+    QTest::newRow("link to a file elsewhere")
+        << "link" << secret << QStringList() << "\u00e8 un collegamento" << true;
+    QTest::newRow("folder") << "folder" << QByteArray() << QStringList() << "non \u00e8 un file regolare"
+                            << true;
+    QTest::newRow("pipe") << "fifo" << QByteArray() << QStringList() << "non \u00e8 un file regolare" << true;
+    QTest::newRow("unreadable") << "unreadable" << secret << QStringList() << "File non leggibile" << true;
+    QTest::newRow("CR line ends") << "file" << QByteArray("3/S/A//1/1/1/4/\r5/1/0.00/////\r")
+                                  << QStringList{"3/S/A//1/1/1/4/", "5/1/0.00/////"} << QString() << false;
+    QTest::newRow("mixed line ends") << "file" << QByteArray("7/1/1/A/\r\n7/1/1/B/\n7/1/1/C/\r7/1/1/D/")
+                                     << QStringList{"7/1/1/A/", "7/1/1/B/", "7/1/1/C/", "7/1/1/D/"}
+                                     << QString() << false;
+    QTest::newRow("control characters")
+        << "file"
+        << QByteArray("3/S/A\x02//1/1/1/4/\n3/S/B\x05\x15\x18//1/1/1/4/\n3/S/C//1/1/1/4/\n5/1/0.00/////\n")
+        << QStringList{"3/S/C//1/1/1/4/", "5/1/0.00/////"} << "carattere di controllo 0x02" << false;
+    QTest::newRow("NUL") << "file" << (QByteArray("7/1/1/A") + '\0' + "B/\n7/1/1/OK/\n")
+                         << QStringList{"7/1/1/OK/"} << "carattere di controllo 0x00" << false;
+    QTest::newRow("over-long line") << "file"
+                                    << QByteArray("7/1/1/" + QByteArray(3000, 'X') + "/\n7/1/1/OK/\n")
+                                    << QStringList{"7/1/1/OK/"} << "riga di 3007 caratteri" << false;
+    QTest::newRow("oversize") << "file" << QByteArray(5000, 'x') << QStringList() << "messo da parte"
+                              << false;
+}
+
+void TestPrintServer::hostileFiles() {
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, sent);
+    QFETCH(QString, message);
+    QFETCH(bool, stays);
+    if (kind == QLatin1String("unreadable") && ::geteuid() == 0)
+        QSKIP("every file is readable by root");
+    ServerRig rig;
+    testsupport::editConfig(rig.session, [](norvvelm::PcConfig &c) { c.ServerMaxBytes = 4096; });
+    const QString name = rig.file(QStringLiteral("scontrino.txt"));
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("secret"));
+    if (kind == QLatin1String("link")) {
+        writeFile(target, content);
+        QVERIFY(QFile::link(target, name));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(name));
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+    } else {
+        writeFile(name, content);
+        if (kind == QLatin1String("unreadable"))
+            QVERIFY(QFile::setPermissions(name, QFileDevice::WriteOwner));
+    }
+    rig.server.TimerSRV_Timer();
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.sent(), sent);
+    if (!message.isEmpty()) {
+        int said = 0;
+        for (const auto &m : rig.prompter.shown)
+            said += m.text.contains(message);
+        QCOMPARE(said, 1);
+        QCOMPARE(rig.prompter.shown.size(), 1);
+        if (sent.isEmpty()) // a file left alone is named
+            QVERIFY(rig.prompter.shown.first().text.contains(QStringLiteral("scontrino.txt")));
+    }
+    QCOMPARE(QFileInfo::exists(name) || QFileInfo(name).isSymLink(), stays);
+    QVERIFY(!QFile::exists(name + QStringLiteral(".velm")));
+    // Nothing of a file that was not taken reaches the log or the monitor.
+    for (const QString &l : rig.logLines(QStringLiteral("scontrino.txt")))
+        QVERIFY(!l.contains(QStringLiteral("SEGRETO")));
+    for (const QString &l : rig.session.monitor())
+        QVERIFY(!l.contains(QStringLiteral("SEGRETO")));
+    if (kind == QLatin1String("link"))
+        QCOMPARE(testsupport::readFile(target), content);
+    if (kind == QLatin1String("oversize")) {
+        QCOMPARE(testsupport::readFile(name + QStringLiteral(".scartato")), content);
+        writeFile(name, "7/1/1/DOPO/\n"); // the next file is taken as usual
+        rig.server.TimerSRV_Timer();
+        QCOMPARE(rig.sent(), QStringList{"7/1/1/DOPO/"});
+        QVERIFY(QFile::exists(name + QStringLiteral(".scartato")));
+    }
+}
+
+void TestPrintServer::ownFilesNeverTaken() {
+    ServerRig rig;
+    // The mask takes everything, the folder is the home folder, and
+    // FileExt.ini forbids nothing.
+    testsupport::editConfig(rig.session, [](norvvelm::PcConfig &c) { c.ServerFile = QStringLiteral("*"); });
+    const QStringList own{QStringLiteral("NorvVelm.ini"),     QStringLiteral("FileExt.ini"),
+                          QStringLiteral("NorvVelm.journal"), QStringLiteral("NorvVelm.journal.illeggibile"),
+                          QStringLiteral("NorvVelm.lock"),    QStringLiteral("VELM 20261207.log"),
+                          QStringLiteral("NV4220261207.FMN"), QStringLiteral("b.txt.velm"),
+                          QStringLiteral("big.txt.scartato")};
+    for (const QString &f : own)
+        writeFile(rig.file(f), "7/1/1/PROPRIO/\n");
+    writeFile(rig.file(QStringLiteral("a.txt")), "7/1/1/RICEVUTA/\n");
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.sent(), QStringList{"7/1/1/RICEVUTA/"});
+    for (const QString &f : own)
+        QVERIFY2(QFile::exists(rig.file(f)), qPrintable(f));
+    QVERIFY(IsOwnFile(QStringLiteral("scontrino.txt 20261207.log")));
+    QVERIFY(!IsOwnFile(QStringLiteral("scontrino.log")));
+    QVERIFY(!IsOwnFile(QStringLiteral("norvvelm.txt")));
 }
 
 void TestPrintServer::staleWorkingCopy() {

@@ -21,6 +21,10 @@ private slots:
     void faults_data();
     void faults();
     void seriousFaultDropsTheRest();
+    void resumesFromJournal_data();
+    void resumesFromJournal();
+    void unreadableJournalSetAside();
+    void workingCopiesAfterACrash();
     void savedSettingsTakeEffect();
     void sessionSignals_data();
     void sessionSignals();
@@ -78,15 +82,16 @@ void TestStation::faults_data() {
     QTest::addColumn<QString>("before");  // fault rule before the receipt
     QTest::addColumn<QString>("waitFor"); // a monitor line that shows the fault
     QTest::addColumn<QString>("after");   // what the operator does once it showed
-    QTest::addColumn<int>("sales");       // times the register took the sale
+    QTest::addColumn<int>("sales");       // complete receipts on paper that hold the sale
     QTest::addColumn<QString>("message"); // said once
     QTest::newRow("NAK") << "frame:nak*2" << QString() << QString() << 1 << QString();
     QTest::newRow("busy") << "busy*3"
                           << "ECR-errore :26-Comando '3/' - Errore N. 26 Ripeto comando" << QString() << 1
                           << QString();
-    // The answer is lost after the register took the line: the status is
-    // fine, so the line goes again (the register's journal shows it twice).
-    QTest::newRow("silent mid-receipt") << "answer:silent" << QString() << QString() << 2 << QString();
+    // The answer is lost after the register took the line: the receipt is
+    // voided and sent again from its first line, so it is printed once.
+    QTest::newRow("silent mid-receipt") << "answer:silent" << QString() << QString() << 1 << QString();
+    QTest::newRow("payment answer lost") << "lose=5/" << QString() << QString() << 1 << QString();
     QTest::newRow("paper out then refilled")
         << "paperout"
         << "ECR-errore :49-Comando '3/' - Errore N. 49 Ricontrollo stato ECR e ripeto comando"
@@ -135,8 +140,9 @@ void TestStation::faults() {
     QVERIFY(seen);
     QVERIFY(s.monitor().first().startsWith(QStringLiteral("ECR")));
     QCOMPARE(s.monitor().count(kPayShown), 1);
-    QCOMPARE(rig.taken(kSale), sales);
+    QCOMPARE(rig.onPaper(QStringLiteral("REPARTO1")), sales);
     QVERIFY(rig.taken(kPay) <= 1);
+    QVERIFY(!rig.reg.receiptOpen());
     if (!message.isEmpty())
         QCOMPARE(rig.prompter.count(message), 1);
     QVERIFY(!s.receiptOpen());
@@ -157,6 +163,79 @@ void TestStation::seriousFaultDropsTheRest() {
     QCOMPARE(rig.taken(kPay), 0);
     QVERIFY(s.queue().isEmpty());
     QVERIFY(!s.receiptOpen());
+}
+
+void TestStation::resumesFromJournal_data() {
+    QTest::addColumn<QByteArray>("records");
+    QTest::addColumn<bool>("openOnRegister"); // the register holds the sale
+    QTest::addColumn<bool>("payTaken");       // and took the payment
+    QTest::addColumn<int>("voids");
+    const QByteArray queued = "Q" + kSale + "\nQ" + kPay + "\n";
+    const QByteArray saleDone = "S0,-1," + kSale + "\nD1\n";
+    QTest::newRow("sale done, payment waiting") << QByteArray(queued + saleDone) << true << false << 1;
+    QTest::newRow("sale going out") << QByteArray(queued + "S0,-1," + kSale + "\n") << false << false << 0;
+    QTest::newRow("payment going out, not taken")
+        << QByteArray(queued + saleDone + "S1,0," + kPay + "\n") << true << false << 1;
+    QTest::newRow("payment going out, taken")
+        << QByteArray(queued + saleDone + "S1,0," + kPay + "\n") << true << true << 0;
+    QTest::newRow("record cut short") << QByteArray(queued + saleDone + "S1,0,5/1/0") << true << false << 1;
+}
+
+void TestStation::resumesFromJournal() {
+    QFETCH(QByteArray, records);
+    QFETCH(bool, openOnRegister);
+    QFETCH(bool, payTaken);
+    QFETCH(int, voids);
+    StationRig rig;
+    if (openOnRegister)
+        rig.reg.execute(kSale);
+    if (payTaken)
+        rig.reg.execute(kPay);
+    const QString journal = rig.path(ReceiptJournal::fileName());
+    testsupport::writeFile(journal, "NORVVELM-JOURNAL 1\n" + records);
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.runUntil([&] {
+        return rig.station.session().queue().isEmpty() && !rig.station.executor().recoveryPending() &&
+               !rig.reg.receiptOpen() && rig.onPaper(QStringLiteral("REPARTO1")) > 0;
+    }));
+    QCOMPARE(rig.onPaper(QStringLiteral("REPARTO1")), 1);
+    QCOMPARE(rig.voided(), voids);
+    // Nothing left to remember: the journal holds its header alone.
+    QCOMPARE(testsupport::readFile(journal), QByteArray("NORVVELM-JOURNAL 1\n"));
+}
+
+void TestStation::unreadableJournalSetAside() {
+    StationRig rig;
+    const QString journal = rig.path(ReceiptJournal::fileName());
+    testsupport::writeFile(journal, "NORVVELM-JOURNAL 1\nQ" + kSale + "\nD1\n");
+    QVERIFY(rig.station.start());
+    QCOMPARE(rig.prompter.shown.size(), 1);
+    QVERIFY(rig.prompter.shown.first().text.startsWith(QStringLiteral("Giornale della coda illeggibile")));
+    QCOMPARE(testsupport::readFile(journal + QStringLiteral(".illeggibile")),
+             QByteArray("NORVVELM-JOURNAL 1\nQ" + kSale + "\nD1\n"));
+    QVERIFY(rig.station.session().queue().isEmpty());
+    QVERIFY(rig.station.journal() && rig.station.journal()->isOpen());
+}
+
+void TestStation::workingCopiesAfterACrash() {
+    StationRig rig;
+    // Stopped after renaming one file (its lines kept nowhere else), and
+    // after keeping the lines of another (its working copy not yet deleted).
+    const QString lost = rig.path(QStringLiteral("scontrino.txt.velm"));
+    const QString kept = rig.path(QStringLiteral("altro.txt.velm"));
+    testsupport::writeFile(lost, "3/S/PERSO//1/1.00/1/4/\n" + kPay + "\n");
+    testsupport::writeFile(kept, "3/S/TENUTO//1/1.00/1/4/\n" + kPay + "\n");
+    testsupport::writeFile(rig.path(ReceiptJournal::fileName()),
+                           "NORVVELM-JOURNAL 1\nQ3/S/TENUTO//1/1.00/1/4/\nQ" + kPay + "\nF" + kept.toUtf8() +
+                               "\n");
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.runUntil([&] {
+        return rig.onPaper(QStringLiteral("PERSO")) && rig.onPaper(QStringLiteral("TENUTO")) &&
+               rig.station.session().queue().isEmpty();
+    }));
+    QCOMPARE(rig.onPaper(QStringLiteral("PERSO")), 1);
+    QCOMPARE(rig.onPaper(QStringLiteral("TENUTO")), 1);
+    QVERIFY(!QFile::exists(lost) && !QFile::exists(kept));
 }
 
 void TestStation::savedSettingsTakeEffect() {

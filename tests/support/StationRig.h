@@ -62,6 +62,20 @@ struct StationRig {
         }
         return done();
     }
+    // How many receipts the register printed complete (not voided) that hold `text`.
+    int onPaper(const QString &text) const {
+        int n = 0;
+        for (const QString &doc : const_cast<ecrsim::Register &>(reg).paper().documents())
+            n += doc.contains(text) && doc.contains(QStringLiteral("SCONTR. N.")) &&
+                 !doc.contains(QStringLiteral("ANNULLATO"));
+        return n;
+    }
+    int voided() const {
+        int n = 0;
+        for (const QString &doc : const_cast<ecrsim::Register &>(reg).paper().documents())
+            n += doc.contains(QStringLiteral("ANNULLATO"));
+        return n;
+    }
     QList<std::pair<QByteArray, QByteArray>> answers; // every line the register took, with its answer
     // False (with the reason on the test's output) for a rule the simulated
     // register does not know.

@@ -83,6 +83,7 @@ Register::Register() {
     on("(/", &Register::displayRead);
     on("$/", &Register::logoRow);
     installTables();
+    installVoidKey();
 }
 
 QByteArray Register::answer(QByteArrayView errorCode, int status, const QByteArrayList &fields) {

@@ -195,6 +195,8 @@ private:
     friend class Keyboard; // keys work the register as its own commands do
     // The table commands (Tables.cpp).
     void installTables();
+    // The "Annullo Scontrino" key, 28, voids the open receipt (VoidKey.cpp).
+    void installVoidKey();
     void saveState() const;
     QByteArray printLines(const Command &c, int count, bool header);
     QByteArray headerWrite(const Command &);        // H/

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <utility>
 
 namespace ecrsim {
 
@@ -35,6 +36,7 @@ void SimLink::clearFaults() {
     m_enquiryFaults.clear();
     m_frameFaults.clear();
     m_answerFaults.clear();
+    m_lose.clear();
     m_register.clearFaults();
 }
 
@@ -189,6 +191,14 @@ void SimLink::frameComplete(qint64 nowMs) {
 
 void SimLink::take(const QByteArray &line, const QByteArray &answer) {
     m_executed.append(line);
+    if (!m_lose.empty() && line.startsWith(m_lose.front().prefix) && --m_lose.front().nth <= 0) {
+        const int hold = m_lose.front().holdMs;
+        m_lose.pop_front();
+        if (hold < 0)
+            m_loseThis = true;
+        else
+            m_holdMs = hold;
+    }
     m_pendingAnswer = answer;
     if (onCommand)
         onCommand(line, answer);
@@ -196,11 +206,14 @@ void SimLink::take(const QByteArray &line, const QByteArray &answer) {
 
 void SimLink::sendAnswer(qint64 nowMs) {
     m_awaitingAck = true;
+    if (std::exchange(m_loseThis, false))
+        return; // carried out, never answered
     const auto f = takeFault(m_answerFaults);
     if (f && f->silent && f->noise.isEmpty())
         return;
     const QByteArray text = f && f->replace ? f->text : m_pendingAnswer;
-    qint64 at = std::max(nowMs, m_lastAt) + m_answerDelayMs + (f ? f->delayMs : 0);
+    qint64 at =
+        std::max(nowMs, m_lastAt) + m_answerDelayMs + (f ? f->delayMs : 0) + std::exchange(m_holdMs, 0);
     if (f) {
         for (const char b : f->noise)
             send(quint8(b), at += m_charDelayMs);
@@ -285,6 +298,25 @@ bool SimLink::addFaultRule(const QString &ruleIn, QString *error) {
         } else
             return fail(QStringLiteral("expected silent, short, long, text=, noise=, delay= or pause="));
         m_answerFaults.push_back(f);
+        return true;
+    }
+    if (rule.startsWith(QLatin1String("lose=")) || rule.startsWith(QLatin1String("hold="))) {
+        const bool hold = rule.startsWith(QLatin1String("hold="));
+        QString what = rule.mid(5);
+        int ms = -1;
+        if (hold) {
+            bool ok = false;
+            ms = what.section(u',', 1).toInt(&ok);
+            if (!ok || ms < 0)
+                return fail(QStringLiteral("hold=PREFIX#N,MS needs the milliseconds"));
+            what = what.section(u',', 0, 0);
+        }
+        const QString prefix = what.section(u'#', 0, 0);
+        const int nth = what.contains(u'#') ? what.section(u'#', 1).toInt() : 1;
+        if (prefix.isEmpty() || nth < 1)
+            return fail(QStringLiteral("lose=PREFIX#N needs a line beginning and a count from 1"));
+        for (int i = 0; i < times; ++i)
+            m_lose.push_back({prefix.toLatin1(), i == 0 ? nth : 1, ms});
         return true;
     }
     if (!rule.contains(u':'))

@@ -60,8 +60,15 @@ public:
     // Register faults, answered in place of the next N commands (*N, default 1):
     // "busy*3" (1A), "refuse=14*2", "serious=37"; the paper bit in the next N
     // answers: "paperbit*2"; until cleared: "paperlow", "paperout" (31),
-    // "coveropen" (32).
+    // "coveropen" (32). A lost answer: "lose=3/#60" carries out the 60th line
+    // beginning with "3/" and never answers it ("lose=5/" the next payment);
+    // "hold=5/,1500" answers the next payment 1.5 s after carrying it out.
     bool addFaultRule(const QString &rule, QString *error = nullptr);
+    // The answer to the `nth` line from now beginning with `prefix` is lost
+    // once the line is carried out.
+    void loseAnswer(const QByteArray &prefix, int nth = 1) { m_lose.push_back({prefix, nth, -1}); }
+    // The same line's answer comes `ms` late.
+    void holdAnswer(const QByteArray &prefix, int nth, int ms) { m_lose.push_back({prefix, nth, ms}); }
 
     // Delay before every answer frame, and between its characters.
     void setAnswerDelayMs(int ms) { m_answerDelayMs = ms; }
@@ -109,6 +116,14 @@ private:
     std::deque<ReplyFault> m_enquiryFaults;
     std::deque<ReplyFault> m_frameFaults;
     std::deque<AnswerFault> m_answerFaults;
+    struct Lose {
+        QByteArray prefix;
+        int nth;
+        int holdMs; // -1: lost
+    };
+    std::deque<Lose> m_lose;
+    bool m_loseThis = false;
+    int m_holdMs = 0;
 
     QList<QByteArray> m_executed;
     int m_badChecksums = 0;

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "support/EcrSimProcess.h"
+
+#include <QDate>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace testsupport {
+
+// norvvelmd as a program in a home folder of its own, with the simulated
+// register on a pseudo-terminal, its paper roll and its log of the lines it took.
+struct Daemon {
+    QTemporaryDir home;
+    QString server;
+    QString link;
+    EcrSimProcess sim;
+    QProcess proc;
+    QByteArray out;
+    QByteArray err;
+    QString paper;
+    QString commands;
+
+    explicit Daemon(const QByteArray &extraParams = {})
+        : server(home.filePath(QStringLiteral("server"))), link(home.filePath(QStringLiteral("ecr"))),
+          sim(link), paper(home.filePath(QStringLiteral("paper.txt"))),
+          commands(home.filePath(QStringLiteral("commands.txt"))) {
+        QDir().mkpath(server);
+        QFile ini(home.filePath(QStringLiteral("NorvVelm.ini")));
+        ini.open(QIODevice::WriteOnly);
+        ini.write(
+            "[Parametri]\r\nModello=Norv ONe\r\nPorta=1\r\nVelocita=9600\r\nServerStato=On\r\nServerDir=" +
+            server.toUtf8() + "\r\nServerFile=scontrino.txt\r\nServerLog=On\r\n" + extraParams +
+            "[Porte]\r\nCom1=" + link.toUtf8() + "\r\n");
+        ini.close();
+        QFile ext(home.filePath(QStringLiteral("FileExt.ini")));
+        ext.open(QIODevice::WriteOnly);
+        ext.write("[velm]\r\n[log]\r\n[FMN]\r\n");
+    }
+    ~Daemon() { stop(); }
+
+    void start(const QStringList &args = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("NORVVELM_HOME"), home.path());
+        proc.setProcessEnvironment(env);
+        if (!connected) {
+            connected = true;
+            QObject::connect(&proc, &QProcess::readyReadStandardOutput,
+                             [this] { out += proc.readAllStandardOutput(); });
+            QObject::connect(&proc, &QProcess::readyReadStandardError,
+                             [this] { err += proc.readAllStandardError(); });
+        }
+        proc.start(EcrSimProcess::bin(QStringLiteral("norvvelmd")), args);
+        QVERIFY(proc.waitForStarted(5000));
+    }
+    // As a power cut or kill -9 would end it.
+    void kill() {
+        proc.kill();
+        proc.waitForFinished(5000);
+        out += proc.readAllStandardOutput();
+        err += proc.readAllStandardError();
+    }
+    bool connected = false;
+    int stop() {
+        if (proc.state() == QProcess::NotRunning)
+            return proc.exitCode();
+        proc.terminate();
+        if (!proc.waitForFinished(15000))
+            proc.kill();
+        out += proc.readAllStandardOutput();
+        err += proc.readAllStandardError();
+        return proc.exitStatus() == QProcess::NormalExit ? proc.exitCode() : -1;
+    }
+    // The simulated register with its paper roll and its log of the lines it took.
+    bool startSim(const QStringList &extra = {}) {
+        return sim.start(QStringList{QStringLiteral("--paper"), paper, QStringLiteral("--log"), commands} +
+                         extra);
+    }
+    QString paperText() const {
+        QFile f(paper);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    // How many times the register carried a line out: accepted ("00") and
+    // without the paper status (a line answered with it is not carried out).
+    int timesTaken(const QByteArray &line) const {
+        QFile f(commands);
+        if (!f.open(QIODevice::ReadOnly))
+            return 0;
+        int n = 0;
+        for (const QByteArray &l : f.readAll().split('\n')) {
+            const QByteArray answer = l.mid(line.size() + 1);
+            n += l.startsWith(QByteArray(line + '\t')) && answer.startsWith("00/") &&
+                 !(answer.mid(3, 2).toInt() & 4);
+        }
+        return n;
+    }
+    bool identified() const {
+        QFile f(home.filePath(QStringLiteral("NorvVelm.ini")));
+        return f.open(QIODevice::ReadOnly) && f.readAll().contains("[Current]");
+    }
+    QStringList monitor() const {
+        QStringList l = QString::fromUtf8(out).split(u'\n');
+        l.removeAll(QString());
+        return l;
+    }
+    void drop(const QByteArray &content, const QString &name = QStringLiteral("scontrino.txt")) {
+        QFile f(server + u'/' + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    bool taken(const QString &name = QStringLiteral("scontrino.txt")) const {
+        return !QFile::exists(server + u'/' + name);
+    }
+    QStringList logLines() const {
+        QFile f(server + QStringLiteral("/scontrino.txt ") +
+                QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log"));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QStringList l = QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"));
+        l.removeAll(QString());
+        return l;
+    }
+};
+
+} // namespace testsupport
