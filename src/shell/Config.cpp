@@ -72,13 +72,14 @@ bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConf
     cfg.AlIvaAuto = onOff(ini.getString(kParametri, QStringLiteral("AlIvaAuto"), QStringLiteral("Off"), 10));
     cfg.ServerLog = onOff(ini.getString(kParametri, QStringLiteral("ServerLog"), QStringLiteral("Off"), 10));
     {
-        bool ok = false;
-        const int quiet = ini.getString(kParametri, QStringLiteral("ServerQuiete"), QString(), 10).toInt(&ok);
-        if (ok && quiet >= 0)
+        bool number = false;
+        const int quiet =
+            ini.getString(kParametri, QStringLiteral("ServerQuiete"), QString(), 10).toInt(&number);
+        if (number && quiet >= 0)
             cfg.ServerQuietMs = quiet;
         const qint64 max =
-            ini.getString(kParametri, QStringLiteral("ServerMaxByte"), QString(), 20).toLongLong(&ok);
-        if (ok && max > 0)
+            ini.getString(kParametri, QStringLiteral("ServerMaxByte"), QString(), 20).toLongLong(&number);
+        if (number && max > 0)
             cfg.ServerMaxBytes = max;
     }
 

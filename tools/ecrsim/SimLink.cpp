@@ -302,17 +302,17 @@ bool SimLink::addFaultRule(const QString &ruleIn, QString *error) {
     }
     if (rule.startsWith(QLatin1String("lose=")) || rule.startsWith(QLatin1String("hold="))) {
         const bool hold = rule.startsWith(QLatin1String("hold="));
-        QString what = rule.mid(5);
+        QString target = rule.mid(5);
         int ms = -1;
         if (hold) {
             bool ok = false;
-            ms = what.section(u',', 1).toInt(&ok);
+            ms = target.section(u',', 1).toInt(&ok);
             if (!ok || ms < 0)
                 return fail(QStringLiteral("hold=PREFIX#N,MS needs the milliseconds"));
-            what = what.section(u',', 0, 0);
+            target = target.section(u',', 0, 0);
         }
-        const QString prefix = what.section(u'#', 0, 0);
-        const int nth = what.contains(u'#') ? what.section(u'#', 1).toInt() : 1;
+        const QString prefix = target.section(u'#', 0, 0);
+        const int nth = target.contains(u'#') ? target.section(u'#', 1).toInt() : 1;
         if (prefix.isEmpty() || nth < 1)
             return fail(QStringLiteral("lose=PREFIX#N needs a line beginning and a count from 1"));
         for (int i = 0; i < times; ++i)
