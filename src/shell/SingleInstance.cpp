@@ -26,6 +26,19 @@ bool privateFolder(const QString &dir) {
 }
 } // namespace
 
+QString InstanceLockRefusal(const InstanceLock &lock) {
+    switch (lock.state) {
+    case InstanceLock::State::Held:
+        return {};
+    case InstanceLock::State::AlreadyRunning:
+        return QStringLiteral("Driver gi\u00e0 attivo");
+    case InstanceLock::State::Unavailable:
+        break;
+    }
+    return QStringLiteral("Impossibile creare il blocco di istanza unica ") + lock.path +
+           QStringLiteral(": ") + lock.error;
+}
+
 InstanceLock LockSingleInstance(const QString &program, const QString &home) {
     InstanceLock lock;
     QString canonical = QFileInfo(home).canonicalFilePath();

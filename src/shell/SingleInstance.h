@@ -25,4 +25,8 @@ struct InstanceLock {
 
 InstanceLock LockSingleInstance(const QString &program, const QString &home);
 
+// What a program that did not get the lock says: "Driver già attivo" when
+// another copy runs, else why no lock could be made; empty when it is held.
+QString InstanceLockRefusal(const InstanceLock &lock);
+
 } // namespace norvvelm

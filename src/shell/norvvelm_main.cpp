@@ -45,16 +45,11 @@ int main(int argc, char **argv) {
     const QString home = ProgramHome();
     const auto lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
     MessageBoxPrompter prompter;
-    if (lock.state == InstanceLock::State::AlreadyRunning) {
-        WriteConsoleLine(stderr, QStringLiteral("NorvVelm: Driver gi\u00e0 attivo (") + home + u')');
-        prompter.message(QStringLiteral("Driver gi\u00e0 attivo"), QStringLiteral("ATTENZIONE"),
-                         Prompter::Icon::Critical);
-        return 1;
-    }
     if (!lock) {
-        const QString text = QStringLiteral("Impossibile creare il blocco di istanza unica ") + lock.path +
-                             QStringLiteral(": ") + lock.error;
-        WriteConsoleLine(stderr, QStringLiteral("NorvVelm: ") + text);
+        const QString text = InstanceLockRefusal(lock);
+        const bool running = lock.state == InstanceLock::State::AlreadyRunning;
+        WriteConsoleLine(stderr, QStringLiteral("NorvVelm: ") + text +
+                                     (running ? QStringLiteral(" (") + home + u')' : QString()));
         prompter.message(text, QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
         return 1;
     }

@@ -78,15 +78,8 @@ int main(int argc, char **argv) {
     const QString home = ProgramHome();
     const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
     StderrPrompter prompter;
-    if (lock.state == InstanceLock::State::AlreadyRunning) {
-        prompter.message(QStringLiteral("Driver gi\u00e0 attivo"), QStringLiteral("ATTENZIONE"),
-                         Prompter::Icon::Critical);
-        return 1;
-    }
     if (!lock) {
-        prompter.message(QStringLiteral("Impossibile creare il blocco di istanza unica ") + lock.path +
-                             QStringLiteral(": ") + lock.error,
-                         QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
+        prompter.message(InstanceLockRefusal(lock), QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
         return 1;
     }
 
