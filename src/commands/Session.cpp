@@ -77,8 +77,9 @@ void Session::setReceiptOpen(bool open) {
     emit receiptOpenChanged(open);
 }
 
-void Session::setVatTable(const VatTable &table) {
+void Session::setVatTable(const VatTable &table, const QStringList &texts) {
     m_vatTable = table;
+    m_vatRateTexts = texts;
     emit vatTableChanged();
 }
 

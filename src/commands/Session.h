@@ -2,6 +2,7 @@
 
 #include "commands/ForbiddenExtensions.h"
 #include "commands/PcConfig.h"
+#include "commands/RegisterOwner.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -69,7 +70,10 @@ public:
     bool receiptOpen() const { return m_receiptOpen; } // ReceiptOpen
     void setReceiptOpen(bool open);
     const VatTable &vatTable() const { return m_vatTable; }
-    void setVatTable(const VatTable &table);
+    // The five rates as the register sent them (empty until a read
+    // succeeds), for the rate boxes.
+    const QStringList &vatRateTexts() const { return m_vatRateTexts; }
+    void setVatTable(const VatTable &table, const QStringList &texts = {});
     QString logPrefix() const { return m_logPrefix; } // LogPrefix
     void setLogPrefix(const QString &prefix) { m_logPrefix = prefix; }
     // Set by a stop request (SIGTERM): waits give up, lines stay queued.
@@ -88,6 +92,9 @@ public:
     // One exchange holds the line: buttons that would send wait.
     bool lineBusy() const { return m_lineBusy; }
     void setLineBusy(bool busy);
+    // Who may talk to the register: the print server or the operator.
+    RegisterOwner &registerOwner() { return m_registerOwner; }
+    const RegisterOwner &registerOwner() const { return m_registerOwner; }
     // A sequence of exchanges runs for a button: the busy pointer shows.
     bool busy() const { return m_busyDepth > 0; }
     void beginBusy();
@@ -152,6 +159,7 @@ private:
 
     bool m_receiptOpen = false;
     VatTable m_vatTable;
+    QStringList m_vatRateTexts;
     QString m_logPrefix;
     bool m_stopRequested = false;
     bool m_unreachableReported = false;
@@ -159,6 +167,7 @@ private:
     bool m_technicianMode = false;
     bool m_lineBusy = false;
     int m_busyDepth = 0;
+    RegisterOwner m_registerOwner;
     std::function<QDateTime()> m_now = [] { return QDateTime::currentDateTime(); };
 
     QStringList m_queue;

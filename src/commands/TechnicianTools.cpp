@@ -1,7 +1,7 @@
 #include "commands/TechnicianTools.h"
 
-#include "commands/BusyPointer.h"
 #include "commands/Prompter.h"
+#include "commands/RegisterOwner.h"
 #include "commands/Runner.h"
 #include "commands/SequentialItems.h"
 #include "commands/Session.h"
@@ -68,7 +68,9 @@ QString TechnicianTools::sendCommand(int index, const QString &single, const QSt
 
 QString TechnicianTools::sendSingle(const QString &typed) {
     // The technician types the command without its final slash.
-    BusyPointer busy(m_s);
+    const RegisterLease lease(m_s, RegisterOwner::Use::Changes, &m_prompter);
+    if (!lease)
+        return {};
     m_runner.SendAndCheck(typed.trimmed() + u'/');
     return answerBoxText(m_s.lastAnswer());
 }
@@ -84,7 +86,10 @@ QString TechnicianTools::sendFile(const QString &path) {
     QByteArray content;
     if (f.open(QIODevice::ReadOnly))
         content = f.readAll(); // read errors leave what was read
-    BusyPointer busy(m_s);
+    // The whole file is one sequence: the print server waits until it ends.
+    const RegisterLease lease(m_s, RegisterOwner::Use::Changes, &m_prompter);
+    if (!lease)
+        return {};
     QString shown;
     for (QString item : ReadSequentialFileItems(content)) {
         // A blank line is no command: a lone "/" is never sent.

@@ -39,17 +39,26 @@ OperatorConsole::~OperatorConsole() = default;
 
 // ---------------------------------------------------------------- plumbing
 
-void OperatorConsole::run(std::function<void()> work) {
+void OperatorConsole::run(std::function<void()> work, std::optional<RegisterOwner::Use> use) {
+    std::function<void()> item = [this, work = std::move(work), use] {
+        if (!use) {
+            work();
+            return;
+        }
+        const RegisterLease lease(m_session, *use, &m_prompter);
+        if (lease)
+            work();
+    };
     if (m_running) {
         // Pressed during a pause of another sequence: it follows that one.
-        m_waiting.push_back(std::move(work));
+        m_waiting.push_back(std::move(item));
         return;
     }
     m_running = true;
     emit busyChanged(true);
     {
         const BusyPointer pointer(m_session);
-        work();
+        item();
         while (!m_waiting.empty()) {
             const std::function<void()> next = std::move(m_waiting.front());
             m_waiting.pop_front();
@@ -58,6 +67,26 @@ void OperatorConsole::run(std::function<void()> work) {
     }
     m_running = false;
     emit busyChanged(false);
+}
+
+void OperatorConsole::clearPendingDocument() {
+    m_pending = PendingDocument{};
+    holdWhileOpen();
+}
+
+void OperatorConsole::endPendingDocument() {
+    m_pending.invoicePending = false;
+    m_pending.creditNotePending = false;
+    m_pending.invoiceOpened = false;
+    m_pending.customerVatLine.clear();
+    m_pending.customerHeaderLine.clear();
+    m_pending.creditNoteReference.clear();
+    m_pending.documentCommand.clear();
+    holdWhileOpen();
+}
+
+bool OperatorConsole::cashKeyClosesDocument(int code) const {
+    return code == kCashKeyCode && (m_pending.invoicePending || m_pending.creditNotePending);
 }
 
 int OperatorConsole::exchangeDirect(const QString &line) {
@@ -122,14 +151,16 @@ bool OperatorConsole::RefreshRegisterDisplay(Display target) {
 }
 
 void OperatorConsole::ReadTechnicianDisplay() {
-    run([this] {
-        sendRunner(DisplayReadLine());
-        showDisplayFromLastAnswer(Display::Virtual);
-    });
+    run(
+        [this] {
+            sendRunner(DisplayReadLine());
+            showDisplayFromLastAnswer(Display::Virtual);
+        },
+        RegisterOwner::Use::Reads);
 }
 
 void OperatorConsole::cmdECR_Click(int index) {
-    run([this, index] { pressPanelKey(index); });
+    run([this, index] { pressPanelKey(index); }, RegisterOwner::Use::Changes);
 }
 
 void OperatorConsole::pressPanelKey(int index) {
@@ -138,6 +169,13 @@ void OperatorConsole::pressPanelKey(int index) {
         return;
     const QString code = key->tag.trimmed();
     const bool cash = index == kCashKeyIndex;
+    // Another key of the cash key's code would close a pending document as a
+    // plain receipt and leave its lines behind.
+    if (!cash && cashKeyClosesDocument(code.toInt())) {
+        m_prompter.message(QStringLiteral("Documento in corso: chiuderlo con il tasto Contanti"), kAttention,
+                           Prompter::Icon::Warning);
+        return;
+    }
     // An invoice ends with its customer lines and payment: the plain cash
     // key would close it as a receipt first.
     if (!(cash && m_pending.invoicePending))
@@ -161,16 +199,16 @@ void OperatorConsole::pressPanelKey(int index) {
     case KeyFollowUp::Nothing:
         break;
     }
+    noteKeyedReceipt(code.toInt());
     RefreshRegisterDisplay(Display::Register);
-    if (cash) {
-        // The cash key ends the pending document, whatever happened before.
-        m_pending.invoicePending = false;
-        m_pending.creditNotePending = false;
-    }
+    // The cash key ends the pending document, whatever happened before.
+    if (cash)
+        endPendingDocument();
+    holdWhileOpen();
 }
 
 void OperatorConsole::cmdVirtKBD_Click(int index) {
-    run([this, index] { pressVirtualKey(index); });
+    run([this, index] { pressVirtualKey(index); }, RegisterOwner::Use::Changes);
 }
 
 void OperatorConsole::pressVirtualKey(int index) {
@@ -178,15 +216,48 @@ void OperatorConsole::pressVirtualKey(int index) {
     // A disabled key has no code: it would send ")//".
     if (!key || !key->enabled || key->tag.trimmed().isEmpty())
         return;
-    PressRegisterKey(key->tag.trimmed());
+    if (cashKeyClosesDocument(key->tag.trimmed().toInt())) {
+        // The cash key of a pending document is its closing, as on the
+        // register page.
+        pressPanelKey(kCashKeyIndex);
+    } else {
+        PressRegisterKey(key->tag.trimmed());
+        noteKeyedReceipt(key->tag.trimmed().toInt());
+    }
     RefreshRegisterDisplay(Display::Virtual);
+    holdWhileOpen();
+}
+
+void OperatorConsole::noteKeyedReceipt(int code) {
+    // Judged from the answer to the button's last key.
+    if (!AnswerAccepted(m_session.lastAnswer()))
+        return;
+    switch (KeyReceiptEffect(code)) {
+    case KeyReceipt::Rings:
+        m_keyedReceipt = true;
+        break;
+    case KeyReceipt::Ends:
+        m_keyedReceipt = false;
+        break;
+    case KeyReceipt::None:
+        break;
+    }
+}
+
+void OperatorConsole::holdWhileOpen() {
+    // A receipt rung up by keys, or an invoice or credit note opened here,
+    // keeps the register until it is closed.
+    const bool open = m_keyedReceipt || m_pending.invoiceOpened || m_pending.creditNotePending;
+    m_session.registerOwner().setDocumentOpen(open);
 }
 
 void OperatorConsole::Command1_Click() {
-    run([this] {
-        exchangeDirect(WithdrawalLine());
-        pause(kShortPauseMs);
-    });
+    run(
+        [this] {
+            exchangeDirect(WithdrawalLine());
+            pause(kShortPauseMs);
+        },
+        RegisterOwner::Use::Changes);
 }
 
 // ---------------------------------------------------------------- documents
@@ -207,16 +278,23 @@ OperatorConsole::Verdict OperatorConsole::FrmPiCf_Button(int index, const QStrin
 }
 
 void OperatorConsole::CmdCfPi_Click() {
-    run([this] {
-        // A dialog closed without its buttons leaves no command of an earlier
-        // document behind to be sent again.
-        m_pending.documentCommandLength = 0;
-        m_pending.documentCommand.clear();
-        if (m_dialogs)
-            m_dialogs->showTaxCodeDialog();
-        if (m_pending.documentCommandLength > 0)
-            sendRunner(m_pending.documentCommand);
-    });
+    run(
+        [this] {
+            // A dialog closed without its buttons leaves no command of an earlier
+            // document behind to be sent again.
+            m_pending.documentCommandLength = 0;
+            m_pending.documentCommand.clear();
+            if (!MayUseRegister(m_session, RegisterOwner::Use::Changes, &m_prompter))
+                return;
+            if (m_dialogs)
+                m_dialogs->showTaxCodeDialog();
+            if (m_pending.documentCommandLength <= 0)
+                return;
+            const RegisterLease lease(m_session, RegisterOwner::Use::Changes, &m_prompter);
+            if (lease)
+                sendRunner(m_pending.documentCommand);
+        },
+        std::nullopt);
 }
 
 OperatorConsole::Verdict
@@ -237,33 +315,44 @@ OperatorConsole::FrmCliente_Button(int index, const QString &vatNumber,
 }
 
 void OperatorConsole::CmdFat_Click() {
-    run([this] {
-        if (m_pending.invoicePending) {
-            m_prompter.message(QStringLiteral("Cliente gi\u00e0 impostato"), kAttention,
-                               Prompter::Icon::Information);
-            return;
-        }
-        if (m_pending.creditNotePending) {
-            m_prompter.message(QStringLiteral("Nota Credito gi\u00e0 impostata"), kAttention,
-                               Prompter::Icon::Information);
-            return;
-        }
-        // An amount on the display: a receipt is being rung up.
-        if (DisplayAmount(displayLine(Display::Register, 0)) != 0)
-            return;
-        if (m_dialogs)
-            m_dialogs->showCustomerDialog();
-        if (!m_pending.invoicePending)
-            return;
-        m_pending.invoiceOpened = sendRunner(InvoiceOpeningLine()) == 0;
-        if (m_pending.invoiceOpened) {
+    run(
+        [this] {
+            if (m_pending.invoicePending) {
+                m_prompter.message(QStringLiteral("Cliente gi\u00e0 impostato"), kAttention,
+                                   Prompter::Icon::Information);
+                return;
+            }
+            if (m_pending.creditNotePending) {
+                m_prompter.message(QStringLiteral("Nota Credito gi\u00e0 impostata"), kAttention,
+                                   Prompter::Icon::Information);
+                return;
+            }
+            // An amount on the display: a receipt is being rung up.
+            if (DisplayAmount(displayLine(Display::Register, 0)) != 0)
+                return;
+            if (!MayUseRegister(m_session, RegisterOwner::Use::Changes, &m_prompter))
+                return;
+            if (m_dialogs)
+                m_dialogs->showCustomerDialog();
+            if (!m_pending.invoicePending)
+                return;
+            const RegisterLease lease(m_session, RegisterOwner::Use::Changes, &m_prompter);
+            // Refused, by the register or by the rules: no invoice is open, and
+            // nothing of it is left for a later cash key to send.
+            if (!lease || sendRunner(InvoiceOpeningLine()) != 0) {
+                endPendingDocument();
+                return;
+            }
+            m_pending.invoiceOpened = true;
             m_pending.customerVatLine = VatNumberLine(m_pending.customerVat);
             QStringList header;
             for (int i = 0; i < kCustomerLines; ++i)
                 header.append(m_pending.customerLines[size_t(i)]);
             m_pending.customerHeaderLine = CustomerHeaderLine(header);
-        }
-    });
+            // Until its closing, the register belongs to this invoice.
+            holdWhileOpen();
+        },
+        std::nullopt);
 }
 
 OperatorConsole::Verdict OperatorConsole::FrmNCred_Button(int index, const QString &fileNumber,
@@ -283,35 +372,45 @@ OperatorConsole::Verdict OperatorConsole::FrmNCred_Button(int index, const QStri
 }
 
 void OperatorConsole::CmdNotaCredito_Click() {
-    run([this] {
-        if (m_pending.creditNotePending) {
-            m_prompter.message(QStringLiteral("Nota Credito gi\u00e0 impostata"), kAttention,
-                               Prompter::Icon::Information);
-            return;
-        }
-        if (m_pending.invoicePending) {
-            m_prompter.message(QStringLiteral("Fattura gi\u00e0 impostata"), kAttention,
-                               Prompter::Icon::Information);
-            return;
-        }
-        if (DisplayAmount(displayLine(Display::Register, 0)) != 0)
-            return;
-        // Not the tax-code command of an earlier receipt: only this dialog's
-        // "OK" gives the line to send.
-        m_pending.documentCommand.clear();
-        if (m_dialogs)
-            m_dialogs->showCreditNoteDialog();
-        if (!m_pending.documentCommand.isEmpty())
-            sendRunner(m_pending.documentCommand);
-    });
+    run(
+        [this] {
+            if (m_pending.creditNotePending) {
+                m_prompter.message(QStringLiteral("Nota Credito gi\u00e0 impostata"), kAttention,
+                                   Prompter::Icon::Information);
+                return;
+            }
+            if (m_pending.invoicePending) {
+                m_prompter.message(QStringLiteral("Fattura gi\u00e0 impostata"), kAttention,
+                                   Prompter::Icon::Information);
+                return;
+            }
+            if (DisplayAmount(displayLine(Display::Register, 0)) != 0)
+                return;
+            // Not the tax-code command of an earlier receipt: only this dialog's
+            // "OK" gives the line to send.
+            m_pending.documentCommand.clear();
+            if (!MayUseRegister(m_session, RegisterOwner::Use::Changes, &m_prompter))
+                return;
+            if (m_dialogs)
+                m_dialogs->showCreditNoteDialog();
+            if (m_pending.documentCommand.isEmpty())
+                return;
+            const RegisterLease lease(m_session, RegisterOwner::Use::Changes, &m_prompter);
+            // A refused opening leaves no credit note pending: what is rung up
+            // next is not taken for a refund.
+            if (!lease || sendRunner(m_pending.documentCommand) != 0) {
+                endPendingDocument();
+                return;
+            }
+            holdWhileOpen();
+        },
+        std::nullopt);
 }
 
 void OperatorConsole::CloseDocumentOnCash() {
     bool closed = false;
     if (m_pending.invoicePending) {
         closed = true;
-        // When the register refused to open the invoice there is no invoice
-        // to give a customer: what was rung up is paid as it stands.
         if (m_pending.invoiceOpened) {
             pause(kShortPauseMs);
             sendRunner(m_pending.customerVatLine);
@@ -341,31 +440,43 @@ void OperatorConsole::CloseDocumentOnCash() {
 }
 
 void OperatorConsole::cmdReportVenditeOP01_Click() {
-    run([this] { sendRunner(SalesTotalsLine()); });
+    run([this] { sendRunner(SalesTotalsLine()); }, RegisterOwner::Use::Changes);
 }
 
 void OperatorConsole::cmdChiusuraGIornaliera_Click() {
-    run([this] {
-        const auto answer =
-            m_prompter.ask(QStringLiteral("Si conferma di voler fare la chiusura giornaliera?"),
-                           QStringLiteral("ATTENZIONE"), Prompter::Icon::Information,
-                           Prompter::Buttons::OkCancel, Prompter::Answer::Cancel, Prompter::Answer::Cancel);
-        if (answer == Prompter::Answer::Ok)
-            sendRunner(DailyClosingLine());
-    });
+    run(
+        [this] {
+            if (!MayUseRegister(m_session, RegisterOwner::Use::Changes, &m_prompter))
+                return;
+            const auto answer = m_prompter.ask(
+                QStringLiteral("Si conferma di voler fare la chiusura giornaliera?"),
+                QStringLiteral("ATTENZIONE"), Prompter::Icon::Information, Prompter::Buttons::OkCancel,
+                Prompter::Answer::Cancel, Prompter::Answer::Cancel);
+            if (answer != Prompter::Answer::Ok)
+                return;
+            const RegisterLease lease(m_session, RegisterOwner::Use::Changes, &m_prompter);
+            if (lease)
+                sendRunner(DailyClosingLine());
+        },
+        std::nullopt);
 }
 
 void OperatorConsole::cmdDGFE_Click(int index) {
     if (index != 0)
         return; // "TBD": disabled
-    run([this] { reprintLastReceipt(); });
+    run([this] { reprintLastReceipt(); }, std::nullopt);
 }
 
 void OperatorConsole::reprintLastReceipt() {
+    if (!MayUseRegister(m_session, RegisterOwner::Use::Changes, &m_prompter))
+        return;
     const auto answer = m_prompter.ask(QStringLiteral("Vuoi ristampare\nl'ultimo scontrino?"), kAttention,
                                        Prompter::Icon::Information, Prompter::Buttons::YesNo,
                                        Prompter::Answer::Yes, Prompter::Answer::No);
     if (answer != Prompter::Answer::Yes)
+        return;
+    const RegisterLease lease(m_session, RegisterOwner::Use::Changes, &m_prompter);
+    if (!lease)
         return;
     exchangeDirect(JournalReadLine());
     if (!JournalAnswerReadable(m_session.lastAnswer()))
@@ -380,7 +491,9 @@ void OperatorConsole::reprintLastReceipt() {
 void OperatorConsole::cmdDemoTicket_Click(int index) {
     if (index < 1 || index > kDemoReceipts)
         return;
-    run([this, index] { writeDemoReceipt(index); });
+    // A file for the print server, which sends it as one receipt: nothing
+    // of the console goes to the register.
+    run([this, index] { writeDemoReceipt(index); }, std::nullopt);
 }
 
 QString OperatorConsole::demoReceiptTarget() const {

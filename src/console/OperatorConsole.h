@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/RegisterOwner.h"
 #include "console/DocumentEntry.h"
 
 #include <QObject>
@@ -8,6 +9,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <optional>
 
 namespace norvvelm {
 
@@ -23,7 +25,9 @@ class Session;
 // Key presses and display reads go to the link directly; documents and
 // reports through the interactive runner. Every pause lets window events run;
 // a button pressed during a pause waits until the sequence that holds the
-// console has finished, so two sequences never mix their keys.
+// console has finished, so two sequences never mix their keys. Each sequence
+// holds the register (RegisterLease) from its first exchange to its last;
+// an invoice or credit note holds it from its opening to its closing.
 class OperatorConsole : public QObject {
     Q_OBJECT
 public:
@@ -93,7 +97,10 @@ public:
 
     const PendingDocument &pending() const { return m_pending; }
     // The start-up reset of the pending document.
-    void clearPendingDocument() { m_pending = PendingDocument{}; }
+    void clearPendingDocument();
+
+    // A receipt rung up by keys here is open on the register.
+    bool keyedReceiptOpen() const { return m_keyedReceipt; }
 
     // True while a sequence of exchanges holds the console.
     bool busy() const { return m_running; }
@@ -103,8 +110,18 @@ signals:
     void busyChanged(bool busy);
 
 private:
-    // Runs `work` now, or after the sequence that holds the console.
-    void run(std::function<void()> work);
+    // Runs `work` now, or after the sequence that holds the console; with a
+    // use, under a lease of the register (nothing runs when it is refused).
+    void run(std::function<void()> work, std::optional<RegisterOwner::Use> use);
+    // The pending document is over: nothing of it is left to send.
+    void endPendingDocument();
+    // A key of code 90 pressed while a document is pending: its closing.
+    bool cashKeyClosesDocument(int code) const;
+    // A receipt rung up by keys is open on the register until a payment or
+    // the void key ends it.
+    void noteKeyedReceipt(int code);
+    // The register stays the console's while its receipt or document is open.
+    void holdWhileOpen();
     int exchangeDirect(const QString &line);
     int sendRunner(const QString &line);
     void pause(int ms);
@@ -124,6 +141,7 @@ private:
     PendingDocument m_pending;
     std::array<std::array<QString, 2>, 2> m_display;
     bool m_running = false;
+    bool m_keyedReceipt = false;
     std::deque<std::function<void()>> m_waiting;
 };
 

@@ -2,6 +2,7 @@
 
 #include "commands/CommandLanguage.h"
 #include "commands/Prompter.h"
+#include "commands/RegisterOwner.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "link/EcrErrors.h"
@@ -48,6 +49,10 @@ bool LogoUpload::Send(LogoPicture &picture, int logoNumber) {
         return false;
     }
     const QStringList rows = DotRows(picture);
+    // Every row of the logo is one sequence: the print server waits until it ends.
+    const RegisterLease lease(m_session, RegisterOwner::Use::Changes, &m_prompter);
+    if (!lease)
+        return false;
     QString failedCode;
     QString failedText;
     bool failed = false;

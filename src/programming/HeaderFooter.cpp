@@ -1,6 +1,7 @@
 #include "programming/HeaderFooter.h"
 
 #include "commands/Prompter.h"
+#include "commands/WriteFailure.h"
 #include "programming/WriteProcedure.h"
 #include "shell/ProfileFile.h"
 
@@ -79,10 +80,20 @@ HeaderFooter::Restored HeaderFooter::restore(const QString &value) {
     return r;
 }
 
-void HeaderFooter::store(const QList<PrintRow> &rows, int count, const QString &keyPrefix) {
+bool HeaderFooter::store(const QList<PrintRow> &rows, int count, const QString &keyPrefix) {
     const ProfileFile ini(m_procedure.link().iniPath());
+    bool written = true;
     for (int i = 0; i < count; ++i)
-        ini.writeString(kSection, keyPrefix + QString::number(i + 1), storedValue(rowAt(rows, i)));
+        written =
+            ini.writeString(kSection, keyPrefix + QString::number(i + 1), storedValue(rowAt(rows, i))) &&
+            written;
+    return written;
+}
+
+void HeaderFooter::sayCopyLost(bool stored, const QString &what) {
+    // After the send, whose exchange clears the status bar.
+    if (!stored)
+        ReportWriteFailure(m_procedure.link().session, what, m_procedure.link().iniPath());
 }
 
 bool HeaderFooter::writeHeader(const QList<PrintRow> &rows) {
@@ -91,18 +102,22 @@ bool HeaderFooter::writeHeader(const QList<PrintRow> &rows) {
         return false;
     const QString line = headerCommand(rows);
     // Stored before the send, whatever its outcome.
-    store(rows, kHeaderRows, QStringLiteral("Head"));
+    const bool stored = store(rows, kHeaderRows, QStringLiteral("Head"));
     m_procedure.link().send(line);
-    return m_procedure.report(QStringLiteral("Errore in scarico intestazione"),
-                              QStringLiteral("Intestazione Scaricata"));
+    const bool sent = m_procedure.report(QStringLiteral("Errore in scarico intestazione"),
+                                         QStringLiteral("Intestazione Scaricata"));
+    sayCopyLost(stored, QStringLiteral("la copia dell'intestazione"));
+    return sent;
 }
 
 bool HeaderFooter::writeFooter(const QList<PrintRow> &rows) {
     const QString line = footerCommand(rows);
-    store(rows, kFooterRows, QStringLiteral("Foot"));
+    const bool stored = store(rows, kFooterRows, QStringLiteral("Foot"));
     m_procedure.link().send(line);
-    return m_procedure.report(QStringLiteral("Errore in scarico intestazione Piede"),
-                              QStringLiteral("Piede di scontrino scaricato"));
+    const bool sent = m_procedure.report(QStringLiteral("Errore in scarico intestazione Piede"),
+                                         QStringLiteral("Piede di scontrino scaricato"));
+    sayCopyLost(stored, QStringLiteral("la copia del piede di scontrino"));
+    return sent;
 }
 
 QList<PrintRow> HeaderFooter::reload(QList<PrintRow> rows, const QString &keyPrefix) {

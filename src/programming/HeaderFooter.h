@@ -62,7 +62,10 @@ public:
 
 private:
     QList<PrintRow> reload(QList<PrintRow> rows, const QString &keyPrefix);
-    void store(const QList<PrintRow> &rows, int count, const QString &keyPrefix);
+    // False when a value could not be written to the settings file.
+    bool store(const QList<PrintRow> &rows, int count, const QString &keyPrefix);
+    // A copy that could not be kept is said on the status bar.
+    void sayCopyLost(bool stored, const QString &what);
 
     WriteProcedure &m_procedure;
 };

@@ -1,5 +1,6 @@
 #include "programming/ScrollMessages.h"
 
+#include "commands/WriteFailure.h"
 #include "programming/WriteProcedure.h"
 #include "shell/ProfileFile.h"
 
@@ -18,14 +19,20 @@ QString ScrollMessages::command(const QString &message) {
 
 bool ScrollMessages::send(const QStringList &texts, int selected) {
     QString message;
+    bool stored = true;
     if (selected >= 0 && selected < kCount) {
         message = texts.value(selected).trimmed();
-        ProfileFile(m_procedure.link().iniPath()).writeString(kSection, key(selected), message);
+        stored = ProfileFile(m_procedure.link().iniPath()).writeString(kSection, key(selected), message);
     }
     m_procedure.link().send(command(message));
-    return m_procedure.report(QStringLiteral("Errore in scarico messaggio scorrevole"),
-                              QStringLiteral("Messaggio Scorrevole scaricato") + u'\r' +
-                                  QStringLiteral("Ricordarsi di attivarlo"));
+    const bool sent = m_procedure.report(QStringLiteral("Errore in scarico messaggio scorrevole"),
+                                         QStringLiteral("Messaggio Scorrevole scaricato") + u'\r' +
+                                             QStringLiteral("Ricordarsi di attivarlo"));
+    // After the send, whose exchange clears the status bar.
+    if (!stored)
+        ReportWriteFailure(m_procedure.link().session, QStringLiteral("la copia del messaggio scorrevole"),
+                           m_procedure.link().iniPath());
+    return sent;
 }
 
 QStringList ScrollMessages::reload() const {

@@ -1,6 +1,7 @@
 #include "programming/VatRates.h"
 
 #include "commands/CommandLanguage.h"
+#include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "programming/WriteProcedure.h"
@@ -29,13 +30,15 @@ bool ReadVatRates(Runner &runner, Session &s, QStringList *texts) {
         return false;
     // A short answer leaves the missing rates unknown.
     const QStringList fields = AnswerFields(s.lastAnswer());
+    QStringList shown;
     for (int i = 0; i < 5; ++i) {
         const bool present = i < fields.size();
-        if (texts)
-            texts->append(fields.value(i));
+        shown.append(fields.value(i));
         table[size_t(i)] = present ? VatRateValue(fields.at(i)) : -1;
     }
-    s.setVatTable(table);
+    if (texts)
+        *texts = shown;
+    s.setVatTable(table, shown);
     return true;
 }
 
@@ -46,7 +49,23 @@ QString VatRatesCommand(const QStringList &rates) {
     return line;
 }
 
+QString EmptyVatRateRefusal(const QStringList &rates) {
+    for (int i = 0; i < 5; ++i) {
+        if (rates.value(i).trimmed().isEmpty())
+            return QStringLiteral("Aliquota IVA %1 vuota: nessuna aliquota inviata. "
+                                  "Recuperare le aliquote dalla cassa o indicarle tutte e cinque.")
+                .arg(i + 1);
+    }
+    return {};
+}
+
 bool WriteVatRates(WriteProcedure &procedure, const QStringList &rates) {
+    // An empty rate would blank that rate on the register and spend one of
+    // its changes: refused before the question.
+    if (const QString refusal = EmptyVatRateRefusal(rates); !refusal.isEmpty()) {
+        procedure.prompter().message(refusal, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+        return false;
+    }
     if (!procedure.confirm(QStringLiteral("Le aliquote IVA si possono cambiare un massimo di 20 volte. "
                                           "Confermare Operazione?")))
         return false;

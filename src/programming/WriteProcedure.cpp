@@ -1,8 +1,8 @@
 #include "programming/WriteProcedure.h"
 
-#include "commands/BusyPointer.h"
 #include "commands/CommandLanguage.h"
 #include "commands/Prompter.h"
+#include "commands/RegisterOwner.h"
 #include "link/EcrErrors.h"
 
 namespace norvvelm {
@@ -23,7 +23,10 @@ bool WriteProcedure::hasBranch(int index) const {
 }
 
 void WriteProcedure::run(int index) {
-    const BusyPointer busy(m_link.session);
+    // Every write is one sequence: the print server waits until it ends.
+    const RegisterLease lease(m_link.session, RegisterOwner::Use::Changes, &m_prompter);
+    if (!lease)
+        return;
     if (index < 0 || index >= kButtons) {
         m_prompter.message(QStringLiteral("Errore 90 : Avvisare produttore"), kAttention,
                            Prompter::Icon::Critical);

@@ -219,6 +219,29 @@ PrintServer::PrintServer(Session &session, SerialFunz2 &link, Executor &executor
         if (m_enabled && !m_inTick)
             TimerSRV_Timer();
     });
+    // Files that waited for the operator are taken as soon as the register
+    // is free, not at the next tick.
+    m_afterOperator.setSingleShot(true);
+    m_afterOperator.setInterval(0);
+    connect(&m_afterOperator, &QTimer::timeout, this, [this] {
+        if (m_enabled && !m_inTick)
+            TimerSRV_Timer();
+    });
+    RegisterOwner &owner = m_s.registerOwner();
+    owner.setServerWork([this] { return work(); });
+    connect(&owner, &RegisterOwner::operatorReleased, this, [this] {
+        m_documentWaitSaid = false;
+        if (m_enabled)
+            m_afterOperator.start();
+    });
+}
+
+RegisterOwner::ServerWork PrintServer::work() const {
+    RegisterOwner::ServerWork w;
+    w.sending = m_sending;
+    w.linesWaiting = !m_s.queue().isEmpty() || m_executor.recoveryPending();
+    w.receiptOpen = m_s.receiptOpen();
+    return w;
 }
 
 void PrintServer::setEnabled(bool on) {
@@ -433,6 +456,17 @@ void PrintServer::TimerSRV_Timer() {
     // on the line leaves everything for the next one.
     if (m_inTick || m_link.lineBusy())
         return;
+    // The operator holds the register: files wait in the folder.
+    if (m_s.registerOwner().operatorHolds()) {
+        if (m_s.registerOwner().documentOpen() && !m_documentWaitSaid) {
+            m_documentWaitSaid = true;
+            const QString text = QStringLiteral("Scontrino aperto dalla console sulla cassa: i file di "
+                                                "scontrino attendono la sua chiusura");
+            m_s.AddMonitorLine(QStringLiteral("ECR        : ") + text);
+            WriteLogLine(m_s, text, QString());
+        }
+        return;
+    }
     m_inTick = true;
     m_timer.stop();
     bool found = false;
@@ -477,8 +511,11 @@ void PrintServer::TimerSRV_Timer() {
     // Lines left waiting by an earlier call (busy too long, a stop) are tried
     // again at later ticks, not only when a new file comes; while the register
     // is unreachable they wait until the start-up watch reaches it again.
-    if (found || ((m_executor.recoveryPending() || !m_s.queue().isEmpty()) && !m_s.unreachableReported()))
+    if (found || ((m_executor.recoveryPending() || !m_s.queue().isEmpty()) && !m_s.unreachableReported())) {
+        m_sending = true;
         m_executor.ExecuteReceiptQueue();
+        m_sending = false;
+    }
     m_inTick = false;
     if (m_enabled)
         m_timer.start();

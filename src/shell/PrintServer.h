@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/RegisterOwner.h"
 #include "shell/FolderWatch.h"
 
 #include <QDateTime>
@@ -74,6 +75,9 @@ public:
     // The register must be identified on an open port before files are taken.
     bool registerReady = true;
 
+    // What the server has under way, for the register's owner rules.
+    RegisterOwner::ServerWork work() const;
+
 signals:
     void tickDone();
 
@@ -98,6 +102,10 @@ private:
     QTimer m_timer;
     bool m_enabled = false;
     bool m_inTick = false;
+    bool m_sending = false;
+    // The last time files waited for an operator's document (said once per hold).
+    bool m_documentWaitSaid = false;
+    QTimer m_afterOperator;
     QHash<QString, Seen> m_seen;
     QSet<QString> m_said;
     QSet<QString> m_present;

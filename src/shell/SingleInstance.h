@@ -1,26 +1,39 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
-
-#include <memory>
 
 namespace norvvelm {
 
-// One running copy per program and home folder. The lock is keyed by the
-// home folder's canonical path and kept where only its user may write: the
-// session's runtime folder when it is private, else the home folder itself.
-struct InstanceLock {
+// One running copy per home folder. The lock is the file NorvVelm.lock in the
+// home folder itself, held by the kernel (flock) on an open descriptor for the
+// whole run: it goes with its process however that ends, and whatever the
+// environment or the path used to reach the folder, every copy locks the same
+// file. What the file holds is never read: a leftover one, empty or not,
+// refuses nothing.
+class InstanceLock {
+public:
     enum class State {
         Held,           // this process runs alone
         AlreadyRunning, // another live process holds it ("Driver già attivo")
         Unavailable,    // no lock could be made: `error` says why
     };
+
+    InstanceLock() = default;
+    InstanceLock(InstanceLock &&other) noexcept;
+    InstanceLock &operator=(InstanceLock &&other) noexcept;
+    InstanceLock(const InstanceLock &) = delete;
+    InstanceLock &operator=(const InstanceLock &) = delete;
+    ~InstanceLock();
+
     State state = State::Unavailable;
     QString path;
     QString error;
-    std::unique_ptr<QLockFile> file; // held while it lives
     explicit operator bool() const { return state == State::Held; }
+
+private:
+    friend InstanceLock LockSingleInstance(const QString &program, const QString &home);
+    void release();
+    int m_fd = -1;
 };
 
 InstanceLock LockSingleInstance(const QString &program, const QString &home);

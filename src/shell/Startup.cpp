@@ -12,6 +12,8 @@
 namespace norvvelm {
 
 namespace {
+const QString kNotReadyTitle = QStringLiteral("Cassa non pronta");
+
 QString linkFailureText(int status) {
     return QStringLiteral("Errore : ") + QString::number(status) +
            QStringLiteral(" - Comunicazione impossibile !\r\n\r\nCassa spenta o \r\nCavo interrotto o\r\n"
@@ -44,10 +46,14 @@ bool Startup::loadConfiguration() {
 }
 
 void Startup::report(const QString &problem) {
-    if (problem == m_lastProblem)
-        return;
-    m_lastProblem = problem;
-    m_prompter.message(problem, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+    if (problem != m_lastProblem) {
+        m_lastProblem = problem;
+        m_prompter.message(problem, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+    }
+    // Kept on the status bar until the register answers, so that "Stato"
+    // and a click on the bar say it long after the message went.
+    m_s.setPanel(1, kNotReadyTitle);
+    m_s.setPanel(2, problem);
 }
 
 void Startup::setReady(bool ready) {
@@ -101,6 +107,11 @@ bool Startup::tryConnect() {
         setReady(false);
         return false;
     }
+    // The register answered: a start-up failure on the status bar is over.
+    if (m_s.panel(1) == kNotReadyTitle) {
+        m_s.setPanel(1, QString());
+        m_s.setPanel(2, QString());
+    }
     m_s.setIdentity({id.field, id.serialNumber, id.firmware, id.number});
     m_s.setPanel(3, id.field + u'-' + id.serialNumber);
     m_s.setPanel(4, id.firmware);
@@ -143,7 +154,8 @@ void Startup::supervise(int checkMs, int retryMs) {
 }
 
 void Startup::checkNow() {
-    if (m_link.lineBusy())
+    // Nothing goes between the exchanges of an operator's sequence.
+    if (m_link.lineBusy() || m_s.registerOwner().sequenceUnderWay())
         return;
     if (m_ready) {
         m_link.port().bytesQueued(); // lets a hang-up show

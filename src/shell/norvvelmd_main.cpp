@@ -51,6 +51,23 @@ void catchStopSignals(QCoreApplication &app, Session &session) {
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 }
+// Messages to standard error, the last one remembered: the status bar's copy
+// of a message just said is not said again.
+class DaemonPrompter final : public Prompter {
+public:
+    void message(const QString &text, const QString &title, Icon icon) override {
+        lastText = text;
+        m_out.message(text, title, icon);
+    }
+    Answer ask(const QString &text, const QString &title, Icon icon, Buttons buttons, Answer defaultAnswer,
+               Answer safe) override {
+        return m_out.ask(text, title, icon, buttons, defaultAnswer, safe);
+    }
+    QString lastText;
+
+private:
+    StderrPrompter m_out;
+};
 } // namespace
 
 const char kUsage[] = "usage: norvvelmd [/TESTMODE]\n"
@@ -77,7 +94,7 @@ int main(int argc, char **argv) {
 
     const QString home = ProgramHome();
     const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
-    StderrPrompter prompter;
+    DaemonPrompter prompter;
     if (!lock) {
         prompter.message(InstanceLockRefusal(lock), QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
         return 1;
@@ -99,7 +116,7 @@ int main(int argc, char **argv) {
         if (panel != 2 || text == lastPanel)
             return;
         lastPanel = text;
-        if (!text.trimmed().isEmpty())
+        if (!text.trimmed().isEmpty() && text != prompter.lastText)
             prompter.message(text, session.panel(1), Prompter::Icon::Critical);
     });
     catchStopSignals(app, session);

@@ -39,7 +39,10 @@ private slots:
     void withdrawalAndNoPort();
     void taxCodeReceipt();
     void invoiceEndToEnd();
+    void invoiceRefusedByRegister_data();
     void invoiceRefusedByRegister();
+    void cashKeyOfAPendingDocument_data();
+    void cashKeyOfAPendingDocument();
     void invoiceWithAmountOnDisplay();
     void creditNoteEndToEnd();
     void reportsAndClosing();
@@ -270,26 +273,91 @@ void TestConsole::invoiceEndToEnd() {
     QVERIFY(paper.contains(ecrsim::Paper::row(QStringLiteral("TOTALE EURO"), QStringLiteral("12,00"))));
 }
 
+void TestConsole::invoiceRefusedByRegister_data() {
+    QTest::addColumn<bool>("creditNote");
+    QTest::addColumn<QString>("opening");
+    QTest::newRow("invoice") << false << QStringLiteral("3/F/OPENFAT//0/0/0/0/");
+    QTest::newRow("credit note") << true << QStringLiteral("-/77/");
+}
+
+// A document whose opening the register refuses is not pending: what is rung
+// up next is an ordinary receipt, paid by the cash key as one, and nothing of
+// the document is sent later.
 void TestConsole::invoiceRefusedByRegister() {
+    QFETCH(bool, creditNote);
+    QFETCH(QString, opening);
     ConsoleRig rig;
     rig.reg.pushFault({ecrsim::Register::Fault::Refuse, "6E", 1});
-    rig.dialogs.entries = {{1, {"01234567897", "A", "B", "C"}}};
-    rig.console.CmdFat_Click();
+    if (creditNote) {
+        rig.dialogs.entries = {{1, {"77", "RIF 9"}}};
+        rig.console.CmdNotaCredito_Click();
+    } else {
+        rig.dialogs.entries = {{1, {"01234567897", "A", "B", "C"}}};
+        rig.console.CmdFat_Click();
+    }
+    QCOMPARE(rig.lines(), QStringList{opening});
     QCOMPARE(rig.session.lastStatus(), 0x6E);
     QCOMPARE(rig.session.panel(2), QStringLiteral("Err. 110 : Comunicazione errata"));
-    QVERIFY(rig.console.pending().invoicePending); // stays set
+    QVERIFY(!rig.console.pending().invoicePending);
+    QVERIFY(!rig.console.pending().creditNotePending);
+    QVERIFY(rig.console.pending().creditNoteReference.isEmpty());
     QVERIFY(rig.console.pending().customerHeaderLine.isEmpty());
-    rig.console.CmdFat_Click();
-    QCOMPARE(rig.prompter.count(QStringLiteral("Cliente gi\u00e0 impostato")), 1);
+    QVERIFY(!rig.session.registerOwner().documentOpen());
 
-    // The cash key pays what was rung up, without a customer it never opened.
     rig.keys({"5", "0", "0", "REP-02"});
     rig.clearLines();
     rig.keys({"Contanti"});
-    QCOMPARE(rig.lines().first(), QStringLiteral("5/1/0////"));
+    QCOMPARE(rig.lines(), (QStringList{")/90/", "(/"}));
     QVERIFY(!rig.reg.receiptOpen());
-    QVERIFY(!rig.reg.paper().last().contains(QStringLiteral("SPETT.LE")));
-    QVERIFY(!rig.console.pending().invoicePending);
+    const QString paper = rig.reg.paper().last();
+    QVERIFY(!paper.contains(QStringLiteral("SPETT.LE")) &&
+            !paper.contains(QStringLiteral("NOTA DI CREDITO")));
+    QCOMPARE(rig.reg.totals().returns, 0);
+    // A second document can be opened at once.
+    rig.dialogs.entries = {{1, {"01234567897", "A", "B", "C"}}};
+    rig.console.CmdFat_Click();
+    QVERIFY(rig.console.pending().invoicePending);
+}
+
+void TestConsole::cashKeyOfAPendingDocument_data() {
+    QTest::addColumn<bool>("virtualKey"); // the technician page's "Contanti", else the frame's "OK"
+    QTest::addColumn<bool>("closes");     // it closes the document, else it is refused
+    QTest::newRow("virtual keyboard's Contanti") << true << true;
+    QTest::newRow("OK of the programming frame") << false << false;
+}
+
+// A key of the cash key's code while a credit note is pending either closes
+// it as the register page's cash key does, or is refused: never a plain cash
+// key that leaves the reference line for later.
+void TestConsole::cashKeyOfAPendingDocument() {
+    QFETCH(bool, virtualKey);
+    QFETCH(bool, closes);
+    ConsoleRig rig;
+    rig.dialogs.entries = {{1, {"77", "RIF 9"}}};
+    rig.console.CmdNotaCredito_Click();
+    QVERIFY(rig.session.registerOwner().documentOpen());
+    rig.keys({"7", "5", "0", "REP-01"});
+    rig.clearLines();
+    if (virtualKey)
+        rig.console.cmdVirtKBD_Click(34);
+    else
+        rig.console.cmdECR_Click(50);
+    if (closes) {
+        QCOMPARE(rig.lines().mid(0, 4), (QStringList{")/90/", "7/1/1/RIF 9/", ")/90/", "(/"}));
+        QVERIFY(rig.reg.paper().last().contains(QStringLiteral("NOTA DI CREDITO N. 1")));
+        QVERIFY(rig.console.displayLine(Display::Virtual, 0).startsWith(QStringLiteral("0,00")));
+    } else {
+        QVERIFY(rig.lines().isEmpty());
+        QCOMPARE(rig.prompter.count(QStringLiteral("Documento in corso: chiuderlo con il tasto Contanti")),
+                 1);
+        QVERIFY(rig.console.pending().creditNotePending);
+        rig.keys({"Contanti"});
+        QVERIFY(rig.lines().contains(QStringLiteral("7/1/1/RIF 9/")));
+    }
+    QVERIFY(!rig.reg.receiptOpen());
+    QVERIFY(!rig.console.pending().creditNotePending);
+    QVERIFY(!rig.session.registerOwner().operatorHolds());
+    QCOMPARE(rig.reg.totals().returns, 750);
 }
 
 void TestConsole::invoiceWithAmountOnDisplay() {

@@ -121,16 +121,39 @@ void TestConsoleWidgets::pcKeyboardPressesRegisterKeys() {
     ConsoleRig rig;
     norvvelm::RegisterPage page(rig.console);
     page.show();
+    page.setFocus();
     QTest::keyClicks(&page, QStringLiteral("2,5"));
     QTRY_COMPARE(rig.lines().size(), 6);
     page.findChild<QPushButton *>(QStringLiteral("cmdECR_38"))->click(); // REP-02
-    QTest::keyClick(&page, Qt::Key_Return);
-    QTRY_VERIFY(!rig.reg.receiptOpen());
     QCOMPARE(rig.lines().mid(0, 6), (QStringList{")/30/", "(/", ")/73/", "(/", ")/46/", "(/"}));
+    // Enter is no register key: on the page itself it does nothing, on a
+    // button it presses that button and only that one.
+    qsizetype n = rig.lines().size();
+    QTest::keyClick(&page, Qt::Key_Return);
+    QTest::keyClick(&page, Qt::Key_Enter);
+    QTest::qWait(0);
+    QCOMPARE(rig.lines().size(), n);
+    QVERIFY(rig.reg.receiptOpen());
+    auto *closing = page.findChild<QPushButton *>(QStringLiteral("cmdChiusuraGIornaliera"));
+    closing->setFocus();
+    rig.prompter.script = {norvvelm::Prompter::Answer::Cancel};
+    QTest::keyClick(closing, Qt::Key_Return);
+    QTRY_COMPARE(rig.prompter.count(QStringLiteral("Si conferma di voler fare la chiusura giornaliera?")), 1);
+    QCOMPARE(rig.lines().size(), n);
+    QVERIFY(rig.reg.receiptOpen());
+    // With a button focused the digits type nothing either.
+    QTest::keyClicks(closing, QStringLiteral("7"));
+    QTest::qWait(0);
+    QCOMPARE(rig.lines().size(), n);
+    auto *cash = page.findChild<QPushButton *>(QStringLiteral("cmdECR_43"));
+    cash->setFocus();
+    QTest::keyClick(cash, Qt::Key_Return);
+    QTRY_VERIFY(!rig.reg.receiptOpen());
     QVERIFY(rig.reg.paper().last().contains(
         ecrsim::Paper::row(QStringLiteral("TOTALE EURO"), QStringLiteral("2,50"))));
     // Other keys do nothing.
-    const qsizetype n = rig.lines().size();
+    page.setFocus();
+    n = rig.lines().size();
     QTest::keyClicks(&page, QStringLiteral("a+"));
     QTest::qWait(0);
     QCOMPARE(rig.lines().size(), n);

@@ -28,7 +28,8 @@ private slots:
     void registerOffAtStartThenOn();
     void portGoneAndBack();
     void incompleteConfiguration();
-    void secondInstanceRefused();
+    void instanceLock_data();
+    void instanceLock();
     void singleCommand();
 };
 
@@ -131,19 +132,82 @@ void TestDaemon::incompleteConfiguration() {
     QVERIFY(p.readAllStandardError().contains("Errore Nei Parametri: Tipo Modello non impostato"));
 }
 
-void TestDaemon::secondInstanceRefused() {
+void TestDaemon::instanceLock_data() {
+    QTest::addColumn<bool>("firstRuns");        // a first copy runs on the home folder
+    QTest::addColumn<QStringList>("firstEnv");  // its environment changes
+    QTest::addColumn<QStringList>("secondEnv"); // the second copy's
+    QTest::addColumn<bool>("viaLink");          // the second reaches the home through a link
+    QTest::addColumn<QByteArray>("leftover");   // a lock file left before the start (null: none)
+    const QStringList none;
+    const QString privateRuntime = QStringLiteral("XDG_RUNTIME_DIR=%1");
+    QTest::newRow("same environment") << true << none << none << false << QByteArray();
+    QTest::newRow("runtime folder on one side")
+        << true << QStringList{privateRuntime} << QStringList{QStringLiteral("XDG_RUNTIME_DIR")} << false
+        << QByteArray();
+    QTest::newRow("other runtime folder and user")
+        << true << QStringList{privateRuntime, QStringLiteral("USER=cassa1")}
+        << QStringList{QStringLiteral("XDG_RUNTIME_DIR=/tmp"), QStringLiteral("USER=cassa2")} << false
+        << QByteArray();
+    QTest::newRow("home through a link") << true << none << none << true << QByteArray();
+    QTest::newRow("empty leftover") << false << none << none << false << QByteArray("");
+    QTest::newRow("garbage leftover")
+        << false << none << none << false << QByteArray("\xff\x00garbage\n\x01\x02", 12);
+    QTest::newRow("leftover of a dead holder")
+        << false << none << none << false << QByteArray("999999\ncassa\nNorvVelm\n");
+}
+
+// One copy per home folder, whatever the environment or the path used; a
+// lock file left behind never keeps the server from starting.
+void TestDaemon::instanceLock() {
+    QFETCH(bool, firstRuns);
+    QFETCH(QStringList, firstEnv);
+    QFETCH(QStringList, secondEnv);
+    QFETCH(bool, viaLink);
+    QFETCH(QByteArray, leftover);
     Daemon d;
-    QVERIFY(d.sim.start());
-    d.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!d.err.isEmpty(), 5000);
+    QVERIFY(d.startSim());
+    QTemporaryDir runtime; // private to this user, as a session's runtime folder is
+    for (QString &e : firstEnv)
+        e.replace(QStringLiteral("%1"), runtime.path());
+    const QString lockPath = d.home.filePath(QStringLiteral("NorvVelm.lock"));
+    if (!leftover.isNull()) {
+        QFile lock(lockPath);
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(leftover);
+    }
+    d.start({}, firstEnv);
+    QTRY_VERIFY_WITH_TIMEOUT(d.identified(), 10000);
+    if (!firstRuns) {
+        d.drop(kReceipt);
+        QTRY_VERIFY_WITH_TIMEOUT(d.paperText().contains(QStringLiteral("TOTALE")), 10000);
+        QVERIFY(!d.err.contains("Driver gi"));
+        QCOMPARE(d.stop(), 0);
+        return;
+    }
+    QTemporaryDir elsewhere;
+    const QString link = elsewhere.filePath(QStringLiteral("home"));
+    QVERIFY(QFile::link(d.home.path(), link));
     QProcess second;
-    second.setProcessEnvironment(d.proc.processEnvironment());
+    QProcessEnvironment env = d.environment(secondEnv);
+    if (viaLink)
+        env.insert(QStringLiteral("NORVVELM_HOME"), link);
+    second.setProcessEnvironment(env);
     second.start(EcrSimProcess::bin(QStringLiteral("norvvelmd")), {});
     QVERIFY(second.waitForFinished(10000));
     QCOMPARE(second.exitCode(), 1);
     QVERIFY(
         QString::fromUtf8(second.readAllStandardError()).contains(QStringLiteral("Driver gi\u00e0 attivo")));
     QCOMPARE(d.proc.state(), QProcess::Running);
+    // Once the first is gone, however it ended, the second starts.
+    d.kill();
+    second.start(EcrSimProcess::bin(QStringLiteral("norvvelmd")), {});
+    QVERIFY(second.waitForStarted(5000));
+    QByteArray said; // its first line comes once it holds the lock
+    QTRY_VERIFY_WITH_TIMEOUT((said += second.readAllStandardError()).contains(": home "), 10000);
+    QCOMPARE(second.state(), QProcess::Running);
+    second.terminate();
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitCode(), 0);
 }
 
 void TestDaemon::singleCommand() {

@@ -158,6 +158,14 @@ void TstConfigEcrPage::vatAndDepartments() {
     rig.prompter.script = {Answer::Ok};
     rig.click(QStringLiteral("cmdSetParametri_10"));
     QCOMPARE(rig.reg.vatRates().at(4), QByteArray("5.00"));
+    // An empty rate is refused before the question: nothing is sent.
+    rig.box(QStringLiteral("txtIVA_1"))->clear();
+    const qsizetype questions = rig.prompter.shown.size();
+    rig.click(QStringLiteral("cmdSetParametri_10"));
+    QCOMPARE(rig.prompter.shown.size(), questions + 1);
+    QVERIFY(rig.texts().last().startsWith(QStringLiteral("Aliquota IVA 2 vuota: nessuna aliquota inviata.")));
+    QCOMPARE(rig.sent("b/").size(), 1);
+    QCOMPARE(rig.reg.vatRates().at(1), QByteArray("10.00"));
 
     rig.click(QStringLiteral("cmdDPTClear"));
     QCOMPARE(rig.box(QStringLiteral("txtDEPTDescription_1"))->text(), QString());

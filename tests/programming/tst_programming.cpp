@@ -444,6 +444,20 @@ void TstProgramming::scrollMessages() {
     QCOMPARE(back[3], u"SALDI DI FINE STAGIONE");
     QCOMPARE(back[9].size(), 95);
     QCOMPARE(back[0], QString());
+
+    // A copy the settings file cannot take is said; the text still goes.
+    const QString ini = rig.session.config().IniPath;
+    QVERIFY(QFile::remove(ini));
+    QVERIFY(QDir().mkpath(ini));
+    QVERIFY(m.send(texts, 3));
+    QCOMPARE(rig.session.panel(1), u"Errore di scrittura");
+    QCOMPARE(rig.session.panel(2), u"Impossibile scrivere la copia del messaggio scorrevole: " + ini);
+    HeaderFooter hf(rig.procedure);
+    rig.prompter.script = {Answer::Ok};
+    QVERIFY(hf.writeHeader(QList<PrintRow>(12)));
+    QCOMPARE(rig.session.panel(2), u"Impossibile scrivere la copia dell'intestazione: " + ini);
+    QVERIFY(hf.writeFooter(QList<PrintRow>(3)));
+    QCOMPARE(rig.session.panel(2), u"Impossibile scrivere la copia del piede di scontrino: " + ini);
 }
 
 void TstProgramming::writeProcedureDispatch() {

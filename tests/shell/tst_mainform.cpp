@@ -167,6 +167,8 @@ void TestMainForm::startupFillsTheWindow() {
     QCOMPARE(r.panelText(3), QStringLiteral("72-NV00012345"));
     QCOMPARE(r.panelText(4), QStringLiteral("1.02"));
     QVERIFY(!r.panelShown(4)); // technician indicator: off
+    // The rate boxes show the rates read, as the register sent them.
+    QCOMPARE(r.w<QLineEdit>(QStringLiteral("txtIVA_2"))->text(), QStringLiteral("20.00"));
     QCOMPARE(ProfileFile(r.ini()).getString(QStringLiteral("Current"), QStringLiteral("SN"), {}, 64),
              QStringLiteral("NV00012345"));
     QVERIFY(r.server.isEnabled());
@@ -232,10 +234,24 @@ void TestMainForm::startupWithRegisterOff() {
     QVERIFY(
         r.prompter.count(QStringLiteral("Errore : 1004 - Comunicazione impossibile !\r\n\r\nCassa spenta o "
                                         "\r\nCavo interrotto o\r\n Velocit\u00e0 errata")) >= 1);
-    // "Stato" says OK with an empty panel 3 until an exchange writes an error.
+    // The failure stays on panels 1 and 2: "Stato" says it, not "Status OK".
+    const QString failure =
+        QStringLiteral("Errore : 1004 - Comunicazione impossibile !\r\n\r\nCassa spenta o "
+                       "\r\nCavo interrotto o\r\n Velocit\u00e0 errata");
+    QCOMPARE(r.panelText(1), QStringLiteral("Cassa non pronta"));
+    QCOMPARE(r.panelText(2), failure);
     r.prompter.shown.clear();
     r.action(QStringLiteral("mnuPopStato"))->trigger();
-    QCOMPARE(r.prompter.shown.last().text, QStringLiteral("Status OK : "));
+    QCOMPARE(r.prompter.shown.last().text, failure);
+    QCOMPARE(r.prompter.shown.last().title, QStringLiteral("Cassa non pronta"));
+    // Until the register answers.
+    r.sim.clearFaults();
+    r.clock.advance(Station::kRetryMs);
+    r.station.startup().checkNow();
+    QCOMPARE(r.panelText(3), QStringLiteral("72-NV00012345"));
+    QCOMPARE(r.panelText(2), QString());
+    r.action(QStringLiteral("mnuPopStato"))->trigger();
+    QCOMPARE(r.prompter.shown.last().text, QStringLiteral("Status OK : 72-NV00012345"));
 }
 
 void TestMainForm::technicianTabAtStart() {

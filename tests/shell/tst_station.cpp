@@ -4,6 +4,12 @@
 
 #include "support/StationRig.h"
 
+#include "commands/TechnicianTools.h"
+#include "console/DocumentDialogs.h"
+#include "console/OperatorConsole.h"
+#include "console/RegisterKeys.h"
+#include "programming/Departments.h"
+#include "programming/WriteProcedure.h"
 #include "shell/Config.h"
 #include "shell/ProfileFile.h"
 
@@ -29,6 +35,10 @@ private slots:
     void sessionSignals_data();
     void sessionSignals();
     void failedWritesAreSaid();
+    void operatorHoldsTheRegister_data();
+    void operatorHoldsTheRegister();
+    void serverHoldsTheRegister_data();
+    void serverHoldsTheRegister();
 };
 
 void TestStation::receiptThroughTheStation() {
@@ -395,6 +405,206 @@ void TestStation::failedWritesAreSaid() {
         QCOMPARE(s.panel(1), QStringLiteral("Errore di scrittura"));
         QCOMPARE(s.panel(2), QStringLiteral("Impossibile scrivere la configurazione: ") + s.iniPath());
     }
+}
+
+namespace {
+// The customer dialog as an operator fills it: OK with a complete customer.
+struct InvoiceDialogs final : DocumentDialogs {
+    OperatorConsole *console = nullptr;
+    void showTaxCodeDialog() override {}
+    void showCustomerDialog() override {
+        console->FrmCliente_Button(
+            OperatorConsole::kOkButton, QStringLiteral("01234567897"),
+            {QStringLiteral("ROSSI SRL"), QStringLiteral("VIA ROMA 1"), QStringLiteral("00100"), {}, {}, {}});
+    }
+    void showCreditNoteDialog() override {}
+};
+
+// The console, a programming table and the technician's tools on the
+// station's own session, link and runner, as the window wires them.
+struct OperatorSide {
+    OperatorConsole console;
+    WriteProcedure procedure;
+    Departments departments{procedure};
+    TechnicianPassword password;
+    TechnicianTools technician;
+    InvoiceDialogs dialogs;
+    explicit OperatorSide(StationRig &rig)
+        : console(rig.station.session(), rig.station.link(), rig.station.runner(), rig.prompter),
+          procedure({rig.station.runner(), rig.station.session()}, rig.prompter),
+          password(rig.path(QStringLiteral("user.ini"))),
+          technician(rig.station.session(), rig.station.runner(), rig.prompter, password) {
+        dialogs.console = &console;
+        console.setDialogs(&dialogs);
+        procedure.setBranch(3, [this] {
+            QList<Department> list;
+            for (int n = 1; n <= Departments::kCount; ++n)
+                list.append({QStringLiteral("REPARTO %1").arg(n), 1 + n % 5});
+            departments.write(list);
+        });
+    }
+    int panelIndex(const QString &caption) const {
+        for (const RegisterKey &k : RegisterPanelKeys()) {
+            if (k.caption == caption && !k.programming)
+                return k.index;
+        }
+        return -1;
+    }
+};
+
+// Where the register took `line` first (-1: never).
+qsizetype firstTaken(const StationRig &rig, const QByteArray &line) {
+    for (qsizetype i = 0; i < rig.answers.size(); ++i) {
+        if (rig.answers[i].first == line)
+            return i;
+    }
+    return -1;
+}
+} // namespace
+
+void TestStation::operatorHoldsTheRegister_data() {
+    QTest::addColumn<QString>("sequence");
+    QTest::addColumn<QByteArray>("lastLine"); // the sequence's last line to the register
+    QTest::newRow("SC \u20ac keys with the display read") << QStringLiteral("SC \u20ac") << QByteArray("(/");
+    QTest::newRow("twenty departments written")
+        << QStringLiteral("departments") << QByteArray("D/20/REPARTO 20/1//////");
+    QTest::newRow("invoice from its opening to its closing") << QStringLiteral("invoice") << QByteArray("(/");
+}
+
+// A receipt file that arrives while an operator's sequence holds the
+// register waits in the folder, pauses and all, and is printed whole after it.
+void TestStation::operatorHoldsTheRegister() {
+    QFETCH(QString, sequence);
+    QFETCH(QByteArray, lastLine);
+    StationRig rig;
+    QVERIFY(rig.station.start());
+    OperatorSide op(rig);
+    Session &s = rig.station.session();
+    const QString receipt = rig.path(QStringLiteral("scontrino.txt"));
+    const qsizetype before = rig.answers.size();
+    int ticksHeldBack = 0;
+    s.setMonitorEnabled(true);
+    rig.onPump = [&] {
+        if (sequence != u"invoice" && rig.answers.size() == before + 1 && !QFile::exists(receipt))
+            testsupport::writeFile(receipt, kReceipt);
+        if (!QFile::exists(receipt))
+            return;
+        rig.station.printServer().TimerSRV_Timer();
+        ticksHeldBack += QFile::exists(receipt);
+    };
+    if (sequence == u"departments") {
+        // The register refuses the first two: their messages, like every
+        // box of the window, let events run while they are shown.
+        QVERIFY(rig.fault(QStringLiteral("refuse=10*2")));
+        rig.prompter.whileShown = rig.onPump;
+        op.procedure.run(3);
+        QVERIFY(rig.prompter.shown.size() >= 3); // two refusals, then the closing word
+    } else if (sequence == u"invoice") {
+        op.console.RefreshRegisterDisplay(OperatorConsole::Display::Register);
+        op.console.CmdFat_Click();
+        QVERIFY(s.registerOwner().documentOpen());
+        // Between the clicks the register stays the invoice's.
+        testsupport::writeFile(receipt, kReceipt);
+        rig.station.printServer().TimerSRV_Timer();
+        rig.station.printServer().TimerSRV_Timer();
+        ++ticksHeldBack;
+        QVERIFY(QFile::exists(receipt));
+        for (const QString &k : {QStringLiteral("5"), QStringLiteral("0"), QStringLiteral("0"),
+                                 QStringLiteral("REP-01"), QStringLiteral("Contanti")})
+            op.console.cmdECR_Click(op.panelIndex(k));
+        QVERIFY(!s.registerOwner().documentOpen());
+        QCOMPARE(rig.station.session().monitor().count(
+                     QStringLiteral("ECR        : Scontrino aperto dalla console sulla cassa: i file di "
+                                    "scontrino attendono la sua chiusura")),
+                 1);
+    } else {
+        op.console.cmdECR_Click(op.panelIndex(sequence));
+    }
+    QVERIFY(ticksHeldBack > 0);
+    QVERIFY(QFile::exists(receipt)); // it waited in the folder
+    QVERIFY(!s.registerOwner().operatorHolds());
+    QVERIFY(rig.runUntil([&] { return rig.taken(kPay) == 1; }, 5000));
+    // Every line of the sequence went before the receipt's first.
+    qsizetype last = -1;
+    for (qsizetype i = 0; i < rig.answers.size(); ++i) {
+        if (rig.answers[i].first == lastLine)
+            last = i;
+    }
+    QVERIFY(last >= 0);
+    QVERIFY(firstTaken(rig, kSale) > last);
+    QCOMPARE(rig.taken(kSale), 1);
+    QCOMPARE(rig.onPaper(QStringLiteral("REPARTO1")), 1);
+    QVERIFY(!rig.reg.receiptOpen());
+}
+
+void TestStation::serverHoldsTheRegister_data() {
+    QTest::addColumn<QByteArray>("fault"); // the register's fault while the receipt goes out
+    QTest::addColumn<bool>("closed");      // the receipt file closes its receipt
+    QTest::addColumn<QString>("refusal");
+    const QString open = QStringLiteral("Uno scontrino del server di stampa \u00e8 aperto sulla cassa: "
+                                        "riprovare quando il programma di cassa lo avr\u00e0 chiuso.");
+    const QString sending = QStringLiteral("Il server di stampa sta inviando uno scontrino alla cassa: "
+                                           "riprovare al termine.");
+    QTest::newRow("its receipt left open") << QByteArray() << false << open;
+    QTest::newRow("while it sends") << QByteArray("busy*20") << true << sending;
+}
+
+// While the print server has a receipt under way, a key, a document, a
+// table write or a raw command is refused with a message, never sent into
+// it; a read that changes nothing may go between its files.
+void TestStation::serverHoldsTheRegister() {
+    QFETCH(QByteArray, fault);
+    QFETCH(bool, closed);
+    QFETCH(QString, refusal);
+    StationRig rig;
+    QVERIFY(rig.station.start());
+    OperatorSide op(rig);
+    Session &s = rig.station.session();
+    if (!fault.isEmpty())
+        QVERIFY(rig.fault(QString::fromLatin1(fault)));
+    testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), closed ? kReceipt : kSale + "\r\n");
+    bool tried = false;
+    qsizetype sentBefore = 0;
+    rig.onPump = [&] {
+        if (tried || !s.registerOwner().serverWork().sending)
+            return;
+        tried = true;
+        sentBefore = rig.answers.size();
+        op.console.cmdECR_Click(op.panelIndex(QStringLiteral("Contanti")));
+        op.console.ReadTechnicianDisplay();
+        rig.prompter.script = {Prompter::Answer::Ok};
+        op.procedure.run(3);
+        op.technician.sendSingle(QStringLiteral("x/1/1/1"));
+        QCOMPARE(rig.answers.size(), sentBefore);
+        QCOMPARE(s.panel(2), refusal);
+    };
+    QVERIFY(rig.runUntil([&] { return rig.taken(kSale) == 1; }, 20000));
+    if (!closed) {
+        QVERIFY(!tried); // nothing was pumped while it sent
+        QVERIFY(s.receiptOpen());
+        sentBefore = rig.answers.size();
+        op.console.cmdECR_Click(op.panelIndex(QStringLiteral("Contanti")));
+        rig.prompter.script = {Prompter::Answer::Ok};
+        op.procedure.run(3);
+        op.technician.sendSingle(QStringLiteral("x/1/1/1"));
+        QCOMPARE(rig.answers.size(), sentBefore);
+        QCOMPARE(s.panel(2), refusal);
+        // A read changes nothing: it goes.
+        op.console.ReadTechnicianDisplay();
+        QCOMPARE(rig.answers.size(), sentBefore + 1);
+        QCOMPARE(rig.answers.last().first, QByteArray("(/"));
+        QCOMPARE(rig.prompter.count(refusal), 3);
+    } else {
+        QVERIFY(tried);
+        QVERIFY(rig.runUntil([&] { return rig.taken(kPay) == 1; }, 20000));
+        QCOMPARE(rig.prompter.count(refusal), 3); // the read is refused quietly
+        QCOMPARE(rig.onPaper(QStringLiteral("REPARTO1")), 1);
+        // Once the receipt is closed, the console goes again.
+        const qsizetype n = rig.answers.size();
+        op.console.cmdECR_Click(op.panelIndex(QStringLiteral("Clear")));
+        QVERIFY(rig.answers.size() > n);
+    }
+    QVERIFY(!s.registerOwner().operatorHolds());
 }
 
 QTEST_GUILESS_MAIN(TestStation)

@@ -41,10 +41,22 @@ struct Daemon {
     }
     ~Daemon() { stop(); }
 
-    void start(const QStringList &args = {}) {
+    // The environment it starts with: the system's, the home folder, and
+    // `changes` ("NAME=value" sets, a bare "NAME" removes).
+    QProcessEnvironment environment(const QStringList &changes = {}) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("NORVVELM_HOME"), home.path());
-        proc.setProcessEnvironment(env);
+        for (const QString &c : changes) {
+            const qsizetype eq = c.indexOf(u'=');
+            if (eq < 0)
+                env.remove(c);
+            else
+                env.insert(c.left(eq), c.mid(eq + 1));
+        }
+        return env;
+    }
+    void start(const QStringList &args = {}, const QStringList &envChanges = {}) {
+        proc.setProcessEnvironment(environment(envChanges));
         if (!connected) {
             connected = true;
             QObject::connect(&proc, &QProcess::readyReadStandardOutput,

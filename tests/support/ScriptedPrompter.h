@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace testsupport {
 
 // Records every message and question; answers questions from a script, or
@@ -18,13 +20,20 @@ public:
     };
     QList<Shown> shown;
     QList<Answer> script;
+    // Runs while a message or question is shown, as a window's modal box
+    // lets events run until it is answered.
+    std::function<void()> whileShown;
 
     void message(const QString &text, const QString &title, Icon icon) override {
         shown.append({text, title, icon});
+        if (whileShown)
+            whileShown();
     }
     Answer ask(const QString &text, const QString &title, Icon icon, Buttons, Answer defaultAnswer,
                Answer) override {
         shown.append({text, title, icon});
+        if (whileShown)
+            whileShown();
         return script.isEmpty() ? defaultAnswer : script.takeFirst();
     }
     int count(const QString &text) const {

@@ -10,6 +10,8 @@
 
 #include <QTemporaryDir>
 
+#include <functional>
+
 namespace testsupport {
 
 // The whole station, as the window and the daemon build it, on the
@@ -21,7 +23,12 @@ struct StationRig {
     VirtualClock clock;
     SimComPort port{sim, clock};
     ScriptedPrompter prompter;
-    norvvelm::Station station{port, clock, prompter};
+    // Runs where the window would let its events run (inside every wait).
+    std::function<void()> onPump;
+    norvvelm::Station station{port, clock, prompter, [this] {
+                                  if (onPump)
+                                      onPump();
+                              }};
     QTemporaryDir home;
 
     explicit StationRig(const QByteArray &parameters = "ServerStato=On\nServerFile=scontrino.txt\n") {

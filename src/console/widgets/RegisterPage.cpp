@@ -128,12 +128,20 @@ QPushButton *RegisterPage::button(const QString &name, const QString &caption) {
 }
 
 void RegisterPage::keyPressEvent(QKeyEvent *event) {
+    // The buttons leave Enter to the page: it activates the focused button,
+    // and is never a register key of its own.
+    auto *focused = qobject_cast<QAbstractButton *>(focusWidget());
+    if (focused && !isAncestorOf(focused))
+        focused = nullptr;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        if (focused && focused->isEnabled())
+            focused->animateClick();
+        return;
+    }
+    // The digits type on the register only while no button has the focus.
     int index = -1;
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        index = -1;
-    else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        index = RegisterPanelIndexForEnter();
-    else
+    if (!focused && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
         index = RegisterPanelIndexForTypedText(event->text());
     if (index < 0) {
         QWidget::keyPressEvent(event);

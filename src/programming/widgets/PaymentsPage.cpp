@@ -1,6 +1,6 @@
 #include "programming/widgets/PaymentsPage.h"
 
-#include "commands/BusyPointer.h"
+#include "commands/RegisterOwner.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
 
@@ -104,7 +104,10 @@ PaymentsPage::PaymentsPage(WriteProcedure &procedure, QWidget *parent)
 }
 
 void PaymentsPage::read() {
-    const BusyPointer busy(m_procedure.link().session);
+    // The whole table is one sequence: the print server waits until it ends.
+    const RegisterLease lease(m_procedure.link().session, RegisterOwner::Use::Reads);
+    if (!lease)
+        return;
     const bool last = m_table.read([this](int n, const QString &answer) {
         Payment p = payments().at(n - 1);
         PaymentTable::parse(answer, p);

@@ -2,6 +2,7 @@
 
 #include "commands/BusyPointer.h"
 #include "commands/Prompter.h"
+#include "commands/RegisterOwner.h"
 #include "commands/Session.h"
 #include "programming/PluFile.h"
 #include "programming/WriteProcedure.h"
@@ -131,7 +132,10 @@ void PluPage::appendRows(const QList<PluRow> &rows) {
 }
 
 void PluPage::read() {
-    const BusyPointer busy(m_procedure.link().session);
+    // The whole table is one sequence: the print server waits until it ends.
+    const RegisterLease lease(m_procedure.link().session, RegisterOwner::Use::Reads);
+    if (!lease)
+        return;
     showBar(0, PluTable::kMaxPlu);
     clear();
     m_grid->setUpdatesEnabled(false);

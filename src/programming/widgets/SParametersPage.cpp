@@ -1,7 +1,7 @@
 #include "programming/widgets/SParametersPage.h"
 
-#include "commands/BusyPointer.h"
 #include "commands/Prompter.h"
+#include "commands/RegisterOwner.h"
 #include "commands/Session.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
@@ -121,7 +121,10 @@ SParametersPage::SParametersPage(WriteProcedure &procedure, QWidget *parent)
 }
 
 void SParametersPage::read() {
-    const BusyPointer busy(m_procedure.link().session);
+    // The whole table is one sequence: the print server waits until it ends.
+    const RegisterLease lease(m_procedure.link().session, RegisterOwner::Use::Reads);
+    if (!lease)
+        return;
     SRecord r;
     if (!m_parameters.read(r)) {
         m_write->setEnabled(false);

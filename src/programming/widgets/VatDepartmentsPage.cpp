@@ -1,6 +1,7 @@
 #include "programming/widgets/VatDepartmentsPage.h"
 
-#include "commands/BusyPointer.h"
+#include "commands/RegisterOwner.h"
+#include "commands/Session.h"
 #include "programming/VatRates.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
@@ -98,6 +99,16 @@ VatDepartmentsPage::VatDepartmentsPage(WriteProcedure &procedure, QWidget *paren
     connect(readDepartmentsButton, &QPushButton::clicked, this, &VatDepartmentsPage::readDepartments);
     connect(clearButton, &QPushButton::clicked, this, &VatDepartmentsPage::clearDescriptions);
     clear();
+    // The boxes show the rates of every read, the start-up's included.
+    Session &session = m_procedure.link().session;
+    connect(&session, &Session::vatTableChanged, this, &VatDepartmentsPage::showSessionRates);
+    showSessionRates();
+}
+
+void VatDepartmentsPage::showSessionRates() {
+    const QStringList &texts = m_procedure.link().session.vatRateTexts();
+    for (int i = 0; i < m_rates.size(); ++i)
+        m_rates[i]->setText(texts.value(i));
 }
 
 void VatDepartmentsPage::clear() {
@@ -122,7 +133,10 @@ bool VatDepartmentsPage::readRates() {
 }
 
 void VatDepartmentsPage::readDepartments() {
-    const BusyPointer busy(m_procedure.link().session);
+    // The whole table is one sequence: the print server waits until it ends.
+    const RegisterLease lease(m_procedure.link().session, RegisterOwner::Use::Reads);
+    if (!lease)
+        return;
     readRates();
     const bool last = m_departments.read(
         [this](int n) {

@@ -25,6 +25,8 @@ public:
     void clear();
     // cmdReadIVA: false when the register did not answer "e/".
     bool readRates();
+    // The rate boxes from the session's last read.
+    void showSessionRates();
     // cmdreadParmIVAREP.
     void readDepartments();
     // The two write branches (cmdSetParametri 10 and 3).
