@@ -73,7 +73,12 @@ void Executor::journalFailed() {
 
 void Executor::resume(const QueueState &state) {
     m_queue.resume(state);
-    m_recover = state.inFlight || state.receiptOpen;
+    m_recover = m_unknown || state.inFlight || state.receiptOpen;
+}
+
+void Executor::assumeReceiptMayBeOpen() {
+    m_unknown = true;
+    m_recover = true;
 }
 
 bool Executor::enqueue(const QStringList &lines, const QString &workingCopy, const ReceiptSource &source,
@@ -92,9 +97,6 @@ void Executor::skipLine(const QString &taken, const QString &problem) {
 }
 
 void Executor::finishLine(bool openAfter) {
-    const QueueState &s = m_queue.state();
-    if (!openAfter && (!s.receipt.isEmpty() || s.inFlightOpenBefore))
-        m_resends = 0;
     m_queue.record(QueueEvent::done(openAfter));
 }
 
@@ -130,7 +132,8 @@ Executor::Step Executor::takeLine() {
         return Step::Next;
     }
     const QString line = CompleteLine(taken);
-    if (const QString problem = LineProblem(line); !problem.isEmpty()) {
+    // Its length as the point of sale wrote it: the "/" added is ours.
+    if (const QString problem = LineProblem(taken); !problem.isEmpty()) {
         skipLine(taken, problem);
         refuseLine(line, problem);
         return Step::Next;
@@ -327,7 +330,6 @@ void Executor::seriousFault(const QString &line) {
     log(kSerious, line);
     m_prompter.message(kSerious, QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
     m_queue.record({QueueEvent::problem(kSerious), QueueEvent::cleared()});
-    m_resends = 0;
 }
 
 bool Executor::ownExchange(const QString &line, QString &answer) {
@@ -388,6 +390,22 @@ Executor::Known Executor::judgeInFlight() {
 }
 
 bool Executor::recover() {
+    if (m_unknown) {
+        // Whatever the register holds from before is voided first: no line
+        // of ours may join it.
+        monitor(MonitorToRegister() + VoidReceiptLine());
+        QString answer;
+        if (!ownExchange(VoidReceiptLine(), answer))
+            return false;
+        m_unknown = false;
+        log(answer, VoidReceiptLine());
+        monitor(MonitorFromRegister() + answer);
+        if (AnswerAccepted(answer) && !m_queue.state().receiptOpen && !m_queue.state().inFlight) {
+            const QString message = QStringLiteral("Scontrino lasciato aperto sulla cassa annullato");
+            monitor(MonitorFromRegister() + message);
+            log(message, VoidReceiptLine());
+        }
+    }
     if (m_queue.state().inFlight) {
         switch (judgeInFlight()) {
         case Known::Yes:
@@ -423,7 +441,8 @@ bool Executor::voidOpenReceipt() {
             return true;
         }
     }
-    if (++m_resends > limits.receiptResends) {
+    // The count is the queue's, in the journal: a restart does not reset it.
+    if (m_queue.state().resends + 1 > limits.receiptResends) {
         dropReceipt();
         return true;
     }
@@ -445,7 +464,6 @@ void Executor::dropReceipt() {
     log(message, s.inFlight ? s.inFlightLine : QString());
     m_prompter.message(message, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
     m_queue.record({QueueEvent::problem(message), QueueEvent::givenUp()});
-    m_resends = 0;
     // The rest of that receipt goes too: alone it would make a receipt of its own.
     while (!m_queue.empty()) {
         const QString rest = m_queue.head();

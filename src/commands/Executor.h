@@ -46,6 +46,10 @@ public:
     // The register's state is not known yet (a line went out and its answer
     // was lost, or the program stopped in the middle of a receipt).
     bool recoveryPending() const { return m_recover; }
+    // Nothing tells what the register holds (the journal lost, cut or set
+    // aside): before any line goes out, its void key, which a register with no
+    // receipt open answers harmlessly.
+    void assumeReceiptMayBeOpen();
     const QueueState &state() const { return m_queue.state(); }
 
 private:
@@ -85,8 +89,8 @@ private:
     SerialFunz2 &m_link;
     Prompter &m_prompter;
     ReceiptQueue m_queue;
-    int m_resends = 0;
     bool m_recover = false;
+    bool m_unknown = false;
     bool m_refusalSaid = false;
     bool m_journalFailureSaid = false;
 };

@@ -117,6 +117,9 @@ bool applySkipped(QueueState &s, const QueueEvent &e) {
 bool applyDone(QueueState &s, const QueueEvent &e) {
     if (!s.inFlight)
         return false;
+    // A receipt that ends takes its count of resends with it.
+    if (!e.flag && (!s.receipt.isEmpty() || s.inFlightOpenBefore))
+        s.resends = 0;
     const quint64 owner = s.inFlightOwner;
     QList<quint64> ended{owner};
     if (e.flag) {
@@ -169,6 +172,7 @@ bool applyResent(QueueState &s, const QueueEvent &e) {
     const QList<quint64> ended = s.inFlight && !e.flag ? QList<quint64>{s.inFlightOwner} : QList<quint64>{};
     s.queue = lines + s.queue;
     s.queueOwners = owners + s.queueOwners;
+    ++s.resends;
     s.receipt.clear();
     s.receiptOwners.clear();
     s.receiptOpen = false;
@@ -186,6 +190,7 @@ void giveUp(QueueState &s, const QList<quint64> &ids) {
 }
 
 bool applyGivenUp(QueueState &s) {
+    s.resends = 0;
     QList<quint64> dropped = s.receiptOwners;
     if (s.inFlight)
         dropped.append(s.inFlightOwner);

@@ -46,6 +46,9 @@ struct QueueState {
     int receiptsBefore = -1;         // the register's receipt count before a closing line
     // Working copies whose lines were kept, should one be left behind.
     QStringList takenFiles;
+    // How often the receipt under way was voided and sent again: kept across
+    // restarts, so that the limit on it holds however often the program stops.
+    int resends = 0;
 
     // The receipt each line belongs to, beside `queue` and `receipt`.
     QList<quint64> queueOwners;

@@ -9,6 +9,7 @@
 #include <io.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -16,6 +17,8 @@ namespace norvvelm {
 
 namespace {
 const QByteArray kHeader = "NORVVELM-JOURNAL 1\n";
+// Written after the state when the queue stands idle with nothing open.
+const QByteArray kIdleMark = "I";
 
 // One record per line: backslash and control characters as \xHH.
 QByteArray escaped(const QString &text) {
@@ -213,6 +216,8 @@ bool ReceiptJournal::decode(QByteArrayView record, QueueEvent &e) {
 
 ReceiptJournal::Load ReceiptJournal::load(QueueState &state, QString &detail) {
     state = QueueState{};
+    m_ending = Ending::Missing;
+    m_lostLines = 0;
     QFile f(m_path);
     if (!f.exists())
         return Load::Empty;
@@ -225,17 +230,44 @@ ReceiptJournal::Load ReceiptJournal::load(QueueState &state, QString &detail) {
     bool good = all.startsWith(kHeader);
     QueueState s;
     if (good) {
+        m_ending = Ending::Unfinished;
+        // A receipt's records are written at once, its lines then its
+        // working copy: cut in between, its lines are not all there.
+        QueueState beforeBatch;
+        bool inBatch = false;
         qsizetype pos = kHeader.size();
         while (good && pos < all.size()) {
             const qsizetype end = all.indexOf('\n', pos);
-            if (end < 0)
-                break; // cut short by a crash: never acted upon
-            QueueEvent event;
-            good = decode(QByteArrayView(all).sliced(pos, end - pos), event) && ApplyQueueEvent(s, event);
+            if (end < 0) {
+                m_ending = Ending::Cut; // cut short: never acted upon
+                break;
+            }
+            const QByteArrayView record = QByteArrayView(all).sliced(pos, end - pos);
             pos = end + 1;
+            if (record == kIdleMark) {
+                m_ending = Ending::Idle;
+                continue;
+            }
+            m_ending = Ending::Unfinished;
+            QueueEvent event;
+            good = decode(record, event);
+            if (good && event.kind == QueueEvent::Kind::Receipt &&
+                event.sourceKind == ReceiptSource::Kind::File) {
+                beforeBatch = s;
+                inBatch = true;
+            } else if (good && event.kind != QueueEvent::Kind::Line &&
+                       event.kind != QueueEvent::Kind::Problem) {
+                inBatch = false;
+            }
+            good = good && ApplyQueueEvent(s, event);
+        }
+        if (good && m_ending == Ending::Cut && inBatch) {
+            m_lostLines = int(s.queue.size() - beforeBatch.queue.size());
+            s = beforeBatch;
         }
     } else if (all.isEmpty() || kHeader.startsWith(all)) {
         good = true; // created, and the header cut short
+        m_ending = Ending::Empty;
     }
     if (!good) {
         QString aside = m_path + QStringLiteral(".illeggibile");
@@ -250,6 +282,21 @@ ReceiptJournal::Load ReceiptJournal::load(QueueState &state, QString &detail) {
     }
     state = s;
     return state.idle() ? Load::Empty : Load::Loaded;
+}
+
+bool ReceiptJournal::replacedOnDisk() const {
+    if (!m_file.isOpen())
+        return false;
+#ifdef Q_OS_UNIX
+    struct stat open {};
+    struct stat named {};
+    if (::fstat(m_file.handle(), &open) != 0)
+        return false;
+    return ::stat(QFile::encodeName(m_path).constData(), &named) != 0 || named.st_dev != open.st_dev ||
+           named.st_ino != open.st_ino;
+#else
+    return !QFileInfo::exists(m_path);
+#endif
 }
 
 bool ReceiptJournal::start(const QueueState &state) {
@@ -270,6 +317,9 @@ namespace {
 // after its receipt.
 QList<QueueEvent> rebuild(const QueueState &s) {
     QList<QueueEvent> out;
+    // The resends so far, before any line: with nothing open they move none.
+    for (int i = 0; i < s.resends; ++i)
+        out.append(QueueEvent::resent(false));
     quint64 owner = 0;
     const auto line = [&](const QString &text, quint64 of) {
         if (of != owner) {
@@ -305,6 +355,8 @@ bool ReceiptJournal::rewrite(const QueueState &s) {
     QByteArray all = kHeader;
     for (const QueueEvent &e : rebuild(s))
         all += encode(e) + '\n';
+    if (s.idle() && s.resends == 0)
+        all += kIdleMark + '\n';
     if (!m_file.seek(0) || !m_file.resize(0) || m_file.write(all) != all.size() || !syncFile(m_file)) {
         m_error = m_file.errorString();
         return false;
@@ -363,8 +415,8 @@ bool ReceiptJournal::append(const QList<QueueEvent> &events, const QueueState &b
 bool ReceiptJournal::compact(const QueueState &state) {
     if (!m_file.isOpen())
         return false;
-    if (state.idle()) {
-        if (m_file.size() == kHeader.size())
+    if (state.idle() && state.resends == 0) {
+        if (m_file.size() == kHeader.size() + kIdleMark.size() + 1)
             return true;
         return rewrite(state);
     }

@@ -23,6 +23,19 @@ public:
     QString path() const { return m_path; }
 
     enum class Load { Empty, Loaded, SetAside, Failed };
+    // How the file read by load() ended: only a journal whose last record
+    // says the queue stood idle proves that the register holds nothing of ours.
+    enum class Ending {
+        Missing,    // no file
+        Empty,      // no record, not even the header whole
+        Cut,        // its last record cut short
+        Unfinished, // whole records, the last not the idle mark (a crash, a cut between records)
+        Idle,       // its last record is the idle mark
+    };
+    Ending ending() const { return m_ending; }
+    // Lines of a receipt file whose records the cut left incomplete: never
+    // sent, since alone they would leave a receipt open.
+    int lostLines() const { return m_lostLines; }
     // Reads the file into `state`. A file that is not a journal of ours, or
     // whose records contradict each other, is renamed (its new name in
     // `detail`) and never loaded in part. Failed: the file cannot be read or
@@ -32,6 +45,9 @@ public:
     // be written (`error()` says why).
     bool start(const QueueState &state);
     bool isOpen() const { return m_file.isOpen(); }
+    // The file open is no longer the one under the journal's name: it was
+    // removed, renamed or replaced while the program ran.
+    bool replacedOnDisk() const;
     QString error() const { return m_error; }
 
     // Appends the records of `events`, which are about to change `before`;
@@ -54,6 +70,8 @@ private:
     QFile m_file;
     QString m_error;
     qint64 m_records = 0; // since the last rewrite
+    Ending m_ending = Ending::Missing;
+    int m_lostLines = 0;
 };
 
 } // namespace norvvelm

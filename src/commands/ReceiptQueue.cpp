@@ -1,7 +1,10 @@
 #include "commands/ReceiptQueue.h"
 
+#include "commands/DailyLog.h"
 #include "commands/ReceiptJournal.h"
 #include "commands/Session.h"
+
+#include <QDir>
 
 namespace norvvelm {
 
@@ -17,6 +20,7 @@ bool ReceiptQueue::record(const QList<QueueEvent> &eventsIn, bool kept) {
         if (e.kind == QueueEvent::Kind::Problem && e.id == 0)
             e.id = m_state.inFlight ? m_state.inFlightOwner : m_state.lastEnded;
     }
+    keepJournalInPlace();
     const bool written = !m_journal || m_journal->append(events, m_state);
     if (!written) {
         if (m_failed)
@@ -54,6 +58,24 @@ bool ReceiptQueue::take(const QStringList &lines, const ReceiptSource &source, c
     if (id)
         *id = taken;
     return true;
+}
+
+void ReceiptQueue::keepJournalInPlace() {
+    // Removed or replaced while the program runs (a clean-up, a restore):
+    // written anew under its name, or a later crash would find nothing of
+    // the receipt under way.
+    if (!m_journal || !m_journal->replacedOnDisk())
+        return;
+    const bool rewritten = m_journal->start(m_state);
+    const QString text =
+        QStringLiteral("Giornale della coda rimosso o sostituito mentre il programma "
+                       "lavorava: ") +
+        (rewritten ? QStringLiteral("riscritto ") : QStringLiteral("impossibile riscriverlo: ")) +
+        QDir::toNativeSeparators(m_journal->path());
+    m_s.AddMonitorLine(MonitorFromRegister() + text);
+    WriteLogLine(m_s, text, QString());
+    m_s.setPanel(1, QStringLiteral("Giornale della coda"));
+    m_s.setPanel(2, text);
 }
 
 void ReceiptQueue::mirror() {

@@ -44,6 +44,7 @@ public:
 
 private:
     void mirror();
+    void keepJournalInPlace();
 
     Session &m_s;
     ReceiptJournal *m_journal = nullptr;

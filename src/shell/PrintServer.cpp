@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
@@ -113,8 +115,42 @@ struct AsciiMask {
 // (no sorting). On a busy folder this is the whole cost of a tick, so the
 // entries' types come from the directory itself where the file system gives
 // them, and only candidate names are decoded.
-template <typename Pre, typename F, typename O>
-bool forEachFile(const QString &folder, Pre &&candidate, F &&take, O &&other) {
+// A name that is not valid UTF-8 (a point of sale writing Windows-1252
+// through a share) cannot be reached through a QString: when `renamed` is
+// given it is renamed, by its bytes, to its Windows-1252 reading, or set
+// aside under that reading when the name is taken; each is said in
+// `renamed`. Without it such names are skipped.
+template <typename W>
+QString reachableName(const QByteArray &base, const QByteArray &raw, QStringList *renamed, W &&wanted) {
+    const QString name = QFile::decodeName(raw);
+    if (QFile::encodeName(name) == raw)
+        return name;
+    QString readable = fromAnsi(raw);
+    readable.replace(u'/', u'_');
+    if (!renamed || !wanted(readable))
+        return {};
+    const QString folder = QFile::decodeName(base);
+    QString target = readable;
+    bool aside = QFileInfo::exists(folder + target);
+    if (aside)
+        target = QFileInfo(SetAsideName(folder + readable)).fileName();
+    const QByteArray from = base + raw;
+    const QByteArray to = QFile::encodeName(folder + target);
+    if (::rename(from.constData(), to.constData()) != 0) {
+        renamed->append(QStringLiteral("File con nome non UTF-8 non rinominabile, lasciato dov'\u00e8: ") +
+                        folder + readable + QStringLiteral(" (") +
+                        QString::fromLocal8Bit(std::strerror(errno)) + u')');
+        return {};
+    }
+    renamed->append((aside ? QStringLiteral("File con nome non UTF-8 messo da parte come ")
+                           : QStringLiteral("File con nome non UTF-8 rinominato ")) +
+                    folder + target);
+    return aside ? QString() : target;
+}
+
+template <typename Pre, typename F, typename O, typename W>
+bool forEachFile(const QString &folder, Pre &&candidate, F &&take, O &&other, QStringList *renamed,
+                 W &&wanted) {
 #ifdef Q_OS_UNIX
     DIR *d = ::opendir(QFile::encodeName(folder).constData());
     if (!d)
@@ -132,15 +168,21 @@ bool forEachFile(const QString &folder, Pre &&candidate, F &&take, O &&other) {
             struct stat st {};
             file = ::lstat(QByteArray(base + e->d_name).constData(), &st) == 0 && S_ISREG(st.st_mode);
         }
+        const QString name =
+            reachableName(base, QByteArray(e->d_name, len), file ? renamed : nullptr, wanted);
+        if (name.isEmpty())
+            continue;
         if (file)
-            take(QFile::decodeName(QByteArray(e->d_name, len)));
+            take(name);
         else
-            other(QFile::decodeName(QByteArray(e->d_name, len)));
+            other(name);
     }
     ::closedir(d);
     return true;
 #else
     Q_UNUSED(candidate);
+    Q_UNUSED(renamed);
+    Q_UNUSED(wanted);
     if (!QFileInfo(folder).isDir())
         return false;
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -176,8 +218,43 @@ QString SetAsideName(const QString &fullName) {
     return aside;
 }
 
+QStringList OldestFirst(const QString &dir, const QStringList &names) {
+    struct Aged {
+        qint64 sec;
+        qint64 nsec;
+        QString name;
+    };
+    QList<Aged> aged;
+    aged.reserve(names.size());
+    for (const QString &name : names) {
+        Aged a{0, 0, name};
+#ifdef Q_OS_UNIX
+        struct stat st {};
+        if (!name.isEmpty() && ::lstat(QFile::encodeName(dir + name).constData(), &st) == 0) {
+            a.sec = qint64(st.st_mtim.tv_sec);
+            a.nsec = qint64(st.st_mtim.tv_nsec);
+        }
+#else
+        a.sec = QFileInfo(dir + name).lastModified().toMSecsSinceEpoch();
+#endif
+        aged.append(a);
+    }
+    std::stable_sort(aged.begin(), aged.end(), [](const Aged &x, const Aged &y) {
+        if (x.sec != y.sec)
+            return x.sec < y.sec;
+        if (x.nsec != y.nsec)
+            return x.nsec < y.nsec;
+        return x.name < y.name;
+    });
+    QStringList out;
+    out.reserve(aged.size());
+    for (const Aged &a : aged)
+        out.append(a.name);
+    return out;
+}
+
 QStringList ListServerFiles(const QString &folder, const QString &mask, const ForbiddenExtensions &forbidden,
-                            QString &logPrefix, QStringList *others) {
+                            QString &logPrefix, QStringList *others, QStringList *renamed) {
     const MaskAnalysis m = AnalyseMask(mask);
     if (m.mode != MaskAnalysis::All)
         logPrefix = m.name;
@@ -195,6 +272,10 @@ QStringList ListServerFiles(const QString &folder, const QString &mask, const Fo
         [&](const QString &name) {
             if (others && matches(m, name) && !forbidden.forbids(name))
                 others->append(name);
+        },
+        renamed,
+        [&](const QString &name) {
+            return matches(m, name) && !forbidden.forbids(name) && !IsOwnFile(name);
         });
     if (!listed || names.isEmpty())
         return {QString()};
@@ -339,6 +420,11 @@ bool PrintServer::take(const QString &dir, const QString &name) {
         sayOnce(name, QStringLiteral("File non preso: non \u00e8 un file regolare: ") + full);
         return false;
     }
+    if (in.st.st_nlink > 1 && in.st.st_uid != ::geteuid()) {
+        // Taking it over would rename and delete a file of someone else's.
+        sayOnce(name, QStringLiteral("File non preso: collegamento a un file di un altro utente: ") + full);
+        return false;
+    }
     in.size = in.st.st_size;
 #else
     in.file.setFileName(full);
@@ -373,8 +459,13 @@ bool PrintServer::take(const QString &dir, const QString &name) {
         WriteLogLine(m_s, QStringLiteral("Copia di lavoro residua cancellata: ") + work, name);
     }
     if (!m_s.testMode()) {
-        if (!QFile::rename(full, work))
-            return false; // the next tick tries again
+        if (::rename(QFile::encodeName(full).constData(), QFile::encodeName(work).constData()) != 0) {
+            // Said once; the next ticks try again.
+            if (errno != ENOENT)
+                sayOnce(name, QStringLiteral("File non preso: impossibile rinominarlo: ") + full +
+                                  QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(errno)) + u')');
+            return false;
+        }
 #ifdef Q_OS_UNIX
         // The name must still be the file opened: a file swapped in meanwhile
         // goes back under its name and waits for the next tick.
@@ -478,10 +569,16 @@ void PrintServer::TimerSRV_Timer() {
     m_watch.poll();
     QString logPrefix = m_s.logPrefix();
     QStringList others;
-    const QStringList names = ListServerFiles(dir.trimmed(), m_s.config().ServerFile.trimmed(),
-                                              m_s.forbidden(), logPrefix, &others);
+    QStringList renamed;
+    const QStringList names =
+        OldestFirst(dir, ListServerFiles(dir.trimmed(), m_s.config().ServerFile.trimmed(), m_s.forbidden(),
+                                         logPrefix, &others, &renamed));
     m_s.setLogPrefix(logPrefix);
     QSet<QString> present;
+    for (const QString &text : renamed) {
+        present.insert(text);
+        sayOnce(text, text);
+    }
     for (const QString &name : others) {
         if (IsOwnFile(name))
             continue;

@@ -30,9 +30,15 @@ MaskAnalysis AnalyseMask(const QString &mask);
 // those of a forbidden extension; {""} when none matched or the folder is
 // missing. Sets `logPrefix` to the mask's name part when it has one. Entries
 // that match but are not regular files (links, folders, pipes, devices) go
-// to `others` when it is given.
+// to `others` when it is given. A name that is not valid UTF-8 is renamed to
+// its Windows-1252 reading when `renamed` is given (what was done goes
+// there), else skipped.
 QStringList ListServerFiles(const QString &folder, const QString &mask, const ForbiddenExtensions &forbidden,
-                            QString &logPrefix, QStringList *others = nullptr);
+                            QString &logPrefix, QStringList *others = nullptr,
+                            QStringList *renamed = nullptr);
+
+// `names` of `dir` oldest first: by modification time, then by name.
+QStringList OldestFirst(const QString &dir, const QStringList &names);
 
 // The program's own files, never taken as receipts whatever the mask says:
 // the settings, the forbidden extensions, the queue's journal, the lock,

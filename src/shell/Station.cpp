@@ -3,6 +3,7 @@
 #include "commands/Prompter.h"
 #include "commands/WriteFailure.h"
 #include "shell/Config.h"
+#include "shell/ProfileFile.h"
 
 #include <QDir>
 
@@ -35,7 +36,9 @@ void Station::openJournal() {
     m_journal = std::make_unique<ReceiptJournal>(m_session.programDir() + u'/' + ReceiptJournal::fileName());
     QueueState state;
     QString detail;
-    switch (m_journal->load(state, detail)) {
+    const ReceiptJournal::Load loaded = m_journal->load(state, detail);
+    assumeWhatTheJournalLost(loaded, m_journal->ending(), state);
+    switch (loaded) {
     case ReceiptJournal::Load::SetAside:
         m_prompter.message(QStringLiteral("Giornale della coda illeggibile: messo da parte come ") +
                                QDir::toNativeSeparators(detail),
@@ -61,6 +64,54 @@ void Station::openJournal() {
     m_server.recoverWorkingCopies(state.takenFiles);
     if (!state.idle())
         m_executor.resume(state);
+}
+
+void Station::assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJournal::Ending ending,
+                                       const QueueState &state) {
+    using Ending = ReceiptJournal::Ending;
+    // Only a journal that ends with the queue standing idle proves that the
+    // register holds nothing of ours. A home where the register was never
+    // identified has nothing to lose; anything else may have left a receipt
+    // open, which is voided before any line goes out.
+    const bool ranBefore = !ProfileFile(m_session.iniPath())
+                                .getString(QStringLiteral("Current"), QStringLiteral("SN"), QString(), 64)
+                                .trimmed()
+                                .isEmpty();
+    const bool lost = loaded == ReceiptJournal::Load::SetAside || loaded == ReceiptJournal::Load::Failed;
+    if (!lost && (ending == Ending::Idle || !ranBefore))
+        return;
+    m_executor.assumeReceiptMayBeOpen();
+    if (lost)
+        return; // said by the load
+    if (const int lines = m_journal->lostLines(); lines > 0)
+        m_prompter.message(
+            QStringLiteral("Giornale della coda troncato (") + QDir::toNativeSeparators(m_journal->path()) +
+                QStringLiteral("): %1 righe dell'ultimo file preso perse, non inviate; "
+                               "uno scontrino interrotto viene annullato prima di ogni altra riga")
+                    .arg(lines),
+            QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+    if (m_journal->lostLines() > 0 || !state.idle())
+        return; // an interrupted run resumed as such
+    QString what;
+    switch (ending) {
+    case Ending::Missing:
+        what = QStringLiteral("mancante");
+        break;
+    case Ending::Empty:
+        what = QStringLiteral("vuoto");
+        break;
+    case Ending::Cut:
+    case Ending::Unfinished:
+        what = QStringLiteral("troncato");
+        break;
+    case Ending::Idle:
+        return;
+    }
+    m_prompter.message(QStringLiteral("Giornale della coda ") + what + QStringLiteral(" (") +
+                           QDir::toNativeSeparators(m_journal->path()) +
+                           QStringLiteral("): uno scontrino interrotto può essere rimasto aperto sulla "
+                                          "cassa, viene annullato prima di ogni altra riga"),
+                       QStringLiteral("Attenzione"), Prompter::Icon::Critical);
 }
 
 void Station::startServing() {

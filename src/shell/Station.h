@@ -75,6 +75,9 @@ private:
     Executor m_executor;
     PrintServer m_server;
     void openJournal();
+    // The register may hold a receipt the journal no longer knows of.
+    void assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJournal::Ending ending,
+                                  const QueueState &state);
 
     std::unique_ptr<ReceiptJournal> m_journal;
     bool m_loaded = false;

@@ -1,6 +1,7 @@
 // The print server on real folders, the daily log, the monitor and the
 // runner, with the simulated register in virtual time.
 
+#include "commands/CommandLanguage.h"
 #include "commands/DailyLog.h"
 #include "commands/ForbiddenExtensions.h"
 #include "programming/VatRates.h"
@@ -15,6 +16,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -125,6 +128,19 @@ void TestPrintServer::listing() {
     QCOMPARE(prefix, QStringLiteral("ord")); // "*" leaves the prefix as it was
     QCOMPARE(ListServerFiles(dir.filePath(QStringLiteral("missing")), QStringLiteral("*"), ext, prefix),
              QStringList{QString()});
+    // Waiting files oldest first, by modification time, then by name.
+    const auto age = [&](const char *n, qint64 sec) {
+        const struct timespec t[2] = {{sec, 0}, {sec, 0}};
+        QCOMPARE(
+            ::utimensat(AT_FDCWD, QFile::encodeName(dir.filePath(QString::fromLatin1(n))).constData(), t, 0),
+            0);
+    };
+    age("a.txt", 3000);
+    age("xordx", 1000);
+    age("noext", 2000);
+    age("ordine.doc", 2000);
+    QCOMPARE(OldestFirst(dir.path() + u'/', {"a.txt", "ordine.doc", "noext", "xordx"}),
+             (QStringList{"xordx", "noext", "ordine.doc", "a.txt"}));
 }
 
 void TestPrintServer::tickTakesPrintsDeletes() {
@@ -220,6 +236,14 @@ void TestPrintServer::hostileFiles_data() {
                                     << QStringList{"7/1/1/OK/"} << "riga di 3007 caratteri" << false;
     QTest::newRow("oversize") << "file" << QByteArray(5000, 'x') << QStringList() << "messo da parte"
                               << false;
+    const QByteArray longest = "7/1/1/" + QByteArray(kMaxLineChars - 6, 'X');
+    QTest::newRow("longest line, its slash left out")
+        << "file" << QByteArray(longest + "\n") << QStringList{QString::fromLatin1(longest + "/")}
+        << QString() << false;
+    QTest::newRow("hard link to another user's file")
+        << "otherslink" << secret << QStringList() << "collegamento a un file di un altro utente" << true;
+    QTest::newRow("name in Windows-1252") << "ansiname" << QByteArray("7/1/1/A/\n") << QStringList{"7/1/1/A/"}
+                                          << "nome non UTF-8 rinominato" << false;
 }
 
 void TestPrintServer::hostileFiles() {
@@ -242,6 +266,20 @@ void TestPrintServer::hostileFiles() {
         QVERIFY(QDir().mkdir(name));
     } else if (kind == QLatin1String("fifo")) {
         QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+    } else if (kind == QLatin1String("otherslink")) {
+        writeFile(target, content);
+        if (::chown(QFile::encodeName(target).constData(), 65534, 65534) != 0)
+            QSKIP("files cannot be given to another user here");
+        QCOMPARE(::link(QFile::encodeName(target).constData(), QFile::encodeName(name).constData()), 0);
+    } else if (kind == QLatin1String("ansiname")) {
+        // "\u00e9t\u20ac.txt" as a point of sale writes it in Windows-1252.
+        testsupport::editConfig(rig.session,
+                                [](norvvelm::PcConfig &c) { c.ServerFile = QStringLiteral("*.txt"); });
+        const QByteArray path = QFile::encodeName(rig.dir.path()) + "/\xe9t\x80.txt";
+        FILE *f = ::fopen(path.constData(), "wb");
+        QVERIFY(f);
+        ::fwrite(content.constData(), 1, size_t(content.size()), f);
+        ::fclose(f);
     } else {
         writeFile(name, content);
         if (kind == QLatin1String("unreadable"))
@@ -266,7 +304,7 @@ void TestPrintServer::hostileFiles() {
         QVERIFY(!l.contains(QStringLiteral("SEGRETO")));
     for (const QString &l : rig.session.monitor())
         QVERIFY(!l.contains(QStringLiteral("SEGRETO")));
-    if (kind == QLatin1String("link"))
+    if (kind == QLatin1String("link") || kind == QLatin1String("otherslink"))
         QCOMPARE(testsupport::readFile(target), content);
     if (kind == QLatin1String("oversize")) {
         QCOMPARE(testsupport::readFile(name + QStringLiteral(".scartato")), content);

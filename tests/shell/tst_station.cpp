@@ -30,6 +30,9 @@ private slots:
     void resumesFromJournal_data();
     void resumesFromJournal();
     void unreadableJournalSetAside();
+    void journalLost_data();
+    void journalLost();
+    void journalRemovedWhileRunning();
     void workingCopiesAfterACrash();
     void savedSettingsTakeEffect();
     void sessionSignals_data();
@@ -213,8 +216,8 @@ void TestStation::resumesFromJournal() {
     }));
     QCOMPARE(rig.onPaper(QStringLiteral("REPARTO1")), 1);
     QCOMPARE(rig.voided(), voids);
-    // Nothing left to remember: the journal holds its header alone.
-    QCOMPARE(testsupport::readFile(journal), QByteArray("NORVVELM-JOURNAL 1\n"));
+    // Nothing left to remember: the journal holds its header and the idle mark.
+    QCOMPARE(testsupport::readFile(journal), QByteArray("NORVVELM-JOURNAL 1\nI\n"));
 }
 
 void TestStation::unreadableJournalSetAside() {
@@ -228,6 +231,80 @@ void TestStation::unreadableJournalSetAside() {
              QByteArray("NORVVELM-JOURNAL 1\nQ" + kSale + "\nD1\n"));
     QVERIFY(rig.station.session().queue().isEmpty());
     QVERIFY(rig.station.journal() && rig.station.journal()->isOpen());
+}
+
+void TestStation::journalLost_data() {
+    QTest::addColumn<QByteArray>("journal"); // null: removed
+    QTest::addColumn<QString>("said");
+    const QByteArray header = "NORVVELM-JOURNAL 1\n";
+    const QByteArray half = "J4,F,scontrino.txt\nQ3/S/INTERROTTO//1/2.00/1/4/\nQ5/1/0.00/////\nF/x.velm\n"
+                            "S0,-1,3/S/INTERROTTO//1/2.00/1/4/\nD1\n";
+    QTest::newRow("removed") << QByteArray() << QStringLiteral("Giornale della coda mancante");
+    QTest::newRow("emptied") << QByteArray("") << QStringLiteral("Giornale della coda vuoto");
+    QTest::newRow("cut to its header") << header << QStringLiteral("Giornale della coda troncato");
+    QTest::newRow("cut inside the receipt's lines")
+        << QByteArray(header + half.left(60)) << QStringLiteral("Giornale della coda troncato (");
+    QTest::newRow("cut after its first sale")
+        << QByteArray(header + half + "S1,0,5/1/0") << QString(); // resumed: voided and sent again
+    QTest::newRow("garbage") << QByteArray("\x01\x02 nessun giornale")
+                             << QStringLiteral("Giornale della coda illeggibile");
+}
+
+// A journal lost, cut or spoilt while the program was stopped: the receipt
+// the register may still hold is voided before anything else, said once, and
+// the next receipt prints alone.
+void TestStation::journalLost() {
+    QFETCH(QByteArray, journal);
+    QFETCH(QString, said);
+    StationRig rig;
+    // The register was identified in an earlier run, which left a receipt open.
+    testsupport::writeFile(rig.path(QStringLiteral("NorvVelm.ini")),
+                           testsupport::readFile(rig.path(QStringLiteral("NorvVelm.ini"))) +
+                               "[Current]\nSN=NV00012345\n");
+    rig.reg.execute("3/S/INTERROTTO//1/2.00/1/4/");
+    QVERIFY(rig.reg.receiptOpen());
+    if (!journal.isNull())
+        testsupport::writeFile(rig.path(ReceiptJournal::fileName()), journal);
+    QVERIFY(rig.station.start());
+    if (!said.isEmpty()) {
+        QCOMPARE(rig.prompter.shown.size(), 1);
+        QVERIFY2(rig.prompter.shown.first().text.startsWith(said),
+                 qPrintable(rig.prompter.shown.first().text));
+    }
+    testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kReceipt);
+    QVERIFY(rig.runUntil(
+        [&] {
+            return rig.onPaper(QStringLiteral("REPARTO1")) == 1 && rig.station.session().queue().isEmpty();
+        },
+        20000));
+    QVERIFY(rig.voided() >= 1);
+    QVERIFY(!rig.reg.receiptOpen());
+    // Never joined: the receipt that prints holds its own sale alone.
+    for (const QString &doc : rig.reg.paper().documents()) {
+        if (doc.contains(QStringLiteral("REPARTO1")))
+            QVERIFY2(!doc.contains(QStringLiteral("INTERROTTO")), qPrintable(doc));
+    }
+    QCOMPARE(rig.onPaper(QStringLiteral("INTERROTTO")), said.isEmpty() ? 1 : 0);
+}
+
+// Removed while the program runs: noticed at the next record and written
+// anew, so that a later crash still finds the receipt under way.
+void TestStation::journalRemovedWhileRunning() {
+    StationRig rig;
+    QVERIFY(rig.station.start());
+    const QString journal = rig.path(ReceiptJournal::fileName());
+    QVERIFY(QFile::remove(journal));
+    testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kSale + "\r\n");
+    QVERIFY(rig.runUntil([&] { return rig.reg.receiptOpen(); }, 5000));
+    QVERIFY(rig.station.session().panel(2).startsWith(
+        QStringLiteral("Giornale della coda rimosso o sostituito mentre il programma lavorava: riscritto ")));
+    // What a new run reads back: the receipt left open, to be voided.
+    QueueState state;
+    QString detail;
+    ReceiptJournal again(journal);
+    QCOMPARE(again.load(state, detail), ReceiptJournal::Load::Loaded);
+    QVERIFY(state.receiptOpen);
+    QCOMPARE(state.receipt, QStringList{QString::fromLatin1(kSale)});
 }
 
 void TestStation::workingCopiesAfterACrash() {
