@@ -359,6 +359,19 @@ void TestExecutor::journalKeepsTheQueue() {
     QCOMPARE(state.receipt, (QStringList{kSale, kSale}));
     QCOMPARE(state.queue, QStringList{kPay});
     QVERIFY(!state.inFlight);
+    // The resends of the receipt under way outlive a new run's rewrite of
+    // the file, so the limit on them holds across restarts.
+    QueueState resent = state;
+    QVERIFY(ApplyQueueEvent(resent, QueueEvent::resent(false)));
+    QCOMPARE(resent.resends, 1);
+    ReceiptJournal next(path);
+    QVERIFY(next.start(resent));
+    QueueState back;
+    ReceiptJournal third(path);
+    QCOMPARE(third.load(back, detail), ReceiptJournal::Load::Loaded);
+    QCOMPARE(back.resends, 1);
+    QCOMPARE(back.queue, (QStringList{kSale, kSale, kPay}));
+    QCOMPARE(third.ending(), ReceiptJournal::Ending::Unfinished);
 }
 
 void TestExecutor::dailyReport_data() {
