@@ -1,11 +1,13 @@
 #include "commands/TechnicianTools.h"
 
+#include "commands/CommandLanguage.h"
+
 #include "commands/BusyPointer.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/SequentialItems.h"
 #include "commands/Session.h"
-#include "shell/Config.h"
+#include "commands/TechnicianPassword.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -52,7 +54,7 @@ TechnicianTools::Change TechnicianTools::changePassword(const QString &current, 
 }
 
 QString TechnicianTools::answerBoxText(const QString &answer) {
-    return answer.startsWith(QLatin1String("00/")) ? answer : QStringLiteral("Errore");
+    return AnswerAcceptedField(answer) ? answer : QStringLiteral("Errore");
 }
 
 QString TechnicianTools::sendCommand(int index, const QString &single, const QString &filePath) {
@@ -69,7 +71,7 @@ QString TechnicianTools::sendCommand(int index, const QString &single, const QSt
 QString TechnicianTools::sendSingle(const QString &typed) {
     // The technician types the command without its final slash.
     BusyPointer busy(m_s);
-    m_runner.SendAndCheck(typed.trimmed() + u'/');
+    m_runner.SendAndCheck(TypedCommandLine(typed));
     return answerBoxText(m_s.lastAnswer());
 }
 
@@ -86,13 +88,11 @@ QString TechnicianTools::sendFile(const QString &path) {
         content = f.readAll(); // read errors leave what was read
     BusyPointer busy(m_s);
     QString shown;
-    for (QString item : ReadSequentialFileItems(content)) {
+    for (const QString &item : ReadSequentialFileItems(content)) {
         // A blank line is no command: a lone "/" is never sent.
         if (item.trimmed().isEmpty())
             continue;
-        if (!item.endsWith(u'/'))
-            item += u'/';
-        m_runner.SendAndCheck(item.trimmed());
+        m_runner.SendAndCheck(CompleteLine(item).trimmed());
         shown = answerBoxText(m_s.lastAnswer());
     }
     return shown;

@@ -21,6 +21,8 @@ public:
     qint64 bytesQueued() override;
     bool waitForData(int ms) override;
     void purge() override;
+    // QSerialPort reads the device when its notifier fires in the event loop.
+    bool wakesEventLoop() const override { return true; }
     QString errorText() const override { return m_errorText; }
 
     // The device path after links are resolved: two names of one device open

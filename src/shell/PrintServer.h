@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/FolderWatch.h"
+#include "shell/ReceiptFolder.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -13,32 +14,10 @@ namespace norvvelm {
 
 class Executor;
 class ForbiddenExtensions;
+class NoFollowFile;
 class Prompter;
 class Session;
 class SerialFunz2;
-
-// How the configured receipt name or mask selects files.
-struct MaskAnalysis {
-    enum Mode : char { Exact = '=', Begins = 'I', Ends = 'F', Contains = 'C', All = 'A' };
-    Mode mode = Exact;
-    QString name;
-};
-MaskAnalysis AnalyseMask(const QString &mask);
-
-// The files of `folder` that the mask selects, in listing order, without
-// those of a forbidden extension; {""} when none matched or the folder is
-// missing. Sets `logPrefix` to the mask's name part when it has one. Entries
-// that match but are not regular files (links, folders, pipes, devices) go
-// to `others` when it is given.
-QStringList ListServerFiles(const QString &folder, const QString &mask, const ForbiddenExtensions &forbidden,
-                            QString &logPrefix, QStringList *others = nullptr);
-
-// The program's own files, never taken as receipts whatever the mask says:
-// the settings, the forbidden extensions, the queue's journal, the lock,
-// working copies, files set aside, daily logs and daily reports.
-bool IsOwnFile(const QString &name);
-// The name under which a receipt file is set aside, never to be taken again.
-QString SetAsideName(const QString &fullName);
 
 // The print server: at each tick of its 250 ms timer it takes over the
 // receipt files of its folder by renaming them to ".velm", queues their
@@ -87,9 +66,16 @@ private:
     QString folder() const;
     // One message for each file that is left alone, until it goes away.
     void sayOnce(const QString &name, const QString &text);
+    void say(const QString &name, const QString &text);
+    void sayNotFiles(const QString &dir, const QStringList &others, QSet<QString> &present);
+    bool takeSettled(const QString &dir, const QStringList &names, QSet<QString> &present);
     // Takes one file: opened without following links, renamed, read, queued
     // and deleted. True when its lines were queued.
     bool take(const QString &dir, const QString &name);
+    bool opened(NoFollowFile &in, const QString &full, const QString &name);
+    void setAsideTooLarge(const QString &full, const QString &name, qint64 size, qint64 max);
+    bool holdAsWorkingCopy(const NoFollowFile &in, const QString &full, const QString &work);
+    bool queueLines(const QByteArray &bytes, const QString &full, const QString &work);
 
     Session &m_s;
     SerialFunz2 &m_link;

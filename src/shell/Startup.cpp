@@ -4,9 +4,9 @@
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "commands/VatTableRead.h"
 #include "commands/WriteFailure.h"
 #include "link/SerialFunz2.h"
-#include "programming/VatRates.h"
 #include "shell/Config.h"
 
 namespace norvvelm {
