@@ -40,6 +40,9 @@ bool IsOwnFile(const QString &name);
 // The name under which a receipt file is set aside, never to be taken again.
 QString SetAsideName(const QString &fullName);
 
+// What is said while the receipt folder is missing.
+QString MissingFolderText(const QString &dir);
+
 // The print server: at each tick of its 250 ms timer it takes over the
 // receipt files of its folder by renaming them to ".velm", queues their
 // lines, deletes them and runs the executor.
@@ -87,6 +90,9 @@ private:
     QString folder() const;
     // One message for each file that is left alone, until it goes away.
     void sayOnce(const QString &name, const QString &text);
+    // A receipt folder that is not there is said when first seen missing and
+    // again after it has come back and gone once more.
+    void checkFolder();
     // Takes one file: opened without following links, renamed, read, queued
     // and deleted. True when its lines were queued.
     bool take(const QString &dir, const QString &name);
@@ -98,6 +104,7 @@ private:
     QTimer m_timer;
     bool m_enabled = false;
     bool m_inTick = false;
+    bool m_folderMissingSaid = false;
     QHash<QString, Seen> m_seen;
     QSet<QString> m_said;
     QSet<QString> m_present;

@@ -1,7 +1,9 @@
 #include "shell/widgets/Controls.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace norvvelm::controls {
@@ -35,6 +37,37 @@ QCheckBox *check(const char *objectName, const QString &caption) {
 
 void keepNarrow(QPushButton *b) {
     b->setMaximumWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 24);
+}
+
+QString readableName(const QString &caption, const QString &content) {
+    const QString shown = content.trimmed();
+    return shown.isEmpty() ? caption : caption + u": " + shown;
+}
+
+void showReadable(QWidget *output, const QString &caption, const QString &content) {
+    if (auto *label = qobject_cast<QLabel *>(output))
+        label->setText(content);
+    else if (auto *line = qobject_cast<QLineEdit *>(output))
+        line->setText(content);
+    const QString name = readableName(caption, content);
+    if (output->accessibleName() == name)
+        return;
+    output->setAccessibleName(name);
+    QAccessibleEvent renamed(output, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
+    // A screen reader follows the value of a box as well as its name.
+    if (qobject_cast<QLineEdit *>(output)) {
+        QAccessibleValueChangeEvent changed(output, content);
+        QAccessible::updateAccessibility(&changed);
+    }
+}
+
+void describe(QWidget *output, const QString &description) {
+    if (output->accessibleDescription() == description)
+        return;
+    output->setAccessibleDescription(description);
+    QAccessibleEvent changed(output, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 } // namespace norvvelm::controls

@@ -19,4 +19,13 @@ QCheckBox *check(const char *objectName, const QString &caption);
 // Narrow buttons beside a box ("...", "?") keep to their text.
 void keepNarrow(QPushButton *b);
 
+// An output a screen reader reads with what it shows: a label's or a read-only
+// box's text becomes `content`, and its accessible name "caption: content"
+// (the caption alone while it shows nothing). Each change is announced.
+void showReadable(QWidget *output, const QString &caption, const QString &content);
+// A list's accessible description (its newest or first entry), announced.
+void describe(QWidget *output, const QString &description);
+// The accessible name showReadable() gives.
+QString readableName(const QString &caption, const QString &content);
+
 } // namespace norvvelm::controls
