@@ -5,6 +5,7 @@
 #include "console/RegisterKeys.h"
 #include "console/widgets/DialogDocuments.h"
 #include "console/widgets/RegisterDisplay.h"
+#include "shell/widgets/Controls.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,6 +16,8 @@
 #include <QVBoxLayout>
 
 namespace norvvelm {
+
+using controls::button;
 
 RegisterPage::RegisterPage(OperatorConsole &console, QWidget *parent)
     : QWidget(parent), m_console(console), m_dialogs(std::make_unique<DialogDocuments>(console, this)) {
@@ -118,14 +121,6 @@ RegisterPage::RegisterPage(OperatorConsole &console, QWidget *parent)
 
 RegisterPage::~RegisterPage() {
     m_console.setDialogs(nullptr);
-}
-
-QPushButton *RegisterPage::button(const QString &name, const QString &caption) {
-    auto *b = new QPushButton(caption);
-    b->setObjectName(name);
-    b->setAccessibleName(caption);
-    b->setAutoDefault(false);
-    return b;
 }
 
 void RegisterPage::keyPressEvent(QKeyEvent *event) {

@@ -2,6 +2,7 @@
 
 #include "programming/widgets/DlgPreviewIntestazione.h"
 #include "programming/widgets/FieldFilters.h"
+#include "shell/widgets/Controls.h"
 #include "shell/widgets/FixedPitchFont.h"
 
 #include <QComboBox>
@@ -13,6 +14,9 @@
 #include <QVBoxLayout>
 
 namespace norvvelm {
+
+using controls::arrayName;
+using controls::nameControl;
 
 const QStringList &HeaderFooterPage::alignItems() {
     static const QStringList items = {QStringLiteral("Sinistra"), QStringLiteral("Destra"),

@@ -29,11 +29,6 @@ using namespace controls;
 
 namespace {
 
-template <typename W> W *named(W *w, const char *objectName) {
-    w->setObjectName(QString::fromLatin1(objectName));
-    return w;
-}
-
 // What the receipt queue holds, in one line a screen reader says.
 QString QueueDescription(const QStringList &q) {
     if (q.isEmpty())

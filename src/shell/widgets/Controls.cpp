@@ -21,11 +21,24 @@ QLabel *labelFor(QWidget *control, const QString &caption) {
     return label;
 }
 
-QPushButton *button(const char *objectName, const QString &caption, const QString &accessible) {
+void nameControl(QWidget *w, const QString &objectName, const QString &accessibleName) {
+    w->setObjectName(objectName);
+    w->setAccessibleName(accessibleName);
+}
+
+QString arrayName(const char *array, int index) {
+    return QString::fromLatin1(array) + u'_' + QString::number(index);
+}
+
+QPushButton *button(const QString &objectName, const QString &caption, const QString &accessible) {
     auto *b = new QPushButton(caption);
-    b->setObjectName(QString::fromLatin1(objectName));
+    b->setObjectName(objectName);
     b->setAccessibleName(accessible.isEmpty() ? withoutMark(caption) : accessible);
     return b;
+}
+
+QPushButton *button(const char *objectName, const QString &caption, const QString &accessible) {
+    return button(QString::fromLatin1(objectName), caption, accessible);
 }
 
 QCheckBox *check(const char *objectName, const QString &caption) {
