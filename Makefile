@@ -20,8 +20,10 @@ build: configure
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE fuzz
 
-# Ctrl-C ends it, and with it the make, without an error.
-run: build
+# Builds only the programs the demonstration runs; Ctrl-C ends it, and with
+# it the make, without an error.
+run: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target NorvVelm norvvelmd ecrsim -- --no-print-directory
 	@scripts/run-demo $(BUILD)
 
 # The Debian package of this build, in $(BUILD)/deb.
