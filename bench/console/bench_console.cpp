@@ -5,6 +5,7 @@
 //   max_ms_event_gap_during_keys  the longest the event loop goes unserved
 //                                 while keys are pressed
 
+#include "benchsupport/PtyRegister.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
@@ -36,20 +37,13 @@ public:
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("ecr"));
-    QProcess sim;
-    sim.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/ecrsim"));
-    sim.setArguments({QStringLiteral("--pty"), path});
-    sim.setStandardErrorFile(QProcess::nullDevice());
+    PtyRegister sim;
     sim.start();
-    for (int i = 0; i < 500 && !QFileInfo::exists(path); ++i)
-        QThread::msleep(10);
 
     SerialComPort port;
     RealClock clock;
     SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
-    if (!link.OpenComPort(path, 115200)) {
+    if (!link.OpenComPort(sim.link(), 115200)) {
         fprintf(stderr, "bench_console: no simulated register\n");
         return 1;
     }
@@ -87,7 +81,5 @@ int main(int argc, char **argv) {
     printf("ms_key_press_round_trip: %.2f\n", perKey);
     printf("max_ms_event_gap_during_keys: %.2f\n", double(maxGap) / 1e6);
     link.CloseComPort();
-    sim.terminate();
-    sim.waitForFinished(3000);
     return 0;
 }

@@ -23,6 +23,47 @@ QString onOff(bool ticked) {
 }
 } // namespace
 
+QStringList CommentLikeValues(const QString &iniPath) {
+    QFile f(iniPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList found;
+    QString section;
+    while (!f.atEnd()) {
+        const QString line = QString::fromUtf8(f.readLine()).trimmed();
+        if (line.startsWith(u'[')) {
+            section = line.mid(1, line.indexOf(u']') - 1).trimmed();
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0 || (section.compare(kParametri, Qt::CaseInsensitive) != 0 &&
+                        section.compare(QLatin1String("Porte"), Qt::CaseInsensitive) != 0))
+            continue;
+        const QString value = line.mid(eq + 1);
+        const qsizetype semi = value.indexOf(u';');
+        const qsizetype hash = value.indexOf(u'#');
+        for (const qsizetype at : {semi, hash}) {
+            if (at > 0 && value.at(at - 1).isSpace()) {
+                found.append(line);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+QString CommentLikeValueText(const QString &iniPath, const QString &entry) {
+    return QStringLiteral("Valore con un commento in ") + iniPath + QStringLiteral(": \"") + entry +
+           QStringLiteral("\" (il testo dopo = \u00e8 tutto valore: i commenti vanno su una riga propria)");
+}
+
+QString ConfigurationFileNote(const QString &iniPath) {
+    if (QFileInfo::exists(iniPath))
+        return QStringLiteral("file ") + iniPath;
+    return QStringLiteral("file ") + iniPath +
+           QStringLiteral(" inesistente; NORVVELM_HOME sceglie la cartella");
+}
+
 bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConfig &cfg,
                        ForbiddenExtensions &forbidden, StatusTexts &status) {
     const ProfileFile ini(iniPath);

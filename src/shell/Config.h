@@ -6,6 +6,7 @@
 #include "commands/WriteFailure.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace norvvelm {
 
@@ -14,6 +15,19 @@ namespace norvvelm {
 // read then.
 bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConfig &cfg,
                        ForbiddenExtensions &forbidden, StatusTexts &status);
+
+// Values of sections "Parametri" and "Porte" that look as if they carried a
+// comment after them ("Com1=/dev/ttyUSB0   ; the adapter"): the loader keeps
+// the whole text as the value, so each is said once at start, as
+// "Com1=/dev/ttyUSB0   ; the adapter".
+QStringList CommentLikeValues(const QString &iniPath);
+// The sentence that says one of them.
+QString CommentLikeValueText(const QString &iniPath, const QString &entry);
+
+// Which configuration file a program read, for the line that says the load
+// failed: "file /srv/x/NorvVelm.ini", or that it is not there (with the
+// variable that moves the home folder).
+QString ConfigurationFileNote(const QString &iniPath);
 
 // The values of the configuration tab, as plain text and ticks.
 struct ConfigForm {

@@ -240,7 +240,28 @@ bool PrintServer::takeSettled(const QString &dir, const QStringList &names, QSet
     return found;
 }
 
+void PrintServer::checkFolder() {
+    const QString dir = folder().trimmed();
+    if (QFileInfo(dir).isDir()) {
+        m_folderMissingSaid = false;
+        return;
+    }
+    if (m_folderMissingSaid)
+        return;
+    m_folderMissingSaid = true;
+    const QString text = MissingFolderText(dir);
+    m_s.AddMonitorLine(MonitorFromRegister() + text);
+    m_prompter.message(text, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+}
+
+QString MissingFolderText(const QString &dir) {
+    return QStringLiteral("Cartella degli scontrini inesistente: ") + dir +
+           QStringLiteral(" (ServerDir); i file attendono che ci sia");
+}
+
 void PrintServer::TimerSRV_Timer() {
+    // Said whether or not the register is there yet: the files wait either way.
+    checkFolder();
     if (m_s.identity().sn.trimmed().isEmpty() || !registerReady)
         return;
     // One exchange at a time: a tick that fires while another exchange waits

@@ -19,6 +19,9 @@ class Prompter;
 class Session;
 class SerialFunz2;
 
+// What is said while the receipt folder is missing.
+QString MissingFolderText(const QString &dir);
+
 // The print server: at each tick of its 250 ms timer it takes over the
 // receipt files of its folder by renaming them to ".velm", queues their
 // lines, deletes them and runs the executor.
@@ -69,6 +72,9 @@ private:
     void say(const QString &name, const QString &text);
     void sayNotFiles(const QString &dir, const QStringList &others, QSet<QString> &present);
     bool takeSettled(const QString &dir, const QStringList &names, QSet<QString> &present);
+    // A receipt folder that is not there is said when first seen missing and
+    // again after it has come back and gone once more.
+    void checkFolder();
     // Takes one file: opened without following links, renamed, read, queued
     // and deleted. True when its lines were queued.
     bool take(const QString &dir, const QString &name);
@@ -84,6 +90,7 @@ private:
     QTimer m_timer;
     bool m_enabled = false;
     bool m_inTick = false;
+    bool m_folderMissingSaid = false;
     QHash<QString, Seen> m_seen;
     QSet<QString> m_said;
     QSet<QString> m_present;

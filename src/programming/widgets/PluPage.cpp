@@ -6,6 +6,7 @@
 #include "programming/PluFile.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
+#include "shell/widgets/Controls.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,6 +18,9 @@
 #include <QVBoxLayout>
 
 namespace norvvelm {
+
+using controls::arrayName;
+using controls::nameControl;
 
 namespace {
 const QString kAttention = QStringLiteral("Attenzione");
