@@ -13,13 +13,17 @@ configure: deps
 	@mkdir -p $(BUILD)
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr $(if $(CI),-DNORVVELM_WERROR=ON) >$(BUILD)/configure.log 2>&1 || { cat $(BUILD)/configure.log; exit 1; }
 
+# CMake's own progress lines, without make's directory chatter.
 build: configure
-	@cmake --build $(BUILD) -j$(JOBS)
+	@cmake --build $(BUILD) -j$(JOBS) -- --no-print-directory
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE fuzz
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE fuzz
 
-run: build
+# Builds only the programs the demonstration runs; Ctrl-C ends it, and with
+# it the make, without an error.
+run: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target NorvVelm norvvelmd ecrsim -- --no-print-directory
 	@scripts/run-demo $(BUILD)
 
 # The Debian package of this build, in $(BUILD)/deb.

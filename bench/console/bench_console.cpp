@@ -9,6 +9,7 @@
 //                                 starts waits for it: from the sequence's last answer
 //                                 to the file's first line on the wire
 
+#include "benchsupport/PtyRegister.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
@@ -98,20 +99,13 @@ double msFileWaitAfterSequence(const QString &link) {
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("ecr"));
-    QProcess sim;
-    sim.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/ecrsim"));
-    sim.setArguments({QStringLiteral("--pty"), path});
-    sim.setStandardErrorFile(QProcess::nullDevice());
+    PtyRegister sim;
     sim.start();
-    for (int i = 0; i < 500 && !QFileInfo::exists(path); ++i)
-        QThread::msleep(10);
 
     SerialComPort port;
     RealClock clock;
     SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
-    if (!link.OpenComPort(path, 115200)) {
+    if (!link.OpenComPort(sim.link(), 115200)) {
         fprintf(stderr, "bench_console: no simulated register\n");
         return 1;
     }
@@ -150,8 +144,6 @@ int main(int argc, char **argv) {
     printf("max_ms_event_gap_during_keys: %.2f\n", double(maxGap) / 1e6);
     fflush(stdout);
     link.CloseComPort();
-    printf("ms_file_wait_after_console_sequence: %.0f\n", msFileWaitAfterSequence(path));
-    sim.terminate();
-    sim.waitForFinished(3000);
+    printf("ms_file_wait_after_console_sequence: %.0f\n", msFileWaitAfterSequence(sim.link()));
     return 0;
 }

@@ -5,6 +5,7 @@
 //                      into the real picture control through its dispatch
 //                      interface: load, threshold, stretch, show
 
+#include "benchsupport/PtyRegister.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
@@ -59,23 +60,15 @@ public:
 };
 
 double uploadSeconds() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("ecr"));
-    QProcess sim;
-    sim.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/ecrsim"));
-    sim.setArguments({QStringLiteral("--pty"), path});
-    sim.setStandardErrorFile(QProcess::nullDevice());
-    sim.start();
-    if (!sim.waitForStarted(5000))
+    PtyRegister sim;
+    if (!sim.start())
         return -1;
-    for (int i = 0; i < 500 && !QFileInfo::exists(path); ++i)
-        QThread::msleep(10);
     double seconds = -1;
     {
         SerialComPort port;
         RealClock clock;
         SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
-        if (link.OpenComPort(path, 115200)) {
+        if (link.OpenComPort(sim.link(), 115200)) {
             Session session;
             Runner runner(session, link);
             QuietPrompter prompter;
@@ -86,8 +79,6 @@ double uploadSeconds() {
                 seconds = double(t.nsecsElapsed()) / 1e9;
         }
     }
-    sim.terminate();
-    sim.waitForFinished(3000);
     return seconds;
 }
 

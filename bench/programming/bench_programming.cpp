@@ -4,6 +4,7 @@
 //   ms_grid_9000_rows      the PLU page's grid filled by a read of 9000 PLUs (in memory, virtual time)
 //   ms_grid_1000_rows      the same with 1000, for the growth
 
+#include "benchsupport/PtyRegister.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "ecrsim/Register.h"
@@ -39,26 +40,18 @@ void print(const char *name, double value) {
 }
 
 void overPty() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("ecr"));
-    QProcess sim;
-    sim.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/ecrsim"));
-    sim.setArguments({QStringLiteral("--pty"), path});
-    sim.setStandardErrorFile(QProcess::nullDevice());
-    sim.start();
-    for (int i = 0; i < 500 && !QFileInfo::exists(path); ++i)
-        QThread::msleep(10);
-    if (!QFileInfo::exists(path)) {
+    PtyRegister sim;
+    if (!sim.start()) {
         std::fprintf(stderr, "bench_programming: ecrsim did not start\n");
         return;
     }
     SerialComPort port;
     RealClock clock;
     SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
-    if (!link.OpenComPort(path, 115200))
+    if (!link.OpenComPort(sim.link(), 115200))
         return;
     Session session;
-    session.setProgramDir(dir.path());
+    session.setProgramDir(sim.folder());
     Runner runner(session, link);
     testsupport::ScriptedPrompter prompter;
     WriteProcedure procedure({runner, session}, prompter);
@@ -83,8 +76,6 @@ void overPty() {
     const int read = table.read({}, {});
     print("plu_read_per_second", read * 1000.0 / double(qMax<qint64>(1, t.elapsed())));
     link.CloseComPort();
-    sim.terminate();
-    sim.waitForFinished(3000);
 }
 
 double gridMs(int plus) {

@@ -186,7 +186,7 @@ QString RewriteSaleLine(const QString &line, const SaleRewrite &how) {
         bool ok = false;
         const int department = f[6].trimmed().toInt(&ok);
         // A department outside 1..21 has no VAT entry: the line keeps its own.
-        if (ok && department >= 1 && department <= 21)
+        if (ok && department >= 1 && department <= kDepartments)
             f[7] = QString::number((*how.vatTable)[department - 1]);
     }
     return f.join(u'/');
@@ -198,6 +198,14 @@ QString AnswerErrorCode(const QString &answer) {
 
 bool AnswerAccepted(const QString &answer) {
     return answer.startsWith(QLatin1String("00"));
+}
+
+bool AnswerAcceptedField(const QString &answer) {
+    return answer.startsWith(QLatin1String("00/"));
+}
+
+QString TypedCommandLine(const QString &typed) {
+    return typed.trimmed() + u'/';
 }
 
 int HexDigitValue(QStringView c) {

@@ -12,6 +12,9 @@ namespace norvvelm {
 
 // --- command lines ---
 
+// The register's departments, 1 to 21, each with its VAT entry.
+constexpr int kDepartments = 21;
+
 // The lines the program itself sends.
 QString StatusRequestLine(); // "?/"
 QString IdentifyLine();      // "a/"
@@ -76,12 +79,15 @@ struct SaleRewrite {
     int width1 = 10; // a width of 0 or less counts as 10
     int width2 = 10;
     bool autoVat = false;
-    const std::array<int, 21> *vatTable = nullptr;
+    const std::array<int, kDepartments> *vatTable = nullptr;
 };
 QString RewriteSaleLine(const QString &line, const SaleRewrite &how);
 // A receipt-file line as it goes out: the customer header normalized, the
 // sale line rewritten; any other line as it is.
 QString RewriteReceiptLine(const QString &line, const SaleRewrite &how);
+
+// A command the technician typed without its final "/": the line sent.
+QString TypedCommandLine(const QString &typed);
 
 // The longest command line the link carries safely (its answer bound).
 constexpr int kMaxLineChars = 2047;
@@ -98,6 +104,8 @@ QStringList SplitReceiptLines(const QString &text);
 QString AnswerErrorCode(const QString &answer);
 // The register took the command: its error code is "00".
 bool AnswerAccepted(const QString &answer);
+// The answer begins with the accepted code as a whole field ("00/").
+bool AnswerAcceptedField(const QString &answer);
 // 0-9 for "0"-"9", 10-15 for "A"-"F", 0 for anything else (lower case too).
 int HexDigitValue(QStringView c);
 // The error code as a number, each of its two characters read as a

@@ -15,15 +15,8 @@ QString column(const QString &text, int width) {
     return text.left(width).leftJustified(width, u' ');
 }
 
-// The server folder with its separator, or the program's own folder when the
-// configured one is too short to name anything.
 QString folderOf(const Session &s) {
-    QString folder = s.config().ServerDir;
-    if (folder.size() <= 1)
-        folder = s.programDir();
-    if (!folder.endsWith(u'/') && !folder.endsWith(u'\\'))
-        folder += u'/';
-    return folder;
+    return ServerFolder(s.config(), s.programDir());
 }
 } // namespace
 

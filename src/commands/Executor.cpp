@@ -478,13 +478,8 @@ void Executor::dropReceipt() {
 
 bool Executor::writeDailyReport(const QString &taken) {
     const QString line = CompleteLine(taken);
-    QString dir = m_s.config().ServerDir;
-    if (dir.size() < 2)
-        dir = m_s.programDir();
-    if (!dir.endsWith(u'/') && !dir.endsWith(u'\\'))
-        dir += u'/';
-    const QString name = dir + m_s.identity().sn.trimmed() + m_s.now().toString(QStringLiteral("yyyyMMdd")) +
-                         QStringLiteral(".FMN");
+    const QString name = ServerFolder(m_s.config(), m_s.programDir()) + m_s.identity().sn.trimmed() +
+                         m_s.now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".FMN");
     // The report of the day is written anew: an old one that cannot be
     // replaced, or a file that cannot be written, is said and the queue goes on.
     if (QFile::exists(name))

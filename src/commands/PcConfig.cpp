@@ -29,4 +29,15 @@ ModelTable setupModelli() {
     return t;
 }
 
+bool ServerFolderConfigured(const PcConfig &config) {
+    return config.ServerDir.trimmed().size() > 1;
+}
+
+QString ServerFolder(const PcConfig &config, const QString &programDir) {
+    QString dir = ServerFolderConfigured(config) ? config.ServerDir.trimmed() : programDir;
+    if (!dir.endsWith(u'/') && !dir.endsWith(u'\\'))
+        dir += u'/';
+    return dir;
+}
+
 } // namespace norvvelm

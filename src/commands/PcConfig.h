@@ -43,6 +43,13 @@ struct PcConfig {
     bool autoVatOn() const { return AlIvaAuto.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0; }
 };
 
+// The folder the print server reads, and where its daily log and daily
+// reports go: ServerDir trimmed, or the program's folder when that names
+// nothing; with its final separator.
+QString ServerFolder(const PcConfig &config, const QString &programDir);
+// ServerDir names a folder of its own (more than one character).
+bool ServerFolderConfigured(const PcConfig &config);
+
 struct ModelRow {
     QString name; // rows without a name are not offered
     int headerLines = 0;

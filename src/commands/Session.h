@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/CommandLanguage.h"
 #include "commands/ForbiddenExtensions.h"
 #include "commands/PcConfig.h"
 #include "commands/RegisterOwner.h"
@@ -13,7 +14,7 @@
 
 namespace norvvelm {
 
-using VatTable = std::array<int, 21>;
+using VatTable = std::array<int, kDepartments>;
 
 // The main window's shared state, without a window. Core objects change it
 // through its setters; a window (or the daemon) observes it through the

@@ -1,11 +1,12 @@
 #include "commands/TechnicianTools.h"
 
+#include "commands/CommandLanguage.h"
 #include "commands/Prompter.h"
 #include "commands/RegisterOwner.h"
 #include "commands/Runner.h"
 #include "commands/SequentialItems.h"
 #include "commands/Session.h"
-#include "shell/Config.h"
+#include "commands/TechnicianPassword.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -52,7 +53,7 @@ TechnicianTools::Change TechnicianTools::changePassword(const QString &current, 
 }
 
 QString TechnicianTools::answerBoxText(const QString &answer) {
-    return answer.startsWith(QLatin1String("00/")) ? answer : QStringLiteral("Errore");
+    return AnswerAcceptedField(answer) ? answer : QStringLiteral("Errore");
 }
 
 QString TechnicianTools::sendCommand(int index, const QString &single, const QString &filePath) {
@@ -71,7 +72,7 @@ QString TechnicianTools::sendSingle(const QString &typed) {
     const RegisterLease lease(m_s, RegisterOwner::Use::Changes, &m_prompter);
     if (!lease)
         return {};
-    m_runner.SendAndCheck(typed.trimmed() + u'/');
+    m_runner.SendAndCheck(TypedCommandLine(typed));
     return answerBoxText(m_s.lastAnswer());
 }
 
@@ -91,13 +92,11 @@ QString TechnicianTools::sendFile(const QString &path) {
     if (!lease)
         return {};
     QString shown;
-    for (QString item : ReadSequentialFileItems(content)) {
+    for (const QString &item : ReadSequentialFileItems(content)) {
         // A blank line is no command: a lone "/" is never sent.
         if (item.trimmed().isEmpty())
             continue;
-        if (!item.endsWith(u'/'))
-            item += u'/';
-        m_runner.SendAndCheck(item.trimmed());
+        m_runner.SendAndCheck(CompleteLine(item).trimmed());
         shown = answerBoxText(m_s.lastAnswer());
     }
     return shown;

@@ -487,11 +487,9 @@ void OperatorConsole::cmdDemoTicket_Click(int index) {
 }
 
 QString OperatorConsole::demoReceiptTarget() const {
-    QString folder = m_session.config().ServerDir;
-    if (folder.size() <= 1)
+    if (!ServerFolderConfigured(m_session.config()))
         return {};
-    if (!folder.endsWith(u'/') && !folder.endsWith(u'\\'))
-        folder += u'/';
+    const QString folder = ServerFolder(m_session.config(), m_session.programDir());
     // The receipt name may be a mask ("*.txt"): the demonstration file gets a
     // name the mask selects, never a literal "*".
     QString name = m_session.config().ServerFile.trimmed();

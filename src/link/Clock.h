@@ -12,6 +12,8 @@ public:
     virtual ~Clock() = default;
     virtual qint64 nowMs() const = 0;
     virtual void sleepMs(int ms) = 0;
+    // Time passes on its own, as on the wall (a virtual clock moves only when told).
+    virtual bool followsWall() const { return false; }
 };
 
 class RealClock final : public Clock {
@@ -19,6 +21,7 @@ public:
     RealClock();
     qint64 nowMs() const override;
     void sleepMs(int ms) override;
+    bool followsWall() const override { return true; }
 
 private:
     qint64 m_origin;

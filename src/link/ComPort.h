@@ -28,6 +28,8 @@ public:
     virtual bool waitForData(int ms) = 0;
     // Drops everything queued in both directions.
     virtual void purge() = 0;
+    // Its input wakes the thread's event loop: a wait there sees the data.
+    virtual bool wakesEventLoop() const { return false; }
 
     virtual QString errorText() const { return {}; }
 };

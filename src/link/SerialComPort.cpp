@@ -1,6 +1,9 @@
 #include "link/SerialComPort.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -24,6 +27,65 @@ SerialComPort::~SerialComPort() {
 QString SerialComPort::canonicalDevice(const QString &device) {
     const QString canonical = QFileInfo(device).canonicalFilePath();
     return canonical.isEmpty() ? device : canonical;
+}
+
+QString CannotOpenPortText(const QString &porta, const QString &device, const QString &cause) {
+    QString where = device.isEmpty() ? QStringLiteral("nessun dispositivo nella sezione Porte") : device;
+    if (!device.isEmpty() && !cause.isEmpty())
+        where += QStringLiteral(": ") + cause;
+    return QStringLiteral("Impossibile Aprire Porta ") + porta + QStringLiteral(" (") + where + u')';
+}
+
+QString SerialComPort::lockHolder(const QString &device) {
+    // The serial port's lock file: "LCK.." and the device's name below /dev,
+    // in the first of the usual lock folders that has it.
+    QString name = canonicalDevice(device);
+    if (name.startsWith(QLatin1String("/dev/")))
+        name = name.mid(5);
+    name.replace(u'/', u'_');
+    const QStringList folders{QStringLiteral("/var/lock"),
+                              QStringLiteral("/etc/locks"),
+                              QStringLiteral("/var/spool/locks"),
+                              QStringLiteral("/var/spool/uucp"),
+                              QStringLiteral("/tmp"),
+                              QStringLiteral("/var/tmp"),
+                              QStringLiteral("/var/lock/lockdev"),
+                              QStringLiteral("/run/lock"),
+                              QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
+    for (const QString &folder : folders) {
+        const QString path = folder + QStringLiteral("/LCK..") + name;
+        if (!QFileInfo::exists(path))
+            continue;
+        qint64 pid = 0;
+        QString host, program;
+        if (!QLockFile(path).getLockInfo(&pid, &host, &program) || pid <= 0)
+            continue;
+#ifdef Q_OS_LINUX
+        if (!QFileInfo::exists(QStringLiteral("/proc/") + QString::number(pid)))
+            continue; // a stale lock: Qt takes it over
+#endif
+        return (program.isEmpty() ? QStringLiteral("un programma") : program) + QStringLiteral(", pid ") +
+               QString::number(pid);
+    }
+    return {};
+}
+
+QString SerialComPort::openFailureCause(QSerialPort::SerialPortError error, const QString &device,
+                                        const QString &detail) {
+    if (!QFileInfo::exists(device))
+        return QStringLiteral("dispositivo inesistente");
+    if (error == QSerialPort::PermissionError || error == QSerialPort::OpenError) {
+        const QString holder = lockHolder(device);
+        if (!holder.isEmpty())
+            return QStringLiteral("occupata da un altro programma (") + holder + u')';
+        const QFileInfo info(canonicalDevice(device));
+        if (!info.isReadable() || !info.isWritable())
+            return QStringLiteral("accesso negato all'utente (il gruppo del dispositivo, di solito dialout)");
+        // Readable and writable, yet refused: another program opened it for
+        // itself alone.
+        return QStringLiteral("occupata da un altro programma");
+    }
+    return detail;
 }
 
 void SerialComPort::noteError(QSerialPort::SerialPortError error) {
@@ -73,7 +135,7 @@ bool SerialComPort::open(const QString &device, qint32 speed) {
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.setReadBufferSize(kQueueSize);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_errorText = m_port.errorString();
+        m_errorText = openFailureCause(m_port.error(), device, m_port.errorString());
         return false;
     }
     // A pseudo-terminal has no modem lines: setting them fails as an

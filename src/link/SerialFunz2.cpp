@@ -2,6 +2,10 @@
 
 #include "link/Ansi.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <algorithm>
 
 namespace norvvelm {
@@ -55,11 +59,33 @@ void SerialFunz2::PumpEvents() {
         m_pump();
 }
 
+bool SerialFunz2::eventsWake() const {
+    return m_pump && m_clock.followsWall() && QCoreApplication::instance() &&
+           QAbstractEventDispatcher::instance() != nullptr;
+}
+
+void SerialFunz2::waitForEvents(int ms) {
+    // The deadline is a timer of the event loop: the wait there ends at it,
+    // at the port's data, or at any event before.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    deadline.start(ms);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 void SerialFunz2::WaitMs(int ms) {
     const qint64 end = m_clock.nowMs() + ms;
+    const bool wake = eventsWake();
     for (qint64 left = ms; left > 0; left = end - m_clock.nowMs()) {
         PumpEvents();
-        m_clock.sleepMs(int(std::min<qint64>(left, kWaitSliceMs)));
+        left = end - m_clock.nowMs();
+        if (left <= 0)
+            break;
+        if (wake)
+            waitForEvents(int(left));
+        else
+            m_clock.sleepMs(int(std::min<qint64>(left, kWaitSliceMs)));
     }
 }
 
@@ -67,6 +93,7 @@ int SerialFunz2::WaitComData(int ms) {
     const qint64 start = m_clock.nowMs();
     if (m_port.bytesQueued() > 0)
         return 1;
+    const bool wake = m_port.wakesEventLoop() && eventsWake();
     for (;;) {
         const qint64 elapsed = m_clock.nowMs() - start;
         if (elapsed > ms)
@@ -74,13 +101,17 @@ int SerialFunz2::WaitComData(int ms) {
         PumpEvents();
         if (m_port.bytesQueued() > 0)
             return 1;
-        // Block on the port for a short slice instead of spinning a core.
-        const int slice = int(std::clamp<qint64>(ms - elapsed + 1, 1, kWaitSliceMs));
+        const int left = int(std::max<qint64>(ms - elapsed + 1, 1));
         if (!m_port.isOpen()) {
-            m_clock.sleepMs(slice);
-            continue;
+            m_clock.sleepMs(std::min(left, kWaitSliceMs));
+        } else if (wake) {
+            waitForEvents(left);
+        } else if (m_pump || !m_port.wakesEventLoop()) {
+            // Short slices on the port, so pending events run between them.
+            m_port.waitForData(std::min(left, kWaitSliceMs));
+        } else {
+            m_port.waitForData(left); // nothing else to run: the port alone wakes it
         }
-        m_port.waitForData(slice);
     }
 }
 

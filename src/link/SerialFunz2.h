@@ -95,11 +95,12 @@ public:
     // 0 when nothing could be read (a received NUL reads the same).
     quint8 ReadComByte();
     // 1 when input is queued, 0 when the time-out passed first. Lets pending
-    // events run while it waits, in short slices on the port.
+    // events run while it waits: it sleeps until the port's data, the
+    // deadline or an event, whichever comes first.
     int WaitComData(int ms);
     void Sleep(int ms) { m_clock.sleepMs(ms); }
-    // A longer wait that lets pending events run every few milliseconds, so a
-    // window stays responsive and a stop request is seen.
+    // A longer wait that lets events run as they come, so a window stays
+    // responsive and a stop request is seen.
     void WaitMs(int ms);
     // Lets pending window events run once (a no-op without a window).
     void PumpEvents();
@@ -151,7 +152,13 @@ public:
     };
 
 private:
+    // Without an event loop to sleep in (a virtual clock, a port of memory),
+    // waits look again every few milliseconds.
     static constexpr int kWaitSliceMs = 10;
+    // Events may be waited for in the thread's event loop.
+    bool eventsWake() const;
+    // Runs the events that come within `ms`, returning at the first.
+    void waitForEvents(int ms);
 
     ComPort &m_port;
     Clock &m_clock;

@@ -53,8 +53,7 @@ PluRow PluTable::parse(const QString &answer) {
 }
 
 QString PluTable::answerCode(const QString &answer) {
-    const qsizetype slash = answer.indexOf(u'/', 9);
-    return slash < 0 ? QString() : answer.mid(9, slash - 9).trimmed();
+    return AnswerFields(answer).value(0).trimmed();
 }
 
 int PluTable::read(const std::function<void(int)> &progress,

@@ -70,10 +70,33 @@ int answerInfoOption(int argc, char *argv[]) {
     }
     return -1;
 }
+
+// Without a screen the window system cannot start: an unattended run goes
+// on without one, any other run says in one line why it cannot, and ends.
+int checkScreen() {
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return -1;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (qEnvironmentVariableIsSet("DRIVERQ520_UNATTENDED")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return -1;
+    }
+    std::fputs("DriverQ520: nessuno schermo (DISPLAY e WAYLAND_DISPLAY vuoti); "
+               "con DRIVERQ520_UNATTENDED=1 lavora senza finestra\n",
+               stderr);
+    return 2;
+#else
+    return -1;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
     if (const int rc = answerInfoOption(argc, argv); rc >= 0)
+        return rc;
+    if (const int rc = checkScreen(); rc >= 0)
         return rc;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DriverQ520"));

@@ -23,6 +23,47 @@ QString onOff(bool ticked) {
 }
 } // namespace
 
+QStringList CommentLikeValues(const QString &iniPath) {
+    QFile f(iniPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList found;
+    QString section;
+    while (!f.atEnd()) {
+        const QString line = QString::fromUtf8(f.readLine()).trimmed();
+        if (line.startsWith(u'[')) {
+            section = line.mid(1, line.indexOf(u']') - 1).trimmed();
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0 || (section.compare(kParametri, Qt::CaseInsensitive) != 0 &&
+                        section.compare(QLatin1String("Porte"), Qt::CaseInsensitive) != 0))
+            continue;
+        const QString value = line.mid(eq + 1);
+        const qsizetype semi = value.indexOf(u';');
+        const qsizetype hash = value.indexOf(u'#');
+        for (const qsizetype at : {semi, hash}) {
+            if (at > 0 && value.at(at - 1).isSpace()) {
+                found.append(line);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+QString CommentLikeValueText(const QString &iniPath, const QString &entry) {
+    return QStringLiteral("Valore con un commento in ") + iniPath + QStringLiteral(": \"") + entry +
+           QStringLiteral("\" (il testo dopo = \u00e8 tutto valore: i commenti vanno su una riga propria)");
+}
+
+QString ConfigurationFileNote(const QString &iniPath) {
+    if (QFileInfo::exists(iniPath))
+        return QStringLiteral("file ") + iniPath;
+    return QStringLiteral("file ") + iniPath +
+           QStringLiteral(" inesistente; NORVVELM_HOME sceglie la cartella");
+}
+
 bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConfig &cfg,
                        ForbiddenExtensions &forbidden, StatusTexts &status) {
     const ProfileFile ini(iniPath);
@@ -188,47 +229,6 @@ QString ProgramHome() {
     const QString home = QDir::homePath() + QStringLiteral("/.config/NorvVelm");
     QDir().mkpath(home);
     return home;
-}
-
-namespace {
-std::unique_ptr<QSettings> openSettings(const QString &file) {
-    if (!file.isEmpty())
-        return std::make_unique<QSettings>(file, QSettings::IniFormat);
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QStringLiteral("Norv-VELM"), QStringLiteral("NorvVelm"));
-}
-} // namespace
-
-QString TechnicianPassword::read() const {
-    auto s = openSettings(m_file);
-    return s->value(QStringLiteral("Tecnico/Password")).toString();
-}
-
-bool TechnicianPassword::write(const QString &password) const {
-    auto s = openSettings(m_file);
-    s->setValue(QStringLiteral("Tecnico/Password"), password);
-    s->sync();
-    if (s->status() != QSettings::NoError)
-        return false;
-    return QFile::setPermissions(s->fileName(), QFile::ReadOwner | QFile::WriteOwner);
-}
-
-namespace {
-QString normalisedPassword(const QString &p) {
-    return p.trimmed().toUpper();
-}
-} // namespace
-
-bool TechnicianPassword::matches(const QString &typed) const {
-    const QString stored = read();
-    if (passwordhash::IsHash(stored))
-        return passwordhash::Verify(stored, normalisedPassword(typed));
-    return normalisedPassword(stored) == normalisedPassword(typed);
-}
-
-bool TechnicianPassword::change(const QString &password) const {
-    const QString plain = normalisedPassword(password);
-    return write(plain.isEmpty() ? QString() : passwordhash::Hash(plain, iterations));
 }
 
 } // namespace norvvelm

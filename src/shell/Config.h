@@ -1,11 +1,12 @@
 #pragma once
 
 #include "commands/ForbiddenExtensions.h"
-#include "commands/PasswordHash.h"
 #include "commands/PcConfig.h"
+#include "commands/TechnicianPassword.h"
 #include "commands/WriteFailure.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace norvvelm {
 
@@ -14,6 +15,19 @@ namespace norvvelm {
 // read then.
 bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConfig &cfg,
                        ForbiddenExtensions &forbidden, StatusTexts &status);
+
+// Values of sections "Parametri" and "Porte" that look as if they carried a
+// comment after them ("Com1=/dev/ttyUSB0   ; the adapter"): the loader keeps
+// the whole text as the value, so each is said once at start, as
+// "Com1=/dev/ttyUSB0   ; the adapter".
+QStringList CommentLikeValues(const QString &iniPath);
+// The sentence that says one of them.
+QString CommentLikeValueText(const QString &iniPath, const QString &entry);
+
+// Which configuration file a program read, for the line that says the load
+// failed: "file /srv/x/NorvVelm.ini", or that it is not there (with the
+// variable that moves the home folder).
+QString ConfigurationFileNote(const QString &iniPath);
 
 // The values of the configuration tab, as plain text and ticks.
 struct ConfigForm {
@@ -51,32 +65,5 @@ bool SetPortDevice(const QString &iniPath, const QString &porta, const QString &
 // The program's home folder: $NORVVELM_HOME; else the executable's folder when
 // NorvVelm.ini lies there; else ~/.config/NorvVelm.
 QString ProgramHome();
-
-// The technician password, in the per-user settings store ("Norv-VELM",
-// group "Tecnico", key "Password"), readable by its owner alone. The store
-// holds a salted hash of the trimmed, upper-cased password; a plain value
-// left by an older installation still counts until the next change.
-class TechnicianPassword {
-public:
-    // An explicit settings file for tests; empty for the user's own store.
-    explicit TechnicianPassword(QString settingsFile = {}) : m_file(std::move(settingsFile)) {}
-    // The stored value as it is (a hash, a plain value or empty).
-    QString read() const;
-    bool write(const QString &password) const;
-
-    // No password set: the stored value is absent or blank.
-    bool isEmpty() const { return read().trimmed().isEmpty(); }
-    // What the technician typed against the stored password, without regard
-    // to surrounding blanks and letter case.
-    bool matches(const QString &typed) const;
-    // Stores the new password (trimmed) as its hash; a blank one clears it.
-    bool change(const QString &password) const;
-
-    // The hash's cost; tests lower it.
-    int iterations = passwordhash::kDefaultIterations;
-
-private:
-    QString m_file;
-};
 
 } // namespace norvvelm

@@ -9,278 +9,17 @@
 #include "link/Ansi.h"
 #include "link/SerialFunz2.h"
 
-#include <QDirIterator>
+#include "shell/NoFollowFile.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
-#include <algorithm>
-
-#ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace norvvelm {
-
-MaskAnalysis AnalyseMask(const QString &mask) {
-    MaskAnalysis m;
-    const qsizetype p = mask.indexOf(u'*');
-    if (p < 0) {
-        m.mode = MaskAnalysis::Exact;
-        m.name = mask;
-    } else {
-        const qsizetype q = mask.indexOf(u'*', p + 1);
-        if (q >= 0) {
-            const QString between = mask.mid(p + 1, q - p - 1);
-            if (between.isEmpty() || between == QLatin1String(".")) {
-                m.mode = MaskAnalysis::Begins;
-                m.name = mask.left(p);
-            } else {
-                m.mode = MaskAnalysis::Contains;
-                m.name = between;
-            }
-        } else if (p == 0) {
-            m.mode = MaskAnalysis::Ends;
-            m.name = mask.mid(1);
-        } else {
-            m.mode = MaskAnalysis::Begins;
-            m.name = mask.left(p);
-        }
-    }
-    if (m.name.isEmpty())
-        m.mode = MaskAnalysis::All;
-    return m;
-}
-
-namespace {
-
-bool matches(const MaskAnalysis &m, const QString &name) {
-    switch (m.mode) {
-    case MaskAnalysis::Exact:
-        return name.compare(m.name, Qt::CaseInsensitive) == 0;
-    case MaskAnalysis::Begins:
-        return name.startsWith(m.name, Qt::CaseInsensitive);
-    case MaskAnalysis::Ends:
-        return name.endsWith(m.name, Qt::CaseInsensitive);
-    case MaskAnalysis::Contains:
-        return name.contains(m.name, Qt::CaseInsensitive);
-    case MaskAnalysis::All:
-        return true;
-    }
-    return false;
-}
-
-// ASCII letters compare without case; every other byte only equals itself.
-// A mask of plain ASCII matches UTF-8 names byte by byte this way, so the
-// names that do not match are never decoded.
-struct AsciiMask {
-    MaskAnalysis::Mode mode;
-    QByteArray name;
-    static char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
-    static bool same(const char *a, const char *b, qsizetype n) {
-        for (qsizetype i = 0; i < n; ++i) {
-            if (fold(a[i]) != fold(b[i]))
-                return false;
-        }
-        return true;
-    }
-    bool matches(const char *s, qsizetype len) const {
-        const qsizetype n = name.size();
-        switch (mode) {
-        case MaskAnalysis::Exact:
-            return len == n && same(s, name.constData(), n);
-        case MaskAnalysis::Begins:
-            return len >= n && same(s, name.constData(), n);
-        case MaskAnalysis::Ends:
-            return len >= n && same(s + len - n, name.constData(), n);
-        case MaskAnalysis::Contains:
-            for (qsizetype i = 0; i + n <= len; ++i) {
-                if (same(s + i, name.constData(), n))
-                    return true;
-            }
-            return false;
-        case MaskAnalysis::All:
-            return true;
-        }
-        return false;
-    }
-};
-
-// The plain files of a folder that pass `wanted`, in the folder's own order
-// (no sorting). On a busy folder this is the whole cost of a tick, so the
-// entries' types come from the directory itself where the file system gives
-// them, and only candidate names are decoded.
-// A name that is not valid UTF-8 (a point of sale writing Windows-1252
-// through a share) cannot be reached through a QString: when `renamed` is
-// given it is renamed, by its bytes, to its Windows-1252 reading, or set
-// aside under that reading when the name is taken; each is said in
-// `renamed`. Without it such names are skipped.
-template <typename W>
-QString reachableName(const QByteArray &base, const QByteArray &raw, QStringList *renamed, W &&wanted) {
-    const QString name = QFile::decodeName(raw);
-    if (QFile::encodeName(name) == raw)
-        return name;
-    QString readable = fromAnsi(raw);
-    readable.replace(u'/', u'_');
-    if (!renamed || !wanted(readable))
-        return {};
-    const QString folder = QFile::decodeName(base);
-    QString target = readable;
-    bool aside = QFileInfo::exists(folder + target);
-    if (aside)
-        target = QFileInfo(SetAsideName(folder + readable)).fileName();
-    const QByteArray from = base + raw;
-    const QByteArray to = QFile::encodeName(folder + target);
-    if (::rename(from.constData(), to.constData()) != 0) {
-        renamed->append(QStringLiteral("File con nome non UTF-8 non rinominabile, lasciato dov'\u00e8: ") +
-                        folder + readable + QStringLiteral(" (") +
-                        QString::fromLocal8Bit(std::strerror(errno)) + u')');
-        return {};
-    }
-    renamed->append((aside ? QStringLiteral("File con nome non UTF-8 messo da parte come ")
-                           : QStringLiteral("File con nome non UTF-8 rinominato ")) +
-                    folder + target);
-    return aside ? QString() : target;
-}
-
-template <typename Pre, typename F, typename O, typename W>
-bool forEachFile(const QString &folder, Pre &&candidate, F &&take, O &&other, QStringList *renamed,
-                 W &&wanted) {
-#ifdef Q_OS_UNIX
-    DIR *d = ::opendir(QFile::encodeName(folder).constData());
-    if (!d)
-        return false;
-    const QByteArray base = QFile::encodeName(folder) + '/';
-    while (dirent *e = ::readdir(d)) {
-        const qsizetype len = qsizetype(strlen(e->d_name));
-        if (!candidate(e->d_name, len))
-            continue;
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
-            continue;
-        // A link is never followed: its own type counts.
-        bool file = e->d_type == DT_REG;
-        if (e->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            file = ::lstat(QByteArray(base + e->d_name).constData(), &st) == 0 && S_ISREG(st.st_mode);
-        }
-        const QString name =
-            reachableName(base, QByteArray(e->d_name, len), file ? renamed : nullptr, wanted);
-        if (name.isEmpty())
-            continue;
-        if (file)
-            take(name);
-        else
-            other(name);
-    }
-    ::closedir(d);
-    return true;
-#else
-    Q_UNUSED(candidate);
-    Q_UNUSED(renamed);
-    Q_UNUSED(wanted);
-    if (!QFileInfo(folder).isDir())
-        return false;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        if (info.isFile() && !info.isSymLink())
-            take(it.fileName());
-        else
-            other(it.fileName());
-    }
-    return true;
-#endif
-}
-
-} // namespace
-
-bool IsOwnFile(const QString &name) {
-    static const QRegularExpression dailyLog(QStringLiteral("^.+ [0-9]{8}\\.log$"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression dailyReport(QStringLiteral("^.*[0-9]{8}\\.fmn$"),
-                                                QRegularExpression::CaseInsensitiveOption);
-    const QString n = name.toLower();
-    return n == u"norvvelm.ini" || n == u"fileext.ini" || n.startsWith(u"norvvelm.journal") ||
-           (n.startsWith(u"norvvelm") && n.contains(u".lock")) || n.endsWith(u".velm") ||
-           n.endsWith(u".scartato") || dailyLog.match(name).hasMatch() || dailyReport.match(name).hasMatch();
-}
-
-QString SetAsideName(const QString &fullName) {
-    QString aside = fullName + QStringLiteral(".scartato");
-    for (int i = 2; QFileInfo::exists(aside); ++i)
-        aside = fullName + QStringLiteral("-%1.scartato").arg(i);
-    return aside;
-}
-
-QStringList OldestFirst(const QString &dir, const QStringList &names) {
-    struct Aged {
-        qint64 sec;
-        qint64 nsec;
-        QString name;
-    };
-    QList<Aged> aged;
-    aged.reserve(names.size());
-    for (const QString &name : names) {
-        Aged a{0, 0, name};
-#ifdef Q_OS_UNIX
-        struct stat st {};
-        if (!name.isEmpty() && ::lstat(QFile::encodeName(dir + name).constData(), &st) == 0) {
-            a.sec = qint64(st.st_mtim.tv_sec);
-            a.nsec = qint64(st.st_mtim.tv_nsec);
-        }
-#else
-        a.sec = QFileInfo(dir + name).lastModified().toMSecsSinceEpoch();
-#endif
-        aged.append(a);
-    }
-    std::stable_sort(aged.begin(), aged.end(), [](const Aged &x, const Aged &y) {
-        if (x.sec != y.sec)
-            return x.sec < y.sec;
-        if (x.nsec != y.nsec)
-            return x.nsec < y.nsec;
-        return x.name < y.name;
-    });
-    QStringList out;
-    out.reserve(aged.size());
-    for (const Aged &a : aged)
-        out.append(a.name);
-    return out;
-}
-
-QStringList ListServerFiles(const QString &folder, const QString &mask, const ForbiddenExtensions &forbidden,
-                            QString &logPrefix, QStringList *others, QStringList *renamed) {
-    const MaskAnalysis m = AnalyseMask(mask);
-    if (m.mode != MaskAnalysis::All)
-        logPrefix = m.name;
-    QStringList names;
-    bool ascii = true;
-    for (const QChar c : m.name)
-        ascii = ascii && c.unicode() < 0x80;
-    const AsciiMask quick{m.mode, m.name.toLatin1()};
-    const bool listed = forEachFile(
-        folder, [&](const char *raw, qsizetype len) { return !ascii || quick.matches(raw, len); },
-        [&](const QString &name) {
-            if (matches(m, name) && !forbidden.forbids(name))
-                names.append(name);
-        },
-        [&](const QString &name) {
-            if (others && matches(m, name) && !forbidden.forbids(name))
-                others->append(name);
-        },
-        renamed,
-        [&](const QString &name) {
-            return matches(m, name) && !forbidden.forbids(name) && !IsOwnFile(name);
-        });
-    if (!listed || names.isEmpty())
-        return {QString()};
-    return names;
-}
 
 PrintServer::PrintServer(Session &session, SerialFunz2 &link, Executor &executor, Prompter &prompter,
                          QObject *parent)
@@ -336,21 +75,14 @@ void PrintServer::setEnabled(bool on) {
 }
 
 QString PrintServer::folder() const {
-    QString dir = m_s.config().ServerDir.trimmed();
-    if (dir.size() <= 1)
-        dir = m_s.programDir();
-    if (!dir.endsWith(u'/') && !dir.endsWith(u'\\'))
-        dir += u'/';
-    return dir;
+    return ServerFolder(m_s.config(), m_s.programDir());
 }
 
 void PrintServer::sayOnce(const QString &name, const QString &text) {
     if (m_said.contains(name))
         return;
     m_said.insert(name);
-    m_s.AddMonitorLine(QStringLiteral("ECR        : ") + text);
-    WriteLogLine(m_s, text, name);
-    m_prompter.message(text, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+    say(name, text);
 }
 
 bool PrintServer::settled(const QString &dir, const QString &name) {
@@ -381,139 +113,109 @@ bool PrintServer::settled(const QString &dir, const QString &name) {
     return now - it->sinceMs >= std::max(kIntervalMs, m_s.config().ServerQuietMs);
 }
 
-namespace {
-// The file's bytes, read from a descriptor opened without following a link;
-// false with the reason (and whether to say it) when it cannot be taken.
-struct Opened {
-#ifdef Q_OS_UNIX
-    int fd = -1;
-    struct stat st {};
-    ~Opened() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-#else
-    QFile file;
-#endif
-    qint64 size = 0;
-};
-} // namespace
+void PrintServer::say(const QString &name, const QString &text) {
+    m_s.AddMonitorLine(MonitorFromRegister() + text);
+    WriteLogLine(m_s, text, name);
+    m_prompter.message(text, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+}
 
-bool PrintServer::take(const QString &dir, const QString &name) {
-    const QString full = dir + name;
-    const QString work = full + QStringLiteral(".velm");
-    Opened in;
-#ifdef Q_OS_UNIX
-    in.fd = ::open(QFile::encodeName(full).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (in.fd < 0) {
-        const int err = errno;
-        if (err == ENOENT)
-            return false;
-        if (err == ELOOP)
-            sayOnce(name, QStringLiteral("File non preso: \u00e8 un collegamento: ") + full);
-        else
-            sayOnce(name, QStringLiteral("File non leggibile, lasciato dov'\u00e8: ") + full +
-                              QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + u')');
-        return false;
-    }
-    if (::fstat(in.fd, &in.st) != 0 || !S_ISREG(in.st.st_mode)) {
-        sayOnce(name, QStringLiteral("File non preso: non \u00e8 un file regolare: ") + full);
-        return false;
-    }
-    if (in.st.st_nlink > 1 && in.st.st_uid != ::geteuid()) {
-        // Taking it over would rename and delete a file of someone else's.
+bool PrintServer::opened(NoFollowFile &in, const QString &full, const QString &name) {
+    switch (in.open(full)) {
+    case NoFollowFile::Opened::Yes:
+        if (!in.linkedToAnotherUsersFile())
+            return true;
         sayOnce(name, QStringLiteral("File non preso: collegamento a un file di un altro utente: ") + full);
         return false;
-    }
-    in.size = in.st.st_size;
-#else
-    in.file.setFileName(full);
-    if (!in.file.open(QIODevice::ReadOnly)) {
-        if (QFile::exists(full))
-            sayOnce(name, QStringLiteral("File non leggibile, lasciato dov'\u00e8: ") + full);
+    case NoFollowFile::Opened::Missing:
+        return false;
+    case NoFollowFile::Opened::Link:
+        sayOnce(name, QStringLiteral("File non preso: \u00e8 un collegamento: ") + full);
+        return false;
+    case NoFollowFile::Opened::NotRegular:
+        sayOnce(name, QStringLiteral("File non preso: non \u00e8 un file regolare: ") + full);
+        return false;
+    case NoFollowFile::Opened::Unreadable:
+        sayOnce(name, QStringLiteral("File non leggibile, lasciato dov'\u00e8: ") + full +
+                          QStringLiteral(" (") + in.reason() + u')');
         return false;
     }
-    in.size = in.file.size();
-#endif
-    const qint64 max = m_s.config().ServerMaxBytes;
-    if (in.size > max) {
-        const QString aside = SetAsideName(full);
-        if (!m_s.testMode() && QFile::rename(full, aside)) {
-            const QString text =
-                QStringLiteral("File di %1 byte (massimo %2) messo da parte senza stamparlo: ")
-                    .arg(in.size)
-                    .arg(max) +
-                aside;
-            m_s.AddMonitorLine(QStringLiteral("ECR        : ") + text);
-            WriteLogLine(m_s, text, name);
-            m_prompter.message(text, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
-        } else {
-            sayOnce(name, QStringLiteral("File troppo grande, non stampato: ") + full);
-        }
-        return false;
+    return false;
+}
+
+void PrintServer::setAsideTooLarge(const QString &full, const QString &name, qint64 size, qint64 max) {
+    const QString aside = SetAsideName(full);
+    if (m_s.testMode() || !QFile::rename(full, aside)) {
+        sayOnce(name, QStringLiteral("File troppo grande, non stampato: ") + full);
+        return;
     }
+    say(name,
+        QStringLiteral("File di %1 byte (massimo %2) messo da parte senza stamparlo: ").arg(size).arg(max) +
+            aside);
+}
+
+bool PrintServer::holdAsWorkingCopy(const NoFollowFile &in, const QString &full, const QString &name,
+                                    const QString &work) {
     if (QFile::exists(work)) {
         // Left over from an interrupted tick, before its lines were kept:
         // they were never sent, and the file itself is about to be read.
         QFile::remove(work);
         WriteLogLine(m_s, QStringLiteral("Copia di lavoro residua cancellata: ") + work, name);
     }
-    if (!m_s.testMode()) {
-        if (::rename(QFile::encodeName(full).constData(), QFile::encodeName(work).constData()) != 0) {
-            // Said once; the next ticks try again.
-            if (errno != ENOENT)
-                sayOnce(name, QStringLiteral("File non preso: impossibile rinominarlo: ") + full +
-                                  QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(errno)) + u')');
-            return false;
-        }
-#ifdef Q_OS_UNIX
-        // The name must still be the file opened: a file swapped in meanwhile
-        // goes back under its name and waits for the next tick.
-        struct stat now {};
-        if (::lstat(QFile::encodeName(work).constData(), &now) != 0 || now.st_ino != in.st.st_ino ||
-            now.st_dev != in.st.st_dev) {
-            if (!QFile::exists(full))
-                QFile::rename(work, full);
-            return false;
-        }
-#endif
+    if (m_s.testMode())
+        return true;
+    if (std::rename(QFile::encodeName(full).constData(), QFile::encodeName(work).constData()) != 0) {
+        // Said once; the next ticks try again.
+        const int err = errno;
+        if (err != ENOENT)
+            sayOnce(name, QStringLiteral("File non preso: impossibile rinominarlo: ") + full +
+                              QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + u')');
+        return false;
     }
-    m_link.PumpEvents();
-    QByteArray bytes;
-#ifdef Q_OS_UNIX
-    bytes.resize(in.size + 1);
-    qint64 got = 0;
-    for (;;) {
-        if (got == bytes.size())
-            bytes.resize(bytes.size() + 4096);
-        const ssize_t n = ::read(in.fd, bytes.data() + got, size_t(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += n;
-        if (got > max)
-            break;
-    }
-    bytes.truncate(got);
-#else
-    bytes = in.file.read(max + 1);
-#endif
+    // The name must still be the file opened: a file swapped in meanwhile
+    // goes back under its name and waits for the next tick.
+    if (in.isAt(work))
+        return true;
+    if (!QFile::exists(full))
+        QFile::rename(work, full);
+    return false;
+}
+
+bool PrintServer::queueLines(const QByteArray &bytes, const QString &full, const QString &work) {
     if (m_s.testMode()) {
         QFile copy(work);
         if (copy.open(QIODevice::WriteOnly))
             copy.write(bytes);
     }
     const QStringList lines = SplitReceiptLines(decodeTextFile(bytes));
-    if (!m_executor.enqueue(lines, m_s.testMode() ? QString() : work,
-                            {ReceiptSource::Kind::File, QFileInfo(full).fileName()})) {
-        // The queue could not be kept on disk: the file waits under its name.
-        if (!m_s.testMode() && !QFile::exists(full))
-            QFile::rename(work, full);
-        else
-            QFile::remove(work);
+    if (m_executor.enqueue(lines, m_s.testMode() ? QString() : work,
+                           {ReceiptSource::Kind::File, QFileInfo(full).fileName()}))
+        return true;
+    // The queue could not be kept on disk: the file waits under its name.
+    if (!m_s.testMode() && !QFile::exists(full))
+        QFile::rename(work, full);
+    else
+        QFile::remove(work);
+    return false;
+}
+
+// A file is opened without following links and held under its working
+// copy's name while it is read; its lines are queued before it goes.
+bool PrintServer::take(const QString &dir, const QString &name) {
+    const QString full = dir + name;
+    NoFollowFile in;
+    if (!opened(in, full, name))
+        return false;
+    const qint64 max = m_s.config().ServerMaxBytes;
+    if (in.size() > max) {
+        setAsideTooLarge(full, name, in.size(), max);
         return false;
     }
+    const QString work = WorkingCopyName(full);
+    if (!holdAsWorkingCopy(in, full, name, work))
+        return false;
+    m_link.PumpEvents();
+    if (!queueLines(in.read(max), full, work))
+        return false;
     m_link.PumpEvents();
     QFile::remove(work);
     m_seen.remove(full); // a new file under this name is watched afresh
@@ -541,7 +243,61 @@ void PrintServer::recoverWorkingCopies(const QStringList &journaled) {
     }
 }
 
+void PrintServer::sayNotFiles(const QString &dir, const QStringList &others, QSet<QString> &present) {
+    for (const QString &name : others) {
+        if (IsOwnFile(name))
+            continue;
+        present.insert(name);
+        if (QFileInfo(dir + name).isSymLink())
+            sayOnce(name, QStringLiteral("File non preso: \u00e8 un collegamento: ") + dir + name);
+        else
+            sayOnce(name, QStringLiteral("File non preso: non \u00e8 un file regolare: ") + dir + name);
+    }
+}
+
+bool PrintServer::takeSettled(const QString &dir, const QStringList &names, QSet<QString> &present) {
+    bool found = false;
+    QHash<QString, Seen> seenBefore;
+    seenBefore.swap(m_seen);
+    for (const QString &name : names) {
+        if (name.isEmpty() || IsOwnFile(name))
+            continue;
+        present.insert(name);
+        const QString full = dir + name;
+        if (const auto it = seenBefore.constFind(full); it != seenBefore.constEnd())
+            m_seen.insert(full, *it);
+        if (!settled(dir, name))
+            continue;
+        if (take(dir, name))
+            found = true;
+        else if (!QFile::exists(full))
+            present.remove(name);
+    }
+    return found;
+}
+
+void PrintServer::checkFolder() {
+    const QString dir = folder().trimmed();
+    if (QFileInfo(dir).isDir()) {
+        m_folderMissingSaid = false;
+        return;
+    }
+    if (m_folderMissingSaid)
+        return;
+    m_folderMissingSaid = true;
+    const QString text = MissingFolderText(dir);
+    m_s.AddMonitorLine(MonitorFromRegister() + text);
+    m_prompter.message(text, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+}
+
+QString MissingFolderText(const QString &dir) {
+    return QStringLiteral("Cartella degli scontrini inesistente: ") + dir +
+           QStringLiteral(" (ServerDir); i file attendono che ci sia");
+}
+
 void PrintServer::TimerSRV_Timer() {
+    // Said whether or not the register is there yet: the files wait either way.
+    checkFolder();
     if (m_s.identity().sn.trimmed().isEmpty() || !registerReady)
         return;
     // One exchange at a time: a tick that fires while another exchange waits
@@ -554,14 +310,13 @@ void PrintServer::TimerSRV_Timer() {
             m_documentWaitSaid = true;
             const QString text = QStringLiteral("Scontrino aperto dalla console sulla cassa: i file di "
                                                 "scontrino attendono la sua chiusura");
-            m_s.AddMonitorLine(QStringLiteral("ECR        : ") + text);
+            m_s.AddMonitorLine(MonitorFromRegister() + text);
             WriteLogLine(m_s, text, QString());
         }
         return;
     }
     m_inTick = true;
     m_timer.stop();
-    bool found = false;
 
     const QString dir = folder();
     if (requireStableFiles && !m_watch.watch(dir.trimmed()))
@@ -579,31 +334,8 @@ void PrintServer::TimerSRV_Timer() {
         present.insert(text);
         sayOnce(text, text);
     }
-    for (const QString &name : others) {
-        if (IsOwnFile(name))
-            continue;
-        present.insert(name);
-        if (QFileInfo(dir + name).isSymLink())
-            sayOnce(name, QStringLiteral("File non preso: \u00e8 un collegamento: ") + dir + name);
-        else
-            sayOnce(name, QStringLiteral("File non preso: non \u00e8 un file regolare: ") + dir + name);
-    }
-    QHash<QString, Seen> seenBefore;
-    seenBefore.swap(m_seen);
-    for (const QString &name : names) {
-        if (name.isEmpty() || IsOwnFile(name))
-            continue;
-        present.insert(name);
-        const QString full = dir + name;
-        if (const auto it = seenBefore.constFind(full); it != seenBefore.constEnd())
-            m_seen.insert(full, *it);
-        if (!settled(dir, name))
-            continue;
-        if (take(dir, name))
-            found = true;
-        else if (!QFile::exists(full))
-            present.remove(name);
-    }
+    sayNotFiles(dir, others, present);
+    const bool found = takeSettled(dir, names, present);
     // A file said once is said again only after it has gone away.
     m_said.intersect(present);
     // Lines left waiting by an earlier call (busy too long, a stop) are tried

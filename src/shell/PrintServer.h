@@ -2,6 +2,7 @@
 
 #include "commands/RegisterOwner.h"
 #include "shell/FolderWatch.h"
+#include "shell/ReceiptFolder.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -14,38 +15,13 @@ namespace norvvelm {
 
 class Executor;
 class ForbiddenExtensions;
+class NoFollowFile;
 class Prompter;
 class Session;
 class SerialFunz2;
 
-// How the configured receipt name or mask selects files.
-struct MaskAnalysis {
-    enum Mode : char { Exact = '=', Begins = 'I', Ends = 'F', Contains = 'C', All = 'A' };
-    Mode mode = Exact;
-    QString name;
-};
-MaskAnalysis AnalyseMask(const QString &mask);
-
-// The files of `folder` that the mask selects, in listing order, without
-// those of a forbidden extension; {""} when none matched or the folder is
-// missing. Sets `logPrefix` to the mask's name part when it has one. Entries
-// that match but are not regular files (links, folders, pipes, devices) go
-// to `others` when it is given. A name that is not valid UTF-8 is renamed to
-// its Windows-1252 reading when `renamed` is given (what was done goes
-// there), else skipped.
-QStringList ListServerFiles(const QString &folder, const QString &mask, const ForbiddenExtensions &forbidden,
-                            QString &logPrefix, QStringList *others = nullptr,
-                            QStringList *renamed = nullptr);
-
-// `names` of `dir` oldest first: by modification time, then by name.
-QStringList OldestFirst(const QString &dir, const QStringList &names);
-
-// The program's own files, never taken as receipts whatever the mask says:
-// the settings, the forbidden extensions, the queue's journal, the lock,
-// working copies, files set aside, daily logs and daily reports.
-bool IsOwnFile(const QString &name);
-// The name under which a receipt file is set aside, never to be taken again.
-QString SetAsideName(const QString &fullName);
+// What is said while the receipt folder is missing.
+QString MissingFolderText(const QString &dir);
 
 // The print server: at each tick of its 250 ms timer it takes over the
 // receipt files of its folder by renaming them to ".velm", queues their
@@ -97,9 +73,20 @@ private:
     QString folder() const;
     // One message for each file that is left alone, until it goes away.
     void sayOnce(const QString &name, const QString &text);
+    void say(const QString &name, const QString &text);
+    void sayNotFiles(const QString &dir, const QStringList &others, QSet<QString> &present);
+    bool takeSettled(const QString &dir, const QStringList &names, QSet<QString> &present);
+    // A receipt folder that is not there is said when first seen missing and
+    // again after it has come back and gone once more.
+    void checkFolder();
     // Takes one file: opened without following links, renamed, read, queued
     // and deleted. True when its lines were queued.
     bool take(const QString &dir, const QString &name);
+    bool opened(NoFollowFile &in, const QString &full, const QString &name);
+    void setAsideTooLarge(const QString &full, const QString &name, qint64 size, qint64 max);
+    bool holdAsWorkingCopy(const NoFollowFile &in, const QString &full, const QString &name,
+                           const QString &work);
+    bool queueLines(const QByteArray &bytes, const QString &full, const QString &work);
 
     Session &m_s;
     SerialFunz2 &m_link;
@@ -112,6 +99,7 @@ private:
     // The last time files waited for an operator's document (said once per hold).
     bool m_documentWaitSaid = false;
     QTimer m_afterOperator;
+    bool m_folderMissingSaid = false;
     QHash<QString, Seen> m_seen;
     QSet<QString> m_said;
     QSet<QString> m_present;

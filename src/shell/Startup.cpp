@@ -4,9 +4,10 @@
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "commands/VatTableRead.h"
 #include "commands/WriteFailure.h"
+#include "link/SerialComPort.h"
 #include "link/SerialFunz2.h"
-#include "programming/VatRates.h"
 #include "shell/Config.h"
 
 namespace norvvelm {
@@ -36,6 +37,9 @@ bool Startup::loadConfiguration() {
     PcConfig config;
     ForbiddenExtensions forbidden;
     const bool ok = LoadConfiguration(m_s.iniPath(), m_s.programDir(), config, forbidden, status);
+    for (const QString &entry : CommentLikeValues(m_s.iniPath()))
+        m_prompter.message(CommentLikeValueText(m_s.iniPath(), entry), QStringLiteral("Attenzione"),
+                           Prompter::Icon::Warning);
     m_s.setPanel(1, status.type);
     m_s.setPanel(2, status.message);
     if (!ok)
@@ -77,7 +81,7 @@ bool Startup::tryConnect() {
     if (!m_link.isOpen()) {
         const QString device = PortDevice(m_s.config().IniPath, m_s.config().Porta);
         if (device.isEmpty() || !m_link.OpenComPort(device, m_s.config().Velocita)) {
-            report(QStringLiteral("Impossibile Aprire Porta ") + m_s.config().Porta);
+            report(CannotOpenPortText(m_s.config().Porta, device, m_link.port().errorText()));
             return false;
         }
         const int status = m_runner.RequestStatus();
@@ -118,10 +122,14 @@ bool Startup::tryConnect() {
     if (!written)
         ReportWriteFailure(m_s, QStringLiteral("la sezione Current"), m_s.config().IniPath);
     m_s.setUnreachableReported(false);
+    const QString connected = QStringLiteral("Cassa collegata: S/N ") + id.serialNumber;
     if (!m_lastProblem.isEmpty()) {
         m_lastProblem.clear();
-        m_prompter.message(QStringLiteral("Cassa collegata: S/N ") + id.serialNumber,
-                           QStringLiteral("Norv Velm"), Prompter::Icon::Information);
+        m_prompter.message(connected, QStringLiteral("Norv Velm"), Prompter::Icon::Information);
+    } else if (!m_ready) {
+        // The first connection, or one after a quiet outage: said in the
+        // monitor, without a box to close.
+        m_s.AddMonitorLine(QStringLiteral("ECR        : ") + connected);
     }
     setReady(true);
     return true;

@@ -22,7 +22,9 @@ const char kUsage[] = "usage: norvvelm-cmd [--] LINE...\n"
                       "\"<line> -> <status> <answer>\" for each.\n"
                       "For example: norvvelm-cmd \"?/\" \"a/\"\n"
                       "  -h, --help     show this text\n"
-                      "  -V, --version  show the version";
+                      "  -V, --version  show the version\n"
+                      "Exit status: 0 every line accepted, 1 a line refused or the link failed,\n"
+                      "2 no line or an incomplete configuration, 3 the port cannot be opened.";
 
 int main(int argc, char **argv) {
     if (const auto rc =
@@ -43,14 +45,14 @@ int main(int argc, char **argv) {
     Session &session = station.session();
     session.setProgramDir(ProgramHome());
     if (!station.loadConfiguration()) {
-        WriteConsoleLine(stderr, session.panel(1) + QStringLiteral(": ") + session.panel(2));
+        WriteConsoleLine(stderr, session.panel(1) + QStringLiteral(": ") + session.panel(2) +
+                                     QStringLiteral(" (") + ConfigurationFileNote(session.iniPath()) + u')');
         return 2;
     }
     const PcConfig &cfg = session.config();
     const QString device = PortDevice(cfg.IniPath, cfg.Porta);
     if (device.isEmpty() || !station.link().OpenComPort(device, cfg.Velocita)) {
-        WriteConsoleLine(stderr, QStringLiteral("Impossibile Aprire Porta ") + cfg.Porta +
-                                     QStringLiteral(" (") + device + QStringLiteral(") ") + port.errorText());
+        WriteConsoleLine(stderr, CannotOpenPortText(cfg.Porta, device, port.errorText()));
         return 3;
     }
     int rc = 0;

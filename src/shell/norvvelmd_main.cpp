@@ -123,8 +123,10 @@ int main(int argc, char **argv) {
     // A reader of the monitor that goes away must not take the server with it.
     std::signal(SIGPIPE, SIG_IGN);
 
-    if (!station.loadConfiguration())
+    if (!station.loadConfiguration()) {
+        WriteConsoleLine(stderr, QStringLiteral("norvvelmd: ") + ConfigurationFileNote(session.iniPath()));
         return 2;
+    }
     const PcConfig &cfg = session.config();
     WriteConsoleLine(stderr,
                      QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")

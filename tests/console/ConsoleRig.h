@@ -6,12 +6,9 @@
 #include "console/OperatorConsole.h"
 #include "console/RegisterKeys.h"
 #include "ecrsim/Register.h"
-#include "ecrsim/SimLink.h"
-#include "link/SerialFunz2.h"
 #include "support/ConfigEdit.h"
+#include "support/MemoryLinkRig.h"
 #include "support/ScriptedPrompter.h"
-#include "support/SimComPort.h"
-#include "support/VirtualClock.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -64,16 +61,7 @@ struct ScriptedDialogs final : norvvelm::DocumentDialogs {
 };
 
 // The console on the simulated register in memory, on virtual time.
-struct ConsoleRig {
-    ecrsim::Register reg;
-    ecrsim::SimLink sim{reg};
-    testsupport::VirtualClock clock;
-    testsupport::SimComPort port{sim, clock};
-    std::function<void()> onPump;
-    norvvelm::SerialFunz2 link{port, clock, [this] {
-                                   if (onPump)
-                                       onPump();
-                               }};
+struct ConsoleRig : MemoryLinkRig<ecrsim::Register> {
     norvvelm::Session session;
     testsupport::ScriptedPrompter prompter;
     norvvelm::Runner runner{session, link};
@@ -88,7 +76,6 @@ struct ConsoleRig {
     QList<Taken> taken;
 
     ConsoleRig() {
-        link.OpenComPort(QStringLiteral("/dev/sim"), 9600);
         dialogs.console = &console;
         console.setDialogs(&dialogs);
         setServer(dir.path(), QStringLiteral("scontrino.txt"));

@@ -15,6 +15,7 @@
 #include "programming/WriteProcedure.h"
 #include "shell/Station.h"
 #include "support/EcrSimProcess.h"
+#include "support/PtyLinkRig.h"
 #include "support/ScriptedPrompter.h"
 #include "support/TestFiles.h"
 
@@ -33,24 +34,13 @@ using namespace norvvelm;
 
 namespace {
 
-struct PtyRig {
-    QTemporaryDir dir;
-    EcrSimProcess sim{dir.filePath(QStringLiteral("ecr"))};
-    SerialComPort port;
-    RealClock clock;
-    SerialFunz2 link{port, clock, [] { QCoreApplication::processEvents(); }};
-    Session session;
-    Runner runner{session, link};
-    testsupport::ScriptedPrompter prompter;
+struct PtyRig : PtyLinkRig {
     OperatorConsole console{session, link, runner, prompter};
     std::unique_ptr<RegisterPage> page;
 
-    QString paper() const { return dir.filePath(QStringLiteral("paper.txt")); }
     bool start() {
-        if (!sim.start({QStringLiteral("--paper"), paper()}))
-            return false;
         page = std::make_unique<RegisterPage>(console);
-        return link.OpenComPort(sim.linkPath(), 9600);
+        return startAndOpen({QStringLiteral("--paper"), paper()});
     }
     void click(const QString &name) {
         auto *b = page->findChild<QPushButton *>(name);

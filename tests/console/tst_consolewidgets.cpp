@@ -6,7 +6,9 @@
 #include "console/widgets/FieldLineEdit.h"
 #include "console/widgets/RegisterPage.h"
 #include "console/widgets/VirtualKeyboard.h"
+#include "support/FontAdvance.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QGroupBox>
@@ -79,7 +81,11 @@ void TestConsoleWidgets::controlsFromTheTables() {
     for (int i = 0; i < 2; ++i) {
         auto *l = page.findChild<QLabel *>(QStringLiteral("LblDisp1_") + QString::number(i));
         QVERIFY(l);
-        QVERIFY(QFontInfo(l->font()).fixedPitch());
+        QCOMPARE(testsupport::unevenCharacters(l->font()), QString());
+    }
+    for (int i = 0; i < 2; ++i) {
+        auto *t = keyboard.findChild<QLineEdit *>(QStringLiteral("txtVirtDSP_") + QString::number(i));
+        QCOMPARE(testsupport::unevenCharacters(t->font()), QString());
     }
     QVERIFY(!keyboard.findChild<QPushButton *>(QStringLiteral("cmdVirtKBD_29")));
     QVERIFY(!keyboard.findChild<QPushButton *>(QStringLiteral("cmdVirtKBD_24"))->isEnabled());
@@ -104,14 +110,21 @@ void TestConsoleWidgets::keysAndDisplay() {
     ConsoleRig rig;
     norvvelm::RegisterPage page(rig.console);
     norvvelm::VirtualKeyboard keyboard(rig.console);
+    const auto spoken = [](QWidget *w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
+    auto *top = page.findChild<QLabel *>(QStringLiteral("LblDisp1_0"));
+    QCOMPARE(spoken(top), QStringLiteral("Display riga 1"));
     for (const int i : {18, 17, 21, 41}) // 1 5 0 REP-01
         page.findChild<QPushButton *>(QStringLiteral("cmdECR_") + QString::number(i))->click();
-    QCOMPARE(page.findChild<QLabel *>(QStringLiteral("LblDisp1_0"))->text().left(5), QStringLiteral("1,50 "));
+    QCOMPARE(top->text().left(5), QStringLiteral("1,50 "));
+    // A screen reader hears the display with its name.
+    QCOMPARE(spoken(top), QStringLiteral("Display riga 1: ") + top->text().trimmed());
     keyboard.findChild<QPushButton *>(QStringLiteral("cmdVirtKBD_31"))->click(); // disabled: nothing
     keyboard.findChild<QPushButton *>(QStringLiteral("cmdVirtKBD_34"))->click(); // Contanti
-    QVERIFY(keyboard.findChild<QLineEdit *>(QStringLiteral("txtVirtDSP_0"))
-                ->text()
-                .startsWith(QStringLiteral("0,00")));
+    auto *virtualTop = keyboard.findChild<QLineEdit *>(QStringLiteral("txtVirtDSP_0"));
+    QVERIFY(virtualTop->text().startsWith(QStringLiteral("0,00")));
+    QCOMPARE(spoken(virtualTop), QStringLiteral("Display riga 1: ") + virtualTop->text().trimmed());
     QVERIFY(!rig.reg.receiptOpen());
     page.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
     QCOMPARE(rig.lines().last(), QStringLiteral("6/1/"));

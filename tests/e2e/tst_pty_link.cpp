@@ -19,6 +19,8 @@ private slots:
     void exchangesStatusAndIdentification();
     void badChecksumGetsNak();
     void sameDeviceThroughLinkIsBusy();
+    void openFailureSaysWhy_data();
+    void openFailureSaysWhy();
     void portGoneAndBack();
     void linkRemovedOnTerminate();
 };
@@ -73,8 +75,48 @@ void TestPtyLink::sameDeviceThroughLinkIsBusy() {
     QVERIFY(first.open(sim.linkPath(), 9600));
     QVERIFY(!second.open(dir.filePath(QStringLiteral("other")), 9600));
     QVERIFY(!second.isOpen());
+    // Held by another program, not a permission problem: the holder is named.
+    QVERIFY2(second.errorText().startsWith(QLatin1String("occupata da un altro programma")),
+             qPrintable(second.errorText()));
+    QVERIFY2(second.errorText().contains(QStringLiteral("pid ") +
+                                         QString::number(QCoreApplication::applicationPid())),
+             qPrintable(second.errorText()));
     first.close();
     QVERIFY(second.open(dir.filePath(QStringLiteral("other")), 9600));
+}
+
+// What the start-up and norvvelm-cmd say when the port does not open: the
+// port, its device and the cause.
+void TestPtyLink::openFailureSaysWhy_data() {
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("missing device") << QStringLiteral("missing")
+                                    << QStringLiteral(
+                                           "Impossibile Aprire Porta Com1 (%1: dispositivo inesistente)");
+    QTest::newRow("no device configured")
+        << QString()
+        << QStringLiteral("Impossibile Aprire Porta Com1 (nessun dispositivo nella sezione Porte)");
+    QTest::newRow("held by another program")
+        << QStringLiteral("held")
+        << QStringLiteral("Impossibile Aprire Porta Com1 (%1: occupata da un altro programma (");
+}
+
+void TestPtyLink::openFailureSaysWhy() {
+    QFETCH(QString, device);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    EcrSimProcess sim(dir.filePath(QStringLiteral("ecr")));
+    QVERIFY(sim.start());
+    SerialComPort holder, port;
+    if (device == QLatin1String("held")) {
+        QVERIFY(holder.open(sim.linkPath(), 9600));
+        device = sim.linkPath();
+    } else if (!device.isEmpty()) {
+        device = dir.filePath(device);
+    }
+    QVERIFY(device.isEmpty() || !port.open(device, 9600));
+    const QString text = CannotOpenPortText(QStringLiteral("Com1"), device, port.errorText());
+    QVERIFY2(text.startsWith(said.contains(QLatin1String("%1")) ? said.arg(device) : said), qPrintable(text));
 }
 
 void TestPtyLink::portGoneAndBack() {

@@ -105,6 +105,8 @@ void TestPackage::everyProgramAnswersHelpAndVersion() {
     QCOMPARE(version.exitCode, 0);
     QCOMPARE(QString::fromUtf8(version.out).trimmed(),
              program + u' ' + QStringLiteral(NORVVELM_VERSION_STRING));
+    // One version switch everywhere: -V says the same.
+    QCOMPARE(run(path, {QStringLiteral("-V")}, env).out, version.out);
     const Run help = run(path, {QStringLiteral("--help")}, env);
     QCOMPARE(help.exitCode, 0);
     const QRegularExpression usage(QStringLiteral("^[Uu]sage: (\\S*/)?") +

@@ -7,7 +7,7 @@
 #include "link/SerialComPort.h"
 #include "link/SerialFunz2.h"
 #include "programming/widgets/ConfigEcrPage.h"
-#include "support/EcrSimProcess.h"
+#include "support/PtyLinkRig.h"
 #include "support/ScriptedPrompter.h"
 
 #include <QApplication>
@@ -29,25 +29,14 @@ using Answer = Prompter::Answer;
 
 namespace {
 
-struct PtyRig {
-    QTemporaryDir dir;
-    EcrSimProcess sim{dir.filePath(QStringLiteral("ecr"))};
-    SerialComPort port;
-    RealClock clock;
-    SerialFunz2 link{port, clock, [] { QCoreApplication::processEvents(); }};
-    Session session;
-    Runner runner{session, link};
-    testsupport::ScriptedPrompter prompter;
+struct PtyRig : PtyLinkRig {
     std::unique_ptr<ConfigEcrPage> page;
 
     QString state() const { return dir.filePath(QStringLiteral("state.json")); }
-    QString paper() const { return dir.filePath(QStringLiteral("paper.txt")); }
     bool start() {
         session.setProgramDir(dir.path());
-        if (!sim.start({QStringLiteral("--state"), state(), QStringLiteral("--paper"), paper()}))
-            return false;
         page = std::make_unique<ConfigEcrPage>(runner, session, prompter, link);
-        return link.OpenComPort(sim.linkPath(), 9600);
+        return startAndOpen({QStringLiteral("--state"), state(), QStringLiteral("--paper"), paper()});
     }
     bool restart() {
         link.CloseComPort();

@@ -90,6 +90,7 @@ private slots:
     void nulAloneTakenAsAck_data();
     void nulAloneTakenAsAck();
     void onLineRegisterRefusesStart();
+    void programServesWithoutAClick_data();
     void programServesWithoutAClick();
 
 private:
@@ -212,7 +213,19 @@ void TestQ520Pty::onLineRegisterRefusesStart() {
     QVERIFY(!m_port->isOpen());
 }
 
+void TestQ520Pty::programServesWithoutAClick_data() {
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<bool>("unattended");
+    QTest::newRow("offscreen") << QStringLiteral("offscreen") << false;
+    // No screen at all: an unattended run goes on without one...
+    QTest::newRow("no screen, unattended") << QString() << true;
+    // ... any other run says in one line why it cannot, and ends.
+    QTest::newRow("no screen") << QString() << false;
+}
+
 void TestQ520Pty::programServesWithoutAClick() {
+    QFETCH(QString, platform);
+    QFETCH(bool, unattended);
     QVERIFY(m_sim->start());
     QVERIFY(writeText(m_dir->filePath(QStringLiteral("DriverQ520.ini")),
                       "[Parametri]\r\nNomeFileScontrino=scontrino.txt\r\n[Porte]\r\nCom1=" +
@@ -221,11 +234,26 @@ void TestQ520Pty::programServesWithoutAClick() {
                       "3/S/PANE//1/1.50/1/4/\n5/1/0.00/////\n0/\n"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DRIVERQ520_HOME"), m_dir->path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "DRIVERQ520_UNATTENDED"})
+        env.remove(QString::fromLatin1(name));
+    if (!platform.isEmpty())
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    if (unattended)
+        env.insert(QStringLiteral("DRIVERQ520_UNATTENDED"), QStringLiteral("1"));
     QProcess driver;
     driver.setProcessEnvironment(env);
     driver.start(bin(QStringLiteral("DriverQ520")), {QStringLiteral("/A")});
     QVERIFY(driver.waitForStarted(5000));
+    if (platform.isEmpty() && !unattended) {
+        QVERIFY(driver.waitForFinished(10000));
+        QCOMPARE(driver.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(driver.exitCode(), 2);
+        const QByteArray said = driver.readAllStandardError();
+        QCOMPARE(said.count('\n'), 1);
+        QVERIFY2(said.contains("DRIVERQ520_UNATTENDED=1"), said.constData());
+        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("scontrino.txt")))); // untouched
+        return;
+    }
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(m_dir->filePath(QStringLiteral("scontrino.txt"))), 10000);
     QVERIFY(totals().contains(QStringLiteral("SCONTRINI = 1\n")));
 

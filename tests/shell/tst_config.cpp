@@ -95,24 +95,38 @@ void TestConfig::load_data() {
     QTest::addColumn<QString>("modalita");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("wrap");
+    // The values said at start as looking like they carry a comment.
+    QTest::addColumn<QStringList>("commentLike");
     QTest::newRow("port 12") << QByteArray("Porta=12\nServerStato=on\nServerModalita=iconized\n") << "Com12"
                              << "On"
                              << "Iconized"
                              << "scontrino.tx"
-                             << "Off";
+                             << "Off" << QStringList();
     QTest::newRow("COM1 cut by the buffer")
         << QByteArray("Porta=COM1\nServerStato=yes\nServerModalita=Hidden\nServerFile=\n") << "ComCO"
         << "Off"
         << "Normal"
         << "scontrino.tx"
-        << "Off";
+        << "Off" << QStringList();
     QTest::newRow("all set") << QByteArray("Porta=2\nServerStato=ON\nServerModalita=VIRTUALECR\n"
                                            "ServerFile=ord*.txt\nWrapDescription=oN\n")
                              << "Com2"
                              << "On"
                              << "VirtualECR"
                              << "ord*.txt"
-                             << "On";
+                             << "On" << QStringList();
+    // The text after = is all value, a comment too: it is kept, and said.
+    QTest::newRow("inline comments")
+        << QByteArray("Porta=2\nServerStato=On   ; the server runs\nServerFile=ord;1.txt\n"
+                      "WrapDescription=On #split\n[Porte]\nCom2=/dev/ttyUSB0 ; the adapter\n")
+        << "Com2"
+        << "Off"
+        << "Normal"
+        << "ord;1.txt"
+        << "Off"
+        << QStringList{QStringLiteral("ServerStato=On   ; the server runs"),
+                       QStringLiteral("WrapDescription=On #split"),
+                       QStringLiteral("Com2=/dev/ttyUSB0 ; the adapter")};
 }
 
 void TestConfig::load() {
@@ -129,6 +143,7 @@ void TestConfig::load() {
     QTEST(cfg.ServerModalita, "modalita");
     QTEST(cfg.ServerFile, "file");
     QTEST(cfg.WrapDescription, "wrap");
+    QTEST(CommentLikeValues(ini), "commentLike");
     QCOMPARE(cfg.Velocita, 9600);
     QCOMPARE(cfg.ServerDir, dir.path()); // missing folder: the program's own
     QCOMPARE(cfg.ServerLog, QStringLiteral("Off"));
@@ -148,6 +163,10 @@ void TestConfig::loadStopsAtMissingModelOrPort() {
     QVERIFY(!LoadConfiguration(ini, dir.path(), cfg, ext, status));
     QCOMPARE(status.type, QStringLiteral("Errore Nei Parametri"));
     QCOMPARE(status.message, QStringLiteral("Tipo Modello non impostato"));
+    // The programs that stop here name the file they looked for.
+    QCOMPARE(ConfigurationFileNote(ini),
+             QStringLiteral("file ") + ini +
+                 QStringLiteral(" inesistente; NORVVELM_HOME sceglie la cartella"));
 
     writeFile(dir.filePath(QStringLiteral("FileExt.ini")), "[exe]\n");
     writeFile(ini, "[Parametri]\nModello=DLm\nVelocita=9600\nServerStato=On\n");

@@ -7,6 +7,7 @@
 #include "shell/widgets/DlgAbout.h"
 #include "shell/widgets/MainForm.h"
 #include "shell/widgets/Pickers.h"
+#include "support/FontAdvance.h"
 #include "support/StationRig.h"
 
 #include <QAbstractButton>
@@ -90,6 +91,16 @@ struct WindowRig : testsupport::StationRig {
     }
     QAction *action(const QString &name) const { return form->findChild<QAction *>(name); }
     QTabWidget *tabs() const { return w<QTabWidget>(QStringLiteral("SSTabPrimaria")); }
+    // The tabs assistive technology offers: the tab bar's accessible children.
+    QStringList offeredTabs() const {
+        QStringList names;
+        QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(tabs()->tabBar());
+        for (int i = 0; bar && i < bar->childCount(); ++i) {
+            if (bar->child(i)->role() == QAccessible::PageTab) // not the scroll buttons
+                names.append(bar->child(i)->text(QAccessible::Name));
+        }
+        return names;
+    }
     QString panelText(int n) const {
         return w<QLabel>(QStringLiteral("sbMain_") + QString::number(n))->text();
     }
@@ -152,11 +163,15 @@ void TestMainForm::startupFillsTheWindow() {
     MainForm &f = r.started();
     QCOMPARE(f.windowTitle(), QStringLiteral(" NorvVelm - Versione : ") + Startup::version());
     QTabWidget *tabs = r.tabs();
-    QCOMPARE(tabs->count(), 4);
+    // With a password the technician's tab is out of the strip: neither seen
+    // nor offered to assistive technology.
+    QCOMPARE(tabs->count(), 3);
     const QStringList captions{QStringLiteral("Configuraz. &PC"), QStringLiteral(" &Configuraz. ECR"),
-                               QStringLiteral("Uso come &ECR"), QStringLiteral("Pannello del &Tecnico")};
-    for (int i = 0; i < 4; ++i)
+                               QStringLiteral("Uso come &ECR")};
+    for (int i = 0; i < 3; ++i)
         QCOMPARE(tabs->tabText(i), captions[i]);
+    QCOMPARE(r.offeredTabs().size(), 3);
+    QVERIFY(!r.offeredTabs().join(u'|').contains(QLatin1String("Tecnico")));
     QCOMPARE(tabs->currentIndex(), 0);
     QVERIFY(!tabs->isTabVisible(3));
     QVERIFY(f.isVisible());
@@ -396,6 +411,12 @@ void TestMainForm::statoAndStatusBarClick() {
     r.runner.SendAndCheck(QStringLiteral("x/"));
     QCOMPARE(r.panelText(1), QStringLiteral("Attenzione!"));
     QCOMPARE(r.panelText(2), QStringLiteral("Err. 26 : Comunicazione errata"));
+    // Each panel is read with its caption.
+    QCOMPARE(QAccessible::queryAccessibleInterface(r.w<QLabel>(QStringLiteral("sbMain_2")))
+                 ->text(QAccessible::Name),
+             QStringLiteral("Messaggio: Err. 26 : Comunicazione errata"));
+    QCOMPARE(r.w<QLabel>(QStringLiteral("sbMain_3"))->accessibleName(),
+             QStringLiteral("S/N ECR: 72-NV00012345"));
     r.action(QStringLiteral("mnuPopStato"))->trigger();
     QCOMPARE(r.prompter.shown.last().text, QStringLiteral("Err. 26 : Comunicazione errata"));
     QCOMPARE(r.prompter.shown.last().title, QStringLiteral("Attenzione!"));
@@ -415,6 +436,9 @@ void TestMainForm::technicianLoginAndPage() {
     login(r, QStringLiteral(" segreto "));
     QVERIFY(r.session.technicianMode());
     QVERIFY(r.tabs()->isTabVisible(3));
+    QCOMPARE(r.tabs()->tabText(3), QStringLiteral("Pannello del &Tecnico"));
+    QCOMPARE(r.offeredTabs().size(), 4);
+    QVERIFY(r.offeredTabs().at(3).contains(QLatin1String("Tecnico")));
     QVERIFY(r.panelShown(4));
 
     // Selecting the tab reads the register's display once into the two boxes.
@@ -569,7 +593,8 @@ void TestMainForm::monitorAndQueue() {
     r.started();
     auto *monitor = r.w<QListWidget>(QStringLiteral("lstRunTime"));
     auto *queue = r.w<QListWidget>(QStringLiteral("lstScontrino"));
-    QVERIFY(monitor->font().fixedPitch() || QFontInfo(monitor->font()).fixedPitch());
+    // The monitor's lines keep their columns: every character has one advance.
+    QCOMPARE(testsupport::unevenCharacters(monitor->font()), QString());
 
     // A receipt file printed by the server shows in the monitor, newest on top.
     writeFile(r.path(QStringLiteral("scontrino.txt")), "3/S/REPARTO1//1/5.26/1/4/\r\n5/1/0.00/////\r\n");
@@ -599,12 +624,18 @@ void TestMainForm::monitorAndQueue() {
     QCOMPARE(monitor->count(), Session::kMonitorLimit);
     QCOMPARE(monitor->item(0)->text(),
              QStringLiteral("PC -> ECR : ") + QString::number(Session::kMonitorLimit + 2));
+    // A screen reader hears the newest line as it comes, beside the list's name.
+    QCOMPARE(monitor->accessibleName(), QStringLiteral("Monitor Runtime"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(monitor)->text(QAccessible::Description),
+             monitor->item(0)->text());
 
-    // The live receipt queue.
+    // The live receipt queue, said in one line.
     r.session.mirrorQueue({QStringLiteral("a/"), QStringLiteral("b/")});
     QCOMPARE(queue->count(), 2);
+    QCOMPARE(queue->accessibleDescription(), QStringLiteral("2 righe in coda, la prima: a/"));
     r.session.mirrorQueue({QStringLiteral("b/")});
     QCOMPARE(queue->item(0)->text(), QStringLiteral("b/"));
+    QCOMPARE(queue->accessibleDescription(), QStringLiteral("1 riga in coda: b/"));
 }
 
 void TestMainForm::aboutBox() {

@@ -399,6 +399,22 @@ void TestPrintServer::needsIdentifiedRegister() {
     rig.server.TimerSRV_Timer();
     QVERIFY(QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
     QVERIFY(rig.sent().isEmpty());
+
+    // A receipt folder that is not there is said at once, register or not,
+    // once while it stays missing and again after it has been back.
+    const QString gone = rig.file(QStringLiteral("pos"));
+    testsupport::editConfig(rig.session, [&](norvvelm::PcConfig &c) { c.ServerDir = gone; });
+    const QString said = QStringLiteral("Cartella degli scontrini inesistente: ") + gone +
+                         QStringLiteral("/ (ServerDir); i file attendono che ci sia");
+    rig.server.TimerSRV_Timer();
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.prompter.count(said), 1);
+    QVERIFY(rig.session.monitor().contains(QStringLiteral("ECR        : ") + said));
+    QVERIFY(QDir().mkpath(gone));
+    rig.server.TimerSRV_Timer();
+    QVERIFY(QDir(gone).removeRecursively());
+    rig.server.TimerSRV_Timer();
+    QCOMPARE(rig.prompter.count(said), 2);
 }
 
 void TestPrintServer::utf8AndAnsiReceipts() {
@@ -557,11 +573,25 @@ void TestPrintServer::startupIdentifies() {
     startup.checkNow();
     QVERIFY(!startup.ready());
     QCOMPARE(rig.prompter.count(QStringLiteral("Porta Com3 scollegata")), 1);
-    QCOMPARE(rig.prompter.count(QStringLiteral("Impossibile Aprire Porta Com3")), 1);
+    QCOMPARE(rig.prompter.count(QStringLiteral("Impossibile Aprire Porta Com3 (/dev/sim3)")), 1);
     rig.port.refuseOpen = false;
     startup.checkNow();
     QVERIFY(startup.ready());
     QCOMPARE(rig.prompter.count(QStringLiteral("Cassa collegata: S/N NV00012345")), 2);
+
+    // A first connection with no trouble before it is said too: in the
+    // monitor, with no box to close.
+    ExecutorRig first;
+    first.link.CloseComPort();
+    first.session.setMonitorEnabled(true);
+    writeFile(first.dir.filePath(QStringLiteral("NorvVelm.ini")),
+              "[Parametri]\nModello=Norv ONe\nPorta=3\nVelocita=9600\n[Porte]\nCom3=/dev/sim3\n");
+    testsupport::editConfig(first.session, [&](norvvelm::PcConfig &c) { c.identity = {}; });
+    Startup quiet(first.session, first.link, first.runner, first.prompter);
+    QVERIFY(quiet.loadConfiguration());
+    QVERIFY(quiet.connectRegister());
+    QVERIFY(first.session.monitor().contains(QStringLiteral("ECR        : Cassa collegata: S/N NV00012345")));
+    QVERIFY(first.prompter.shown.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPrintServer)

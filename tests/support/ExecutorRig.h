@@ -4,12 +4,9 @@
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "ecrsim/Register.h"
-#include "ecrsim/SimLink.h"
-#include "link/SerialFunz2.h"
 #include "support/ConfigEdit.h"
+#include "support/MemoryLinkRig.h"
 #include "support/ScriptedPrompter.h"
-#include "support/SimComPort.h"
-#include "support/VirtualClock.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,16 +28,7 @@ struct PlainRegister : ecrsim::Register {
     }
 };
 
-struct ExecutorRig {
-    PlainRegister reg;
-    ecrsim::SimLink sim{reg};
-    testsupport::VirtualClock clock;
-    testsupport::SimComPort port{sim, clock};
-    std::function<void()> onPump;
-    norvvelm::SerialFunz2 link{port, clock, [this] {
-                                   if (onPump)
-                                       onPump();
-                               }};
+struct ExecutorRig : MemoryLinkRig<PlainRegister> {
     norvvelm::Session session;
     testsupport::ScriptedPrompter prompter;
     norvvelm::Executor executor{session, link, prompter};
@@ -50,7 +38,6 @@ struct ExecutorRig {
     ExecutorRig() {
         // The executor's rules alone: no reads of its own between the lines.
         executor.readCountsBeforeClosing = false;
-        link.OpenComPort(QStringLiteral("/dev/sim"), 9600);
         session.setMonitorEnabled(true);
         session.setLogEnabled(true);
         session.setProgramDir(dir.path());
@@ -60,22 +47,7 @@ struct ExecutorRig {
         });
         session.setNow([] { return QDateTime(QDate(2026, 12, 7), QTime(10, 11, 12)); });
     }
-    // False (with the reason on the test's output) when the rule is not one
-    // the simulated register knows: the test checks it.
-    [[nodiscard]] bool fault(const QString &rule) {
-        QString error;
-        if (sim.addFaultRule(rule, &error))
-            return true;
-        qWarning("fault rule %s: %s", qPrintable(rule), qPrintable(error));
-        return false;
-    }
     void queue(const QStringList &lines) { QVERIFY(executor.enqueue(lines)); }
-    QStringList sent() const {
-        QStringList out;
-        for (const QByteArray &c : sim.commandsExecuted())
-            out.append(QString::fromLatin1(c));
-        return out;
-    }
     // The monitor oldest first.
     QStringList monitorInOrder() const {
         QStringList m = session.monitor();

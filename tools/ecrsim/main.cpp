@@ -3,7 +3,7 @@
 //   ecrsim --pty PATH [--serial SN] [--fault RULE]... [--answer-delay MS] [--char-delay MS]
 //          [--paper FILE|-] [--log FILE] [--state FILE] [--logos DIR] [--print-logos]
 //          [--q520 [--q520-online] [--q520-paper N] [--q520-answer CODE[*N][@PREFIX]]...]
-//   ecrsim --help | --version
+//   ecrsim -h | --help | -V | --version
 //
 // Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
 // standard input control it while it runs (see Control.h).
@@ -17,6 +17,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -25,6 +26,18 @@
 #include <unistd.h>
 
 namespace {
+const char kDescription[] = "Simulated fiscal register on a pseudo-terminal.\n"
+                            "\n"
+                            "Lines on standard input control it while it runs:\n"
+                            "  fault RULE        script a fault, as --fault\n"
+                            "  clear             drop every scripted fault, paper and cover conditions too\n"
+                            "  paper out|in|low  the roll runs out | a new roll | near its end\n"
+                            "  cover open|close  the roll's cover\n"
+                            "  disconnect MS     the port disappears and comes back after MS\n"
+                            "  logos print on|off, logos clear\n"
+                            "  q520 online 0|1, q520 paper N, q520 answer CODE[*N][@PREFIX]\n"
+                            "  quit              end the program";
+
 int g_signalPipe[2] = {-1, -1};
 void onSignal(int) {
     const char c = 1;
@@ -38,9 +51,14 @@ int main(int argc, char **argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(NORVVELM_VERSION_STRING));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Simulated fiscal register on a pseudo-terminal."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    parser.setApplicationDescription(QString::fromUtf8(kDescription));
+    // -V for the version, as every program of the package takes it.
+    const QCommandLineOption helpOpt({QStringLiteral("h"), QStringLiteral("help")},
+                                     QStringLiteral("Show this text."));
+    const QCommandLineOption versionOpt({QStringLiteral("V"), QStringLiteral("version")},
+                                        QStringLiteral("Show the version."));
+    parser.addOption(helpOpt);
+    parser.addOption(versionOpt);
     const QCommandLineOption ptyOpt(QStringLiteral("pty"), QStringLiteral("Link PATH to the terminal."),
                                     QStringLiteral("PATH"));
     const QCommandLineOption serialOpt(QStringLiteral("serial"), QStringLiteral("Serial number."),
@@ -49,7 +67,10 @@ int main(int argc, char **argv) {
                                       QStringLiteral("Scripted fault (repeatable), e.g. enq:can, "
                                                      "frame:nak*2, answer:short, answer:pause=5,600, "
                                                      "busy*3, refuse=14, serious=37, paperbit*2, "
-                                                     "paperlow, paperout, coveropen."),
+                                                     "paperlow, paperout, coveropen; a lost answer: "
+                                                     "lose=3/#60 carries out the 60th line beginning "
+                                                     "with 3/ and never answers it, hold=5/,1500 "
+                                                     "answers the next 5/ 1.5 s late."),
                                       QStringLiteral("RULE"));
     const QCommandLineOption delayOpt(QStringLiteral("answer-delay"),
                                       QStringLiteral("Milliseconds before each answer."),
@@ -97,7 +118,21 @@ int main(int argc, char **argv) {
     parser.addOption(stateOpt);
     parser.addOption(logosOpt);
     parser.addOption(printLogosOpt);
-    parser.process(app);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        fprintf(stderr, "ecrsim: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(helpOpt)) {
+        // The program's own name, not the path it was started by.
+        QString help = parser.helpText();
+        help.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")), QStringLiteral("Usage: ecrsim"));
+        fputs(qPrintable(help), stdout);
+        return 0;
+    }
+    if (parser.isSet(versionOpt)) {
+        puts("ecrsim " NORVVELM_VERSION_STRING);
+        return 0;
+    }
 
     if (!parser.isSet(ptyOpt)) {
         fprintf(stderr, "ecrsim: --pty PATH is required\n");

@@ -5,6 +5,7 @@
 #include "console/RegisterKeys.h"
 #include "console/widgets/DialogDocuments.h"
 #include "console/widgets/RegisterDisplay.h"
+#include "shell/widgets/Controls.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,6 +17,8 @@
 
 namespace norvvelm {
 
+using controls::button;
+
 RegisterPage::RegisterPage(OperatorConsole &console, QWidget *parent)
     : QWidget(parent), m_console(console), m_dialogs(std::make_unique<DialogDocuments>(console, this)) {
     m_console.setDialogs(m_dialogs.get());
@@ -25,19 +28,20 @@ RegisterPage::RegisterPage(OperatorConsole &console, QWidget *parent)
     auto *display = new QVBoxLayout;
     display->setSpacing(0);
     for (int i = 0; i < 2; ++i) {
-        m_display[i] = new QLabel(m_console.displayLine(OperatorConsole::Display::Register, i));
+        m_display[i] = new QLabel;
         m_display[i]->setObjectName(QStringLiteral("LblDisp1_") + QString::number(i));
-        m_display[i]->setAccessibleName(QStringLiteral("Display riga ") + QString::number(i + 1));
         m_display[i]->setTextFormat(Qt::PlainText);
         StyleAsRegisterDisplay(m_display[i]);
+        ShowRegisterDisplayLine(m_display[i], i,
+                                m_console.displayLine(OperatorConsole::Display::Register, i));
         display->addWidget(m_display[i]);
     }
     connect(&m_console, &OperatorConsole::displayChanged, this,
             [this](OperatorConsole::Display d, const QString &top, const QString &bottom) {
                 if (d != OperatorConsole::Display::Register)
                     return;
-                m_display[0]->setText(top);
-                m_display[1]->setText(bottom);
+                ShowRegisterDisplayLine(m_display[0], 0, top);
+                ShowRegisterDisplayLine(m_display[1], 1, bottom);
             });
 
     // The keys, from the key table.
@@ -117,14 +121,6 @@ RegisterPage::RegisterPage(OperatorConsole &console, QWidget *parent)
 
 RegisterPage::~RegisterPage() {
     m_console.setDialogs(nullptr);
-}
-
-QPushButton *RegisterPage::button(const QString &name, const QString &caption) {
-    auto *b = new QPushButton(caption);
-    b->setObjectName(name);
-    b->setAccessibleName(caption);
-    b->setAutoDefault(false);
-    return b;
 }
 
 void RegisterPage::keyPressEvent(QKeyEvent *event) {

@@ -29,8 +29,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    QPushButton *button(const QString &name, const QString &caption);
-
     OperatorConsole &m_console;
     std::unique_ptr<DialogDocuments> m_dialogs;
     QLabel *m_display[2];

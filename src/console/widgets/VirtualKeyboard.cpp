@@ -38,11 +38,11 @@ VirtualKeyboard::VirtualKeyboard(OperatorConsole &console, QWidget *parent)
     display->setObjectName(QStringLiteral("frmVDsp"));
     auto *lines = new QVBoxLayout(display);
     for (int i = 0; i < 2; ++i) {
-        m_display[i] = new QLineEdit(m_console.displayLine(OperatorConsole::Display::Virtual, i));
+        m_display[i] = new QLineEdit;
         m_display[i]->setObjectName(QStringLiteral("txtVirtDSP_") + QString::number(i));
-        m_display[i]->setAccessibleName(QStringLiteral("Display riga ") + QString::number(i + 1));
         m_display[i]->setReadOnly(true);
         StyleAsRegisterDisplay(m_display[i]);
+        ShowRegisterDisplayLine(m_display[i], i, m_console.displayLine(OperatorConsole::Display::Virtual, i));
         lines->addWidget(m_display[i]);
         m_order.append(m_display[i]);
     }
@@ -51,8 +51,8 @@ VirtualKeyboard::VirtualKeyboard(OperatorConsole &console, QWidget *parent)
             [this](OperatorConsole::Display d, const QString &top, const QString &bottom) {
                 if (d != OperatorConsole::Display::Virtual)
                     return;
-                m_display[0]->setText(top);
-                m_display[1]->setText(bottom);
+                ShowRegisterDisplayLine(m_display[0], 0, top);
+                ShowRegisterDisplayLine(m_display[1], 1, bottom);
             });
 
     auto *row = new QHBoxLayout(this);

@@ -10,6 +10,7 @@
 #include "picture/RitraAutomation.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/ConfigEcrPage.h"
+#include "shell/widgets/Controls.h"
 #include "shell/widgets/Pickers.h"
 
 #include <QComboBox>
@@ -28,17 +29,6 @@ namespace {
 
 const QString kControlKey = QStringLiteral("Ritra.RitraCtrl.1");
 const QString kBmpFilter = QStringLiteral("BMP Files|*.bmp");
-
-QString indexedName(const char *name, int index) {
-    return QString::fromLatin1(name) + u'_' + QString::number(index);
-}
-
-QLabel *buddyLabel(const QString &text, QWidget *buddy, QWidget *parent) {
-    auto *label = new QLabel(text, parent);
-    label->setBuddy(buddy);
-    buddy->setAccessibleName(QString(text).remove(u'&'));
-    return label;
-}
 
 } // namespace
 
@@ -76,7 +66,7 @@ LogoPage::~LogoPage() = default;
 QWidget *LogoPage::buildSlot(int index, QWidget *control) {
     Slot &s = m_slots[size_t(index)];
     auto *page = new QWidget;
-    page->setObjectName(indexedName("fraLogo", index));
+    page->setObjectName(controls::arrayName("fraLogo", index));
     auto *grid = new QGridLayout(page);
 
     auto *dispatch = control ? qobject_cast<RitraDispatch *>(control) : nullptr;
@@ -100,18 +90,18 @@ QWidget *LogoPage::buildSlot(int index, QWidget *control) {
         missing->setWordWrap(true);
         s.control = missing;
     }
-    s.control->setObjectName(indexedName("ritraLogo", index));
+    s.control->setObjectName(controls::arrayName("ritraLogo", index));
     s.control->setAccessibleName(QStringLiteral("Logo %1").arg(index + 1));
     s.control->setMinimumSize(280, 280);
     s.control->setFocusPolicy(Qt::StrongFocus);
     grid->addWidget(s.control, 0, 0, 9, 1);
 
     s.load = new QPushButton(QStringLiteral("Leggi BMP"), page);
-    s.load->setObjectName(indexedName("cmdBMPLoad", index));
+    s.load->setObjectName(controls::arrayName("cmdBMPLoad", index));
     s.load->setAccessibleName(s.load->text());
 
     s.zoom = new QScrollBar(Qt::Horizontal, page);
-    s.zoom->setObjectName(indexedName("HScrBMPZoom", index));
+    s.zoom->setObjectName(controls::arrayName("HScrBMPZoom", index));
     s.zoom->setRange(25, 400);
     s.zoom->setSingleStep(25);
     s.zoom->setPageStep(100);
@@ -120,7 +110,7 @@ QWidget *LogoPage::buildSlot(int index, QWidget *control) {
 
     auto sizeCombo = [page](const char *name, int i) {
         auto *combo = new QComboBox(page);
-        combo->setObjectName(indexedName(name, i));
+        combo->setObjectName(controls::arrayName(name, i));
         combo->setEditable(true);
         for (int side : kLogoSides)
             combo->addItem(QString::number(side));
@@ -131,20 +121,20 @@ QWidget *LogoPage::buildSlot(int index, QWidget *control) {
     s.height = sizeCombo("cmbBMPAltezza", index);
 
     s.resize = new QPushButton(QStringLiteral("Ridimensiona"), page);
-    s.resize->setObjectName(indexedName("cmdBMResize", index));
+    s.resize->setObjectName(controls::arrayName("cmdBMResize", index));
     s.resize->setAccessibleName(s.resize->text());
 
     s.widthLabel = new QLabel(page);
-    s.widthLabel->setObjectName(indexedName("lbmBMPWidth", index));
+    s.widthLabel->setObjectName(controls::arrayName("lbmBMPWidth", index));
     s.heightLabel = new QLabel(page);
-    s.heightLabel->setObjectName(indexedName("lblBMPHeight", index));
+    s.heightLabel->setObjectName(controls::arrayName("lblBMPHeight", index));
 
     grid->addWidget(s.load, 0, 1, 1, 2);
-    grid->addWidget(buddyLabel(QStringLiteral("&Zoom"), s.zoom, page), 1, 1);
+    grid->addWidget(controls::labelFor(s.zoom, QStringLiteral("&Zoom")), 1, 1);
     grid->addWidget(s.zoom, 1, 2);
-    grid->addWidget(buddyLabel(QStringLiteral("&Larghezza"), s.width, page), 2, 1);
+    grid->addWidget(controls::labelFor(s.width, QStringLiteral("&Larghezza")), 2, 1);
     grid->addWidget(s.width, 2, 2);
-    grid->addWidget(buddyLabel(QStringLiteral("&Altezza"), s.height, page), 3, 1);
+    grid->addWidget(controls::labelFor(s.height, QStringLiteral("&Altezza")), 3, 1);
     grid->addWidget(s.height, 3, 2);
     grid->addWidget(s.resize, 4, 1, 1, 2);
     grid->addWidget(s.widthLabel, 5, 1, 1, 2);

@@ -1,11 +1,15 @@
 #include "programming/widgets/DlgPreviewIntestazione.h"
 
 #include "programming/widgets/FieldFilters.h"
+#include "shell/widgets/Controls.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 
 namespace norvvelm {
+
+using controls::arrayName;
+using controls::nameControl;
 
 namespace {
 // Twips at the usual 96 dots per inch.

@@ -46,13 +46,4 @@ void limitTyped(QLineEdit *box, int limit, bool digits) {
     });
 }
 
-void nameControl(QWidget *w, const QString &objectName, const QString &accessibleName) {
-    w->setObjectName(objectName);
-    w->setAccessibleName(accessibleName);
-}
-
-QString arrayName(const char *array, int index) {
-    return QString::fromLatin1(array) + u'_' + QString::number(index);
-}
-
 } // namespace norvvelm

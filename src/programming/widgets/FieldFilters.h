@@ -3,7 +3,6 @@
 #include <QString>
 
 class QLineEdit;
-class QWidget;
 
 namespace norvvelm {
 
@@ -14,9 +13,5 @@ void slashToBackslash(QLineEdit *box);
 // the digits 0 to 9 alone when `digits`. A longer text put there by a read
 // stays whole, and can still be shortened.
 void limitTyped(QLineEdit *box, int limit, bool digits = false);
-// objectName and accessible name in one go.
-void nameControl(QWidget *w, const QString &objectName, const QString &accessibleName);
-// The objectName of element `index` of a control array: "txtIVA_3".
-QString arrayName(const char *array, int index);
 
 } // namespace norvvelm

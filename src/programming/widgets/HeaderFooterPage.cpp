@@ -2,6 +2,8 @@
 
 #include "programming/widgets/DlgPreviewIntestazione.h"
 #include "programming/widgets/FieldFilters.h"
+#include "shell/widgets/Controls.h"
+#include "shell/widgets/FixedPitchFont.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -12,6 +14,9 @@
 #include <QVBoxLayout>
 
 namespace norvvelm {
+
+using controls::arrayName;
+using controls::nameControl;
 
 const QStringList &HeaderFooterPage::alignItems() {
     static const QStringList items = {QStringLiteral("Sinistra"), QStringLiteral("Destra"),
@@ -37,9 +42,7 @@ HeaderFooterPage::HeaderFooterPage(Kind kind, HeaderFooter &logic, QWidget *pare
     grid->addWidget(new QLabel(rowTitle, this), 0, 0);
     grid->addWidget(new QLabel(QStringLiteral("Allineamento"), this), 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Tipo di carattere"), this), 0, 2);
-    QFont fixed;
-    fixed.setFamilies({QStringLiteral("Courier New"), QStringLiteral("DejaVu Sans Mono")});
-    fixed.setStyleHint(QFont::Monospace);
+    const QFont fixed = FixedPitchFont();
     const char *textArray = header ? "txtHeaderText" : "txtFooterText";
     const char *alignArray = header ? "cmbHeaderAlign" : "cmbFooterAlign";
     const char *modeArray = header ? "cmbHeaderFont" : "cmbFooterFont";

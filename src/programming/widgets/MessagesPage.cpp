@@ -1,6 +1,7 @@
 #include "programming/widgets/MessagesPage.h"
 
 #include "programming/widgets/FieldFilters.h"
+#include "shell/widgets/Controls.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -12,6 +13,9 @@
 #include <QVBoxLayout>
 
 namespace norvvelm {
+
+using controls::arrayName;
+using controls::nameControl;
 
 MessagesPage::MessagesPage(WriteProcedure &procedure, QWidget *parent)
     : QWidget(parent), m_messages(procedure), m_group(new QButtonGroup(this)) {

@@ -3,6 +3,7 @@
 #include "commands/RegisterOwner.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
+#include "shell/widgets/Controls.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -13,6 +14,9 @@
 #include <QVBoxLayout>
 
 namespace norvvelm {
+
+using controls::arrayName;
+using controls::nameControl;
 
 namespace {
 struct FlagColumn {

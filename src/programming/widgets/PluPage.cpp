@@ -7,6 +7,7 @@
 #include "programming/PluFile.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
+#include "shell/widgets/Controls.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,6 +19,9 @@
 #include <QVBoxLayout>
 
 namespace norvvelm {
+
+using controls::arrayName;
+using controls::nameControl;
 
 namespace {
 const QString kAttention = QStringLiteral("Attenzione");

@@ -5,6 +5,7 @@
 #include "commands/Session.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
+#include "shell/widgets/Controls.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -17,6 +18,9 @@
 #include <QVBoxLayout>
 
 namespace norvvelm {
+
+using controls::arrayName;
+using controls::nameControl;
 
 namespace {
 // Where each flag's list sits: the bitmap flags and the drawer flags have frames.

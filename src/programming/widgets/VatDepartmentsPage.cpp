@@ -5,6 +5,7 @@
 #include "programming/VatRates.h"
 #include "programming/WriteProcedure.h"
 #include "programming/widgets/FieldFilters.h"
+#include "shell/widgets/Controls.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -17,6 +18,9 @@
 #include <QVBoxLayout>
 
 namespace norvvelm {
+
+using controls::arrayName;
+using controls::nameControl;
 
 VatDepartmentsPage::VatDepartmentsPage(WriteProcedure &procedure, QWidget *parent)
     : QWidget(parent), m_procedure(procedure), m_departments(procedure) {

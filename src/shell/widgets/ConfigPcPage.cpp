@@ -6,13 +6,13 @@
 #include "shell/Config.h"
 #include "shell/Station.h"
 #include "shell/widgets/Controls.h"
+#include "shell/widgets/FixedPitchFont.h"
 #include "shell/widgets/Pickers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,18 +29,13 @@ using namespace controls;
 
 namespace {
 
-template <typename W> W *named(W *w, const char *objectName) {
-    w->setObjectName(QString::fromLatin1(objectName));
-    return w;
-}
-
-QFont monitorFont() {
-    QFont f(QStringLiteral("Courier New"));
-    f.setStyleHint(QFont::TypeWriter);
-    f.setFixedPitch(true);
-    if (!QFontInfo(f).fixedPitch())
-        f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    return f;
+// What the receipt queue holds, in one line a screen reader says.
+QString QueueDescription(const QStringList &q) {
+    if (q.isEmpty())
+        return QStringLiteral("Coda vuota");
+    if (q.size() == 1)
+        return QStringLiteral("1 riga in coda: ") + q.first();
+    return QString::number(q.size()) + QStringLiteral(" righe in coda, la prima: ") + q.first();
 }
 
 } // namespace
@@ -94,7 +89,7 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     m_log = controls::check("chkLog", QStringLiteral("Log Attivo"));
     m_explainLog = button("cmdSpiegaLog", QStringLiteral("?"), QStringLiteral("Spiegazione del file di log"));
     m_monitor = named(new QListWidget, "lstRunTime");
-    m_monitor->setFont(monitorFont());
+    m_monitor->setFont(FixedPitchFont());
     m_monitor->setAccessibleName(QStringLiteral("Monitor Runtime"));
     m_monitor->setUniformItemSizes(true);
     m_monitorOn = controls::check("chkRunTimeLog", QStringLiteral("Abilita monitor Runtime"));
@@ -170,12 +165,17 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     connect(m_port, &QComboBox::currentIndexChanged, this, &ConfigPcPage::showDevice);
 
     connect(&m_s, &Session::monitorLineAdded, this, &ConfigPcPage::addMonitorLine);
-    connect(&m_s, &Session::monitorCleared, m_monitor, &QListWidget::clear);
+    connect(&m_s, &Session::monitorCleared, this, [this] {
+        m_monitor->clear();
+        controls::describe(m_monitor, {});
+    });
     connect(&m_s, &Session::queueChanged, this, &ConfigPcPage::refreshQueue);
 
     m_monitorOn->setChecked(m_s.monitorEnabled());
     for (const QString &line : m_s.monitor())
         m_monitor->addItem(line);
+    if (m_monitor->count() > 0)
+        controls::describe(m_monitor, m_monitor->item(0)->text());
     refreshQueue();
 }
 
@@ -266,12 +266,15 @@ void ConfigPcPage::refreshQueue() {
     const QStringList &q = m_s.queue();
     m_queue->clear();
     m_queue->addItems(q);
+    // A screen reader hears what waits without walking the list.
+    controls::describe(m_queue, QueueDescription(q));
 }
 
 void ConfigPcPage::addMonitorLine(const QString &line) {
     m_monitor->insertItem(0, line);
     while (m_monitor->count() > Session::kMonitorLimit)
         delete m_monitor->takeItem(m_monitor->count() - 1);
+    controls::describe(m_monitor, line); // the newest line, announced as it comes
 }
 
 void ConfigPcPage::explainMonitorLine() {

@@ -11,6 +11,7 @@
 #include "shell/Config.h"
 #include "shell/Station.h"
 #include "shell/widgets/ConfigPcPage.h"
+#include "shell/widgets/Controls.h"
 #include "shell/widgets/DlgAbout.h"
 #include "shell/widgets/DlgLoginTecnico.h"
 #include "shell/widgets/TechnicianPage.h"
@@ -162,10 +163,9 @@ void MainForm::buildStatusBar() {
         panel->setObjectName(QStringLiteral("sbMain_") + QString::number(i + 1));
         const QString caption = QString::fromUtf8(kPanels[i].caption);
         panel->setToolTip(caption);
-        panel->setAccessibleName(caption);
         panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         panel->setMinimumWidth(i == 1 ? 240 : 110);
-        panel->setText(m_s.panel(i + 1));
+        controls::showReadable(panel, caption, m_s.panel(i + 1));
         panel->installEventFilter(this);
         bar->addWidget(panel, i == 1 ? 1 : 0);
         m_panels[size_t(i)] = panel;
@@ -174,7 +174,7 @@ void MainForm::buildStatusBar() {
     m_panels[3]->setVisible(m_s.technicianMode());
     connect(&m_s, &Session::panelChanged, this, [this](int n, const QString &text) {
         if (n >= 1 && n <= 4)
-            m_panels[size_t(n - 1)]->setText(text);
+            controls::showReadable(m_panels[size_t(n - 1)], QString::fromUtf8(kPanels[n - 1].caption), text);
     });
 }
 
@@ -253,9 +253,18 @@ void MainForm::settaTabStops() {
 }
 
 void MainForm::showTechnicianTab(bool on) {
-    if (!on && m_tabs->currentIndex() == TabTechnician)
+    // A hidden page leaves the tab strip altogether, so that assistive
+    // technology does not offer it, and comes back at its own index.
+    const int at = m_tabs->indexOf(m_technician);
+    if (on == (at >= 0))
+        return;
+    if (on) {
+        m_tabs->insertTab(TabTechnician, m_technician, QString::fromUtf8(kTabs[TabTechnician].caption));
+        return;
+    }
+    if (m_tabs->currentIndex() == at)
         m_tabs->setCurrentIndex(TabConfigPc);
-    m_tabs->setTabVisible(TabTechnician, on);
+    m_tabs->removeTab(at);
 }
 
 void MainForm::onTabChanged(int index) {

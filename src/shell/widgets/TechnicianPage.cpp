@@ -3,9 +3,9 @@
 #include "commands/Prompter.h"
 #include "commands/TechnicianTools.h"
 #include "shell/widgets/Controls.h"
+#include "shell/widgets/FixedPitchFont.h"
 #include "shell/widgets/Pickers.h"
 
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -41,7 +41,7 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
     m_answer->setObjectName(QStringLiteral("txtAnswerCMD"));
     m_answer->setReadOnly(true);
     m_answer->setTabChangesFocus(true);
-    m_answer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_answer->setFont(FixedPitchFont());
     for (int i = 0; i < 2; ++i)
         m_send[i] = button(kSendButtons[i].objectName, QString::fromUtf8(kSendButtons[i].caption));
     m_clear = button("cmdTechCancAnswer", QStringLiteral("Cancella &risposta"));
