@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/PcConfig.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -128,6 +130,9 @@ struct Identification {
     QString number;       // "Num"
     QString field;        // "Campo"
     QString firmware;     // "FW"
+    RegisterIdentity identity() const {
+        return {.campo = field, .sn = serialNumber, .fw = firmware, .num = number};
+    }
 };
 // The answer to "a/": fields 1, 2, 3 and 6.
 Identification ParseIdentification(const QString &answer);

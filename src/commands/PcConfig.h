@@ -17,7 +17,7 @@ struct RegisterIdentity {
 // The configuration record, filled from section "Parametri" of NorvVelm.ini.
 struct PcConfig {
     QString Modello;
-    QString Porta; // "Com<N>" after a load, "<N>" after a save
+    QString Porta; // "Com<N>" (the file holds "<N>")
     qint32 Velocita = 0;
     QString ServerStato = QStringLiteral("Off");
     QString ServerModalita = QStringLiteral("Normal");
@@ -37,10 +37,14 @@ struct PcConfig {
     int DescrWidth2 = 0;
     bool technicianEnabled = false;
 
-    bool serverOn() const { return ServerStato == QLatin1String("On"); }
-    bool logOn() const { return ServerLog == QLatin1String("On"); }
-    bool wrapOn() const { return WrapDescription.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0; }
-    bool autoVatOn() const { return AlIvaAuto.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0; }
+    // A switch of the file: "On" in any letter case.
+    static bool isOn(const QString &value) {
+        return value.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0;
+    }
+    bool serverOn() const { return isOn(ServerStato); }
+    bool logOn() const { return isOn(ServerLog); }
+    bool wrapOn() const { return isOn(WrapDescription); }
+    bool autoVatOn() const { return isOn(AlIvaAuto); }
 };
 
 // The folder the print server reads, and where its daily log and daily

@@ -105,7 +105,10 @@ int SerialFunz2::WaitComData(int ms) {
         if (!m_port.isOpen()) {
             m_clock.sleepMs(std::min(left, kWaitSliceMs));
         } else if (wake) {
-            waitForEvents(left);
+            // An answer mostly follows at once: a first short look on the
+            // port takes it without a trip through the event loop.
+            if (!m_port.waitForData(std::min(left, kQuickLookMs)))
+                waitForEvents(left);
         } else if (m_pump || !m_port.wakesEventLoop()) {
             // Short slices on the port, so pending events run between them.
             m_port.waitForData(std::min(left, kWaitSliceMs));
@@ -134,6 +137,23 @@ QByteArray SerialFunz2::BuildFrame(QByteArrayView line) {
     return frame;
 }
 
+namespace {
+// What a one-byte reply says: ACK, CAN and (where it counts) NAK end the
+// attempts with their status; anything else, or nothing, asks for another.
+constexpr int kNoReply = -1;
+int replyStatus(quint8 b, int onCan, int onNak) {
+    if (b == ctl::ACK)
+        return link::Ok;
+    if (b == ctl::CAN)
+        return onCan;
+    return b == ctl::NAK ? onNak : kNoReply;
+}
+} // namespace
+
+quint8 SerialFunz2::replyByte(int ms) {
+    return WaitComData(ms) > 0 ? ReadComByte() : 0;
+}
+
 int SerialFunz2::SendEnquiry() {
     for (int attempt = 0; attempt < kEnquiryAttempts; ++attempt) {
         for (int i = 0; i < kEnquiryCanBytes; ++i)
@@ -141,13 +161,8 @@ int SerialFunz2::SendEnquiry() {
         m_port.purge();
         WriteComByte(ctl::ENQ);
         Sleep(kEnquiryPauseMs);
-        if (WaitComData(kEnquiryWaitMs) > 0) {
-            const quint8 b = ReadComByte();
-            if (b == ctl::ACK)
-                return link::Ok;
-            if (b == ctl::CAN)
-                return link::EnquiryCan;
-        }
+        if (const int s = replyStatus(replyByte(kEnquiryWaitMs), link::EnquiryCan, kNoReply); s != kNoReply)
+            return s;
     }
     return link::EnquiryNoAck;
 }
@@ -157,15 +172,8 @@ int SerialFunz2::SendCommandFrame(const QString &line) {
     for (int attempt = 0; attempt < kFrameAttempts; ++attempt) {
         m_port.purge();
         WriteComString(frame);
-        if (WaitComData(kFrameWaitMs) > 0) {
-            const quint8 b = ReadComByte();
-            if (b == ctl::ACK)
-                return link::Ok;
-            if (b == ctl::CAN)
-                return link::FrameCan;
-            if (b == ctl::NAK)
-                return link::FrameNak;
-        }
+        if (const int s = replyStatus(replyByte(kFrameWaitMs), link::FrameCan, link::FrameNak); s != kNoReply)
+            return s;
     }
     return link::FrameNoReply;
 }

@@ -155,10 +155,13 @@ private:
     // Without an event loop to sleep in (a virtual clock, a port of memory),
     // waits look again every few milliseconds.
     static constexpr int kWaitSliceMs = 10;
+    static constexpr int kQuickLookMs = 2;
     // Events may be waited for in the thread's event loop.
     bool eventsWake() const;
     // Runs the events that come within `ms`, returning at the first.
     void waitForEvents(int ms);
+    // The register's one-byte reply within `ms`; 0 when none came.
+    quint8 replyByte(int ms);
 
     ComPort &m_port;
     Clock &m_clock;

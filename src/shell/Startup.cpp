@@ -113,7 +113,7 @@ bool Startup::tryConnect() {
         m_s.setPanel(1, QString());
         m_s.setPanel(2, QString());
     }
-    m_s.setIdentity({id.field, id.serialNumber, id.firmware, id.number});
+    m_s.setIdentity(id.identity());
     m_s.setPanel(3, id.field + u'-' + id.serialNumber);
     m_s.setPanel(4, id.firmware);
     const bool written = WriteCurrentSection(m_s.config().IniPath, m_s.identity(), version());
