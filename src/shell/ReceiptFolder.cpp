@@ -184,10 +184,11 @@ QStringList ListServerFiles(const QString &folder, const QString &mask, const Fo
     const AsciiMask quick{m.mode, m.name.toLatin1()};
     FolderEntries entries;
     entries.candidate = [&](const char *raw, qsizetype len) { return !ascii || quick.matches(raw, len); };
+    // Outlives the listing: the rename below asks it.
+    const std::function<bool(const QString &)> wanted = [&](const QString &name) {
+        return MaskMatches(m, name) && !forbidden.forbids(name) && !IsOwnFile(name);
+    };
     if (renamed) {
-        const std::function<bool(const QString &)> wanted = [&](const QString &name) {
-            return MaskMatches(m, name) && !forbidden.forbids(name) && !IsOwnFile(name);
-        };
         entries.undecodable = [&](const QByteArray &raw, bool file) {
             return file ? renameUndecodable(folder, raw, *renamed, wanted) : QString();
         };
