@@ -2,6 +2,9 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <iterator>
+
 namespace norvvelm {
 
 QString StatusRequestLine() {
@@ -117,6 +120,51 @@ ReceiptRule ReceiptRuleFor(const QString &code) {
         return r;
     }();
     return rules.value(code, ReceiptRule::NotHandled);
+}
+
+const ReceiptRuleRow &ReceiptRuleOfLine(const QString &line) {
+    using N = ReceiptRuleRow::Needs;
+    using A = ReceiptRuleRow::After;
+    static const ReceiptRuleRow rows[] = {
+        {ReceiptRule::DailyReport, N::Nothing, A::Same, false, false, false},
+        {ReceiptRule::Opens, N::Nothing, A::Open, true, false, true},
+        {ReceiptRule::Closes, N::Nothing, A::Closed, true, true, false},
+        {ReceiptRule::Neutral, N::Nothing, A::Same, true, false, false},
+        {ReceiptRule::EndsOpen, N::Open, A::Closed, true, false, false},
+        {ReceiptRule::ClosedOnly, N::Closed, A::Same, true, false, false},
+        {ReceiptRule::KeyCode, N::Nothing, A::Same, true, false, false},
+        {ReceiptRule::NotHandled, N::Nothing, A::Same, false, false, false},
+    };
+    ReceiptRule rule = ReceiptRuleFor(CommandCode(line));
+    if (rule == ReceiptRule::KeyCode && std::none_of(std::begin(kReceiptFileKeys), std::end(kReceiptFileKeys),
+                                                     [&](int key) { return line == KeyPressLine(key); }))
+        rule = ReceiptRule::NotHandled;
+    for (const ReceiptRuleRow &row : rows) {
+        if (row.rule == rule)
+            return row;
+    }
+    return rows[std::size(rows) - 1];
+}
+
+bool ReceiptOpenAfter(const ReceiptRuleRow &row, bool openBefore) {
+    switch (row.after) {
+    case ReceiptRuleRow::After::Open:
+        return true;
+    case ReceiptRuleRow::After::Closed:
+        return false;
+    case ReceiptRuleRow::After::Same:
+        break;
+    }
+    return openBefore;
+}
+
+QString RewriteReceiptLine(const QString &line, const SaleRewrite &how) {
+    const QString code = CommandCode(line);
+    if (code == QLatin1String("j/"))
+        return NormalizeCustomerHeader(line);
+    if (code == QLatin1String("3/"))
+        return RewriteSaleLine(line, how);
+    return line;
 }
 
 QString RewriteSaleLine(const QString &line, const SaleRewrite &how) {

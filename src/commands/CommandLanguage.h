@@ -50,6 +50,25 @@ enum class ReceiptRule {
 };
 ReceiptRule ReceiptRuleFor(const QString &code);
 
+// The whole key lines a receipt file may hold.
+constexpr int kReceiptFileKeys[] = {5, 120};
+
+// How the executor treats a receipt-file line: one row per rule.
+struct ReceiptRuleRow {
+    enum class Needs { Nothing, Open, Closed }; // the receipt state it is sent in
+    enum class After { Same, Open, Closed };    // the receipt state it leaves
+    ReceiptRule rule;
+    Needs needs;
+    After after;
+    bool sent;         // it goes to the register
+    bool countsBefore; // with a receipt open, the receipt count is read before it
+    bool rewritten;    // RewriteReceiptLine may change it
+};
+// The row of a whole line: a key line other than those allowed is not handled.
+const ReceiptRuleRow &ReceiptRuleOfLine(const QString &line);
+// The state a line leaves behind, from the state it found.
+bool ReceiptOpenAfter(const ReceiptRuleRow &row, bool openBefore);
+
 // Sale line "3/" fields: 0 code, 1 type, 2 and 3 description lines, 4 quantity,
 // 5 price, 6 department (1-based), 7 VAT value.
 struct SaleRewrite {
@@ -60,6 +79,9 @@ struct SaleRewrite {
     const std::array<int, 21> *vatTable = nullptr;
 };
 QString RewriteSaleLine(const QString &line, const SaleRewrite &how);
+// A receipt-file line as it goes out: the customer header normalized, the
+// sale line rewritten; any other line as it is.
+QString RewriteReceiptLine(const QString &line, const SaleRewrite &how);
 
 // The longest command line the link carries safely (its answer bound).
 constexpr int kMaxLineChars = 2047;

@@ -116,26 +116,10 @@ void Session::endBusy() {
         emit busyChanged(false);
 }
 
-void Session::appendToQueue(const QString &line) {
-    m_queue.append(line);
-    emit queueChanged();
-}
-
-QString Session::takeFirstFromQueue() {
-    if (m_queue.isEmpty())
-        return {};
-    QString line = m_queue.takeFirst();
-    emit queueChanged();
-    return line;
-}
-
-void Session::pushFrontToQueue(const QString &line) {
-    m_queue.prepend(line);
-    emit queueChanged();
-}
-
-void Session::clearQueue() {
-    m_queue.clear();
+void Session::mirrorQueue(const QStringList &queue) {
+    if (m_queue == queue)
+        return;
+    m_queue = queue;
     emit queueChanged();
 }
 
