@@ -221,8 +221,10 @@ ReceiptReading structured(const QJsonObject &o) {
 }
 
 ReceiptReading checked(ReceiptReading reading) {
-    if (!reading.ok())
+    if (!reading.ok()) {
+        reading.lines.clear(); // nothing of a faulty body is taken
         return reading;
+    }
     if (reading.lines.size() > kMaxReceiptLines) {
         reading.error =
             QStringLiteral("%1 righe (massimo %2)").arg(reading.lines.size()).arg(kMaxReceiptLines);

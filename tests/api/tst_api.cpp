@@ -154,6 +154,10 @@ void TestApi::readBody_data() {
         << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1,
                                              "discount": "1"}], "payments": [{"type": 1}]})")
         << QStringList() << QStringLiteral("campo sconosciuto \"discount\"");
+    QTest::newRow("a fault after the customer")
+        << json << QByteArray(R"({"customer": ["ROSSI"], "items": [{"description": "A", "quantit{": "1"}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("campo sconosciuto \"quantit{\"");
     QTest::newRow("ten customer rows")
         << json << QByteArray(R"({"customer": ["1","2","3","4","5","6","7","8","9","10"],
                                   "items": [{"description": "A", "quantity": "1", "price": "1", "department": 1}],
