@@ -85,15 +85,9 @@
   // Where a receipt came from: the file the print server took, or the key the
   // point-of-sale program gave to the API.
   function sourceOf(r) {
-    const s = r.source;
-    if (s && typeof s === 'object') {
-      if (s.file) return s.file;
-      if (s.key) return `API ${s.key}`;
-    }
-    if (r.file) return r.file;
-    if (typeof s === 'string' && s && s !== 'api' && s !== 'file') return s;
-    if (r.key) return `API ${r.key}`;
-    return '';
+    const s = typeof r.source === 'string' ? r.source : '';
+    if (s === 'api' || (!s && r.key)) return r.key ? `API ${r.key}` : 'API';
+    return s;
   }
 
   function stateBadge(state) {
@@ -262,6 +256,10 @@
       make('td', 'num totale', amount(r.total)),
       errorsCell(r),
     );
+    // On a narrow screen each row stands alone, its cells named by these.
+    ['Ora', 'Origine', 'Stato', 'Numero', 'Totale', 'Errori'].forEach((label, i) => {
+      tr.cells[i].dataset.label = label;
+    });
     return tr;
   }
 
