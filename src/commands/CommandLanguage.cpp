@@ -2,6 +2,9 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <iterator>
+
 namespace norvvelm {
 
 QString StatusRequestLine() {
@@ -119,6 +122,51 @@ ReceiptRule ReceiptRuleFor(const QString &code) {
     return rules.value(code, ReceiptRule::NotHandled);
 }
 
+const ReceiptRuleRow &ReceiptRuleOfLine(const QString &line) {
+    using N = ReceiptRuleRow::Needs;
+    using A = ReceiptRuleRow::After;
+    static const ReceiptRuleRow rows[] = {
+        {ReceiptRule::DailyReport, N::Nothing, A::Same, false, false, false},
+        {ReceiptRule::Opens, N::Nothing, A::Open, true, false, true},
+        {ReceiptRule::Closes, N::Nothing, A::Closed, true, true, false},
+        {ReceiptRule::Neutral, N::Nothing, A::Same, true, false, false},
+        {ReceiptRule::EndsOpen, N::Open, A::Closed, true, false, false},
+        {ReceiptRule::ClosedOnly, N::Closed, A::Same, true, false, false},
+        {ReceiptRule::KeyCode, N::Nothing, A::Same, true, false, false},
+        {ReceiptRule::NotHandled, N::Nothing, A::Same, false, false, false},
+    };
+    ReceiptRule rule = ReceiptRuleFor(CommandCode(line));
+    if (rule == ReceiptRule::KeyCode && std::none_of(std::begin(kReceiptFileKeys), std::end(kReceiptFileKeys),
+                                                     [&](int key) { return line == KeyPressLine(key); }))
+        rule = ReceiptRule::NotHandled;
+    for (const ReceiptRuleRow &row : rows) {
+        if (row.rule == rule)
+            return row;
+    }
+    return rows[std::size(rows) - 1];
+}
+
+bool ReceiptOpenAfter(const ReceiptRuleRow &row, bool openBefore) {
+    switch (row.after) {
+    case ReceiptRuleRow::After::Open:
+        return true;
+    case ReceiptRuleRow::After::Closed:
+        return false;
+    case ReceiptRuleRow::After::Same:
+        break;
+    }
+    return openBefore;
+}
+
+QString RewriteReceiptLine(const QString &line, const SaleRewrite &how) {
+    const QString code = CommandCode(line);
+    if (code == QLatin1String("j/"))
+        return NormalizeCustomerHeader(line);
+    if (code == QLatin1String("3/"))
+        return RewriteSaleLine(line, how);
+    return line;
+}
+
 QString RewriteSaleLine(const QString &line, const SaleRewrite &how) {
     QStringList f = line.split(u'/');
     if (how.wrapDescription && f.size() > 3) {
@@ -207,6 +255,89 @@ Identification ParseIdentification(const QString &answer) {
     id.field = f.value(2);
     id.firmware = f.value(5);
     return id;
+}
+
+// ---------------------------------------------------------------- composed receipts
+
+bool IsDecimalText(const QString &text, int decimals) {
+    const qsizetype dot = text.indexOf(u'.');
+    const qsizetype whole = dot < 0 ? text.size() : dot;
+    if (whole < 1 || whole > 9)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (i == dot)
+            continue;
+        if (text.at(i) < u'0' || text.at(i) > u'9')
+            return false;
+    }
+    if (dot < 0)
+        return true;
+    const qsizetype fraction = text.size() - dot - 1;
+    return fraction >= 1 && fraction <= decimals;
+}
+
+QString FieldProblem(const QString &text) {
+    if (text.contains(u'/'))
+        return QStringLiteral("contiene \"/\"");
+    return LineProblem(text);
+}
+
+QString SaleLine(const QString &description, const QString &description2, const QString &quantity,
+                 const QString &price, int department, const QString &vat) {
+    return QStringLiteral("3/S/") + description + u'/' + description2 + u'/' + quantity + u'/' + price +
+           u'/' + QString::number(department) + u'/' + vat + u'/';
+}
+
+QString PaymentLine(int type, const QString &amount) {
+    return QStringLiteral("5/") + QString::number(type) + u'/' + amount + QStringLiteral("/////");
+}
+
+QString ReceiptTextLine(const QString &text) {
+    return QStringLiteral("7/1/0/") + text + u'/';
+}
+
+QString CustomerHeaderLine(const QStringList &headerFields) {
+    // The header's one form is the normalised one: nine fields, then "0/".
+    // A field never holds "/" here (the dialogs turn it into a backslash),
+    // but a stray one must not move the fields that follow.
+    QStringList safe;
+    for (const QString &f : headerFields.mid(0, 9))
+        safe.append(QString(f).replace(u'/', u'\\'));
+    return NormalizeCustomerHeader(QStringLiteral("j/") + safe.join(u'/') + QStringLiteral("//"));
+}
+
+QString ReceiptLineProblem(const QString &line, bool &receiptOpen) {
+    if (line.trimmed().isEmpty())
+        return {};
+    const QString full = CompleteLine(line);
+    if (const QString problem = LineProblem(full); !problem.isEmpty())
+        return problem;
+    const QString code = CommandCode(full);
+    switch (ReceiptRuleFor(code)) {
+    case ReceiptRule::DailyReport:
+    case ReceiptRule::Neutral:
+        return {};
+    case ReceiptRule::Opens:
+        receiptOpen = true;
+        return {};
+    case ReceiptRule::Closes:
+        receiptOpen = false;
+        return {};
+    case ReceiptRule::EndsOpen:
+        if (!receiptOpen)
+            return QStringLiteral("Scontrino non aperto");
+        receiptOpen = false;
+        return {};
+    case ReceiptRule::ClosedOnly:
+        return receiptOpen ? QStringLiteral("Comando non gestito con scontrino aperto") : QString();
+    case ReceiptRule::KeyCode:
+        if (full == QLatin1String(")/5/") || full == QLatin1String(")/120/"))
+            return {};
+        break;
+    case ReceiptRule::NotHandled:
+        break;
+    }
+    return QStringLiteral("Comando ") + code + QStringLiteral(" non gestito.");
 }
 
 } // namespace norvvelm

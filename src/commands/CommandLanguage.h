@@ -50,6 +50,25 @@ enum class ReceiptRule {
 };
 ReceiptRule ReceiptRuleFor(const QString &code);
 
+// The whole key lines a receipt file may hold.
+constexpr int kReceiptFileKeys[] = {5, 120};
+
+// How the executor treats a receipt-file line: one row per rule.
+struct ReceiptRuleRow {
+    enum class Needs { Nothing, Open, Closed }; // the receipt state it is sent in
+    enum class After { Same, Open, Closed };    // the receipt state it leaves
+    ReceiptRule rule;
+    Needs needs;
+    After after;
+    bool sent;         // it goes to the register
+    bool countsBefore; // with a receipt open, the receipt count is read before it
+    bool rewritten;    // RewriteReceiptLine may change it
+};
+// The row of a whole line: a key line other than those allowed is not handled.
+const ReceiptRuleRow &ReceiptRuleOfLine(const QString &line);
+// The state a line leaves behind, from the state it found.
+bool ReceiptOpenAfter(const ReceiptRuleRow &row, bool openBefore);
+
 // Sale line "3/" fields: 0 code, 1 type, 2 and 3 description lines, 4 quantity,
 // 5 price, 6 department (1-based), 7 VAT value.
 struct SaleRewrite {
@@ -60,6 +79,9 @@ struct SaleRewrite {
     const std::array<int, 21> *vatTable = nullptr;
 };
 QString RewriteSaleLine(const QString &line, const SaleRewrite &how);
+// A receipt-file line as it goes out: the customer header normalized, the
+// sale line rewritten; any other line as it is.
+QString RewriteReceiptLine(const QString &line, const SaleRewrite &how);
 
 // The longest command line the link carries safely (its answer bound).
 constexpr int kMaxLineChars = 2047;
@@ -69,6 +91,35 @@ QString LineProblem(const QString &line);
 // Lines of a receipt file: CR, LF and CRLF each end one; a final line end
 // does not start another line.
 QStringList SplitReceiptLines(const QString &text);
+
+// --- receipts composed from their parts ---
+
+// A decimal amount as the register reads it: digits, optionally "." and at
+// most `decimals` digits ("5.26", "1", "0.125" with 3). Never a binary float.
+bool IsDecimalText(const QString &text, int decimals);
+// Why a text cannot be a field of a composed line ("/" ends a field, control
+// characters do not travel); empty when it can.
+QString FieldProblem(const QString &text);
+// Sale "3/S/<description>/<description2>/<quantity>/<price>/<department>/<vat>/";
+// an empty VAT value leaves the department's rate to the register.
+QString SaleLine(const QString &description, const QString &description2, const QString &quantity,
+                 const QString &price, int department, const QString &vat);
+// Payment "5/<type>/<amount>/////"; an empty amount pays what is due.
+QString PaymentLine(int type, const QString &amount);
+// A text row printed on the receipt: "7/1/0/<text>/".
+QString ReceiptTextLine(const QString &text);
+// The customer header "j/": the given fields (at most nine, a "/" in one
+// turned into a backslash), empty ones up to nine, then the final "0".
+QString CustomerHeaderLine(const QStringList &fields);
+// The register's departments, 1-based.
+constexpr int kDepartments = 21;
+
+// Why the executor would not carry out a receipt line, judged before it is
+// queued: a control character or its length, a code it does not handle, a
+// closing with no receipt open, a command refused while one is open. Empty
+// when the line goes out (or, blank, is skipped). `receiptOpen` follows the
+// line, as the executor's receipt state would.
+QString ReceiptLineProblem(const QString &line, bool &receiptOpen);
 
 // --- answer lines ---
 

@@ -7,7 +7,6 @@
 #include "commands/Session.h"
 #include "commands/WriteFailure.h"
 #include "link/Ansi.h"
-#include "link/EcrErrors.h"
 #include "link/SerialFunz2.h"
 
 #include <QFile>
@@ -15,11 +14,19 @@
 namespace norvvelm {
 
 namespace {
-const QString kEcr = QStringLiteral("ECR        : ");
-const QString kPc = QStringLiteral("PC -> ECR : ");
 const QString kPaper = QStringLiteral("Sostituire rotolo scontrino");
 const QString kSerious = QStringLiteral("errore grave. Chiamare Casa madre");
+
+bool closing(const QString &line) {
+    const ReceiptRule r = ReceiptRuleOfLine(CompleteLine(line)).rule;
+    return r == ReceiptRule::Closes || r == ReceiptRule::EndsOpen;
+}
 } // namespace
+
+Executor::Executor(Session &session, SerialFunz2 &link, Prompter &prompter)
+    : m_s(session), m_link(link), m_prompter(prompter), m_queue(session) {
+    m_queue.setFailureObserver([this] { journalFailed(); });
+}
 
 QString Executor::unreachableMessage() {
     return QStringLiteral("Comunicazione impossibile ! Cassa spenta o ") +
@@ -41,112 +48,59 @@ void Executor::reportUnreachable(const QString &line) {
         return;
     m_s.setUnreachableReported(true);
     const QString message = unreachableMessage();
-    monitor(kEcr + message);
+    monitor(MonitorFromRegister() + message);
     log(message, line);
     m_prompter.message(message, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
 }
 
-void Executor::gaveUp(const QString &line, const QString &message, bool) {
-    monitor(kEcr + message);
+void Executor::gaveUp(const QString &line, const QString &message) {
+    m_queue.record(QueueEvent::problem(message));
+    monitor(MonitorFromRegister() + message);
     log(message, line);
     m_prompter.message(message, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
 }
 
 // ---------------------------------------------------------------- bookkeeping
 
-QueueState Executor::snapshot() const {
-    QueueState st = m_state;
-    st.queue = m_s.queue();
-    st.receiptOpen = m_s.receiptOpen();
-    return st;
-}
-
 void Executor::journalFailed() {
-    if (m_journalFailureSaid || !m_journal)
+    ReceiptJournal *journal = m_queue.journal();
+    if (m_journalFailureSaid || !journal)
         return;
     m_journalFailureSaid = true;
-    ReportWriteFailure(m_s, QStringLiteral("il giornale della coda"), m_journal->path());
+    ReportWriteFailure(m_s, QStringLiteral("il giornale della coda"), journal->path());
     log(m_s.panel(2), QString());
 }
 
 void Executor::resume(const QueueState &state) {
-    m_state = state;
-    m_state.queue.clear();
-    for (const QString &l : state.queue)
-        m_s.appendToQueue(l);
-    m_s.setReceiptOpen(state.receiptOpen);
+    m_queue.resume(state);
     m_recover = state.inFlight || state.receiptOpen;
 }
 
-bool Executor::enqueue(const QStringList &lines, const QString &workingCopy) {
-    if (m_journal && !m_journal->appended(lines, workingCopy)) {
-        journalFailed();
+bool Executor::enqueue(const QStringList &lines, const QString &workingCopy, const ReceiptSource &source,
+                       quint64 *id) {
+    if (!m_queue.take(lines, source, workingCopy, id))
         return false;
-    }
     m_journalFailureSaid = false;
-    for (const QString &l : lines)
-        m_s.appendToQueue(l);
     return true;
 }
 
-bool Executor::beginLine(const QString &taken, bool openBefore, int receiptsBefore) {
-    // On the disk before it goes out wherever its loss would change the
-    // recovery: a receipt's first line, a closing line, a line that changes
-    // the register outside a receipt. A sale in the middle of a receipt is
-    // only handed to the system (a crash of the program keeps it): were it
-    // lost with the machine, the recovery is the same, the open receipt
-    // voided and sent again from its first line.
-    const ReceiptRule rule = ReceiptRuleFor(CommandCode(CompleteLine(taken)));
-    const bool sync = openBefore ? rule != ReceiptRule::Opens && rule != ReceiptRule::Neutral
-                                 : rule != ReceiptRule::Neutral;
-    if (m_journal && !m_journal->sending(taken, openBefore, receiptsBefore, sync)) {
-        journalFailed();
-        m_s.pushFrontToQueue(taken);
-        return false;
-    }
-    m_state.inFlight = true;
-    m_state.inFlightLine = taken;
-    m_state.inFlightOpenBefore = openBefore;
-    m_state.receiptsBefore = receiptsBefore;
-    return true;
+void Executor::skipLine(const QString &taken, const QString &problem) {
+    QList<QueueEvent> events{QueueEvent::skipped(taken)};
+    if (!problem.isEmpty())
+        events.append(QueueEvent::problem(problem));
+    m_queue.record(events);
 }
 
-void Executor::skipLine(const QString &taken) {
-    if (m_journal)
-        m_journal->skipped(taken);
-}
-
-// The line in flight has ended; the receipt state now says where it belongs.
-void Executor::finishLine() {
-    const bool openAfter = m_s.receiptOpen();
-    // The end of a receipt is synced: nothing of it may be sent again.
-    if (m_journal)
-        m_journal->done(openAfter, m_state.inFlightOpenBefore && !openAfter);
-    if (openAfter) {
-        if (!m_state.inFlightOpenBefore)
-            m_state.receipt.clear();
-        m_state.receipt.append(m_state.inFlightLine);
-    } else {
-        if (!m_state.receipt.isEmpty() || m_state.inFlightOpenBefore)
-            m_resends = 0;
-        m_state.receipt.clear();
-    }
-    m_state.receiptOpen = openAfter;
-    m_state.inFlight = false;
-    if (m_journal && !m_journal->compact(snapshot()))
-        journalFailed();
-}
-
-void Executor::putBack(const QString &taken) {
-    if (m_journal)
-        m_journal->putBack(taken);
-    m_state.inFlight = false;
-    m_s.pushFrontToQueue(taken);
+void Executor::finishLine(bool openAfter) {
+    const QueueState &s = m_queue.state();
+    if (!openAfter && (!s.receipt.isEmpty() || s.inFlightOpenBefore))
+        m_resends = 0;
+    m_queue.record(QueueEvent::done(openAfter));
 }
 
 void Executor::refuseLine(const QString &line, const QString &problem) {
     const QString message = QStringLiteral("Riga rifiutata, non inviata alla cassa: ") + problem;
-    monitor(kEcr + message);
+    monitor(MonitorFromRegister() + message);
     log(message, line.left(200));
     if (!m_refusalSaid)
         m_prompter.message(message, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
@@ -162,413 +116,347 @@ void Executor::ExecuteReceiptQueue() {
             return;
         m_recover = false;
     }
-    while (!m_s.stopRequested() && !m_s.queue().isEmpty()) {
-        const QString taken = m_s.takeFirstFromQueue();
-        monitor(kPc + taken.left(kMaxLineChars));
-        if (taken.trimmed().isEmpty()) {
-            skipLine(taken);
-            continue;
-        }
-        QString line = CompleteLine(taken);
-        if (const QString problem = LineProblem(line); !problem.isEmpty()) {
-            skipLine(taken);
-            refuseLine(line, problem);
-            continue;
-        }
-        const QString code = CommandCode(line);
-        ReceiptRule rule = ReceiptRuleFor(code);
-        if (rule == ReceiptRule::KeyCode && line != QLatin1String(")/5/") && line != QLatin1String(")/120/"))
-            rule = ReceiptRule::NotHandled;
-
-        const bool openBefore = m_s.receiptOpen();
-        int receiptsBefore = -1;
-        switch (rule) {
-        case ReceiptRule::DailyReport:
-            if (!writeDailyReport(taken))
-                return;
-            skipLine(taken);
-            continue;
-        case ReceiptRule::NotHandled:
-            skipLine(taken);
-            log(u'"' + code + QStringLiteral("\" - Comando non gestito !"), line);
-            monitor(kEcr + QStringLiteral("Comando ") + code + QStringLiteral(" non gestito."));
+    while (!m_s.stopRequested() && !m_queue.empty()) {
+        if (takeLine() == Step::Stop)
             return;
-        case ReceiptRule::EndsOpen:
-            if (!m_s.receiptOpen()) {
-                skipLine(taken);
-                monitor(kEcr + QStringLiteral("Scontrino non aperto"));
-                continue;
-            }
-            break;
-        case ReceiptRule::ClosedOnly:
-            if (m_s.receiptOpen()) {
-                skipLine(taken);
-                log(u'"' + code + QStringLiteral("\" - Comando non gestito con scontrino aperto !"), line);
-                monitor(kEcr + QStringLiteral("Comando non gestito con scontrino aperto"));
-                continue;
-            }
-            break;
-        case ReceiptRule::Closes:
-            // What the register can tell afterwards, should the answer be lost:
-            // its count of receipts closed.
-            if (openBefore && readCountsBeforeClosing) {
-                bool reached = true;
-                receiptsBefore = readReceiptCount(reached);
-                if (!reached) {
-                    m_s.pushFrontToQueue(taken);
-                    return;
-                }
-            }
-            break;
-        default:
-            break;
-        }
-        if (!beginLine(taken, openBefore, receiptsBefore))
-            return;
-        switch (rule) {
-        case ReceiptRule::EndsOpen:
-        case ReceiptRule::Closes:
-            m_s.setReceiptOpen(false);
-            break;
-        case ReceiptRule::Opens:
-            if (code == QLatin1String("j/")) {
-                line = NormalizeCustomerHeader(line);
-            } else if (code == QLatin1String("3/")) {
-                SaleRewrite how;
-                how.wrapDescription = m_s.config().wrapOn();
-                how.width1 = m_s.config().DescrWidth1;
-                how.width2 = m_s.config().DescrWidth2;
-                how.autoVat = m_s.config().autoVatOn();
-                how.vatTable = &m_s.vatTable();
-                line = RewriteSaleLine(line, how);
-            }
-            m_s.setReceiptOpen(true);
-            break;
-        default:
-            break;
-        }
-
-        switch (exchangeLine(taken, line, code)) {
-        case Outcome::Next:
-            if (m_state.inFlight)
-                finishLine();
-            break;
-        case Outcome::Return:
-            // A line that went back to the queue was never taken by the
-            // register: its receipt state is not changed yet either.
-            if (!m_state.inFlight)
-                m_s.setReceiptOpen(openBefore);
-            else
-                finishLine();
-            return;
-        case Outcome::Uncertain:
-            m_s.setReceiptOpen(openBefore);
-            if (!recover()) {
-                m_recover = true;
-                return;
-            }
-            break;
-        }
     }
 }
 
-// ---------------------------------------------------------------- recovery
-
-Executor::Quiet Executor::quietExchange(const QString &line, QString &answer) {
-    int naks = 0, busy = 0, empty = 0;
-    while (!m_s.stopRequested()) {
-        SerialFunz2::Exchange exchange(m_link);
-        if (!exchange.acquired())
-            return Quiet::Unreachable;
-        m_s.setEnquiryStatus(m_link.SendEnquiry());
-        if (m_s.enquiryStatus() != 0) {
-            reportUnreachable(line);
-            return Quiet::Unreachable;
-        }
-        m_s.setUnreachableReported(false);
-        if (m_link.SendCommandFrame(line) == link::FrameNak) {
-            if (++naks > limits.nakRepeats)
-                return Quiet::Unreachable;
-            m_link.WaitMs(1000);
-            continue;
-        }
-        answer = receiveAnswer();
-        if (answer.isEmpty()) {
-            if (++empty > limits.emptyAnswerRepeats)
-                return Quiet::Unreachable;
-            m_link.WaitMs(100);
-            continue;
-        }
-        if (AnswerAccepted(answer) && AnswerNeedsPaper(answer)) {
-            monitor(kEcr + kPaper);
-            m_link.WaitMs(2000);
-            continue;
-        }
-        if (AnswerAccepted(answer))
-            return Quiet::Answered;
-        const EcrError error = DescribeEcrError(AnswerErrorCode(answer));
-        if (error.errorClass == ErrorClass::Busy) {
-            if (++busy > limits.busyRepeats)
-                return Quiet::Unreachable;
-            m_link.WaitMs(100);
-            continue;
-        }
-        if (error.errorClass == ErrorClass::Paper) {
-            waitForOperator();
-            continue;
-        }
-        return Quiet::Answered;
+Executor::Step Executor::takeLine() {
+    const QString taken = m_queue.head();
+    monitor(MonitorToRegister() + taken.left(kMaxLineChars));
+    if (taken.trimmed().isEmpty()) {
+        skipLine(taken);
+        return Step::Next;
     }
-    return Quiet::Unreachable;
+    const QString line = CompleteLine(taken);
+    if (const QString problem = LineProblem(line); !problem.isEmpty()) {
+        skipLine(taken, problem);
+        refuseLine(line, problem);
+        return Step::Next;
+    }
+    const ReceiptRuleRow &row = ReceiptRuleOfLine(line);
+    if (!row.sent || row.needs != ReceiptRuleRow::Needs::Nothing)
+        return skipByRule(row, taken, line);
+    return sendLine(row, taken, line);
+}
+
+// The lines a rule keeps from the register, and those sent only in one
+// receipt state.
+Executor::Step Executor::skipByRule(const ReceiptRuleRow &row, const QString &taken, const QString &line) {
+    const QString code = CommandCode(line);
+    const bool open = m_queue.state().receiptOpen;
+    if (row.rule == ReceiptRule::DailyReport) {
+        if (!writeDailyReport(taken))
+            return Step::Stop;
+        skipLine(taken);
+        return Step::Next;
+    }
+    if (row.rule == ReceiptRule::NotHandled) {
+        const QString message = u'"' + code + QStringLiteral("\" - Comando non gestito !");
+        skipLine(taken, message);
+        log(message, line);
+        monitor(MonitorFromRegister() + QStringLiteral("Comando ") + code + QStringLiteral(" non gestito."));
+        return Step::Stop;
+    }
+    if (row.needs == ReceiptRuleRow::Needs::Open && !open) {
+        skipLine(taken, QStringLiteral("Scontrino non aperto"));
+        monitor(MonitorFromRegister() + QStringLiteral("Scontrino non aperto"));
+        return Step::Next;
+    }
+    if (row.needs == ReceiptRuleRow::Needs::Closed && open) {
+        const QString message =
+            u'"' + code + QStringLiteral("\" - Comando non gestito con scontrino aperto !");
+        skipLine(taken, message);
+        log(message, line);
+        monitor(MonitorFromRegister() + QStringLiteral("Comando non gestito con scontrino aperto"));
+        return Step::Next;
+    }
+    return sendLine(row, taken, line);
+}
+
+Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &taken, const QString &lineIn) {
+    const bool openBefore = m_queue.state().receiptOpen;
+    int receiptsBefore = -1;
+    // What the register can tell afterwards, should the answer be lost: its
+    // count of receipts closed.
+    if (row.countsBefore && openBefore && readCountsBeforeClosing) {
+        bool reached = true;
+        receiptsBefore = readReceiptCount(reached);
+        if (!reached)
+            return Step::Stop;
+    }
+    if (!m_queue.record(QueueEvent::sending(taken, openBefore, receiptsBefore), true))
+        return Step::Stop;
+    QString line = lineIn;
+    if (row.rewritten) {
+        SaleRewrite how;
+        how.wrapDescription = m_s.config().wrapOn();
+        how.width1 = m_s.config().DescrWidth1;
+        how.width2 = m_s.config().DescrWidth2;
+        how.autoVat = m_s.config().autoVatOn();
+        how.vatTable = &m_s.vatTable();
+        line = RewriteReceiptLine(line, how);
+    }
+    // Sending it again cannot change a receipt: a read, or a text outside one.
+    const bool repeatable = !openBefore && row.rule == ReceiptRule::Neutral;
+    switch (exchangeLine(line, repeatable)) {
+    case Outcome::Next:
+        if (m_queue.state().inFlight)
+            finishLine(ReceiptOpenAfter(row, openBefore));
+        return Step::Next;
+    case Outcome::Return:
+        // A line that went back to the queue was never taken by the
+        // register: its receipt state is not changed yet either.
+        if (m_queue.state().inFlight)
+            finishLine(ReceiptOpenAfter(row, openBefore));
+        return Step::Stop;
+    case Outcome::Uncertain:
+        if (recover())
+            return Step::Next;
+        m_recover = true;
+        return Step::Stop;
+    }
+    return Step::Stop;
+}
+
+// ---------------------------------------------------------------- exchanges
+
+void Executor::sayAttempt(AnswerKind kind, const Reply &reply, const QString &line, const QString &code) {
+    const QString &answer = reply.answer;
+    const QString message = CommandErrorText(AnswerErrorCode(answer), code);
+    const QString error = QStringLiteral("ECR-errore :") +
+                          QString::number(CommandErrorNumber(AnswerErrorCode(answer))) + u'-' + message;
+    switch (kind) {
+    case AnswerKind::PaperStatus:
+        monitor(MonitorFromRegister() + kPaper);
+        log(kPaper, line);
+        return;
+    case AnswerKind::Accepted:
+    case AnswerKind::Unknown:
+        log(answer, line);
+        monitor(MonitorFromRegister() + answer);
+        return;
+    case AnswerKind::Busy:
+        log(message, line);
+        monitor(error + QStringLiteral(" Ripeto comando"));
+        m_link.PumpEvents();
+        return;
+    case AnswerKind::Refused:
+        log(message, line);
+        monitor(error + QStringLiteral(" Ignoro l'errore"));
+        m_link.PumpEvents();
+        return;
+    case AnswerKind::PaperOut:
+        log(message, line);
+        monitor(error + QStringLiteral(" Ricontrollo stato ECR e ripeto comando"));
+        return;
+    case AnswerKind::Serious:
+        log(message, line);
+        return;
+    default:
+        return;
+    }
+}
+
+ExchangeHooks Executor::hooks(const QString &line, const QString &code, bool receiptLine) {
+    ExchangeHooks h;
+    h.stopRequested = [this] { return m_s.stopRequested(); };
+    h.answered = [this](const QString &answer) { m_s.setLastAnswer(answer); };
+    h.attempted = [this, line, code, receiptLine](AnswerKind kind, const Reply &reply) {
+        m_s.setEnquiryStatus(statusNumber(reply.enquiry));
+        if (reply.enquiry == LinkStatus::Ok)
+            m_s.setUnreachableReported(false);
+        if (kind == AnswerKind::Unreachable)
+            reportUnreachable(line);
+        if (receiptLine)
+            sayAttempt(kind, reply, line, code);
+        else if (kind == AnswerKind::PaperStatus)
+            monitor(MonitorFromRegister() + kPaper);
+    };
+    return h;
+}
+
+Executor::Outcome Executor::exchangeLine(const QString &line, bool repeatable) {
+    const ExchangePolicy &policy = repeatable ? RepeatableLinePolicy() : ReceiptLinePolicy();
+    return lineEnded(SendWithRetries(m_link, line, policy, limits, hooks(line, CommandCode(line), true)),
+                     line, repeatable);
+}
+
+Executor::Outcome Executor::lineEnded(const Sent &sent, const QString &line, bool repeatable) {
+    const auto requeue = [this] {
+        m_queue.record(QueueEvent::putBack(m_queue.state().inFlightLine));
+        return Outcome::Return;
+    };
+    if (sent.stopped)
+        return requeue();
+    switch (sent.kind) {
+    case AnswerKind::LineBusy:
+    case AnswerKind::Unreachable:
+        // Never sent: the line waits at the head of the queue.
+        return requeue();
+    case AnswerKind::FrameNak:
+        gaveUp(line, QStringLiteral("Comando rifiutato dalla cassa (NAK) per %1 volte: riga scartata")
+                         .arg(limits.nakRepeats));
+        return Outcome::Next;
+    case AnswerKind::Lost:
+        // The register may have carried the line out: only a line that
+        // cannot change a receipt is sent again blindly.
+        if (!repeatable)
+            return Outcome::Uncertain;
+        if (sent.exhausted)
+            gaveUp(line, QStringLiteral("Nessuna risposta dalla cassa: riga scartata"));
+        return Outcome::Next;
+    case AnswerKind::PaperStatus:
+        gaveUp(line, QStringLiteral("Rotolo non sostituito: la coda riprende pi\u00f9 tardi"));
+        return requeue();
+    case AnswerKind::Busy:
+        if (!sent.exhausted)
+            return Outcome::Next;
+        gaveUp(line, QStringLiteral("Cassa occupata troppo a lungo: la coda riprende pi\u00f9 tardi"));
+        return requeue();
+    case AnswerKind::Serious:
+        seriousFault(line);
+        return Outcome::Next;
+    default:
+        return Outcome::Next;
+    }
+}
+
+void Executor::seriousFault(const QString &line) {
+    log(kSerious, line);
+    m_prompter.message(kSerious, QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
+    m_queue.record({QueueEvent::problem(kSerious), QueueEvent::cleared()});
+    m_resends = 0;
+}
+
+bool Executor::ownExchange(const QString &line, QString &answer) {
+    const Sent sent =
+        SendWithRetries(m_link, line, OwnReadPolicy(), limits, hooks(line, CommandCode(line), false));
+    answer = sent.reply.answer;
+    return !sent.stopped && !sent.exhausted && sent.kind != AnswerKind::LineBusy &&
+           sent.kind != AnswerKind::Unreachable;
 }
 
 int Executor::readReceiptCount(bool &reached) {
     QString answer;
-    reached = quietExchange(TotalsReadLine(), answer) == Quiet::Answered;
+    reached = ownExchange(TotalsReadLine(), answer);
     return reached ? ReceiptsInTotals(answer) : -1;
 }
 
-bool Executor::recover() {
-    const auto say = [this](const QString &message, const QString &line) {
-        monitor(kEcr + message);
+// ---------------------------------------------------------------- recovery
+
+// What the line in flight did, when that can be known without voiding.
+Executor::Known Executor::judgeInFlight() {
+    const QueueState &s = m_queue.state();
+    const QString line = CompleteLine(s.inFlightLine);
+    const ReceiptRuleRow &row = ReceiptRuleOfLine(line);
+    const auto say = [this, &line](const QString &message) {
+        monitor(MonitorFromRegister() + message);
         log(message, line);
     };
-    if (m_state.inFlight) {
-        const QString line = CompleteLine(m_state.inFlightLine);
-        const ReceiptRule rule = ReceiptRuleFor(CommandCode(line));
-        const bool inReceipt = m_state.inFlightOpenBefore || rule == ReceiptRule::Opens;
-        if (!inReceipt) {
-            if (rule == ReceiptRule::Neutral) {
-                // A read or a text outside a receipt: sending it again is harmless.
-                say(QStringLiteral("Risposta persa: ripeto il comando"), line);
-                putBack(m_state.inFlightLine);
-                return true;
-            }
-            // It changes the register outside a receipt (a report, a closing,
-            // a withdrawal): it may have been carried out, so it is not repeated.
-            const QString message =
-                QStringLiteral("Risposta persa: comando non ripetuto, verificare la cassa");
-            say(message, line);
-            m_prompter.message(message + QStringLiteral(" (") + line + u')', QStringLiteral("Attenzione"),
-                               Prompter::Icon::Critical);
-            finishLine();
+    const bool inReceipt = s.inFlightOpenBefore || row.rule == ReceiptRule::Opens;
+    if (!inReceipt && row.rule == ReceiptRule::Neutral) {
+        // A read or a text outside a receipt: sending it again is harmless.
+        say(QStringLiteral("Risposta persa: ripeto il comando"));
+        m_queue.record(QueueEvent::putBack(s.inFlightLine));
+        return Known::Yes;
+    }
+    if (!inReceipt) {
+        // It changes the register outside a receipt (a report, a closing, a
+        // withdrawal): it may have been carried out, so it is not repeated.
+        const QString message = QStringLiteral("Risposta persa: comando non ripetuto, verificare la cassa");
+        say(message);
+        m_prompter.message(message + QStringLiteral(" (") + line + u')', QStringLiteral("Attenzione"),
+                           Prompter::Icon::Critical);
+        m_queue.record(QueueEvent::problem(message));
+        finishLine(s.receiptOpen);
+        return Known::Yes;
+    }
+    if (row.rule != ReceiptRule::Closes || s.receiptsBefore < 0)
+        return Known::No;
+    bool reached = true;
+    const int before = s.receiptsBefore;
+    const int now = readReceiptCount(reached);
+    if (!reached)
+        return Known::Unreachable;
+    if (now <= before)
+        return Known::No;
+    say(QStringLiteral("Risposta persa: la cassa ha chiuso lo scontrino"));
+    finishLine(false);
+    return Known::Yes;
+}
+
+bool Executor::recover() {
+    if (m_queue.state().inFlight) {
+        switch (judgeInFlight()) {
+        case Known::Yes:
             return true;
+        case Known::Unreachable:
+            return false;
+        case Known::No:
+            break;
         }
-        if (rule == ReceiptRule::Closes && m_state.receiptsBefore >= 0) {
-            bool reached = true;
-            const int now = readReceiptCount(reached);
-            if (!reached)
-                return false;
-            if (now > m_state.receiptsBefore) {
-                say(QStringLiteral("Risposta persa: la cassa ha chiuso lo scontrino"), line);
-                m_s.setReceiptOpen(false);
-                finishLine();
-                return true;
-            }
-        }
-    } else if (!m_s.receiptOpen()) {
+    } else if (!m_queue.state().receiptOpen) {
         return true;
     }
+    return voidOpenReceipt();
+}
 
-    // A receipt may be open on the register with part of its lines: it is
-    // voided, and sent again from its first line.
-    monitor(kPc + VoidReceiptLine());
+// A receipt may be open on the register with part of its lines: it is
+// voided, and sent again from its first line.
+bool Executor::voidOpenReceipt() {
+    monitor(MonitorToRegister() + VoidReceiptLine());
     QString answer;
-    if (quietExchange(VoidReceiptLine(), answer) != Quiet::Answered)
+    if (!ownExchange(VoidReceiptLine(), answer))
         return false;
     log(answer, VoidReceiptLine());
-    monitor(kEcr + answer);
+    monitor(MonitorFromRegister() + answer);
     const bool wasOpen = AnswerAccepted(answer);
-    if (m_state.inFlight) {
-        const ReceiptRule rule = ReceiptRuleFor(CommandCode(CompleteLine(m_state.inFlightLine)));
-        const bool closing = rule == ReceiptRule::Closes || rule == ReceiptRule::EndsOpen;
-        if (rule == ReceiptRule::EndsOpen || (closing && m_state.receiptsBefore < 0 && !wasOpen)) {
+    const QueueState &s = m_queue.state();
+    if (s.inFlight) {
+        const ReceiptRule rule = ReceiptRuleOfLine(CompleteLine(s.inFlightLine)).rule;
+        if (rule == ReceiptRule::EndsOpen || (closing(s.inFlightLine) && s.receiptsBefore < 0 && !wasOpen)) {
             // The receipt was to be voided, or nothing was left open to void:
             // the closing line was carried out.
-            m_s.setReceiptOpen(false);
-            finishLine();
+            finishLine(false);
             return true;
         }
     }
-    m_s.setReceiptOpen(false);
     if (++m_resends > limits.receiptResends) {
-        const QString message =
-            QStringLiteral("Scontrino annullato e non ristampato dopo %1 tentativi: righe "
-                           "scartate")
-                .arg(limits.receiptResends);
-        for (const QString &l : std::as_const(m_state.receipt))
-            log(message, l);
-        say(message, m_state.inFlight ? m_state.inFlightLine : QString());
-        m_prompter.message(message, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
-        if (m_journal)
-            m_journal->dropReceipt();
-        m_state = QueueState{};
-        m_resends = 0;
-        // The rest of that receipt goes too: alone it would make a receipt of its own.
-        while (!m_s.queue().isEmpty()) {
-            const QString rest = m_s.takeFirstFromQueue();
-            skipLine(rest);
-            log(message, rest);
-            const ReceiptRule r = ReceiptRuleFor(CommandCode(CompleteLine(rest)));
-            if (r == ReceiptRule::Closes || r == ReceiptRule::EndsOpen)
-                break;
-        }
+        dropReceipt();
         return true;
     }
-    say(QStringLiteral("Scontrino interrotto annullato: lo rimando dalla prima riga"), QString());
-    QStringList lines = m_state.receipt;
-    if (m_state.inFlight)
-        lines.append(m_state.inFlightLine);
-    if (m_journal)
-        m_journal->resend(m_state.inFlight);
-    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
-        m_s.pushFrontToQueue(*it);
-    m_state = QueueState{};
+    monitor(MonitorFromRegister() +
+            QStringLiteral("Scontrino interrotto annullato: lo rimando dalla prima riga"));
+    log(QStringLiteral("Scontrino interrotto annullato: lo rimando dalla prima riga"), QString());
+    m_queue.record(QueueEvent::resent(s.inFlight));
     return true;
 }
 
-Executor::Outcome Executor::exchangeLine(const QString &taken, const QString &line, const QString &code) {
-    int naks = 0, busy = 0, paperStatus = 0, empty = 0;
-    // Sending it again cannot change a receipt: a read, or a text outside one.
-    const bool repeatable = !m_state.inFlightOpenBefore && ReceiptRuleFor(code) == ReceiptRule::Neutral;
-    for (;;) {
-        if (m_s.stopRequested()) {
-            putBack(taken);
-            return Outcome::Return;
-        }
-        SerialFunz2::Exchange exchange(m_link);
-        if (!exchange.acquired()) {
-            putBack(taken);
-            return Outcome::Return;
-        }
-        m_s.setEnquiryStatus(m_link.SendEnquiry());
-        if (m_s.enquiryStatus() != 0) {
-            // Never sent: the line waits at the head of the queue.
-            reportUnreachable(line);
-            putBack(taken);
-            return Outcome::Return;
-        }
-        m_s.setUnreachableReported(false);
-
-        if (m_link.SendCommandFrame(line) == link::FrameNak) {
-            if (++naks > limits.nakRepeats) {
-                gaveUp(line,
-                       QStringLiteral("Comando rifiutato dalla cassa (NAK) per %1 volte: riga scartata")
-                           .arg(limits.nakRepeats),
-                       false);
-                return Outcome::Next;
-            }
-            m_link.WaitMs(1000);
-            continue;
-        }
-        const QString answer = receiveAnswer();
-
-        if (answer.isEmpty()) {
-            // The register may have carried the line out: only a line that
-            // cannot change a receipt is sent again blindly.
-            if (!repeatable)
-                return Outcome::Uncertain;
-            if (++empty > limits.emptyAnswerRepeats) {
-                gaveUp(line, QStringLiteral("Nessuna risposta dalla cassa: riga scartata"), false);
-                return Outcome::Next;
-            }
-            m_link.SendEnquiry();
-            m_link.WaitMs(100);
-            m_link.SendCommandFrame(StatusRequestLine());
-            if (AnswerAccepted(receiveAnswer()))
-                continue;
-            return Outcome::Next;
-        }
-
-        if (AnswerNeedsPaper(answer)) {
-            monitor(kEcr + kPaper);
-            m_link.WaitMs(2000);
-            log(kPaper, line);
-            if (++paperStatus > limits.paperStatusRepeats) {
-                gaveUp(line, QStringLiteral("Rotolo non sostituito: la coda riprende pi\u00f9 tardi"), false);
-                putBack(taken);
-                return Outcome::Return;
-            }
-            continue;
-        }
-
-        QString errorCode = AnswerErrorCode(answer);
-        if (AnswerAccepted(answer)) {
-            log(answer, line);
-            monitor(kEcr + answer);
-            return Outcome::Next;
-        }
-        const EcrError error = DescribeEcrError(errorCode);
-        const QString message = FormatCommandError(errorCode, code);
-        switch (error.errorClass) {
-        case ErrorClass::Busy:
-            log(message, line);
-            monitor(QStringLiteral("ECR-errore :") + errorCode + u'-' + message +
-                    QStringLiteral(" Ripeto comando"));
-            m_link.PumpEvents();
-            m_link.WaitMs(100);
-            if (++busy > limits.busyRepeats) {
-                gaveUp(line, QStringLiteral("Cassa occupata troppo a lungo: la coda riprende pi\u00f9 tardi"),
-                       false);
-                putBack(taken);
-                return Outcome::Return;
-            }
-            continue;
-        case ErrorClass::Refused:
-            log(message, line);
-            monitor(QStringLiteral("ECR-errore :") + errorCode + u'-' + message +
-                    QStringLiteral(" Ignoro l'errore"));
-            m_link.PumpEvents();
-            return Outcome::Next;
-        case ErrorClass::Paper:
-            log(message, line);
-            monitor(QStringLiteral("ECR-errore :") + errorCode + u'-' + message +
-                    QStringLiteral(" Ricontrollo stato ECR e ripeto comando"));
-            waitForOperator();
-            if (m_s.stopRequested()) {
-                putBack(taken);
-                return Outcome::Return;
-            }
-            m_link.WaitMs(3000);
-            continue;
-        case ErrorClass::Serious:
-            log(message, line);
-            log(kSerious, line);
-            m_prompter.message(kSerious, QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
-            m_s.clearQueue();
-            m_s.setReceiptOpen(false);
-            if (m_journal)
-                m_journal->cleared();
-            m_state = QueueState{};
-            m_resends = 0;
-            return Outcome::Next;
-        case ErrorClass::None:
-            log(answer, line);
-            monitor(kEcr + answer);
-            return Outcome::Next;
-        }
+void Executor::dropReceipt() {
+    const QString message = QStringLiteral("Scontrino annullato e non ristampato dopo %1 tentativi: righe "
+                                           "scartate")
+                                .arg(limits.receiptResends);
+    const QueueState &s = m_queue.state();
+    for (const QString &l : s.receipt)
+        log(message, l);
+    monitor(MonitorFromRegister() + message);
+    log(message, s.inFlight ? s.inFlightLine : QString());
+    m_prompter.message(message, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+    m_queue.record({QueueEvent::problem(message), QueueEvent::givenUp()});
+    m_resends = 0;
+    // The rest of that receipt goes too: alone it would make a receipt of its own.
+    while (!m_queue.empty()) {
+        const QString rest = m_queue.head();
+        skipLine(rest);
+        log(message, rest);
+        if (closing(rest))
+            break;
     }
 }
 
-void Executor::waitForOperator() {
-    // Paper out or cover open: the operator fixes the printer; there is no
-    // bound, only a stop request ends the wait early.
-    while (!m_s.stopRequested()) {
-        m_link.SendEnquiry();
-        m_link.WaitMs(3000);
-        m_link.SendCommandFrame(StatusRequestLine());
-        if (AnswerAccepted(receiveAnswer()))
-            return;
-        m_link.WaitMs(500);
-    }
-}
-
-QString Executor::receiveAnswer() {
-    QString answer;
-    m_link.ReceiveAnswer(answer);
-    m_s.setLastAnswer(answer);
-    return answer;
-}
+// ---------------------------------------------------------------- daily report
 
 bool Executor::writeDailyReport(const QString &taken) {
     const QString line = CompleteLine(taken);
@@ -591,19 +479,12 @@ bool Executor::writeDailyReport(const QString &taken) {
     }
     bool written = true;
     for (const QString &q : DailyReportQueries()) {
-        m_link.WaitMs(50);
-        SerialFunz2::Exchange exchange(m_link);
-        m_s.setEnquiryStatus(exchange.acquired() ? m_link.SendEnquiry() : link::LineBusy);
-        if (m_s.enquiryStatus() != 0) {
+        const Sent sent = SendWithRetries(m_link, q, DailyReportPolicy(), limits, hooks(line, q, false));
+        if (sent.kind == AnswerKind::LineBusy || sent.kind == AnswerKind::Unreachable) {
             reportUnreachable(line);
-            file.close();
-            m_s.pushFrontToQueue(taken);
             return false;
         }
-        m_s.setUnreachableReported(false);
-        m_link.WaitMs(50);
-        m_link.SendCommandFrame(q);
-        const QString answer = receiveAnswer();
+        const QString &answer = sent.reply.answer;
         const QString tag = u'<' + q.left(1) + u'>';
         const QByteArray row =
             toAnsi(QString(tag + (answer.isEmpty() ? QStringLiteral("?") : answer))) + "\r\n";

@@ -1,5 +1,7 @@
 #include "commands/ReceiptJournal.h"
 
+#include "commands/CommandLanguage.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 
@@ -77,88 +79,136 @@ void syncFolder(const QString &file) {
 }
 } // namespace
 
-bool ReceiptJournal::apply(QueueState &s, QStringView record) {
-    if (record.isEmpty())
-        return false;
-    const QChar kind = record.at(0);
-    const QByteArray rest = record.mid(1).toUtf8();
-    QString text;
-    switch (kind.unicode()) {
-    case u'Q':
-        if (!unescaped(rest, text))
-            return false;
-        s.queue.append(text);
-        return true;
-    case u'S': {
-        // S<open>,<count>,<line>
-        const qsizetype c1 = rest.indexOf(','), c2 = rest.indexOf(',', c1 + 1);
-        if (c1 != 1 || c2 < 0 || s.inFlight || s.queue.isEmpty())
-            return false;
-        bool ok = false;
-        const int count = rest.mid(c1 + 1, c2 - c1 - 1).toInt(&ok);
-        if (!ok || !unescaped(QByteArrayView(rest).sliced(c2 + 1), text) || s.queue.first() != text)
-            return false;
-        s.queue.removeFirst();
-        s.inFlight = true;
-        s.inFlightLine = text;
-        s.inFlightOpenBefore = rest.at(0) == '1';
-        s.receiptsBefore = count;
-        return true;
+namespace {
+using Kind = QueueEvent::Kind;
+
+// The letter of each kind of record.
+constexpr struct {
+    Kind kind;
+    char letter;
+} kLetters[] = {{Kind::Receipt, 'J'}, {Kind::Line, 'Q'},    {Kind::WorkingCopy, 'F'}, {Kind::Sending, 'S'},
+                {Kind::Skipped, 'K'}, {Kind::Done, 'D'},    {Kind::PutBack, 'P'},     {Kind::Resent, 'R'},
+                {Kind::GivenUp, 'V'}, {Kind::Cleared, 'X'}, {Kind::Problem, 'E'}};
+
+char letterOf(Kind kind) {
+    for (const auto &l : kLetters) {
+        if (l.kind == kind)
+            return l.letter;
     }
-    case u'K':
-        if (s.inFlight || s.queue.isEmpty() || !unescaped(rest, text) || s.queue.first() != text)
-            return false;
-        s.queue.removeFirst();
-        return true;
-    case u'D':
-        if (!s.inFlight || rest.size() != 1)
-            return false;
-        if (rest.at(0) == '1') {
-            if (!s.inFlightOpenBefore)
-                s.receipt.clear();
-            s.receipt.append(s.inFlightLine);
-            s.receiptOpen = true;
-        } else {
-            s.receipt.clear();
-            s.receiptOpen = false;
+    return '?';
+}
+
+bool kindOf(char letter, Kind &kind) {
+    for (const auto &l : kLetters) {
+        if (l.letter == letter) {
+            kind = l.kind;
+            return true;
         }
-        s.inFlight = false;
-        return true;
-    case u'P':
-        if (!unescaped(rest, text))
-            return false;
-        if (s.inFlight && s.inFlightLine == text)
-            s.inFlight = false;
-        s.queue.prepend(text);
-        return true;
-    case u'R': {
-        if (rest.size() != 1)
-            return false;
-        QStringList lines = s.receipt;
-        if (rest.at(0) == '1' && s.inFlight)
-            lines.append(s.inFlightLine);
-        s.queue = lines + s.queue;
-        s.receipt.clear();
-        s.receiptOpen = false;
-        s.inFlight = false;
-        return true;
     }
-    case u'V':
-        s.receipt.clear();
-        s.receiptOpen = false;
-        s.inFlight = false;
-        return rest.isEmpty();
-    case u'X':
-        s = QueueState{};
-        return rest.isEmpty();
-    case u'F':
-        if (!unescaped(rest, text))
-            return false;
-        s.takenFiles.append(text);
-        return true;
-    default:
+    return false;
+}
+
+QByteArray flag(bool on) {
+    return on ? "1" : "0";
+}
+
+// "<number>,<rest>": the number and the rest; false when it is not so.
+bool numberThen(QByteArrayView text, qint64 &number, QByteArrayView &rest) {
+    const qsizetype comma = text.indexOf(',');
+    bool ok = false;
+    number = comma > 0 ? text.first(comma).toLongLong(&ok) : 0;
+    rest = ok ? text.sliced(comma + 1) : QByteArrayView();
+    return ok;
+}
+
+bool decodeFlag(QByteArrayView rest, bool &on) {
+    on = rest == "1";
+    return rest == "1" || rest == "0";
+}
+
+// S<open>,<count>,<line>
+bool decodeSending(QByteArrayView rest, QueueEvent &e) {
+    qint64 count = 0;
+    QByteArrayView line;
+    if (rest.size() < 2 || rest.at(1) != ',' || !decodeFlag(rest.first(1), e.flag) ||
+        !numberThen(rest.sliced(2), count, line))
         return false;
+    e.count = int(count);
+    return unescaped(line, e.text);
+}
+
+// J<id>,<F|R>,<key>
+bool decodeReceipt(QByteArrayView rest, QueueEvent &e) {
+    qint64 id = 0;
+    QByteArrayView tail;
+    if (!numberThen(rest, id, tail) || id <= 0 || tail.size() < 2 || tail.at(1) != ',')
+        return false;
+    e.id = quint64(id);
+    e.sourceKind = tail.at(0) == 'R' ? ReceiptSource::Kind::Request : ReceiptSource::Kind::File;
+    return (tail.at(0) == 'R' || tail.at(0) == 'F') && unescaped(tail.sliced(2), e.text);
+}
+
+// E<id>,<text>
+bool decodeProblem(QByteArrayView rest, QueueEvent &e) {
+    qint64 id = 0;
+    QByteArrayView text;
+    if (!numberThen(rest, id, text) || id < 0)
+        return false;
+    e.id = quint64(id);
+    return unescaped(text, e.text);
+}
+} // namespace
+
+QByteArray ReceiptJournal::encode(const QueueEvent &e) {
+    QByteArray r(1, letterOf(e.kind));
+    switch (e.kind) {
+    case Kind::Receipt:
+        return r + QByteArray::number(e.id) + (e.sourceKind == ReceiptSource::Kind::Request ? ",R," : ",F,") +
+               escaped(e.text);
+    case Kind::Sending:
+        return r + flag(e.flag) + ',' + QByteArray::number(e.count) + ',' + escaped(e.text);
+    case Kind::Done:
+    case Kind::Resent:
+        return r + flag(e.flag);
+    case Kind::GivenUp:
+    case Kind::Cleared:
+        return r;
+    case Kind::Problem:
+        return r + QByteArray::number(e.id) + ',' + escaped(e.text);
+    case Kind::Line:
+    case Kind::WorkingCopy:
+    case Kind::Skipped:
+    case Kind::PutBack:
+        return r + escaped(e.text);
     }
+    return r;
+}
+
+bool ReceiptJournal::decode(QByteArrayView record, QueueEvent &e) {
+    e = QueueEvent{};
+    if (record.isEmpty() || !kindOf(record.at(0), e.kind))
+        return false;
+    const QByteArrayView rest = record.sliced(1);
+    switch (e.kind) {
+    case Kind::Receipt:
+        return decodeReceipt(rest, e);
+    case Kind::Sending:
+        return decodeSending(rest, e);
+    case Kind::Done:
+    case Kind::Resent:
+        return decodeFlag(rest, e.flag);
+    case Kind::GivenUp:
+    case Kind::Cleared:
+        return rest.isEmpty();
+    case Kind::Problem:
+        return decodeProblem(rest, e);
+    case Kind::Line:
+    case Kind::WorkingCopy:
+    case Kind::Skipped:
+    case Kind::PutBack:
+        return unescaped(rest, e.text);
+    }
+    return false;
 }
 
 ReceiptJournal::Load ReceiptJournal::load(QueueState &state, QString &detail) {
@@ -180,7 +230,8 @@ ReceiptJournal::Load ReceiptJournal::load(QueueState &state, QString &detail) {
             const qsizetype end = all.indexOf('\n', pos);
             if (end < 0)
                 break; // cut short by a crash: never acted upon
-            good = apply(s, QString::fromUtf8(all.mid(pos, end - pos)));
+            QueueEvent event;
+            good = decode(QByteArrayView(all).sliced(pos, end - pos), event) && ApplyQueueEvent(s, event);
             pos = end + 1;
         }
     } else if (all.isEmpty() || kHeader.startsWith(all)) {
@@ -213,23 +264,47 @@ bool ReceiptJournal::start(const QueueState &state) {
     return ok;
 }
 
-bool ReceiptJournal::rewrite(const QueueState &s) {
-    QByteArray all = kHeader;
-    // The open receipt as carried-out lines, then the line in flight and the queue.
-    auto rec = [&](const QByteArray &r) { all += r + '\n'; };
-    for (const QString &l : s.receipt)
-        rec("Q" + escaped(l));
+namespace {
+// The records that build `s` again from nothing: the open receipt as
+// carried-out lines, then the line in flight and the queue, each run of lines
+// after its receipt.
+QList<QueueEvent> rebuild(const QueueState &s) {
+    QList<QueueEvent> out;
+    quint64 owner = 0;
+    const auto line = [&](const QString &text, quint64 of) {
+        if (of != owner) {
+            if (const QueuedReceipt *r = s.find(of))
+                out.append(QueueEvent::receiptArrives(r->id, r->source));
+            owner = of;
+        }
+        out.append(QueueEvent::line(text));
+    };
+    for (qsizetype i = 0; i < s.receipt.size(); ++i)
+        line(s.receipt.at(i), s.receiptOwners.value(i));
     if (s.inFlight)
-        rec("Q" + escaped(s.inFlightLine));
-    for (const QString &l : s.queue)
-        rec("Q" + escaped(l));
+        line(s.inFlightLine, s.inFlightOwner);
+    for (qsizetype i = 0; i < s.queue.size(); ++i)
+        line(s.queue.at(i), s.queueOwners.value(i));
+    for (const QueuedReceipt &r : s.receipts) {
+        for (const QString &e : r.errors) {
+            if (r.state == QueuedReceipt::State::Queued || r.state == QueuedReceipt::State::Printing)
+                out.append(QueueEvent::problem(e, r.id));
+        }
+    }
     for (qsizetype i = 0; i < s.receipt.size(); ++i) {
-        rec("S" + QByteArray(i == 0 ? "0" : "1") + ",-1," + escaped(s.receipt.at(i)));
-        rec("D1");
+        out.append(QueueEvent::sending(s.receipt.at(i), i > 0, -1));
+        out.append(QueueEvent::done(true));
     }
     if (s.inFlight)
-        rec("S" + QByteArray(s.inFlightOpenBefore ? "1" : "0") + ',' + QByteArray::number(s.receiptsBefore) +
-            ',' + escaped(s.inFlightLine));
+        out.append(QueueEvent::sending(s.inFlightLine, s.inFlightOpenBefore, s.receiptsBefore));
+    return out;
+}
+} // namespace
+
+bool ReceiptJournal::rewrite(const QueueState &s) {
+    QByteArray all = kHeader;
+    for (const QueueEvent &e : rebuild(s))
+        all += encode(e) + '\n';
     if (!m_file.seek(0) || !m_file.resize(0) || m_file.write(all) != all.size() || !syncFile(m_file)) {
         m_error = m_file.errorString();
         return false;
@@ -238,58 +313,51 @@ bool ReceiptJournal::rewrite(const QueueState &s) {
     return true;
 }
 
-bool ReceiptJournal::write(const QByteArray &record, bool sync) {
+bool ReceiptJournal::write(const QByteArray &records, qsizetype count, bool sync) {
     if (!m_file.isOpen())
         return false;
-    ++m_records;
-    if (m_file.write(record + '\n') != record.size() + 1 || (sync && !syncFile(m_file))) {
+    m_records += count;
+    if (m_file.write(records) != records.size() || (sync && !syncFile(m_file))) {
         m_error = m_file.errorString();
         return false;
     }
     return true;
 }
 
-bool ReceiptJournal::appended(const QStringList &lines, const QString &workingCopy) {
-    QByteArray all;
-    for (const QString &l : lines)
-        all += "Q" + escaped(l) + '\n';
-    if (!workingCopy.isEmpty())
-        all += "F" + escaped(workingCopy) + '\n';
-    if (all.isEmpty())
+namespace {
+// On the disk before it goes out wherever its loss would change the
+// recovery: a receipt's first line, a closing line, a line that changes the
+// register outside a receipt, and a receipt's end (nothing of it may be sent
+// again). A sale in the middle of a receipt is only handed to the system (a
+// crash of the program keeps it): were it lost with the machine, the
+// recovery is the same, the open receipt voided and sent again from its
+// first line.
+bool mustSync(const QueueEvent &e, const QueueState &before) {
+    switch (e.kind) {
+    case Kind::Sending: {
+        const ReceiptRule rule = ReceiptRuleFor(CommandCode(CompleteLine(e.text)));
+        return e.flag ? rule != ReceiptRule::Opens && rule != ReceiptRule::Neutral
+                      : rule != ReceiptRule::Neutral;
+    }
+    case Kind::Done:
+        return before.inFlightOpenBefore && !e.flag;
+    case Kind::Skipped:
+    case Kind::Problem:
+        return false;
+    default:
         return true;
-    all.chop(1);
-    m_records += all.count('\n');
-    return write(all, true);
+    }
 }
+} // namespace
 
-bool ReceiptJournal::sending(const QString &line, bool openBefore, int receiptsBefore, bool sync) {
-    return write("S" + QByteArray(openBefore ? "1" : "0") + ',' + QByteArray::number(receiptsBefore) + ',' +
-                     escaped(line),
-                 sync);
-}
-
-bool ReceiptJournal::skipped(const QString &line) {
-    return write("K" + escaped(line), false);
-}
-
-bool ReceiptJournal::done(bool openAfter, bool sync) {
-    return write(openAfter ? "D1" : "D0", sync);
-}
-
-bool ReceiptJournal::putBack(const QString &line) {
-    return write("P" + escaped(line), true);
-}
-
-bool ReceiptJournal::resend(bool withInFlight) {
-    return write(withInFlight ? "R1" : "R0", true);
-}
-
-bool ReceiptJournal::dropReceipt() {
-    return write("V", true);
-}
-
-bool ReceiptJournal::cleared() {
-    return write("X", true);
+bool ReceiptJournal::append(const QList<QueueEvent> &events, const QueueState &before) {
+    QByteArray all;
+    bool sync = false;
+    for (const QueueEvent &e : events) {
+        all += encode(e) + '\n';
+        sync = sync || mustSync(e, before);
+    }
+    return all.isEmpty() || write(all, events.size(), sync);
 }
 
 bool ReceiptJournal::compact(const QueueState &state) {

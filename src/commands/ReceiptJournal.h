@@ -1,26 +1,12 @@
 #pragma once
 
+#include "commands/QueueModel.h"
+
 #include <QFile>
 #include <QString>
 #include <QStringList>
 
 namespace norvvelm {
-
-// What the executor must not forget across a crash: the queue, the lines of
-// the receipt the register holds open, and the line that was going out.
-struct QueueState {
-    QStringList queue;   // lines waiting, first to go first
-    QStringList receipt; // lines of the open receipt already carried out, from its first
-    bool receiptOpen = false;
-    // The line sent whose outcome is not known yet.
-    bool inFlight = false;
-    QString inFlightLine;
-    bool inFlightOpenBefore = false; // a receipt was open when it went out
-    int receiptsBefore = -1;         // the register's receipt count before a closing line
-    // Working copies whose lines were kept, should one be left behind.
-    QStringList takenFiles;
-    bool idle() const { return queue.isEmpty() && receipt.isEmpty() && !receiptOpen && !inFlight; }
-};
 
 // The queue on disk, in the home folder: an append-only file of records,
 // each handed to the system before the program acts on it, and synced to the
@@ -48,29 +34,20 @@ public:
     bool isOpen() const { return m_file.isOpen(); }
     QString error() const { return m_error; }
 
-    // Records; each returns false when the disk did not take it.
-    // Lines of a file at the end of the queue, with the name of its working copy.
-    bool appended(const QStringList &lines, const QString &workingCopy = {});
-    bool sending(const QString &line, bool openBefore, int receiptsBefore,
-                 bool sync);              // the first line goes out
-    bool skipped(const QString &line);    // the first line, not sent
-    bool done(bool openAfter, bool sync); // the line in flight ended
-    bool putBack(const QString &line);    // a line back at the head
-    // The open receipt voided: its lines (and the one in flight, when
-    // `withInFlight`) back at the head of the queue.
-    bool resend(bool withInFlight);
-    bool dropReceipt(); // the open receipt voided and given up
-    bool cleared();     // the queue emptied, no receipt open
+    // Appends the records of `events`, which are about to change `before`;
+    // false when the disk did not take them. Synced where a loss would change
+    // what the recovery does.
+    bool append(const QList<QueueEvent> &events, const QueueState &before);
     // Writes the state alone when nothing is left to remember, or when the
     // records far outgrow it.
     bool compact(const QueueState &state);
 
-    // Applies one record to a state; false when it does not fit (shared by
-    // the replay and the executor's own bookkeeping).
-    static bool apply(QueueState &state, QStringView record);
+    // One record's text, and back; false when the text is not a record.
+    static QByteArray encode(const QueueEvent &event);
+    static bool decode(QByteArrayView record, QueueEvent &event);
 
 private:
-    bool write(const QByteArray &record, bool sync);
+    bool write(const QByteArray &records, qsizetype count, bool sync);
     bool rewrite(const QueueState &state);
 
     QString m_path;

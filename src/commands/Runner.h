@@ -9,7 +9,11 @@ namespace norvvelm {
 class Session;
 class SerialFunz2;
 
-// "Comando '<command>' - Errore N. <decimal>"; `code` becomes its decimal text.
+// The register's two-character error code as its number.
+int CommandErrorNumber(const QString &code);
+// "Comando '<command>' - Errore N. <decimal>".
+QString CommandErrorText(const QString &code, const QString &command);
+// The same; `code` becomes its decimal text.
 QString FormatCommandError(QString &code, const QString &command);
 
 // Single commands sent while the operator watches: one exchange, a report on

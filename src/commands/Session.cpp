@@ -23,6 +23,9 @@ bool Session::applySavedConfig(const PcConfig &saved) {
     m_config.ServerLog = saved.ServerLog;
     m_config.WrapDescription = saved.WrapDescription;
     m_config.AlIvaAuto = saved.AlIvaAuto;
+    m_config.ApiStato = saved.ApiStato;
+    m_config.ApiIndirizzo = saved.ApiIndirizzo;
+    m_config.ApiPorta = saved.ApiPorta;
     const bool restart = saved.Porta != m_config.Porta || saved.Velocita != m_config.Velocita ||
                          saved.Modello != m_config.Modello || saved.ServerModalita != m_config.ServerModalita;
     emit configChanged();
@@ -113,26 +116,10 @@ void Session::endBusy() {
         emit busyChanged(false);
 }
 
-void Session::appendToQueue(const QString &line) {
-    m_queue.append(line);
-    emit queueChanged();
-}
-
-QString Session::takeFirstFromQueue() {
-    if (m_queue.isEmpty())
-        return {};
-    QString line = m_queue.takeFirst();
-    emit queueChanged();
-    return line;
-}
-
-void Session::pushFrontToQueue(const QString &line) {
-    m_queue.prepend(line);
-    emit queueChanged();
-}
-
-void Session::clearQueue() {
-    m_queue.clear();
+void Session::mirrorQueue(const QStringList &queue) {
+    if (m_queue == queue)
+        return;
+    m_queue = queue;
     emit queueChanged();
 }
 

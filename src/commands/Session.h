@@ -66,7 +66,8 @@ public:
     void setStatusText(const QString &text);
 
     // --- the executor's state ---
-    bool receiptOpen() const { return m_receiptOpen; } // ReceiptOpen
+    // ReceiptOpen, as the executor's queue shows it.
+    bool receiptOpen() const { return m_receiptOpen; }
     void setReceiptOpen(bool open);
     const VatTable &vatTable() const { return m_vatTable; }
     void setVatTable(const VatTable &table);
@@ -97,12 +98,9 @@ public:
     QDateTime now() const { return m_now(); }
     void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
 
-    // --- the receipt queue lstScontrino ---
+    // --- the receipt queue lstScontrino: a mirror of the executor's queue ---
     const QStringList &queue() const { return m_queue; }
-    void appendToQueue(const QString &line);
-    QString takeFirstFromQueue();
-    void pushFrontToQueue(const QString &line);
-    void clearQueue();
+    void mirrorQueue(const QStringList &queue);
 
     // --- the runtime monitor lstRunTime ---
     bool monitorEnabled() const { return m_monitorEnabled; } // chkRunTimeLog
@@ -166,6 +164,14 @@ private:
     QStringList m_monitor;
     std::array<QString, 4> m_panels;
 };
+
+// The monitor's prefixes: a line to the register, a line from it.
+inline QString MonitorToRegister() {
+    return QStringLiteral("PC -> ECR : ");
+}
+inline QString MonitorFromRegister() {
+    return QStringLiteral("ECR        : ");
+}
 
 // How a monitor line explains itself when double-clicked.
 struct MonitorExplanation {

@@ -62,20 +62,10 @@ void OperatorConsole::run(std::function<void()> work) {
 
 int OperatorConsole::exchangeDirect(const QString &line) {
     m_session.setLastAnswer(QString());
-    QString answer;
-    int status;
-    {
-        SerialFunz2::Exchange exchange(m_link);
-        if (!m_link.isOpen())
-            status = link::NoPort; // nothing to wait for: no port, no answer
-        else if (!exchange.acquired())
-            status = link::LineBusy; // another exchange is on the line
-        else
-            status = m_link.ExchangeCommand(line, answer);
-    }
-    m_session.setLastAnswer(answer);
-    m_session.setLastStatus(status);
-    return status;
+    const Reply reply = m_link.exchange(line);
+    m_session.setLastAnswer(reply.answer);
+    m_session.setLastStatus(statusNumber(reply.status));
+    return statusNumber(reply.status);
 }
 
 int OperatorConsole::sendRunner(const QString &line) {

@@ -184,13 +184,42 @@ int SerialFunz2::ReceiveAnswer(QString &answer) {
 }
 
 int SerialFunz2::ExchangeCommand(const QString &line, QString &answer) {
-    int status = SendEnquiry();
-    if (status != link::Ok)
-        return status;
-    status = SendCommandFrame(line);
-    if (status != link::Ok)
-        return status;
-    return ReceiveAnswer(answer);
+    const Reply reply = exchangeHeld(line);
+    answer = reply.answer;
+    return statusNumber(reply.status);
+}
+
+Reply SerialFunz2::exchangeHeld(const QString &line, AfterFrameRefusal after, int pauseBeforeFrameMs) {
+    Reply reply;
+    reply.enquiry = LinkStatus(SendEnquiry());
+    reply.status = reply.enquiry;
+    if (reply.enquiry != LinkStatus::Ok)
+        return reply;
+    if (pauseBeforeFrameMs > 0)
+        WaitMs(pauseBeforeFrameMs);
+    reply.frame = LinkStatus(SendCommandFrame(line));
+    reply.status = reply.frame;
+    const bool refused = reply.frame != LinkStatus::Ok;
+    if (refused && (after == AfterFrameRefusal::Stop ||
+                    (after == AfterFrameRefusal::StopOnNak && reply.frame == LinkStatus::FrameNak)))
+        return reply;
+    reply.listened = true;
+    const LinkStatus answer = LinkStatus(ReceiveAnswer(reply.answer));
+    reply.status = refused ? reply.frame : answer;
+    return reply;
+}
+
+Reply SerialFunz2::exchange(const QString &line) {
+    Exchange hold(*this);
+    Reply reply;
+    if (!isOpen())
+        reply.status = LinkStatus::NoPort; // nothing to wait for: no port, no answer
+    else if (!hold.acquired())
+        reply.status = LinkStatus::LineBusy; // another exchange is on the line
+    else
+        return exchangeHeld(line);
+    reply.enquiry = reply.status;
+    return reply;
 }
 
 } // namespace norvvelm

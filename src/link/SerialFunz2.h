@@ -32,10 +32,51 @@ constexpr int AnswerFailed = 1006;  // the answer failed in 3 attempts
 constexpr int FrameNoReply = 1007;  // no ACK, NAK or CAN to the command frame after 3 attempts
 constexpr int NoPort = 9999;        // no port open
 constexpr int LineBusy = 9998;      // another exchange is on the line
+// A failure of the link protocol itself (1001-1007).
 inline bool isLinkFailure(int status) {
     return status >= FrameNak && status <= FrameNoReply;
 }
+// No answer could arrive: a protocol failure, no port, or the line held by
+// another exchange.
+inline bool noAnswer(int status) {
+    return isLinkFailure(status) || status == NoPort || status == LineBusy;
+}
 } // namespace link
+
+// The link statuses as a type; their numbers are those above, the ones the
+// operator reads in "Err. N".
+enum class LinkStatus : int {
+    Ok = link::Ok,
+    FrameNak = link::FrameNak,
+    EnquiryCan = link::EnquiryCan,
+    FrameCan = link::FrameCan,
+    EnquiryNoAck = link::EnquiryNoAck,
+    AnswerNoStart = link::AnswerNoStart,
+    AnswerFailed = link::AnswerFailed,
+    FrameNoReply = link::FrameNoReply,
+    LineBusy = link::LineBusy,
+    NoPort = link::NoPort,
+};
+inline int statusNumber(LinkStatus status) {
+    return static_cast<int>(status);
+}
+
+// What one exchange brought back.
+struct Reply {
+    LinkStatus status = LinkStatus::Ok;  // the first step that failed, or Ok
+    LinkStatus enquiry = LinkStatus::Ok; // the enquiry's own (LineBusy, NoPort: never made)
+    LinkStatus frame = LinkStatus::Ok;   // the command frame's own
+    QString answer;                      // empty when none arrived
+    bool listened = false;               // an answer was awaited
+    bool answered() const { return status == LinkStatus::Ok; }
+};
+
+// How far an exchange goes when the register refuses its command frame.
+enum class AfterFrameRefusal {
+    Stop,      // no answer is awaited (the status says which refusal)
+    StopOnNak, // a NAK ends it; other refusals still wait for an answer
+    Listen,    // the answer is awaited whatever the frame's reply
+};
 
 // The serial module: port access and the framed ENQ/ACK link protocol. One per
 // process; every exchange with the register passes here.
@@ -74,6 +115,14 @@ public:
     int SendCommandFrame(const QString &line);
     int ReceiveAnswer(QString &answer);
     int ExchangeCommand(const QString &line, QString &answer);
+
+    // One exchange on a line the caller holds (see Exchange): enquiry, the
+    // pause, the command frame, the answer.
+    Reply exchangeHeld(const QString &line, AfterFrameRefusal after = AfterFrameRefusal::Stop,
+                       int pauseBeforeFrameMs = 0);
+    // One whole exchange, guarded: NoPort without a port, LineBusy while
+    // another exchange holds the line (nothing is sent then).
+    Reply exchange(const QString &line);
 
     // --- one exchange at a time ---
     // Events run inside the waits; a request made from such an event while an

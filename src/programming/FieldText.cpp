@@ -9,7 +9,7 @@
 namespace norvvelm {
 
 bool IsLinkFailure(int status) {
-    return (status >= 1001 && status <= 1007) || status == link::NoPort || status == link::LineBusy;
+    return link::noAnswer(status);
 }
 
 QString LastCharacters(const QString &text, int limit) {

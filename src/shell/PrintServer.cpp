@@ -391,7 +391,8 @@ bool PrintServer::take(const QString &dir, const QString &name) {
             copy.write(bytes);
     }
     const QStringList lines = SplitReceiptLines(decodeTextFile(bytes));
-    if (!m_executor.enqueue(lines, m_s.testMode() ? QString() : work)) {
+    if (!m_executor.enqueue(lines, m_s.testMode() ? QString() : work,
+                            {ReceiptSource::Kind::File, QFileInfo(full).fileName()})) {
         // The queue could not be kept on disk: the file waits under its name.
         if (!m_s.testMode() && !QFile::exists(full))
             QFile::rename(work, full);

@@ -82,14 +82,11 @@ bool Startup::tryConnect() {
         }
         m_link.WaitMs(100);
     }
-    QString answer;
-    int status = 0;
-    {
-        SerialFunz2::Exchange exchange(m_link);
-        if (!exchange.acquired())
-            return m_ready;
-        status = m_link.ExchangeCommand(IdentifyLine(), answer);
-    }
+    const Reply reply = m_link.exchange(IdentifyLine());
+    if (reply.status == LinkStatus::LineBusy)
+        return m_ready;
+    const QString &answer = reply.answer;
+    const int status = statusNumber(reply.status);
     m_s.setLastAnswer(answer);
     m_s.setLastStatus(status);
     const Identification id = ParseIdentification(answer);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "api/ApiServer.h"
 #include "commands/Executor.h"
 #include "commands/ReceiptJournal.h"
 #include "commands/Runner.h"
@@ -42,6 +43,7 @@ public:
     Startup &startup() { return m_startup; }
     Executor &executor() { return m_executor; }
     PrintServer &printServer() { return m_server; }
+    ApiServer &api() { return m_api; }
 
     // The configuration of the home folder into the session, and the queue
     // the journal kept from the last run. False when the configuration is
@@ -59,6 +61,10 @@ public:
     bool start();
     // The print server and the watch stop; the port is closed.
     void stop();
+    // The local HTTP interface opened as configured (ApiStato, ApiIndirizzo,
+    // ApiPorta), or closed; an address that cannot be opened is said on the
+    // status bar, and the print server goes on without it.
+    bool startApi();
 
     // The configuration tab's values saved to the file. The server state,
     // folder, file, log and sale-line options take effect at once; port,
@@ -74,6 +80,7 @@ private:
     Startup m_startup;
     Executor m_executor;
     PrintServer m_server;
+    ApiServer m_api;
     void openJournal();
 
     std::unique_ptr<ReceiptJournal> m_journal;

@@ -29,6 +29,8 @@ private slots:
     void lostAnswer_data();
     void lostAnswer();
     void receiptGivenUpAfterResends();
+    void receiptOutcome_data();
+    void receiptOutcome();
     void journalKeepsTheQueue();
     void dailyReport_data();
     void dailyReport();
@@ -276,6 +278,47 @@ void TestExecutor::receiptGivenUpAfterResends() {
     QCOMPARE(rig.sent().last(), QStringLiteral("7/1/1/NEXT/"));
     QCOMPARE(rig.prompter.shown.size(), 1);
     QVERIFY(rig.prompter.shown.first().text.contains(QStringLiteral("non ristampato")));
+}
+
+void TestExecutor::receiptOutcome_data() {
+    using S = QueuedReceipt::State;
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("errors");
+    QTest::addColumn<int>("number"); // the register's count of receipts once it closed this one
+    QTest::newRow("printed") << QStringList{} << QStringList{kSale, kPay} << int(S::Finished) << 0 << 2;
+    QTest::newRow("a line not handled, the receipt left open")
+        << QStringList{} << QStringList{kSale, "b/1/"} << int(S::Printing) << 1 << -1;
+    QTest::newRow("a line dropped after NAKs")
+        << QStringList{"frame:nak*11"} << QStringList{kSale, kPay} << int(S::Finished) << 1 << 2;
+    QTest::newRow("voided too often")
+        << QStringList{"lose=3/*4"} << QStringList{kSale, kPay} << int(S::GivenUp) << 1 << -1;
+    QTest::newRow("serious fault") << QStringList{"answer:text=37/00/00/0/"} << QStringList{kSale, kPay}
+                                   << int(S::GivenUp) << 1 << -1;
+}
+
+void TestExecutor::receiptOutcome() {
+    QFETCH(QStringList, faults);
+    QFETCH(QStringList, lines);
+    QFETCH(int, state);
+    QFETCH(int, errors);
+    QFETCH(int, number);
+    ExecutorRig rig;
+    rig.executor.readCountsBeforeClosing = true;
+    rig.reg.totals = true;
+    rig.reg.closed = 1;
+    for (const QString &f : faults)
+        QVERIFY(rig.fault(f));
+    quint64 id = 0;
+    QVERIFY(rig.executor.enqueue(lines, {}, {ReceiptSource::Kind::Request, QStringLiteral("k1")}, &id));
+    rig.executor.ExecuteReceiptQueue();
+    const QueuedReceipt *r = rig.executor.state().find(id);
+    QVERIFY(r);
+    QCOMPARE(r->source.key, QStringLiteral("k1"));
+    QCOMPARE(int(r->state), state);
+    QCOMPARE(r->errors.size(), errors);
+    QCOMPARE(r->receiptNumber, number);
 }
 
 void TestExecutor::journalKeepsTheQueue() {

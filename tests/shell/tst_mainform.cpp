@@ -585,10 +585,9 @@ void TestMainForm::monitorAndQueue() {
              QStringLiteral("PC -> ECR : ") + QString::number(Session::kMonitorLimit + 2));
 
     // The live receipt queue.
-    r.session.appendToQueue(QStringLiteral("a/"));
-    r.session.appendToQueue(QStringLiteral("b/"));
+    r.session.mirrorQueue({QStringLiteral("a/"), QStringLiteral("b/")});
     QCOMPARE(queue->count(), 2);
-    r.session.takeFirstFromQueue();
+    r.session.mirrorQueue({QStringLiteral("b/")});
     QCOMPARE(queue->item(0)->text(), QStringLiteral("b/"));
 }
 

@@ -179,6 +179,9 @@ void TestStation::resumesFromJournal_data() {
     QTest::newRow("payment going out, taken")
         << QByteArray(queued + saleDone + "S1,0," + kPay + "\n") << true << true << 0;
     QTest::newRow("record cut short") << QByteArray(queued + saleDone + "S1,0,5/1/0") << true << false << 1;
+    QTest::newRow("lines of a named receipt, a problem noted")
+        << QByteArray("J7,F,scontrino.txt\n" + queued + "E7,riga\\x41 scartata\n" + saleDone) << true << false
+        << 1;
 }
 
 void TestStation::resumesFromJournal() {
@@ -319,7 +322,7 @@ void TestStation::sessionSignals_data() {
         "panel", [](Session &s) { s.setPanel(3, QStringLiteral("72-NV1")); },
         SIGNAL(panelChanged(int, QString)));
     row(
-        "queue", [](Session &s) { s.appendToQueue(QStringLiteral("3/")); }, SIGNAL(queueChanged()));
+        "queue", [](Session &s) { s.mirrorQueue({QStringLiteral("3/")}); }, SIGNAL(queueChanged()));
     row(
         "monitor line",
         [](Session &s) {
@@ -370,7 +373,7 @@ void TestStation::failedWritesAreSaid() {
         PcConfig c = s.config();
         c.ServerDir = rig.path(QStringLiteral("missing/folder"));
         s.setConfig(c);
-        s.appendToQueue(QStringLiteral("t0"));
+        rig.station.executor().enqueue({QStringLiteral("t0")});
         rig.station.executor().ExecuteReceiptQueue();
         QCOMPARE(s.panel(1), QStringLiteral("Errore di scrittura"));
         QVERIFY2(s.panel(2).startsWith(QStringLiteral("Impossibile scrivere il rapporto giornaliero: ")),

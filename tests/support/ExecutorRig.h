@@ -17,11 +17,16 @@
 // A register that takes every command: the executor's own rules are under
 // test, not the register's.
 struct PlainRegister : ecrsim::Register {
+    bool totals = false; // "0/" answers with the count of receipts closed, its seventh field
+    int closed = 0;
     QByteArray execute(const QByteArray &line) override {
         if (line.startsWith("a/"))
             return Register::execute(line);
         if (line.startsWith("e/"))
             return ok({"4.00", "10.00", "22.50", "10.50", "0.00"});
+        if (totals && line.startsWith("0/"))
+            return ok({"0", "0", "0", "0", "0", "0", QByteArray::number(closed)});
+        closed += line.startsWith("5/") ? 1 : 0;
         return ok();
     }
 };
@@ -64,10 +69,7 @@ struct ExecutorRig {
         qWarning("fault rule %s: %s", qPrintable(rule), qPrintable(error));
         return false;
     }
-    void queue(const QStringList &lines) {
-        for (const QString &l : lines)
-            session.appendToQueue(l);
-    }
+    void queue(const QStringList &lines) { QVERIFY(executor.enqueue(lines)); }
     QStringList sent() const {
         QStringList out;
         for (const QByteArray &c : sim.commandsExecuted())

@@ -71,6 +71,9 @@ private:
     QPushButton *m_clearMonitor;
     QCheckBox *m_autoVat;
     QCheckBox *m_wrap;
+    QCheckBox *m_api;
+    QLineEdit *m_apiAddress;
+    QLineEdit *m_apiPort;
     QPushButton *m_saveButton;
     QListWidget *m_queue;
 };

@@ -1,0 +1,274 @@
+#include "commands/QueueModel.h"
+
+#include "commands/CommandLanguage.h"
+
+namespace norvvelm {
+
+namespace {
+// Finished receipts kept for their outcome, beside those still under way.
+constexpr qsizetype kFinishedKept = 1000;
+
+using Kind = QueueEvent::Kind;
+using State = QueuedReceipt::State;
+
+QueuedReceipt *receiptOf(QueueState &s, quint64 id) {
+    for (QueuedReceipt &r : s.receipts) {
+        if (r.id == id)
+            return &r;
+    }
+    return nullptr;
+}
+
+bool underWay(const QueuedReceipt &r) {
+    return r.state == State::Queued || r.state == State::Printing;
+}
+
+void dropOldFinished(QueueState &s) {
+    qsizetype finished = 0;
+    for (const QueuedReceipt &r : std::as_const(s.receipts))
+        finished += underWay(r) ? 0 : 1;
+    for (qsizetype i = 0; finished > kFinishedKept && i < s.receipts.size();) {
+        if (underWay(s.receipts.at(i))) {
+            ++i;
+            continue;
+        }
+        s.receipts.removeAt(i);
+        --finished;
+    }
+}
+
+// A receipt none of whose lines is left has ended.
+void settle(QueueState &s, quint64 id) {
+    QueuedReceipt *r = receiptOf(s, id);
+    if (!r || !underWay(*r))
+        return;
+    if (s.queueOwners.contains(id) || s.receiptOwners.contains(id) || (s.inFlight && s.inFlightOwner == id))
+        return;
+    r->state = State::Finished;
+    dropOldFinished(s);
+}
+
+void settleAll(QueueState &s, const QList<quint64> &ids) {
+    for (const quint64 id : ids)
+        settle(s, id);
+}
+
+// The receipt lines join: the one being taken, or one of its own for lines
+// recorded without their receipt (journals of older runs, a rewritten one).
+quint64 fillingReceipt(QueueState &s) {
+    if (s.filling != 0 && receiptOf(s, s.filling))
+        return s.filling;
+    QueuedReceipt r;
+    r.id = s.nextId++;
+    s.receipts.append(r);
+    s.filling = r.id;
+    return r.id;
+}
+
+bool applyReceipt(QueueState &s, const QueueEvent &e) {
+    if (e.id == 0)
+        return false;
+    if (!receiptOf(s, e.id)) {
+        QueuedReceipt r;
+        r.id = e.id;
+        r.source = {e.sourceKind, e.text};
+        s.receipts.append(r);
+    }
+    s.nextId = std::max(s.nextId, e.id + 1);
+    s.filling = e.id;
+    return true;
+}
+
+bool applyLine(QueueState &s, const QueueEvent &e) {
+    s.queueOwners.append(fillingReceipt(s));
+    s.queue.append(e.text);
+    return true;
+}
+
+bool headIs(const QueueState &s, const QString &line) {
+    return !s.inFlight && !s.queue.isEmpty() && s.queue.first() == line;
+}
+
+bool applySending(QueueState &s, const QueueEvent &e) {
+    if (!headIs(s, e.text))
+        return false;
+    s.queue.removeFirst();
+    s.inFlightOwner = s.queueOwners.isEmpty() ? 0 : s.queueOwners.takeFirst();
+    s.inFlight = true;
+    s.inFlightLine = e.text;
+    s.inFlightOpenBefore = e.flag;
+    s.receiptsBefore = e.count;
+    if (QueuedReceipt *r = receiptOf(s, s.inFlightOwner))
+        r->state = State::Printing;
+    s.filling = 0;
+    return true;
+}
+
+bool applySkipped(QueueState &s, const QueueEvent &e) {
+    if (!headIs(s, e.text))
+        return false;
+    s.queue.removeFirst();
+    s.lastEnded = s.queueOwners.isEmpty() ? 0 : s.queueOwners.takeFirst();
+    s.filling = 0;
+    settle(s, s.lastEnded);
+    return true;
+}
+
+bool applyDone(QueueState &s, const QueueEvent &e) {
+    if (!s.inFlight)
+        return false;
+    const quint64 owner = s.inFlightOwner;
+    QList<quint64> ended{owner};
+    if (e.flag) {
+        if (!s.inFlightOpenBefore) {
+            ended += s.receiptOwners;
+            s.receipt.clear();
+            s.receiptOwners.clear();
+        }
+        s.receipt.append(s.inFlightLine);
+        s.receiptOwners.append(owner);
+        s.receiptOpen = true;
+    } else {
+        ended += s.receiptOwners;
+        s.receipt.clear();
+        s.receiptOwners.clear();
+        s.receiptOpen = false;
+        QueuedReceipt *r = receiptOf(s, owner);
+        if (r && s.inFlightOpenBefore && s.receiptsBefore >= 0 &&
+            ReceiptRuleFor(CommandCode(CompleteLine(s.inFlightLine))) == ReceiptRule::Closes)
+            r->receiptNumber = s.receiptsBefore + 1;
+    }
+    s.inFlight = false;
+    s.lastEnded = owner;
+    s.filling = 0;
+    settleAll(s, ended);
+    return true;
+}
+
+bool applyPutBack(QueueState &s, const QueueEvent &e) {
+    quint64 owner = 0;
+    if (s.inFlight && s.inFlightLine == e.text) {
+        s.inFlight = false;
+        owner = s.inFlightOwner;
+    }
+    if (owner == 0)
+        owner = fillingReceipt(s);
+    s.queue.prepend(e.text);
+    s.queueOwners.prepend(owner);
+    s.filling = 0;
+    return true;
+}
+
+bool applyResent(QueueState &s, const QueueEvent &e) {
+    QStringList lines = s.receipt;
+    QList<quint64> owners = s.receiptOwners;
+    if (e.flag && s.inFlight) {
+        lines.append(s.inFlightLine);
+        owners.append(s.inFlightOwner);
+    }
+    const QList<quint64> ended = s.inFlight && !e.flag ? QList<quint64>{s.inFlightOwner} : QList<quint64>{};
+    s.queue = lines + s.queue;
+    s.queueOwners = owners + s.queueOwners;
+    s.receipt.clear();
+    s.receiptOwners.clear();
+    s.receiptOpen = false;
+    s.inFlight = false;
+    s.filling = 0;
+    settleAll(s, ended);
+    return true;
+}
+
+void giveUp(QueueState &s, const QList<quint64> &ids) {
+    for (const quint64 id : ids) {
+        if (QueuedReceipt *r = receiptOf(s, id); r && underWay(*r))
+            r->state = State::GivenUp;
+    }
+}
+
+bool applyGivenUp(QueueState &s) {
+    QList<quint64> dropped = s.receiptOwners;
+    if (s.inFlight)
+        dropped.append(s.inFlightOwner);
+    s.receipt.clear();
+    s.receiptOwners.clear();
+    s.receiptOpen = false;
+    s.inFlight = false;
+    s.filling = 0;
+    if (!dropped.isEmpty())
+        s.lastEnded = dropped.last();
+    giveUp(s, dropped);
+    settleAll(s, dropped);
+    return true;
+}
+
+bool applyCleared(QueueState &s) {
+    QueueState fresh;
+    fresh.receipts = s.receipts;
+    fresh.nextId = s.nextId;
+    QList<quint64> dropped = s.queueOwners + s.receiptOwners;
+    if (s.inFlight)
+        dropped.append(s.inFlightOwner);
+    giveUp(fresh, dropped);
+    s = fresh;
+    return true;
+}
+
+bool applyProblem(QueueState &s, const QueueEvent &e) {
+    const quint64 id = e.id != 0 ? e.id : s.inFlight ? s.inFlightOwner : s.lastEnded;
+    if (QueuedReceipt *r = receiptOf(s, id))
+        r->errors.append(e.text);
+    return true;
+}
+} // namespace
+
+QueueEvent QueueEvent::receiptArrives(quint64 id, const ReceiptSource &source) {
+    QueueEvent e = make(Kind::Receipt, source.key);
+    e.id = id;
+    e.sourceKind = source.kind;
+    return e;
+}
+
+const QueuedReceipt *QueueState::find(quint64 id) const {
+    for (const QueuedReceipt &r : receipts) {
+        if (r.id == id)
+            return &r;
+    }
+    return nullptr;
+}
+
+bool QueueState::receiptOpenAsShown() const {
+    if (!inFlight)
+        return receiptOpen;
+    return ReceiptOpenAfter(ReceiptRuleOfLine(CompleteLine(inFlightLine)), inFlightOpenBefore);
+}
+
+bool ApplyQueueEvent(QueueState &s, const QueueEvent &e) {
+    switch (e.kind) {
+    case Kind::Receipt:
+        return applyReceipt(s, e);
+    case Kind::Line:
+        return applyLine(s, e);
+    case Kind::WorkingCopy:
+        s.takenFiles.append(e.text);
+        return true;
+    case Kind::Sending:
+        return applySending(s, e);
+    case Kind::Skipped:
+        return applySkipped(s, e);
+    case Kind::Done:
+        return applyDone(s, e);
+    case Kind::PutBack:
+        return applyPutBack(s, e);
+    case Kind::Resent:
+        return applyResent(s, e);
+    case Kind::GivenUp:
+        return applyGivenUp(s);
+    case Kind::Cleared:
+        return applyCleared(s);
+    case Kind::Problem:
+        return applyProblem(s, e);
+    }
+    return false;
+}
+
+} // namespace norvvelm

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace norvvelm {
+
+// Where a receipt came from: a receipt file now, a request of the program's
+// interface later. `key` names it within its kind (the file's name, the
+// request's key).
+struct ReceiptSource {
+    enum class Kind { File, Request };
+    Kind kind = Kind::File;
+    QString key;
+};
+
+// One receipt handed to the queue: its lines go out in order, and it keeps
+// what became of them.
+struct QueuedReceipt {
+    enum class State {
+        Queued,   // no line of it has gone out yet
+        Printing, // some of its lines went out
+        Finished, // every line went out or was skipped (problems in `errors`)
+        GivenUp,  // dropped: a receipt voided too often, or a serious fault
+    };
+    quint64 id = 0;
+    ReceiptSource source;
+    State state = State::Queued;
+    // The outcome.
+    int receiptNumber = -1; // the register's count of receipts that day, once it closed one of these lines
+    QStringList errors;     // what went wrong, line by line
+};
+
+// The queue as one state: the lines waiting, the lines of the receipt the
+// register holds open, the line that was going out, and the receipts they
+// belong to. Everything that changes it is a QueueEvent.
+struct QueueState {
+    QStringList queue;   // lines waiting, first to go first
+    QStringList receipt; // lines of the open receipt already carried out, from its first
+    bool receiptOpen = false;
+    // The line sent whose outcome is not known yet.
+    bool inFlight = false;
+    QString inFlightLine;
+    bool inFlightOpenBefore = false; // a receipt was open when it went out
+    int receiptsBefore = -1;         // the register's receipt count before a closing line
+    // Working copies whose lines were kept, should one be left behind.
+    QStringList takenFiles;
+
+    // The receipt each line belongs to, beside `queue` and `receipt`.
+    QList<quint64> queueOwners;
+    QList<quint64> receiptOwners;
+    quint64 inFlightOwner = 0;
+    // Receipts with lines left, then the latest finished ones.
+    QList<QueuedReceipt> receipts;
+    quint64 nextId = 1;
+    quint64 filling = 0;   // the receipt whose lines are being taken
+    quint64 lastEnded = 0; // the receipt of the line that ended last
+
+    bool idle() const { return queue.isEmpty() && receipt.isEmpty() && !receiptOpen && !inFlight; }
+    const QueuedReceipt *find(quint64 id) const;
+    // The receipt state shown while a line is out: what it leaves behind.
+    bool receiptOpenAsShown() const;
+};
+
+// Everything that happens to the queue, each one record of the journal.
+struct QueueEvent {
+    enum class Kind {
+        Receipt,     // a receipt arrives: the lines that follow are its own
+        Line,        // a line at the end of the queue
+        WorkingCopy, // the working copy of a file whose lines were taken
+        Sending,     // the first line goes out (`flag`: a receipt was open; `count`: receipts before)
+        Skipped,     // the first line, not sent
+        Done,        // the line in flight ended (`flag`: a receipt is open after it)
+        PutBack,     // the line in flight back at the head, not taken
+        Resent,      // the open receipt voided: its lines (and the one in flight, `flag`) back at the head
+        GivenUp,     // the open receipt voided and given up
+        Cleared,     // the queue emptied, no receipt open
+        Problem,     // what went wrong, for receipt `id` (0: the one of the line out or ended last)
+    };
+    Kind kind = Kind::Line;
+    QString text; // the line, the file name, the problem, or the source's key
+    bool flag = false;
+    int count = -1;
+    quint64 id = 0; // Receipt: its identity
+    ReceiptSource::Kind sourceKind = ReceiptSource::Kind::File;
+
+    static QueueEvent make(Kind kind, const QString &text = {}, bool flag = false, int count = -1) {
+        QueueEvent e;
+        e.kind = kind;
+        e.text = text;
+        e.flag = flag;
+        e.count = count;
+        return e;
+    }
+    static QueueEvent receiptArrives(quint64 id, const ReceiptSource &source);
+    static QueueEvent line(const QString &line) { return make(Kind::Line, line); }
+    static QueueEvent workingCopy(const QString &name) { return make(Kind::WorkingCopy, name); }
+    static QueueEvent sending(const QString &line, bool openBefore, int receiptsBefore) {
+        return make(Kind::Sending, line, openBefore, receiptsBefore);
+    }
+    static QueueEvent skipped(const QString &line) { return make(Kind::Skipped, line); }
+    static QueueEvent done(bool openAfter) { return make(Kind::Done, {}, openAfter); }
+    static QueueEvent putBack(const QString &line) { return make(Kind::PutBack, line); }
+    static QueueEvent resent(bool withInFlight) { return make(Kind::Resent, {}, withInFlight); }
+    static QueueEvent givenUp() { return make(Kind::GivenUp); }
+    static QueueEvent cleared() { return make(Kind::Cleared); }
+    static QueueEvent problem(const QString &text, quint64 id = 0) {
+        QueueEvent e = make(Kind::Problem, text);
+        e.id = id;
+        return e;
+    }
+};
+
+// Applies one event to a state; false (the state unchanged) when it does not
+// fit the state. The journal's replay and the live queue both go through here.
+bool ApplyQueueEvent(QueueState &state, const QueueEvent &event);
+
+} // namespace norvvelm

@@ -1,0 +1,64 @@
+#include "commands/ReceiptQueue.h"
+
+#include "commands/ReceiptJournal.h"
+#include "commands/Session.h"
+
+namespace norvvelm {
+
+void ReceiptQueue::resume(const QueueState &state) {
+    m_state = state;
+    mirror();
+}
+
+bool ReceiptQueue::record(const QList<QueueEvent> &eventsIn, bool kept) {
+    // A problem belongs to the receipt of the line out, or of the one that ended last.
+    QList<QueueEvent> events = eventsIn;
+    for (QueueEvent &e : events) {
+        if (e.kind == QueueEvent::Kind::Problem && e.id == 0)
+            e.id = m_state.inFlight ? m_state.inFlightOwner : m_state.lastEnded;
+    }
+    const bool written = !m_journal || m_journal->append(events, m_state);
+    if (!written) {
+        if (m_failed)
+            m_failed();
+        if (kept)
+            return false;
+    }
+    bool ended = false;
+    for (const QueueEvent &e : events) {
+        ApplyQueueEvent(m_state, e);
+        ended = ended || e.kind == QueueEvent::Kind::Done;
+    }
+    // A line's end is where the records may be folded into the state alone.
+    if (ended && m_journal && !m_journal->compact(m_state) && m_failed)
+        m_failed();
+    mirror();
+    return written;
+}
+
+bool ReceiptQueue::take(const QStringList &lines, const ReceiptSource &source, const QString &workingCopy,
+                        quint64 *id) {
+    // A receipt without lines has nothing to wait for: it is never queued.
+    const quint64 taken = lines.isEmpty() ? 0 : m_state.nextId;
+    QList<QueueEvent> events;
+    if (taken != 0)
+        events.append(QueueEvent::receiptArrives(taken, source));
+    for (const QString &l : lines)
+        events.append(QueueEvent::line(l));
+    if (!workingCopy.isEmpty())
+        events.append(QueueEvent::workingCopy(workingCopy));
+    if (id)
+        *id = 0;
+    if (!record(events, true))
+        return false;
+    if (id)
+        *id = taken;
+    return true;
+}
+
+void ReceiptQueue::mirror() {
+    m_s.mirrorQueue(m_state.queue);
+    m_s.setReceiptOpen(m_state.receiptOpenAsShown());
+}
+
+} // namespace norvvelm
