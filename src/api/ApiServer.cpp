@@ -227,6 +227,9 @@ HttpResponse ApiServer::status() const {
         {QStringLiteral("queue"), m_book ? m_book->pending() : 0},
         {QStringLiteral("queue_lines"), int(m_s.queue().size())},
         {QStringLiteral("printing"), m_s.receiptOpen() || m_s.lineBusy()},
+        // Where the print server looks for receipt files, and which it takes.
+        {QStringLiteral("folder"), m_s.config().ServerDir},
+        {QStringLiteral("mask"), m_s.config().ServerFile},
     };
     return HttpResponse::json(200, compact({{QStringLiteral("register"), reg}, {QStringLiteral("server"), server}}));
 }

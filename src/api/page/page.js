@@ -424,12 +424,12 @@
   async function round() {
     const now = new Date();
     try {
-      const [status, receipts] = await Promise.all([
-        getJson('/api/v1/status'),
-        getJson(`/api/v1/receipts?limit=${RECEIPT_LIMIT}`),
-      ]);
+      // Both asked at once; the register is shown as soon as its answer is in.
+      const receiptsAnswer = getJson(`/api/v1/receipts?limit=${RECEIPT_LIMIT}`);
+      receiptsAnswer.catch(() => {});
+      const srv = showStatus(await getJson('/api/v1/status'));
+      const receipts = await receiptsAnswer;
       const list = Array.isArray(receipts) ? receipts : receipts.receipts || [];
-      const srv = showStatus(status);
       const today = todayOf(list, now);
       showQueue(srv, list);
       showReceipts(today);
