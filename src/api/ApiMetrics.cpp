@@ -59,8 +59,8 @@ QByteArray ApiMetrics::text(const Snapshot &now) const {
     out += "# HELP norvvelm_receipts_total Receipts that reached a final state, by state.\n"
            "# TYPE norvvelm_receipts_total counter\n";
     for (auto it = now.receipts.cbegin(); it != now.receipts.cend(); ++it)
-        out += "norvvelm_receipts_total{state=\"" + label(it.key()) + "\"} " + QByteArray::number(it.value()) +
-               '\n';
+        out += "norvvelm_receipts_total{state=\"" + label(it.key()) + "\"} " +
+               QByteArray::number(it.value()) + '\n';
     out += "# HELP norvvelm_lines_sent_total Command lines the register answered.\n"
            "# TYPE norvvelm_lines_sent_total counter\n"
            "norvvelm_lines_sent_total " +

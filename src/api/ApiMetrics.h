@@ -19,8 +19,7 @@ public:
     explicit ApiMetrics(Session &session, QObject *parent = nullptr);
 
     // Upper bounds of the exchange-time buckets, in seconds.
-    static constexpr std::array<double, 11> kBuckets{0.005, 0.01, 0.025, 0.05, 0.1, 0.25,
-                                                     0.5,   1,    2.5,   5,    10};
+    static constexpr std::array<double, 11> kBuckets{0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10};
 
     struct Snapshot {
         QMap<QString, qint64> receipts; // by final state

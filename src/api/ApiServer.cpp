@@ -134,7 +134,8 @@ void ApiServer::close() {
     m_http.shutdown();
 }
 
-std::optional<HttpResponse> ApiServer::checkHeaders(const HttpRequest &request, const QTcpSocket &socket) const {
+std::optional<HttpResponse> ApiServer::checkHeaders(const HttpRequest &request,
+                                                    const QTcpSocket &socket) const {
     const QHostAddress own = socket.localAddress();
     const int ownPort = socket.localPort();
     auto ours = [&](const QString &host, int port) {
@@ -231,7 +232,8 @@ HttpResponse ApiServer::status() const {
         {QStringLiteral("folder"), m_s.config().ServerDir},
         {QStringLiteral("mask"), m_s.config().ServerFile},
     };
-    return HttpResponse::json(200, compact({{QStringLiteral("register"), reg}, {QStringLiteral("server"), server}}));
+    return HttpResponse::json(
+        200, compact({{QStringLiteral("register"), reg}, {QStringLiteral("server"), server}}));
 }
 
 HttpResponse ApiServer::metricsText() const {
@@ -258,7 +260,8 @@ HttpResponse ApiServer::monitor(const HttpRequest &request) const {
     QJsonArray lines;
     for (const MonitorFeed::Line &l : m_feed.after(since))
         lines.append(QJsonObject{{QStringLiteral("seq"), l.seq}, {QStringLiteral("text"), l.text}});
-    return HttpResponse::json(200, compact({{QStringLiteral("last"), m_feed.last()}, {QStringLiteral("lines"), lines}}));
+    return HttpResponse::json(
+        200, compact({{QStringLiteral("last"), m_feed.last()}, {QStringLiteral("lines"), lines}}));
 }
 
 HttpResponse ApiServer::page(const QString &path) const {
@@ -284,7 +287,8 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
     bool ok = true;
     const int waitMs = waitOf(request, ok);
     if (!ok)
-        return connection->respond(HttpResponse::error(400, QStringLiteral("wait: da 0 a 30000 millisecondi")));
+        return connection->respond(
+            HttpResponse::error(400, QStringLiteral("wait: da 0 a 30000 millisecondi")));
     const ReceiptBodyType type = ReceiptBodyTypeOf(request.header("content-type"));
     if (type == ReceiptBodyType::Other)
         return connection->respond(HttpResponse::error(
@@ -319,7 +323,8 @@ void ApiServer::receipt(HttpConnection *connection, const HttpRequest &request, 
     bool ok = true;
     const int waitMs = waitOf(request, ok);
     if (!ok)
-        return connection->respond(HttpResponse::error(400, QStringLiteral("wait: da 0 a 30000 millisecondi")));
+        return connection->respond(
+            HttpResponse::error(400, QStringLiteral("wait: da 0 a 30000 millisecondi")));
     if (!m_book || !m_book->find(id))
         return connection->respond(HttpResponse::error(404, QStringLiteral("Scontrino sconosciuto: ") + id));
     answerReceipt(connection, 200, id, waitMs);

@@ -51,7 +51,8 @@ bool isDigits(QByteArrayView s) {
 
 } // namespace
 
-HttpConnection::HttpConnection(QTcpSocket *socket, const HttpLimits &limits, HeaderCheck check, QObject *parent)
+HttpConnection::HttpConnection(QTcpSocket *socket, const HttpLimits &limits, HeaderCheck check,
+                               QObject *parent)
     : QObject(parent), m_socket(socket), m_limits(limits), m_check(std::move(check)) {
     m_socket->setParent(this);
     // Bytes the program has not asked for stay in the system's buffers: a
@@ -112,9 +113,8 @@ void HttpConnection::timedOut() {
 }
 
 void HttpConnection::readMore() {
-    const qint64 room = m_state == State::Body
-                            ? qMax<qint64>(0, m_bodyLength - (m_buffer.size()))
-                            : qint64(m_limits.headerBytes) + 4 - m_buffer.size();
+    const qint64 room = m_state == State::Body ? qMax<qint64>(0, m_bodyLength - (m_buffer.size()))
+                                               : qint64(m_limits.headerBytes) + 4 - m_buffer.size();
     if (room <= 0 || m_socket->bytesAvailable() <= 0)
         return;
     const QByteArray got = m_socket->read(qMin(room, kReadChunk));
@@ -191,7 +191,8 @@ void HttpConnection::process() {
                     break;
                 }
             }
-            if (m_bodyLength > 0 && m_request.header("expect").compare("100-continue", Qt::CaseInsensitive) == 0)
+            if (m_bodyLength > 0 &&
+                m_request.header("expect").compare("100-continue", Qt::CaseInsensitive) == 0)
                 m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
             m_state = State::Body;
         }
@@ -270,7 +271,8 @@ std::optional<HttpResponse> HttpConnection::parseHead(const QByteArray &head) {
     if (hosts > 1 || (hosts == 0 && !m_request.http10))
         return bad(QStringLiteral("Intestazione Host mancante o ripetuta"));
     if (m_request.hasHeader("transfer-encoding"))
-        return HttpResponse::error(501, QStringLiteral("Transfer-Encoding non gestito: indicare Content-Length"));
+        return HttpResponse::error(501,
+                                   QStringLiteral("Transfer-Encoding non gestito: indicare Content-Length"));
     int lengths = 0;
     const QByteArray length = m_request.header("content-length", &lengths);
     if (lengths > 1)
@@ -280,9 +282,9 @@ std::optional<HttpResponse> HttpConnection::parseHead(const QByteArray &head) {
             return bad(QStringLiteral("Content-Length non valido"));
         m_bodyLength = length.toLongLong();
         if (m_bodyLength > m_limits.bodyBytes)
-            return HttpResponse::error(413, QStringLiteral("Corpo di %1 byte (massimo %2)")
-                                                .arg(m_bodyLength)
-                                                .arg(m_limits.bodyBytes));
+            return HttpResponse::error(
+                413,
+                QStringLiteral("Corpo di %1 byte (massimo %2)").arg(m_bodyLength).arg(m_limits.bodyBytes));
     } else if (m_request.method == "POST" || m_request.method == "PUT") {
         return HttpResponse::error(411, QStringLiteral("Content-Length richiesto"));
     }

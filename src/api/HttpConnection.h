@@ -15,13 +15,13 @@ namespace norvvelm {
 
 // What one connection may send and how long it may take.
 struct HttpLimits {
-    int requestLineBytes = 4096;   // the request line alone
-    int headerBytes = 16384;       // request line and header fields together
-    int headerCount = 64;          // header fields
+    int requestLineBytes = 4096;    // the request line alone
+    int headerBytes = 16384;        // request line and header fields together
+    int headerCount = 64;           // header fields
     qint64 bodyBytes = 1024 * 1024; // a larger body is refused before it is read
-    int requestMs = 10000;         // from a request's first byte to its last
-    int idleMs = 15000;            // between requests on a kept connection
-    int closingMs = 5000;          // an answer the client does not take
+    int requestMs = 10000;          // from a request's first byte to its last
+    int idleMs = 15000;             // between requests on a kept connection
+    int closingMs = 5000;           // an answer the client does not take
 };
 
 // One client connection: reads requests within the limits, answers each in
@@ -35,7 +35,8 @@ public:
     // read: an answer refuses it (and nothing of its body is read).
     using HeaderCheck = std::function<std::optional<HttpResponse>(const HttpRequest &, const QTcpSocket &)>;
 
-    HttpConnection(QTcpSocket *socket, const HttpLimits &limits, HeaderCheck check, QObject *parent = nullptr);
+    HttpConnection(QTcpSocket *socket, const HttpLimits &limits, HeaderCheck check,
+                   QObject *parent = nullptr);
     ~HttpConnection() override;
 
     QTcpSocket &socket() { return *m_socket; }

@@ -33,7 +33,8 @@ HttpResponse HttpResponse::json(int status, const QByteArray &body) {
 }
 
 HttpResponse HttpResponse::error(int status, const QString &text) {
-    return json(status, QJsonDocument(QJsonObject{{QStringLiteral("error"), text}}).toJson(QJsonDocument::Compact));
+    return json(status,
+                QJsonDocument(QJsonObject{{QStringLiteral("error"), text}}).toJson(QJsonDocument::Compact));
 }
 
 QByteArray HttpResponse::reason(int status) {

@@ -53,8 +53,9 @@ void OutcomeStore::trim(const QDateTime &now) {
     const QDateTime oldest = now.addDays(-kDays);
     qsizetype drop = qMax<qsizetype>(0, m_entries.size() - kKept);
     while (drop < m_entries.size()) {
-        const QDateTime t = m_entries.at(drop).outcome.finished.isValid() ? m_entries.at(drop).outcome.finished
-                                                                          : m_entries.at(drop).outcome.accepted;
+        const QDateTime t = m_entries.at(drop).outcome.finished.isValid()
+                                ? m_entries.at(drop).outcome.finished
+                                : m_entries.at(drop).outcome.accepted;
         if (!t.isValid() || t >= oldest)
             break;
         ++drop;

@@ -18,7 +18,8 @@ public:
     static constexpr int kDays = 30;
     static QString fileName() { return QStringLiteral("NorvVelm.esiti"); }
 
-    explicit OutcomeStore(QString path) : m_path(std::move(path)) {}
+    explicit OutcomeStore(QString path = {}) : m_path(std::move(path)) {}
+    void setPath(const QString &path) { m_path = path; }
     QString path() const { return m_path; }
     QString error() const { return m_error; }
 

@@ -10,7 +10,9 @@ bool ReceiptOutcome::isFinal() const {
 }
 
 QJsonObject ReceiptOutcome::toJson() const {
-    auto time = [](const QDateTime &t) { return t.isValid() ? QJsonValue(t.toString(Qt::ISODateWithMs)) : QJsonValue(); };
+    auto time = [](const QDateTime &t) {
+        return t.isValid() ? QJsonValue(t.toString(Qt::ISODateWithMs)) : QJsonValue();
+    };
     QJsonArray errs;
     for (const Error &e : errors)
         errs.append(QJsonObject{{QStringLiteral("line"), e.line},

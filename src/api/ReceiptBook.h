@@ -15,9 +15,9 @@ namespace norvvelm {
 // A receipt as the API and the outcome files tell it.
 struct ReceiptOutcome {
     QString id;
-    QString key;    // the client's Idempotency-Key; empty for a receipt file
-    QString source; // "api", or the receipt file's name
-    QString state;  // queued, printing, printed, voided, failed, refused
+    QString key;            // the client's Idempotency-Key; empty for a receipt file
+    QString source;         // "api", or the receipt file's name
+    QString state;          // queued, printing, printed, voided, failed, refused
     int receiptNumber = -1; // from the register, once printed
     QString total;          // from the register, once printed
     QStringList lines;

@@ -66,9 +66,10 @@ public:
         }
         const QString s = v.toString();
         if (!IsDecimalText(s, decimals)) {
-            fail(where, QStringLiteral("importo non valido %1 (cifre, punto decimale, al massimo %2 decimali)")
-                            .arg(quoted(s))
-                            .arg(decimals));
+            fail(where,
+                 QStringLiteral("importo non valido %1 (cifre, punto decimale, al massimo %2 decimali)")
+                     .arg(quoted(s))
+                     .arg(decimals));
             return std::nullopt;
         }
         return s;
@@ -129,8 +130,9 @@ public:
 ReceiptReading structured(const QJsonObject &o) {
     Reader r;
     ReceiptReading out;
-    if (!r.onlyKeys(o, {QStringLiteral("items"), QStringLiteral("payments"), QStringLiteral("customer"),
-                        QStringLiteral("text")},
+    if (!r.onlyKeys(o,
+                    {QStringLiteral("items"), QStringLiteral("payments"), QStringLiteral("customer"),
+                     QStringLiteral("text")},
                     QStringLiteral("scontrino"))) {
         out.error = r.error;
         return out;
@@ -167,18 +169,23 @@ ReceiptReading structured(const QJsonObject &o) {
         }
         const QJsonObject it = itemList.at(i).toObject();
         if (!r.onlyKeys(it,
-                        {QStringLiteral("description"), QStringLiteral("description2"), QStringLiteral("quantity"),
-                         QStringLiteral("price"), QStringLiteral("department"), QStringLiteral("vat")},
+                        {QStringLiteral("description"), QStringLiteral("description2"),
+                         QStringLiteral("quantity"), QStringLiteral("price"), QStringLiteral("department"),
+                         QStringLiteral("vat")},
                         where)) {
             out.error = r.error;
             return out;
         }
-        const auto d1 = r.text(it.value(QStringLiteral("description")), where + QStringLiteral(".description"), true);
-        const auto d2 = r.text(it.value(QStringLiteral("description2")), where + QStringLiteral(".description2"), false);
-        const auto qty = r.decimal(it.value(QStringLiteral("quantity")), where + QStringLiteral(".quantity"), 3, true);
-        const auto price = r.decimal(it.value(QStringLiteral("price")), where + QStringLiteral(".price"), 2, true);
-        const auto dept =
-            r.whole(it.value(QStringLiteral("department")), where + QStringLiteral(".department"), 1, kDepartments);
+        const auto d1 =
+            r.text(it.value(QStringLiteral("description")), where + QStringLiteral(".description"), true);
+        const auto d2 =
+            r.text(it.value(QStringLiteral("description2")), where + QStringLiteral(".description2"), false);
+        const auto qty =
+            r.decimal(it.value(QStringLiteral("quantity")), where + QStringLiteral(".quantity"), 3, true);
+        const auto price =
+            r.decimal(it.value(QStringLiteral("price")), where + QStringLiteral(".price"), 2, true);
+        const auto dept = r.whole(it.value(QStringLiteral("department")),
+                                  where + QStringLiteral(".department"), 1, kDepartments);
         const auto vat = r.decimal(it.value(QStringLiteral("vat")), where + QStringLiteral(".vat"), 2, false);
         if (!d1 || !d2 || !qty || !price || !dept || !vat) {
             out.error = r.error;
@@ -200,8 +207,10 @@ ReceiptReading structured(const QJsonObject &o) {
             out.error = r.error;
             return out;
         }
-        const auto type = r.whole(p.value(QStringLiteral("type")), where + QStringLiteral(".type"), 1, kPaymentTypes);
-        const auto amount = r.decimal(p.value(QStringLiteral("amount")), where + QStringLiteral(".amount"), 2, false);
+        const auto type =
+            r.whole(p.value(QStringLiteral("type")), where + QStringLiteral(".type"), 1, kPaymentTypes);
+        const auto amount =
+            r.decimal(p.value(QStringLiteral("amount")), where + QStringLiteral(".amount"), 2, false);
         if (!type || !amount) {
             out.error = r.error;
             return out;
@@ -215,16 +224,16 @@ ReceiptReading checked(ReceiptReading reading) {
     if (!reading.ok())
         return reading;
     if (reading.lines.size() > kMaxReceiptLines) {
-        reading.error = QStringLiteral("%1 righe (massimo %2)").arg(reading.lines.size()).arg(kMaxReceiptLines);
+        reading.error =
+            QStringLiteral("%1 righe (massimo %2)").arg(reading.lines.size()).arg(kMaxReceiptLines);
         reading.lines.clear();
         return reading;
     }
     bool open = false;
     for (qsizetype i = 0; i < reading.lines.size(); ++i) {
         if (const QString problem = ReceiptLineProblem(reading.lines.at(i), open); !problem.isEmpty()) {
-            reading.error = QStringLiteral("riga %1 %2: %3")
-                                .arg(i + 1)
-                                .arg(quoted(reading.lines.at(i)), problem);
+            reading.error =
+                QStringLiteral("riga %1 %2: %3").arg(i + 1).arg(quoted(reading.lines.at(i)), problem);
             reading.lines.clear();
             return reading;
         }
@@ -268,7 +277,8 @@ ReceiptReading ReadReceiptJson(const QByteArray &body) {
     QJsonParseError parse{};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &parse);
     if (parse.error != QJsonParseError::NoError) {
-        out.error = QStringLiteral("JSON non valido al carattere %1: %2").arg(parse.offset).arg(parse.errorString());
+        out.error =
+            QStringLiteral("JSON non valido al carattere %1: %2").arg(parse.offset).arg(parse.errorString());
         return out;
     }
     if (!doc.isObject()) {

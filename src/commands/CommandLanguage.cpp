@@ -306,6 +306,20 @@ QString CustomerHeaderLine(const QStringList &headerFields) {
     return NormalizeCustomerHeader(QStringLiteral("j/") + safe.join(u'/') + QStringLiteral("//"));
 }
 
+QString RegisterProblem(const QString &code, const QString &text, const QString &line) {
+    return code + u'\t' + text + u'\t' + line;
+}
+
+bool RegisterProblemParts(const QString &problem, QString &code, QString &text, QString &line) {
+    const QStringList parts = problem.split(u'\t');
+    if (parts.size() != 3)
+        return false;
+    code = parts.at(0);
+    text = parts.at(1);
+    line = parts.at(2);
+    return true;
+}
+
 QString ReceiptLineProblem(const QString &line, bool &receiptOpen) {
     if (line.trimmed().isEmpty())
         return {};

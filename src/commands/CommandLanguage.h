@@ -111,6 +111,11 @@ QString ReceiptTextLine(const QString &text);
 // The customer header "j/": the given fields (at most nine, a "/" in one
 // turned into a backslash), empty ones up to nine, then the final "0".
 QString CustomerHeaderLine(const QStringList &fields);
+// A line the register refused, as a receipt keeps it: its error code, the
+// code's text and the line, apart by tabs; RegisterProblemParts takes it
+// apart again (false for any other problem text).
+QString RegisterProblem(const QString &code, const QString &text, const QString &line);
+bool RegisterProblemParts(const QString &problem, QString &code, QString &text, QString &line);
 // The register's departments, 1-based.
 constexpr int kDepartments = 21;
 

@@ -46,7 +46,8 @@ ExchangePolicy receiptLine() {
     ExchangePolicy p = endsOnEveryAnswer();
     p.paperStatusOfRefusals = true;
     p.on[size_t(K::FrameNak)] = {Act::Retry, kNakPauseMs, &ExecutorLimits::nakRepeats};
-    p.on[size_t(K::PaperStatus)] = {Act::Retry, kPaperStatusPauseMs, &ExecutorLimits::paperStatusRepeats, true};
+    p.on[size_t(K::PaperStatus)] = {Act::Retry, kPaperStatusPauseMs, &ExecutorLimits::paperStatusRepeats,
+                                    true};
     p.on[size_t(K::Busy)] = {Act::Retry, kBusyPauseMs, &ExecutorLimits::busyRepeats, true};
     p.on[size_t(K::PaperOut)] = {Act::Operator, kAfterOperatorMs};
     return p;
@@ -76,7 +77,8 @@ bool waitForOperator(SerialFunz2 &link, const ExchangeHooks &hooks) {
     return false;
 }
 
-Sent attempt(SerialFunz2 &link, SerialFunz2::Exchange &hold, const QString &line, const ExchangePolicy &policy) {
+Sent attempt(SerialFunz2 &link, SerialFunz2::Exchange &hold, const QString &line,
+             const ExchangePolicy &policy) {
     Sent sent;
     if (!hold.acquired()) {
         sent.reply.status = sent.reply.enquiry = LinkStatus::LineBusy;

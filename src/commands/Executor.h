@@ -47,6 +47,8 @@ public:
     // was lost, or the program stopped in the middle of a receipt).
     bool recoveryPending() const { return m_recover; }
     const QueueState &state() const { return m_queue.state(); }
+    // Told after every change of the queue's state.
+    void setQueueObserver(std::function<void()> observer) { m_queue.setObserver(std::move(observer)); }
 
 private:
     enum class Outcome { Next, Return, Uncertain };

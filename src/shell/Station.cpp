@@ -1,5 +1,6 @@
 #include "shell/Station.h"
 
+#include "api/OutcomeFiles.h"
 #include "commands/Prompter.h"
 #include "commands/WriteFailure.h"
 #include "shell/Config.h"
@@ -13,7 +14,8 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
     : QObject(parent), m_prompter(prompter), m_link(port, clock, std::move(pump)),
       m_runner(m_session, m_link), m_startup(m_session, m_link, m_runner, m_prompter),
       m_executor(m_session, m_link, m_prompter), m_server(m_session, m_link, m_executor, m_prompter),
-      m_api(m_session) {
+      m_book(m_session, m_executor), m_api(m_session) {
+    m_book.fileOutcome = [this](const ReceiptOutcome &o) { writeOutcomeFile(o); };
     m_api.registerUp = [this] { return m_startup.ready(); };
     m_api.serverEnabled = [this] { return m_server.isEnabled(); };
     m_link.setLineObserver([this](bool busy) { m_session.setLineBusy(busy); });
@@ -56,14 +58,28 @@ void Station::openJournal() {
     case ReceiptJournal::Load::Empty:
         break;
     }
+    // The outcomes of earlier runs, and those the journal finished, before
+    // the journal is written anew.
+    if (m_book.open(m_session.programDir()))
+        m_api.setBook(&m_book);
+    else
+        ReportWriteFailure(m_session, QStringLiteral("gli esiti degli scontrini"), m_book.store().path());
+    m_book.adopt(state);
     if (!m_journal->start(state)) {
         ReportWriteFailure(m_session, QStringLiteral("il giornale della coda"), m_journal->path());
         m_journal.reset();
     }
     m_executor.setJournal(m_journal.get());
     m_server.recoverWorkingCopies(state.takenFiles);
-    if (!state.idle())
-        m_executor.resume(state);
+    m_executor.resume(state);
+}
+
+void Station::writeOutcomeFile(const ReceiptOutcome &outcome) {
+    const QString folder = OutcomeFiles::folder(m_session.config().ServerDir, m_session.config().ServerEsiti);
+    QString error;
+    if (!OutcomeFiles::write(folder, outcome, &error))
+        ReportWriteFailure(m_session, QStringLiteral("l'esito dello scontrino"),
+                           OutcomeFiles::pathFor(folder, outcome.source));
 }
 
 void Station::startServing() {

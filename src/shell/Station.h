@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/ApiServer.h"
+#include "api/QueueReceiptBook.h"
 #include "commands/Executor.h"
 #include "commands/ReceiptJournal.h"
 #include "commands/Runner.h"
@@ -44,6 +45,7 @@ public:
     Executor &executor() { return m_executor; }
     PrintServer &printServer() { return m_server; }
     ApiServer &api() { return m_api; }
+    QueueReceiptBook &receipts() { return m_book; }
 
     // The configuration of the home folder into the session, and the queue
     // the journal kept from the last run. False when the configuration is
@@ -80,7 +82,9 @@ private:
     Startup m_startup;
     Executor m_executor;
     PrintServer m_server;
+    QueueReceiptBook m_book;
     ApiServer m_api;
+    void writeOutcomeFile(const ReceiptOutcome &outcome);
     void openJournal();
 
     std::unique_ptr<ReceiptJournal> m_journal;

@@ -70,8 +70,9 @@ void TestApi::readBody_data() {
     QTest::addColumn<QString>("error"); // a part of the refusal's text
 
     const QByteArray json = "application/json";
-    QTest::newRow("text lines, CR LF") << QByteArray("text/plain") << QByteArray("3/S/CAFFE//1/1.10/1//\r\n5/1/////\r\n")
-                                       << QStringList{"3/S/CAFFE//1/1.10/1//", "5/1/////"} << QString();
+    QTest::newRow("text lines, CR LF")
+        << QByteArray("text/plain") << QByteArray("3/S/CAFFE//1/1.10/1//\r\n5/1/////\r\n")
+        << QStringList{"3/S/CAFFE//1/1.10/1//", "5/1/////"} << QString();
     QTest::newRow("text in Windows-1252")
         << QByteArray("text/plain; charset=windows-1252") << QByteArray("3/S/CAFF\xc8//1/1/1//\n5/1/\n")
         << QStringList{QStringLiteral("3/S/CAFF\u00c8//1/1/1//"), "5/1/"} << QString();
@@ -79,67 +80,78 @@ void TestApi::readBody_data() {
         << QByteArray("text/plain") << QByteArray("3/S/A\x01//1/1/1//\n5/1/\n") << QStringList()
         << QStringLiteral("riga 1");
     QTest::newRow("text, closing outside a receipt")
-        << QByteArray("text/plain") << QByteArray("+/\n") << QStringList() << QStringLiteral("Scontrino non aperto");
+        << QByteArray("text/plain") << QByteArray("+/\n") << QStringList()
+        << QStringLiteral("Scontrino non aperto");
     QTest::newRow("text, a closing inside a receipt")
         << QByteArray("text/plain") << QByteArray("3/S/A//1/1/1//\nx/7/0/0/\n5/1/\n") << QStringList()
         << QStringLiteral("riga 2 \"x/7/0/0/\": Comando non gestito con scontrino aperto");
     QTest::newRow("text, a key the executor does not send")
         << QByteArray("text/plain") << QByteArray(")/22/\n") << QStringList()
         << QStringLiteral("Comando )/ non gestito.");
-    QTest::newRow("text, the keys it does send")
-        << QByteArray("text/plain") << QByteArray(")/5/\n)/120/") << QStringList{")/5/", ")/120/"} << QString();
+    QTest::newRow("text, the keys it does send") << QByteArray("text/plain") << QByteArray(")/5/\n)/120/")
+                                                 << QStringList{")/5/", ")/120/"} << QString();
     QTest::newRow("text, not handled") << QByteArray("text/plain") << QByteArray("b/1/\n") << QStringList()
                                        << QStringLiteral("Comando b/ non gestito.");
-    QTest::newRow("text, only blanks") << QByteArray("text/plain") << QByteArray("  \r\n\r\n") << QStringList()
-                                       << QStringLiteral("nessuna riga");
+    QTest::newRow("text, only blanks") << QByteArray("text/plain") << QByteArray("  \r\n\r\n")
+                                       << QStringList() << QStringLiteral("nessuna riga");
     QTest::newRow("lines") << json << QByteArray(R"({"lines": ["3/S/A//1/1/1//", "5/1/"]})")
                            << QStringList{"3/S/A//1/1/1//", "5/1/"} << QString();
     QTest::newRow("lines with a line break inside")
         << json << QByteArray(R"({"lines": ["3/S/A//1/1/1//\n5/1/"]})") << QStringList()
         << QStringLiteral("carattere di controllo 0x0A");
-    QTest::newRow("lines not strings") << json << QByteArray(R"({"lines": [3]})") << QStringList()
-                                       << QStringLiteral("lines[0]");
-    QTest::newRow("lines with other fields")
-        << json << QByteArray(R"({"lines": [], "items": []})") << QStringList() << QStringLiteral("\"lines\"");
+    QTest::newRow("lines not strings")
+        << json << QByteArray(R"({"lines": [3]})") << QStringList() << QStringLiteral("lines[0]");
+    QTest::newRow("lines with other fields") << json << QByteArray(R"({"lines": [], "items": []})")
+                                             << QStringList() << QStringLiteral("\"lines\"");
     QTest::newRow("bad JSON") << json << QByteArray(R"({"lines": [)") << QStringList()
                               << QStringLiteral("JSON non valido");
-    QTest::newRow("JSON array") << json << QByteArray("[]") << QStringList() << QStringLiteral("oggetto JSON");
-    QTest::newRow("structured")
-        << json
-        << QByteArray(R"({"customer": ["ROSSI SRL", "VIA ROMA 1"],
+    QTest::newRow("JSON array") << json << QByteArray("[]") << QStringList()
+                                << QStringLiteral("oggetto JSON");
+    QTest::newRow("structured") << json << QByteArray(R"({"customer": ["ROSSI SRL", "VIA ROMA 1"],
                           "items": [{"description": "CAFFE", "quantity": "2", "price": "1.10", "department": 1},
                                     {"description": "TORTA", "description2": "FETTA", "quantity": "0.5",
                                      "price": "12.00", "department": "2", "vat": "10"}],
                           "text": ["GRAZIE"],
                           "payments": [{"type": 1, "amount": "5.00"}, {"type": 2}]})")
-        << QStringList{"j/ROSSI SRL/VIA ROMA 1////////0/", "3/S/CAFFE//2/1.10/1//",
-                       "3/S/TORTA/FETTA/0.5/12.00/2/10/", "7/1/0/GRAZIE/", "5/1/5.00/////", "5/2//////"}
-        << QString();
+                                << QStringList{"j/ROSSI SRL/VIA ROMA 1////////0/",
+                                               "3/S/CAFFE//2/1.10/1//",
+                                               "3/S/TORTA/FETTA/0.5/12.00/2/10/",
+                                               "7/1/0/GRAZIE/",
+                                               "5/1/5.00/////",
+                                               "5/2//////"}
+                                << QString();
     QTest::newRow("price as a JSON number")
-        << json << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": 1.1, "department": 1}],
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": 1.1, "department": 1}],
                                   "payments": [{"type": 1}]})")
         << QStringList() << QStringLiteral("items[0].price: deve essere un testo decimale");
     QTest::newRow("price with a comma")
-        << json << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1,10", "department": 1}],
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1,10", "department": 1}],
                                   "payments": [{"type": 1}]})")
         << QStringList() << QStringLiteral("items[0].price: importo non valido");
     QTest::newRow("price with three decimals")
-        << json << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1.105", "department": 1}],
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1.105", "department": 1}],
                                   "payments": [{"type": 1}]})")
         << QStringList() << QStringLiteral("al massimo 2 decimali");
     QTest::newRow("department 22")
-        << json << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 22}],
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 22}],
                                   "payments": [{"type": 1}]})")
         << QStringList() << QStringLiteral("items[0].department: deve essere un numero intero da 1 a 21");
     QTest::newRow("slash in a description")
-        << json << QByteArray(R"({"items": [{"description": "A/B", "quantity": "1", "price": "1", "department": 1}],
+        << json
+        << QByteArray(R"({"items": [{"description": "A/B", "quantity": "1", "price": "1", "department": 1}],
                                   "payments": [{"type": 1}]})")
         << QStringList() << QStringLiteral("items[0].description: contiene");
     QTest::newRow("no payment")
-        << json << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1}]})")
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1}]})")
         << QStringList() << QStringLiteral("payments:");
     QTest::newRow("unknown field")
-        << json << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1,
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1,
                                              "discount": "1"}], "payments": [{"type": 1}]})")
         << QStringList() << QStringLiteral("campo sconosciuto \"discount\"");
     QTest::newRow("ten customer rows")
@@ -200,19 +212,22 @@ void TestApi::refusals_data() {
 
     const QByteArray ok = "POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
                           "Authorization: Bearer $TOKEN\r\nIdempotency-Key: k1\r\n";
-    auto post = [&](const QByteArray &extra, const QByteArray &body = "3/S/A//1/1/1//\r\n5/1/\r\n") -> QByteArray {
+    auto post = [&](const QByteArray &extra,
+                    const QByteArray &body = "3/S/A//1/1/1//\r\n5/1/\r\n") -> QByteArray {
         return ok + extra + "Content-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
                "\r\n\r\n" + body;
     };
-    QTest::newRow("status") << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n") << 200
-                            << QString();
+    QTest::newRow("status") << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n")
+                            << 200 << QString();
     QTest::newRow("status by localhost")
         << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: LOCALHOST:$PORT\r\n\r\n") << 200 << QString();
-    QTest::newRow("no Host") << QByteArray("GET /api/v1/status HTTP/1.1\r\n\r\n") << 400 << QStringLiteral("Host");
+    QTest::newRow("no Host") << QByteArray("GET /api/v1/status HTTP/1.1\r\n\r\n") << 400
+                             << QStringLiteral("Host");
     QTest::newRow("two Hosts")
         << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
         << QStringLiteral("Host");
-    QTest::newRow("foreign Host") << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: till.example:$PORT\r\n\r\n")
+    QTest::newRow("foreign Host") << QByteArray(
+                                         "GET /api/v1/status HTTP/1.1\r\nHost: till.example:$PORT\r\n\r\n")
                                   << 403 << QStringLiteral("Host non ammesso");
     QTest::newRow("Host on another port")
         << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n") << 403
@@ -237,14 +252,15 @@ void TestApi::refusals_data() {
                                           "Authorization: Bearer $TOKEN\r\nContent-Type: text/plain\r\n"
                                           "Content-Length: 6\r\n\r\n5/1/\r\n")
                             << 400 << QStringLiteral("Idempotency-Key");
-    QTest::newRow("key with a blank") << post("").replace("Idempotency-Key: k1", "Idempotency-Key: k 1") << 400
-                                      << QStringLiteral("Idempotency-Key");
-    QTest::newRow("key of 65") << post("").replace("Idempotency-Key: k1", QByteArray("Idempotency-Key: " + QByteArray(65, 'k')))
+    QTest::newRow("key with a blank") << post("").replace("Idempotency-Key: k1", "Idempotency-Key: k 1")
+                                      << 400 << QStringLiteral("Idempotency-Key");
+    QTest::newRow("key of 65") << post("").replace("Idempotency-Key: k1",
+                                                   QByteArray("Idempotency-Key: " + QByteArray(65, 'k')))
                                << 400 << QStringLiteral("Idempotency-Key");
     QTest::newRow("bad JSON") << post("").replace("text/plain", "application/json") << 400
                               << QStringLiteral("JSON non valido");
-    QTest::newRow("control character") << post("", "3/S/A\x1b//1/1/1//\r\n5/1/\r\n") << 400
-                                       << QStringLiteral("carattere di controllo 0x1B");
+    QTest::newRow("control character")
+        << post("", "3/S/A\x1b//1/1/1//\r\n5/1/\r\n") << 400 << QStringLiteral("carattere di controllo 0x1B");
     QTest::newRow("another type") << post("").replace("text/plain", "text/csv") << 415
                                   << QStringLiteral("Content-Type");
     QTest::newRow("wait too long") << post("").replace("/receipts ", "/receipts?wait=30001 ") << 400
@@ -253,48 +269,51 @@ void TestApi::refusals_data() {
                                << QStringLiteral("Content-Length");
     QTest::newRow("two lengths") << QByteArray(ok + "Content-Length: 6\r\nContent-Length: 7\r\n\r\n5/1/\r\n")
                                  << 400 << QStringLiteral("Content-Length");
-    QTest::newRow("length not a number") << QByteArray(ok + "Content-Length: -6\r\n\r\n") << 400
-                                         << QStringLiteral("Content-Length");
-    QTest::newRow("chunked") << QByteArray(ok + "Transfer-Encoding: chunked\r\n\r\n6\r\n5/1/\r\n0\r\n\r\n") << 501
-                             << QStringLiteral("Transfer-Encoding");
+    QTest::newRow("length not a number")
+        << QByteArray(ok + "Content-Length: -6\r\n\r\n") << 400 << QStringLiteral("Content-Length");
+    QTest::newRow("chunked") << QByteArray(ok + "Transfer-Encoding: chunked\r\n\r\n6\r\n5/1/\r\n0\r\n\r\n")
+                             << 501 << QStringLiteral("Transfer-Encoding");
     QTest::newRow("request line too long")
         << QByteArray("GET /" + QByteArray(5000, 'a') + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 414
         << QStringLiteral("troppo lunga");
-    QTest::newRow("header too long")
-        << QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-A: " + QByteArray(17000, 'a') + "\r\n\r\n") << 431
-        << QStringLiteral("troppo lunghe");
+    QTest::newRow("header too long") << QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-A: " +
+                                                   QByteArray(17000, 'a') + "\r\n\r\n")
+                                     << 431 << QStringLiteral("troppo lunghe");
     QByteArray many = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n";
     for (int i = 0; i < 70; ++i)
         many += "X-" + QByteArray::number(i) + ": 1\r\n";
     QTest::newRow("too many headers") << QByteArray(many + "\r\n") << 431 << QStringLiteral("Troppe");
     QTest::newRow("bare LF") << QByteArray("GET /api/v1/status HTTP/1.1\nHost: 127.0.0.1\r\n\r\n") << 400
                              << QStringLiteral("CR");
-    QTest::newRow("folded header") << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n x\r\n\r\n")
+    QTest::newRow("folded header") << QByteArray(
+                                          "GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n x\r\n\r\n")
                                    << 400 << QStringLiteral("Intestazione non valida");
     QTest::newRow("space before colon")
         << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost : 127.0.0.1\r\n\r\n") << 400
         << QStringLiteral("Nome di intestazione");
-    QTest::newRow("absolute target") << QByteArray("GET http://127.0.0.1/api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-                                     << 400 << QStringLiteral("Destinazione");
+    QTest::newRow("absolute target")
+        << QByteArray("GET http://127.0.0.1/api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("Destinazione");
     QTest::newRow("version 2") << QByteArray("GET / HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n") << 505
                                << QStringLiteral("Versione");
     QTest::newRow("not a request") << QByteArray("\x16\x03\x01\x02\x05\x01\x07\x01\xfc\r\n\r\n") << 400
                                    << QStringLiteral("Riga di richiesta");
-    QTest::newRow("unknown path") << QByteArray("GET /api/v2/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 404
-                                  << QStringLiteral("sconosciuta");
+    QTest::newRow("unknown path") << QByteArray("GET /api/v2/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                                  << 404 << QStringLiteral("sconosciuta");
     QTest::newRow("page outside its folder")
         << QByteArray("GET /page/%2e%2e/%2e%2e/NorvVelm.token HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 404
         << QStringLiteral("sconosciuta");
     QTest::newRow("status by PUT")
         << QByteArray("PUT /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n") << 405
         << QStringLiteral("Metodo");
-    QTest::newRow("unknown receipt")
-        << QByteArray("GET /api/v1/receipts/nosuch HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 404
-        << QStringLiteral("sconosciuto");
+    QTest::newRow("unknown receipt") << QByteArray(
+                                            "GET /api/v1/receipts/nosuch HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                                     << 404 << QStringLiteral("sconosciuto");
     QTest::newRow("monitor since garbage")
         << QByteArray("GET /api/v1/monitor?since=x HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
         << QStringLiteral("since");
-    QTest::newRow("list limit 0") << QByteArray("GET /api/v1/receipts?limit=0 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+    QTest::newRow("list limit 0") << QByteArray(
+                                         "GET /api/v1/receipts?limit=0 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
                                   << 400 << QStringLiteral("limit");
 }
 
@@ -323,9 +342,10 @@ void TestApi::bodyRefusedBeforeItIsSent() {
     for (const QByteArray &expect : {QByteArray(), QByteArray("Expect: 100-continue\r\n")}) {
         HttpProbe p(port());
         QVERIFY(p.connect());
-        p.send(expand("POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\nAuthorization: Bearer $TOKEN\r\n"
-                      "Idempotency-Key: big\r\nContent-Type: text/plain\r\n" +
-                      expect + "Content-Length: 3000000\r\n\r\n"));
+        p.send(expand(
+            "POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\nAuthorization: Bearer $TOKEN\r\n"
+            "Idempotency-Key: big\r\nContent-Type: text/plain\r\n" +
+            expect + "Content-Length: 3000000\r\n\r\n"));
         const HttpAnswer a = p.read();
         QCOMPARE(a.status, 413);
         QVERIFY(a.closed);
@@ -414,8 +434,8 @@ void TestApi::answersFitTheDocument() {
     QCOMPARE(status.json()[QStringLiteral("register")][QStringLiteral("last_error")][QStringLiteral("code")]
                  .toString(),
              QStringLiteral("6C"));
-    const HttpAnswer monitor =
-        HttpProbe::ask(port(), expand("GET /api/v1/monitor?since=1 HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
+    const HttpAnswer monitor = HttpProbe::ask(
+        port(), expand("GET /api/v1/monitor?since=1 HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
     const QJsonArray lines = monitor.json()[QStringLiteral("lines")].toArray();
     QCOMPARE(lines.size(), 1);
     QCOMPARE(lines.at(0)[QStringLiteral("seq")].toInt(), 2);
@@ -428,7 +448,8 @@ void TestApi::metricsParse() {
     m_session->setLastAnswer(QStringLiteral("6C/00/00/"));
     m_session->setLineBusy(true);
     m_session->setLineBusy(false);
-    const HttpAnswer a = HttpProbe::ask(port(), expand("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
+    const HttpAnswer a =
+        HttpProbe::ask(port(), expand("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
     QCOMPARE(a.status, 200);
     QVERIFY(a.header("Content-Type").startsWith("text/plain; version=0.0.4"));
     // Every line is a comment (# HELP or # TYPE) or a sample: a name, labels
@@ -436,7 +457,8 @@ void TestApi::metricsParse() {
     static const QRegularExpression sample(
         QStringLiteral(R"(^([a-zA-Z_:][a-zA-Z0-9_:]*)(\{([a-zA-Z_][a-zA-Z0-9_]*="([^"\\]|\\.)*",?)*\})? )"
                        R"((-?[0-9.e+-]+|\+Inf|NaN)$)"));
-    static const QRegularExpression type(QStringLiteral(R"(^# TYPE ([a-zA-Z_:][a-zA-Z0-9_:]*) (counter|gauge|histogram)$)"));
+    static const QRegularExpression type(
+        QStringLiteral(R"(^# TYPE ([a-zA-Z_:][a-zA-Z0-9_:]*) (counter|gauge|histogram)$)"));
     QSet<QString> typed;
     QMap<QString, double> values;
     for (const QString &l : QString::fromUtf8(a.body).split(u'\n', Qt::SkipEmptyParts)) {
@@ -479,9 +501,12 @@ void TestApi::outcomeStore() {
     {
         OutcomeStore store(path);
         QVERIFY(store.open(now));
-        QVERIFY(store.put(outcome(QStringLiteral("R1"), QStringLiteral("k1"), QStringLiteral("printed"), 40), "h1", now.addDays(-40)));
-        QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printing"), 1), "h2", now));
-        QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printed"), 1), "h2", now));
+        QVERIFY(store.put(outcome(QStringLiteral("R1"), QStringLiteral("k1"), QStringLiteral("printed"), 40),
+                          "h1", now.addDays(-40)));
+        QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printing"), 1),
+                          "h2", now));
+        QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printed"), 1),
+                          "h2", now));
         QVERIFY(store.put(outcome(QStringLiteral("R7"), QString(), QStringLiteral("failed"), 0), {}, now));
     }
     // A record cut short by a crash was never counted.
@@ -508,9 +533,10 @@ void TestApi::outcomeFiles_data() {
     QTest::newRow("default") << QStringLiteral("esiti") << QStringLiteral("scontrino.txt")
                              << QStringLiteral("esiti/scontrino.txt.json");
     QTest::newRow("none") << QString() << QStringLiteral("scontrino.txt") << QString();
-    QTest::newRow("nested") << QStringLiteral("out/ok") << QStringLiteral("a.txt") << QStringLiteral("out/ok/a.txt.json");
-    QTest::newRow("a path is not a name") << QStringLiteral("esiti") << QStringLiteral("../../etc/x")
-                                          << QStringLiteral("esiti/x.json");
+    QTest::newRow("nested") << QStringLiteral("out/ok") << QStringLiteral("a.txt")
+                            << QStringLiteral("out/ok/a.txt.json");
+    QTest::newRow("a path is not a name")
+        << QStringLiteral("esiti") << QStringLiteral("../../etc/x") << QStringLiteral("esiti/x.json");
     QTest::newRow("dots") << QStringLiteral("esiti") << QStringLiteral("..") << QString();
 }
 

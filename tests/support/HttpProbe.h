@@ -83,16 +83,24 @@ public:
             if (deadline.hasExpired())
                 return a;
             // The server may live in this thread: its events run meanwhile.
-            (void)QTest::qWaitFor([this] { return m_socket.bytesAvailable() > 0 || m_socket.state() != QAbstractSocket::ConnectedState; },
-                            int(qMax<qint64>(1, deadline.remainingTime())));
+            (void)QTest::qWaitFor(
+                [this] {
+                    return m_socket.bytesAvailable() > 0 ||
+                           m_socket.state() != QAbstractSocket::ConnectedState;
+                },
+                int(qMax<qint64>(1, deadline.remainingTime())));
         }
     }
     // Waits until the server has closed the connection.
     bool closedByServer(int ms = 10000) {
         QDeadlineTimer deadline(ms);
         while (m_socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
-            (void)QTest::qWaitFor([this] { return m_socket.bytesAvailable() > 0 || m_socket.state() != QAbstractSocket::ConnectedState; },
-                            int(qMax<qint64>(1, deadline.remainingTime())));
+            (void)QTest::qWaitFor(
+                [this] {
+                    return m_socket.bytesAvailable() > 0 ||
+                           m_socket.state() != QAbstractSocket::ConnectedState;
+                },
+                int(qMax<qint64>(1, deadline.remainingTime())));
             m_socket.readAll();
         }
         return m_socket.state() != QAbstractSocket::ConnectedState;
@@ -101,7 +109,8 @@ public:
     // A whole request with its length.
     static QByteArray request(const QByteArray &method, const QByteArray &target, quint16 port,
                               const QList<QByteArray> &headers = {}, const QByteArray &body = {}) {
-        QByteArray r = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n";
+        QByteArray r =
+            method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n";
         for (const QByteArray &h : headers)
             r += h + "\r\n";
         if (!body.isEmpty() || method == "POST")

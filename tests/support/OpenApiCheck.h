@@ -31,8 +31,7 @@ public:
     // Empty when `body` fits; else what does not. A status the document
     // does not list for the operation does not fit.
     QString check(const QString &path, const QString &method, int status, const QByteArray &body) const {
-        const QJsonObject op =
-            m_doc[QStringLiteral("paths")][path][method].toObject();
+        const QJsonObject op = m_doc[QStringLiteral("paths")][path][method].toObject();
         if (op.isEmpty())
             return QStringLiteral("no operation %1 %2").arg(method, path);
         QJsonObject response = op[QStringLiteral("responses")][QString::number(status)].toObject();
