@@ -131,6 +131,14 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     apiGrid->addWidget(m_apiAddress, 1, 1);
     apiGrid->addWidget(labelFor(m_apiPort, QStringLiteral("Porta API")), 2, 0);
     apiGrid->addWidget(m_apiPort, 2, 1);
+    // The status page's address while the interface is on: a link the
+    // keyboard reaches too.
+    m_pageAddress = named(new QLabel, "lblPaginaStato");
+    m_pageAddress->setTextFormat(Qt::RichText);
+    m_pageAddress->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    m_pageAddress->setOpenExternalLinks(true);
+    m_pageAddress->setAccessibleName(QStringLiteral("Pagina di stato"));
+    apiGrid->addWidget(m_pageAddress, 3, 0, 1, 2);
     apiGrid->setColumnStretch(1, 1);
 
     // The small buttons beside their boxes keep to their text.
@@ -196,7 +204,7 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
 QList<QWidget *> ConfigPcPage::tabOrder() const {
     return {m_model, m_port, m_device,     m_speed,      m_srv,     m_mode,      m_dir,          m_dirButton,
             m_file,  m_help, m_log,        m_explainLog, m_monitor, m_monitorOn, m_clearMonitor, m_autoVat,
-            m_wrap,  m_api,  m_apiAddress, m_apiPort,    m_queue,   m_saveButton};
+            m_wrap,  m_api,  m_apiAddress, m_apiPort, m_pageAddress, m_queue,   m_saveButton};
 }
 
 void ConfigPcPage::fillLists() {
@@ -239,6 +247,20 @@ void ConfigPcPage::fillLists() {
     m_api->setChecked(cfg.apiOn());
     m_apiAddress->setText(cfg.ApiIndirizzo);
     m_apiPort->setText(QString::number(cfg.ApiPorta));
+    showPageAddress();
+}
+
+void ConfigPcPage::showPageAddress() {
+    const ApiServer &api = m_station.api();
+    const bool on = m_s.config().apiOn() && api.isListening();
+    m_pageAddress->setVisible(on);
+    if (!on) {
+        m_pageAddress->clear();
+        return;
+    }
+    const QString url = mainwindow::StatusPageAddress(api.address().toString(), api.port()).toHtmlEscaped();
+    m_pageAddress->setText(QStringLiteral("Pagina di stato: <a href=\"") + url + QStringLiteral("\">") + url +
+                           QStringLiteral("</a>"));
 }
 
 void ConfigPcPage::showDevice() {
@@ -265,6 +287,7 @@ void ConfigPcPage::save() {
     if (!device.isEmpty() && device != PortDevice(m_s.iniPath(), form.port))
         SetPortDevice(m_s.iniPath(), form.port, device);
     m_station.saveConfiguration(mainwindow::KeepStoredChoices(form, m_s.config()));
+    showPageAddress();
     emit saved(form.mode);
 }
 
