@@ -103,7 +103,8 @@
   }
 
   function errorWhere(e) {
-    if (e.line === undefined || e.line === null || e.line === '') return '';
+    // Line 0: the answer belongs to the receipt, not to one of its lines.
+    if (e.line === undefined || e.line === null || e.line === '' || e.line === 0) return '';
     return typeof e.line === 'number' ? `riga ${e.line}` : String(e.line);
   }
 
