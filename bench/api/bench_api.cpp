@@ -40,7 +40,8 @@ int ask(quint16 port, const QByteArray &request, QByteArray *body = nullptr) {
         if (end < 0)
             continue;
         const qsizetype at = in.toLower().indexOf("content-length:");
-        const qsizetype length = at < 0 ? 0 : in.mid(at + 15, in.indexOf('\r', at) - at - 15).trimmed().toLongLong();
+        const qsizetype length =
+            at < 0 ? 0 : in.mid(at + 15, in.indexOf('\r', at) - at - 15).trimmed().toLongLong();
         if (in.size() >= end + 4 + length) {
             if (body)
                 *body = in.mid(end + 4, length);
@@ -68,9 +69,10 @@ struct Rig {
         QFile ini(home.filePath(QStringLiteral("NorvVelm.ini")));
         if (!ini.open(QIODevice::WriteOnly))
             return false;
-        ini.write("[Parametri]\r\nModello=Norv ONe\r\nPorta=1\r\nVelocita=9600\r\nServerStato=On\r\nServerDir=" +
-                  home.filePath(QStringLiteral("server")).toUtf8() + "\r\nServerFile=scontrino.txt\r\nApiPorta=" +
-                  QByteArray::number(port) + "\r\n[Porte]\r\nCom1=" + link.toUtf8() + "\r\n");
+        ini.write(
+            "[Parametri]\r\nModello=Norv ONe\r\nPorta=1\r\nVelocita=9600\r\nServerStato=On\r\nServerDir=" +
+            home.filePath(QStringLiteral("server")).toUtf8() + "\r\nServerFile=scontrino.txt\r\nApiPorta=" +
+            QByteArray::number(port) + "\r\n[Porte]\r\nCom1=" + link.toUtf8() + "\r\n");
         ini.close();
         sim.setProgram(bin(QStringLiteral("ecrsim")));
         sim.setArguments(QStringList{QStringLiteral("--pty"), link} + simArgs);
@@ -87,7 +89,8 @@ struct Rig {
         for (int i = 0; i < 1000; ++i) {
             QByteArray body;
             if (ask(port, get("/api/v1/status"), &body) == 200 &&
-                QJsonDocument::fromJson(body)[QStringLiteral("register")][QStringLiteral("online")].toBool()) {
+                QJsonDocument::fromJson(body)[QStringLiteral("register")][QStringLiteral("online")]
+                    .toBool()) {
                 QFile t(home.filePath(QStringLiteral("NorvVelm.token")));
                 if (t.open(QIODevice::ReadOnly))
                     token = t.readAll().trimmed();
@@ -169,7 +172,8 @@ int main(int argc, char **argv) {
         QByteArray body;
         QByteArray last;
         for (int i = 0; i < 60; ++i) {
-            if (ask(rig.port, rig.post("r" + QByteArray::number(kReceipts - 1), receipt("R", 4), "?wait=30000"),
+            if (ask(rig.port,
+                    rig.post("r" + QByteArray::number(kReceipts - 1), receipt("R", 4), "?wait=30000"),
                     &body) != 200)
                 return 1;
             last = QJsonDocument::fromJson(body)[QStringLiteral("state")].toString().toLatin1();

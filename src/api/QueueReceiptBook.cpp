@@ -86,8 +86,8 @@ ReceiptOutcome QueueReceiptBook::outcomeOf(const QueuedReceipt &r) const {
     return o;
 }
 
-ReceiptBook::Submit QueueReceiptBook::submit(const QString &key, const QByteArray &bodyHash, const QStringList &lines,
-                                             ReceiptOutcome &receipt) {
+ReceiptBook::Submit QueueReceiptBook::submit(const QString &key, const QByteArray &bodyHash,
+                                             const QStringList &lines, ReceiptOutcome &receipt) {
     for (const QueuedReceipt &r : m_executor.state().receipts) {
         if (r.source.kind != ReceiptSource::Kind::Request || r.source.key.section(u' ', 0, 0) != key)
             continue;
@@ -100,7 +100,8 @@ ReceiptBook::Submit QueueReceiptBook::submit(const QString &key, const QByteArra
     }
     quint64 id = 0;
     const QDateTime now = m_s.now();
-    if (!m_executor.enqueue(lines, {}, ReceiptSource{ReceiptSource::Kind::Request, sourceKey(key, bodyHash)}, &id))
+    if (!m_executor.enqueue(lines, {}, ReceiptSource{ReceiptSource::Kind::Request, sourceKey(key, bodyHash)},
+                            &id))
         return Submit::Failed;
     Seen &seen = m_seen[id];
     if (!seen.accepted.isValid())

@@ -202,9 +202,10 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
 }
 
 QList<QWidget *> ConfigPcPage::tabOrder() const {
-    return {m_model, m_port, m_device,     m_speed,      m_srv,     m_mode,      m_dir,          m_dirButton,
-            m_file,  m_help, m_log,        m_explainLog, m_monitor, m_monitorOn, m_clearMonitor, m_autoVat,
-            m_wrap,  m_api,  m_apiAddress, m_apiPort, m_pageAddress, m_queue,   m_saveButton};
+    return {m_model,      m_port,      m_device,       m_speed,   m_srv,       m_mode,
+            m_dir,        m_dirButton, m_file,         m_help,    m_log,       m_explainLog,
+            m_monitor,    m_monitorOn, m_clearMonitor, m_autoVat, m_wrap,      m_api,
+            m_apiAddress, m_apiPort,   m_pageAddress,  m_queue,   m_saveButton};
 }
 
 void ConfigPcPage::fillLists() {
