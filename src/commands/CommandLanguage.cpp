@@ -265,4 +265,101 @@ Identification ParseIdentification(const QString &answer) {
     return id;
 }
 
+// ---------------------------------------------------------------- composed receipts
+
+bool IsDecimalText(const QString &text, int decimals) {
+    const qsizetype dot = text.indexOf(u'.');
+    const qsizetype whole = dot < 0 ? text.size() : dot;
+    if (whole < 1 || whole > 9)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (i == dot)
+            continue;
+        if (text.at(i) < u'0' || text.at(i) > u'9')
+            return false;
+    }
+    if (dot < 0)
+        return true;
+    const qsizetype fraction = text.size() - dot - 1;
+    return fraction >= 1 && fraction <= decimals;
+}
+
+QString FieldProblem(const QString &text) {
+    if (text.contains(u'/'))
+        return QStringLiteral("contiene \"/\"");
+    return LineProblem(text);
+}
+
+QString SaleLine(const QString &description, const QString &description2, const QString &quantity,
+                 const QString &price, int department, const QString &vat) {
+    return QStringLiteral("3/S/") + description + u'/' + description2 + u'/' + quantity + u'/' + price +
+           u'/' + QString::number(department) + u'/' + vat + u'/';
+}
+
+QString PaymentLine(int type, const QString &amount) {
+    return QStringLiteral("5/") + QString::number(type) + u'/' + amount + QStringLiteral("/////");
+}
+
+QString ReceiptTextLine(const QString &text) {
+    return QStringLiteral("7/1/0/") + text + u'/';
+}
+
+QString CustomerHeaderLine(const QStringList &headerFields) {
+    // The header's one form is the normalised one: nine fields, then "0/".
+    // A field never holds "/" here (the dialogs turn it into a backslash),
+    // but a stray one must not move the fields that follow.
+    QStringList safe;
+    for (const QString &f : headerFields.mid(0, 9))
+        safe.append(QString(f).replace(u'/', u'\\'));
+    return NormalizeCustomerHeader(QStringLiteral("j/") + safe.join(u'/') + QStringLiteral("//"));
+}
+
+QString RegisterProblem(const QString &code, const QString &text, const QString &line) {
+    return code + u'\t' + text + u'\t' + line;
+}
+
+bool RegisterProblemParts(const QString &problem, QString &code, QString &text, QString &line) {
+    const QStringList parts = problem.split(u'\t');
+    if (parts.size() != 3)
+        return false;
+    code = parts.at(0);
+    text = parts.at(1);
+    line = parts.at(2);
+    return true;
+}
+
+QString ReceiptLineProblem(const QString &line, bool &receiptOpen) {
+    if (line.trimmed().isEmpty())
+        return {};
+    const QString full = CompleteLine(line);
+    if (const QString problem = LineProblem(full); !problem.isEmpty())
+        return problem;
+    const QString code = CommandCode(full);
+    switch (ReceiptRuleFor(code)) {
+    case ReceiptRule::DailyReport:
+    case ReceiptRule::Neutral:
+        return {};
+    case ReceiptRule::Opens:
+        receiptOpen = true;
+        return {};
+    case ReceiptRule::Closes:
+        receiptOpen = false;
+        return {};
+    case ReceiptRule::EndsOpen:
+        if (!receiptOpen)
+            return QStringLiteral("Scontrino non aperto");
+        receiptOpen = false;
+        return {};
+    case ReceiptRule::ClosedOnly:
+        return receiptOpen ? QStringLiteral("Comando non gestito con scontrino aperto") : QString();
+    case ReceiptRule::KeyCode:
+        if (full == QLatin1String(")/5/") || full == QLatin1String(")/120/"))
+            return {};
+        break;
+    case ReceiptRule::NotHandled:
+        break;
+    }
+    return QStringLiteral("Comando ") + code + QStringLiteral(" non gestito.");
+}
+
 } // namespace norvvelm

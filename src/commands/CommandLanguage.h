@@ -100,6 +100,40 @@ QString LineProblem(const QString &line);
 // does not start another line.
 QStringList SplitReceiptLines(const QString &text);
 
+// --- receipts composed from their parts ---
+
+// A decimal amount as the register reads it: digits, optionally "." and at
+// most `decimals` digits ("5.26", "1", "0.125" with 3). Never a binary float.
+bool IsDecimalText(const QString &text, int decimals);
+// Why a text cannot be a field of a composed line ("/" ends a field, control
+// characters do not travel); empty when it can.
+QString FieldProblem(const QString &text);
+// Sale "3/S/<description>/<description2>/<quantity>/<price>/<department>/<vat>/";
+// an empty VAT value leaves the department's rate to the register.
+QString SaleLine(const QString &description, const QString &description2, const QString &quantity,
+                 const QString &price, int department, const QString &vat);
+// Payment "5/<type>/<amount>/////"; an empty amount pays what is due.
+QString PaymentLine(int type, const QString &amount);
+// A text row printed on the receipt: "7/1/0/<text>/".
+QString ReceiptTextLine(const QString &text);
+// The customer header "j/": the given fields (at most nine, a "/" in one
+// turned into a backslash), empty ones up to nine, then the final "0".
+QString CustomerHeaderLine(const QStringList &fields);
+// A line the register refused, as a receipt keeps it: its error code, the
+// code's text and the line, apart by tabs; RegisterProblemParts takes it
+// apart again (false for any other problem text).
+QString RegisterProblem(const QString &code, const QString &text, const QString &line);
+bool RegisterProblemParts(const QString &problem, QString &code, QString &text, QString &line);
+// The register's departments, 1-based.
+constexpr int kDepartments = 21;
+
+// Why the executor would not carry out a receipt line, judged before it is
+// queued: a control character or its length, a code it does not handle, a
+// closing with no receipt open, a command refused while one is open. Empty
+// when the line goes out (or, blank, is skipped). `receiptOpen` follows the
+// line, as the executor's receipt state would.
+QString ReceiptLineProblem(const QString &line, bool &receiptOpen);
+
 // --- answer lines ---
 
 // Characters 1-2: the error code ("00" accepted).

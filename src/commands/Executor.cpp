@@ -7,6 +7,7 @@
 #include "commands/Session.h"
 #include "commands/WriteFailure.h"
 #include "link/Ansi.h"
+#include "link/EcrErrors.h"
 #include "link/SerialFunz2.h"
 
 #include <QFile>
@@ -321,6 +322,12 @@ Executor::Outcome Executor::lineEnded(const Sent &sent, const QString &line, boo
     case AnswerKind::Serious:
         seriousFault(line);
         return Outcome::Next;
+    case AnswerKind::Refused: {
+        // Kept with its receipt: the register's code, its text, the line.
+        const QString code = AnswerErrorCode(sent.reply.answer);
+        m_queue.record(QueueEvent::problem(RegisterProblem(code, DescribeEcrError(code).message, line)));
+        return Outcome::Next;
+    }
     default:
         return Outcome::Next;
     }

@@ -51,6 +51,8 @@ public:
     // receipt open answers harmlessly.
     void assumeReceiptMayBeOpen();
     const QueueState &state() const { return m_queue.state(); }
+    // Told after every change of the queue's state.
+    void setQueueObserver(std::function<void()> observer) { m_queue.setObserver(std::move(observer)); }
 
 private:
     enum class Outcome { Next, Return, Uncertain };

@@ -29,6 +29,14 @@ struct PcConfig {
     int ServerQuietMs = 2000;
     // A larger receipt file is set aside unsent (key ServerMaxByte).
     qint64 ServerMaxBytes = 1024 * 1024;
+    // Where an outcome file <name>.json is written for each receipt file
+    // taken: a folder of its own, or relative to ServerDir; empty for none
+    // (key ServerEsiti).
+    QString ServerEsiti = QStringLiteral("esiti");
+    // The local HTTP interface (keys ApiStato, ApiIndirizzo, ApiPorta).
+    QString ApiStato = QStringLiteral("On");
+    QString ApiIndirizzo = QStringLiteral("127.0.0.1");
+    int ApiPorta = 8714;
     QString IniPath;
     RegisterIdentity identity;
     QString WrapDescription = QStringLiteral("Off");
@@ -42,6 +50,7 @@ struct PcConfig {
         return value.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0;
     }
     bool serverOn() const { return isOn(ServerStato); }
+    bool apiOn() const { return isOn(ApiStato); }
     bool logOn() const { return isOn(ServerLog); }
     bool wrapOn() const { return isOn(WrapDescription); }
     bool autoVatOn() const { return isOn(AlIvaAuto); }

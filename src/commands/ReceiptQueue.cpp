@@ -11,6 +11,8 @@ namespace norvvelm {
 void ReceiptQueue::resume(const QueueState &state) {
     m_state = state;
     mirror();
+    if (m_observer)
+        m_observer();
 }
 
 bool ReceiptQueue::record(const QList<QueueEvent> &eventsIn, bool kept) {
@@ -33,6 +35,8 @@ bool ReceiptQueue::record(const QList<QueueEvent> &eventsIn, bool kept) {
         ApplyQueueEvent(m_state, e);
         ended = ended || e.kind == QueueEvent::Kind::Done;
     }
+    if (m_observer)
+        m_observer();
     // A line's end is where the records may be folded into the state alone.
     if (ended && m_journal && !m_journal->compact(m_state) && m_failed)
         m_failed();

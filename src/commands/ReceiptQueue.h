@@ -24,6 +24,9 @@ public:
     void setFailureObserver(std::function<void()> observer) { m_failed = std::move(observer); }
 
     const QueueState &state() const { return m_state; }
+    // Told after every change, before the journal may fold finished receipts
+    // away: a reader of their outcomes keeps them first.
+    void setObserver(std::function<void()> observer) { m_observer = std::move(observer); }
     // A state read back from the journal at start.
     void resume(const QueueState &state);
 
@@ -49,6 +52,7 @@ private:
     Session &m_s;
     ReceiptJournal *m_journal = nullptr;
     std::function<void()> m_failed;
+    std::function<void()> m_observer;
     QueueState m_state;
 };
 

@@ -23,6 +23,9 @@ bool Session::applySavedConfig(const PcConfig &saved) {
     m_config.ServerLog = saved.ServerLog;
     m_config.WrapDescription = saved.WrapDescription;
     m_config.AlIvaAuto = saved.AlIvaAuto;
+    m_config.ApiStato = saved.ApiStato;
+    m_config.ApiIndirizzo = saved.ApiIndirizzo;
+    m_config.ApiPorta = saved.ApiPorta;
     const bool restart = saved.Porta != m_config.Porta || saved.Velocita != m_config.Velocita ||
                          saved.Modello != m_config.Modello || saved.ServerModalita != m_config.ServerModalita;
     emit configChanged();

@@ -39,16 +39,6 @@ QString InvoiceOpeningLine() {
     return QStringLiteral("3/F/OPENFAT//0/0/0/0/");
 }
 
-QString CustomerHeaderLine(const QStringList &headerFields) {
-    // The header's one form is the normalised one: nine fields, then "0/".
-    // A field never holds "/" here (the dialogs turn it into a backslash),
-    // but a stray one must not move the fields that follow.
-    QStringList safe;
-    for (const QString &f : headerFields.mid(0, 9))
-        safe.append(QString(f).replace(u'/', u'\\'));
-    return NormalizeCustomerHeader(QStringLiteral("j/") + safe.join(u'/') + QStringLiteral("//"));
-}
-
 QString InvoicePaymentLine() {
     return QStringLiteral("5/1/0////");
 }

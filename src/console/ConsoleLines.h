@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/CommandLanguage.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -33,9 +35,7 @@ QString VatNumberLine(const QString &vatNumber);
 QString FiscalCodeLine(const QString &fiscalCode);
 // "3/F/OPENFAT//0/0/0/0/": opens an invoice.
 QString InvoiceOpeningLine();
-// The customer header "j/": the given fields (at most nine), empty ones up to
-// nine, then the final "0".
-QString CustomerHeaderLine(const QStringList &fields);
+// The customer header "j/" is CustomerHeaderLine of commands/CommandLanguage.
 // "5/1/0////": the payment that closes an invoice.
 QString InvoicePaymentLine();
 // "-/" + file number + "/": opens a credit note.

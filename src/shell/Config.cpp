@@ -124,6 +124,18 @@ bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConf
             cfg.ServerMaxBytes = max;
     }
 
+    cfg.ServerEsiti = ini.getString(kParametri, QStringLiteral("ServerEsiti"), QStringLiteral("esiti"), 255);
+    cfg.ApiStato = onOff(ini.getString(kParametri, QStringLiteral("ApiStato"), QStringLiteral("On"), 10));
+    cfg.ApiIndirizzo =
+        ini.getString(kParametri, QStringLiteral("ApiIndirizzo"), QStringLiteral("127.0.0.1"), 64);
+    if (cfg.ApiIndirizzo.isEmpty())
+        cfg.ApiIndirizzo = QStringLiteral("127.0.0.1");
+    {
+        bool number = false;
+        const int apiPort =
+            ini.getString(kParametri, QStringLiteral("ApiPorta"), QString(), 10).toInt(&number);
+        cfg.ApiPorta = number && apiPort >= 0 && apiPort <= 65535 ? apiPort : 8714;
+    }
     forbidden = ForbiddenExtensions::load(programDir + QStringLiteral("/FileExt.ini"));
     return true;
 }
@@ -169,6 +181,18 @@ bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &statu
     put("WrapDescription", cfg.WrapDescription);
     cfg.AlIvaAuto = onOff(form.autoVat);
     put("AlIvaAuto", cfg.AlIvaAuto);
+    cfg.ApiStato = onOff(form.api);
+    put("ApiStato", cfg.ApiStato);
+    if (!form.apiAddress.trimmed().isEmpty()) {
+        cfg.ApiIndirizzo = form.apiAddress.trimmed();
+        put("ApiIndirizzo", cfg.ApiIndirizzo);
+    }
+    // Only a port number replaces the stored one, as for the speed.
+    const int apiPort = form.apiPort.trimmed().toInt(&ok);
+    if (ok && apiPort >= 0 && apiPort <= 65535) {
+        cfg.ApiPorta = apiPort;
+        put("ApiPorta", QString::number(apiPort));
+    }
     if (!written)
         status = WriteFailureTexts(QStringLiteral("la configurazione"), cfg.IniPath);
     return written;

@@ -41,6 +41,9 @@ struct ConfigForm {
     bool log = false;     // chkLog
     bool wrap = false;    // chkWrapDescription
     bool autoVat = false; // chkAlIvaAuto
+    bool api = true;      // chkApi
+    QString apiAddress;   // txtApiIndirizzo
+    QString apiPort;      // txtApiPorta
 };
 
 // Writes the tab's values to section "Parametri", each right after it is

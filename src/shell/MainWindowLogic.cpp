@@ -34,6 +34,17 @@ QString Caption() {
     return QStringLiteral(" NorvVelm - Versione : ") + Startup::version();
 }
 
+QString StatusPageAddress(const QString &address, int port) {
+    QString host = address.trimmed();
+    if (host.isEmpty() || host == QLatin1String("0.0.0.0"))
+        host = QStringLiteral("127.0.0.1");
+    else if (host == QLatin1String("::") || host == QLatin1String("::0"))
+        host = QStringLiteral("::1");
+    if (host.contains(u':') && !host.startsWith(u'['))
+        host = u'[' + host + u']';
+    return QStringLiteral("http://") + host + (port == 80 ? QString() : u':' + QString::number(port)) + u'/';
+}
+
 bool IsTestModeCommandLine(const QStringList &arguments) {
     return arguments.join(u' ').toUpper() == QLatin1String("/TESTMODE");
 }

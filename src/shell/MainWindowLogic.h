@@ -54,6 +54,11 @@ void ShowStatusBarError(const Session &session, Prompter &prompter);
 QString SystemInfoProgram();
 QString SystemInfoUnavailable(); // "System Information Is Unavailable At This Time"
 
+// The status page's address for a browser on this PC, for the API listening
+// on `address` and `port`: "http://127.0.0.1:8714/". An IPv6 address goes in
+// brackets; the any-address is reached through loopback.
+QString StatusPageAddress(const QString &address, int port);
+
 // The configuration tab's values as they are saved: a list left without a
 // choice (a stored model or port the lists do not offer) keeps the stored
 // value rather than wiping it.

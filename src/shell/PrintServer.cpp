@@ -1,5 +1,7 @@
 #include "shell/PrintServer.h"
 
+#include "api/OutcomeFiles.h"
+
 #include "commands/CommandLanguage.h"
 #include "commands/DailyLog.h"
 #include "commands/Executor.h"
@@ -244,8 +246,10 @@ void PrintServer::recoverWorkingCopies(const QStringList &journaled) {
 }
 
 void PrintServer::sayNotFiles(const QString &dir, const QStringList &others, QSet<QString> &present) {
+    // The folder of outcome files lies in the receipt folder: it is ours.
+    const QString outcomes = OutcomeFiles::folder(dir, m_s.config().ServerEsiti);
     for (const QString &name : others) {
-        if (IsOwnFile(name))
+        if (IsOwnFile(name) || QDir::cleanPath(dir + name) == outcomes)
             continue;
         present.insert(name);
         if (QFileInfo(dir + name).isSymLink())

@@ -1,5 +1,6 @@
 #include "shell/Station.h"
 
+#include "api/OutcomeFiles.h"
 #include "commands/Prompter.h"
 #include "commands/WriteFailure.h"
 #include "shell/Config.h"
@@ -13,7 +14,11 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
                  QObject *parent)
     : QObject(parent), m_prompter(prompter), m_link(port, clock, std::move(pump)),
       m_runner(m_session, m_link), m_startup(m_session, m_link, m_runner, m_prompter),
-      m_executor(m_session, m_link, m_prompter), m_server(m_session, m_link, m_executor, m_prompter) {
+      m_executor(m_session, m_link, m_prompter), m_server(m_session, m_link, m_executor, m_prompter),
+      m_book(m_session, m_executor), m_api(m_session) {
+    m_book.fileOutcome = [this](const ReceiptOutcome &o) { writeOutcomeFile(o); };
+    m_api.registerUp = [this] { return m_startup.ready(); };
+    m_api.serverEnabled = [this] { return m_server.isEnabled(); };
     m_link.setLineObserver([this](bool busy) { m_session.setLineBusy(busy); });
     // No file is taken before the register is identified on an open port.
     m_server.registerReady = false;
@@ -56,14 +61,28 @@ void Station::openJournal() {
     case ReceiptJournal::Load::Empty:
         break;
     }
+    // The outcomes of earlier runs, and those the journal finished, before
+    // the journal is written anew.
+    if (m_book.open(m_session.programDir()))
+        m_api.setBook(&m_book);
+    else
+        ReportWriteFailure(m_session, QStringLiteral("gli esiti degli scontrini"), m_book.store().path());
+    m_book.adopt(state);
     if (!m_journal->start(state)) {
         ReportWriteFailure(m_session, QStringLiteral("il giornale della coda"), m_journal->path());
         m_journal.reset();
     }
     m_executor.setJournal(m_journal.get());
     m_server.recoverWorkingCopies(state.takenFiles);
-    if (!state.idle())
-        m_executor.resume(state);
+    m_executor.resume(state);
+}
+
+void Station::writeOutcomeFile(const ReceiptOutcome &outcome) {
+    const QString folder = OutcomeFiles::folder(m_session.config().ServerDir, m_session.config().ServerEsiti);
+    QString error;
+    if (!OutcomeFiles::write(folder, outcome, &error))
+        ReportWriteFailure(m_session, QStringLiteral("l'esito dello scontrino"),
+                           OutcomeFiles::pathFor(folder, outcome.source));
 }
 
 void Station::assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJournal::Ending ending,
@@ -119,7 +138,28 @@ void Station::startServing() {
         return;
     m_startup.connectRegister();
     m_server.setEnabled(m_session.config().serverOn());
+    startApi();
     m_startup.supervise(kCheckMs, kRetryMs);
+}
+
+bool Station::startApi() {
+    const PcConfig &cfg = m_session.config();
+    if (!cfg.apiOn()) {
+        m_api.close();
+        return true;
+    }
+    if (m_api.isListening() && m_api.port() == cfg.ApiPorta &&
+        m_api.address() == QHostAddress(cfg.ApiIndirizzo))
+        return true;
+    QString error;
+    if (m_api.listen(cfg.ApiIndirizzo, cfg.ApiPorta, &error))
+        return true;
+    m_session.setPanel(1, QStringLiteral("API non disponibile"));
+    m_session.setPanel(
+        2,
+        QStringLiteral("Impossibile aprire %1 porta %2 per l'API: ").arg(cfg.ApiIndirizzo).arg(cfg.ApiPorta) +
+            error);
+    return false;
 }
 
 bool Station::start() {
@@ -130,6 +170,7 @@ bool Station::start() {
 }
 
 void Station::stop() {
+    m_api.close();
     m_server.setEnabled(false);
     m_startup.stopSupervising();
     m_link.CloseComPort();
@@ -144,6 +185,8 @@ bool Station::saveConfiguration(const ConfigForm &form) {
     const bool restart = m_session.applySavedConfig(saved);
     if (m_loaded)
         m_server.setEnabled(m_session.config().serverOn());
+    if (m_loaded && (m_api.isListening() || m_session.config().apiOn()) && !startApi())
+        return written;
     if (written && restart)
         status = {QStringLiteral("Riavvio necessario"),
                   QStringLiteral("Porta, velocit\u00e0, modello e modalit\u00e0 valgono dal prossimo avvio")};

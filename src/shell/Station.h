@@ -1,5 +1,7 @@
 #pragma once
 
+#include "api/ApiServer.h"
+#include "api/QueueReceiptBook.h"
 #include "commands/Executor.h"
 #include "commands/ReceiptJournal.h"
 #include "commands/Runner.h"
@@ -42,6 +44,8 @@ public:
     Startup &startup() { return m_startup; }
     Executor &executor() { return m_executor; }
     PrintServer &printServer() { return m_server; }
+    ApiServer &api() { return m_api; }
+    QueueReceiptBook &receipts() { return m_book; }
 
     // The configuration of the home folder into the session, and the queue
     // the journal kept from the last run. False when the configuration is
@@ -59,6 +63,10 @@ public:
     bool start();
     // The print server and the watch stop; the port is closed.
     void stop();
+    // The local HTTP interface opened as configured (ApiStato, ApiIndirizzo,
+    // ApiPorta), or closed; an address that cannot be opened is said on the
+    // status bar, and the print server goes on without it.
+    bool startApi();
 
     // The configuration tab's values saved to the file. The server state,
     // folder, file, log and sale-line options take effect at once; port,
@@ -74,6 +82,9 @@ private:
     Startup m_startup;
     Executor m_executor;
     PrintServer m_server;
+    QueueReceiptBook m_book;
+    ApiServer m_api;
+    void writeOutcomeFile(const ReceiptOutcome &outcome);
     void openJournal();
     // The register may hold a receipt the journal no longer knows of.
     void assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJournal::Ending ending,

@@ -4,6 +4,7 @@
 // Exit code 0 when every line was accepted, 1 otherwise, 2 for an incomplete
 // configuration, 3 when the port cannot be opened.
 
+#include "api/ApiToken.h"
 #include "commands/Prompter.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
@@ -16,11 +17,13 @@
 
 using namespace norvvelm;
 
-const char kUsage[] = "usage: norvvelm-cmd [--] LINE...\n"
+const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token\n"
                       "Sends each register command line to the register configured in NorvVelm.ini\n"
                       "of the home folder ($NORVVELM_HOME, else ~/.config/NorvVelm) and prints\n"
                       "\"<line> -> <status> <answer>\" for each.\n"
                       "For example: norvvelm-cmd \"?/\" \"a/\"\n"
+                      "  --api-token    print the key of the local HTTP interface (NorvVelm.token),\n"
+                      "                 creating it when it is missing\n"
                       "  -h, --help     show this text\n"
                       "  -V, --version  show the version\n"
                       "Exit status: 0 every line accepted, 1 a line refused or the link failed,\n"
@@ -34,6 +37,17 @@ int main(int argc, char **argv) {
     QStringList lines = app.arguments().mid(1);
     if (!lines.isEmpty() && lines.first() == QLatin1String("--"))
         lines.removeFirst();
+    if (lines.size() == 1 && lines.first() == QLatin1String("--api-token")) {
+        QString error;
+        const QByteArray token = ApiToken::load(ProgramHome(), &error);
+        if (token.isEmpty()) {
+            WriteConsoleLine(stderr, QStringLiteral("norvvelm-cmd: ") + ApiToken::fileName() +
+                                         QStringLiteral(": ") + error);
+            return 2;
+        }
+        WriteConsoleLine(stdout, QString::fromLatin1(token));
+        return 0;
+    }
     if (lines.isEmpty()) {
         WriteConsoleLine(stderr, QString::fromUtf8(kUsage));
         return 2;

@@ -25,7 +25,8 @@ struct Home {
         ini.write(
             "[Parametri]\r\nModello=Norv ONe\r\nPorta=1\r\nVelocita=9600\r\nServerStato=On\r\nServerDir=" +
             server.toUtf8() +
-            "\r\nServerFile=scontrino.txt\r\nServerLog=On\r\n[Porte]\r\nCom1=" + link.toUtf8() + "\r\n");
+            "\r\nServerFile=scontrino.txt\r\nServerLog=On\r\nApiPorta=0\r\n[Porte]\r\nCom1=" + link.toUtf8() +
+            "\r\n");
     }
     QProcessEnvironment env() const {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();

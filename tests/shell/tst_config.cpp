@@ -251,7 +251,7 @@ void TestConfig::saveOrderAndValues() {
     QCOMPARE(readFile(ini), QByteArray("[Intestazioni]\nR1=kept\n[Parametri]\nVelocita=9600\nExtra=kept\n"
                                        "Modello=DLm\nPorta=12\nServerStato=On\nServerModalita=Iconized\n"
                                        "ServerDir=/srv/pos\nServerFile=*.txt\nServerLog=On\n"
-                                       "WrapDescription=Off\nAlIvaAuto=Off\n"));
+                                       "WrapDescription=Off\nAlIvaAuto=Off\nApiStato=On\n"));
     form.port = QStringLiteral("Co");
     form.speed = QStringLiteral("115200");
     SaveConfiguration(form, cfg, status);

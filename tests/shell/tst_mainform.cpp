@@ -2,6 +2,7 @@
 // simulated register in virtual time, with scripted answers to every box.
 
 #include "shell/Config.h"
+#include "shell/MainWindowLogic.h"
 #include "shell/ProfileFile.h"
 #include "shell/Station.h"
 #include "shell/widgets/DlgAbout.h"
@@ -573,6 +574,18 @@ void TestMainForm::configurationTab() {
     QCOMPARE(r.session.config().Porta, QStringLiteral("Com3")); // the running values stay
     QCOMPARE(PortDevice(ini, QStringLiteral("4")), QStringLiteral("/dev/ttyUSB7"));
     QCOMPARE(r.port.openedDevice, QStringLiteral("/dev/sim3")); // the port opened stays
+
+    // The status page's address while the API listens; none once it is off.
+    auto *page = r.w<QLabel>(QStringLiteral("lblPaginaStato"));
+    QVERIFY(r.station.api().isListening());
+    const QString url = mainwindow::StatusPageAddress(QStringLiteral("127.0.0.1"), r.station.api().port());
+    QVERIFY(!page->isHidden());
+    QCOMPARE(page->text(), QStringLiteral("Pagina di stato: <a href=\"%1\">%1</a>").arg(url));
+    r.w<QCheckBox>(QStringLiteral("chkApi"))->setChecked(false);
+    r.click(QStringLiteral("cmdSalvaConfigPC"));
+    QVERIFY(!r.station.api().isListening());
+    QVERIFY(page->isHidden());
+    QCOMPARE(page->text(), QString());
 
     // The help buttons.
     r.click(QStringLiteral("Command3"));

@@ -21,6 +21,8 @@ class TestMainWindowLogic : public QObject {
 private slots:
     void testMode_data();
     void testMode();
+    void statusPageAddress_data();
+    void statusPageAddress();
     void windowModes();
     void exitQuestion();
     void stato();
@@ -43,6 +45,30 @@ void TestMainWindowLogic::testMode() {
     QFETCH(QStringList, args);
     QFETCH(bool, on);
     QCOMPARE(IsTestModeCommandLine(args), on);
+}
+
+void TestMainWindowLogic::statusPageAddress_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("loopback") << QStringLiteral("127.0.0.1") << 8714
+                              << QStringLiteral("http://127.0.0.1:8714/");
+    QTest::newRow("spaces") << QStringLiteral(" 127.0.0.1 ") << 8714
+                            << QStringLiteral("http://127.0.0.1:8714/");
+    QTest::newRow("port 80") << QStringLiteral("192.168.1.20") << 80
+                             << QStringLiteral("http://192.168.1.20/");
+    QTest::newRow("any v4") << QStringLiteral("0.0.0.0") << 9000 << QStringLiteral("http://127.0.0.1:9000/");
+    QTest::newRow("empty") << QString() << 8714 << QStringLiteral("http://127.0.0.1:8714/");
+    QTest::newRow("v6 loopback") << QStringLiteral("::1") << 8714 << QStringLiteral("http://[::1]:8714/");
+    QTest::newRow("any v6") << QStringLiteral("::") << 8714 << QStringLiteral("http://[::1]:8714/");
+    QTest::newRow("v6") << QStringLiteral("fd00::5") << 8714 << QStringLiteral("http://[fd00::5]:8714/");
+}
+
+void TestMainWindowLogic::statusPageAddress() {
+    QFETCH(QString, address);
+    QFETCH(int, port);
+    QFETCH(QString, url);
+    QCOMPARE(StatusPageAddress(address, port), url);
 }
 
 void TestMainWindowLogic::windowModes() {

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -13,7 +14,13 @@ namespace testsupport {
 // norvvelmd as a program in a home folder of its own, with the simulated
 // register on a pseudo-terminal, its paper roll and its log of the lines it took.
 struct Daemon {
+    // A loopback port free at the time of asking, for the daemon's HTTP interface.
+    static quint16 freePort() {
+        QTcpServer probe;
+        return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+    }
     QTemporaryDir home;
+    quint16 apiPort;
     QString server;
     QString link;
     EcrSimProcess sim;
@@ -24,16 +31,17 @@ struct Daemon {
     QString commands;
 
     explicit Daemon(const QByteArray &extraParams = {})
-        : server(home.filePath(QStringLiteral("server"))), link(home.filePath(QStringLiteral("ecr"))),
-          sim(link), paper(home.filePath(QStringLiteral("paper.txt"))),
+        : apiPort(freePort()), server(home.filePath(QStringLiteral("server"))),
+          link(home.filePath(QStringLiteral("ecr"))), sim(link),
+          paper(home.filePath(QStringLiteral("paper.txt"))),
           commands(home.filePath(QStringLiteral("commands.txt"))) {
         QDir().mkpath(server);
         QFile ini(home.filePath(QStringLiteral("NorvVelm.ini")));
         ini.open(QIODevice::WriteOnly);
         ini.write(
             "[Parametri]\r\nModello=Norv ONe\r\nPorta=1\r\nVelocita=9600\r\nServerStato=On\r\nServerDir=" +
-            server.toUtf8() + "\r\nServerFile=scontrino.txt\r\nServerLog=On\r\n" + extraParams +
-            "[Porte]\r\nCom1=" + link.toUtf8() + "\r\n");
+            server.toUtf8() + "\r\nServerFile=scontrino.txt\r\nServerLog=On\r\nApiPorta=" +
+            QByteArray::number(apiPort) + "\r\n" + extraParams + "[Porte]\r\nCom1=" + link.toUtf8() + "\r\n");
         ini.close();
         QFile ext(home.filePath(QStringLiteral("FileExt.ini")));
         ext.open(QIODevice::WriteOnly);

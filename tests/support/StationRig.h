@@ -44,7 +44,7 @@ struct StationRig {
     void writeIni(const QByteArray &parameters) {
         writeFile(path(QStringLiteral("NorvVelm.ini")),
                   "[Parametri]\nModello=Norv ONe\nPorta=3\nVelocita=9600\nServerDir=" + home.path().toUtf8() +
-                      "\n" + parameters + "[Porte]\nCom3=/dev/sim3\n");
+                      "\nApiPorta=0\n" + parameters + "[Porte]\nCom3=/dev/sim3\n");
     }
     QString path(const QString &name) const { return home.filePath(name); }
     int executed(const QByteArray &line) const { return int(sim.commandsExecuted().count(line)); }

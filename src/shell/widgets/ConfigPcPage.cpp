@@ -115,6 +115,27 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     paramBox->addWidget(m_autoVat);
     paramBox->addWidget(m_wrap);
 
+    // --- the local HTTP interface ---
+    auto *api = named(new QGroupBox(QStringLiteral("Interfaccia HTTP locale")), "frmApi");
+    m_api = controls::check("chkApi", QStringLiteral("API HTTP attiva"));
+    m_apiAddress = named(new QLineEdit, "txtApiIndirizzo");
+    m_apiPort = named(new QLineEdit, "txtApiPorta");
+    auto *apiGrid = new QGridLayout(api);
+    apiGrid->addWidget(m_api, 0, 0, 1, 2);
+    apiGrid->addWidget(labelFor(m_apiAddress, QStringLiteral("Indirizzo")), 1, 0);
+    apiGrid->addWidget(m_apiAddress, 1, 1);
+    apiGrid->addWidget(labelFor(m_apiPort, QStringLiteral("Porta API")), 2, 0);
+    apiGrid->addWidget(m_apiPort, 2, 1);
+    // The status page's address while the interface is on: a link the
+    // keyboard reaches too.
+    m_pageAddress = named(new QLabel, "lblPaginaStato");
+    m_pageAddress->setTextFormat(Qt::RichText);
+    m_pageAddress->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    m_pageAddress->setOpenExternalLinks(true);
+    m_pageAddress->setAccessibleName(QStringLiteral("Pagina di stato"));
+    apiGrid->addWidget(m_pageAddress, 3, 0, 1, 2);
+    apiGrid->setColumnStretch(1, 1);
+
     // The small buttons beside their boxes keep to their text.
     for (QPushButton *b : {m_dirButton, m_help, m_explainLog})
         keepNarrow(b);
@@ -129,6 +150,7 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     left->addWidget(comm);
     left->addWidget(server);
     left->addWidget(params);
+    left->addWidget(api);
     left->addWidget(queueLabel);
     left->addWidget(m_queue, 1);
     auto *saveRow = new QHBoxLayout;
@@ -180,9 +202,10 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
 }
 
 QList<QWidget *> ConfigPcPage::tabOrder() const {
-    return {m_model,        m_port,    m_device, m_speed, m_srv,        m_mode,    m_dir,
-            m_dirButton,    m_file,    m_help,   m_log,   m_explainLog, m_monitor, m_monitorOn,
-            m_clearMonitor, m_autoVat, m_wrap,   m_queue, m_saveButton};
+    return {m_model,      m_port,      m_device,       m_speed,   m_srv,       m_mode,
+            m_dir,        m_dirButton, m_file,         m_help,    m_log,       m_explainLog,
+            m_monitor,    m_monitorOn, m_clearMonitor, m_autoVat, m_wrap,      m_api,
+            m_apiAddress, m_apiPort,   m_pageAddress,  m_queue,   m_saveButton};
 }
 
 void ConfigPcPage::fillLists() {
@@ -222,6 +245,23 @@ void ConfigPcPage::fillLists() {
     m_srv->setChecked(cfg.serverOn());
     m_wrap->setChecked(cfg.wrapOn());
     m_autoVat->setChecked(cfg.autoVatOn());
+    m_api->setChecked(cfg.apiOn());
+    m_apiAddress->setText(cfg.ApiIndirizzo);
+    m_apiPort->setText(QString::number(cfg.ApiPorta));
+    showPageAddress();
+}
+
+void ConfigPcPage::showPageAddress() {
+    const ApiServer &api = m_station.api();
+    const bool on = m_s.config().apiOn() && api.isListening();
+    m_pageAddress->setVisible(on);
+    if (!on) {
+        m_pageAddress->clear();
+        return;
+    }
+    const QString url = mainwindow::StatusPageAddress(api.address().toString(), api.port()).toHtmlEscaped();
+    m_pageAddress->setText(QStringLiteral("Pagina di stato: <a href=\"") + url + QStringLiteral("\">") + url +
+                           QStringLiteral("</a>"));
 }
 
 void ConfigPcPage::showDevice() {
@@ -241,10 +281,14 @@ void ConfigPcPage::save() {
     form.log = m_log->isChecked();
     form.wrap = m_wrap->isChecked();
     form.autoVat = m_autoVat->isChecked();
+    form.api = m_api->isChecked();
+    form.apiAddress = m_apiAddress->text();
+    form.apiPort = m_apiPort->text();
     const QString device = m_device->currentText().trimmed();
     if (!device.isEmpty() && device != PortDevice(m_s.iniPath(), form.port))
         SetPortDevice(m_s.iniPath(), form.port, device);
     m_station.saveConfiguration(mainwindow::KeepStoredChoices(form, m_s.config()));
+    showPageAddress();
     emit saved(form.mode);
 }
 

@@ -6,6 +6,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -31,6 +32,10 @@ public:
     QList<QWidget *> tabOrder() const;
 
     QComboBox *modelList() const { return m_model; }
+
+    // The status page's address as a link while the API listens; hidden
+    // otherwise.
+    void showPageAddress();
 
     // cmdSalvaConfigPC_Click.
     void save();
@@ -71,6 +76,10 @@ private:
     QPushButton *m_clearMonitor;
     QCheckBox *m_autoVat;
     QCheckBox *m_wrap;
+    QCheckBox *m_api;
+    QLineEdit *m_apiAddress;
+    QLineEdit *m_apiPort;
+    QLabel *m_pageAddress;
     QPushButton *m_saveButton;
     QListWidget *m_queue;
 };

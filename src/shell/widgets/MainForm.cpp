@@ -215,6 +215,7 @@ mainwindow::WindowMode MainForm::start() {
     showTechnicianTab(TechnicianTabAtStart(noPassword, loaded));
     settaTabStops();
     m_station.startServing(); // nothing is opened when the configuration is incomplete
+    m_configPc->showPageAddress();
 
     m_hideMode = ParseWindowMode(m_s.config().ServerModalita);
     const WindowMode wanted = m_hideMode;

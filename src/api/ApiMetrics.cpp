@@ -1,0 +1,96 @@
+#include "api/ApiMetrics.h"
+
+#include "commands/CommandLanguage.h"
+#include "commands/Session.h"
+
+namespace norvvelm {
+
+namespace {
+
+QByteArray number(double v) {
+    return QByteArray::number(v, 'g', 12);
+}
+
+QByteArray label(const QString &v) {
+    QByteArray out;
+    for (const char c : v.toUtf8()) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+ApiMetrics::ApiMetrics(Session &session, QObject *parent) : QObject(parent) {
+    connect(&session, &Session::lastAnswerChanged, this, &ApiMetrics::answered);
+    connect(&session, &Session::lineBusyChanged, this, [this](bool busy) {
+        if (busy)
+            m_exchange.start();
+        else if (m_exchange.isValid())
+            exchangeTook(double(m_exchange.nsecsElapsed()) / 1e9);
+    });
+}
+
+void ApiMetrics::answered(const QString &answer) {
+    if (answer.isEmpty())
+        return;
+    ++m_answered;
+    if (!AnswerAccepted(answer))
+        ++m_errors[AnswerErrorCode(answer)];
+}
+
+void ApiMetrics::exchangeTook(double seconds) {
+    ++m_exchanges;
+    m_exchangeSeconds += seconds;
+    for (size_t i = 0; i < kBuckets.size(); ++i) {
+        if (seconds <= kBuckets[i])
+            ++m_bucketCounts[i];
+    }
+}
+
+QByteArray ApiMetrics::text(const Snapshot &now) const {
+    QByteArray out;
+    out += "# HELP norvvelm_receipts_total Receipts that reached a final state, by state.\n"
+           "# TYPE norvvelm_receipts_total counter\n";
+    for (auto it = now.receipts.cbegin(); it != now.receipts.cend(); ++it)
+        out += "norvvelm_receipts_total{state=\"" + label(it.key()) + "\"} " +
+               QByteArray::number(it.value()) + '\n';
+    out += "# HELP norvvelm_lines_sent_total Command lines the register answered.\n"
+           "# TYPE norvvelm_lines_sent_total counter\n"
+           "norvvelm_lines_sent_total " +
+           QByteArray::number(m_answered) + '\n';
+    out += "# HELP norvvelm_register_errors_total Answers with an error code, by code.\n"
+           "# TYPE norvvelm_register_errors_total counter\n";
+    for (auto it = m_errors.cbegin(); it != m_errors.cend(); ++it)
+        out += "norvvelm_register_errors_total{code=\"" + label(it.key()) + "\"} " +
+               QByteArray::number(it.value()) + '\n';
+    out += "# HELP norvvelm_queue_lines Lines waiting in the queue.\n"
+           "# TYPE norvvelm_queue_lines gauge\n"
+           "norvvelm_queue_lines " +
+           QByteArray::number(now.queueLines) + '\n';
+    out += "# HELP norvvelm_queue_receipts Receipts accepted and not yet final.\n"
+           "# TYPE norvvelm_queue_receipts gauge\n"
+           "norvvelm_queue_receipts " +
+           QByteArray::number(now.queueReceipts) + '\n';
+    out += "# HELP norvvelm_register_up Whether the register is identified on an open port.\n"
+           "# TYPE norvvelm_register_up gauge\n"
+           "norvvelm_register_up " +
+           QByteArray(now.registerUp ? "1" : "0") + '\n';
+    out += "# HELP norvvelm_exchange_seconds Time of one exchange with the register.\n"
+           "# TYPE norvvelm_exchange_seconds histogram\n";
+    for (size_t i = 0; i < kBuckets.size(); ++i)
+        out += "norvvelm_exchange_seconds_bucket{le=\"" + number(kBuckets[i]) + "\"} " +
+               QByteArray::number(m_bucketCounts[i]) + '\n';
+    out += "norvvelm_exchange_seconds_bucket{le=\"+Inf\"} " + QByteArray::number(m_exchanges) + '\n';
+    out += "norvvelm_exchange_seconds_sum " + number(m_exchangeSeconds) + '\n';
+    out += "norvvelm_exchange_seconds_count " + QByteArray::number(m_exchanges) + '\n';
+    return out;
+}
+
+} // namespace norvvelm

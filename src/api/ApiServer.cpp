@@ -1,0 +1,401 @@
+#include "api/ApiServer.h"
+
+#include "api/ApiToken.h"
+#include "api/ReceiptBook.h"
+#include "api/ReceiptReader.h"
+#include "commands/CommandLanguage.h"
+#include "commands/Session.h"
+#include "link/EcrErrors.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace norvvelm {
+
+namespace {
+
+QByteArray compact(const QJsonObject &o) {
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+// "host", "host:port", "[v6]", "[v6]:port" into host and port (-1 when none).
+bool splitHost(const QByteArray &value, QString &host, int &port) {
+    port = -1;
+    QByteArray h = value;
+    if (h.startsWith('[')) {
+        const qsizetype close = h.indexOf(']');
+        if (close < 0)
+            return false;
+        host = QString::fromLatin1(h.mid(1, close - 1));
+        h = h.mid(close + 1);
+        if (h.isEmpty())
+            return true;
+        if (!h.startsWith(':'))
+            return false;
+        h = h.mid(1);
+    } else {
+        const qsizetype colon = h.lastIndexOf(':');
+        host = QString::fromLatin1(colon < 0 ? h : h.left(colon));
+        if (colon < 0)
+            return !host.isEmpty();
+        h = h.mid(colon + 1);
+    }
+    bool ok = false;
+    port = h.toInt(&ok);
+    return ok && port > 0 && port < 65536 && !host.isEmpty();
+}
+
+QString contentTypeOf(const QString &path) {
+    static const QHash<QString, QString> types{
+        {QStringLiteral("html"), QStringLiteral("text/html; charset=utf-8")},
+        {QStringLiteral("js"), QStringLiteral("text/javascript; charset=utf-8")},
+        {QStringLiteral("css"), QStringLiteral("text/css; charset=utf-8")},
+        {QStringLiteral("json"), QStringLiteral("application/json")},
+        {QStringLiteral("svg"), QStringLiteral("image/svg+xml")},
+        {QStringLiteral("png"), QStringLiteral("image/png")},
+        {QStringLiteral("ico"), QStringLiteral("image/x-icon")},
+        {QStringLiteral("woff2"), QStringLiteral("font/woff2")},
+        {QStringLiteral("txt"), QStringLiteral("text/plain; charset=utf-8")},
+    };
+    return types.value(QFileInfo(path).suffix().toLower(), QStringLiteral("application/octet-stream"));
+}
+
+HttpResponse methodNotAllowed(const QByteArray &allow) {
+    HttpResponse r = HttpResponse::error(405, QStringLiteral("Metodo non ammesso"));
+    r.headers.append({QByteArray("Allow"), allow});
+    return r;
+}
+
+int waitOf(const HttpRequest &request, bool &ok) {
+    ok = true;
+    if (!request.query.hasQueryItem(QStringLiteral("wait")))
+        return 0;
+    const int ms = request.query.queryItemValue(QStringLiteral("wait")).toInt(&ok);
+    ok = ok && ms >= 0 && ms <= ApiServer::kMaxWaitMs;
+    return ms;
+}
+
+} // namespace
+
+ApiServer::ApiServer(Session &session, QObject *parent)
+    : QObject(parent), m_s(session), m_feed(session), m_metrics(session) {
+    m_http.headerCheck = [this](const HttpRequest &r, const QTcpSocket &s) { return checkHeaders(r, s); };
+    connect(&m_http, &HttpServer::requestReady, this, &ApiServer::handle);
+}
+
+ApiServer::~ApiServer() {
+    close();
+}
+
+void ApiServer::setBook(ReceiptBook *book) {
+    if (m_book)
+        m_book->disconnect(this);
+    m_book = book;
+    if (m_book)
+        connect(m_book, &ReceiptBook::changed, this, &ApiServer::receiptChanged);
+}
+
+bool ApiServer::listen(const QString &address, int port, QString *error) {
+    close();
+    QString why;
+    m_token = ApiToken::load(m_s.programDir(), &why);
+    if (m_token.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("chiave di accesso non scrivibile (") + why + u')';
+        return false;
+    }
+    QHostAddress host;
+    if (address.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        host = QHostAddress(QHostAddress::LocalHost);
+    else if (!host.setAddress(address)) {
+        if (error)
+            *error = QStringLiteral("indirizzo non valido: ") + address;
+        return false;
+    }
+    if (!m_http.listen(host, quint16(port))) {
+        if (error)
+            *error = m_http.errorString();
+        return false;
+    }
+    return true;
+}
+
+void ApiServer::close() {
+    for (const Waiter &w : std::as_const(m_waiters))
+        delete w.timer;
+    m_waiters.clear();
+    m_http.shutdown();
+}
+
+std::optional<HttpResponse> ApiServer::checkHeaders(const HttpRequest &request,
+                                                    const QTcpSocket &socket) const {
+    const QHostAddress own = socket.localAddress();
+    const int ownPort = socket.localPort();
+    auto ours = [&](const QString &host, int port) {
+        if (port >= 0 && port != ownPort)
+            return false;
+        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+            return true;
+        const QHostAddress a(host);
+        return !a.isNull() && a.isEqual(own, QHostAddress::TolerantConversion);
+    };
+    QString host;
+    int port = -1;
+    if (!splitHost(request.header("host"), host, port) || !ours(host, port))
+        return HttpResponse::error(403, QStringLiteral("Host non ammesso: ") +
+                                            QString::fromLatin1(request.header("host").left(100)));
+    const bool post = request.method == "POST";
+    if (post && request.hasHeader("origin")) {
+        // A web page posting to the till names its own origin: only this
+        // server's own page may.
+        const QByteArray origin = request.header("origin");
+        QString oHost;
+        int oPort = -1;
+        const bool same = origin.startsWith("http://") && splitHost(origin.mid(7), oHost, oPort) &&
+                          ours(oHost, oPort < 0 ? 80 : oPort);
+        if (!same)
+            return HttpResponse::error(403, QStringLiteral("Origin non ammessa: ") +
+                                                QString::fromLatin1(origin.left(100)));
+    }
+    if (post || !own.isLoopback()) {
+        int count = 0;
+        const QByteArray given = ApiToken::fromAuthorization(request.header("authorization", &count));
+        if (count != 1 || !ApiToken::matches(m_token, given)) {
+            HttpResponse r = HttpResponse::error(
+                401, count == 0 ? QStringLiteral("Chiave di accesso mancante (Authorization: Bearer)")
+                                : QStringLiteral("Chiave di accesso errata"));
+            r.headers.append({QByteArray("WWW-Authenticate"), QByteArray("Bearer realm=\"NorvVelm\"")});
+            return r;
+        }
+    }
+    return std::nullopt;
+}
+
+void ApiServer::handle(HttpConnection *connection, const HttpRequest &request) {
+    const QString &path = request.path;
+    const bool get = request.method == "GET";
+    if (path == QLatin1String("/api/v1/receipts")) {
+        if (request.method == "POST")
+            return submit(connection, request);
+        if (get)
+            return connection->respond(list(request));
+        return connection->respond(methodNotAllowed("GET, POST"));
+    }
+    static const QRegularExpression one(QStringLiteral("^/api/v1/receipts/([A-Za-z0-9_.-]{1,64})$"));
+    if (const auto m = one.match(path); m.hasMatch()) {
+        if (!get)
+            return connection->respond(methodNotAllowed("GET"));
+        return receipt(connection, request, m.captured(1));
+    }
+    HttpResponse r = HttpResponse::error(404, QStringLiteral("Risorsa sconosciuta: ") + path.left(100));
+    if (path == QLatin1String("/api/v1/status"))
+        r = get ? status() : methodNotAllowed("GET");
+    else if (path == QLatin1String("/metrics"))
+        r = get ? metricsText() : methodNotAllowed("GET");
+    else if (path == QLatin1String("/api/v1/monitor"))
+        r = get ? monitor(request) : methodNotAllowed("GET");
+    else if (path == QLatin1String("/") || path.startsWith(QLatin1String("/page/")))
+        r = get ? page(path == QLatin1String("/") ? QStringLiteral("/index.html") : path.mid(5))
+                : methodNotAllowed("GET");
+    connection->respond(r);
+}
+
+HttpResponse ApiServer::status() const {
+    const RegisterIdentity &id = m_s.identity();
+    QJsonValue lastError;
+    const QString answer = m_s.lastAnswer();
+    if (!answer.isEmpty() && !AnswerAccepted(answer)) {
+        const QString code = AnswerErrorCode(answer);
+        lastError = QJsonObject{{QStringLiteral("code"), code},
+                                {QStringLiteral("text"), DescribeEcrError(code).message}};
+    }
+    const QJsonObject reg{
+        {QStringLiteral("online"), registerUp ? registerUp() : false},
+        {QStringLiteral("serial"), id.sn.trimmed()},
+        {QStringLiteral("firmware"), id.fw.trimmed()},
+        {QStringLiteral("model"), m_s.config().Modello},
+        {QStringLiteral("last_error"), lastError},
+    };
+    const QJsonObject server{
+        {QStringLiteral("enabled"), serverEnabled ? serverEnabled() : false},
+        {QStringLiteral("queue"), m_book ? m_book->pending() : 0},
+        {QStringLiteral("queue_lines"), int(m_s.queue().size())},
+        {QStringLiteral("printing"), m_s.receiptOpen() || m_s.lineBusy()},
+        // Where the print server looks for receipt files, and which it takes.
+        {QStringLiteral("folder"), m_s.config().ServerDir},
+        {QStringLiteral("mask"), m_s.config().ServerFile},
+    };
+    return HttpResponse::json(
+        200, compact({{QStringLiteral("register"), reg}, {QStringLiteral("server"), server}}));
+}
+
+HttpResponse ApiServer::metricsText() const {
+    ApiMetrics::Snapshot now;
+    if (m_book) {
+        now.receipts = m_book->finals();
+        now.queueReceipts = m_book->pending();
+    }
+    now.queueLines = m_s.queue().size();
+    now.registerUp = registerUp && registerUp();
+    HttpResponse r;
+    r.contentType = "text/plain; version=0.0.4; charset=utf-8";
+    r.body = m_metrics.text(now);
+    return r;
+}
+
+HttpResponse ApiServer::monitor(const HttpRequest &request) const {
+    bool ok = true;
+    qint64 since = 0;
+    if (request.query.hasQueryItem(QStringLiteral("since")))
+        since = request.query.queryItemValue(QStringLiteral("since")).toLongLong(&ok);
+    if (!ok || since < 0)
+        return HttpResponse::error(400, QStringLiteral("since: numero non valido"));
+    QJsonArray lines;
+    for (const MonitorFeed::Line &l : m_feed.after(since))
+        lines.append(QJsonObject{{QStringLiteral("seq"), l.seq}, {QStringLiteral("text"), l.text}});
+    return HttpResponse::json(
+        200, compact({{QStringLiteral("last"), m_feed.last()}, {QStringLiteral("lines"), lines}}));
+}
+
+HttpResponse ApiServer::page(const QString &path) const {
+    // Only names inside the page's own folder, never a way out of it.
+    const QString clean = QDir::cleanPath(path);
+    if (!clean.startsWith(u'/') || clean.contains(QLatin1String("..")) || clean.contains(u'\\'))
+        return HttpResponse::error(404, QStringLiteral("Risorsa sconosciuta"));
+    QFile f(pagePrefix() + clean);
+    if (!f.open(QIODevice::ReadOnly))
+        return HttpResponse::error(404, QStringLiteral("Risorsa sconosciuta: ") + clean.left(100));
+    HttpResponse r;
+    r.contentType = contentTypeOf(clean).toLatin1();
+    r.body = f.readAll();
+    return r;
+}
+
+void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
+    static const QRegularExpression keyRule(QStringLiteral("^[A-Za-z0-9_.-]{1,64}$"));
+    const QString key = QString::fromLatin1(request.header("idempotency-key"));
+    if (!keyRule.match(key).hasMatch())
+        return connection->respond(HttpResponse::error(
+            400, QStringLiteral("Idempotency-Key richiesta: da 1 a 64 caratteri tra A-Z a-z 0-9 _ . -")));
+    bool ok = true;
+    const int waitMs = waitOf(request, ok);
+    if (!ok)
+        return connection->respond(
+            HttpResponse::error(400, QStringLiteral("wait: da 0 a 30000 millisecondi")));
+    const ReceiptBodyType type = ReceiptBodyTypeOf(request.header("content-type"));
+    if (type == ReceiptBodyType::Other)
+        return connection->respond(HttpResponse::error(
+            415, QStringLiteral("Content-Type deve essere text/plain o application/json (UTF-8)")));
+    const ReceiptReading reading = ReadReceiptBody(request.body, type);
+    if (!reading.ok())
+        return connection->respond(HttpResponse::error(400, reading.error));
+    if (!m_book)
+        return connection->respond(HttpResponse::error(503, QStringLiteral("Coda non disponibile")));
+    // The body's type is part of what was submitted: the same bytes as text
+    // and as JSON are different receipts.
+    const QByteArray media = request.header("content-type").split(';').value(0).trimmed().toLower();
+    const QByteArray hash =
+        QCryptographicHash::hash(QByteArray(media + '\n' + request.body), QCryptographicHash::Sha256).toHex();
+    ReceiptOutcome receipt;
+    switch (m_book->submit(key, hash, reading.lines, receipt)) {
+    case ReceiptBook::Submit::Accepted:
+        return answerReceipt(connection, 202, receipt.id, waitMs);
+    case ReceiptBook::Submit::Repeated:
+        return answerReceipt(connection, 200, receipt.id, waitMs);
+    case ReceiptBook::Submit::Conflict:
+        return connection->respond(HttpResponse::error(
+            409, QStringLiteral("Idempotency-Key gi\u00e0 usata per un altro scontrino: ") + receipt.id));
+    case ReceiptBook::Submit::Failed:
+        break;
+    }
+    connection->respond(
+        HttpResponse::error(503, QStringLiteral("Coda non scrivibile su disco: scontrino non accettato")));
+}
+
+void ApiServer::receipt(HttpConnection *connection, const HttpRequest &request, const QString &id) {
+    bool ok = true;
+    const int waitMs = waitOf(request, ok);
+    if (!ok)
+        return connection->respond(
+            HttpResponse::error(400, QStringLiteral("wait: da 0 a 30000 millisecondi")));
+    if (!m_book || !m_book->find(id))
+        return connection->respond(HttpResponse::error(404, QStringLiteral("Scontrino sconosciuto: ") + id));
+    answerReceipt(connection, 200, id, waitMs);
+}
+
+HttpResponse ApiServer::list(const HttpRequest &request) const {
+    int limit = kDefaultListLimit;
+    if (request.query.hasQueryItem(QStringLiteral("limit"))) {
+        bool ok = false;
+        limit = request.query.queryItemValue(QStringLiteral("limit")).toInt(&ok);
+        if (!ok || limit < 1 || limit > kMaxListLimit)
+            return HttpResponse::error(400, QStringLiteral("limit: da 1 a %1").arg(kMaxListLimit));
+    }
+    QJsonArray out;
+    if (m_book) {
+        for (const ReceiptOutcome &r : m_book->newest(limit))
+            out.append(r.toJson());
+    }
+    return HttpResponse::json(200, compact({{QStringLiteral("receipts"), out}}));
+}
+
+HttpResponse ApiServer::receiptResponse(int status, const QString &id) const {
+    const auto r = m_book ? m_book->find(id) : std::nullopt;
+    if (!r)
+        return HttpResponse::error(404, QStringLiteral("Scontrino sconosciuto: ") + id);
+    return HttpResponse::json(status, compact(r->toJson()));
+}
+
+void ApiServer::answerReceipt(HttpConnection *connection, int status, const QString &id, int waitMs) {
+    const auto r = m_book->find(id);
+    if (waitMs <= 0 || !r || r->isFinal())
+        return connection->respond(receiptResponse(status, id));
+    m_waiters.removeIf([](const Waiter &old) {
+        if (old.connection)
+            return false;
+        old.timer->deleteLater();
+        return true;
+    });
+    if (m_waiters.size() >= kMaxWaiters)
+        return connection->respond(receiptResponse(status, id));
+    Waiter w;
+    w.connection = connection;
+    w.id = id;
+    w.status = status;
+    w.timer = new QTimer(this);
+    w.timer->setSingleShot(true);
+    connect(w.timer, &QTimer::timeout, this, [this, timer = w.timer] {
+        for (qsizetype i = 0; i < m_waiters.size(); ++i) {
+            if (m_waiters.at(i).timer == timer)
+                return release(i);
+        }
+    });
+    w.timer->start(waitMs);
+    m_waiters.append(w);
+}
+
+void ApiServer::release(qsizetype index) {
+    const Waiter w = m_waiters.takeAt(index);
+    w.timer->deleteLater();
+    if (w.connection)
+        w.connection->respond(receiptResponse(w.status, w.id));
+}
+
+void ApiServer::receiptChanged(const QString &id) {
+    const auto r = m_book->find(id);
+    if (!r || !r->isFinal())
+        return;
+    for (qsizetype i = m_waiters.size() - 1; i >= 0; --i) {
+        if (m_waiters.at(i).id == id)
+            release(i);
+    }
+}
+
+} // namespace norvvelm

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "api/ApiMetrics.h"
+#include "api/HttpServer.h"
+#include "api/MonitorFeed.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+namespace norvvelm {
+
+class ReceiptBook;
+class Session;
+
+// The local HTTP interface, version 1: receipts submitted and followed to
+// their outcome, the register's status, the monitor, the metrics, and the
+// status page's files. Every request is judged hostile first: its Host must
+// be this server's own address or localhost, a POST must carry the token and
+// no foreign Origin, and on an address other than loopback every request
+// carries the token.
+class ApiServer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxWaitMs = 30000;
+    static constexpr int kMaxWaiters = 1000; // beyond them, answered at once
+    static constexpr int kDefaultListLimit = 50;
+    static constexpr int kMaxListLimit = 1000;
+    static constexpr int kDefaultPort = 8714;
+    // The resource folder the status page's files are served from.
+    static QString pagePrefix() { return QStringLiteral(":/page"); }
+
+    explicit ApiServer(Session &session, QObject *parent = nullptr);
+    ~ApiServer() override;
+
+    void setBook(ReceiptBook *book);
+    // Whether the register is identified, and whether the print server runs.
+    std::function<bool()> registerUp;
+    std::function<bool()> serverEnabled;
+
+    // Opens the address and port with the token of the home folder; false,
+    // with the reason in `error`, when either cannot be had.
+    bool listen(const QString &address, int port, QString *error);
+    void close();
+    bool isListening() const { return m_http.isListening(); }
+    quint16 port() const { return m_http.serverPort(); }
+    QHostAddress address() const { return m_http.serverAddress(); }
+    QByteArray token() const { return m_token; }
+    HttpServer &http() { return m_http; }
+    ApiMetrics &metrics() { return m_metrics; }
+
+private:
+    std::optional<HttpResponse> checkHeaders(const HttpRequest &request, const QTcpSocket &socket) const;
+    void handle(HttpConnection *connection, const HttpRequest &request);
+    HttpResponse status() const;
+    HttpResponse metricsText() const;
+    HttpResponse monitor(const HttpRequest &request) const;
+    HttpResponse page(const QString &path) const;
+    void submit(HttpConnection *connection, const HttpRequest &request);
+    void receipt(HttpConnection *connection, const HttpRequest &request, const QString &id);
+    HttpResponse list(const HttpRequest &request) const;
+    // Answers now, or when the receipt is final or `waitMs` is up.
+    void answerReceipt(HttpConnection *connection, int status, const QString &id, int waitMs);
+    void receiptChanged(const QString &id);
+    HttpResponse receiptResponse(int status, const QString &id) const;
+
+    Session &m_s;
+    ReceiptBook *m_book = nullptr;
+    HttpServer m_http;
+    MonitorFeed m_feed;
+    ApiMetrics m_metrics;
+    QByteArray m_token;
+
+    struct Waiter {
+        QPointer<HttpConnection> connection;
+        QString id;
+        int status = 200;
+        QTimer *timer = nullptr;
+    };
+    QList<Waiter> m_waiters;
+    void release(qsizetype index);
+};
+
+} // namespace norvvelm

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QUrlQuery>
+
+#include <utility>
+
+namespace norvvelm {
+
+// One request as the server took it from the wire: the method and target of
+// its request line, its header fields (names in lower case, in the order
+// they came) and its body.
+struct HttpRequest {
+    QByteArray method;
+    QByteArray target; // as sent: path and query
+    QString path;      // percent-decoded, without the query
+    QUrlQuery query;
+    bool http10 = false;
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+
+    // The value of a header field, empty when absent; `count` tells how many
+    // times it came.
+    QByteArray header(QByteArrayView name, int *count = nullptr) const;
+    bool hasHeader(QByteArrayView name) const;
+};
+
+// One answer: status, type and body; the server adds the length, the
+// connection's fate and the headers every answer carries.
+struct HttpResponse {
+    int status = 200;
+    QByteArray contentType = "application/json";
+    QByteArray body;
+    QList<std::pair<QByteArray, QByteArray>> headers;
+
+    static HttpResponse json(int status, const QByteArray &body);
+    // {"error": "<text>"}
+    static HttpResponse error(int status, const QString &text);
+    // The status line's reason phrase.
+    static QByteArray reason(int status);
+};
+
+} // namespace norvvelm

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "api/ReceiptBook.h"
+
+namespace norvvelm {
+
+// The outcome file of a receipt file: "<name>.json" with the same object as
+// the API answers, written whole (a reader never sees half of it) into the
+// outcome folder, made when missing.
+class OutcomeFiles {
+public:
+    // The folder of `setting` (ServerEsiti): a folder of its own, or relative
+    // to the receipt folder; empty when outcome files are not written.
+    static QString folder(const QString &serverDir, const QString &setting);
+    // The file's path for a receipt file's name, empty when the name cannot
+    // be one (a path of its own, "..").
+    static QString pathFor(const QString &folder, const QString &sourceName);
+    // False, with `error` telling why, when it could not be written.
+    static bool write(const QString &folder, const ReceiptOutcome &outcome, QString *error = nullptr);
+};
+
+} // namespace norvvelm

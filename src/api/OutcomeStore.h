@@ -1,0 +1,60 @@
+#pragma once
+
+#include "api/ReceiptBook.h"
+
+#include <QFile>
+#include <QHash>
+#include <QList>
+
+namespace norvvelm {
+
+// The outcomes of finished receipts, kept in the home folder so that they
+// answer after a restart: the last kKept of them, none older than kDays. An
+// append-only file of one JSON object a line, each synced before it counts,
+// rewritten in place of itself when it has grown to twice what it keeps.
+class OutcomeStore {
+public:
+    static constexpr int kKept = 10000;
+    static constexpr int kDays = 30;
+    static QString fileName() { return QStringLiteral("NorvVelm.esiti"); }
+
+    explicit OutcomeStore(QString path = {}) : m_path(std::move(path)) {}
+    void setPath(const QString &path) { m_path = path; }
+    QString path() const { return m_path; }
+    QString error() const { return m_error; }
+
+    // Reads what the file holds (a line cut short by a crash, or not ours, is
+    // skipped) and opens it for appending; false when it cannot be written.
+    bool open(const QDateTime &now);
+    // A receipt's outcome with the hash of what was submitted; replaces an
+    // earlier one of the same id. False when the disk did not take it.
+    bool put(const ReceiptOutcome &outcome, const QByteArray &digest, const QDateTime &now);
+
+    struct Entry {
+        ReceiptOutcome outcome;
+        QByteArray digest;
+    };
+    const Entry *find(const QString &id) const;
+    const Entry *findKey(const QString &key) const;
+    // Newest first.
+    QList<ReceiptOutcome> newest(int limit) const;
+    int size() const { return int(m_entries.size()); }
+    // The largest number of the ids "<prefix><n>" it holds.
+    quint64 highestNumber(QStringView prefix) const;
+
+private:
+    void trim(const QDateTime &now);
+    void index();
+    bool rewrite();
+    static QByteArray record(const Entry &e);
+
+    QString m_path;
+    QString m_error;
+    QFile m_file;
+    QList<Entry> m_entries; // oldest first
+    QHash<QString, qsizetype> m_byId;
+    QHash<QString, qsizetype> m_byKey;
+    qint64 m_records = 0;
+};
+
+} // namespace norvvelm

@@ -1,0 +1,328 @@
+#include "api/ReceiptReader.h"
+
+#include "commands/CommandLanguage.h"
+#include "link/Ansi.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <optional>
+
+namespace norvvelm {
+
+namespace {
+
+constexpr int kPaymentTypes = 10;
+
+QString quoted(const QString &s) {
+    return u'"' + s.left(40) + u'"';
+}
+
+// The JSON reader: each getter says what is wrong with the value at `where`.
+class Reader {
+public:
+    QString error;
+
+    bool fail(const QString &where, const QString &why) {
+        if (error.isEmpty())
+            error = where + QStringLiteral(": ") + why;
+        return false;
+    }
+
+    std::optional<QString> text(const QJsonValue &v, const QString &where, bool required) {
+        if (v.isUndefined() || v.isNull()) {
+            if (required) {
+                fail(where, QStringLiteral("manca"));
+                return std::nullopt;
+            }
+            return QString();
+        }
+        if (!v.isString()) {
+            fail(where, QStringLiteral("deve essere un testo"));
+            return std::nullopt;
+        }
+        const QString s = v.toString();
+        if (const QString problem = FieldProblem(s); !problem.isEmpty()) {
+            fail(where, problem);
+            return std::nullopt;
+        }
+        return s;
+    }
+
+    // An amount or quantity: a decimal string, never a JSON number (whose
+    // reading passes through binary floating point).
+    std::optional<QString> decimal(const QJsonValue &v, const QString &where, int decimals, bool required) {
+        if (v.isUndefined() || v.isNull()) {
+            if (required) {
+                fail(where, QStringLiteral("manca"));
+                return std::nullopt;
+            }
+            return QString();
+        }
+        if (!v.isString()) {
+            fail(where, QStringLiteral("deve essere un testo decimale come \"5.26\" (non un numero JSON)"));
+            return std::nullopt;
+        }
+        const QString s = v.toString();
+        if (!IsDecimalText(s, decimals)) {
+            fail(where,
+                 QStringLiteral("importo non valido %1 (cifre, punto decimale, al massimo %2 decimali)")
+                     .arg(quoted(s))
+                     .arg(decimals));
+            return std::nullopt;
+        }
+        return s;
+    }
+
+    // A small whole number: a JSON integer or a string of digits.
+    std::optional<int> whole(const QJsonValue &v, const QString &where, int low, int high) {
+        int n = -1;
+        if (v.isDouble()) {
+            const double d = v.toDouble();
+            if (d >= low && d <= high && d == double(int(d)))
+                n = int(d);
+        } else if (v.isString()) {
+            bool ok = false;
+            const QString s = v.toString();
+            if (s.size() <= 3 && !s.isEmpty() && s.at(0).isDigit())
+                n = s.toInt(&ok);
+            if (!ok)
+                n = -1;
+        } else if (v.isUndefined() || v.isNull()) {
+            fail(where, QStringLiteral("manca"));
+            return std::nullopt;
+        }
+        if (n < low || n > high) {
+            fail(where, QStringLiteral("deve essere un numero intero da %1 a %2").arg(low).arg(high));
+            return std::nullopt;
+        }
+        return n;
+    }
+
+    bool onlyKeys(const QJsonObject &o, const QStringList &keys, const QString &where) {
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            if (!keys.contains(it.key()))
+                return fail(where, QStringLiteral("campo sconosciuto ") + quoted(it.key()));
+        }
+        return true;
+    }
+
+    std::optional<QStringList> texts(const QJsonValue &v, const QString &where) {
+        if (v.isUndefined())
+            return QStringList();
+        if (!v.isArray()) {
+            fail(where, QStringLiteral("deve essere un elenco di testi"));
+            return std::nullopt;
+        }
+        QStringList out;
+        const QJsonArray a = v.toArray();
+        for (qsizetype i = 0; i < a.size(); ++i) {
+            const auto t = text(a.at(i), where + u'[' + QString::number(i) + u']', true);
+            if (!t)
+                return std::nullopt;
+            out << *t;
+        }
+        return out;
+    }
+};
+
+ReceiptReading structured(const QJsonObject &o) {
+    Reader r;
+    ReceiptReading out;
+    if (!r.onlyKeys(o,
+                    {QStringLiteral("items"), QStringLiteral("payments"), QStringLiteral("customer"),
+                     QStringLiteral("text")},
+                    QStringLiteral("scontrino"))) {
+        out.error = r.error;
+        return out;
+    }
+    const QJsonValue items = o.value(QStringLiteral("items"));
+    const QJsonValue payments = o.value(QStringLiteral("payments"));
+    if (!items.isArray() || items.toArray().isEmpty()) {
+        out.error = QStringLiteral("items: serve un elenco di almeno una vendita");
+        return out;
+    }
+    if (!payments.isArray() || payments.toArray().isEmpty()) {
+        out.error = QStringLiteral("payments: serve un elenco di almeno un pagamento");
+        return out;
+    }
+    const auto customer = r.texts(o.value(QStringLiteral("customer")), QStringLiteral("customer"));
+    const auto text = r.texts(o.value(QStringLiteral("text")), QStringLiteral("text"));
+    if (!customer || !text) {
+        out.error = r.error;
+        return out;
+    }
+    if (customer->size() > 9) {
+        out.error = QStringLiteral("customer: al massimo 9 righe");
+        return out;
+    }
+    if (!customer->isEmpty())
+        out.lines << CustomerHeaderLine(*customer);
+
+    const QJsonArray itemList = items.toArray();
+    for (qsizetype i = 0; i < itemList.size(); ++i) {
+        const QString where = QStringLiteral("items[") + QString::number(i) + u']';
+        if (!itemList.at(i).isObject()) {
+            out.error = where + QStringLiteral(": deve essere un oggetto");
+            return out;
+        }
+        const QJsonObject it = itemList.at(i).toObject();
+        if (!r.onlyKeys(it,
+                        {QStringLiteral("description"), QStringLiteral("description2"),
+                         QStringLiteral("quantity"), QStringLiteral("price"), QStringLiteral("department"),
+                         QStringLiteral("vat")},
+                        where)) {
+            out.error = r.error;
+            return out;
+        }
+        const auto d1 =
+            r.text(it.value(QStringLiteral("description")), where + QStringLiteral(".description"), true);
+        const auto d2 =
+            r.text(it.value(QStringLiteral("description2")), where + QStringLiteral(".description2"), false);
+        const auto qty =
+            r.decimal(it.value(QStringLiteral("quantity")), where + QStringLiteral(".quantity"), 3, true);
+        const auto price =
+            r.decimal(it.value(QStringLiteral("price")), where + QStringLiteral(".price"), 2, true);
+        const auto dept = r.whole(it.value(QStringLiteral("department")),
+                                  where + QStringLiteral(".department"), 1, kDepartments);
+        const auto vat = r.decimal(it.value(QStringLiteral("vat")), where + QStringLiteral(".vat"), 2, false);
+        if (!d1 || !d2 || !qty || !price || !dept || !vat) {
+            out.error = r.error;
+            return out;
+        }
+        out.lines << SaleLine(*d1, *d2, *qty, *price, *dept, *vat);
+    }
+    for (const QString &t : *text)
+        out.lines << ReceiptTextLine(t);
+    const QJsonArray payList = payments.toArray();
+    for (qsizetype i = 0; i < payList.size(); ++i) {
+        const QString where = QStringLiteral("payments[") + QString::number(i) + u']';
+        if (!payList.at(i).isObject()) {
+            out.error = where + QStringLiteral(": deve essere un oggetto");
+            return out;
+        }
+        const QJsonObject p = payList.at(i).toObject();
+        if (!r.onlyKeys(p, {QStringLiteral("type"), QStringLiteral("amount")}, where)) {
+            out.error = r.error;
+            return out;
+        }
+        const auto type =
+            r.whole(p.value(QStringLiteral("type")), where + QStringLiteral(".type"), 1, kPaymentTypes);
+        const auto amount =
+            r.decimal(p.value(QStringLiteral("amount")), where + QStringLiteral(".amount"), 2, false);
+        if (!type || !amount) {
+            out.error = r.error;
+            return out;
+        }
+        out.lines << PaymentLine(*type, *amount);
+    }
+    return out;
+}
+
+ReceiptReading checked(ReceiptReading reading) {
+    if (!reading.ok()) {
+        reading.lines.clear(); // nothing of a faulty body is taken
+        return reading;
+    }
+    if (reading.lines.size() > kMaxReceiptLines) {
+        reading.error =
+            QStringLiteral("%1 righe (massimo %2)").arg(reading.lines.size()).arg(kMaxReceiptLines);
+        reading.lines.clear();
+        return reading;
+    }
+    bool open = false;
+    for (qsizetype i = 0; i < reading.lines.size(); ++i) {
+        if (const QString problem = ReceiptLineProblem(reading.lines.at(i), open); !problem.isEmpty()) {
+            reading.error =
+                QStringLiteral("riga %1 %2: %3").arg(i + 1).arg(quoted(reading.lines.at(i)), problem);
+            reading.lines.clear();
+            return reading;
+        }
+    }
+    bool any = false;
+    for (const QString &l : std::as_const(reading.lines))
+        any = any || !l.trimmed().isEmpty();
+    if (!any) {
+        reading.error = QStringLiteral("nessuna riga da stampare");
+        reading.lines.clear();
+    }
+    return reading;
+}
+
+} // namespace
+
+ReceiptBodyType ReceiptBodyTypeOf(const QByteArray &contentType) {
+    const QList<QByteArray> parts = contentType.split(';');
+    const QByteArray media = parts.value(0).trimmed().toLower();
+    QByteArray charset;
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QByteArray p = parts.at(i).trimmed().toLower();
+        if (p.startsWith("charset="))
+            charset = p.mid(8).replace('"', "");
+    }
+    if (media == "text/plain")
+        return ReceiptBodyType::Text;
+    if (media == "application/json")
+        return charset.isEmpty() || charset == "utf-8" ? ReceiptBodyType::Json : ReceiptBodyType::Other;
+    return ReceiptBodyType::Other;
+}
+
+ReceiptReading ReadReceiptText(const QByteArray &body) {
+    ReceiptReading r;
+    r.lines = SplitReceiptLines(decodeTextFile(body));
+    return checked(r);
+}
+
+ReceiptReading ReadReceiptJson(const QByteArray &body) {
+    ReceiptReading out;
+    QJsonParseError parse{};
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &parse);
+    if (parse.error != QJsonParseError::NoError) {
+        out.error =
+            QStringLiteral("JSON non valido al carattere %1: %2").arg(parse.offset).arg(parse.errorString());
+        return out;
+    }
+    if (!doc.isObject()) {
+        out.error = QStringLiteral("il corpo deve essere un oggetto JSON");
+        return out;
+    }
+    const QJsonObject o = doc.object();
+    if (o.contains(QStringLiteral("lines"))) {
+        if (o.size() != 1) {
+            out.error = QStringLiteral("\"lines\" non si unisce ad altri campi");
+            return out;
+        }
+        const QJsonValue v = o.value(QStringLiteral("lines"));
+        if (!v.isArray()) {
+            out.error = QStringLiteral("lines: deve essere un elenco di testi");
+            return out;
+        }
+        const QJsonArray a = v.toArray();
+        for (qsizetype i = 0; i < a.size(); ++i) {
+            if (!a.at(i).isString()) {
+                out.error = QStringLiteral("lines[%1]: deve essere un testo").arg(i);
+                return out;
+            }
+            out.lines << a.at(i).toString();
+        }
+        return checked(out);
+    }
+    return checked(structured(o));
+}
+
+ReceiptReading ReadReceiptBody(const QByteArray &body, ReceiptBodyType type) {
+    switch (type) {
+    case ReceiptBodyType::Text:
+        return ReadReceiptText(body);
+    case ReceiptBodyType::Json:
+        return ReadReceiptJson(body);
+    case ReceiptBodyType::Other:
+        break;
+    }
+    ReceiptReading r;
+    r.error = QStringLiteral("Content-Type deve essere text/plain o application/json");
+    return r;
+}
+
+} // namespace norvvelm

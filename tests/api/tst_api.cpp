@@ -1,0 +1,576 @@
+// The local HTTP interface in the program itself, over real loopback
+// sockets: what it reads from a receipt body, what it refuses on the wire
+// and why, and how its answers fit the document of docs/api.md.
+
+#include "api/ApiServer.h"
+#include "api/ApiToken.h"
+#include "api/OutcomeFiles.h"
+#include "api/OutcomeStore.h"
+#include "api/ReceiptReader.h"
+#include "commands/Session.h"
+#include "support/HttpProbe.h"
+#include "support/OpenApiCheck.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace norvvelm;
+using testsupport::HttpAnswer;
+using testsupport::HttpProbe;
+
+class TestApi : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void readBody_data();
+    void readBody();
+    void token();
+    void refusals_data();
+    void refusals();
+    void bodyRefusedBeforeItIsSent();
+    void slowAndIdleConnections();
+    void idleConnectionsDoNotStarveStatus();
+    void answersFitTheDocument();
+    void metricsParse();
+    void outcomeStore();
+    void outcomeFiles_data();
+    void outcomeFiles();
+
+private:
+    QTemporaryDir m_home;
+    std::unique_ptr<Session> m_session;
+    std::unique_ptr<ApiServer> m_api;
+    quint16 port() const { return m_api->port(); }
+    QByteArray expand(QByteArray raw) const {
+        return raw.replace("$PORT", QByteArray::number(port())).replace("$TOKEN", m_api->token());
+    }
+};
+
+void TestApi::init() {
+    m_session = std::make_unique<Session>();
+    m_session->setProgramDir(m_home.path());
+    m_session->setMonitorEnabled(true);
+    m_api = std::make_unique<ApiServer>(*m_session);
+    QString error;
+    QVERIFY2(m_api->listen(QStringLiteral("127.0.0.1"), 0, &error), qPrintable(error));
+}
+
+void TestApi::cleanup() {
+    m_api.reset();
+    m_session.reset();
+}
+
+void TestApi::readBody_data() {
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("error"); // a part of the refusal's text
+
+    const QByteArray json = "application/json";
+    QTest::newRow("text lines, CR LF")
+        << QByteArray("text/plain") << QByteArray("3/S/CAFFE//1/1.10/1//\r\n5/1/////\r\n")
+        << QStringList{"3/S/CAFFE//1/1.10/1//", "5/1/////"} << QString();
+    QTest::newRow("text in Windows-1252")
+        << QByteArray("text/plain; charset=windows-1252") << QByteArray("3/S/CAFF\xc8//1/1/1//\n5/1/\n")
+        << QStringList{QStringLiteral("3/S/CAFF\u00c8//1/1/1//"), "5/1/"} << QString();
+    QTest::newRow("text with a control character")
+        << QByteArray("text/plain") << QByteArray("3/S/A\x01//1/1/1//\n5/1/\n") << QStringList()
+        << QStringLiteral("riga 1");
+    QTest::newRow("text, closing outside a receipt")
+        << QByteArray("text/plain") << QByteArray("+/\n") << QStringList()
+        << QStringLiteral("Scontrino non aperto");
+    QTest::newRow("text, a closing inside a receipt")
+        << QByteArray("text/plain") << QByteArray("3/S/A//1/1/1//\nx/7/0/0/\n5/1/\n") << QStringList()
+        << QStringLiteral("riga 2 \"x/7/0/0/\": Comando non gestito con scontrino aperto");
+    QTest::newRow("text, a key the executor does not send")
+        << QByteArray("text/plain") << QByteArray(")/22/\n") << QStringList()
+        << QStringLiteral("Comando )/ non gestito.");
+    QTest::newRow("text, the keys it does send") << QByteArray("text/plain") << QByteArray(")/5/\n)/120/")
+                                                 << QStringList{")/5/", ")/120/"} << QString();
+    QTest::newRow("text, not handled") << QByteArray("text/plain") << QByteArray("b/1/\n") << QStringList()
+                                       << QStringLiteral("Comando b/ non gestito.");
+    QTest::newRow("text, only blanks") << QByteArray("text/plain") << QByteArray("  \r\n\r\n")
+                                       << QStringList() << QStringLiteral("nessuna riga");
+    QTest::newRow("lines") << json << QByteArray(R"({"lines": ["3/S/A//1/1/1//", "5/1/"]})")
+                           << QStringList{"3/S/A//1/1/1//", "5/1/"} << QString();
+    QTest::newRow("lines with a line break inside")
+        << json << QByteArray(R"({"lines": ["3/S/A//1/1/1//\n5/1/"]})") << QStringList()
+        << QStringLiteral("carattere di controllo 0x0A");
+    QTest::newRow("lines not strings")
+        << json << QByteArray(R"({"lines": [3]})") << QStringList() << QStringLiteral("lines[0]");
+    QTest::newRow("lines with other fields") << json << QByteArray(R"({"lines": [], "items": []})")
+                                             << QStringList() << QStringLiteral("\"lines\"");
+    QTest::newRow("bad JSON") << json << QByteArray(R"({"lines": [)") << QStringList()
+                              << QStringLiteral("JSON non valido");
+    QTest::newRow("JSON array") << json << QByteArray("[]") << QStringList()
+                                << QStringLiteral("oggetto JSON");
+    QTest::newRow("structured") << json << QByteArray(R"({"customer": ["ROSSI SRL", "VIA ROMA 1"],
+                          "items": [{"description": "CAFFE", "quantity": "2", "price": "1.10", "department": 1},
+                                    {"description": "TORTA", "description2": "FETTA", "quantity": "0.5",
+                                     "price": "12.00", "department": "2", "vat": "10"}],
+                          "text": ["GRAZIE"],
+                          "payments": [{"type": 1, "amount": "5.00"}, {"type": 2}]})")
+                                << QStringList{"j/ROSSI SRL/VIA ROMA 1////////0/",
+                                               "3/S/CAFFE//2/1.10/1//",
+                                               "3/S/TORTA/FETTA/0.5/12.00/2/10/",
+                                               "7/1/0/GRAZIE/",
+                                               "5/1/5.00/////",
+                                               "5/2//////"}
+                                << QString();
+    QTest::newRow("price as a JSON number")
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": 1.1, "department": 1}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].price: deve essere un testo decimale");
+    QTest::newRow("price with a comma")
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1,10", "department": 1}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].price: importo non valido");
+    QTest::newRow("price with three decimals")
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1.105", "department": 1}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("al massimo 2 decimali");
+    QTest::newRow("department 22")
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 22}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].department: deve essere un numero intero da 1 a 21");
+    QTest::newRow("slash in a description")
+        << json
+        << QByteArray(R"({"items": [{"description": "A/B", "quantity": "1", "price": "1", "department": 1}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].description: contiene");
+    QTest::newRow("no payment")
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1}]})")
+        << QStringList() << QStringLiteral("payments:");
+    QTest::newRow("unknown field")
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1,
+                                             "discount": "1"}], "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("campo sconosciuto \"discount\"");
+    QTest::newRow("a fault after the customer")
+        << json << QByteArray(R"({"customer": ["ROSSI"], "items": [{"description": "A", "quantit{": "1"}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("campo sconosciuto \"quantit{\"");
+    QTest::newRow("ten customer rows")
+        << json << QByteArray(R"({"customer": ["1","2","3","4","5","6","7","8","9","10"],
+                                  "items": [{"description": "A", "quantity": "1", "price": "1", "department": 1}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("customer: al massimo 9");
+    QTest::newRow("another type") << QByteArray("application/xml") << QByteArray("<x/>") << QStringList()
+                                  << QStringLiteral("Content-Type");
+    QTest::newRow("JSON in another charset")
+        << QByteArray("application/json; charset=latin1") << QByteArray(R"({"lines": ["5/1/"]})")
+        << QStringList() << QStringLiteral("Content-Type");
+}
+
+void TestApi::readBody() {
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, body);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, error);
+    const ReceiptReading r = ReadReceiptBody(body, ReceiptBodyTypeOf(type));
+    if (error.isEmpty()) {
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(r.lines, lines);
+    } else {
+        QVERIFY(!r.ok());
+        QVERIFY2(r.error.contains(error), qPrintable(r.error));
+        QVERIFY(r.lines.isEmpty());
+    }
+}
+
+void TestApi::token() {
+    const QString path = m_home.filePath(ApiToken::fileName());
+    const QByteArray t = m_api->token();
+    QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{64}$")).match(QString::fromLatin1(t)).hasMatch());
+    const auto othersMay = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    QVERIFY(!(QFile::permissions(path) & othersMay));
+    // Kept across starts; a file opened up to others is closed again; one
+    // that is not a token is replaced.
+    QCOMPARE(ApiToken::load(m_home.path()), t);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    QCOMPARE(ApiToken::load(m_home.path()), t);
+    QVERIFY(!(QFile::permissions(path) & othersMay));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("guessable\n");
+    f.close();
+    const QByteArray fresh = ApiToken::load(m_home.path());
+    QVERIFY(fresh != t && fresh.size() == 64);
+    QVERIFY(ApiToken::matches(fresh, fresh));
+    QVERIFY(!ApiToken::matches(fresh, fresh.left(63) + 'x'));
+    QVERIFY(!ApiToken::matches(QByteArray(), QByteArray()));
+}
+
+void TestApi::refusals_data() {
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+
+    const QByteArray ok = "POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
+                          "Authorization: Bearer $TOKEN\r\nIdempotency-Key: k1\r\n";
+    auto post = [&](const QByteArray &extra,
+                    const QByteArray &body = "3/S/A//1/1/1//\r\n5/1/\r\n") -> QByteArray {
+        return ok + extra + "Content-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
+               "\r\n\r\n" + body;
+    };
+    QTest::newRow("status") << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n")
+                            << 200 << QString();
+    QTest::newRow("status by localhost")
+        << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: LOCALHOST:$PORT\r\n\r\n") << 200 << QString();
+    QTest::newRow("no Host") << QByteArray("GET /api/v1/status HTTP/1.1\r\n\r\n") << 400
+                             << QStringLiteral("Host");
+    QTest::newRow("two Hosts")
+        << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("Host");
+    QTest::newRow("foreign Host") << QByteArray(
+                                         "GET /api/v1/status HTTP/1.1\r\nHost: till.example:$PORT\r\n\r\n")
+                                  << 403 << QStringLiteral("Host non ammesso");
+    QTest::newRow("Host on another port")
+        << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n") << 403
+        << QStringLiteral("Host non ammesso");
+    QTest::newRow("no token") << QByteArray("POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
+                                            "Idempotency-Key: k\r\nContent-Type: text/plain\r\n"
+                                            "Content-Length: 6\r\n\r\n5/1/\r\n")
+                              << 401 << QStringLiteral("mancante");
+    QTest::newRow("wrong token") << QByteArray("POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
+                                               "Authorization: Bearer 00$TOKEN\r\nContent-Length: 0\r\n\r\n")
+                                 << 401 << QStringLiteral("errata");
+    QTest::newRow("token not bearer")
+        << QByteArray("POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
+                      "Authorization: Basic $TOKEN\r\nContent-Length: 0\r\n\r\n")
+        << 401 << QStringLiteral("errata");
+    QTest::newRow("foreign Origin") << post("Origin: http://shop.example\r\n") << 403
+                                    << QStringLiteral("Origin non ammessa");
+    QTest::newRow("null Origin") << post("Origin: null\r\n") << 403 << QStringLiteral("Origin non ammessa");
+    QTest::newRow("own Origin, no queue")
+        << post("Origin: http://127.0.0.1:$PORT\r\n") << 503 << QStringLiteral("Coda non disponibile");
+    QTest::newRow("no key") << QByteArray("POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
+                                          "Authorization: Bearer $TOKEN\r\nContent-Type: text/plain\r\n"
+                                          "Content-Length: 6\r\n\r\n5/1/\r\n")
+                            << 400 << QStringLiteral("Idempotency-Key");
+    QTest::newRow("key with a blank") << post("").replace("Idempotency-Key: k1", "Idempotency-Key: k 1")
+                                      << 400 << QStringLiteral("Idempotency-Key");
+    QTest::newRow("key of 65") << post("").replace("Idempotency-Key: k1",
+                                                   QByteArray("Idempotency-Key: " + QByteArray(65, 'k')))
+                               << 400 << QStringLiteral("Idempotency-Key");
+    QTest::newRow("bad JSON") << post("").replace("text/plain", "application/json") << 400
+                              << QStringLiteral("JSON non valido");
+    QTest::newRow("control character")
+        << post("", "3/S/A\x1b//1/1/1//\r\n5/1/\r\n") << 400 << QStringLiteral("carattere di controllo 0x1B");
+    QTest::newRow("another type") << post("").replace("text/plain", "text/csv") << 415
+                                  << QStringLiteral("Content-Type");
+    QTest::newRow("wait too long") << post("").replace("/receipts ", "/receipts?wait=30001 ") << 400
+                                   << QStringLiteral("wait");
+    QTest::newRow("no length") << QByteArray(ok + "Content-Type: text/plain\r\n\r\n") << 411
+                               << QStringLiteral("Content-Length");
+    QTest::newRow("two lengths") << QByteArray(ok + "Content-Length: 6\r\nContent-Length: 7\r\n\r\n5/1/\r\n")
+                                 << 400 << QStringLiteral("Content-Length");
+    QTest::newRow("length not a number")
+        << QByteArray(ok + "Content-Length: -6\r\n\r\n") << 400 << QStringLiteral("Content-Length");
+    QTest::newRow("chunked") << QByteArray(ok + "Transfer-Encoding: chunked\r\n\r\n6\r\n5/1/\r\n0\r\n\r\n")
+                             << 501 << QStringLiteral("Transfer-Encoding");
+    QTest::newRow("request line too long")
+        << QByteArray("GET /" + QByteArray(5000, 'a') + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 414
+        << QStringLiteral("troppo lunga");
+    QTest::newRow("header too long") << QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-A: " +
+                                                   QByteArray(17000, 'a') + "\r\n\r\n")
+                                     << 431 << QStringLiteral("troppo lunghe");
+    QByteArray many = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+    for (int i = 0; i < 70; ++i)
+        many += "X-" + QByteArray::number(i) + ": 1\r\n";
+    QTest::newRow("too many headers") << QByteArray(many + "\r\n") << 431 << QStringLiteral("Troppe");
+    QTest::newRow("bare LF") << QByteArray("GET /api/v1/status HTTP/1.1\nHost: 127.0.0.1\r\n\r\n") << 400
+                             << QStringLiteral("CR");
+    QTest::newRow("folded header") << QByteArray(
+                                          "GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n x\r\n\r\n")
+                                   << 400 << QStringLiteral("Intestazione non valida");
+    QTest::newRow("space before colon")
+        << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost : 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("Nome di intestazione");
+    QTest::newRow("absolute target")
+        << QByteArray("GET http://127.0.0.1/api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("Destinazione");
+    QTest::newRow("version 2") << QByteArray("GET / HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n") << 505
+                               << QStringLiteral("Versione");
+    QTest::newRow("not a request") << QByteArray("\x16\x03\x01\x02\x05\x01\x07\x01\xfc\r\n\r\n") << 400
+                                   << QStringLiteral("Riga di richiesta");
+    QTest::newRow("unknown path") << QByteArray("GET /api/v2/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                                  << 404 << QStringLiteral("sconosciuta");
+    QTest::newRow("page outside its folder")
+        << QByteArray("GET /page/%2e%2e/%2e%2e/NorvVelm.token HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 404
+        << QStringLiteral("sconosciuta");
+    QTest::newRow("status by PUT")
+        << QByteArray("PUT /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n") << 405
+        << QStringLiteral("Metodo");
+    QTest::newRow("unknown receipt") << QByteArray(
+                                            "GET /api/v1/receipts/nosuch HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                                     << 404 << QStringLiteral("sconosciuto");
+    QTest::newRow("monitor since garbage")
+        << QByteArray("GET /api/v1/monitor?since=x HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("since");
+    QTest::newRow("list limit 0") << QByteArray(
+                                         "GET /api/v1/receipts?limit=0 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                                  << 400 << QStringLiteral("limit");
+}
+
+void TestApi::refusals() {
+    QFETCH(QByteArray, request);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    const HttpAnswer a = HttpProbe::ask(port(), expand(request));
+    QCOMPARE(a.status, status);
+    QCOMPARE(a.header("X-Content-Type-Options"), QByteArray("nosniff"));
+    QCOMPARE(a.header("Cache-Control"), QByteArray("no-store"));
+    QCOMPARE(a.header("Content-Security-Policy"), QByteArray("default-src 'self'"));
+    if (status == 401)
+        QVERIFY(a.header("WWW-Authenticate").startsWith("Bearer"));
+    if (!error.isEmpty()) {
+        QVERIFY2(a.json().value(QStringLiteral("error")).toString().contains(error), a.body.constData());
+        // A refusal of the request itself closes the connection.
+        if (status != 400 && status != 404 && status != 405 && status != 415 && status != 503)
+            QVERIFY(a.closed);
+    }
+}
+
+void TestApi::bodyRefusedBeforeItIsSent() {
+    // 3 MB announced: refused on the header alone, while the client still
+    // waits to send it, even when it asks to be told first.
+    for (const QByteArray &expect : {QByteArray(), QByteArray("Expect: 100-continue\r\n")}) {
+        HttpProbe p(port());
+        QVERIFY(p.connect());
+        p.send(expand(
+            "POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\nAuthorization: Bearer $TOKEN\r\n"
+            "Idempotency-Key: big\r\nContent-Type: text/plain\r\n" +
+            expect + "Content-Length: 3000000\r\n\r\n"));
+        const HttpAnswer a = p.read();
+        QCOMPARE(a.status, 413);
+        QVERIFY(a.closed);
+        QVERIFY(p.closedByServer());
+    }
+}
+
+void TestApi::slowAndIdleConnections() {
+    m_api->http().limits.requestMs = 200;
+    m_api->http().limits.idleMs = 200;
+    {
+        // A request that never ends.
+        HttpProbe p(port());
+        QVERIFY(p.connect());
+        p.send("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+        QCOMPARE(p.read().status, 408);
+        QVERIFY(p.closedByServer());
+    }
+    {
+        // A connection kept after its answer, then left idle.
+        HttpProbe p(port());
+        QVERIFY(p.connect());
+        p.send(expand("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
+        const HttpAnswer a = p.read();
+        QCOMPARE(a.status, 200);
+        QVERIFY(!a.closed);
+        // Two requests in one packet are answered in turn.
+        p.send(expand("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"
+                      "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\nConnection: close\r\n\r\n"));
+        QCOMPARE(p.read().status, 200);
+        const HttpAnswer m = p.read();
+        QCOMPARE(m.status, 200);
+        QVERIFY(m.body.contains("norvvelm_register_up"));
+        QVERIFY(m.closed);
+    }
+    {
+        HttpProbe p(port());
+        QVERIFY(p.connect());
+        QVERIFY(p.closedByServer());
+    }
+    QTRY_COMPARE(m_api->http().connectionCount(), 0);
+}
+
+void TestApi::idleConnectionsDoNotStarveStatus() {
+    m_api->http().maxConnections = 8;
+    std::vector<std::unique_ptr<HttpProbe>> idle;
+    for (int i = 0; i < 40; ++i) {
+        idle.push_back(std::make_unique<HttpProbe>(port()));
+        QVERIFY(idle.back()->connect());
+        if (i % 2)
+            idle.back()->send("GET /api/v1/sta"); // half a request
+    }
+    const HttpAnswer a =
+        HttpProbe::ask(port(), expand("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
+    QCOMPARE(a.status, 200);
+    QVERIFY(m_api->http().connectionCount() <= 8);
+}
+
+void TestApi::answersFitTheDocument() {
+    const testsupport::OpenApiCheck doc(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
+    QVERIFY(doc.loaded());
+    m_session->AddMonitorLine(QStringLiteral("PC -> ECR : 3/S/A//1/1/1//"));
+    m_session->AddMonitorLine(QStringLiteral("PC -> ECR : 5/1/"));
+    m_session->setLastAnswer(QStringLiteral("6C/00/00/"));
+    struct Case {
+        QByteArray target;
+        QString path;
+        int status;
+    };
+    const QList<Case> cases{
+        {"/api/v1/status", QStringLiteral("/api/v1/status"), 200},
+        {"/api/v1/monitor?since=1", QStringLiteral("/api/v1/monitor"), 200},
+        {"/api/v1/monitor?since=-1", QStringLiteral("/api/v1/monitor"), 400},
+        {"/api/v1/receipts?limit=5", QStringLiteral("/api/v1/receipts"), 200},
+        {"/api/v1/receipts/abc", QStringLiteral("/api/v1/receipts/{id}"), 404},
+    };
+    for (const Case &c : cases) {
+        const HttpAnswer a =
+            HttpProbe::ask(port(), expand("GET " + c.target + " HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
+        QCOMPARE(a.status, c.status);
+        const QString misfit = doc.check(c.path, QStringLiteral("get"), a.status, a.body);
+        QVERIFY2(misfit.isEmpty(), qPrintable(c.target + ": " + misfit));
+    }
+    const HttpAnswer status =
+        HttpProbe::ask(port(), expand("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
+    QCOMPARE(status.json()[QStringLiteral("register")][QStringLiteral("last_error")][QStringLiteral("code")]
+                 .toString(),
+             QStringLiteral("6C"));
+    const HttpAnswer monitor = HttpProbe::ask(
+        port(), expand("GET /api/v1/monitor?since=1 HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
+    const QJsonArray lines = monitor.json()[QStringLiteral("lines")].toArray();
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.at(0)[QStringLiteral("seq")].toInt(), 2);
+    QCOMPARE(lines.at(0)[QStringLiteral("text")].toString(), QStringLiteral("PC -> ECR : 5/1/"));
+    QCOMPARE(monitor.json()[QStringLiteral("last")].toInt(), 2);
+}
+
+void TestApi::metricsParse() {
+    m_session->setLastAnswer(QStringLiteral("00/00/00/"));
+    m_session->setLastAnswer(QStringLiteral("6C/00/00/"));
+    m_session->setLineBusy(true);
+    m_session->setLineBusy(false);
+    const HttpAnswer a =
+        HttpProbe::ask(port(), expand("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
+    QCOMPARE(a.status, 200);
+    QVERIFY(a.header("Content-Type").startsWith("text/plain; version=0.0.4"));
+    // Every line is a comment (# HELP or # TYPE) or a sample: a name, labels
+    // in braces, a value; every sample's family has its type.
+    static const QRegularExpression sample(
+        QStringLiteral(R"(^([a-zA-Z_:][a-zA-Z0-9_:]*)(\{([a-zA-Z_][a-zA-Z0-9_]*="([^"\\]|\\.)*",?)*\})? )"
+                       R"((-?[0-9.e+-]+|\+Inf|NaN)$)"));
+    static const QRegularExpression type(
+        QStringLiteral(R"(^# TYPE ([a-zA-Z_:][a-zA-Z0-9_:]*) (counter|gauge|histogram)$)"));
+    QSet<QString> typed;
+    QMap<QString, double> values;
+    for (const QString &l : QString::fromUtf8(a.body).split(u'\n', Qt::SkipEmptyParts)) {
+        if (const auto t = type.match(l); t.hasMatch()) {
+            typed << t.captured(1);
+            continue;
+        }
+        if (l.startsWith(QLatin1String("# HELP ")))
+            continue;
+        const auto m = sample.match(l);
+        QVERIFY2(m.hasMatch(), qPrintable(l));
+        QString family = m.captured(1);
+        for (const char *suffix : {"_bucket", "_sum", "_count"}) {
+            if (family.endsWith(QLatin1String(suffix)) && !typed.contains(family))
+                family.chop(int(qstrlen(suffix)));
+        }
+        QVERIFY2(typed.contains(family), qPrintable(l));
+        values[m.captured(1) + m.captured(2)] = m.captured(5).toDouble();
+    }
+    QCOMPARE(values.value(QStringLiteral("norvvelm_lines_sent_total")), 2.0);
+    QCOMPARE(values.value(QStringLiteral("norvvelm_register_errors_total{code=\"6C\"}")), 1.0);
+    QCOMPARE(values.value(QStringLiteral("norvvelm_exchange_seconds_count")), 1.0);
+    QCOMPARE(values.value(QStringLiteral("norvvelm_exchange_seconds_bucket{le=\"+Inf\"}")), 1.0);
+    QCOMPARE(values.value(QStringLiteral("norvvelm_register_up")), 0.0);
+}
+
+void TestApi::outcomeStore() {
+    const QString path = m_home.filePath(OutcomeStore::fileName());
+    const QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
+    auto outcome = [&](const QString &id, const QString &key, const QString &state, int daysAgo) {
+        ReceiptOutcome o;
+        o.id = id;
+        o.key = key;
+        o.source = QStringLiteral("api");
+        o.state = state;
+        o.lines = {QStringLiteral("3/S/A//1/1/1//"), QStringLiteral("5/1/")};
+        o.accepted = o.finished = now.addDays(-daysAgo);
+        return o;
+    };
+    {
+        OutcomeStore store(path);
+        QVERIFY(store.open(now));
+        QVERIFY(store.put(outcome(QStringLiteral("R1"), QStringLiteral("k1"), QStringLiteral("printed"), 40),
+                          "h1", now.addDays(-40)));
+        QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printing"), 1),
+                          "h2", now));
+        QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printed"), 1),
+                          "h2", now));
+        QVERIFY(store.put(outcome(QStringLiteral("R7"), QString(), QStringLiteral("failed"), 0), {}, now));
+    }
+    // A record cut short by a crash was never counted.
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::Append));
+    f.write(R"({"id": "R9", "state": "printed")");
+    f.close();
+    OutcomeStore again(path);
+    QVERIFY(again.open(now));
+    QCOMPARE(again.size(), 2); // R1 is over 30 days old; R2's last record holds
+    QVERIFY(!again.find(QStringLiteral("R1")) && !again.find(QStringLiteral("R9")));
+    QCOMPARE(again.find(QStringLiteral("R2"))->outcome.state, QStringLiteral("printed"));
+    QCOMPARE(again.findKey(QStringLiteral("k2"))->digest, QByteArray("h2"));
+    QCOMPARE(again.find(QStringLiteral("R2"))->outcome.lines.size(), 2);
+    QCOMPARE(again.newest(1).value(0).id, QStringLiteral("R7"));
+    QCOMPARE(again.highestNumber(u"R"), 7u);
+}
+
+void TestApi::outcomeFiles_data() {
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("path"); // relative to the receipt folder; empty: none
+
+    QTest::newRow("default") << QStringLiteral("esiti") << QStringLiteral("scontrino.txt")
+                             << QStringLiteral("esiti/scontrino.txt.json");
+    QTest::newRow("none") << QString() << QStringLiteral("scontrino.txt") << QString();
+    QTest::newRow("nested") << QStringLiteral("out/ok") << QStringLiteral("a.txt")
+                            << QStringLiteral("out/ok/a.txt.json");
+    QTest::newRow("a path is not a name")
+        << QStringLiteral("esiti") << QStringLiteral("../../etc/x") << QStringLiteral("esiti/x.json");
+    QTest::newRow("dots") << QStringLiteral("esiti") << QStringLiteral("..") << QString();
+}
+
+void TestApi::outcomeFiles() {
+    QFETCH(QString, setting);
+    QFETCH(QString, source);
+    QFETCH(QString, path);
+    const QString server = m_home.filePath(QStringLiteral("server"));
+    const QString folder = OutcomeFiles::folder(server, setting);
+    ReceiptOutcome o;
+    o.id = QStringLiteral("R3");
+    o.source = source;
+    o.state = QStringLiteral("printed");
+    o.receiptNumber = 12;
+    o.total = QStringLiteral("2.20");
+    QVERIFY(OutcomeFiles::write(folder, o));
+    if (path.isEmpty()) {
+        QCOMPARE(OutcomeFiles::pathFor(folder, source), QString());
+        return;
+    }
+    QFile f(server + u'/' + path);
+    QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(f.fileName()));
+    const QJsonObject back = QJsonDocument::fromJson(f.readAll()).object();
+    QCOMPARE(back.value(QStringLiteral("receipt_number")).toInt(), 12);
+    QCOMPARE(back.value(QStringLiteral("total")).toString(), QStringLiteral("2.20"));
+    const testsupport::OpenApiCheck doc(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
+    QCOMPARE(doc.check(QStringLiteral("/api/v1/receipts/{id}"), QStringLiteral("get"), 200,
+                       QJsonDocument(back).toJson()),
+             QString());
+}
+
+QTEST_GUILESS_MAIN(TestApi)
+#include "tst_api.moc"

@@ -1,0 +1,308 @@
+// norvvelmd's HTTP interface as a point-of-sale program meets it: the real
+// daemon with ecrsim over a pseudo-terminal, driven over loopback HTTP.
+// Judged from the register's own log and paper: what is refused never
+// reaches it, and what is accepted is printed once.
+
+#include "support/DaemonRig.h"
+#include "support/HttpProbe.h"
+#include "support/OpenApiCheck.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QProcess>
+#include <QTest>
+
+using testsupport::Daemon;
+using testsupport::HttpAnswer;
+using testsupport::HttpProbe;
+
+namespace {
+
+const QByteArray kSale = "3/S/CAFFE//1/1.10/1//";
+
+struct Api {
+    Daemon &d;
+    QByteArray token() const {
+        QFile f(d.home.filePath(QStringLiteral("NorvVelm.token")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed() : QByteArray();
+    }
+    bool up() const { return HttpProbe::ask(d.apiPort, get("/api/v1/status"), 2000).status == 200; }
+    QByteArray get(const QByteArray &target) const {
+        return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(d.apiPort) + "\r\n\r\n";
+    }
+    QByteArray post(const QByteArray &key, const QByteArray &type, const QByteArray &body,
+                    const QByteArray &extra = {}, const QByteArray &target = "/api/v1/receipts") const {
+        return "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(d.apiPort) +
+               "\r\nAuthorization: Bearer " + token() + "\r\nIdempotency-Key: " + key +
+               "\r\nContent-Type: " + type + "\r\n" + extra +
+               "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    }
+    HttpAnswer ask(const QByteArray &request) const { return HttpProbe::ask(d.apiPort, request); }
+};
+
+} // namespace
+
+class TestApiDaemon : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void refusedNeverReachTheRegister_data();
+    void refusedNeverReachTheRegister();
+    void statusAndMetrics();
+    void receiptsToPrinted_data();
+    void receiptsToPrinted();
+    void sameKeyAgain();
+    void outcomeFileForAFolderReceipt();
+    void killedMidReceipt();
+
+private:
+    std::unique_ptr<Daemon> m_d;
+};
+
+void TestApiDaemon::initTestCase() {
+    m_d = std::make_unique<Daemon>();
+    QVERIFY(m_d->apiPort != 0);
+    QVERIFY(m_d->startSim());
+    m_d->start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_d->identified(), 10000);
+    const Api api{*m_d};
+    QTRY_VERIFY_WITH_TIMEOUT(api.up(), 10000);
+    // The key as the command tool prints it, private to its owner.
+    QProcess cmd;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("NORVVELM_HOME"), m_d->home.path());
+    cmd.setProcessEnvironment(env);
+    cmd.start(EcrSimProcess::bin(QStringLiteral("norvvelm-cmd")), {QStringLiteral("--api-token")});
+    QVERIFY(cmd.waitForFinished(10000));
+    QCOMPARE(cmd.exitCode(), 0);
+    QCOMPARE(cmd.readAllStandardOutput().trimmed(), api.token());
+    QCOMPARE(api.token().size(), 64);
+    const auto perms = QFile::permissions(m_d->home.filePath(QStringLiteral("NorvVelm.token")));
+    QVERIFY(!(perms & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther)));
+}
+
+void TestApiDaemon::refusedNeverReachTheRegister_data() {
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("status");
+    const Api api{*m_d};
+    const QByteArray body = kSale + "\r\n5/1/////\r\n";
+    const QByteArray good = api.post("k-refused", "text/plain", body);
+    QTest::newRow("no token") << QByteArray(good).replace(
+                                     QByteArray("Authorization: Bearer " + api.token() + "\r\n"),
+                                     QByteArray())
+                              << 401;
+    QTest::newRow("wrong token") << QByteArray(good).replace(api.token(), QByteArray(64, 'a')) << 401;
+    QTest::newRow("foreign Host") << QByteArray(good).replace("Host: 127.0.0.1:", "Host: pos.example:")
+                                  << 403;
+    QTest::newRow("foreign Origin") << api.post("k-refused", "text/plain", body,
+                                                "Origin: http://evil.example\r\n")
+                                    << 403;
+    QTest::newRow("3 MB") << api.post("k-refused", "text/plain", body + QByteArray(3 * 1024 * 1024, '\n'))
+                          << 413;
+    QTest::newRow("bad JSON") << api.post("k-refused", "application/json", "{\"lines\": [\"" + kSale + "\"")
+                              << 400;
+    QTest::newRow("control character")
+        << api.post("k-refused", "application/json",
+                    "{\"lines\": [\"3/S/CAFFE\\u0007//1/1.10/1//\", \"5/1/////\"]}")
+        << 400;
+    QTest::newRow("closing inside the receipt")
+        << api.post("k-refused", "text/plain", kSale + "\r\nx/7/0/0/\r\n5/1/////\r\n") << 400;
+}
+
+void TestApiDaemon::refusedNeverReachTheRegister() {
+    QFETCH(QByteArray, request);
+    QFETCH(int, status);
+    const Api api{*m_d};
+    const HttpAnswer a = api.ask(request);
+    QCOMPARE(a.status, status);
+    QVERIFY(!a.json().value(QStringLiteral("error")).toString().isEmpty());
+    // Nothing of it was queued or sent.
+    const HttpAnswer list = api.ask(api.get("/api/v1/receipts"));
+    QCOMPARE(list.status, 200);
+    for (const QJsonValue r : list.json().value(QStringLiteral("receipts")).toArray())
+        QVERIFY(r[QStringLiteral("key")].toString() != QLatin1String("k-refused"));
+    QCOMPARE(m_d->timesTaken(kSale), 0);
+}
+
+void TestApiDaemon::statusAndMetrics() {
+    const Api api{*m_d};
+    const testsupport::OpenApiCheck doc(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
+    const HttpAnswer s = api.ask(api.get("/api/v1/status"));
+    QCOMPARE(s.status, 200);
+    QVERIFY2(doc.check(QStringLiteral("/api/v1/status"), QStringLiteral("get"), 200, s.body).isEmpty(),
+             s.body.constData());
+    const QJsonObject reg = s.json().value(QStringLiteral("register")).toObject();
+    QVERIFY(reg.value(QStringLiteral("online")).toBool());
+    QVERIFY(!reg.value(QStringLiteral("serial")).toString().isEmpty());
+    QCOMPARE(reg.value(QStringLiteral("model")).toString(), QStringLiteral("Norv ONe"));
+    QVERIFY(s.json()[QStringLiteral("server")][QStringLiteral("enabled")].toBool());
+    const HttpAnswer m = api.ask(api.get("/metrics"));
+    QCOMPARE(m.status, 200);
+    QVERIFY(m.body.contains("\nnorvvelm_register_up 1\n"));
+    const HttpAnswer mon = api.ask(api.get("/api/v1/monitor?since=0"));
+    QCOMPARE(mon.status, 200);
+    QVERIFY2(doc.check(QStringLiteral("/api/v1/monitor"), QStringLiteral("get"), 200, mon.body).isEmpty(),
+             mon.body.constData());
+}
+
+namespace {
+
+// The receipts on the paper that hold `text`, complete and not voided.
+int onPaper(const Daemon &d, const QString &text) {
+    int n = 0;
+    QString doc;
+    for (const QString &l : d.paperText().split(u'\n')) {
+        doc += l + u'\n';
+        if (l == QString(32, u'=')) {
+            n += doc.contains(text) && doc.contains(QStringLiteral("SCONTR. N.")) &&
+                 !doc.contains(QStringLiteral("ANNULLATO"));
+            doc.clear();
+        }
+    }
+    return n;
+}
+
+} // namespace
+
+void TestApiDaemon::receiptsToPrinted_data() {
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<bool>("withErrors");
+
+    QTest::newRow("text") << QByteArray("t-1") << QByteArray("text/plain")
+                          << QByteArray("3/S/TEXTSALE//1/1.10/1//\r\n5/1/0.00/////\r\n")
+                          << QStringLiteral("TEXTSALE") << false;
+    QTest::newRow("lines") << QByteArray("l-1") << QByteArray("application/json")
+                           << QByteArray(R"({"lines": ["3/S/LINESALE//2/0.50/1//", "5/1/////"]})")
+                           << QStringLiteral("LINESALE") << false;
+    QTest::newRow("structured")
+        << QByteArray("s-1") << QByteArray("application/json")
+        << QByteArray(
+               R"({"items": [{"description": "JSONSALE", "quantity": "2", "price": "1.30", "department": 1}],
+                          "text": ["GRAZIE"], "payments": [{"type": 1, "amount": "5.00"}]})")
+        << QStringLiteral("JSONSALE") << false;
+    QTest::newRow("a line the register refuses")
+        << QByteArray("e-1") << QByteArray("text/plain")
+        << QByteArray("3/S/ERRSALE//1/1.00/1//\r\n3/S/BADDEPT//1/1.00/21/99/\r\n5/1/////\r\n")
+        << QStringLiteral("ERRSALE") << true;
+}
+
+void TestApiDaemon::receiptsToPrinted() {
+    QFETCH(QByteArray, key);
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, tag);
+    QFETCH(bool, withErrors);
+    const Api api{*m_d};
+    const testsupport::OpenApiCheck doc(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
+    const HttpAnswer a = api.ask(api.post(key, type, body, {}, "/api/v1/receipts?wait=20000"));
+    QCOMPARE(a.status, 202);
+    QVERIFY2(doc.check(QStringLiteral("/api/v1/receipts"), QStringLiteral("post"), 202, a.body).isEmpty(),
+             a.body.constData());
+    const QJsonObject r = a.json();
+    QCOMPARE(r.value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    QCOMPARE(r.value(QStringLiteral("key")).toString(), QString::fromLatin1(key));
+    QVERIFY(r.value(QStringLiteral("receipt_number")).toInt() > 0);
+    QVERIFY(r.value(QStringLiteral("finished")).isString());
+    const QJsonArray errors = r.value(QStringLiteral("errors")).toArray();
+    QCOMPARE(errors.isEmpty(), !withErrors);
+    if (withErrors) {
+        // The register's code for the refused line, and where it was.
+        QCOMPARE(errors.at(0)[QStringLiteral("line")].toInt(), 2);
+        QCOMPARE(errors.at(0)[QStringLiteral("code")].toString().size(), 2);
+    }
+    QCOMPARE(onPaper(*m_d, tag), 1);
+    // Read again, and listed.
+    const QString id = r.value(QStringLiteral("id")).toString();
+    const HttpAnswer again = api.ask(api.get("/api/v1/receipts/" + id.toLatin1()));
+    QCOMPARE(again.status, 200);
+    QCOMPARE(again.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    QVERIFY(
+        doc.check(QStringLiteral("/api/v1/receipts/{id}"), QStringLiteral("get"), 200, again.body).isEmpty());
+    const HttpAnswer list = api.ask(api.get("/api/v1/receipts?limit=3"));
+    QCOMPARE(list.json().value(QStringLiteral("receipts")).toArray().at(0)[QStringLiteral("id")].toString(),
+             id);
+}
+
+void TestApiDaemon::sameKeyAgain() {
+    const Api api{*m_d};
+    const QByteArray body = "3/S/ONCEONLY//1/2.00/1//\r\n5/1/////\r\n";
+    const HttpAnswer first =
+        api.ask(api.post("once-1", "text/plain", body, {}, "/api/v1/receipts?wait=20000"));
+    QCOMPARE(first.status, 202);
+    const HttpAnswer second = api.ask(api.post("once-1", "text/plain", body));
+    QCOMPARE(second.status, 200);
+    QCOMPARE(second.json().value(QStringLiteral("id")), first.json().value(QStringLiteral("id")));
+    QCOMPARE(second.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    const HttpAnswer other =
+        api.ask(api.post("once-1", "text/plain", "3/S/OTHER//1/2.00/1//\r\n5/1/////\r\n"));
+    QCOMPARE(other.status, 409);
+    const HttpAnswer asJson = api.ask(api.post("once-1", "application/json", body));
+    QVERIFY(asJson.status == 409 || asJson.status == 400);
+    QCOMPARE(onPaper(*m_d, QStringLiteral("ONCEONLY")), 1);
+    QCOMPARE(onPaper(*m_d, QStringLiteral("OTHER")), 0);
+}
+
+void TestApiDaemon::outcomeFileForAFolderReceipt() {
+    m_d->drop("3/S/FOLDERSALE//1/3.00/1//\r\n5/1/////\r\n");
+    const QString path = m_d->server + QStringLiteral("/esiti/scontrino.txt.json");
+    auto state = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly)
+                   ? QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("state")).toString()
+                   : QString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("printed"), 20000);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+    QCOMPARE(o.value(QStringLiteral("source")).toString(), QStringLiteral("scontrino.txt"));
+    QVERIFY(o.value(QStringLiteral("receipt_number")).toInt() > 0);
+    // The same object as the interface answers.
+    const Api api{*m_d};
+    const HttpAnswer a =
+        api.ask(api.get("/api/v1/receipts/" + o.value(QStringLiteral("id")).toString().toLatin1()));
+    QCOMPARE(a.json().value(QStringLiteral("receipt_number")), o.value(QStringLiteral("receipt_number")));
+    QCOMPARE(onPaper(*m_d, QStringLiteral("FOLDERSALE")), 1);
+    // The outcome folder is never taken for a receipt, nor complained of.
+    QVERIFY(!m_d->err.contains("esiti"));
+}
+
+void TestApiDaemon::killedMidReceipt() {
+    Daemon d;
+    QVERIFY(d.startSim({QStringLiteral("--answer-delay"), QStringLiteral("40")}));
+    d.start();
+    const Api api{d};
+    QTRY_VERIFY_WITH_TIMEOUT(api.up(), 10000);
+    QByteArray body;
+    for (int i = 1; i <= 40; ++i)
+        body += "3/S/KILL-" + QByteArray::number(i) + "//1/0.10/1//\r\n";
+    body += "5/1/////\r\n";
+    const HttpAnswer a = api.ask(api.post("kill-1", "text/plain", body));
+    QCOMPARE(a.status, 202);
+    const QString id = a.json().value(QStringLiteral("id")).toString();
+    QTRY_VERIFY_WITH_TIMEOUT(d.timesTaken("3/S/KILL-10//1/0.10/1//") == 1, 20000);
+    d.kill();
+    d.start();
+    QTRY_VERIFY_WITH_TIMEOUT(api.up(), 10000);
+    const HttpAnswer again =
+        api.ask(api.post("kill-1", "text/plain", body, {}, "/api/v1/receipts?wait=30000"));
+    QCOMPARE(again.status, 200);
+    QCOMPARE(again.json().value(QStringLiteral("id")).toString(), id);
+    QCOMPARE(again.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    QCOMPARE(onPaper(d, QStringLiteral("KILL-40")), 1);
+    QCOMPARE(d.stop(), 0);
+    // After a clean restart, still answered from the home folder.
+    d.start();
+    QTRY_VERIFY_WITH_TIMEOUT(api.up(), 10000);
+    const HttpAnswer later = api.ask(api.get("/api/v1/receipts/" + id.toLatin1()));
+    QCOMPARE(later.status, 200);
+    QCOMPARE(later.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    QCOMPARE(later.json().value(QStringLiteral("lines")).toArray().size(), 41);
+    QCOMPARE(api.ask(api.post("kill-1", "text/plain", body + "5/1/////\r\n")).status, 409);
+}
+
+QTEST_GUILESS_MAIN(TestApiDaemon)
+#include "tst_api_daemon.moc"
