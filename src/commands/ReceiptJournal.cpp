@@ -214,6 +214,59 @@ bool ReceiptJournal::decode(QByteArrayView record, QueueEvent &e) {
     return false;
 }
 
+// Applies the records after the header to `s`; false at the first record
+// that cannot be read. A receipt cut between its lines and its working copy
+// is taken back out: its lines are not all there.
+bool ReceiptJournal::replay(const QByteArray &all, QueueState &s) {
+    m_ending = Ending::Unfinished;
+    QueueState beforeBatch;
+    bool inBatch = false;
+    bool good = true;
+    qsizetype pos = kHeader.size();
+    while (good && pos < all.size()) {
+        const qsizetype end = all.indexOf('\n', pos);
+        if (end < 0) {
+            m_ending = Ending::Cut; // cut short: never acted upon
+            break;
+        }
+        const QByteArrayView record = QByteArrayView(all).sliced(pos, end - pos);
+        pos = end + 1;
+        if (record == kIdleMark) {
+            m_ending = Ending::Idle;
+            continue;
+        }
+        m_ending = Ending::Unfinished;
+        QueueEvent event;
+        good = decode(record, event);
+        if (good && event.kind == QueueEvent::Kind::Receipt &&
+            event.sourceKind == ReceiptSource::Kind::File) {
+            beforeBatch = s;
+            inBatch = true;
+        } else if (good && event.kind != QueueEvent::Kind::Line && event.kind != QueueEvent::Kind::Problem) {
+            inBatch = false;
+        }
+        good = good && ApplyQueueEvent(s, event);
+    }
+    if (good && m_ending == Ending::Cut && inBatch) {
+        m_lostLines = int(s.queue.size() - beforeBatch.queue.size());
+        s = beforeBatch;
+    }
+    return good;
+}
+
+// A journal that cannot be read is kept aside under a name of its own.
+ReceiptJournal::Load ReceiptJournal::setAside(QString &detail) {
+    QString aside = m_path + QStringLiteral(".illeggibile");
+    if (QFile::exists(aside))
+        aside += u'-' + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!QFile::rename(m_path, aside)) {
+        detail = QStringLiteral("impossibile rinominarlo");
+        return Load::Failed;
+    }
+    detail = aside;
+    return Load::SetAside;
+}
+
 ReceiptJournal::Load ReceiptJournal::load(QueueState &state, QString &detail) {
     state = QueueState{};
     m_ending = Ending::Missing;
@@ -227,59 +280,16 @@ ReceiptJournal::Load ReceiptJournal::load(QueueState &state, QString &detail) {
     }
     const QByteArray all = f.readAll();
     f.close();
-    bool good = all.startsWith(kHeader);
     QueueState s;
-    if (good) {
-        m_ending = Ending::Unfinished;
-        // A receipt's records are written at once, its lines then its
-        // working copy: cut in between, its lines are not all there.
-        QueueState beforeBatch;
-        bool inBatch = false;
-        qsizetype pos = kHeader.size();
-        while (good && pos < all.size()) {
-            const qsizetype end = all.indexOf('\n', pos);
-            if (end < 0) {
-                m_ending = Ending::Cut; // cut short: never acted upon
-                break;
-            }
-            const QByteArrayView record = QByteArrayView(all).sliced(pos, end - pos);
-            pos = end + 1;
-            if (record == kIdleMark) {
-                m_ending = Ending::Idle;
-                continue;
-            }
-            m_ending = Ending::Unfinished;
-            QueueEvent event;
-            good = decode(record, event);
-            if (good && event.kind == QueueEvent::Kind::Receipt &&
-                event.sourceKind == ReceiptSource::Kind::File) {
-                beforeBatch = s;
-                inBatch = true;
-            } else if (good && event.kind != QueueEvent::Kind::Line &&
-                       event.kind != QueueEvent::Kind::Problem) {
-                inBatch = false;
-            }
-            good = good && ApplyQueueEvent(s, event);
-        }
-        if (good && m_ending == Ending::Cut && inBatch) {
-            m_lostLines = int(s.queue.size() - beforeBatch.queue.size());
-            s = beforeBatch;
-        }
+    bool good = false;
+    if (all.startsWith(kHeader)) {
+        good = replay(all, s);
     } else if (all.isEmpty() || kHeader.startsWith(all)) {
         good = true; // created, and the header cut short
         m_ending = Ending::Empty;
     }
-    if (!good) {
-        QString aside = m_path + QStringLiteral(".illeggibile");
-        if (QFile::exists(aside))
-            aside += u'-' + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        if (!QFile::rename(m_path, aside)) {
-            detail = QStringLiteral("impossibile rinominarlo");
-            return Load::Failed;
-        }
-        detail = aside;
-        return Load::SetAside;
-    }
+    if (!good)
+        return setAside(detail);
     state = s;
     return state.idle() ? Load::Empty : Load::Loaded;
 }

@@ -63,6 +63,8 @@ public:
     static bool decode(QByteArrayView record, QueueEvent &event);
 
 private:
+    bool replay(const QByteArray &all, QueueState &s);
+    Load setAside(QString &detail);
     bool write(const QByteArray &records, qsizetype count, bool sync);
     bool rewrite(const QueueState &state);
 
