@@ -124,9 +124,6 @@ QString CustomerHeaderLine(const QStringList &fields);
 // apart again (false for any other problem text).
 QString RegisterProblem(const QString &code, const QString &text, const QString &line);
 bool RegisterProblemParts(const QString &problem, QString &code, QString &text, QString &line);
-// The register's departments, 1-based.
-constexpr int kDepartments = 21;
-
 // Why the executor would not carry out a receipt line, judged before it is
 // queued: a control character or its length, a code it does not handle, a
 // closing with no receipt open, a command refused while one is open. Empty
