@@ -1,10 +1,10 @@
-#include "shell/widgets/ConfigPcPage.h"
+#include "app/widgets/ConfigPcPage.h"
 
+#include "app/Station.h"
 #include "commands/Prompter.h"
 #include "commands/Session.h"
 #include "link/SerialPortList.h"
 #include "shell/Config.h"
-#include "shell/Station.h"
 #include "shell/widgets/Controls.h"
 #include "shell/widgets/FixedPitchFont.h"
 #include "shell/widgets/Pickers.h"

@@ -1,4 +1,4 @@
-#include "shell/Station.h"
+#include "app/Station.h"
 
 #include "api/OutcomeFiles.h"
 #include "commands/Prompter.h"
