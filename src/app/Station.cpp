@@ -136,9 +136,11 @@ void Station::assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJourn
 void Station::startServing() {
     if (!m_loaded || m_session.stopRequested())
         return;
+    // The interface answers from the start: a receipt resumed from the
+    // journal is told while the register's connection sends it again.
+    startApi();
     m_startup.connectRegister();
     m_server.setEnabled(m_session.config().serverOn());
-    startApi();
     m_startup.supervise(kCheckMs, kRetryMs);
 }
 
