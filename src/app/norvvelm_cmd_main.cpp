@@ -2,16 +2,21 @@
 // and prints its status and answer, one line each:
 //   <line> -> <status> <answer>
 // Exit code 0 when every line was accepted, 1 otherwise, 2 for an incomplete
-// configuration, 3 when the port cannot be opened.
+// configuration, 3 when the port cannot be opened, 4 when another program of
+// the home holds the register or its print server has work left.
 
 #include "api/ApiToken.h"
 #include "app/Station.h"
 #include "commands/Prompter.h"
+#include "commands/RegisterOwner.h"
+#include "commands/Session.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
+#include "shell/SingleInstance.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <cstdio>
 
@@ -27,7 +32,8 @@ const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token\n"
                       "  -h, --help     show this text\n"
                       "  -V, --version  show the version\n"
                       "Exit status: 0 every line accepted, 1 a line refused or the link failed,\n"
-                      "2 no line or an incomplete configuration, 3 the port cannot be opened.";
+                      "2 no line or an incomplete configuration, 3 the port cannot be opened,\n"
+                      "4 the register is another NorvVelm program's, or its print server has work left.";
 
 int main(int argc, char **argv) {
     if (const auto rc =
@@ -52,12 +58,26 @@ int main(int argc, char **argv) {
         WriteConsoleLine(stderr, QString::fromUtf8(kUsage));
         return 2;
     }
+    // The register and the queue of this home are the running program's
+    // (the print server or the window): nothing goes out beside it.
+    const QString home = ProgramHome();
+    const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
+    if (!lock) {
+        WriteConsoleLine(stderr,
+                         QStringLiteral("norvvelm-cmd: ") +
+                             (lock.state == InstanceLock::State::AlreadyRunning
+                                  ? QStringLiteral("NorvVelm o norvvelmd lavora gi\u00e0 sulla cassa di %1: "
+                                                   "fermarlo, o mandare i comandi dal pannello del tecnico")
+                                        .arg(QDir::toNativeSeparators(home))
+                                  : InstanceLockRefusal(lock)));
+        return 4;
+    }
     SerialComPort port;
     RealClock clock;
     StderrPrompter prompter;
     Station station(port, clock, prompter);
     Session &session = station.session();
-    session.setProgramDir(ProgramHome());
+    session.setProgramDir(home);
     if (!station.loadConfiguration()) {
         WriteConsoleLine(stderr, session.panel(1) + QStringLiteral(": ") + session.panel(2) +
                                      QStringLiteral(" (") + ConfigurationFileNote(session.iniPath()) + u')');
@@ -68,6 +88,13 @@ int main(int argc, char **argv) {
     if (device.isEmpty() || !station.link().OpenComPort(device, cfg.Velocita)) {
         WriteConsoleLine(stderr, CannotOpenPortText(cfg.Porta, device, port.errorText()));
         return 3;
+    }
+    // A receipt the print server left unfinished, or lines it still has to
+    // send: the raw lines would join them.
+    const RegisterLease lease(session, RegisterOwner::Use::Changes, &prompter);
+    if (!lease) {
+        station.stop();
+        return 4;
     }
     int rc = 0;
     for (const QString &line : lines) {

@@ -93,7 +93,8 @@ int main(int argc, char **argv) {
     QCoreApplication::setApplicationVersion(Startup::version());
 
     const QString home = ProgramHome();
-    const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
+    // A command of the technician's (norvvelm-cmd) holds it for a moment.
+    const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home, 3000);
     DaemonPrompter prompter;
     if (!lock) {
         prompter.message(InstanceLockRefusal(lock), QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);

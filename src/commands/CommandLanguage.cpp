@@ -254,6 +254,52 @@ int ReceiptsInTotals(const QString &answer) {
     return ok && n >= 0 ? n : -1;
 }
 
+KeyReceipt KeyReceiptEffect(int code) {
+    switch (code) {
+    case 3: // the six departments
+    case 4:
+    case 5:
+    case 6:
+    case 11:
+    case 12:
+    case 43: // return of goods
+    case 51: // PLU
+        return KeyReceipt::Rings;
+    case 1:  // not collected
+    case 9:  // other payment (total 3)
+    case 28: // void the receipt
+    case 58: // other payment (total 4)
+    case kCashKeyCode:
+        return KeyReceipt::Ends;
+    default:
+        return KeyReceipt::None;
+    }
+}
+
+KeyReceipt LineReceiptEffect(const QString &line) {
+    const QString full = CompleteLine(line.trimmed());
+    const QString code = CommandCode(full);
+    if (code == QLatin1String(")/")) {
+        bool ok = false;
+        const int key = full.section(u'/', 1, 1).toInt(&ok);
+        return ok ? KeyReceiptEffect(key) : KeyReceipt::None;
+    }
+    switch (ReceiptRuleFor(code)) {
+    case ReceiptRule::Opens:
+        return KeyReceipt::Rings;
+    case ReceiptRule::Closes:
+    case ReceiptRule::EndsOpen:
+        return KeyReceipt::Ends;
+    case ReceiptRule::DailyReport:
+    case ReceiptRule::Neutral:
+    case ReceiptRule::ClosedOnly:
+    case ReceiptRule::KeyCode:
+    case ReceiptRule::NotHandled:
+        break;
+    }
+    return KeyReceipt::None;
+}
+
 ReceiptTotals TotalsOfAnswer(const QString &answer) {
     ReceiptTotals t;
     t.receipts = ReceiptsInTotals(answer);

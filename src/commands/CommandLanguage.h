@@ -153,6 +153,17 @@ bool AnswerNeedsPaper(const QString &answer);
 // without its "/" is not a field).
 QStringList AnswerFields(const QString &answer);
 
+// The cash key's code ("Contanti"; "OK" of the programming frame too).
+inline constexpr int kCashKeyCode = 90;
+// What a key, by its code, does to a receipt on the register: a department,
+// PLU or return key rings a sale up (and so opens one); a payment or the
+// void key ends it.
+enum class KeyReceipt { None, Rings, Ends };
+KeyReceipt KeyReceiptEffect(int code);
+// The same for a command line sent as it is (the technician's): a line that
+// opens a receipt rings, one that closes it (a payment, the void key) ends it.
+KeyReceipt LineReceiptEffect(const QString &line);
+
 // The count of fiscal receipts closed today, field 7 of the answer to "0/";
 // -1 when the answer does not hold it.
 int ReceiptsInTotals(const QString &answer);

@@ -29,8 +29,16 @@ void RegisterOwner::setDocumentOpen(bool open) {
         emit operatorReleased();
 }
 
+void RegisterOwner::setRawReceiptOpen(bool open) {
+    if (open == m_rawReceiptOpen)
+        return;
+    m_rawReceiptOpen = open;
+    if (!operatorHolds())
+        emit operatorReleased();
+}
+
 void RegisterOwner::release() {
-    if (m_sequences > 0 && --m_sequences == 0 && !m_documentOpen)
+    if (m_sequences > 0 && --m_sequences == 0 && !operatorHolds())
         emit operatorReleased();
 }
 

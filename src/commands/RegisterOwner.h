@@ -17,7 +17,8 @@ class Session;
 //
 // - An operator sequence holds the register from its start to its end,
 //   pauses and questions included (a RegisterLease); so does an invoice or
-//   credit note opened from the console, until its closing. Meanwhile the
+//   credit note opened from the console, or a receipt rung up by its keys or
+//   the technician's commands, until its closing. Meanwhile the
 //   print server takes no file and sends nothing: the files wait in the
 //   folder and are taken as soon as the register is free again.
 // - While the print server is sending its queue, no operator sequence starts.
@@ -54,8 +55,12 @@ public:
     // An invoice or credit note opened from the console waits for its closing.
     bool documentOpen() const { return m_documentOpen; }
     void setDocumentOpen(bool open);
+    // A receipt opened by the technician's raw commands waits for its closing
+    // (a payment, the void key), as one rung up on the console does.
+    bool rawReceiptOpen() const { return m_rawReceiptOpen; }
+    void setRawReceiptOpen(bool open);
     // The print server must wait.
-    bool operatorHolds() const { return m_sequences > 0 || m_documentOpen; }
+    bool operatorHolds() const { return m_sequences > 0 || m_documentOpen || m_rawReceiptOpen; }
 
 signals:
     // The operator let go of the register: waiting files may be taken now.
@@ -69,6 +74,7 @@ private:
     std::function<ServerWork()> m_serverWork;
     int m_sequences = 0;
     bool m_documentOpen = false;
+    bool m_rawReceiptOpen = false;
 };
 
 // Whether an operator sequence of this use may start now; when not, says why

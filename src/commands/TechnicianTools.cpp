@@ -67,12 +67,30 @@ QString TechnicianTools::sendCommand(int index, const QString &single, const QSt
     }
 }
 
+void TechnicianTools::noteReceipt(const QString &line) {
+    // Judged from the register's answer: a refused line changed nothing.
+    if (!AnswerAccepted(m_s.lastAnswer()))
+        return;
+    switch (LineReceiptEffect(line)) {
+    case KeyReceipt::Rings:
+        m_s.registerOwner().setRawReceiptOpen(true);
+        break;
+    case KeyReceipt::Ends:
+        m_s.registerOwner().setRawReceiptOpen(false);
+        break;
+    case KeyReceipt::None:
+        break;
+    }
+}
+
 QString TechnicianTools::sendSingle(const QString &typed) {
     // The technician types the command without its final slash.
     const RegisterLease lease(m_s, RegisterOwner::Use::Changes, &m_prompter);
     if (!lease)
         return {};
-    m_runner.SendAndCheck(TypedCommandLine(typed));
+    const QString line = TypedCommandLine(typed);
+    m_runner.SendAndCheck(line);
+    noteReceipt(line);
     return answerBoxText(m_s.lastAnswer());
 }
 
@@ -96,7 +114,9 @@ QString TechnicianTools::sendFile(const QString &path) {
         // A blank line is no command: a lone "/" is never sent.
         if (item.trimmed().isEmpty())
             continue;
-        m_runner.SendAndCheck(CompleteLine(item).trimmed());
+        const QString line = CompleteLine(item).trimmed();
+        m_runner.SendAndCheck(line);
+        noteReceipt(line);
         shown = answerBoxText(m_s.lastAnswer());
     }
     return shown;

@@ -40,6 +40,9 @@ public:
     QString sendFile(const QString &path);
 
 private:
+    // A receipt the raw commands opened holds the register until they close it.
+    void noteReceipt(const QString &line);
+
     Session &m_s;
     Runner &m_runner;
     Prompter &m_prompter;

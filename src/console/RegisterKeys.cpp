@@ -166,28 +166,6 @@ const RegisterKey *FindRegisterKey(const QList<RegisterKey> &keys, int index) {
     return nullptr;
 }
 
-KeyReceipt KeyReceiptEffect(int code) {
-    switch (code) {
-    case 3: // the six departments
-    case 4:
-    case 5:
-    case 6:
-    case 11:
-    case 12:
-    case 43: // return of goods
-    case 51: // PLU
-        return KeyReceipt::Rings;
-    case 1:  // not collected
-    case 9:  // other payment (total 3)
-    case 28: // void the receipt
-    case 58: // other payment (total 4)
-    case kCashKeyCode:
-        return KeyReceipt::Ends;
-    default:
-        return KeyReceipt::None;
-    }
-}
-
 int RegisterPanelIndexForTypedText(const QString &text) {
     if (text.size() != 1)
         return -1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/CommandLanguage.h"
+
 #include <QList>
 #include <QString>
 
@@ -37,16 +39,8 @@ const QList<RegisterKey> &VirtualKeyboardKeys();
 const RegisterKey *FindRegisterKey(const QList<RegisterKey> &keys, int index);
 
 inline constexpr int kCashKeyIndex = 43;
-// The cash key's code ("Contanti"; "OK" of the programming frame too).
-inline constexpr int kCashKeyCode = 90;
 inline constexpr int kPanelLongerPauseMs = 200;
 inline constexpr int kKeyPauseMs = 100;
-
-// What a key, by its code, does to a receipt on the register: a department,
-// PLU or return key rings a sale up (and so opens one); a payment or the
-// void key ends it.
-enum class KeyReceipt { None, Rings, Ends };
-KeyReceipt KeyReceiptEffect(int code);
 
 // The cmdECR index a character typed on the PC keyboard presses while the
 // register page has the focus: digits and the decimal comma (also '.').

@@ -310,10 +310,14 @@ void PrintServer::TimerSRV_Timer() {
         return;
     // The operator holds the register: files wait in the folder.
     if (m_s.registerOwner().operatorHolds()) {
-        if (m_s.registerOwner().documentOpen() && !m_documentWaitSaid) {
+        const RegisterOwner &owner = m_s.registerOwner();
+        if ((owner.documentOpen() || owner.rawReceiptOpen()) && !m_documentWaitSaid) {
             m_documentWaitSaid = true;
-            const QString text = QStringLiteral("Scontrino aperto dalla console sulla cassa: i file di "
-                                                "scontrino attendono la sua chiusura");
+            const QString text =
+                (owner.documentOpen() ? QStringLiteral("Scontrino aperto dalla console sulla cassa")
+                                      : QStringLiteral("Scontrino aperto dai comandi del tecnico "
+                                                       "sulla cassa")) +
+                QStringLiteral(": i file di scontrino attendono la sua chiusura");
             m_s.AddMonitorLine(MonitorFromRegister() + text);
             WriteLogLine(m_s, text, QString());
         }

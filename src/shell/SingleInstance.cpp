@@ -1,8 +1,10 @@
 #include "shell/SingleInstance.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -87,7 +89,7 @@ QString InstanceLockRefusal(const InstanceLock &lock) {
            QStringLiteral(": ") + lock.error;
 }
 
-InstanceLock LockSingleInstance(const QString &program, const QString &home) {
+InstanceLock LockSingleInstance(const QString &program, const QString &home, int waitMs) {
     InstanceLock lock;
     const QString canonical = QFileInfo(home).canonicalFilePath();
     lock.path = (canonical.isEmpty() ? QDir(home).absolutePath() : canonical) + u'/' + program +
@@ -116,10 +118,16 @@ InstanceLock LockSingleInstance(const QString &program, const QString &home) {
         ::close(fd);
         return lock;
     }
+    QElapsedTimer waited;
+    waited.start();
     int rc;
-    do
+    for (;;) {
         rc = ::flock(fd, LOCK_EX | LOCK_NB);
-    while (rc != 0 && errno == EINTR);
+        if (rc == 0 || (errno != EINTR && (errno != EWOULDBLOCK || waited.elapsed() >= waitMs)))
+            break;
+        if (errno == EWOULDBLOCK)
+            QThread::msleep(100);
+    }
     if (rc != 0) {
         const int err = errno;
         ::close(fd);

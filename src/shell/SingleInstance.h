@@ -10,6 +10,11 @@ namespace norvvelm {
 // environment or the path used to reach the folder, every copy locks the same
 // file. What the file holds is never read: a leftover one, empty or not,
 // refuses nothing.
+class InstanceLock;
+// `waitMs`: how long a lock another process holds is waited for (a short
+// command of the technician's ends soon) before it counts as running.
+InstanceLock LockSingleInstance(const QString &program, const QString &home, int waitMs = 0);
+
 class InstanceLock {
 public:
     enum class State {
@@ -31,12 +36,10 @@ public:
     explicit operator bool() const { return state == State::Held; }
 
 private:
-    friend InstanceLock LockSingleInstance(const QString &program, const QString &home);
+    friend InstanceLock LockSingleInstance(const QString &program, const QString &home, int waitMs);
     void release();
     int m_fd = -1;
 };
-
-InstanceLock LockSingleInstance(const QString &program, const QString &home);
 
 // What a program that did not get the lock says: "Driver già attivo" when
 // another copy runs, else why no lock could be made; empty when it is held.

@@ -46,6 +46,8 @@ private slots:
     void passwordChange();
     void singleCommand();
     void commandFile();
+    void rawReceiptHoldsTheRegister_data();
+    void rawReceiptHoldsTheRegister();
     void otherIndex();
 };
 
@@ -220,6 +222,37 @@ void TestTechnician::commandFile() {
     r.refuseNext();
     r.refuseNext();
     QCOMPARE(r.tools.sendFile(file), QStringLiteral("Errore"));
+}
+
+void TestTechnician::rawReceiptHoldsTheRegister_data() {
+    QTest::addColumn<QStringList>("typed"); // "!" first: the register refuses it
+    QTest::addColumn<bool>("held");
+    const QString sale = QStringLiteral("3/S/TECNICO//1/1.00/1/");
+    QTest::newRow("a sale opens a receipt") << QStringList{sale} << true;
+    QTest::newRow("paid") << QStringList{sale, QStringLiteral("5/1/0.00////")} << false;
+    QTest::newRow("voided by its key") << QStringList{sale, QStringLiteral(")/28")} << false;
+    QTest::newRow("a sale refused") << QStringList{u'!' + sale} << false;
+    QTest::newRow("a payment refused") << QStringList{sale, QStringLiteral("!5/1/0.00////")} << true;
+    QTest::newRow("a read, another key") << QStringList{QStringLiteral("?"), QStringLiteral(")/37")} << false;
+}
+
+void TestTechnician::rawReceiptHoldsTheRegister() {
+    QFETCH(QStringList, typed);
+    QFETCH(bool, held);
+    TechRig r;
+    QSignalSpy released(&r.session.registerOwner(), &RegisterOwner::operatorReleased);
+    for (QString t : typed) {
+        if (t.startsWith(u'!')) {
+            r.refuseNext();
+            t.remove(0, 1);
+        }
+        r.tools.sendSingle(t);
+    }
+    // The print server takes no file into a receipt the technician left open.
+    QCOMPARE(r.session.registerOwner().rawReceiptOpen(), held);
+    QCOMPARE(r.session.registerOwner().operatorHolds(), held);
+    if (!held)
+        QVERIFY(!released.isEmpty());
 }
 
 void TestTechnician::otherIndex() {

@@ -226,6 +226,16 @@ void TestDaemon::singleCommand() {
     const QString out = QString::fromUtf8(cmd.readAllStandardOutput());
     QVERIFY(out.startsWith(QStringLiteral("?/ -> 0 00/")));
     QVERIFY(out.contains(QStringLiteral("a/ -> 0 00/")) && out.contains(QStringLiteral("SN777")));
+    // While the print server runs on the home, nothing goes out beside it.
+    d.start();
+    QTRY_VERIFY_WITH_TIMEOUT(d.identified(), 10000);
+    const int before = d.timesTaken("?/");
+    cmd.start(EcrSimProcess::bin(QStringLiteral("norvvelm-cmd")), {QStringLiteral("?/")});
+    QVERIFY(cmd.waitForFinished(15000));
+    QCOMPARE(cmd.exitCode(), 4);
+    QVERIFY(QString::fromUtf8(cmd.readAllStandardError()).contains(QStringLiteral("norvvelmd")));
+    QCOMPARE(d.timesTaken("?/"), before);
+    QCOMPARE(d.stop(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestDaemon)
