@@ -216,6 +216,31 @@ void TestPackage::unitVerifies() {
             ours << line;
     QVERIFY2(ours.isEmpty(), qPrintable(ours.join(u'\n')));
     QVERIFY2(r.exitCode == 0, r.out.constData());
+
+    // The sandbox opens only what the HTTP interface needs: Internet sockets
+    // and the host's network, allowed to localhost alone. Any other exposure
+    // systemd finds is a weakening.
+    const Run sec = run(analyze, {QStringLiteral("security"), QStringLiteral("--offline=true"), copy}, env);
+    static const QStringList allowed{
+        // What the print server needs of its own: its serial port through the
+        // dialout group, the system's root, the usual system calls.
+        QStringLiteral("SystemCallFilter=~@resources"), QStringLiteral("RootDirectory=/RootImage="),
+        QStringLiteral("SupplementaryGroups="), QStringLiteral("PrivateDevices="),
+        QStringLiteral("DeviceAllow="), QStringLiteral("PrivateMounts="), QStringLiteral("PrivateUsers="),
+        QStringLiteral("UMask="), QStringLiteral("RestrictAddressFamilies=~AF_UNIX"),
+        // The HTTP interface on loopback.
+        QStringLiteral("RestrictAddressFamilies=~AF_(INET|INET6)"), QStringLiteral("PrivateNetwork="),
+        QStringLiteral("IPAddressDeny=")};
+    QStringList exposed;
+    for (const QString &line : QString::fromUtf8(sec.out).split(u'\n')) {
+        const QString l = line.trimmed();
+        if (!l.startsWith(QStringLiteral("\u2717")))
+            continue;
+        const QString setting = l.mid(1).trimmed().section(u' ', 0, 0);
+        if (!allowed.contains(setting))
+            exposed << l;
+    }
+    QVERIFY2(exposed.isEmpty(), qPrintable(exposed.join(u'\n')));
 }
 
 void TestPackage::lintianFindsNoError() {
