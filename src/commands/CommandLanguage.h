@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/PcConfig.h"
+#include "commands/RegisterIdentity.h"
 
 #include <QString>
 #include <QStringList>
@@ -156,16 +157,7 @@ QStringList AnswerFields(const QString &answer);
 // -1 when the answer does not hold it.
 int ReceiptsInTotals(const QString &answer);
 
-struct Identification {
-    QString serialNumber; // "SN"
-    QString number;       // "Num"
-    QString field;        // "Campo"
-    QString firmware;     // "FW"
-    RegisterIdentity identity() const {
-        return {.campo = field, .sn = serialNumber, .fw = firmware, .num = number};
-    }
-};
-// The answer to "a/": fields 1, 2, 3 and 6.
-Identification ParseIdentification(const QString &answer);
+// The answer to "a/": fields 1 (the serial number, trimmed), 2, 3 and 6.
+RegisterIdentity ParseIdentification(const QString &answer);
 
 } // namespace norvvelm

@@ -195,10 +195,10 @@ Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &take
     QString line = lineIn;
     if (row.rewritten) {
         SaleRewrite how;
-        how.wrapDescription = m_s.config().wrapOn();
+        how.wrapDescription = m_s.config().WrapDescription;
         how.width1 = m_s.config().DescrWidth1;
         how.width2 = m_s.config().DescrWidth2;
-        how.autoVat = m_s.config().autoVatOn();
+        how.autoVat = m_s.config().AlIvaAuto;
         how.vatTable = &m_s.vatTable();
         line = RewriteReceiptLine(line, how);
     }

@@ -46,10 +46,9 @@ const ModelRow &Session::modelRow() const {
 }
 
 void Session::setLogEnabled(bool on) {
-    const QString value = on ? QStringLiteral("On") : QStringLiteral("Off");
-    if (m_config.ServerLog == value)
+    if (m_config.ServerLog == on)
         return;
-    m_config.ServerLog = value;
+    m_config.ServerLog = on;
     emit configChanged();
 }
 

@@ -54,7 +54,7 @@ public:
     bool testMode() const { return m_testMode; }
     void setTestMode(bool on) { m_testMode = on; }
     // chkLog: the daily log file is written while ticked.
-    bool logEnabled() const { return m_config.logOn(); }
+    bool logEnabled() const { return m_config.ServerLog; }
     void setLogEnabled(bool on);
 
     // --- last exchange ---

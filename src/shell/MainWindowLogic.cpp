@@ -8,17 +8,6 @@
 
 namespace norvvelm::mainwindow {
 
-WindowMode ParseWindowMode(const QString &mode) {
-    const QString m = mode.trimmed().toUpper();
-    if (m == QLatin1String("MINIMIZED"))
-        return WindowMode::Minimized;
-    if (m == QLatin1String("ICONIZED"))
-        return WindowMode::Iconized;
-    if (m == QLatin1String("VIRTUALECR"))
-        return WindowMode::VirtualEcr;
-    return WindowMode::Normal;
-}
-
 WindowMode EffectiveWindowMode(WindowMode wanted, bool trayAvailable) {
     if (wanted == WindowMode::Iconized && !trayAvailable)
         return WindowMode::Minimized;
@@ -52,7 +41,7 @@ bool IsTestModeCommandLine(const QStringList &arguments) {
 QStringList ComPortNames() {
     QStringList names;
     for (int i = 1; i <= 32; ++i)
-        names.append(QStringLiteral("Com") + QString::number(i));
+        names.append(PortName(i));
     return names;
 }
 
@@ -61,8 +50,8 @@ QStringList SpeedNames() {
 }
 
 QStringList WindowModeNames() {
-    return {QStringLiteral("Normal"), QStringLiteral("Minimized"), QStringLiteral("Iconized"),
-            QStringLiteral("VirtualECR")};
+    return {WindowModeName(WindowMode::Normal), WindowModeName(WindowMode::Minimized),
+            WindowModeName(WindowMode::Iconized), WindowModeName(WindowMode::VirtualEcr)};
 }
 
 void AzzeraDati(Session &session) {
@@ -118,9 +107,8 @@ ConfigForm KeepStoredChoices(const ConfigForm &form, const PcConfig &stored) {
     ConfigForm values = form;
     if (values.model.trimmed().isEmpty())
         values.model = stored.Modello;
-    // "Com12" inside the program.
-    if (values.port.trimmed().isEmpty() && stored.Porta.size() > 3)
-        values.port = stored.Porta;
+    if (values.port.trimmed().isEmpty() && stored.Porta > 0)
+        values.port = PortName(stored.Porta);
     return values;
 }
 

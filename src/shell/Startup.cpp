@@ -81,7 +81,7 @@ bool Startup::tryConnect() {
     if (!m_link.isOpen()) {
         const QString device = PortDevice(m_s.config().IniPath, m_s.config().Porta);
         if (device.isEmpty() || !m_link.OpenComPort(device, m_s.config().Velocita)) {
-            report(CannotOpenPortText(m_s.config().Porta, device, m_link.port().errorText()));
+            report(CannotOpenPortText(PortName(m_s.config().Porta), device, m_link.port().errorText()));
             return false;
         }
         const int status = m_runner.RequestStatus();
@@ -99,9 +99,9 @@ bool Startup::tryConnect() {
     const int status = statusNumber(reply.status);
     m_s.setLastAnswer(answer);
     m_s.setLastStatus(status);
-    const Identification id = ParseIdentification(answer);
+    const RegisterIdentity id = ParseIdentification(answer);
     // Only an accepted answer with a serial number identifies the register.
-    if (status != 0 || !AnswerAccepted(answer) || id.serialNumber.isEmpty()) {
+    if (status != 0 || !AnswerAccepted(answer) || id.sn.isEmpty()) {
         report(link::isLinkFailure(status)
                    ? linkFailureText(status)
                    : QString(QStringLiteral("Identificazione cassa non riuscita: ") + answer));
@@ -113,16 +113,16 @@ bool Startup::tryConnect() {
         m_s.setPanel(1, QString());
         m_s.setPanel(2, QString());
     }
-    m_s.setIdentity(id.identity());
-    m_s.setPanel(3, id.field + u'-' + id.serialNumber);
-    m_s.setPanel(4, id.firmware);
+    m_s.setIdentity(id);
+    m_s.setPanel(3, id.campo + u'-' + id.sn);
+    m_s.setPanel(4, id.fw);
     const bool written = WriteCurrentSection(m_s.config().IniPath, m_s.identity(), version());
     ReadVatRates(m_runner, m_s);
     // Said after the VAT read, whose exchange clears the panels.
     if (!written)
         ReportWriteFailure(m_s, QStringLiteral("la sezione Current"), m_s.config().IniPath);
     m_s.setUnreachableReported(false);
-    const QString connected = QStringLiteral("Cassa collegata: S/N ") + id.serialNumber;
+    const QString connected = QStringLiteral("Cassa collegata: S/N ") + id.sn;
     if (!m_lastProblem.isEmpty()) {
         m_lastProblem.clear();
         m_prompter.message(connected, QStringLiteral("Norv Velm"), Prompter::Icon::Information);
@@ -169,7 +169,7 @@ void Startup::checkNow() {
             return;
         }
         setReady(false);
-        report(QStringLiteral("Porta ") + m_s.config().Porta + QStringLiteral(" scollegata"));
+        report(QStringLiteral("Porta ") + PortName(m_s.config().Porta) + QStringLiteral(" scollegata"));
     } else if (!retryDue()) {
         return;
     }

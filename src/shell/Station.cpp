@@ -137,14 +137,14 @@ void Station::startServing() {
     if (!m_loaded || m_session.stopRequested())
         return;
     m_startup.connectRegister();
-    m_server.setEnabled(m_session.config().serverOn());
+    m_server.setEnabled(m_session.config().ServerStato);
     startApi();
     m_startup.supervise(kCheckMs, kRetryMs);
 }
 
 bool Station::startApi() {
     const PcConfig &cfg = m_session.config();
-    if (!cfg.apiOn()) {
+    if (!cfg.ApiStato) {
         m_api.close();
         return true;
     }
@@ -184,8 +184,8 @@ bool Station::saveConfiguration(const ConfigForm &form) {
     const bool written = SaveConfiguration(form, saved, status);
     const bool restart = m_session.applySavedConfig(saved);
     if (m_loaded)
-        m_server.setEnabled(m_session.config().serverOn());
-    if (m_loaded && (m_api.isListening() || m_session.config().apiOn()) && !startApi())
+        m_server.setEnabled(m_session.config().ServerStato);
+    if (m_loaded && (m_api.isListening() || m_session.config().ApiStato) && !startApi())
         return written;
     if (written && restart)
         status = {QStringLiteral("Riavvio necessario"),

@@ -66,7 +66,7 @@ int main(int argc, char **argv) {
     const PcConfig &cfg = session.config();
     const QString device = PortDevice(cfg.IniPath, cfg.Porta);
     if (device.isEmpty() || !station.link().OpenComPort(device, cfg.Velocita)) {
-        WriteConsoleLine(stderr, CannotOpenPortText(cfg.Porta, device, port.errorText()));
+        WriteConsoleLine(stderr, CannotOpenPortText(PortName(cfg.Porta), device, port.errorText()));
         return 3;
     }
     int rc = 0;

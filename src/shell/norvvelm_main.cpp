@@ -70,11 +70,10 @@ int main(int argc, char **argv) {
     QObject::connect(&form, &MainForm::shutdownRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     const mainwindow::WindowMode mode = form.start();
-    static const char *const kModeNames[] = {"Normal", "Minimized", "Iconized", "VirtualECR"};
     const PcConfig &cfg = session.config();
     WriteConsoleLine(stderr, QStringLiteral("NorvVelm %1: home %2, port %3 (%4), window %5")
-                                 .arg(Startup::version(), home, cfg.Porta, PortDevice(cfg.IniPath, cfg.Porta),
-                                      QString::fromLatin1(kModeNames[int(mode)])));
+                                 .arg(Startup::version(), home, PortName(cfg.Porta),
+                                      PortDevice(cfg.IniPath, cfg.Porta), WindowModeName(mode)));
 
     int rc = 0;
     if (!session.stopRequested())

@@ -128,10 +128,10 @@ int main(int argc, char **argv) {
         return 2;
     }
     const PcConfig &cfg = session.config();
-    WriteConsoleLine(stderr,
-                     QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")
-                         .arg(Startup::version(), home, cfg.Porta, PortDevice(cfg.IniPath, cfg.Porta),
-                              cfg.ServerDir, cfg.ServerFile, cfg.ServerStato));
+    WriteConsoleLine(
+        stderr, QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")
+                    .arg(Startup::version(), home, PortName(cfg.Porta), PortDevice(cfg.IniPath, cfg.Porta),
+                         cfg.ServerDir, cfg.ServerFile, SwitchText(cfg.ServerStato)));
     station.startServing();
 
     int rc = 0;

@@ -84,8 +84,8 @@ void TestExecutor::closesEvenWhenRefused() {
 void TestExecutor::lineRewrites() {
     ExecutorRig rig;
     testsupport::editConfig(rig.session, [](norvvelm::PcConfig &c) {
-        c.WrapDescription = QStringLiteral("On");
-        c.AlIvaAuto = QStringLiteral("On");
+        c.WrapDescription = true;
+        c.AlIvaAuto = true;
         c.DescrWidth1 = 10;
         c.DescrWidth2 = 0;
     });

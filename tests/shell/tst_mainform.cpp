@@ -556,7 +556,7 @@ void TestMainForm::configurationTab() {
              QStringLiteral("3"));
     QCOMPARE(r.session.config().ServerDir, other);
     QCOMPARE(r.session.config().ServerFile, QStringLiteral("*.rcp"));
-    QVERIFY(r.session.config().autoVatOn());
+    QVERIFY(r.session.config().AlIvaAuto);
     QVERIFY(!r.server.isEnabled());
     QCOMPARE(r.panelText(1), QString());
     QCOMPARE(r.panelText(2), QString());
@@ -571,7 +571,7 @@ void TestMainForm::configurationTab() {
     QVERIFY(r.server.isEnabled());
     QCOMPARE(r.panelText(1), QStringLiteral("Riavvio necessario"));
     QVERIFY(r.panelText(2).contains(QLatin1String("prossimo avvio")));
-    QCOMPARE(r.session.config().Porta, QStringLiteral("Com3")); // the running values stay
+    QCOMPARE(r.session.config().Porta, 3); // the running values stay
     QCOMPARE(PortDevice(ini, QStringLiteral("4")), QStringLiteral("/dev/ttyUSB7"));
     QCOMPARE(r.port.openedDevice, QStringLiteral("/dev/sim3")); // the port opened stays
 

@@ -133,7 +133,7 @@ void TestMainWindowLogic::stato() {
 void TestMainWindowLogic::keepStoredChoices() {
     PcConfig stored;
     stored.Modello = QStringLiteral("Modello Futuro");
-    stored.Porta = QStringLiteral("Com40");
+    stored.Porta = 40;
     ConfigForm f;
     f.file = QStringLiteral("x");
     // Lists without a choice keep what is stored; a choice wins.

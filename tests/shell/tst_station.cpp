@@ -340,7 +340,7 @@ void TestStation::savedSettingsTakeEffect() {
     form.port = QStringLiteral("Com3");
     form.speed = QStringLiteral("9600");
     form.server = false;
-    form.mode = s.config().ServerModalita;
+    form.mode = WindowModeName(s.config().ServerModalita);
     form.folder = rig.path(QStringLiteral("pos"));
     form.file = QStringLiteral("*.txt");
     form.log = true;
@@ -350,7 +350,7 @@ void TestStation::savedSettingsTakeEffect() {
     QCOMPARE(s.config().ServerDir, rig.path(QStringLiteral("pos")));
     QCOMPARE(s.config().ServerFile, QStringLiteral("*.txt"));
     QVERIFY(s.logEnabled());
-    QVERIFY(s.config().wrapOn());
+    QVERIFY(s.config().WrapDescription);
     QVERIFY(!rig.station.printServer().isEnabled());
     QVERIFY(!s.restartNeeded());
     QVERIFY(s.panel(1).isEmpty() && s.panel(2).isEmpty());
@@ -360,7 +360,7 @@ void TestStation::savedSettingsTakeEffect() {
     form.speed = QStringLiteral("115200");
     form.server = true;
     QVERIFY(rig.station.saveConfiguration(form));
-    QCOMPARE(s.config().Porta, QStringLiteral("Com3"));
+    QCOMPARE(s.config().Porta, 3);
     QCOMPARE(s.config().Velocita, 9600);
     QVERIFY(rig.station.printServer().isEnabled());
     QVERIFY(s.restartNeeded());
@@ -375,7 +375,7 @@ void TestStation::savedSettingsTakeEffect() {
     ForbiddenExtensions forbidden;
     StatusTexts status;
     QVERIFY(LoadConfiguration(s.iniPath(), s.programDir(), loaded, forbidden, status));
-    QCOMPARE(loaded.Porta, QStringLiteral("Com7"));
+    QCOMPARE(loaded.Porta, 7);
 }
 
 using Change = std::function<void(Session &)>;

@@ -218,7 +218,7 @@ void ConfigPcPage::fillLists() {
 
     m_port->clear();
     m_port->addItems(mainwindow::ComPortNames());
-    m_port->setCurrentIndex(m_port->findText(cfg.Porta, Qt::MatchFixedString));
+    m_port->setCurrentIndex(m_port->findText(PortName(cfg.Porta), Qt::MatchFixedString));
 
     m_device->clear();
     for (const SerialPortChoice &c : AvailableSerialPorts()) {
@@ -237,15 +237,15 @@ void ConfigPcPage::fillLists() {
 
     m_mode->clear();
     m_mode->addItems(mainwindow::WindowModeNames());
-    m_mode->setCurrentIndex(m_mode->findText(cfg.ServerModalita, Qt::MatchExactly));
+    m_mode->setCurrentIndex(m_mode->findText(WindowModeName(cfg.ServerModalita), Qt::MatchExactly));
 
     m_dir->setText(cfg.ServerDir);
     m_file->setText(cfg.ServerFile);
-    m_log->setChecked(cfg.logOn());
-    m_srv->setChecked(cfg.serverOn());
-    m_wrap->setChecked(cfg.wrapOn());
-    m_autoVat->setChecked(cfg.autoVatOn());
-    m_api->setChecked(cfg.apiOn());
+    m_log->setChecked(cfg.ServerLog);
+    m_srv->setChecked(cfg.ServerStato);
+    m_wrap->setChecked(cfg.WrapDescription);
+    m_autoVat->setChecked(cfg.AlIvaAuto);
+    m_api->setChecked(cfg.ApiStato);
     m_apiAddress->setText(cfg.ApiIndirizzo);
     m_apiPort->setText(QString::number(cfg.ApiPorta));
     showPageAddress();
@@ -253,7 +253,7 @@ void ConfigPcPage::fillLists() {
 
 void ConfigPcPage::showPageAddress() {
     const ApiServer &api = m_station.api();
-    const bool on = m_s.config().apiOn() && api.isListening();
+    const bool on = m_s.config().ApiStato && api.isListening();
     m_pageAddress->setVisible(on);
     if (!on) {
         m_pageAddress->clear();

@@ -217,7 +217,7 @@ mainwindow::WindowMode MainForm::start() {
     m_station.startServing(); // nothing is opened when the configuration is incomplete
     m_configPc->showPageAddress();
 
-    m_hideMode = ParseWindowMode(m_s.config().ServerModalita);
+    m_hideMode = m_s.config().ServerModalita;
     const WindowMode wanted = m_hideMode;
     const bool tray = trayAvailable();
     const WindowMode mode = EffectiveWindowMode(wanted, tray);
