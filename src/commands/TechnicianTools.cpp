@@ -21,29 +21,29 @@ bool TechnicianTools::login(const QString &typed) {
     const bool ok = m_password.matches(typed);
     if (!ok)
         m_prompter.message(QStringLiteral("Password Errata"), kAttenzione, Prompter::Icon::Critical);
-    m_s.setTechnicianMode(ok);
+    m_s.runState().setTechnicianMode(ok);
     return ok;
 }
 
 void TechnicianTools::cancel() {
-    m_s.setTechnicianMode(false);
+    m_s.runState().setTechnicianMode(false);
 }
 
 TechnicianTools::Change TechnicianTools::changePassword(const QString &current, const QString &newPassword,
                                                         const QString &repeated) {
     if (!m_password.matches(current)) {
-        m_s.setTechnicianMode(false);
+        m_s.runState().setTechnicianMode(false);
         m_prompter.message(QStringLiteral("Password corrente errata"), kAttenzione, Prompter::Icon::Critical);
         return Change::WrongCurrent;
     }
     if (newPassword != repeated) {
         m_prompter.message(QStringLiteral("Nuova Password Errata"), kAttenzione, Prompter::Icon::Critical);
-        m_s.setTechnicianMode(false);
+        m_s.runState().setTechnicianMode(false);
         return Change::Mismatch;
     }
     // The technician knew the current password: the page opens even when the
     // new one could not be stored, but that is said rather than hidden.
-    m_s.setTechnicianMode(true);
+    m_s.runState().setTechnicianMode(true);
     if (!m_password.change(newPassword)) {
         m_prompter.message(QStringLiteral("Impossibile memorizzare la nuova password"), kAttenzione,
                            Prompter::Icon::Critical);
@@ -73,7 +73,7 @@ QString TechnicianTools::sendSingle(const QString &typed) {
     if (!lease)
         return {};
     m_runner.SendAndCheck(TypedCommandLine(typed));
-    return answerBoxText(m_s.lastAnswer());
+    return answerBoxText(m_s.lastExchange().lastAnswer());
 }
 
 QString TechnicianTools::sendFile(const QString &path) {
@@ -97,7 +97,7 @@ QString TechnicianTools::sendFile(const QString &path) {
         if (item.trimmed().isEmpty())
             continue;
         m_runner.SendAndCheck(CompleteLine(item).trimmed());
-        shown = answerBoxText(m_s.lastAnswer());
+        shown = answerBoxText(m_s.lastExchange().lastAnswer());
     }
     return shown;
 }

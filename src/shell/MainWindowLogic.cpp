@@ -55,7 +55,7 @@ QStringList WindowModeNames() {
 }
 
 void AzzeraDati(Session &session) {
-    session.setTechnicianMode(false);
+    session.runState().setTechnicianMode(false);
 }
 
 bool TechnicianTabAtStart(bool passwordEmpty, bool configurationLoaded) {
@@ -63,7 +63,7 @@ bool TechnicianTabAtStart(bool passwordEmpty, bool configurationLoaded) {
 }
 
 bool ConfirmExit(const Session &session, Prompter &prompter) {
-    if (!session.receiptOpen())
+    if (!session.runState().receiptOpen())
         return true;
     return prompter.ask(QStringLiteral("Scontrino Aperto !\r\n\r\nProseguo ?"), QStringLiteral("ATTENZIONE"),
                         Prompter::Icon::Critical, Prompter::Buttons::YesNo, Prompter::Answer::No,
@@ -71,17 +71,19 @@ bool ConfirmExit(const Session &session, Prompter &prompter) {
 }
 
 void ShowStato(const Session &session, Prompter &prompter) {
-    if (!session.panel(2).trimmed().isEmpty()) {
-        prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
+    if (!session.statusBar().panel(2).trimmed().isEmpty()) {
+        prompter.message(session.statusBar().panel(2), session.statusBar().panel(1),
+                         Prompter::Icon::Critical);
         return;
     }
-    prompter.message(QStringLiteral("Status OK : ") + session.panel(3), QStringLiteral("Norv Velm"),
-                     Prompter::Icon::Information);
+    prompter.message(QStringLiteral("Status OK : ") + session.statusBar().panel(3),
+                     QStringLiteral("Norv Velm"), Prompter::Icon::Information);
 }
 
 void ShowStatusBarError(const Session &session, Prompter &prompter) {
-    if (!session.panel(1).trimmed().isEmpty())
-        prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
+    if (!session.statusBar().panel(1).trimmed().isEmpty())
+        prompter.message(session.statusBar().panel(2), session.statusBar().panel(1),
+                         Prompter::Icon::Critical);
 }
 
 QString SystemInfoProgram() {

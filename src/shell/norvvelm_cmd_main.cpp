@@ -57,13 +57,14 @@ int main(int argc, char **argv) {
     StderrPrompter prompter;
     Station station(port, clock, prompter);
     Session &session = station.session();
-    session.setProgramDir(ProgramHome());
+    session.settings().setProgramDir(ProgramHome());
     if (!station.loadConfiguration()) {
-        WriteConsoleLine(stderr, session.panel(1) + QStringLiteral(": ") + session.panel(2) +
-                                     QStringLiteral(" (") + ConfigurationFileNote(session.iniPath()) + u')');
+        WriteConsoleLine(stderr, session.statusBar().panel(1) + QStringLiteral(": ") +
+                                     session.statusBar().panel(2) + QStringLiteral(" (") +
+                                     ConfigurationFileNote(session.settings().iniPath()) + u')');
         return 2;
     }
-    const PcConfig &cfg = session.config();
+    const PcConfig &cfg = session.settings().config();
     const QString device = PortDevice(cfg.IniPath, cfg.Porta);
     if (device.isEmpty() || !station.link().OpenComPort(device, cfg.Velocita)) {
         WriteConsoleLine(stderr, CannotOpenPortText(PortName(cfg.Porta), device, port.errorText()));
@@ -73,9 +74,9 @@ int main(int argc, char **argv) {
     for (const QString &line : lines) {
         const int result = station.runner().SendAndCheck(line);
         WriteConsoleLine(stdout, line + QStringLiteral(" -> ") + QString::number(result) + u' ' +
-                                     session.lastAnswer());
-        if (!session.statusText().isEmpty())
-            WriteConsoleLine(stderr, session.statusText());
+                                     session.lastExchange().lastAnswer());
+        if (!session.lastExchange().statusText().isEmpty())
+            WriteConsoleLine(stderr, session.lastExchange().statusText());
         if (result != 0)
             rc = 1;
     }
