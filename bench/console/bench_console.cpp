@@ -9,6 +9,7 @@
 //                                 starts waits for it: from the sequence's last answer
 //                                 to the file's first line on the wire
 
+#include "app/Station.h"
 #include "benchsupport/PtyRegister.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
@@ -17,7 +18,6 @@
 #include "console/RegisterKeys.h"
 #include "link/SerialComPort.h"
 #include "link/SerialFunz2.h"
-#include "shell/Station.h"
 
 #include <QCoreApplication>
 #include <QDir>

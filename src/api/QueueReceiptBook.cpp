@@ -10,12 +10,27 @@ namespace norvvelm {
 
 namespace {
 
-QString stateName(const QueuedReceipt &r) {
+// The receipt under way whose open receipt was voided: the first whose lines
+// are left. A journal written anew keeps the count of resends, not who.
+bool voidedUnderWay(const QueueState &s, const QueuedReceipt &r) {
+    if (r.voided)
+        return true;
+    if (s.resends == 0)
+        return false;
+    const quint64 head = !s.receiptOwners.isEmpty() ? s.receiptOwners.first()
+                         : s.inFlight               ? s.inFlightOwner
+                                                    : s.queueOwners.value(0);
+    return head == r.id;
+}
+
+QString stateName(const QueueState &s, const QueuedReceipt &r) {
     switch (r.state) {
     case QueuedReceipt::State::Queued:
-        return QStringLiteral("queued");
     case QueuedReceipt::State::Printing:
-        return QStringLiteral("printing");
+        if (voidedUnderWay(s, r))
+            return QStringLiteral("voided");
+        return r.state == QueuedReceipt::State::Queued ? QStringLiteral("queued")
+                                                       : QStringLiteral("printing");
     case QueuedReceipt::State::GivenUp:
         return QStringLiteral("failed");
     case QueuedReceipt::State::Finished:
@@ -25,6 +40,23 @@ QString stateName(const QueuedReceipt &r) {
     if (r.receiptNumber < 0 && !r.errors.isEmpty())
         return QStringLiteral("refused");
     return QStringLiteral("printed");
+}
+
+// The lines of a receipt the queue holds, in their order: those carried
+// out, the one in flight, those waiting.
+QStringList linesOf(const QueueState &s, quint64 id) {
+    QStringList out;
+    for (qsizetype i = 0; i < s.receipt.size(); ++i) {
+        if (s.receiptOwners.value(i) == id)
+            out.append(s.receipt.at(i));
+    }
+    if (s.inFlight && s.inFlightOwner == id)
+        out.append(s.inFlightLine);
+    for (qsizetype i = 0; i < s.queue.size(); ++i) {
+        if (s.queueOwners.value(i) == id)
+            out.append(s.queue.at(i));
+    }
+    return out;
 }
 
 bool underWay(const QueuedReceipt &r) {
@@ -55,7 +87,7 @@ bool QueueReceiptBook::open(const QString &homeDir) {
     return m_store.open(m_s.now());
 }
 
-ReceiptOutcome QueueReceiptBook::outcomeOf(const QueuedReceipt &r) const {
+ReceiptOutcome QueueReceiptBook::outcomeOf(const QueuedReceipt &r, const QueueState *queue) const {
     ReceiptOutcome o;
     o.id = idOf(r.id);
     if (r.source.kind == ReceiptSource::Kind::Request) {
@@ -64,8 +96,10 @@ ReceiptOutcome QueueReceiptBook::outcomeOf(const QueuedReceipt &r) const {
     } else {
         o.source = r.source.key;
     }
-    o.state = stateName(r);
+    o.state = stateName(queue ? *queue : m_executor.state(), r);
     o.receiptNumber = r.receiptNumber;
+    if (r.totalCents)
+        o.total = AmountText(*r.totalCents);
     if (const auto it = m_seen.constFind(r.id); it != m_seen.constEnd()) {
         o.accepted = it->accepted;
         o.started = it->started;
@@ -145,7 +179,9 @@ void QueueReceiptBook::look(const QueueState &queue) {
         Seen &seen = m_seen[r.id];
         if (!seen.accepted.isValid())
             seen.accepted = now;
-        const QString state = stateName(r);
+        if (seen.lines.isEmpty())
+            seen.lines = linesOf(queue, r.id);
+        const QString state = stateName(queue, r);
         if (state == seen.state)
             continue;
         if (state != QLatin1String("queued") && !seen.started.isValid())
@@ -154,7 +190,7 @@ void QueueReceiptBook::look(const QueueState &queue) {
         const bool final = !underWay(r);
         if (final)
             seen.finished = now;
-        const ReceiptOutcome o = outcomeOf(r);
+        const ReceiptOutcome o = outcomeOf(r, &queue);
         if (final) {
             ++m_finals[state];
         }

@@ -53,7 +53,8 @@ public:
     static QString sourceKey(const QString &key, const QByteArray &hash);
 
 private:
-    ReceiptOutcome outcomeOf(const QueuedReceipt &r) const;
+    // Its outcome, told from `queue` (the executor's when none).
+    ReceiptOutcome outcomeOf(const QueuedReceipt &r, const QueueState *queue = nullptr) const;
     void look(const QueueState &queue);
     struct Seen {
         QString state;

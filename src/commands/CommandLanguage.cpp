@@ -254,6 +254,35 @@ int ReceiptsInTotals(const QString &answer) {
     return ok && n >= 0 ? n : -1;
 }
 
+ReceiptTotals TotalsOfAnswer(const QString &answer) {
+    ReceiptTotals t;
+    t.receipts = ReceiptsInTotals(answer);
+    if (t.receipts >= 0)
+        t.salesCents = AmountCents(AnswerFields(answer).value(5).trimmed());
+    return t;
+}
+
+std::optional<qint64> AmountCents(const QString &textIn) {
+    QString text = textIn;
+    const bool negative = text.startsWith(u'-');
+    if (negative)
+        text.remove(0, 1);
+    text.replace(u',', u'.');
+    if (!IsDecimalText(text, 2))
+        return std::nullopt;
+    const qsizetype dot = text.indexOf(u'.');
+    const QString whole = dot < 0 ? text : text.left(dot);
+    const QString fraction = dot < 0 ? QString() : text.mid(dot + 1).leftJustified(2, u'0');
+    const qint64 cents = whole.toLongLong() * 100 + fraction.toLongLong();
+    return negative ? -cents : cents;
+}
+
+QString AmountText(qint64 cents) {
+    const qint64 a = cents < 0 ? -cents : cents;
+    return (cents < 0 ? QStringLiteral("-") : QString()) + QString::number(a / 100) + u'.' +
+           QString::number(a % 100).rightJustified(2, u'0');
+}
+
 RegisterIdentity ParseIdentification(const QString &answer) {
     // The answer may be short: missing fields read as empty.
     const QStringList f = answer.mid(9).split(u'/');

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 namespace norvvelm {
 
@@ -156,6 +157,18 @@ QStringList AnswerFields(const QString &answer);
 // The count of fiscal receipts closed today, field 7 of the answer to "0/";
 // -1 when the answer does not hold it.
 int ReceiptsInTotals(const QString &answer);
+// What the answer to "0/" tells of the receipts: their count (-1 when not
+// there) and the sales total in cents (none when not there or not an amount).
+struct ReceiptTotals {
+    int receipts = -1;
+    std::optional<qint64> salesCents;
+};
+ReceiptTotals TotalsOfAnswer(const QString &answer);
+// An amount of the register, "12.34" or "12,34" (a sign allowed), in cents;
+// none when it is not one.
+std::optional<qint64> AmountCents(const QString &text);
+// Cents as a decimal text with two decimals: "12.34", "-0.50".
+QString AmountText(qint64 cents);
 
 // The answer to "a/": fields 1 (the serial number, trimmed), 2, 3 and 6.
 RegisterIdentity ParseIdentification(const QString &answer);

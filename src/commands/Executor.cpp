@@ -101,6 +101,26 @@ void Executor::finishLine(bool openAfter) {
     m_queue.record(QueueEvent::done(openAfter));
 }
 
+// A closing line ended: the register's totals after it give the receipt its
+// number and total (none when it closed nothing).
+void Executor::closeReceipt() {
+    bool reached = true;
+    const ReceiptTotals after = readTotals(reached);
+    if (!reached || after.receipts < 0) {
+        finishLine(false);
+        return;
+    }
+    closedAt(after);
+}
+
+void Executor::closedAt(const ReceiptTotals &after) {
+    const QueueState &s = m_queue.state();
+    std::optional<qint64> total;
+    if (after.salesCents && s.salesBefore)
+        total = *after.salesCents - *s.salesBefore;
+    m_queue.record(QueueEvent::closed(after.receipts, total));
+}
+
 void Executor::refuseLine(const QString &line, const QString &problem) {
     const QString message = QStringLiteral("Riga rifiutata, non inviata alla cassa: ") + problem;
     monitor(MonitorFromRegister() + message);
@@ -181,16 +201,16 @@ Executor::Step Executor::skipByRule(const ReceiptRuleRow &row, const QString &ta
 
 Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &taken, const QString &lineIn) {
     const bool openBefore = m_queue.state().receiptOpen;
-    int receiptsBefore = -1;
+    ReceiptTotals before;
     // What the register can tell afterwards, should the answer be lost: its
-    // count of receipts closed.
+    // count of receipts closed (and its sales total, for the receipt's own).
     if (row.countsBefore && openBefore && readCountsBeforeClosing) {
         bool reached = true;
-        receiptsBefore = readReceiptCount(reached);
+        before = readTotals(reached);
         if (!reached)
             return Step::Stop;
     }
-    if (!m_queue.record(QueueEvent::sending(taken, openBefore, receiptsBefore), true))
+    if (!m_queue.record(QueueEvent::sending(taken, openBefore, before.receipts, before.salesCents), true))
         return Step::Stop;
     QString line = lineIn;
     if (row.rewritten) {
@@ -206,7 +226,9 @@ Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &take
     const bool repeatable = !openBefore && row.rule == ReceiptRule::Neutral;
     switch (exchangeLine(line, repeatable)) {
     case Outcome::Next:
-        if (m_queue.state().inFlight)
+        if (m_queue.state().inFlight && row.rule == ReceiptRule::Closes && before.receipts >= 0)
+            closeReceipt();
+        else if (m_queue.state().inFlight)
             finishLine(ReceiptOpenAfter(row, openBefore));
         return Step::Next;
     case Outcome::Return:
@@ -320,7 +342,7 @@ Executor::Outcome Executor::lineEnded(const Sent &sent, const QString &line, boo
         gaveUp(line, QStringLiteral("Cassa occupata troppo a lungo: la coda riprende pi\u00f9 tardi"));
         return requeue();
     case AnswerKind::Serious:
-        seriousFault(line);
+        seriousFault(line, AnswerErrorCode(sent.reply.answer));
         return Outcome::Next;
     case AnswerKind::Refused: {
         // Kept with its receipt: the register's code, its text, the line.
@@ -333,10 +355,13 @@ Executor::Outcome Executor::lineEnded(const Sent &sent, const QString &line, boo
     }
 }
 
-void Executor::seriousFault(const QString &line) {
+void Executor::seriousFault(const QString &line, const QString &code) {
     log(kSerious, line);
     m_prompter.message(kSerious, QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
-    m_queue.record({QueueEvent::problem(kSerious), QueueEvent::cleared()});
+    // Kept with the register's code and the line that met it, like a refusal.
+    const QString described = DescribeEcrError(code).message;
+    const QString text = described.isEmpty() ? kSerious : described + QStringLiteral(": ") + kSerious;
+    m_queue.record({QueueEvent::problem(RegisterProblem(code, text, line)), QueueEvent::cleared()});
 }
 
 bool Executor::ownExchange(const QString &line, QString &answer) {
@@ -347,10 +372,10 @@ bool Executor::ownExchange(const QString &line, QString &answer) {
            sent.kind != AnswerKind::Unreachable;
 }
 
-int Executor::readReceiptCount(bool &reached) {
+ReceiptTotals Executor::readTotals(bool &reached) {
     QString answer;
     reached = ownExchange(TotalsReadLine(), answer);
-    return reached ? ReceiptsInTotals(answer) : -1;
+    return reached ? TotalsOfAnswer(answer) : ReceiptTotals{};
 }
 
 // ---------------------------------------------------------------- recovery
@@ -386,13 +411,13 @@ Executor::Known Executor::judgeInFlight() {
         return Known::No;
     bool reached = true;
     const int before = s.receiptsBefore;
-    const int now = readReceiptCount(reached);
+    const ReceiptTotals now = readTotals(reached);
     if (!reached)
         return Known::Unreachable;
-    if (now <= before)
+    if (now.receipts <= before)
         return Known::No;
     say(QStringLiteral("Risposta persa: la cassa ha chiuso lo scontrino"));
-    finishLine(false);
+    closedAt(now);
     return Known::Yes;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/CommandLanguage.h"
 #include "commands/ExchangePolicy.h"
 #include "commands/ReceiptJournal.h"
 #include "commands/ReceiptQueue.h"
@@ -66,7 +67,7 @@ private:
     Step sendLine(const ReceiptRuleRow &row, const QString &taken, const QString &line);
     Outcome exchangeLine(const QString &line, bool repeatable);
     Outcome lineEnded(const Sent &sent, const QString &line, bool repeatable);
-    void seriousFault(const QString &line);
+    void seriousFault(const QString &line, const QString &code);
     // Brings the register to a known state; false when it cannot be reached.
     bool recover();
     enum class Known { Yes, No, Unreachable };
@@ -77,9 +78,11 @@ private:
     // while the register is busy or its answer is lost; false when the
     // register could not be reached.
     bool ownExchange(const QString &line, QString &answer);
-    int readReceiptCount(bool &reached);
+    ReceiptTotals readTotals(bool &reached);
     // The line in flight has ended; the receipt state says where it belongs.
     void finishLine(bool openAfter);
+    void closeReceipt();
+    void closedAt(const ReceiptTotals &after);
     void skipLine(const QString &taken, const QString &problem = {});
     void journalFailed();
     void refuseLine(const QString &line, const QString &problem);

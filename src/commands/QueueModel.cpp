@@ -98,6 +98,7 @@ bool applySending(QueueState &s, const QueueEvent &e) {
     s.inFlightLine = e.text;
     s.inFlightOpenBefore = e.flag;
     s.receiptsBefore = e.count;
+    s.salesBefore = e.amount;
     if (QueuedReceipt *r = receiptOf(s, s.inFlightOwner))
         r->state = State::Printing;
     s.filling = 0;
@@ -112,6 +113,22 @@ bool applySkipped(QueueState &s, const QueueEvent &e) {
     s.filling = 0;
     settle(s, s.lastEnded);
     return true;
+}
+
+// The outcome of a receipt whose closing line ended: the register's count
+// read after it, or else the count before and one.
+void closedWith(const QueueState &s, const QueueEvent &e, QueuedReceipt *r) {
+    if (!r || !s.inFlightOpenBefore || s.receiptsBefore < 0 ||
+        ReceiptRuleFor(CommandCode(CompleteLine(s.inFlightLine))) != ReceiptRule::Closes)
+        return;
+    if (e.count < 0) {
+        r->receiptNumber = s.receiptsBefore + 1;
+        return;
+    }
+    if (e.count <= s.receiptsBefore)
+        return; // nothing closed on the register
+    r->receiptNumber = e.count;
+    r->totalCents = e.amount;
 }
 
 bool applyDone(QueueState &s, const QueueEvent &e) {
@@ -136,10 +153,7 @@ bool applyDone(QueueState &s, const QueueEvent &e) {
         s.receipt.clear();
         s.receiptOwners.clear();
         s.receiptOpen = false;
-        QueuedReceipt *r = receiptOf(s, owner);
-        if (r && s.inFlightOpenBefore && s.receiptsBefore >= 0 &&
-            ReceiptRuleFor(CommandCode(CompleteLine(s.inFlightLine))) == ReceiptRule::Closes)
-            r->receiptNumber = s.receiptsBefore + 1;
+        closedWith(s, e, receiptOf(s, owner));
     }
     s.inFlight = false;
     s.lastEnded = owner;
@@ -170,6 +184,10 @@ bool applyResent(QueueState &s, const QueueEvent &e) {
         owners.append(s.inFlightOwner);
     }
     const QList<quint64> ended = s.inFlight && !e.flag ? QList<quint64>{s.inFlightOwner} : QList<quint64>{};
+    for (const quint64 id : std::as_const(owners)) {
+        if (QueuedReceipt *r = receiptOf(s, id))
+            r->voided = true;
+    }
     s.queue = lines + s.queue;
     s.queueOwners = owners + s.queueOwners;
     ++s.resends;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace norvvelm {
 
 // Where a receipt came from: a receipt file now, a request of the program's
@@ -29,7 +31,9 @@ struct QueuedReceipt {
     State state = State::Queued;
     // The outcome.
     int receiptNumber = -1; // the register's count of receipts that day, once it closed one of these lines
-    QStringList errors;     // what went wrong, line by line
+    std::optional<qint64> totalCents; // what its closing added to the register's sales total
+    QStringList errors;               // what went wrong, line by line
+    bool voided = false;              // voided on the register once, and being sent again
 };
 
 // The queue as one state: the lines waiting, the lines of the receipt the
@@ -42,8 +46,9 @@ struct QueueState {
     // The line sent whose outcome is not known yet.
     bool inFlight = false;
     QString inFlightLine;
-    bool inFlightOpenBefore = false; // a receipt was open when it went out
-    int receiptsBefore = -1;         // the register's receipt count before a closing line
+    bool inFlightOpenBefore = false;   // a receipt was open when it went out
+    int receiptsBefore = -1;           // the register's receipt count before a closing line
+    std::optional<qint64> salesBefore; // and its sales total then, in cents
     // Working copies whose lines were kept, should one be left behind.
     QStringList takenFiles;
     // How often the receipt under way was voided and sent again: kept across
@@ -72,20 +77,23 @@ struct QueueEvent {
         Receipt,     // a receipt arrives: the lines that follow are its own
         Line,        // a line at the end of the queue
         WorkingCopy, // the working copy of a file whose lines were taken
-        Sending,     // the first line goes out (`flag`: a receipt was open; `count`: receipts before)
-        Skipped,     // the first line, not sent
-        Done,        // the line in flight ended (`flag`: a receipt is open after it)
-        PutBack,     // the line in flight back at the head, not taken
-        Resent,      // the open receipt voided: its lines (and the one in flight, `flag`) back at the head
-        GivenUp,     // the open receipt voided and given up
-        Cleared,     // the queue emptied, no receipt open
-        Problem,     // what went wrong, for receipt `id` (0: the one of the line out or ended last)
+        Sending, // the first line goes out (`flag`: a receipt was open; `count`, `amount`: receipts and sales
+                 // before)
+        Skipped, // the first line, not sent
+        Done,    // the line in flight ended (`flag`: a receipt is open after it; a closing line's
+                 // `count`: the register's receipts after it, 0 when it closed none; `amount`: the total)
+        PutBack, // the line in flight back at the head, not taken
+        Resent,  // the open receipt voided: its lines (and the one in flight, `flag`) back at the head
+        GivenUp, // the open receipt voided and given up
+        Cleared, // the queue emptied, no receipt open
+        Problem, // what went wrong, for receipt `id` (0: the one of the line out or ended last)
     };
     Kind kind = Kind::Line;
     QString text; // the line, the file name, the problem, or the source's key
     bool flag = false;
     int count = -1;
-    quint64 id = 0; // Receipt: its identity
+    std::optional<qint64> amount; // cents
+    quint64 id = 0;               // Receipt: its identity
     ReceiptSource::Kind sourceKind = ReceiptSource::Kind::File;
 
     static QueueEvent make(Kind kind, const QString &text = {}, bool flag = false, int count = -1) {
@@ -99,11 +107,20 @@ struct QueueEvent {
     static QueueEvent receiptArrives(quint64 id, const ReceiptSource &source);
     static QueueEvent line(const QString &line) { return make(Kind::Line, line); }
     static QueueEvent workingCopy(const QString &name) { return make(Kind::WorkingCopy, name); }
-    static QueueEvent sending(const QString &line, bool openBefore, int receiptsBefore) {
-        return make(Kind::Sending, line, openBefore, receiptsBefore);
+    static QueueEvent sending(const QString &line, bool openBefore, int receiptsBefore,
+                              std::optional<qint64> salesBefore = std::nullopt) {
+        QueueEvent e = make(Kind::Sending, line, openBefore, receiptsBefore);
+        e.amount = salesBefore;
+        return e;
     }
     static QueueEvent skipped(const QString &line) { return make(Kind::Skipped, line); }
     static QueueEvent done(bool openAfter) { return make(Kind::Done, {}, openAfter); }
+    // A closing line ended, and the register's totals were read after it.
+    static QueueEvent closed(int receiptsAfter, std::optional<qint64> total) {
+        QueueEvent e = make(Kind::Done, {}, false, receiptsAfter);
+        e.amount = total;
+        return e;
+    }
     static QueueEvent putBack(const QString &line) { return make(Kind::PutBack, line); }
     static QueueEvent resent(bool withInFlight) { return make(Kind::Resent, {}, withInFlight); }
     static QueueEvent givenUp() { return make(Kind::GivenUp); }

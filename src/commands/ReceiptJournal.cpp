@@ -129,15 +129,41 @@ bool decodeFlag(QByteArrayView rest, bool &on) {
     return rest == "1" || rest == "0";
 }
 
-// S<open>,<count>,<line>
-bool decodeSending(QByteArrayView rest, QueueEvent &e) {
-    qint64 count = 0;
-    QByteArrayView line;
-    if (rest.size() < 2 || rest.at(1) != ',' || !decodeFlag(rest.first(1), e.flag) ||
-        !numberThen(rest.sliced(2), count, line))
+// "<count>" or "<count>:<cents>" (journals of older runs have no cents).
+bool decodeCount(QByteArrayView text, QueueEvent &e) {
+    const qsizetype colon = text.indexOf(':');
+    bool ok = false;
+    e.count = int(text.first(colon < 0 ? text.size() : colon).toInt(&ok));
+    if (!ok)
         return false;
-    e.count = int(count);
-    return unescaped(line, e.text);
+    if (colon >= 0) {
+        e.amount = text.sliced(colon + 1).toLongLong(&ok);
+        return ok;
+    }
+    return true;
+}
+
+QByteArray encodeCount(const QueueEvent &e) {
+    QByteArray out = QByteArray::number(e.count);
+    if (e.amount)
+        out += ':' + QByteArray::number(*e.amount);
+    return out;
+}
+
+// S<open>,<count>[:<cents>],<line>
+bool decodeSending(QByteArrayView rest, QueueEvent &e) {
+    if (rest.size() < 2 || rest.at(1) != ',' || !decodeFlag(rest.first(1), e.flag))
+        return false;
+    const QByteArrayView tail = rest.sliced(2);
+    const qsizetype comma = tail.indexOf(',');
+    return comma > 0 && decodeCount(tail.first(comma), e) && unescaped(tail.sliced(comma + 1), e.text);
+}
+
+// D<open>[,<count>[:<cents>]]
+bool decodeDone(QByteArrayView rest, QueueEvent &e) {
+    if (rest.size() > 2 && rest.at(1) == ',')
+        return decodeFlag(rest.first(1), e.flag) && decodeCount(rest.sliced(2), e);
+    return decodeFlag(rest, e.flag);
 }
 
 // J<id>,<F|R>,<key>
@@ -169,8 +195,9 @@ QByteArray ReceiptJournal::encode(const QueueEvent &e) {
         return r + QByteArray::number(e.id) + (e.sourceKind == ReceiptSource::Kind::Request ? ",R," : ",F,") +
                escaped(e.text);
     case Kind::Sending:
-        return r + flag(e.flag) + ',' + QByteArray::number(e.count) + ',' + escaped(e.text);
+        return r + flag(e.flag) + ',' + encodeCount(e) + ',' + escaped(e.text);
     case Kind::Done:
+        return r + flag(e.flag) + (e.count >= 0 ? ',' + encodeCount(e) : QByteArray());
     case Kind::Resent:
         return r + flag(e.flag);
     case Kind::GivenUp:
@@ -198,6 +225,7 @@ bool ReceiptJournal::decode(QByteArrayView record, QueueEvent &e) {
     case Kind::Sending:
         return decodeSending(rest, e);
     case Kind::Done:
+        return decodeDone(rest, e);
     case Kind::Resent:
         return decodeFlag(rest, e.flag);
     case Kind::GivenUp:
@@ -356,7 +384,8 @@ QList<QueueEvent> rebuild(const QueueState &s) {
         out.append(QueueEvent::done(true));
     }
     if (s.inFlight)
-        out.append(QueueEvent::sending(s.inFlightLine, s.inFlightOpenBefore, s.receiptsBefore));
+        out.append(
+            QueueEvent::sending(s.inFlightLine, s.inFlightOpenBefore, s.receiptsBefore, s.salesBefore));
     return out;
 }
 } // namespace

@@ -127,6 +127,16 @@ void TestCommandLanguage::answers() {
     QCOMPARE(AnswerFields(QStringLiteral("00/00/00")), QStringList());
     QCOMPARE(CompleteLine(QStringLiteral("?")), QStringLiteral("?/"));
     QCOMPARE(CompleteLine(QStringLiteral("?/")), QStringLiteral("?/"));
+    // The totals' answer: the sales total (field 6) and the receipts (field 7).
+    const ReceiptTotals t = TotalsOfAnswer(QStringLiteral("00/00/00/1/2/3/4/5/1234,5/17/0/"));
+    QCOMPARE(t.receipts, 17);
+    QCOMPARE(t.salesCents, std::optional<qint64>(123450));
+    QVERIFY(!TotalsOfAnswer(QStringLiteral("00/00/00/1/2/3/4/5/12.3x/17/")).salesCents);
+    QCOMPARE(TotalsOfAnswer(QStringLiteral("6C/00/00/1/2/3/4/5/1.00/17/")).receipts, -1);
+    QCOMPARE(AmountCents(QStringLiteral("-0.5")), std::optional<qint64>(-50));
+    QVERIFY(!AmountCents(QStringLiteral("1.005")) && !AmountCents(QString()));
+    QCOMPARE(AmountText(-50), QStringLiteral("-0.50"));
+    QCOMPARE(AmountText(123405), QStringLiteral("1234.05"));
 }
 
 void TestCommandLanguage::identification() {

@@ -289,16 +289,25 @@ void TestExecutor::receiptOutcome_data() {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<int>("state");
     QTest::addColumn<int>("errors");
-    QTest::addColumn<int>("number"); // the register's count of receipts once it closed this one
-    QTest::newRow("printed") << QStringList{} << QStringList{kSale, kPay} << int(S::Finished) << 0 << 2;
+    QTest::addColumn<int>("number");    // the register's count of receipts once it closed this one
+    QTest::addColumn<QString>("total"); // what the register's sales total rose by; empty: not known
+    QTest::addColumn<bool>("voided");
+    QTest::newRow("printed") << QStringList{} << QStringList{kSale, kPay} << int(S::Finished) << 0 << 2
+                             << QStringLiteral("2.50") << false;
     QTest::newRow("a line not handled, the receipt left open")
-        << QStringList{} << QStringList{kSale, "b/1/"} << int(S::Printing) << 1 << -1;
+        << QStringList{} << QStringList{kSale, "b/1/"} << int(S::Printing) << 1 << -1 << QString() << false;
     QTest::newRow("a line dropped after NAKs")
-        << QStringList{"frame:nak*11"} << QStringList{kSale, kPay} << int(S::Finished) << 1 << 2;
-    QTest::newRow("voided too often")
-        << QStringList{"lose=3/*4"} << QStringList{kSale, kPay} << int(S::GivenUp) << 1 << -1;
+        << QStringList{"frame:nak*11"} << QStringList{kSale, kPay} << int(S::Finished) << 1 << 2
+        << QStringLiteral("2.50") << false;
+    QTest::newRow("voided once, sent again") << QStringList{"lose=3/"} << QStringList{kSale, kPay}
+                                             << int(S::Finished) << 0 << 2 << QStringLiteral("2.50") << true;
+    QTest::newRow("voided too often") << QStringList{"lose=3/*4"} << QStringList{kSale, kPay}
+                                      << int(S::GivenUp) << 1 << -1 << QString() << true;
     QTest::newRow("serious fault") << QStringList{"answer:text=37/00/00/0/"} << QStringList{kSale, kPay}
-                                   << int(S::GivenUp) << 1 << -1;
+                                   << int(S::GivenUp) << 1 << -1 << QString() << false;
+    // The register refused the payment: it closed nothing, so no number.
+    QTest::newRow("payment refused") << QStringList{"pay:refused"} << QStringList{kSale, kPay}
+                                     << int(S::Finished) << 1 << -1 << QString() << false;
 }
 
 void TestExecutor::receiptOutcome() {
@@ -307,12 +316,19 @@ void TestExecutor::receiptOutcome() {
     QFETCH(int, state);
     QFETCH(int, errors);
     QFETCH(int, number);
+    QFETCH(QString, total);
+    QFETCH(bool, voided);
     ExecutorRig rig;
     rig.executor.readCountsBeforeClosing = true;
     rig.reg.totals = true;
     rig.reg.closed = 1;
-    for (const QString &f : faults)
-        QVERIFY(rig.fault(f));
+    rig.reg.sales = 1000;
+    for (const QString &f : faults) {
+        if (f == QLatin1String("pay:refused"))
+            rig.reg.refusePay = true;
+        else
+            QVERIFY(rig.fault(f));
+    }
     quint64 id = 0;
     QVERIFY(rig.executor.enqueue(lines, {}, {ReceiptSource::Kind::Request, QStringLiteral("k1")}, &id));
     rig.executor.ExecuteReceiptQueue();
@@ -322,6 +338,15 @@ void TestExecutor::receiptOutcome() {
     QCOMPARE(int(r->state), state);
     QCOMPARE(r->errors.size(), errors);
     QCOMPARE(r->receiptNumber, number);
+    QCOMPARE(r->totalCents ? AmountText(*r->totalCents) : QString(), total);
+    QCOMPARE(r->voided, voided);
+    if (state == int(QueuedReceipt::State::GivenUp) && !voided) {
+        // A serious fault keeps the register's code and the line that met it.
+        QString code, text, line;
+        QVERIFY(RegisterProblemParts(r->errors.first(), code, text, line));
+        QCOMPARE(code, QStringLiteral("37"));
+        QCOMPARE(line, kSale);
+    }
 }
 
 void TestExecutor::journalKeepsTheQueue() {

@@ -3,6 +3,7 @@
 // receipt file dropped while a sequence holds the register: what its paper
 // shows.
 
+#include "app/Station.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "console/OperatorConsole.h"
@@ -13,7 +14,6 @@
 #include "link/SerialFunz2.h"
 #include "programming/Departments.h"
 #include "programming/WriteProcedure.h"
-#include "shell/Station.h"
 #include "support/EcrSimProcess.h"
 #include "support/PtyLinkRig.h"
 #include "support/ScriptedPrompter.h"

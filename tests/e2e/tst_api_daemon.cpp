@@ -170,23 +170,24 @@ void TestApiDaemon::receiptsToPrinted_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("tag");
     QTest::addColumn<bool>("withErrors");
+    QTest::addColumn<QString>("total");
 
     QTest::newRow("text") << QByteArray("t-1") << QByteArray("text/plain")
                           << QByteArray("3/S/TEXTSALE//1/1.10/1//\r\n5/1/0.00/////\r\n")
-                          << QStringLiteral("TEXTSALE") << false;
+                          << QStringLiteral("TEXTSALE") << false << QStringLiteral("1.10");
     QTest::newRow("lines") << QByteArray("l-1") << QByteArray("application/json")
                            << QByteArray(R"({"lines": ["3/S/LINESALE//2/0.50/1//", "5/1/////"]})")
-                           << QStringLiteral("LINESALE") << false;
+                           << QStringLiteral("LINESALE") << false << QStringLiteral("1.00");
     QTest::newRow("structured")
         << QByteArray("s-1") << QByteArray("application/json")
         << QByteArray(
                R"({"items": [{"description": "JSONSALE", "quantity": "2", "price": "1.30", "department": 1}],
                           "text": ["GRAZIE"], "payments": [{"type": 1, "amount": "5.00"}]})")
-        << QStringLiteral("JSONSALE") << false;
+        << QStringLiteral("JSONSALE") << false << QStringLiteral("2.60");
     QTest::newRow("a line the register refuses")
         << QByteArray("e-1") << QByteArray("text/plain")
         << QByteArray("3/S/ERRSALE//1/1.00/1//\r\n3/S/BADDEPT//1/1.00/21/99/\r\n5/1/////\r\n")
-        << QStringLiteral("ERRSALE") << true;
+        << QStringLiteral("ERRSALE") << true << QStringLiteral("1.00");
 }
 
 void TestApiDaemon::receiptsToPrinted() {
@@ -195,6 +196,7 @@ void TestApiDaemon::receiptsToPrinted() {
     QFETCH(QByteArray, body);
     QFETCH(QString, tag);
     QFETCH(bool, withErrors);
+    QFETCH(QString, total);
     const Api api{*m_d};
     const testsupport::OpenApiCheck doc(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
     const HttpAnswer a = api.ask(api.post(key, type, body, {}, "/api/v1/receipts?wait=20000"));
@@ -205,6 +207,7 @@ void TestApiDaemon::receiptsToPrinted() {
     QCOMPARE(r.value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
     QCOMPARE(r.value(QStringLiteral("key")).toString(), QString::fromLatin1(key));
     QVERIFY(r.value(QStringLiteral("receipt_number")).toInt() > 0);
+    QCOMPARE(r.value(QStringLiteral("total")).toString(), total);
     QVERIFY(r.value(QStringLiteral("finished")).isString());
     const QJsonArray errors = r.value(QStringLiteral("errors")).toArray();
     QCOMPARE(errors.isEmpty(), !withErrors);
@@ -260,6 +263,8 @@ void TestApiDaemon::outcomeFileForAFolderReceipt() {
     const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
     QCOMPARE(o.value(QStringLiteral("source")).toString(), QStringLiteral("scontrino.txt"));
     QVERIFY(o.value(QStringLiteral("receipt_number")).toInt() > 0);
+    QCOMPARE(o.value(QStringLiteral("total")).toString(), QStringLiteral("3.00"));
+    QCOMPARE(o.value(QStringLiteral("lines")).toArray().size(), 2);
     // The same object as the interface answers.
     const Api api{*m_d};
     const HttpAnswer a =
@@ -301,6 +306,8 @@ void TestApiDaemon::killedMidReceipt() {
     QCOMPARE(later.status, 200);
     QCOMPARE(later.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
     QCOMPARE(later.json().value(QStringLiteral("lines")).toArray().size(), 41);
+    // Voided and sent again whole: the register's total is the receipt's.
+    QCOMPARE(later.json().value(QStringLiteral("total")).toString(), QStringLiteral("4.00"));
     QCOMPARE(api.ask(api.post("kill-1", "text/plain", body + "5/1/////\r\n")).status, 409);
 }
 

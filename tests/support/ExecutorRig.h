@@ -4,6 +4,7 @@
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "ecrsim/Register.h"
+#include "ecrsim/Text.h"
 #include "support/ConfigEdit.h"
 #include "support/MemoryLinkRig.h"
 #include "support/ScriptedPrompter.h"
@@ -14,16 +15,23 @@
 // A register that takes every command: the executor's own rules are under
 // test, not the register's.
 struct PlainRegister : ecrsim::Register {
-    bool totals = false; // "0/" answers with the count of receipts closed, its seventh field
+    bool totals = false; // "0/" answers with the sales total and the count of receipts closed
     int closed = 0;
+    qint64 sales = 0;       // cents; every receipt closed adds 2.50
+    bool refusePay = false; // a payment is answered with an error and closes nothing
     QByteArray execute(const QByteArray &line) override {
         if (line.startsWith("a/"))
             return Register::execute(line);
         if (line.startsWith("e/"))
             return ok({"4.00", "10.00", "22.50", "10.50", "0.00"});
         if (totals && line.startsWith("0/"))
-            return ok({"0", "0", "0", "0", "0", "0", QByteArray::number(closed)});
-        closed += line.startsWith("5/") ? 1 : 0;
+            return ok({"0", "0", "0", "0", "0", ecrsim::wireAmount(sales), QByteArray::number(closed)});
+        if (line.startsWith("5/") && refusePay)
+            return error("6C");
+        if (line.startsWith("5/")) {
+            ++closed;
+            sales += 250;
+        }
         return ok();
     }
 };

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/Station.h"
 #include "ecrsim/Register.h"
 #include "ecrsim/SimLink.h"
-#include "shell/Station.h"
 #include "support/ScriptedPrompter.h"
 #include "support/SimComPort.h"
 #include "support/TestFiles.h"

@@ -2,12 +2,12 @@
 // from $NORVVELM_HOME), lets the print server take what is waiting, then
 // saves a picture of each tab of the main window into DIR as tab-<n>.png.
 
+#include "app/Station.h"
+#include "app/widgets/DialogPickers.h"
+#include "app/widgets/MainForm.h"
 #include "commands/Prompter.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
-#include "shell/Station.h"
-#include "shell/widgets/DialogPickers.h"
-#include "shell/widgets/MainForm.h"
 
 #include <QApplication>
 #include <QDir>

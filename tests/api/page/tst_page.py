@@ -114,9 +114,9 @@ class PageTest(unittest.TestCase):
         row = self.shown(receipt, 'printed')
         self.assertEqual(row.find_element(By.CSS_SELECTOR, '.numero').text, str(receipt['receipt_number']))
         self.assertNotEqual(str(receipt['receipt_number']), '')
-        total = receipt.get('total')
-        self.assertEqual(row.find_element(By.CSS_SELECTOR, '.totale').text,
-                         '' if total is None else str(total).replace('.', ','))
+        self.assertIsNotNone(receipt.get('total'), 'the register\'s total of the receipt')
+        self.assertEqual(row.find_element(By.CSS_SELECTOR, '.totale').text, receipt['total'].replace('.', ','))
+        self.assertTrue(receipt['lines'], 'the lines of the file')
         self.assertIn('vendita.txt', row.find_element(By.CSS_SELECTOR, '.origine').text)
         self.assertIn('Stampato', row.text)
         # Newest first: the row is the top one.

@@ -1,4 +1,4 @@
-#include "shell/widgets/MessageBoxPrompter.h"
+#include "app/widgets/MessageBoxPrompter.h"
 
 #include <QMessageBox>
 

@@ -1,5 +1,10 @@
-#include "shell/widgets/MainForm.h"
+#include "app/widgets/MainForm.h"
 
+#include "app/Station.h"
+#include "app/widgets/ConfigPcPage.h"
+#include "app/widgets/DlgAbout.h"
+#include "app/widgets/DlgLoginTecnico.h"
+#include "app/widgets/TechnicianPage.h"
 #include "commands/Prompter.h"
 #include "commands/Session.h"
 #include "commands/TechnicianTools.h"
@@ -9,12 +14,7 @@
 #include "logo/widgets/LogoPage.h"
 #include "programming/widgets/ConfigEcrPage.h"
 #include "shell/Config.h"
-#include "shell/Station.h"
-#include "shell/widgets/ConfigPcPage.h"
 #include "shell/widgets/Controls.h"
-#include "shell/widgets/DlgAbout.h"
-#include "shell/widgets/DlgLoginTecnico.h"
-#include "shell/widgets/TechnicianPage.h"
 
 #include <QApplication>
 #include <QCloseEvent>

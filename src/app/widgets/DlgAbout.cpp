@@ -1,4 +1,4 @@
-#include "shell/widgets/DlgAbout.h"
+#include "app/widgets/DlgAbout.h"
 
 #include "commands/Prompter.h"
 #include "shell/MainWindowLogic.h"

@@ -7,13 +7,13 @@
 //
 //   norvvelmd [/TESTMODE] | --help | --version
 
+#include "app/Station.h"
 #include "commands/Prompter.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
 #include "shell/MainWindowLogic.h"
 #include "shell/SingleInstance.h"
-#include "shell/Station.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "shell/widgets/DlgLoginTecnico.h"
+#include "app/widgets/DlgLoginTecnico.h"
 
 #include "commands/TechnicianTools.h"
 #include "shell/widgets/Controls.h"

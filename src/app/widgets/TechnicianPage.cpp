@@ -1,4 +1,4 @@
-#include "shell/widgets/TechnicianPage.h"
+#include "app/widgets/TechnicianPage.h"
 
 #include "commands/Prompter.h"
 #include "commands/TechnicianTools.h"

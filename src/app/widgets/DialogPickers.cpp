@@ -1,4 +1,4 @@
-#include "shell/widgets/DialogPickers.h"
+#include "app/widgets/DialogPickers.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -7,16 +7,16 @@
 // deleting them. Once the window is up, one line on standard error says with
 // what it runs.
 
+#include "app/Station.h"
+#include "app/widgets/DialogPickers.h"
+#include "app/widgets/MainForm.h"
+#include "app/widgets/MessageBoxPrompter.h"
 #include "commands/Prompter.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
 #include "shell/MainWindowLogic.h"
 #include "shell/SingleInstance.h"
-#include "shell/Station.h"
-#include "shell/widgets/DialogPickers.h"
-#include "shell/widgets/MainForm.h"
-#include "shell/widgets/MessageBoxPrompter.h"
 
 #include <QApplication>
 

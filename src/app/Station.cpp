@@ -1,4 +1,4 @@
-#include "shell/Station.h"
+#include "app/Station.h"
 
 #include "api/OutcomeFiles.h"
 #include "commands/Prompter.h"
@@ -138,9 +138,11 @@ void Station::assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJourn
 void Station::startServing() {
     if (!m_loaded || m_session.runState().stopRequested())
         return;
+    // The interface answers from the start: a receipt resumed from the
+    // journal is told while the register's connection sends it again.
+    startApi();
     m_startup.connectRegister();
     m_server.setEnabled(m_session.settings().config().ServerStato);
-    startApi();
     m_startup.supervise(kCheckMs, kRetryMs);
 }
 

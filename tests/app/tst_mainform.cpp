@@ -1,12 +1,12 @@
 // The main window driven by objectName on the offscreen platform, over the
 // simulated register in virtual time, with scripted answers to every box.
 
+#include "app/Station.h"
+#include "app/widgets/DlgAbout.h"
+#include "app/widgets/MainForm.h"
 #include "shell/Config.h"
 #include "shell/MainWindowLogic.h"
 #include "shell/ProfileFile.h"
-#include "shell/Station.h"
-#include "shell/widgets/DlgAbout.h"
-#include "shell/widgets/MainForm.h"
 #include "shell/widgets/Pickers.h"
 #include "support/FontAdvance.h"
 #include "support/StationRig.h"

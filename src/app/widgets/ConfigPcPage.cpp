@@ -1,11 +1,11 @@
-#include "shell/widgets/ConfigPcPage.h"
+#include "app/widgets/ConfigPcPage.h"
 
+#include "app/Station.h"
 #include "commands/MonitorExplanation.h"
 #include "commands/Prompter.h"
 #include "commands/Session.h"
 #include "link/SerialPortList.h"
 #include "shell/Config.h"
-#include "shell/Station.h"
 #include "shell/widgets/Controls.h"
 #include "shell/widgets/FixedPitchFont.h"
 #include "shell/widgets/Pickers.h"

@@ -5,11 +5,11 @@
 // configuration, 3 when the port cannot be opened.
 
 #include "api/ApiToken.h"
+#include "app/Station.h"
 #include "commands/Prompter.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
-#include "shell/Station.h"
 
 #include <QCoreApplication>
 
