@@ -59,14 +59,14 @@ double msFileWaitAfterSequence(const QString &link) {
     QuietPrompter prompter;
     Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
     Session &session = station.session();
-    session.setProgramDir(home.path());
-    session.setMonitorEnabled(true);
+    session.settings().setProgramDir(home.path());
+    session.monitor().setMonitorEnabled(true);
     if (!station.start() || !station.startup().ready())
         return -1;
     OperatorConsole console(session, station.link(), station.runner(), prompter);
     QElapsedTimer t;
     qint64 firstLineNs = -1;
-    QObject::connect(&session, &Session::monitorLineAdded, [&](const QString &line) {
+    QObject::connect(&session.monitor(), &Monitor::monitorLineAdded, [&](const QString &line) {
         if (firstLineNs < 0 && line.startsWith(QLatin1String("PC -> ECR : 7/")))
             firstLineNs = t.nsecsElapsed();
     });
@@ -89,7 +89,7 @@ double msFileWaitAfterSequence(const QString &link) {
         if (firstLineNs < 0)
             return -1;
         total += double(firstLineNs) / 1e6;
-        while (!session.queue().isEmpty() || QFile::exists(f.fileName()))
+        while (!session.runState().queue().isEmpty() || QFile::exists(f.fileName()))
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
     station.stop();

@@ -78,7 +78,7 @@ double runLines(const QStringList &extra, int lines, double *cpu) {
     if (!link.OpenComPort(sim.link, 115200))
         return -1;
     Session session;
-    session.setProgramDir(dir.path());
+    session.settings().setProgramDir(dir.path());
     testsupport::editConfig(session, [&](norvvelm::PcConfig &c) { c.ServerDir = dir.path(); });
     QuietPrompter prompter;
     Executor executor(session, link, prompter);
@@ -97,7 +97,7 @@ double runLines(const QStringList &extra, int lines, double *cpu) {
     const double seconds = double(t.nsecsElapsed()) / 1e9;
     if (cpu)
         *cpu = cpuSeconds() - cpu0;
-    return session.queue().isEmpty() ? seconds : -1;
+    return session.runState().queue().isEmpty() ? seconds : -1;
 }
 
 double msPerTick() {
@@ -110,12 +110,12 @@ double msPerTick() {
     for (int i = 0; i < 5000; ++i)
         ext += "[x" + QByteArray::number(i) + "]\n";
     Session session;
-    session.setProgramDir(dir.path());
+    session.settings().setProgramDir(dir.path());
     testsupport::editConfig(session, [&](norvvelm::PcConfig &c) { c.ServerDir = dir.path(); });
     testsupport::editConfig(session,
                             [&](norvvelm::PcConfig &c) { c.ServerFile = QStringLiteral("scontrino.txt"); });
     testsupport::editConfig(session, [&](norvvelm::PcConfig &c) { c.identity.sn = QStringLiteral("NV1"); });
-    session.setForbidden(ForbiddenExtensions::parse(ext));
+    session.settings().setForbidden(ForbiddenExtensions::parse(ext));
     // No register is needed: nothing matches, so nothing is sent.
     class NoPort final : public ComPort {
     public:
@@ -154,8 +154,8 @@ double msTakeAfterClose() {
     if (!link.OpenComPort(sim.link, 115200))
         return -1;
     Session session;
-    session.setProgramDir(dir.path());
-    session.setMonitorEnabled(true);
+    session.settings().setProgramDir(dir.path());
+    session.monitor().setMonitorEnabled(true);
     testsupport::editConfig(session, [&](norvvelm::PcConfig &c) {
         c.ServerDir = dir.path();
         c.ServerFile = QStringLiteral("scontrino.txt");
@@ -171,7 +171,7 @@ double msTakeAfterClose() {
     server.setEnabled(true);
     QElapsedTimer t;
     qint64 firstLineNs = -1;
-    QObject::connect(&session, &Session::monitorLineAdded, [&](const QString &line) {
+    QObject::connect(&session.monitor(), &Monitor::monitorLineAdded, [&](const QString &line) {
         if (firstLineNs < 0 && line.startsWith(QLatin1String("PC -> ECR : 7/")))
             firstLineNs = t.nsecsElapsed();
     });
@@ -193,7 +193,7 @@ double msTakeAfterClose() {
         if (firstLineNs < 0)
             return -1;
         total += double(firstLineNs) / 1e6;
-        while (!session.queue().isEmpty() || QFile::exists(f.fileName()))
+        while (!session.runState().queue().isEmpty() || QFile::exists(f.fileName()))
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
     return total / rounds;

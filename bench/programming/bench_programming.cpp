@@ -51,7 +51,7 @@ void overPty() {
     if (!link.OpenComPort(sim.link(), 115200))
         return;
     Session session;
-    session.setProgramDir(sim.folder());
+    session.settings().setProgramDir(sim.folder());
     Runner runner(session, link);
     testsupport::ScriptedPrompter prompter;
     WriteProcedure procedure({runner, session}, prompter);

@@ -28,8 +28,8 @@ QByteArray label(const QString &v) {
 } // namespace
 
 ApiMetrics::ApiMetrics(Session &session, QObject *parent) : QObject(parent) {
-    connect(&session, &Session::lastAnswerChanged, this, &ApiMetrics::answered);
-    connect(&session, &Session::lineBusyChanged, this, [this](bool busy) {
+    connect(&session.lastExchange(), &LastExchange::lastAnswerChanged, this, &ApiMetrics::answered);
+    connect(&session.runState(), &RunState::lineBusyChanged, this, [this](bool busy) {
         if (busy)
             m_exchange.start();
         else if (m_exchange.isValid())

@@ -105,7 +105,7 @@ void ApiServer::setBook(ReceiptBook *book) {
 bool ApiServer::listen(const QString &address, int port, QString *error) {
     close();
     QString why;
-    m_token = ApiToken::load(m_s.programDir(), &why);
+    m_token = ApiToken::load(m_s.settings().programDir(), &why);
     if (m_token.isEmpty()) {
         if (error)
             *error = QStringLiteral("chiave di accesso non scrivibile (") + why + u')';
@@ -208,9 +208,9 @@ void ApiServer::handle(HttpConnection *connection, const HttpRequest &request) {
 }
 
 HttpResponse ApiServer::status() const {
-    const RegisterIdentity &id = m_s.identity();
+    const RegisterIdentity &id = m_s.settings().identity();
     QJsonValue lastError;
-    const QString answer = m_s.lastAnswer();
+    const QString answer = m_s.lastExchange().lastAnswer();
     if (!answer.isEmpty() && !AnswerAccepted(answer)) {
         const QString code = AnswerErrorCode(answer);
         lastError = QJsonObject{{QStringLiteral("code"), code},
@@ -220,17 +220,17 @@ HttpResponse ApiServer::status() const {
         {QStringLiteral("online"), registerUp ? registerUp() : false},
         {QStringLiteral("serial"), id.sn.trimmed()},
         {QStringLiteral("firmware"), id.fw.trimmed()},
-        {QStringLiteral("model"), m_s.config().Modello},
+        {QStringLiteral("model"), m_s.settings().config().Modello},
         {QStringLiteral("last_error"), lastError},
     };
     const QJsonObject server{
         {QStringLiteral("enabled"), serverEnabled ? serverEnabled() : false},
         {QStringLiteral("queue"), m_book ? m_book->pending() : 0},
-        {QStringLiteral("queue_lines"), int(m_s.queue().size())},
-        {QStringLiteral("printing"), m_s.receiptOpen() || m_s.lineBusy()},
+        {QStringLiteral("queue_lines"), int(m_s.runState().queue().size())},
+        {QStringLiteral("printing"), m_s.runState().receiptOpen() || m_s.runState().lineBusy()},
         // Where the print server looks for receipt files, and which it takes.
-        {QStringLiteral("folder"), m_s.config().ServerDir},
-        {QStringLiteral("mask"), m_s.config().ServerFile},
+        {QStringLiteral("folder"), m_s.settings().config().ServerDir},
+        {QStringLiteral("mask"), m_s.settings().config().ServerFile},
     };
     return HttpResponse::json(
         200, compact({{QStringLiteral("register"), reg}, {QStringLiteral("server"), server}}));
@@ -242,7 +242,7 @@ HttpResponse ApiServer::metricsText() const {
         now.receipts = m_book->finals();
         now.queueReceipts = m_book->pending();
     }
-    now.queueLines = m_s.queue().size();
+    now.queueLines = m_s.runState().queue().size();
     now.registerUp = registerUp && registerUp();
     HttpResponse r;
     r.contentType = "text/plain; version=0.0.4; charset=utf-8";

@@ -7,7 +7,7 @@
 namespace norvvelm {
 
 MonitorFeed::MonitorFeed(Session &session, QObject *parent) : QObject(parent) {
-    connect(&session, &Session::monitorLineAdded, this, &MonitorFeed::add);
+    connect(&session.monitor(), &Monitor::monitorLineAdded, this, &MonitorFeed::add);
 }
 
 void MonitorFeed::add(const QString &text) {

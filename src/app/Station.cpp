@@ -13,13 +13,13 @@ namespace norvvelm {
 Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::EventPump pump,
                  QObject *parent)
     : QObject(parent), m_prompter(prompter), m_link(port, clock, std::move(pump)),
-      m_runner(m_session, m_link), m_startup(m_session, m_link, m_runner, m_prompter),
+      m_runner(m_session, m_link), m_startup(m_session, m_link, m_runner, m_executor, m_prompter),
       m_executor(m_session, m_link, m_prompter), m_server(m_session, m_link, m_executor, m_prompter),
       m_book(m_session, m_executor), m_api(m_session) {
     m_book.fileOutcome = [this](const ReceiptOutcome &o) { writeOutcomeFile(o); };
     m_api.registerUp = [this] { return m_startup.ready(); };
     m_api.serverEnabled = [this] { return m_server.isEnabled(); };
-    m_link.setLineObserver([this](bool busy) { m_session.setLineBusy(busy); });
+    m_link.setLineObserver([this](bool busy) { m_session.runState().setLineBusy(busy); });
     // No file is taken before the register is identified on an open port.
     m_server.registerReady = false;
     connect(&m_startup, &Startup::readyChanged, &m_server,
@@ -38,7 +38,8 @@ bool Station::loadConfiguration() {
 }
 
 void Station::openJournal() {
-    m_journal = std::make_unique<ReceiptJournal>(m_session.programDir() + u'/' + ReceiptJournal::fileName());
+    m_journal = std::make_unique<ReceiptJournal>(m_session.settings().programDir() + u'/' +
+                                                 ReceiptJournal::fileName());
     QueueState state;
     QString detail;
     const ReceiptJournal::Load loaded = m_journal->load(state, detail);
@@ -63,7 +64,7 @@ void Station::openJournal() {
     }
     // The outcomes of earlier runs, and those the journal finished, before
     // the journal is written anew.
-    if (m_book.open(m_session.programDir()))
+    if (m_book.open(m_session.settings().programDir()))
         m_api.setBook(&m_book);
     else
         ReportWriteFailure(m_session, QStringLiteral("gli esiti degli scontrini"), m_book.store().path());
@@ -78,7 +79,8 @@ void Station::openJournal() {
 }
 
 void Station::writeOutcomeFile(const ReceiptOutcome &outcome) {
-    const QString folder = OutcomeFiles::folder(m_session.config().ServerDir, m_session.config().ServerEsiti);
+    const QString folder = OutcomeFiles::folder(m_session.settings().config().ServerDir,
+                                                m_session.settings().config().ServerEsiti);
     QString error;
     if (!OutcomeFiles::write(folder, outcome, &error))
         ReportWriteFailure(m_session, QStringLiteral("l'esito dello scontrino"),
@@ -92,7 +94,7 @@ void Station::assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJourn
     // register holds nothing of ours. A home where the register was never
     // identified has nothing to lose; anything else may have left a receipt
     // open, which is voided before any line goes out.
-    const bool ranBefore = !ProfileFile(m_session.iniPath())
+    const bool ranBefore = !ProfileFile(m_session.settings().iniPath())
                                 .getString(QStringLiteral("Current"), QStringLiteral("SN"), QString(), 64)
                                 .trimmed()
                                 .isEmpty();
@@ -134,19 +136,19 @@ void Station::assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJourn
 }
 
 void Station::startServing() {
-    if (!m_loaded || m_session.stopRequested())
+    if (!m_loaded || m_session.runState().stopRequested())
         return;
     // The interface answers from the start: a receipt resumed from the
     // journal is told while the register's connection sends it again.
     startApi();
     m_startup.connectRegister();
-    m_server.setEnabled(m_session.config().serverOn());
+    m_server.setEnabled(m_session.settings().config().ServerStato);
     m_startup.supervise(kCheckMs, kRetryMs);
 }
 
 bool Station::startApi() {
-    const PcConfig &cfg = m_session.config();
-    if (!cfg.apiOn()) {
+    const PcConfig &cfg = m_session.settings().config();
+    if (!cfg.ApiStato) {
         m_api.close();
         return true;
     }
@@ -156,8 +158,8 @@ bool Station::startApi() {
     QString error;
     if (m_api.listen(cfg.ApiIndirizzo, cfg.ApiPorta, &error))
         return true;
-    m_session.setPanel(1, QStringLiteral("API non disponibile"));
-    m_session.setPanel(
+    m_session.statusBar().setPanel(1, QStringLiteral("API non disponibile"));
+    m_session.statusBar().setPanel(
         2,
         QStringLiteral("Impossibile aprire %1 porta %2 per l'API: ").arg(cfg.ApiIndirizzo).arg(cfg.ApiPorta) +
             error);
@@ -179,21 +181,20 @@ void Station::stop() {
 }
 
 bool Station::saveConfiguration(const ConfigForm &form) {
-    PcConfig saved = m_session.config();
+    PcConfig saved = m_session.settings().config();
     if (saved.IniPath.isEmpty())
-        saved.IniPath = m_session.iniPath();
+        saved.IniPath = m_session.settings().iniPath();
     StatusTexts status;
     const bool written = SaveConfiguration(form, saved, status);
-    const bool restart = m_session.applySavedConfig(saved);
+    const bool restart = m_session.settings().applySavedConfig(saved);
     if (m_loaded)
-        m_server.setEnabled(m_session.config().serverOn());
-    if (m_loaded && (m_api.isListening() || m_session.config().apiOn()) && !startApi())
+        m_server.setEnabled(m_session.settings().config().ServerStato);
+    if (m_loaded && (m_api.isListening() || m_session.settings().config().ApiStato) && !startApi())
         return written;
     if (written && restart)
         status = {QStringLiteral("Riavvio necessario"),
                   QStringLiteral("Porta, velocit\u00e0, modello e modalit\u00e0 valgono dal prossimo avvio")};
-    m_session.setPanel(1, status.type);
-    m_session.setPanel(2, status.message);
+    m_session.statusBar().setMessage(status.type, status.message);
     return written;
 }
 

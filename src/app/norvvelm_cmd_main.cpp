@@ -77,16 +77,17 @@ int main(int argc, char **argv) {
     StderrPrompter prompter;
     Station station(port, clock, prompter);
     Session &session = station.session();
-    session.setProgramDir(home);
+    session.settings().setProgramDir(home);
     if (!station.loadConfiguration()) {
-        WriteConsoleLine(stderr, session.panel(1) + QStringLiteral(": ") + session.panel(2) +
-                                     QStringLiteral(" (") + ConfigurationFileNote(session.iniPath()) + u')');
+        WriteConsoleLine(stderr, session.statusBar().panel(1) + QStringLiteral(": ") +
+                                     session.statusBar().panel(2) + QStringLiteral(" (") +
+                                     ConfigurationFileNote(session.settings().iniPath()) + u')');
         return 2;
     }
-    const PcConfig &cfg = session.config();
+    const PcConfig &cfg = session.settings().config();
     const QString device = PortDevice(cfg.IniPath, cfg.Porta);
     if (device.isEmpty() || !station.link().OpenComPort(device, cfg.Velocita)) {
-        WriteConsoleLine(stderr, CannotOpenPortText(cfg.Porta, device, port.errorText()));
+        WriteConsoleLine(stderr, CannotOpenPortText(PortName(cfg.Porta), device, port.errorText()));
         return 3;
     }
     // A receipt the print server left unfinished, or lines it still has to
@@ -100,9 +101,9 @@ int main(int argc, char **argv) {
     for (const QString &line : lines) {
         const int result = station.runner().SendAndCheck(line);
         WriteConsoleLine(stdout, line + QStringLiteral(" -> ") + QString::number(result) + u' ' +
-                                     session.lastAnswer());
-        if (!session.statusText().isEmpty())
-            WriteConsoleLine(stderr, session.statusText());
+                                     session.lastExchange().lastAnswer());
+        if (!session.lastExchange().statusText().isEmpty())
+            WriteConsoleLine(stderr, session.lastExchange().statusText());
         if (result != 0)
             rc = 1;
     }

@@ -58,9 +58,9 @@ int main(int argc, char **argv) {
     RealClock clock;
     Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
     Session &session = station.session();
-    session.setProgramDir(home);
-    session.setMonitorEnabled(true);
-    session.setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
+    session.settings().setProgramDir(home);
+    session.monitor().setMonitorEnabled(true);
+    session.settings().setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
 
     TechnicianPassword password;
     DialogPickers pickers;
@@ -70,14 +70,13 @@ int main(int argc, char **argv) {
     QObject::connect(&form, &MainForm::shutdownRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     const mainwindow::WindowMode mode = form.start();
-    static const char *const kModeNames[] = {"Normal", "Minimized", "Iconized", "VirtualECR"};
-    const PcConfig &cfg = session.config();
+    const PcConfig &cfg = session.settings().config();
     WriteConsoleLine(stderr, QStringLiteral("NorvVelm %1: home %2, port %3 (%4), window %5")
-                                 .arg(Startup::version(), home, cfg.Porta, PortDevice(cfg.IniPath, cfg.Porta),
-                                      QString::fromLatin1(kModeNames[int(mode)])));
+                                 .arg(Startup::version(), home, PortName(cfg.Porta),
+                                      PortDevice(cfg.IniPath, cfg.Porta), WindowModeName(mode)));
 
     int rc = 0;
-    if (!session.stopRequested())
+    if (!session.runState().stopRequested())
         rc = app.exec();
     station.stop();
     return rc;

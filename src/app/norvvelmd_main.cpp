@@ -42,7 +42,7 @@ void catchStopSignals(QCoreApplication &app, Session &session) {
         char c;
         [[maybe_unused]] auto n = ::read(g_signalPipe[0], &c, 1);
         sn->setEnabled(false);
-        session.requestStop();
+        session.runState().requestStop();
         QCoreApplication::quit();
     });
     struct sigaction sa {};
@@ -105,38 +105,39 @@ int main(int argc, char **argv) {
     RealClock clock;
     Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
     Session &session = station.session();
-    session.setProgramDir(home);
-    session.setMonitorEnabled(true);
-    session.setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
-    QObject::connect(&session, &Session::monitorLineAdded,
+    session.settings().setProgramDir(home);
+    session.monitor().setMonitorEnabled(true);
+    session.settings().setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
+    QObject::connect(&session.monitor(), &Monitor::monitorLineAdded,
                      [](const QString &line) { WriteConsoleLine(stdout, line); });
     // What the window's status bar would say goes to standard error, once
     // for each new text.
     QString lastPanel;
-    QObject::connect(&session, &Session::panelChanged, [&](int panel, const QString &text) {
+    QObject::connect(&session.statusBar(), &StatusBar::panelChanged, [&](int panel, const QString &text) {
         if (panel != 2 || text == lastPanel)
             return;
         lastPanel = text;
         if (!text.trimmed().isEmpty() && text != prompter.lastText)
-            prompter.message(text, session.panel(1), Prompter::Icon::Critical);
+            prompter.message(text, session.statusBar().panel(1), Prompter::Icon::Critical);
     });
     catchStopSignals(app, session);
     // A reader of the monitor that goes away must not take the server with it.
     std::signal(SIGPIPE, SIG_IGN);
 
     if (!station.loadConfiguration()) {
-        WriteConsoleLine(stderr, QStringLiteral("norvvelmd: ") + ConfigurationFileNote(session.iniPath()));
+        WriteConsoleLine(stderr,
+                         QStringLiteral("norvvelmd: ") + ConfigurationFileNote(session.settings().iniPath()));
         return 2;
     }
-    const PcConfig &cfg = session.config();
-    WriteConsoleLine(stderr,
-                     QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")
-                         .arg(Startup::version(), home, cfg.Porta, PortDevice(cfg.IniPath, cfg.Porta),
-                              cfg.ServerDir, cfg.ServerFile, cfg.ServerStato));
+    const PcConfig &cfg = session.settings().config();
+    WriteConsoleLine(
+        stderr, QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")
+                    .arg(Startup::version(), home, PortName(cfg.Porta), PortDevice(cfg.IniPath, cfg.Porta),
+                         cfg.ServerDir, cfg.ServerFile, SwitchText(cfg.ServerStato)));
     station.startServing();
 
     int rc = 0;
-    if (!session.stopRequested())
+    if (!session.runState().stopRequested())
         rc = app.exec();
     station.stop();
     return rc;

@@ -8,8 +8,8 @@ namespace norvvelm {
 // says it is busy from construction to destruction (nested ones count).
 class BusyPointer {
 public:
-    explicit BusyPointer(Session &session) : m_session(session) { m_session.beginBusy(); }
-    ~BusyPointer() { m_session.endBusy(); }
+    explicit BusyPointer(Session &session) : m_session(session) { m_session.runState().beginBusy(); }
+    ~BusyPointer() { m_session.runState().endBusy(); }
     BusyPointer(const BusyPointer &) = delete;
     BusyPointer &operator=(const BusyPointer &) = delete;
 

@@ -329,15 +329,10 @@ QString AmountText(qint64 cents) {
            QString::number(a % 100).rightJustified(2, u'0');
 }
 
-Identification ParseIdentification(const QString &answer) {
+RegisterIdentity ParseIdentification(const QString &answer) {
     // The answer may be short: missing fields read as empty.
-    QStringList f = answer.mid(9).split(u'/');
-    Identification id;
-    id.serialNumber = f.value(0).trimmed();
-    id.number = f.value(1);
-    id.field = f.value(2);
-    id.firmware = f.value(5);
-    return id;
+    const QStringList f = answer.mid(9).split(u'/');
+    return {.campo = f.value(2), .sn = f.value(0).trimmed(), .fw = f.value(5), .num = f.value(1)};
 }
 
 // ---------------------------------------------------------------- composed receipts

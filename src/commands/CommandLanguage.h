@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/PcConfig.h"
+#include "commands/RegisterIdentity.h"
 
 #include <QString>
 #include <QStringList>
@@ -180,16 +181,7 @@ std::optional<qint64> AmountCents(const QString &text);
 // Cents as a decimal text with two decimals: "12.34", "-0.50".
 QString AmountText(qint64 cents);
 
-struct Identification {
-    QString serialNumber; // "SN"
-    QString number;       // "Num"
-    QString field;        // "Campo"
-    QString firmware;     // "FW"
-    RegisterIdentity identity() const {
-        return {.campo = field, .sn = serialNumber, .fw = firmware, .num = number};
-    }
-};
-// The answer to "a/": fields 1, 2, 3 and 6.
-Identification ParseIdentification(const QString &answer);
+// The answer to "a/": fields 1 (the serial number, trimmed), 2, 3 and 6.
+RegisterIdentity ParseIdentification(const QString &answer);
 
 } // namespace norvvelm

@@ -16,12 +16,12 @@ QString column(const QString &text, int width) {
 }
 
 QString folderOf(const Session &s) {
-    return ServerFolder(s.config(), s.programDir());
+    return ServerFolder(s.settings().config(), s.settings().programDir());
 }
 } // namespace
 
 QString dailylog::FileName(const Session &s) {
-    QString prefix = s.logPrefix().trimmed();
+    QString prefix = s.dailyLog().logPrefix().trimmed();
     if (prefix.isEmpty())
         prefix = QStringLiteral("VELM");
     return folderOf(s) + prefix + u' ' + s.now().toString(QStringLiteral("yyyyMMdd")) +
@@ -36,14 +36,14 @@ QString dailylog::FormatLine(const QString &timestamp, const QString &command, c
 void WriteLogLine(Session &s, const QString &answer, const QString &command) {
     if (answer.endsWith(QLatin1String("26")))
         return;
-    if (!s.logEnabled())
+    if (!s.settings().logEnabled())
         return;
     const QString name = dailylog::FileName(s);
     QFile f(name);
     const auto failed = [&] {
-        if (s.dailyLogFailing())
+        if (s.dailyLog().failing())
             return;
-        s.setDailyLogFailing(true);
+        s.dailyLog().setFailing(true);
         ReportWriteFailure(s, QStringLiteral("il registro giornaliero"), name);
     };
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -63,12 +63,27 @@ void WriteLogLine(Session &s, const QString &answer, const QString &command) {
         failed();
         return;
     }
-    if (s.dailyLogFailing()) {
-        s.setDailyLogFailing(false);
-        s.setPanel(1, QStringLiteral("Registro giornaliero"));
-        s.setPanel(2, QStringLiteral("Registro giornaliero di nuovo scritto: ") +
-                          QDir::toNativeSeparators(name));
+    if (s.dailyLog().failing()) {
+        s.dailyLog().setFailing(false);
+        s.statusBar().setMessage(QStringLiteral("Registro giornaliero"),
+                                 QStringLiteral("Registro giornaliero di nuovo scritto: ") +
+                                     QDir::toNativeSeparators(name));
     }
+}
+
+QString LogFileExplanation() {
+    return QStringList{
+        QStringLiteral("Il file di log si trova nella stessa directory degli scontrini del server. "),
+        QStringLiteral("Il suo nome dipende dalla regola di identificazione del file :"),
+        QStringLiteral(
+            "  1) se il file e' unico si chiama come il file di attesa, con postfisso = giorno.log."),
+        QStringLiteral(
+            "  2) se si usa una mascheratura del tipo *nomefile allora si chiama come la parte di"),
+        QStringLiteral("     mascheratura dei files, con postfisso = giorno.log."),
+        QStringLiteral("  3) se si e' usata una mascheratura globale '*' allora si chiamer\u00e0 VELM "),
+        QStringLiteral("     sempre con postfisso = giorno.log."),
+    }
+        .join(u'\r');
 }
 
 } // namespace norvvelm

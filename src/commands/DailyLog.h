@@ -6,6 +6,21 @@ namespace norvvelm {
 
 class Session;
 
+// The daily log's state: the name part of its file (LogPrefix, the receipt
+// mask's) and whether it could not be written, so that an outage is said
+// once.
+class DailyLog {
+public:
+    QString logPrefix() const { return m_logPrefix; } // LogPrefix
+    void setLogPrefix(const QString &prefix) { m_logPrefix = prefix; }
+    bool failing() const { return m_failing; }
+    void setFailing(bool failing) { m_failing = failing; }
+
+private:
+    QString m_logPrefix;
+    bool m_failing = false;
+};
+
 // The daily log: one 225-character line per exchange in the print server's
 // folder, named after the receipt file (or mask) and the day.
 namespace dailylog {
@@ -21,5 +36,8 @@ QString FormatLine(const QString &timestamp, const QString &command, const QStri
 // loss of an outage is said on the status bar, and so is the first line
 // written again afterwards.
 void WriteLogLine(Session &session, const QString &answer, const QString &command);
+
+// The rule of the log file's name, as shown by its help button.
+QString LogFileExplanation();
 
 } // namespace norvvelm

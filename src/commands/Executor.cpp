@@ -39,15 +39,15 @@ void Executor::log(const QString &message, const QString &line) {
 }
 
 void Executor::monitor(const QString &text) {
-    m_s.AddMonitorLine(text);
+    m_s.monitor().AddMonitorLine(text);
 }
 
 void Executor::reportUnreachable(const QString &line) {
     // Said once per outage: the server calls again at every tick while the
     // queue waits, and one message is enough for the operator.
-    if (m_s.unreachableReported())
+    if (m_unreachableReported)
         return;
-    m_s.setUnreachableReported(true);
+    m_unreachableReported = true;
     const QString message = unreachableMessage();
     monitor(MonitorFromRegister() + message);
     log(message, line);
@@ -69,7 +69,7 @@ void Executor::journalFailed() {
         return;
     m_journalFailureSaid = true;
     ReportWriteFailure(m_s, QStringLiteral("il giornale della coda"), journal->path());
-    log(m_s.panel(2), QString());
+    log(m_s.statusBar().panel(2), QString());
 }
 
 void Executor::resume(const QueueState &state) {
@@ -139,7 +139,7 @@ void Executor::ExecuteReceiptQueue() {
             return;
         m_recover = false;
     }
-    while (!m_s.stopRequested() && !m_queue.empty()) {
+    while (!m_s.runState().stopRequested() && !m_queue.empty()) {
         if (takeLine() == Step::Stop)
             return;
     }
@@ -215,11 +215,11 @@ Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &take
     QString line = lineIn;
     if (row.rewritten) {
         SaleRewrite how;
-        how.wrapDescription = m_s.config().wrapOn();
-        how.width1 = m_s.config().DescrWidth1;
-        how.width2 = m_s.config().DescrWidth2;
-        how.autoVat = m_s.config().autoVatOn();
-        how.vatTable = &m_s.vatTable();
+        how.wrapDescription = m_s.settings().config().WrapDescription;
+        how.width1 = m_s.settings().config().DescrWidth1;
+        how.width2 = m_s.settings().config().DescrWidth2;
+        how.autoVat = m_s.settings().config().AlIvaAuto;
+        how.vatTable = &m_s.settings().vatTable();
         line = RewriteReceiptLine(line, how);
     }
     // Sending it again cannot change a receipt: a read, or a text outside one.
@@ -287,12 +287,12 @@ void Executor::sayAttempt(AnswerKind kind, const Reply &reply, const QString &li
 
 ExchangeHooks Executor::hooks(const QString &line, const QString &code, bool receiptLine) {
     ExchangeHooks h;
-    h.stopRequested = [this] { return m_s.stopRequested(); };
-    h.answered = [this](const QString &answer) { m_s.setLastAnswer(answer); };
+    h.stopRequested = [this] { return m_s.runState().stopRequested(); };
+    h.answered = [this](const QString &answer) { m_s.lastExchange().setLastAnswer(answer); };
     h.attempted = [this, line, code, receiptLine](AnswerKind kind, const Reply &reply) {
-        m_s.setEnquiryStatus(statusNumber(reply.enquiry));
+        m_s.lastExchange().setEnquiryStatus(statusNumber(reply.enquiry));
         if (reply.enquiry == LinkStatus::Ok)
-            m_s.setUnreachableReported(false);
+            registerAnswered();
         if (kind == AnswerKind::Unreachable)
             reportUnreachable(line);
         if (receiptLine)
@@ -510,7 +510,8 @@ void Executor::dropReceipt() {
 
 bool Executor::writeDailyReport(const QString &taken) {
     const QString line = CompleteLine(taken);
-    const QString name = ServerFolder(m_s.config(), m_s.programDir()) + m_s.identity().sn.trimmed() +
+    const QString name = ServerFolder(m_s.settings().config(), m_s.settings().programDir()) +
+                         m_s.settings().identity().sn.trimmed() +
                          m_s.now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".FMN");
     // The report of the day is written anew: an old one that cannot be
     // replaced, or a file that cannot be written, is said and the queue goes on.
@@ -519,7 +520,7 @@ bool Executor::writeDailyReport(const QString &taken) {
     QFile file(name);
     if (QFile::exists(name) || !file.open(QIODevice::WriteOnly)) {
         ReportWriteFailure(m_s, QStringLiteral("il rapporto giornaliero"), name);
-        log(m_s.panel(2), line);
+        log(m_s.statusBar().panel(2), line);
         return true;
     }
     bool written = true;
@@ -537,7 +538,7 @@ bool Executor::writeDailyReport(const QString &taken) {
     }
     if (!file.flush() || !written) {
         ReportWriteFailure(m_s, QStringLiteral("il rapporto giornaliero"), name);
-        log(m_s.panel(2), line);
+        log(m_s.statusBar().panel(2), line);
     }
     return true;
 }

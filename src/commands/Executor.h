@@ -32,6 +32,10 @@ public:
     bool readCountsBeforeClosing = true;
 
     static QString unreachableMessage();
+    // The register could not be reached and that was said: it is said once
+    // per outage, and the outage lasts until the register answers again.
+    bool unreachableReported() const { return m_unreachableReported; }
+    void registerAnswered() { m_unreachableReported = false; }
 
     // The queue on disk: every line taken, every line about to go out and
     // its end are recorded there before the program acts on them. Without a
@@ -95,6 +99,7 @@ private:
     Prompter &m_prompter;
     ReceiptQueue m_queue;
     bool m_recover = false;
+    bool m_unreachableReported = false;
     bool m_unknown = false;
     bool m_refusalSaid = false;
     bool m_journalFailureSaid = false;

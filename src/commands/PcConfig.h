@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/RegisterIdentity.h"
+
 #include <QString>
 
 #include <array>
@@ -7,23 +9,22 @@
 
 namespace norvvelm {
 
-struct RegisterIdentity {
-    QString campo; // field value
-    QString sn;    // serial number
-    QString fw;    // firmware
-    QString num;   // number
-};
+// How the window opens (key ServerModalita).
+enum class WindowMode { Normal, Minimized, Iconized, VirtualEcr };
 
 // The configuration record, filled from section "Parametri" of NorvVelm.ini.
+// The switches are true where the file says "On" (in any letter case).
 struct PcConfig {
     QString Modello;
-    QString Porta; // "Com<N>" (the file holds "<N>")
+    // The port's number (the file holds "<N>", the program shows "Com<N>");
+    // 0 when the key names no port.
+    int Porta = 0;
     qint32 Velocita = 0;
-    QString ServerStato = QStringLiteral("Off");
-    QString ServerModalita = QStringLiteral("Normal");
+    bool ServerStato = false; // the print server takes files
+    WindowMode ServerModalita = WindowMode::Normal;
     QString ServerDir;
     QString ServerFile;
-    QString ServerLog = QStringLiteral("Off");
+    bool ServerLog = false; // the daily log is written
     // Where the folder cannot be watched, a receipt file is taken once it has
     // kept its size and time this long (key ServerQuiete, milliseconds).
     int ServerQuietMs = 2000;
@@ -34,26 +35,18 @@ struct PcConfig {
     // (key ServerEsiti).
     QString ServerEsiti = QStringLiteral("esiti");
     // The local HTTP interface (keys ApiStato, ApiIndirizzo, ApiPorta).
-    QString ApiStato = QStringLiteral("On");
+    bool ApiStato = true;
     QString ApiIndirizzo = QStringLiteral("127.0.0.1");
     int ApiPorta = 8714;
     QString IniPath;
     RegisterIdentity identity;
-    QString WrapDescription = QStringLiteral("Off");
-    QString AlIvaAuto = QStringLiteral("Off");
+    // A sale line's description too long for its first part goes on in the second.
+    bool WrapDescription = false;
+    // A sale line takes the VAT rate of its department from the register's table.
+    bool AlIvaAuto = false;
     int DescrWidth1 = 0;
     int DescrWidth2 = 0;
     bool technicianEnabled = false;
-
-    // A switch of the file: "On" in any letter case.
-    static bool isOn(const QString &value) {
-        return value.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0;
-    }
-    bool serverOn() const { return isOn(ServerStato); }
-    bool apiOn() const { return isOn(ApiStato); }
-    bool logOn() const { return isOn(ServerLog); }
-    bool wrapOn() const { return isOn(WrapDescription); }
-    bool autoVatOn() const { return isOn(AlIvaAuto); }
 };
 
 // The folder the print server reads, and where its daily log and daily

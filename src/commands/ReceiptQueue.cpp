@@ -76,15 +76,14 @@ void ReceiptQueue::keepJournalInPlace() {
                        "lavorava: ") +
         (rewritten ? QStringLiteral("riscritto ") : QStringLiteral("impossibile riscriverlo: ")) +
         QDir::toNativeSeparators(m_journal->path());
-    m_s.AddMonitorLine(MonitorFromRegister() + text);
+    m_s.monitor().AddMonitorLine(MonitorFromRegister() + text);
     WriteLogLine(m_s, text, QString());
-    m_s.setPanel(1, QStringLiteral("Giornale della coda"));
-    m_s.setPanel(2, text);
+    m_s.statusBar().setMessage(QStringLiteral("Giornale della coda"), text);
 }
 
 void ReceiptQueue::mirror() {
-    m_s.mirrorQueue(m_state.queue);
-    m_s.setReceiptOpen(m_state.receiptOpenAsShown());
+    m_s.runState().mirrorQueue(m_state.queue);
+    m_s.runState().setReceiptOpen(m_state.receiptOpenAsShown());
 }
 
 } // namespace norvvelm

@@ -46,8 +46,7 @@ bool MayUseRegister(Session &session, RegisterOwner::Use use, Prompter *prompter
     const QString why = session.registerOwner().refusal(use);
     if (why.isEmpty())
         return true;
-    session.setPanel(1, QStringLiteral("Cassa occupata"));
-    session.setPanel(2, why);
+    session.statusBar().setMessage(QStringLiteral("Cassa occupata"), why);
     if (prompter && use == RegisterOwner::Use::Changes)
         prompter->message(why, QStringLiteral("Attenzione"), Prompter::Icon::Warning);
     return false;
@@ -59,13 +58,13 @@ RegisterLease::RegisterLease(Session &session, RegisterOwner::Use use, Prompter 
         return;
     m_granted = true;
     session.registerOwner().acquire();
-    session.beginBusy();
+    session.runState().beginBusy();
 }
 
 RegisterLease::~RegisterLease() {
     if (!m_granted)
         return;
-    m_session.endBusy();
+    m_session.runState().endBusy();
     m_session.registerOwner().release();
 }
 

@@ -23,8 +23,8 @@ QString FormatCommandError(QString &code, const QString &command) {
 
 int Runner::SendAndCheck(const QString &line) {
     Session &s = m_session;
-    s.setLastStatus(0);
-    s.setLastAnswer(QString());
+    s.lastExchange().setLastStatus(0);
+    s.lastExchange().setLastAnswer(QString());
     const Reply reply = m_link.exchange(line);
     int status = statusNumber(reply.status);
     QString text;
@@ -35,8 +35,7 @@ int Runner::SendAndCheck(const QString &line) {
         // bytes of two exchanges must never mix on the line.
         text = QStringLiteral("Err. 9998 : Linea occupata da un altro comando");
     } else {
-        s.setPanel(1, QString());
-        s.setPanel(2, QString());
+        s.statusBar().setMessage(QString(), QString());
         if (status != 0) {
             text = QStringLiteral("Err. ") + QString::number(status) +
                    QStringLiteral(" : Comunicazione Impossibile");
@@ -46,12 +45,11 @@ int Runner::SendAndCheck(const QString &line) {
                 QStringLiteral("Err. ") + QString::number(status) + QStringLiteral(" : Comunicazione errata");
         }
     }
-    s.setLastAnswer(reply.answer);
-    s.setLastStatus(status);
-    s.setStatusText(text);
+    s.lastExchange().setLastAnswer(reply.answer);
+    s.lastExchange().setLastStatus(status);
+    s.lastExchange().setStatusText(text);
     if (!text.isEmpty()) {
-        s.setPanel(1, QStringLiteral("Attenzione!"));
-        s.setPanel(2, text);
+        s.statusBar().setMessage(QStringLiteral("Attenzione!"), text);
     }
     return status;
 }
@@ -60,11 +58,11 @@ int Runner::RequestStatus() {
     Session &s = m_session;
     const Reply reply = m_link.exchange(StatusRequestLine());
     if (reply.listened)
-        s.setLastAnswer(reply.answer);
+        s.lastExchange().setLastAnswer(reply.answer);
     int status = statusNumber(reply.status);
     if (status == 0 && !AnswerAccepted(reply.answer))
         status = CommandErrorNumber(AnswerErrorCode(reply.answer));
-    s.setEnquiryStatus(status);
+    s.lastExchange().setEnquiryStatus(status);
     return status;
 }
 

@@ -21,29 +21,29 @@ bool TechnicianTools::login(const QString &typed) {
     const bool ok = m_password.matches(typed);
     if (!ok)
         m_prompter.message(QStringLiteral("Password Errata"), kAttenzione, Prompter::Icon::Critical);
-    m_s.setTechnicianMode(ok);
+    m_s.runState().setTechnicianMode(ok);
     return ok;
 }
 
 void TechnicianTools::cancel() {
-    m_s.setTechnicianMode(false);
+    m_s.runState().setTechnicianMode(false);
 }
 
 TechnicianTools::Change TechnicianTools::changePassword(const QString &current, const QString &newPassword,
                                                         const QString &repeated) {
     if (!m_password.matches(current)) {
-        m_s.setTechnicianMode(false);
+        m_s.runState().setTechnicianMode(false);
         m_prompter.message(QStringLiteral("Password corrente errata"), kAttenzione, Prompter::Icon::Critical);
         return Change::WrongCurrent;
     }
     if (newPassword != repeated) {
         m_prompter.message(QStringLiteral("Nuova Password Errata"), kAttenzione, Prompter::Icon::Critical);
-        m_s.setTechnicianMode(false);
+        m_s.runState().setTechnicianMode(false);
         return Change::Mismatch;
     }
     // The technician knew the current password: the page opens even when the
     // new one could not be stored, but that is said rather than hidden.
-    m_s.setTechnicianMode(true);
+    m_s.runState().setTechnicianMode(true);
     if (!m_password.change(newPassword)) {
         m_prompter.message(QStringLiteral("Impossibile memorizzare la nuova password"), kAttenzione,
                            Prompter::Icon::Critical);
@@ -69,7 +69,7 @@ QString TechnicianTools::sendCommand(int index, const QString &single, const QSt
 
 void TechnicianTools::noteReceipt(const QString &line) {
     // Judged from the register's answer: a refused line changed nothing.
-    if (!AnswerAccepted(m_s.lastAnswer()))
+    if (!AnswerAccepted(m_s.lastExchange().lastAnswer()))
         return;
     switch (LineReceiptEffect(line)) {
     case KeyReceipt::Rings:
@@ -91,7 +91,7 @@ QString TechnicianTools::sendSingle(const QString &typed) {
     const QString line = TypedCommandLine(typed);
     m_runner.SendAndCheck(line);
     noteReceipt(line);
-    return answerBoxText(m_s.lastAnswer());
+    return answerBoxText(m_s.lastExchange().lastAnswer());
 }
 
 QString TechnicianTools::sendFile(const QString &path) {
@@ -117,7 +117,7 @@ QString TechnicianTools::sendFile(const QString &path) {
         const QString line = CompleteLine(item).trimmed();
         m_runner.SendAndCheck(line);
         noteReceipt(line);
-        shown = answerBoxText(m_s.lastAnswer());
+        shown = answerBoxText(m_s.lastExchange().lastAnswer());
     }
     return shown;
 }

@@ -21,13 +21,13 @@ int VatRateValue(const QString &text) {
 bool ReadVatRates(Runner &runner, Session &s, QStringList *texts) {
     VatTable table;
     table.fill(-1);
-    s.setVatTable(table);
+    s.settings().setVatTable(table);
     if (texts)
         texts->clear();
     if (runner.SendAndCheck(VatReadLine()) != 0)
         return false;
     // A short answer leaves the missing rates unknown.
-    const QStringList fields = AnswerFields(s.lastAnswer());
+    const QStringList fields = AnswerFields(s.lastExchange().lastAnswer());
     QStringList shown;
     for (int i = 0; i < 5; ++i) {
         const bool present = i < fields.size();
@@ -36,7 +36,7 @@ bool ReadVatRates(Runner &runner, Session &s, QStringList *texts) {
     }
     if (texts)
         *texts = shown;
-    s.setVatTable(table, shown);
+    s.settings().setVatTable(table, shown);
     return true;
 }
 

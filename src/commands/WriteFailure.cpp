@@ -13,8 +13,7 @@ StatusTexts WriteFailureTexts(const QString &what, const QString &path) {
 
 void ReportWriteFailure(Session &session, const QString &what, const QString &path) {
     const StatusTexts texts = WriteFailureTexts(what, path);
-    session.setPanel(1, texts.type);
-    session.setPanel(2, texts.message);
+    session.statusBar().setMessage(texts.type, texts.message);
 }
 
 } // namespace norvvelm

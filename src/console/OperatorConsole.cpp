@@ -90,10 +90,10 @@ bool OperatorConsole::cashKeyClosesDocument(int code) const {
 }
 
 int OperatorConsole::exchangeDirect(const QString &line) {
-    m_session.setLastAnswer(QString());
+    m_session.lastExchange().setLastAnswer(QString());
     const Reply reply = m_link.exchange(line);
-    m_session.setLastAnswer(reply.answer);
-    m_session.setLastStatus(statusNumber(reply.status));
+    m_session.lastExchange().setLastAnswer(reply.answer);
+    m_session.lastExchange().setLastStatus(statusNumber(reply.status));
     return statusNumber(reply.status);
 }
 
@@ -115,7 +115,7 @@ QString OperatorConsole::displayLine(Display target, int row) const {
 }
 
 bool OperatorConsole::showDisplayFromLastAnswer(Display target) {
-    const auto lines = DisplayFromAnswer(m_session.lastAnswer());
+    const auto lines = DisplayFromAnswer(m_session.lastExchange().lastAnswer());
     if (!lines)
         return false;
     setDisplay(target, lines->top, lines->bottom);
@@ -134,7 +134,7 @@ int OperatorConsole::PressRegisterKey(const QString &code) {
 bool OperatorConsole::RefreshRegisterDisplay(Display target) {
     for (int read = 0; read < kDisplayReads; ++read) {
         exchangeDirect(DisplayReadLine());
-        if (DisplayFromAnswer(m_session.lastAnswer()))
+        if (DisplayFromAnswer(m_session.lastExchange().lastAnswer()))
             break;
     }
     return showDisplayFromLastAnswer(target);
@@ -220,7 +220,7 @@ void OperatorConsole::pressVirtualKey(int index) {
 
 void OperatorConsole::noteKeyedReceipt(int code) {
     // Judged from the answer to the button's last key.
-    if (!AnswerAccepted(m_session.lastAnswer()))
+    if (!AnswerAccepted(m_session.lastExchange().lastAnswer()))
         return;
     switch (KeyReceiptEffect(code)) {
     case KeyReceipt::Rings:
@@ -423,7 +423,8 @@ void OperatorConsole::CloseDocumentOnCash() {
     }
     if (!closed)
         return;
-    for (int extra = 0; extra < kClosingExtraReads && !DisplayFromAnswer(m_session.lastAnswer()); ++extra)
+    for (int extra = 0;
+         extra < kClosingExtraReads && !DisplayFromAnswer(m_session.lastExchange().lastAnswer()); ++extra)
         exchangeDirect(DisplayReadLine());
     showDisplayFromLastAnswer(Display::Register);
     m_pending.invoiceOpened = false;
@@ -469,9 +470,9 @@ void OperatorConsole::reprintLastReceipt() {
     if (!lease)
         return;
     exchangeDirect(JournalReadLine());
-    if (!JournalAnswerReadable(m_session.lastAnswer()))
+    if (!JournalAnswerReadable(m_session.lastExchange().lastAnswer()))
         return;
-    if (!JournalAnswerHasReprintSetting(m_session.lastAnswer())) {
+    if (!JournalAnswerHasReprintSetting(m_session.lastExchange().lastAnswer())) {
         exchangeDirect(JournalWriteLine());
         pause(kShortPauseMs);
     }
@@ -487,12 +488,12 @@ void OperatorConsole::cmdDemoTicket_Click(int index) {
 }
 
 QString OperatorConsole::demoReceiptTarget() const {
-    if (!ServerFolderConfigured(m_session.config()))
+    if (!ServerFolderConfigured(m_session.settings().config()))
         return {};
-    const QString folder = ServerFolder(m_session.config(), m_session.programDir());
+    const QString folder = ServerFolder(m_session.settings().config(), m_session.settings().programDir());
     // The receipt name may be a mask ("*.txt"): the demonstration file gets a
     // name the mask selects, never a literal "*".
-    QString name = m_session.config().ServerFile.trimmed();
+    QString name = m_session.settings().config().ServerFile.trimmed();
     name.replace(u'*', QStringLiteral("demo"));
     if (name.isEmpty())
         return {};

@@ -64,10 +64,10 @@ bool LogoUpload::Send(LogoPicture &picture, int logoNumber) {
         failed = true;
         if (IsLinkFailure(status)) {
             failedCode = QString::number(status);
-            failedText = m_session.statusText();
+            failedText = m_session.lastExchange().statusText();
             break;
         }
-        failedCode = AnswerErrorCode(m_session.lastAnswer());
+        failedCode = AnswerErrorCode(m_session.lastExchange().lastAnswer());
         failedText = DescribeEcrError(failedCode).message;
     }
     if (failed) {

@@ -16,10 +16,11 @@ struct TableLink {
 
     // SendAndCheck: 0 or the failure status; the answer is then answer().
     int send(const QString &line) const { return runner.SendAndCheck(line); }
-    QString answer() const { return session.lastAnswer(); }
-    int status() const { return session.lastStatus(); }
+    QString answer() const { return session.lastExchange().lastAnswer(); }
+    int status() const { return session.lastExchange().lastStatus(); }
     QString iniPath() const {
-        return session.config().IniPath.isEmpty() ? session.iniPath() : session.config().IniPath;
+        return session.settings().config().IniPath.isEmpty() ? session.settings().iniPath()
+                                                             : session.settings().config().IniPath;
     }
 };
 

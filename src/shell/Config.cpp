@@ -14,14 +14,54 @@ namespace norvvelm {
 namespace {
 const QString kParametri = QStringLiteral("Parametri");
 
-QString onOff(const QString &v) {
-    return v.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0 ? QStringLiteral("On")
-                                                                    : QStringLiteral("Off");
+// A switch of the file: "On" in any letter case.
+bool isOn(const QString &value) {
+    return value.compare(QLatin1String("ON"), Qt::CaseInsensitive) == 0;
 }
-QString onOff(bool ticked) {
-    return ticked ? QStringLiteral("On") : QStringLiteral("Off");
-}
+
+constexpr WindowMode kWindowModes[] = {WindowMode::Normal, WindowMode::Minimized, WindowMode::Iconized,
+                                       WindowMode::VirtualEcr};
 } // namespace
+
+QString SwitchText(bool on) {
+    return on ? QStringLiteral("On") : QStringLiteral("Off");
+}
+
+QString WindowModeName(WindowMode mode) {
+    switch (mode) {
+    case WindowMode::Minimized:
+        return QStringLiteral("Minimized");
+    case WindowMode::Iconized:
+        return QStringLiteral("Iconized");
+    case WindowMode::VirtualEcr:
+        return QStringLiteral("VirtualECR");
+    case WindowMode::Normal:
+        break;
+    }
+    return QStringLiteral("Normal");
+}
+
+WindowMode ParseWindowMode(const QString &mode) {
+    const QString m = mode.trimmed();
+    for (const WindowMode candidate : kWindowModes) {
+        if (m.compare(WindowModeName(candidate), Qt::CaseInsensitive) == 0)
+            return candidate;
+    }
+    return WindowMode::Normal;
+}
+
+QString PortName(int porta) {
+    return QStringLiteral("Com") + QString::number(porta);
+}
+
+int PortNumber(const QString &porta) {
+    const QString number = porta.startsWith(QLatin1String("Com"), Qt::CaseInsensitive) ? porta.mid(3) : porta;
+    bool ok = false;
+    const int n = number.toInt(&ok);
+    if (!ok || n < 1 || number.trimmed() != number || number.startsWith(u'+'))
+        return 0;
+    return n;
+}
 
 QStringList CommentLikeValues(const QString &iniPath) {
     QFile f(iniPath);
@@ -80,7 +120,7 @@ bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConf
         status = {errTitle, QStringLiteral("Porta di Comunicazione non impostata")};
         return false;
     }
-    cfg.Porta = QStringLiteral("Com") + port;
+    cfg.Porta = PortNumber(port);
 
     bool ok = false;
     cfg.Velocita = ini.getString(kParametri, QStringLiteral("Velocita"), QString(), 10).toInt(&ok);
@@ -90,17 +130,9 @@ bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConf
         status = {errTitle, QStringLiteral("Velocità Comunicazione non impostata")};
 
     cfg.ServerStato =
-        onOff(ini.getString(kParametri, QStringLiteral("ServerStato"), QStringLiteral("Off"), 10));
-    const QString mode =
-        ini.getString(kParametri, QStringLiteral("ServerModalita"), QStringLiteral("Normal"), 32).toUpper();
-    if (mode == QLatin1String("MINIMIZED"))
-        cfg.ServerModalita = QStringLiteral("Minimized");
-    else if (mode == QLatin1String("ICONIZED"))
-        cfg.ServerModalita = QStringLiteral("Iconized");
-    else if (mode == QLatin1String("VIRTUALECR"))
-        cfg.ServerModalita = QStringLiteral("VirtualECR");
-    else
-        cfg.ServerModalita = QStringLiteral("Normal");
+        isOn(ini.getString(kParametri, QStringLiteral("ServerStato"), QStringLiteral("Off"), 10));
+    cfg.ServerModalita = ParseWindowMode(
+        ini.getString(kParametri, QStringLiteral("ServerModalita"), QStringLiteral("Normal"), 32));
     cfg.ServerDir = ini.getString(kParametri, QStringLiteral("ServerDir"), programDir, 255);
     if (cfg.ServerDir.isEmpty())
         cfg.ServerDir = programDir;
@@ -109,9 +141,9 @@ bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConf
     if (cfg.ServerFile.isEmpty())
         cfg.ServerFile = QStringLiteral("scontrino.tx");
     cfg.WrapDescription =
-        onOff(ini.getString(kParametri, QStringLiteral("WrapDescription"), QStringLiteral("Off"), 10));
-    cfg.AlIvaAuto = onOff(ini.getString(kParametri, QStringLiteral("AlIvaAuto"), QStringLiteral("Off"), 10));
-    cfg.ServerLog = onOff(ini.getString(kParametri, QStringLiteral("ServerLog"), QStringLiteral("Off"), 10));
+        isOn(ini.getString(kParametri, QStringLiteral("WrapDescription"), QStringLiteral("Off"), 10));
+    cfg.AlIvaAuto = isOn(ini.getString(kParametri, QStringLiteral("AlIvaAuto"), QStringLiteral("Off"), 10));
+    cfg.ServerLog = isOn(ini.getString(kParametri, QStringLiteral("ServerLog"), QStringLiteral("Off"), 10));
     {
         bool number = false;
         const int quiet =
@@ -125,7 +157,7 @@ bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConf
     }
 
     cfg.ServerEsiti = ini.getString(kParametri, QStringLiteral("ServerEsiti"), QStringLiteral("esiti"), 255);
-    cfg.ApiStato = onOff(ini.getString(kParametri, QStringLiteral("ApiStato"), QStringLiteral("On"), 10));
+    cfg.ApiStato = isOn(ini.getString(kParametri, QStringLiteral("ApiStato"), QStringLiteral("On"), 10));
     cfg.ApiIndirizzo =
         ini.getString(kParametri, QStringLiteral("ApiIndirizzo"), QStringLiteral("127.0.0.1"), 64);
     if (cfg.ApiIndirizzo.isEmpty())
@@ -151,10 +183,10 @@ bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &statu
     cfg.Modello = form.model.trimmed();
     put("Modello", cfg.Modello);
 
-    // The file holds the port's number alone; the program keeps "Com<N>".
+    // The file holds the port's number alone, without its "Com".
     const QString port = form.port.trimmed();
     const QString number = port.size() < 4 ? QStringLiteral("0") : port.mid(3);
-    cfg.Porta = QStringLiteral("Com") + number;
+    cfg.Porta = PortNumber(number);
     put("Porta", number);
 
     // Only a positive whole number replaces the stored speed: an empty or
@@ -167,22 +199,22 @@ bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &statu
         cfg.Velocita = value;
     }
 
-    cfg.ServerStato = onOff(form.server);
-    put("ServerStato", cfg.ServerStato);
-    cfg.ServerModalita = form.mode;
-    put("ServerModalita", cfg.ServerModalita);
+    cfg.ServerStato = form.server;
+    put("ServerStato", SwitchText(cfg.ServerStato));
+    cfg.ServerModalita = ParseWindowMode(form.mode);
+    put("ServerModalita", form.mode);
     cfg.ServerDir = form.folder;
     put("ServerDir", cfg.ServerDir);
     cfg.ServerFile = form.file;
     put("ServerFile", cfg.ServerFile);
-    cfg.ServerLog = onOff(form.log);
-    put("ServerLog", cfg.ServerLog);
-    cfg.WrapDescription = onOff(form.wrap);
-    put("WrapDescription", cfg.WrapDescription);
-    cfg.AlIvaAuto = onOff(form.autoVat);
-    put("AlIvaAuto", cfg.AlIvaAuto);
-    cfg.ApiStato = onOff(form.api);
-    put("ApiStato", cfg.ApiStato);
+    cfg.ServerLog = form.log;
+    put("ServerLog", SwitchText(cfg.ServerLog));
+    cfg.WrapDescription = form.wrap;
+    put("WrapDescription", SwitchText(cfg.WrapDescription));
+    cfg.AlIvaAuto = form.autoVat;
+    put("AlIvaAuto", SwitchText(cfg.AlIvaAuto));
+    cfg.ApiStato = form.api;
+    put("ApiStato", SwitchText(cfg.ApiStato));
     if (!form.apiAddress.trimmed().isEmpty()) {
         cfg.ApiIndirizzo = form.apiAddress.trimmed();
         put("ApiIndirizzo", cfg.ApiIndirizzo);
@@ -208,32 +240,22 @@ bool WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, con
     return ini.writeString(current, QStringLiteral("Velm"), version) && written;
 }
 
-namespace {
-// "Com<N>" for a port text "Com12" (inside the program) or "12" (in the file);
-// empty when it names no port.
-QString portKey(const QString &porta) {
-    const QString number = porta.startsWith(QLatin1String("Com"), Qt::CaseInsensitive) ? porta.mid(3) : porta;
-    bool ok = false;
-    const int n = number.toInt(&ok);
-    if (!ok || n < 1 || number.trimmed() != number || number.startsWith(u'+'))
-        return {};
-    return QStringLiteral("Com") + QString::number(n);
-}
-} // namespace
-
 bool SetPortDevice(const QString &iniPath, const QString &porta, const QString &device) {
-    const QString key = portKey(porta);
-    if (key.isEmpty() || device.trimmed().isEmpty())
+    const int n = PortNumber(porta);
+    if (n < 1 || device.trimmed().isEmpty())
         return false;
-    return ProfileFile(iniPath).writeString(QStringLiteral("Porte"), key, device.trimmed());
+    return ProfileFile(iniPath).writeString(QStringLiteral("Porte"), PortName(n), device.trimmed());
 }
 
 QString PortDevice(const QString &iniPath, const QString &porta) {
-    const QString key = portKey(porta);
-    if (key.isEmpty())
+    return PortDevice(iniPath, PortNumber(porta));
+}
+
+QString PortDevice(const QString &iniPath, int n) {
+    if (n < 1)
         return {};
-    const int n = key.mid(3).toInt();
-    const QString mapped = ProfileFile(iniPath).getString(QStringLiteral("Porte"), key, QString(), 1024);
+    const QString mapped =
+        ProfileFile(iniPath).getString(QStringLiteral("Porte"), PortName(n), QString(), 1024);
     if (!mapped.isEmpty())
         return mapped;
 #ifdef Q_OS_WIN

@@ -47,8 +47,7 @@ struct ConfigForm {
 };
 
 // Writes the tab's values to section "Parametri", each right after it is
-// taken, in the fixed order; `cfg` follows (the port as "Com<N>", the file
-// holds "<N>"). Clears the status panels; false, with the panels saying what
+// taken, in the fixed order; `cfg` follows. Clears the status panels; false, with the panels saying what
 // could not be written where, when a value did not reach the file.
 bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &status);
 
@@ -56,9 +55,23 @@ bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &statu
 // False when a value did not reach the file.
 bool WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, const QString &version);
 
-// The device behind a configured port "Com<N>" (the file's "<N>" too): key Com<N> of
-// section "Porte", else /dev/ttyS<N-1> (COM<N> on Windows). Empty when the
-// port text names no port.
+// The words of the file for the typed values of the record.
+// A switch: "On" or "Off".
+QString SwitchText(bool on);
+// ServerModalita: "Normal", "Minimized", "Iconized", "VirtualECR"; a text
+// naming none of them (letter case aside) reads as Normal.
+QString WindowModeName(WindowMode mode);
+WindowMode ParseWindowMode(const QString &mode);
+// A port as the program shows it: "Com<N>".
+QString PortName(int porta);
+// The number a port text names, "Com12" (as shown) or "12" (as in the file):
+// a whole number from 1 written plainly; 0 when it names no port.
+int PortNumber(const QString &porta);
+
+// The device behind a configured port: key Com<N> of section "Porte", else
+// /dev/ttyS<N-1> (COM<N> on Windows). Empty when the port is 0.
+QString PortDevice(const QString &iniPath, int porta);
+// The same for a port text ("Com<N>" or "<N>"); empty when it names no port.
 QString PortDevice(const QString &iniPath, const QString &porta);
 
 // Stores the device behind a port (key Com<N> of section "Porte"). False

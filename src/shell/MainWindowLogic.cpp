@@ -8,17 +8,6 @@
 
 namespace norvvelm::mainwindow {
 
-WindowMode ParseWindowMode(const QString &mode) {
-    const QString m = mode.trimmed().toUpper();
-    if (m == QLatin1String("MINIMIZED"))
-        return WindowMode::Minimized;
-    if (m == QLatin1String("ICONIZED"))
-        return WindowMode::Iconized;
-    if (m == QLatin1String("VIRTUALECR"))
-        return WindowMode::VirtualEcr;
-    return WindowMode::Normal;
-}
-
 WindowMode EffectiveWindowMode(WindowMode wanted, bool trayAvailable) {
     if (wanted == WindowMode::Iconized && !trayAvailable)
         return WindowMode::Minimized;
@@ -52,7 +41,7 @@ bool IsTestModeCommandLine(const QStringList &arguments) {
 QStringList ComPortNames() {
     QStringList names;
     for (int i = 1; i <= 32; ++i)
-        names.append(QStringLiteral("Com") + QString::number(i));
+        names.append(PortName(i));
     return names;
 }
 
@@ -61,12 +50,12 @@ QStringList SpeedNames() {
 }
 
 QStringList WindowModeNames() {
-    return {QStringLiteral("Normal"), QStringLiteral("Minimized"), QStringLiteral("Iconized"),
-            QStringLiteral("VirtualECR")};
+    return {WindowModeName(WindowMode::Normal), WindowModeName(WindowMode::Minimized),
+            WindowModeName(WindowMode::Iconized), WindowModeName(WindowMode::VirtualEcr)};
 }
 
 void AzzeraDati(Session &session) {
-    session.setTechnicianMode(false);
+    session.runState().setTechnicianMode(false);
 }
 
 bool TechnicianTabAtStart(bool passwordEmpty, bool configurationLoaded) {
@@ -74,7 +63,7 @@ bool TechnicianTabAtStart(bool passwordEmpty, bool configurationLoaded) {
 }
 
 bool ConfirmExit(const Session &session, Prompter &prompter) {
-    if (!session.receiptOpen())
+    if (!session.runState().receiptOpen())
         return true;
     return prompter.ask(QStringLiteral("Scontrino Aperto !\r\n\r\nProseguo ?"), QStringLiteral("ATTENZIONE"),
                         Prompter::Icon::Critical, Prompter::Buttons::YesNo, Prompter::Answer::No,
@@ -82,17 +71,19 @@ bool ConfirmExit(const Session &session, Prompter &prompter) {
 }
 
 void ShowStato(const Session &session, Prompter &prompter) {
-    if (!session.panel(2).trimmed().isEmpty()) {
-        prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
+    if (!session.statusBar().panel(2).trimmed().isEmpty()) {
+        prompter.message(session.statusBar().panel(2), session.statusBar().panel(1),
+                         Prompter::Icon::Critical);
         return;
     }
-    prompter.message(QStringLiteral("Status OK : ") + session.panel(3), QStringLiteral("Norv Velm"),
-                     Prompter::Icon::Information);
+    prompter.message(QStringLiteral("Status OK : ") + session.statusBar().panel(3),
+                     QStringLiteral("Norv Velm"), Prompter::Icon::Information);
 }
 
 void ShowStatusBarError(const Session &session, Prompter &prompter) {
-    if (!session.panel(1).trimmed().isEmpty())
-        prompter.message(session.panel(2), session.panel(1), Prompter::Icon::Critical);
+    if (!session.statusBar().panel(1).trimmed().isEmpty())
+        prompter.message(session.statusBar().panel(2), session.statusBar().panel(1),
+                         Prompter::Icon::Critical);
 }
 
 QString SystemInfoProgram() {
@@ -118,9 +109,8 @@ ConfigForm KeepStoredChoices(const ConfigForm &form, const PcConfig &stored) {
     ConfigForm values = form;
     if (values.model.trimmed().isEmpty())
         values.model = stored.Modello;
-    // "Com12" inside the program.
-    if (values.port.trimmed().isEmpty() && stored.Porta.size() > 3)
-        values.port = stored.Porta;
+    if (values.port.trimmed().isEmpty() && stored.Porta > 0)
+        values.port = PortName(stored.Porta);
     return values;
 }
 

@@ -14,9 +14,8 @@ class Session;
 // values between its controls and these.
 namespace mainwindow {
 
-enum class WindowMode { Normal, Minimized, Iconized, VirtualEcr };
-// ServerModalita as loaded ("Normal", "Minimized", "Iconized", "VirtualECR").
-WindowMode ParseWindowMode(const QString &mode);
+using norvvelm::ParseWindowMode;
+using norvvelm::WindowMode;
 // Without a notification area an iconized window could never be reached
 // again: it then opens minimised.
 WindowMode EffectiveWindowMode(WindowMode wanted, bool trayAvailable);

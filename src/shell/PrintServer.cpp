@@ -61,8 +61,8 @@ PrintServer::PrintServer(Session &session, SerialFunz2 &link, Executor &executor
 RegisterOwner::ServerWork PrintServer::work() const {
     RegisterOwner::ServerWork w;
     w.sending = m_sending;
-    w.linesWaiting = !m_s.queue().isEmpty() || m_executor.recoveryPending();
-    w.receiptOpen = m_s.receiptOpen();
+    w.linesWaiting = !m_s.runState().queue().isEmpty() || m_executor.recoveryPending();
+    w.receiptOpen = m_s.runState().receiptOpen();
     return w;
 }
 
@@ -77,7 +77,7 @@ void PrintServer::setEnabled(bool on) {
 }
 
 QString PrintServer::folder() const {
-    return ServerFolder(m_s.config(), m_s.programDir());
+    return ServerFolder(m_s.settings().config(), m_s.settings().programDir());
 }
 
 void PrintServer::sayOnce(const QString &name, const QString &text) {
@@ -112,11 +112,11 @@ bool PrintServer::settled(const QString &dir, const QString &name) {
         m_seen.insert(full, now_);
         return false;
     }
-    return now - it->sinceMs >= std::max(kIntervalMs, m_s.config().ServerQuietMs);
+    return now - it->sinceMs >= std::max(kIntervalMs, m_s.settings().config().ServerQuietMs);
 }
 
 void PrintServer::say(const QString &name, const QString &text) {
-    m_s.AddMonitorLine(MonitorFromRegister() + text);
+    m_s.monitor().AddMonitorLine(MonitorFromRegister() + text);
     WriteLogLine(m_s, text, name);
     m_prompter.message(text, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
 }
@@ -146,7 +146,7 @@ bool PrintServer::opened(NoFollowFile &in, const QString &full, const QString &n
 
 void PrintServer::setAsideTooLarge(const QString &full, const QString &name, qint64 size, qint64 max) {
     const QString aside = SetAsideName(full);
-    if (m_s.testMode() || !QFile::rename(full, aside)) {
+    if (m_s.settings().testMode() || !QFile::rename(full, aside)) {
         sayOnce(name, QStringLiteral("File troppo grande, non stampato: ") + full);
         return;
     }
@@ -163,7 +163,7 @@ bool PrintServer::holdAsWorkingCopy(const NoFollowFile &in, const QString &full,
         QFile::remove(work);
         WriteLogLine(m_s, QStringLiteral("Copia di lavoro residua cancellata: ") + work, name);
     }
-    if (m_s.testMode())
+    if (m_s.settings().testMode())
         return true;
     if (std::rename(QFile::encodeName(full).constData(), QFile::encodeName(work).constData()) != 0) {
         // Said once; the next ticks try again.
@@ -183,17 +183,17 @@ bool PrintServer::holdAsWorkingCopy(const NoFollowFile &in, const QString &full,
 }
 
 bool PrintServer::queueLines(const QByteArray &bytes, const QString &full, const QString &work) {
-    if (m_s.testMode()) {
+    if (m_s.settings().testMode()) {
         QFile copy(work);
         if (copy.open(QIODevice::WriteOnly))
             copy.write(bytes);
     }
     const QStringList lines = SplitReceiptLines(decodeTextFile(bytes));
-    if (m_executor.enqueue(lines, m_s.testMode() ? QString() : work,
+    if (m_executor.enqueue(lines, m_s.settings().testMode() ? QString() : work,
                            {ReceiptSource::Kind::File, QFileInfo(full).fileName()}))
         return true;
     // The queue could not be kept on disk: the file waits under its name.
-    if (!m_s.testMode() && !QFile::exists(full))
+    if (!m_s.settings().testMode() && !QFile::exists(full))
         QFile::rename(work, full);
     else
         QFile::remove(work);
@@ -207,7 +207,7 @@ bool PrintServer::take(const QString &dir, const QString &name) {
     NoFollowFile in;
     if (!opened(in, full, name))
         return false;
-    const qint64 max = m_s.config().ServerMaxBytes;
+    const qint64 max = m_s.settings().config().ServerMaxBytes;
     if (in.size() > max) {
         setAsideTooLarge(full, name, in.size(), max);
         return false;
@@ -221,7 +221,7 @@ bool PrintServer::take(const QString &dir, const QString &name) {
     m_link.PumpEvents();
     QFile::remove(work);
     m_seen.remove(full); // a new file under this name is watched afresh
-    if (m_s.testMode()) {
+    if (m_s.settings().testMode()) {
         const auto answer = m_prompter.ask(
             QStringLiteral("Vuoi cancellare file?"), QStringLiteral("Tes Mode"), Prompter::Icon::Question,
             Prompter::Buttons::YesNo, Prompter::Answer::Yes, Prompter::Answer::Yes);
@@ -247,7 +247,7 @@ void PrintServer::recoverWorkingCopies(const QStringList &journaled) {
 
 void PrintServer::sayNotFiles(const QString &dir, const QStringList &others, QSet<QString> &present) {
     // The folder of outcome files lies in the receipt folder: it is ours.
-    const QString outcomes = OutcomeFiles::folder(dir, m_s.config().ServerEsiti);
+    const QString outcomes = OutcomeFiles::folder(dir, m_s.settings().config().ServerEsiti);
     for (const QString &name : others) {
         if (IsOwnFile(name) || QDir::cleanPath(dir + name) == outcomes)
             continue;
@@ -290,7 +290,7 @@ void PrintServer::checkFolder() {
         return;
     m_folderMissingSaid = true;
     const QString text = MissingFolderText(dir);
-    m_s.AddMonitorLine(MonitorFromRegister() + text);
+    m_s.monitor().AddMonitorLine(MonitorFromRegister() + text);
     m_prompter.message(text, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
 }
 
@@ -302,7 +302,7 @@ QString MissingFolderText(const QString &dir) {
 void PrintServer::TimerSRV_Timer() {
     // Said whether or not the register is there yet: the files wait either way.
     checkFolder();
-    if (m_s.identity().sn.trimmed().isEmpty() || !registerReady)
+    if (m_s.settings().identity().sn.trimmed().isEmpty() || !registerReady)
         return;
     // One exchange at a time: a tick that fires while another exchange waits
     // on the line leaves everything for the next one.
@@ -318,7 +318,7 @@ void PrintServer::TimerSRV_Timer() {
                                       : QStringLiteral("Scontrino aperto dai comandi del tecnico "
                                                        "sulla cassa")) +
                 QStringLiteral(": i file di scontrino attendono la sua chiusura");
-            m_s.AddMonitorLine(MonitorFromRegister() + text);
+            m_s.monitor().AddMonitorLine(MonitorFromRegister() + text);
             WriteLogLine(m_s, text, QString());
         }
         return;
@@ -330,13 +330,13 @@ void PrintServer::TimerSRV_Timer() {
     if (requireStableFiles && !m_watch.watch(dir.trimmed()))
         m_watch.stop();
     m_watch.poll();
-    QString logPrefix = m_s.logPrefix();
+    QString logPrefix = m_s.dailyLog().logPrefix();
     QStringList others;
     QStringList renamed;
     const QStringList names =
-        OldestFirst(dir, ListServerFiles(dir.trimmed(), m_s.config().ServerFile.trimmed(), m_s.forbidden(),
-                                         logPrefix, &others, &renamed));
-    m_s.setLogPrefix(logPrefix);
+        OldestFirst(dir, ListServerFiles(dir.trimmed(), m_s.settings().config().ServerFile.trimmed(),
+                                         m_s.settings().forbidden(), logPrefix, &others, &renamed));
+    m_s.dailyLog().setLogPrefix(logPrefix);
     QSet<QString> present;
     for (const QString &text : renamed) {
         present.insert(text);
@@ -349,7 +349,8 @@ void PrintServer::TimerSRV_Timer() {
     // Lines left waiting by an earlier call (busy too long, a stop) are tried
     // again at later ticks, not only when a new file comes; while the register
     // is unreachable they wait until the start-up watch reaches it again.
-    if (found || ((m_executor.recoveryPending() || !m_s.queue().isEmpty()) && !m_s.unreachableReported())) {
+    if (found || ((m_executor.recoveryPending() || !m_s.runState().queue().isEmpty()) &&
+                  !m_executor.unreachableReported())) {
         m_sending = true;
         m_executor.ExecuteReceiptQueue();
         m_sending = false;

@@ -1,6 +1,7 @@
 #include "shell/Startup.h"
 
 #include "commands/CommandLanguage.h"
+#include "commands/Executor.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
@@ -22,8 +23,10 @@ QString linkFailureText(int status) {
 }
 } // namespace
 
-Startup::Startup(Session &session, SerialFunz2 &link, Runner &runner, Prompter &prompter, QObject *parent)
-    : QObject(parent), m_s(session), m_link(link), m_runner(runner), m_prompter(prompter) {
+Startup::Startup(Session &session, SerialFunz2 &link, Runner &runner, Executor &executor, Prompter &prompter,
+                 QObject *parent)
+    : QObject(parent), m_s(session), m_link(link), m_runner(runner), m_executor(executor),
+      m_prompter(prompter) {
     connect(&m_timer, &QTimer::timeout, this, &Startup::checkNow);
 }
 
@@ -36,16 +39,16 @@ bool Startup::loadConfiguration() {
     StatusTexts status;
     PcConfig config;
     ForbiddenExtensions forbidden;
-    const bool ok = LoadConfiguration(m_s.iniPath(), m_s.programDir(), config, forbidden, status);
-    for (const QString &entry : CommentLikeValues(m_s.iniPath()))
-        m_prompter.message(CommentLikeValueText(m_s.iniPath(), entry), QStringLiteral("Attenzione"),
-                           Prompter::Icon::Warning);
-    m_s.setPanel(1, status.type);
-    m_s.setPanel(2, status.message);
+    const bool ok =
+        LoadConfiguration(m_s.settings().iniPath(), m_s.settings().programDir(), config, forbidden, status);
+    for (const QString &entry : CommentLikeValues(m_s.settings().iniPath()))
+        m_prompter.message(CommentLikeValueText(m_s.settings().iniPath(), entry),
+                           QStringLiteral("Attenzione"), Prompter::Icon::Warning);
+    m_s.statusBar().setMessage(status.type, status.message);
     if (!ok)
         return false;
-    m_s.setForbidden(forbidden);
-    m_s.setConfig(config);
+    m_s.settings().setForbidden(forbidden);
+    m_s.settings().setConfig(config);
     return true;
 }
 
@@ -56,8 +59,7 @@ void Startup::report(const QString &problem) {
     }
     // Kept on the status bar until the register answers, so that "Stato"
     // and a click on the bar say it long after the message went.
-    m_s.setPanel(1, kNotReadyTitle);
-    m_s.setPanel(2, problem);
+    m_s.statusBar().setMessage(kNotReadyTitle, problem);
 }
 
 void Startup::setReady(bool ready) {
@@ -79,9 +81,10 @@ bool Startup::tryConnect() {
     if (m_link.lineBusy())
         return m_ready;
     if (!m_link.isOpen()) {
-        const QString device = PortDevice(m_s.config().IniPath, m_s.config().Porta);
-        if (device.isEmpty() || !m_link.OpenComPort(device, m_s.config().Velocita)) {
-            report(CannotOpenPortText(m_s.config().Porta, device, m_link.port().errorText()));
+        const QString device = PortDevice(m_s.settings().config().IniPath, m_s.settings().config().Porta);
+        if (device.isEmpty() || !m_link.OpenComPort(device, m_s.settings().config().Velocita)) {
+            report(CannotOpenPortText(PortName(m_s.settings().config().Porta), device,
+                                      m_link.port().errorText()));
             return false;
         }
         const int status = m_runner.RequestStatus();
@@ -97,11 +100,11 @@ bool Startup::tryConnect() {
         return m_ready;
     const QString &answer = reply.answer;
     const int status = statusNumber(reply.status);
-    m_s.setLastAnswer(answer);
-    m_s.setLastStatus(status);
-    const Identification id = ParseIdentification(answer);
+    m_s.lastExchange().setLastAnswer(answer);
+    m_s.lastExchange().setLastStatus(status);
+    const RegisterIdentity id = ParseIdentification(answer);
     // Only an accepted answer with a serial number identifies the register.
-    if (status != 0 || !AnswerAccepted(answer) || id.serialNumber.isEmpty()) {
+    if (status != 0 || !AnswerAccepted(answer) || id.sn.isEmpty()) {
         report(link::isLinkFailure(status)
                    ? linkFailureText(status)
                    : QString(QStringLiteral("Identificazione cassa non riuscita: ") + answer));
@@ -109,27 +112,27 @@ bool Startup::tryConnect() {
         return false;
     }
     // The register answered: a start-up failure on the status bar is over.
-    if (m_s.panel(1) == kNotReadyTitle) {
-        m_s.setPanel(1, QString());
-        m_s.setPanel(2, QString());
+    if (m_s.statusBar().panel(1) == kNotReadyTitle) {
+        m_s.statusBar().setMessage(QString(), QString());
     }
-    m_s.setIdentity(id.identity());
-    m_s.setPanel(3, id.field + u'-' + id.serialNumber);
-    m_s.setPanel(4, id.firmware);
-    const bool written = WriteCurrentSection(m_s.config().IniPath, m_s.identity(), version());
+    m_s.settings().setIdentity(id);
+    m_s.statusBar().setPanel(3, id.campo + u'-' + id.sn);
+    m_s.statusBar().setPanel(4, id.fw);
+    const bool written =
+        WriteCurrentSection(m_s.settings().config().IniPath, m_s.settings().identity(), version());
     ReadVatRates(m_runner, m_s);
     // Said after the VAT read, whose exchange clears the panels.
     if (!written)
-        ReportWriteFailure(m_s, QStringLiteral("la sezione Current"), m_s.config().IniPath);
-    m_s.setUnreachableReported(false);
-    const QString connected = QStringLiteral("Cassa collegata: S/N ") + id.serialNumber;
+        ReportWriteFailure(m_s, QStringLiteral("la sezione Current"), m_s.settings().config().IniPath);
+    m_executor.registerAnswered();
+    const QString connected = QStringLiteral("Cassa collegata: S/N ") + id.sn;
     if (!m_lastProblem.isEmpty()) {
         m_lastProblem.clear();
         m_prompter.message(connected, QStringLiteral("Norv Velm"), Prompter::Icon::Information);
     } else if (!m_ready) {
         // The first connection, or one after a quiet outage: said in the
         // monitor, without a box to close.
-        m_s.AddMonitorLine(QStringLiteral("ECR        : ") + connected);
+        m_s.monitor().AddMonitorLine(QStringLiteral("ECR        : ") + connected);
     }
     setReady(true);
     return true;
@@ -138,12 +141,12 @@ bool Startup::tryConnect() {
 void Startup::probeUnreachable() {
     // The executor could not reach the register and its lines wait: ask the
     // status every few seconds; once it answers, the server carries on.
-    if (!m_s.unreachableReported() || !retryDue())
+    if (!m_executor.unreachableReported() || !retryDue())
         return;
     const int status = m_runner.RequestStatus();
     m_lastAttemptMs = m_link.clock().nowMs();
     if (status == 0) {
-        m_s.setUnreachableReported(false);
+        m_executor.registerAnswered();
         m_prompter.message(QStringLiteral("Comunicazione con la cassa ripristinata"),
                            QStringLiteral("Norv Velm"), Prompter::Icon::Information);
     }
@@ -169,7 +172,8 @@ void Startup::checkNow() {
             return;
         }
         setReady(false);
-        report(QStringLiteral("Porta ") + m_s.config().Porta + QStringLiteral(" scollegata"));
+        report(QStringLiteral("Porta ") + PortName(m_s.settings().config().Porta) +
+               QStringLiteral(" scollegata"));
     } else if (!retryDue()) {
         return;
     }

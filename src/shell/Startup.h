@@ -6,6 +6,7 @@
 
 namespace norvvelm {
 
+class Executor;
 class Prompter;
 class Runner;
 class Session;
@@ -17,7 +18,9 @@ class SerialFunz2;
 class Startup : public QObject {
     Q_OBJECT
 public:
-    Startup(Session &session, SerialFunz2 &link, Runner &runner, Prompter &prompter,
+    // The executor says whether the register was found unreachable; the
+    // watch tells it when the register answers again.
+    Startup(Session &session, SerialFunz2 &link, Runner &runner, Executor &executor, Prompter &prompter,
             QObject *parent = nullptr);
 
     static QString version();
@@ -52,6 +55,7 @@ private:
     Session &m_s;
     SerialFunz2 &m_link;
     Runner &m_runner;
+    Executor &m_executor;
     Prompter &m_prompter;
     QTimer m_timer;
     qint64 m_lastAttemptMs = -1;

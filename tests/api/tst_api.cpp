@@ -51,8 +51,8 @@ private:
 
 void TestApi::init() {
     m_session = std::make_unique<Session>();
-    m_session->setProgramDir(m_home.path());
-    m_session->setMonitorEnabled(true);
+    m_session->settings().setProgramDir(m_home.path());
+    m_session->monitor().setMonitorEnabled(true);
     m_api = std::make_unique<ApiServer>(*m_session);
     QString error;
     QVERIFY2(m_api->listen(QStringLiteral("127.0.0.1"), 0, &error), qPrintable(error));
@@ -411,9 +411,9 @@ void TestApi::idleConnectionsDoNotStarveStatus() {
 void TestApi::answersFitTheDocument() {
     const testsupport::OpenApiCheck doc(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
     QVERIFY(doc.loaded());
-    m_session->AddMonitorLine(QStringLiteral("PC -> ECR : 3/S/A//1/1/1//"));
-    m_session->AddMonitorLine(QStringLiteral("PC -> ECR : 5/1/"));
-    m_session->setLastAnswer(QStringLiteral("6C/00/00/"));
+    m_session->monitor().AddMonitorLine(QStringLiteral("PC -> ECR : 3/S/A//1/1/1//"));
+    m_session->monitor().AddMonitorLine(QStringLiteral("PC -> ECR : 5/1/"));
+    m_session->lastExchange().setLastAnswer(QStringLiteral("6C/00/00/"));
     struct Case {
         QByteArray target;
         QString path;
@@ -448,10 +448,10 @@ void TestApi::answersFitTheDocument() {
 }
 
 void TestApi::metricsParse() {
-    m_session->setLastAnswer(QStringLiteral("00/00/00/"));
-    m_session->setLastAnswer(QStringLiteral("6C/00/00/"));
-    m_session->setLineBusy(true);
-    m_session->setLineBusy(false);
+    m_session->lastExchange().setLastAnswer(QStringLiteral("00/00/00/"));
+    m_session->lastExchange().setLastAnswer(QStringLiteral("6C/00/00/"));
+    m_session->runState().setLineBusy(true);
+    m_session->runState().setLineBusy(false);
     const HttpAnswer a =
         HttpProbe::ask(port(), expand("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
     QCOMPARE(a.status, 200);

@@ -65,7 +65,7 @@ struct WindowRig : testsupport::StationRig {
 
     // `ini`: the whole NorvVelm.ini when not "default", none when empty.
     explicit WindowRig(const QByteArray &ini = "default") : StationRig(parameters()) {
-        session.setMonitorEnabled(true);
+        session.monitor().setMonitorEnabled(true);
         password.iterations = 1000;
         if (ini == "") {
             QFile::remove(path(QStringLiteral("NorvVelm.ini")));
@@ -193,7 +193,7 @@ void TestMainForm::startupFillsTheWindow() {
     auto *model = r.w<QComboBox>(QStringLiteral("cmbModello"));
     QCOMPARE(model->count(), 2);
     QCOMPARE(model->currentText(), QStringLiteral("Norv ONe"));
-    QCOMPARE(r.session.config().DescrWidth1, 20);
+    QCOMPARE(r.session.settings().config().DescrWidth1, 20);
     QCOMPARE(r.w<QComboBox>(QStringLiteral("cmbComPort"))->count(), 32);
     QCOMPARE(r.w<QComboBox>(QStringLiteral("cmbComPort"))->currentText(), QStringLiteral("Com3"));
     QCOMPARE(r.w<QComboBox>(QStringLiteral("cmbComDevice"))->currentText(), QStringLiteral("/dev/sim3"));
@@ -243,7 +243,7 @@ void TestMainForm::startupWithRegisterOff() {
     MainForm &f = r.started();
     QVERIFY(f.isVisible());
     QCOMPARE(r.panelText(3), QString());
-    QVERIFY(r.session.config().identity.sn.isEmpty());
+    QVERIFY(r.session.settings().config().identity.sn.isEmpty());
     QCOMPARE(ProfileFile(r.ini()).getString(QStringLiteral("Current"), QStringLiteral("SN"),
                                             QStringLiteral("none"), 64),
              QStringLiteral("none"));
@@ -276,15 +276,15 @@ void TestMainForm::technicianTabAtStart() {
         WindowRig r;
         r.started();
         QVERIFY(!r.tabs()->isTabVisible(3));
-        QVERIFY(!r.session.technicianMode());
-        QVERIFY(!r.session.config().technicianEnabled);
+        QVERIFY(!r.session.runState().technicianMode());
+        QVERIFY(!r.session.settings().config().technicianEnabled);
     }
     {
         // No password and an incomplete configuration: the tab stays shown.
         WindowRig r("");
         r.started();
         QVERIFY(r.tabs()->isTabVisible(3));
-        QVERIFY(!r.session.technicianMode());
+        QVERIFY(!r.session.runState().technicianMode());
     }
     {
         WindowRig r("");
@@ -363,7 +363,7 @@ void TestMainForm::exitAndShutdown() {
         WindowRig r;
         MainForm &f = r.started();
         QSignalSpy ended(&f, &MainForm::shutdownRequested);
-        r.session.setReceiptOpen(true);
+        r.session.runState().setReceiptOpen(true);
         r.action(QStringLiteral("mnuFileExit"))->trigger(); // default answer: No
         QCOMPARE(r.prompter.shown.last().text, QStringLiteral("Scontrino Aperto !\r\n\r\nProseguo ?"));
         QCOMPARE(ended.size(), 0);
@@ -380,7 +380,7 @@ void TestMainForm::exitAndShutdown() {
         WindowRig r;
         MainForm &f = r.started();
         QSignalSpy ended(&f, &MainForm::shutdownRequested);
-        r.session.setReceiptOpen(true);
+        r.session.runState().setReceiptOpen(true);
         r.action(QStringLiteral("mnuPopEsci"))->trigger();
         QCOMPARE(ended.size(), 1);
         QVERIFY(r.prompter.shown.isEmpty());
@@ -435,7 +435,7 @@ void TestMainForm::technicianLoginAndPage() {
     QVERIFY(!r.panelShown(4));
 
     login(r, QStringLiteral(" segreto "));
-    QVERIFY(r.session.technicianMode());
+    QVERIFY(r.session.runState().technicianMode());
     QVERIFY(r.tabs()->isTabVisible(3));
     QCOMPARE(r.tabs()->tabText(3), QStringLiteral("Pannello del &Tecnico"));
     QCOMPARE(r.offeredTabs().size(), 4);
@@ -486,7 +486,7 @@ void TestMainForm::technicianLoginAndPage() {
     onNextModal(
         [](QWidget *dlg) { dlg->findChild<QAbstractButton *>(QStringLiteral("cmdCancel"))->click(); });
     r.action(QStringLiteral("mnuFileTecnico"))->trigger();
-    QVERIFY(!r.session.technicianMode());
+    QVERIFY(!r.session.runState().technicianMode());
     QVERIFY(!r.tabs()->isTabVisible(3));
     QVERIFY(!r.panelShown(4));
     QCOMPARE(r.tabs()->currentIndex(), 0);
@@ -510,15 +510,15 @@ void TestMainForm::passwordChangeThroughDialog() {
     QVERIFY(!r.tabs()->isTabVisible(3));
     QVERIFY(r.password.isEmpty());
     change(QString(), QStringLiteral("Abc"), QStringLiteral("Abc"));
-    QVERIFY(r.session.technicianMode());
+    QVERIFY(r.session.runState().technicianMode());
     QVERIFY(r.tabs()->isTabVisible(3));
     QVERIFY(r.password.matches(QStringLiteral("ABC")));
     change(QStringLiteral("wrong"), QStringLiteral("x"), QStringLiteral("x"));
     QCOMPARE(r.prompter.count(QStringLiteral("Password corrente errata")), 1);
-    QVERIFY(!r.session.technicianMode());
+    QVERIFY(!r.session.runState().technicianMode());
     QVERIFY(!r.tabs()->isTabVisible(3));
     login(r, QStringLiteral("abc"));
-    QVERIFY(r.session.technicianMode());
+    QVERIFY(r.session.runState().technicianMode());
 }
 
 void TestMainForm::configurationTab() {
@@ -542,7 +542,7 @@ void TestMainForm::configurationTab() {
     r.w<QLineEdit>(QStringLiteral("txtSRVFile"))->setText(QStringLiteral("*.rcp"));
     r.w<QCheckBox>(QStringLiteral("chkSRV_0"))->setChecked(false);
     r.w<QCheckBox>(QStringLiteral("chkAlIvaAuto"))->setChecked(true);
-    r.session.setPanel(1, QStringLiteral("x"));
+    r.session.statusBar().setPanel(1, QStringLiteral("x"));
     r.click(QStringLiteral("cmdSalvaConfigPC"));
     const ProfileFile saved(ini);
     QCOMPARE(saved.getString(QStringLiteral("Parametri"), QStringLiteral("ServerDir"), {}, 255), other);
@@ -554,9 +554,9 @@ void TestMainForm::configurationTab() {
              QStringLiteral("On"));
     QCOMPARE(saved.getString(QStringLiteral("Parametri"), QStringLiteral("Porta"), {}, 3),
              QStringLiteral("3"));
-    QCOMPARE(r.session.config().ServerDir, other);
-    QCOMPARE(r.session.config().ServerFile, QStringLiteral("*.rcp"));
-    QVERIFY(r.session.config().autoVatOn());
+    QCOMPARE(r.session.settings().config().ServerDir, other);
+    QCOMPARE(r.session.settings().config().ServerFile, QStringLiteral("*.rcp"));
+    QVERIFY(r.session.settings().config().AlIvaAuto);
     QVERIFY(!r.server.isEnabled());
     QCOMPARE(r.panelText(1), QString());
     QCOMPARE(r.panelText(2), QString());
@@ -571,7 +571,7 @@ void TestMainForm::configurationTab() {
     QVERIFY(r.server.isEnabled());
     QCOMPARE(r.panelText(1), QStringLiteral("Riavvio necessario"));
     QVERIFY(r.panelText(2).contains(QLatin1String("prossimo avvio")));
-    QCOMPARE(r.session.config().Porta, QStringLiteral("Com3")); // the running values stay
+    QCOMPARE(r.session.settings().config().Porta, 3); // the running values stay
     QCOMPARE(PortDevice(ini, QStringLiteral("4")), QStringLiteral("/dev/ttyUSB7"));
     QCOMPARE(r.port.openedDevice, QStringLiteral("/dev/sim3")); // the port opened stays
 
@@ -598,7 +598,7 @@ void TestMainForm::configurationTab() {
 
     // The daily log follows chkLog at once.
     r.w<QCheckBox>(QStringLiteral("chkLog"))->setChecked(false);
-    QVERIFY(!r.session.logEnabled());
+    QVERIFY(!r.session.settings().logEnabled());
 }
 
 void TestMainForm::monitorAndQueue() {
@@ -613,8 +613,9 @@ void TestMainForm::monitorAndQueue() {
     writeFile(r.path(QStringLiteral("scontrino.txt")), "3/S/REPARTO1//1/5.26/1/4/\r\n5/1/0.00/////\r\n");
     r.server.TimerSRV_Timer();
     QCOMPARE(monitor->item(0)->text().left(3), QStringLiteral("ECR"));
-    QCOMPARE(monitor->count(), int(r.session.monitor().size()));
-    const int row = int(r.session.monitor().indexOf(QStringLiteral("PC -> ECR : 3/S/REPARTO1//1/5.26/1/4/")));
+    QCOMPARE(monitor->count(), int(r.session.monitor().lines().size()));
+    const int row =
+        int(r.session.monitor().lines().indexOf(QStringLiteral("PC -> ECR : 3/S/REPARTO1//1/5.26/1/4/")));
     QVERIFY(row > 0);
     monitor->setCurrentRow(row);
     emit monitor->itemDoubleClicked(monitor->item(row));
@@ -627,26 +628,26 @@ void TestMainForm::monitorAndQueue() {
 
     // The monitor switch and the clear button.
     r.w<QCheckBox>(QStringLiteral("chkRunTimeLog"))->setChecked(false);
-    r.session.AddMonitorLine(QStringLiteral("ECR        : ignored"));
+    r.session.monitor().AddMonitorLine(QStringLiteral("ECR        : ignored"));
     QVERIFY(monitor->item(0)->text() != QStringLiteral("ECR        : ignored"));
     r.click(QStringLiteral("cmdCancellaMonitor"));
     QCOMPARE(monitor->count(), 0);
     r.w<QCheckBox>(QStringLiteral("chkRunTimeLog"))->setChecked(true);
-    for (int i = 0; i < Session::kMonitorLimit + 3; ++i)
-        r.session.AddMonitorLine(QStringLiteral("PC -> ECR : ") + QString::number(i));
-    QCOMPARE(monitor->count(), Session::kMonitorLimit);
+    for (int i = 0; i < Monitor::kMonitorLimit + 3; ++i)
+        r.session.monitor().AddMonitorLine(QStringLiteral("PC -> ECR : ") + QString::number(i));
+    QCOMPARE(monitor->count(), Monitor::kMonitorLimit);
     QCOMPARE(monitor->item(0)->text(),
-             QStringLiteral("PC -> ECR : ") + QString::number(Session::kMonitorLimit + 2));
+             QStringLiteral("PC -> ECR : ") + QString::number(Monitor::kMonitorLimit + 2));
     // A screen reader hears the newest line as it comes, beside the list's name.
     QCOMPARE(monitor->accessibleName(), QStringLiteral("Monitor Runtime"));
     QCOMPARE(QAccessible::queryAccessibleInterface(monitor)->text(QAccessible::Description),
              monitor->item(0)->text());
 
     // The live receipt queue, said in one line.
-    r.session.mirrorQueue({QStringLiteral("a/"), QStringLiteral("b/")});
+    r.session.runState().mirrorQueue({QStringLiteral("a/"), QStringLiteral("b/")});
     QCOMPARE(queue->count(), 2);
     QCOMPARE(queue->accessibleDescription(), QStringLiteral("2 righe in coda, la prima: a/"));
-    r.session.mirrorQueue({QStringLiteral("b/")});
+    r.session.runState().mirrorQueue({QStringLiteral("b/")});
     QCOMPARE(queue->item(0)->text(), QStringLiteral("b/"));
     QCOMPARE(queue->accessibleDescription(), QStringLiteral("1 riga in coda: b/"));
 }
@@ -684,13 +685,14 @@ void TestMainForm::aboutBox() {
 
 void TestMainForm::busyLineAndPointer() {
     WindowRig r;
-    r.session.setTechnicianMode(true);
+    r.session.runState().setTechnicianMode(true);
     r.started();
     auto *send = r.w<QAbstractButton>(QStringLiteral("cmdSendCommand_0"));
     // While the line is held, the buttons that would send wait.
     bool heldDuringExchange = false;
     r.sim.onCommand = [&](const QByteArray &, const QByteArray &) {
-        heldDuringExchange = r.session.lineBusy() && !send->isEnabled() && QApplication::overrideCursor() &&
+        heldDuringExchange = r.session.runState().lineBusy() && !send->isEnabled() &&
+                             QApplication::overrideCursor() &&
                              QApplication::overrideCursor()->shape() == Qt::BusyCursor;
     };
     r.w<QLineEdit>(QStringLiteral("txtSingleCMD"))->setText(QStringLiteral("?"));
@@ -699,12 +701,12 @@ void TestMainForm::busyLineAndPointer() {
     QVERIFY(send->isEnabled());
     QVERIFY(!QApplication::overrideCursor());
     // A click that arrives while the line is held sends nothing.
-    r.session.setLineBusy(true);
+    r.session.runState().setLineBusy(true);
     const qsizetype before = r.sent().size();
     send->click();
     r.click(QStringLiteral("cmdSendCommand_1"));
     QCOMPARE(r.sent().size(), before);
-    r.session.setLineBusy(false);
+    r.session.runState().setLineBusy(false);
     QVERIFY(send->isEnabled());
 }
 
@@ -721,7 +723,7 @@ void TestMainForm::programmingTabCarriesTheLogoPage() {
 
 void TestMainForm::everyInputNamedAndReachable() {
     WindowRig r;
-    r.session.setTechnicianMode(true);
+    r.session.runState().setTechnicianMode(true);
     MainForm &f = r.started();
     QStringList names;
     QList<QWidget *> inputs;

@@ -47,12 +47,12 @@ private slots:
 void TestStation::receiptThroughTheStation() {
     StationRig rig;
     Session &s = rig.station.session();
-    QSignalSpy busy(&s, &Session::lineBusyChanged);
+    QSignalSpy busy(&s.runState(), &RunState::lineBusyChanged);
     QVERIFY(rig.fault(QStringLiteral("enq:silent*6"))); // switched off at first
     QVERIFY(rig.station.start());
     QVERIFY(!rig.station.startup().ready());
     QVERIFY(rig.station.printServer().isEnabled());
-    QVERIFY(s.identity().sn.isEmpty());
+    QVERIFY(s.settings().identity().sn.isEmpty());
 
     // The watch looks every second but retries only every three, on the
     // link's clock.
@@ -63,9 +63,9 @@ void TestStation::receiptThroughTheStation() {
     rig.clock.advance(Station::kRetryMs);
     rig.station.startup().checkNow();
     QVERIFY(rig.station.startup().ready());
-    QCOMPARE(s.identity().sn, QStringLiteral("NV00012345"));
-    QCOMPARE(s.panel(3), QStringLiteral("72-NV00012345"));
-    QCOMPARE(s.vatTable()[1], 10);
+    QCOMPARE(s.settings().identity().sn, QStringLiteral("NV00012345"));
+    QCOMPARE(s.statusBar().panel(3), QStringLiteral("72-NV00012345"));
+    QCOMPARE(s.settings().vatTable()[1], 10);
     QVERIFY(!busy.isEmpty());
     QCOMPARE(busy.last().at(0).toBool(), false);
 
@@ -76,8 +76,8 @@ void TestStation::receiptThroughTheStation() {
     QCOMPARE(rig.executed("3/S/REPARTO1//1/5.26/1/4/"), 1);
     QCOMPARE(rig.executed("5/1/0.00/////"), 1);
     QVERIFY(rig.reg.paper().last().contains(QStringLiteral("REPARTO1")));
-    QVERIFY(!s.receiptOpen());
-    QVERIFY(s.queue().isEmpty());
+    QVERIFY(!s.runState().receiptOpen());
+    QVERIFY(s.runState().queue().isEmpty());
 
     rig.station.stop();
     QVERIFY(!rig.station.link().isOpen());
@@ -133,14 +133,14 @@ void TestStation::faults() {
     QFETCH(QString, message);
     StationRig rig;
     Session &s = rig.station.session();
-    s.setMonitorEnabled(true);
+    s.monitor().setMonitorEnabled(true);
     QVERIFY(rig.station.start());
     // Identified first, so the faults hit the receipt, not the start-up.
     QVERIFY(rig.station.startup().ready());
     QVERIFY(rig.fault(before));
     bool seen = waitFor.isEmpty();
     rig.clock.onAdvance = [&](qint64) {
-        if (seen || !s.monitor().contains(waitFor))
+        if (seen || !s.monitor().lines().contains(waitFor))
             return;
         seen = true;
         if (after == QLatin1String("paper in"))
@@ -149,33 +149,34 @@ void TestStation::faults() {
             rig.reg.setCoverOpen(false);
     };
     testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kReceipt);
-    QVERIFY(rig.runUntil([&] { return s.monitor().contains(kPayShown) && s.queue().isEmpty(); }));
+    QVERIFY(rig.runUntil(
+        [&] { return s.monitor().lines().contains(kPayShown) && s.runState().queue().isEmpty(); }));
     QVERIFY(seen);
-    QVERIFY(s.monitor().first().startsWith(QStringLiteral("ECR")));
-    QCOMPARE(s.monitor().count(kPayShown), 1);
+    QVERIFY(s.monitor().lines().first().startsWith(QStringLiteral("ECR")));
+    QCOMPARE(s.monitor().lines().count(kPayShown), 1);
     QCOMPARE(rig.onPaper(QStringLiteral("REPARTO1")), sales);
     QVERIFY(rig.taken(kPay) <= 1);
     QVERIFY(!rig.reg.receiptOpen());
     if (!message.isEmpty())
         QCOMPARE(rig.prompter.count(message), 1);
-    QVERIFY(!s.receiptOpen());
+    QVERIFY(!s.runState().receiptOpen());
 }
 
 void TestStation::seriousFaultDropsTheRest() {
     StationRig rig;
     Session &s = rig.station.session();
-    s.setMonitorEnabled(true);
+    s.monitor().setMonitorEnabled(true);
     QVERIFY(rig.station.start());
     QVERIFY(rig.fault(QStringLiteral("serious=37")));
     testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kReceipt);
     QVERIFY(rig.runUntil(
         [&] { return rig.prompter.count(QStringLiteral("errore grave. Chiamare Casa madre")); }));
     QCOMPARE(rig.prompter.shown.last().title, QStringLiteral("ATTENZIONE"));
-    QVERIFY(s.monitor().contains(QStringLiteral("PC -> ECR : 3/S/REPARTO1//1/5.26/1/4/")));
-    QVERIFY(!s.monitor().contains(kPayShown));
+    QVERIFY(s.monitor().lines().contains(QStringLiteral("PC -> ECR : 3/S/REPARTO1//1/5.26/1/4/")));
+    QVERIFY(!s.monitor().lines().contains(kPayShown));
     QCOMPARE(rig.taken(kPay), 0);
-    QVERIFY(s.queue().isEmpty());
-    QVERIFY(!s.receiptOpen());
+    QVERIFY(s.runState().queue().isEmpty());
+    QVERIFY(!s.runState().receiptOpen());
 }
 
 void TestStation::resumesFromJournal_data() {
@@ -211,8 +212,9 @@ void TestStation::resumesFromJournal() {
     testsupport::writeFile(journal, "NORVVELM-JOURNAL 1\n" + records);
     QVERIFY(rig.station.start());
     QVERIFY(rig.runUntil([&] {
-        return rig.station.session().queue().isEmpty() && !rig.station.executor().recoveryPending() &&
-               !rig.reg.receiptOpen() && rig.onPaper(QStringLiteral("REPARTO1")) > 0;
+        return rig.station.session().runState().queue().isEmpty() &&
+               !rig.station.executor().recoveryPending() && !rig.reg.receiptOpen() &&
+               rig.onPaper(QStringLiteral("REPARTO1")) > 0;
     }));
     QCOMPARE(rig.onPaper(QStringLiteral("REPARTO1")), 1);
     QCOMPARE(rig.voided(), voids);
@@ -229,7 +231,7 @@ void TestStation::unreadableJournalSetAside() {
     QVERIFY(rig.prompter.shown.first().text.startsWith(QStringLiteral("Giornale della coda illeggibile")));
     QCOMPARE(testsupport::readFile(journal + QStringLiteral(".illeggibile")),
              QByteArray("NORVVELM-JOURNAL 1\nQ" + kSale + "\nD1\n"));
-    QVERIFY(rig.station.session().queue().isEmpty());
+    QVERIFY(rig.station.session().runState().queue().isEmpty());
     QVERIFY(rig.station.journal() && rig.station.journal()->isOpen());
 }
 
@@ -274,7 +276,8 @@ void TestStation::journalLost() {
     testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kReceipt);
     QVERIFY(rig.runUntil(
         [&] {
-            return rig.onPaper(QStringLiteral("REPARTO1")) == 1 && rig.station.session().queue().isEmpty();
+            return rig.onPaper(QStringLiteral("REPARTO1")) == 1 &&
+                   rig.station.session().runState().queue().isEmpty();
         },
         20000));
     QVERIFY(rig.voided() >= 1);
@@ -296,7 +299,7 @@ void TestStation::journalRemovedWhileRunning() {
     QVERIFY(QFile::remove(journal));
     testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kSale + "\r\n");
     QVERIFY(rig.runUntil([&] { return rig.reg.receiptOpen(); }, 5000));
-    QVERIFY(rig.station.session().panel(2).startsWith(
+    QVERIFY(rig.station.session().statusBar().panel(2).startsWith(
         QStringLiteral("Giornale della coda rimosso o sostituito mentre il programma lavorava: riscritto ")));
     // What a new run reads back: the receipt left open, to be voided.
     QueueState state;
@@ -321,7 +324,7 @@ void TestStation::workingCopiesAfterACrash() {
     QVERIFY(rig.station.start());
     QVERIFY(rig.runUntil([&] {
         return rig.onPaper(QStringLiteral("PERSO")) && rig.onPaper(QStringLiteral("TENUTO")) &&
-               rig.station.session().queue().isEmpty();
+               rig.station.session().runState().queue().isEmpty();
     }));
     QCOMPARE(rig.onPaper(QStringLiteral("PERSO")), 1);
     QCOMPARE(rig.onPaper(QStringLiteral("TENUTO")), 1);
@@ -333,49 +336,49 @@ void TestStation::savedSettingsTakeEffect() {
     Session &s = rig.station.session();
     QVERIFY(rig.station.start());
     QVERIFY(rig.station.startup().ready());
-    QSignalSpy restart(&s, &Session::restartNeededChanged);
+    QSignalSpy restart(&s.settings(), &Settings::restartNeededChanged);
 
     ConfigForm form;
-    form.model = s.config().Modello;
+    form.model = s.settings().config().Modello;
     form.port = QStringLiteral("Com3");
     form.speed = QStringLiteral("9600");
     form.server = false;
-    form.mode = s.config().ServerModalita;
+    form.mode = WindowModeName(s.settings().config().ServerModalita);
     form.folder = rig.path(QStringLiteral("pos"));
     form.file = QStringLiteral("*.txt");
     form.log = true;
     form.wrap = true;
     QVERIFY(rig.station.saveConfiguration(form));
     // The server's own settings at once, nothing to restart for.
-    QCOMPARE(s.config().ServerDir, rig.path(QStringLiteral("pos")));
-    QCOMPARE(s.config().ServerFile, QStringLiteral("*.txt"));
-    QVERIFY(s.logEnabled());
-    QVERIFY(s.config().wrapOn());
+    QCOMPARE(s.settings().config().ServerDir, rig.path(QStringLiteral("pos")));
+    QCOMPARE(s.settings().config().ServerFile, QStringLiteral("*.txt"));
+    QVERIFY(s.settings().logEnabled());
+    QVERIFY(s.settings().config().WrapDescription);
     QVERIFY(!rig.station.printServer().isEnabled());
-    QVERIFY(!s.restartNeeded());
-    QVERIFY(s.panel(1).isEmpty() && s.panel(2).isEmpty());
+    QVERIFY(!s.settings().restartNeeded());
+    QVERIFY(s.statusBar().panel(1).isEmpty() && s.statusBar().panel(2).isEmpty());
 
     // Port and speed wait for the next start; the file holds the number alone.
     form.port = QStringLiteral("Com7");
     form.speed = QStringLiteral("115200");
     form.server = true;
     QVERIFY(rig.station.saveConfiguration(form));
-    QCOMPARE(s.config().Porta, QStringLiteral("Com3"));
-    QCOMPARE(s.config().Velocita, 9600);
+    QCOMPARE(s.settings().config().Porta, 3);
+    QCOMPARE(s.settings().config().Velocita, 9600);
     QVERIFY(rig.station.printServer().isEnabled());
-    QVERIFY(s.restartNeeded());
+    QVERIFY(s.settings().restartNeeded());
     QCOMPARE(restart.size(), 1);
-    QCOMPARE(s.panel(1), QStringLiteral("Riavvio necessario"));
-    const ProfileFile ini(s.iniPath());
+    QCOMPARE(s.statusBar().panel(1), QStringLiteral("Riavvio necessario"));
+    const ProfileFile ini(s.settings().iniPath());
     QCOMPARE(ini.getString(QStringLiteral("Parametri"), QStringLiteral("Porta"), {}, 4), QStringLiteral("7"));
-    QCOMPARE(PortDevice(s.iniPath(), s.config().Porta), QStringLiteral("/dev/sim3"));
+    QCOMPARE(PortDevice(s.settings().iniPath(), s.settings().config().Porta), QStringLiteral("/dev/sim3"));
 
     // A load reads the file's "7" back as "Com7".
     PcConfig loaded;
     ForbiddenExtensions forbidden;
     StatusTexts status;
-    QVERIFY(LoadConfiguration(s.iniPath(), s.programDir(), loaded, forbidden, status));
-    QCOMPARE(loaded.Porta, QStringLiteral("Com7"));
+    QVERIFY(LoadConfiguration(s.settings().iniPath(), s.settings().programDir(), loaded, forbidden, status));
+    QCOMPARE(loaded.Porta, 7);
 }
 
 using Change = std::function<void(Session &)>;
@@ -388,63 +391,76 @@ void TestStation::sessionSignals_data() {
         QTest::newRow(name) << c << QByteArray(signal);
     };
     row(
-        "last answer", [](Session &s) { s.setLastAnswer(QStringLiteral("00/00/")); },
+        "last answer", [](Session &s) { s.lastExchange().setLastAnswer(QStringLiteral("00/00/")); },
         SIGNAL(lastAnswerChanged(QString)));
     row(
-        "last status", [](Session &s) { s.setLastStatus(1005); }, SIGNAL(lastStatusChanged(int)));
+        "last status", [](Session &s) { s.lastExchange().setLastStatus(1005); },
+        SIGNAL(lastStatusChanged(int)));
     row(
-        "enquiry status", [](Session &s) { s.setEnquiryStatus(1004); }, SIGNAL(enquiryStatusChanged(int)));
+        "enquiry status", [](Session &s) { s.lastExchange().setEnquiryStatus(1004); },
+        SIGNAL(enquiryStatusChanged(int)));
     row(
-        "status text", [](Session &s) { s.setStatusText(QStringLiteral("x")); },
+        "status text", [](Session &s) { s.lastExchange().setStatusText(QStringLiteral("x")); },
         SIGNAL(statusTextChanged(QString)));
     row(
-        "receipt open", [](Session &s) { s.setReceiptOpen(true); }, SIGNAL(receiptOpenChanged(bool)));
+        "receipt open", [](Session &s) { s.runState().setReceiptOpen(true); },
+        SIGNAL(receiptOpenChanged(bool)));
     row(
         "identity",
         [](Session &s) {
-            s.setIdentity({QStringLiteral("72"), QStringLiteral("NV1"), {}, {}});
+            s.settings().setIdentity({QStringLiteral("72"), QStringLiteral("NV1"), {}, {}});
         },
         SIGNAL(identityChanged(norvvelm::RegisterIdentity)));
     row(
-        "panel", [](Session &s) { s.setPanel(3, QStringLiteral("72-NV1")); },
+        "panel", [](Session &s) { s.statusBar().setPanel(3, QStringLiteral("72-NV1")); },
         SIGNAL(panelChanged(int, QString)));
     row(
-        "queue", [](Session &s) { s.mirrorQueue({QStringLiteral("3/")}); }, SIGNAL(queueChanged()));
+        "queue", [](Session &s) { s.runState().mirrorQueue({QStringLiteral("3/")}); },
+        SIGNAL(queueChanged()));
     row(
         "monitor line",
         [](Session &s) {
-            s.setMonitorEnabled(true);
-            s.AddMonitorLine(QStringLiteral("PC -> ECR : ?/"));
+            s.monitor().setMonitorEnabled(true);
+            s.monitor().AddMonitorLine(QStringLiteral("PC -> ECR : ?/"));
         },
         SIGNAL(monitorLineAdded(QString)));
     row(
-        "monitor cleared", [](Session &s) { s.clearMonitor(); }, SIGNAL(monitorCleared()));
+        "monitor cleared", [](Session &s) { s.monitor().clearMonitor(); }, SIGNAL(monitorCleared()));
     row(
         "VAT table",
         [](Session &s) {
-            VatTable t = s.vatTable();
+            VatTable t = s.settings().vatTable();
             t[0] = 4;
-            s.setVatTable(t);
+            s.settings().setVatTable(t);
         },
         SIGNAL(vatTableChanged()));
     row(
-        "technician mode", [](Session &s) { s.setTechnicianMode(true); },
+        "technician mode", [](Session &s) { s.runState().setTechnicianMode(true); },
         SIGNAL(technicianModeChanged(bool)));
     row(
-        "line busy", [](Session &s) { s.setLineBusy(true); }, SIGNAL(lineBusyChanged(bool)));
+        "line busy", [](Session &s) { s.runState().setLineBusy(true); }, SIGNAL(lineBusyChanged(bool)));
     row(
-        "busy pointer", [](Session &s) { s.beginBusy(); }, SIGNAL(busyChanged(bool)));
+        "busy pointer", [](Session &s) { s.runState().beginBusy(); }, SIGNAL(busyChanged(bool)));
     row(
-        "stop", [](Session &s) { s.requestStop(); }, SIGNAL(stopRequestedChanged()));
+        "stop", [](Session &s) { s.runState().requestStop(); }, SIGNAL(stopRequestedChanged()));
     row(
-        "log switch", [](Session &s) { s.setLogEnabled(true); }, SIGNAL(configChanged()));
+        "log switch", [](Session &s) { s.settings().setLogEnabled(true); }, SIGNAL(configChanged()));
 }
 
 void TestStation::sessionSignals() {
     QFETCH(Change, change);
     QFETCH(QByteArray, signal);
     Session s;
-    QSignalSpy spy(&s, signal.constData());
+    // The part of the session that owns the signal.
+    QObject *sender = nullptr;
+    for (QObject *part : std::initializer_list<QObject *>{&s.settings(), &s.lastExchange(), &s.statusBar(),
+                                                          &s.monitor(), &s.runState()}) {
+        if (part->metaObject()->indexOfSignal(
+                QMetaObject::normalizedSignature(signal.constData() + 1).constData()) >= 0)
+            sender = part;
+    }
+    QVERIFY(sender);
+    QSignalSpy spy(sender, signal.constData());
     QVERIFY(spy.isValid());
     change(s);
     QCOMPARE(spy.size(), 1);
@@ -457,16 +473,17 @@ void TestStation::failedWritesAreSaid() {
         QVERIFY(rig.station.start());
         Session &s = rig.station.session();
         testsupport::writeFile(rig.path(QStringLiteral("dummy")), "");
-        PcConfig c = s.config();
+        PcConfig c = s.settings().config();
         c.ServerDir = rig.path(QStringLiteral("missing/folder"));
-        s.setConfig(c);
+        s.settings().setConfig(c);
         rig.station.executor().enqueue({QStringLiteral("t0")});
         rig.station.executor().ExecuteReceiptQueue();
-        QCOMPARE(s.panel(1), QStringLiteral("Errore di scrittura"));
-        QVERIFY2(s.panel(2).startsWith(QStringLiteral("Impossibile scrivere il rapporto giornaliero: ")),
-                 qPrintable(s.panel(2)));
-        QVERIFY(s.panel(2).contains(QStringLiteral("missing/folder")));
-        QVERIFY(s.queue().isEmpty());
+        QCOMPARE(s.statusBar().panel(1), QStringLiteral("Errore di scrittura"));
+        QVERIFY2(s.statusBar().panel(2).startsWith(
+                     QStringLiteral("Impossibile scrivere il rapporto giornaliero: ")),
+                 qPrintable(s.statusBar().panel(2)));
+        QVERIFY(s.statusBar().panel(2).contains(QStringLiteral("missing/folder")));
+        QVERIFY(s.runState().queue().isEmpty());
     }
     // The configuration file turned into a folder after the load: neither
     // the "Current" section nor a save reach it, and both are said.
@@ -474,16 +491,18 @@ void TestStation::failedWritesAreSaid() {
         StationRig rig;
         Session &s = rig.station.session();
         QVERIFY(rig.station.loadConfiguration());
-        QVERIFY(QFile::remove(s.iniPath()));
-        QVERIFY(QDir().mkpath(s.iniPath()));
+        QVERIFY(QFile::remove(s.settings().iniPath()));
+        QVERIFY(QDir().mkpath(s.settings().iniPath()));
         rig.station.startServing();
         QVERIFY(rig.station.startup().ready());
-        QCOMPARE(s.panel(2), QStringLiteral("Impossibile scrivere la sezione Current: ") + s.iniPath());
+        QCOMPARE(s.statusBar().panel(2),
+                 QStringLiteral("Impossibile scrivere la sezione Current: ") + s.settings().iniPath());
         ConfigForm form;
         form.port = QStringLiteral("Com3");
         QVERIFY(!rig.station.saveConfiguration(form));
-        QCOMPARE(s.panel(1), QStringLiteral("Errore di scrittura"));
-        QCOMPARE(s.panel(2), QStringLiteral("Impossibile scrivere la configurazione: ") + s.iniPath());
+        QCOMPARE(s.statusBar().panel(1), QStringLiteral("Errore di scrittura"));
+        QCOMPARE(s.statusBar().panel(2),
+                 QStringLiteral("Impossibile scrivere la configurazione: ") + s.settings().iniPath());
     }
 }
 
@@ -563,7 +582,7 @@ void TestStation::operatorHoldsTheRegister() {
     const QString receipt = rig.path(QStringLiteral("scontrino.txt"));
     const qsizetype before = rig.answers.size();
     int ticksHeldBack = 0;
-    s.setMonitorEnabled(true);
+    s.monitor().setMonitorEnabled(true);
     rig.onPump = [&] {
         if (sequence != u"invoice" && rig.answers.size() == before + 1 && !QFile::exists(receipt))
             testsupport::writeFile(receipt, kReceipt);
@@ -593,7 +612,7 @@ void TestStation::operatorHoldsTheRegister() {
                                  QStringLiteral("REP-01"), QStringLiteral("Contanti")})
             op.console.cmdECR_Click(op.panelIndex(k));
         QVERIFY(!s.registerOwner().documentOpen());
-        QCOMPARE(rig.station.session().monitor().count(
+        QCOMPARE(rig.station.session().monitor().lines().count(
                      QStringLiteral("ECR        : Scontrino aperto dalla console sulla cassa: i file di "
                                     "scontrino attendono la sua chiusura")),
                  1);
@@ -656,19 +675,19 @@ void TestStation::serverHoldsTheRegister() {
         op.procedure.run(3);
         op.technician.sendSingle(QStringLiteral("x/1/1/1"));
         QCOMPARE(rig.answers.size(), sentBefore);
-        QCOMPARE(s.panel(2), refusal);
+        QCOMPARE(s.statusBar().panel(2), refusal);
     };
     QVERIFY(rig.runUntil([&] { return rig.taken(kSale) == 1; }, 20000));
     if (!closed) {
         QVERIFY(!tried); // nothing was pumped while it sent
-        QVERIFY(s.receiptOpen());
+        QVERIFY(s.runState().receiptOpen());
         sentBefore = rig.answers.size();
         op.console.cmdECR_Click(op.panelIndex(QStringLiteral("Contanti")));
         rig.prompter.script = {Prompter::Answer::Ok};
         op.procedure.run(3);
         op.technician.sendSingle(QStringLiteral("x/1/1/1"));
         QCOMPARE(rig.answers.size(), sentBefore);
-        QCOMPARE(s.panel(2), refusal);
+        QCOMPARE(s.statusBar().panel(2), refusal);
         // A read changes nothing: it goes.
         op.console.ReadTechnicianDisplay();
         QCOMPARE(rig.answers.size(), sentBefore + 1);

@@ -140,14 +140,14 @@ void TestCommandLanguage::answers() {
 }
 
 void TestCommandLanguage::identification() {
-    const Identification id = ParseIdentification(QStringLiteral("00/00/00/ NV123 /7/72/x/y/1.02/"));
-    QCOMPARE(id.serialNumber, QStringLiteral("NV123"));
-    QCOMPARE(id.number, QStringLiteral("7"));
-    QCOMPARE(id.field, QStringLiteral("72"));
-    QCOMPARE(id.firmware, QStringLiteral("1.02"));
-    const Identification shortOne = ParseIdentification(QStringLiteral("00/00/00/NV9/"));
-    QCOMPARE(shortOne.serialNumber, QStringLiteral("NV9"));
-    QVERIFY(shortOne.firmware.isEmpty());
+    const RegisterIdentity id = ParseIdentification(QStringLiteral("00/00/00/ NV123 /7/72/x/y/1.02/"));
+    QCOMPARE(id.sn, QStringLiteral("NV123"));
+    QCOMPARE(id.num, QStringLiteral("7"));
+    QCOMPARE(id.campo, QStringLiteral("72"));
+    QCOMPARE(id.fw, QStringLiteral("1.02"));
+    const RegisterIdentity shortOne = ParseIdentification(QStringLiteral("00/00/00/NV9/"));
+    QCOMPARE(shortOne.sn, QStringLiteral("NV9"));
+    QVERIFY(shortOne.fw.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCommandLanguage)

@@ -46,7 +46,7 @@ void TestExecutor::receiptRules() {
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.sent(), (QStringList{kSale, "w/1/1//", kPay, "x/7/0/0/", ")/120/", ")/5/"}));
     // "b/" is not handled: the executor stops there and the rest waits.
-    QCOMPARE(rig.session.queue(), QStringList{"7/1/1/after/"});
+    QCOMPARE(rig.session.runState().queue(), QStringList{"7/1/1/after/"});
     const QStringList m = rig.monitorInOrder();
     QCOMPARE(m.first(), QStringLiteral("PC -> ECR :    "));
     QVERIFY(m.contains(QStringLiteral("ECR        : Comando non gestito con scontrino aperto")));
@@ -60,43 +60,44 @@ void TestExecutor::receiptRules() {
     QVERIFY(log.last().mid(75).startsWith(QStringLiteral("\"b/\" - Comando non gestito !")));
     for (const QString &l : log)
         QCOMPARE(l.size(), 225);
-    QVERIFY(!rig.session.receiptOpen());
+    QVERIFY(!rig.session.runState().receiptOpen());
 
     // A line without its slash gets one before its code is taken.
     rig.queue({QStringLiteral("?")});
     rig.executor.ExecuteReceiptQueue();
-    QCOMPARE(rig.session.monitor().first(), QStringLiteral("ECR        : Comando ?/ non gestito."));
+    QCOMPARE(rig.session.monitor().lines().first(), QStringLiteral("ECR        : Comando ?/ non gestito."));
 }
 
 void TestExecutor::closesEvenWhenRefused() {
     ExecutorRig rig;
     rig.queue({kSale});
     rig.executor.ExecuteReceiptQueue();
-    QVERIFY(rig.session.receiptOpen());
+    QVERIFY(rig.session.runState().receiptOpen());
     QVERIFY(rig.fault(QStringLiteral("answer:text=15/00/00/0/")));
     rig.queue({kPay});
     rig.executor.ExecuteReceiptQueue();
-    QVERIFY(!rig.session.receiptOpen());
-    QCOMPARE(rig.session.monitor().first(),
+    QVERIFY(!rig.session.runState().receiptOpen());
+    QCOMPARE(rig.session.monitor().lines().first(),
              QStringLiteral("ECR-errore :21-Comando '5/' - Errore N. 21 Ignoro l'errore"));
 }
 
 void TestExecutor::lineRewrites() {
     ExecutorRig rig;
     testsupport::editConfig(rig.session, [](norvvelm::PcConfig &c) {
-        c.WrapDescription = QStringLiteral("On");
-        c.AlIvaAuto = QStringLiteral("On");
+        c.WrapDescription = true;
+        c.AlIvaAuto = true;
         c.DescrWidth1 = 10;
         c.DescrWidth2 = 0;
     });
-    norvvelm::VatTable vat = rig.session.vatTable();
+    norvvelm::VatTable vat = rig.session.settings().vatTable();
     vat[1] = 10;
-    rig.session.setVatTable(vat);
+    rig.session.settings().setVatTable(vat);
     rig.queue({QStringLiteral("3/S/ABCDEFGHIJKLMNO/X/1/5.26/2/4/"), QStringLiteral("j/A/B/C/0/")});
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.sent(), (QStringList{"3/S/ABCDEFGHIJ/KLMNO-X/1/5.26/2/10/", "j/A/B/C///////0/"}));
     // The monitor shows the line as it was read.
-    QVERIFY(rig.session.monitor().contains(QStringLiteral("PC -> ECR : 3/S/ABCDEFGHIJKLMNO/X/1/5.26/2/4/")));
+    QVERIFY(rig.session.monitor().lines().contains(
+        QStringLiteral("PC -> ECR : 3/S/ABCDEFGHIJKLMNO/X/1/5.26/2/4/")));
 }
 
 void TestExecutor::nakRepeatsThenDrops() {
@@ -133,7 +134,7 @@ void TestExecutor::busyRepeatsThenWaitsForLater() {
                  QStringLiteral("ECR-errore :26-Comando '3/' - Errore N. 26 Ripeto comando"));
         // The busy message ends in 26: it never reaches the log.
         QCOMPARE(rig.logLines().size(), 1);
-        QVERIFY(rig.session.queue().isEmpty());
+        QVERIFY(rig.session.runState().queue().isEmpty());
     }
     {
         ExecutorRig rig;
@@ -142,10 +143,10 @@ void TestExecutor::busyRepeatsThenWaitsForLater() {
         rig.queue({kSale, kPay});
         rig.executor.ExecuteReceiptQueue();
         QCOMPARE(rig.sent().size(), 6);
-        QCOMPARE(rig.session.queue(), (QStringList{kSale, kPay}));
+        QCOMPARE(rig.session.runState().queue(), (QStringList{kSale, kPay}));
         QCOMPARE(rig.prompter.shown.size(), 1);
         // The line was never taken, so no receipt counts as open.
-        QVERIFY(!rig.session.receiptOpen());
+        QVERIFY(!rig.session.runState().receiptOpen());
     }
 }
 
@@ -168,7 +169,8 @@ void TestExecutor::paperStatusRepeats() {
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.sent().size(), 3);
     QVERIFY(rig.clock.nowMs() >= 4000);
-    QCOMPARE(rig.session.monitor().count(QStringLiteral("ECR        : Sostituire rotolo scontrino")), 2);
+    QCOMPARE(rig.session.monitor().lines().count(QStringLiteral("ECR        : Sostituire rotolo scontrino")),
+             2);
     QCOMPARE(rig.logLines().size(), 3);
     QVERIFY(rig.logLines().first().mid(75).startsWith(QStringLiteral("Sostituire rotolo scontrino")));
 }
@@ -195,8 +197,8 @@ void TestExecutor::seriousFaultDropsQueue() {
     QVERIFY(rig.fault(QStringLiteral("answer:text=37/00/00/0/")));
     rig.queue({kSale, kPay});
     rig.executor.ExecuteReceiptQueue();
-    QVERIFY(rig.session.queue().isEmpty());
-    QVERIFY(!rig.session.receiptOpen());
+    QVERIFY(rig.session.runState().queue().isEmpty());
+    QVERIFY(!rig.session.runState().receiptOpen());
     QCOMPARE(rig.prompter.shown.size(), 1);
     QCOMPARE(rig.prompter.shown[0].text, QStringLiteral("errore grave. Chiamare Casa madre"));
     QCOMPARE(rig.prompter.shown[0].title, QStringLiteral("ATTENZIONE"));
@@ -210,16 +212,17 @@ void TestExecutor::unreachableKeepsQueue() {
     QVERIFY(rig.fault(QStringLiteral("enq:silent*6")));
     rig.queue({kSale, kPay});
     rig.executor.ExecuteReceiptQueue();
-    QCOMPARE(rig.session.queue(), (QStringList{kSale, kPay}));
-    QCOMPARE(rig.session.enquiryStatus(), 1004);
-    QVERIFY(!rig.session.receiptOpen());
+    QCOMPARE(rig.session.runState().queue(), (QStringList{kSale, kPay}));
+    QCOMPARE(rig.session.lastExchange().enquiryStatus(), 1004);
+    QVERIFY(!rig.session.runState().receiptOpen());
     rig.executor.ExecuteReceiptQueue(); // still off: said only once
     QCOMPARE(rig.prompter.count(Executor::unreachableMessage()), 1);
-    QCOMPARE(rig.session.monitor().count(QStringLiteral("ECR        : ") + Executor::unreachableMessage()),
-             1);
+    QCOMPARE(
+        rig.session.monitor().lines().count(QStringLiteral("ECR        : ") + Executor::unreachableMessage()),
+        1);
     rig.executor.ExecuteReceiptQueue(); // back on: everything is printed once
     QCOMPARE(rig.sent(), (QStringList{kSale, kPay}));
-    QVERIFY(rig.session.queue().isEmpty());
+    QVERIFY(rig.session.runState().queue().isEmpty());
 }
 
 void TestExecutor::lostAnswer_data() {
@@ -262,7 +265,7 @@ void TestExecutor::lostAnswer() {
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.sent(), sent);
     QCOMPARE(rig.prompter.shown.size(), said ? 1 : 0);
-    QVERIFY(!rig.session.receiptOpen());
+    QVERIFY(!rig.session.runState().receiptOpen());
     QVERIFY(!rig.executor.recoveryPending());
 }
 
@@ -373,7 +376,7 @@ void TestExecutor::journalKeepsTheQueue() {
     int taken = 0;
     rig.sim.onCommand = [&](const QByteArray &, const QByteArray &) {
         if (++taken == 2)
-            rig.session.requestStop();
+            rig.session.runState().requestStop();
     };
     rig.executor.ExecuteReceiptQueue();
     QueueState state;
@@ -431,11 +434,11 @@ void TestExecutor::stopRequestKeepsLine() {
     int pumps = 0;
     rig.onPump = [&] {
         if (++pumps == 500)
-            rig.session.requestStop();
+            rig.session.runState().requestStop();
     };
     rig.queue({kSale, kPay});
     rig.executor.ExecuteReceiptQueue();
-    QCOMPARE(rig.session.queue(), (QStringList{kSale, kPay}));
+    QCOMPARE(rig.session.runState().queue(), (QStringList{kSale, kPay}));
 }
 
 void TestExecutor::nestedRequestNeverInterleaves() {
@@ -453,7 +456,8 @@ void TestExecutor::nestedRequestNeverInterleaves() {
     QCOMPARE(rig.sim.badChecksums(), 0);
     QCOMPARE(rig.sent().count(kSale), 3);
     QCOMPARE(rig.sent().count(kPay), 1);
-    QCOMPARE(rig.session.panel(2), QStringLiteral("Err. 9998 : Linea occupata da un altro comando"));
+    QCOMPARE(rig.session.statusBar().panel(2),
+             QStringLiteral("Err. 9998 : Linea occupata da un altro comando"));
 }
 
 QTEST_GUILESS_MAIN(TestExecutor)

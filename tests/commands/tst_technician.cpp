@@ -79,19 +79,19 @@ void TestTechnician::hashShapeAndHostileValues() {
 
 void TestTechnician::loginWithoutPassword() {
     TechRig r;
-    QSignalSpy changed(&r.session, &Session::technicianModeChanged);
+    QSignalSpy changed(&r.session.runState(), &RunState::technicianModeChanged);
     QVERIFY(r.password.isEmpty());
     QVERIFY(r.tools.login(QString()));
-    QVERIFY(r.session.technicianMode());
+    QVERIFY(r.session.runState().technicianMode());
     QCOMPARE(changed.size(), 1);
     QVERIFY(!r.tools.login(QStringLiteral("x")));
     QCOMPARE(r.prompter.count(QStringLiteral("Password Errata")), 1);
     QCOMPARE(r.prompter.shown.last().title, QStringLiteral("Attenzione"));
     QCOMPARE(r.prompter.shown.last().icon, Prompter::Icon::Critical);
-    QVERIFY(!r.session.technicianMode());
+    QVERIFY(!r.session.runState().technicianMode());
     r.tools.login(QString());
     r.tools.cancel();
-    QVERIFY(!r.session.technicianMode());
+    QVERIFY(!r.session.runState().technicianMode());
 }
 
 void TestTechnician::loginRules_data() {
@@ -109,12 +109,12 @@ void TestTechnician::loginRules() {
     QFETCH(QString, typed);
     QFETCH(bool, ok);
     TechRig r;
-    r.session.setTechnicianMode(true);
+    r.session.runState().setTechnicianMode(true);
     QVERIFY(r.password.change(QStringLiteral(" Segreto ")));
     QVERIFY(passwordhash::IsHash(r.password.read()));
     QVERIFY(!r.password.isEmpty());
     QCOMPARE(r.tools.login(typed), ok);
-    QCOMPARE(r.session.technicianMode(), ok);
+    QCOMPARE(r.session.runState().technicianMode(), ok);
     QCOMPARE(r.prompter.count(QStringLiteral("Password Errata")), ok ? 0 : 1);
 }
 
@@ -135,27 +135,27 @@ void TestTechnician::legacyPlainValue() {
 void TestTechnician::passwordChange() {
     TechRig r;
     QVERIFY(r.password.change(QStringLiteral("uno")));
-    r.session.setTechnicianMode(true);
+    r.session.runState().setTechnicianMode(true);
 
     // A wrong current password changes nothing and locks the page.
     QCOMPARE(r.tools.changePassword(QStringLiteral("due"), QStringLiteral("tre"), QStringLiteral("tre")),
              TechnicianTools::Change::WrongCurrent);
     QCOMPARE(r.prompter.count(QStringLiteral("Password corrente errata")), 1);
-    QVERIFY(!r.session.technicianMode());
+    QVERIFY(!r.session.runState().technicianMode());
     QVERIFY(r.password.matches(QStringLiteral("uno")));
 
     // The repetition must be exactly the same text: letter case counts here.
-    r.session.setTechnicianMode(true);
+    r.session.runState().setTechnicianMode(true);
     QCOMPARE(r.tools.changePassword(QStringLiteral("UNO"), QStringLiteral("Tre"), QStringLiteral("tre")),
              TechnicianTools::Change::Mismatch);
     QCOMPARE(r.prompter.count(QStringLiteral("Nuova Password Errata")), 1);
-    QVERIFY(!r.session.technicianMode());
+    QVERIFY(!r.session.runState().technicianMode());
     QVERIFY(r.password.matches(QStringLiteral("uno")));
 
     QCOMPARE(
         r.tools.changePassword(QStringLiteral(" uno "), QStringLiteral(" Tre "), QStringLiteral(" Tre ")),
         TechnicianTools::Change::Changed);
-    QVERIFY(r.session.technicianMode());
+    QVERIFY(r.session.runState().technicianMode());
     QVERIFY(r.password.matches(QStringLiteral("TRE")));
     QVERIFY(!r.password.read().contains(QLatin1String("TRE"), Qt::CaseInsensitive));
 
@@ -179,16 +179,16 @@ void TestTechnician::singleCommand() {
     TechRig r;
     // The page always appends the final slash, even to one typed already.
     const QString shown = r.tools.sendSingle(QStringLiteral("  ?  "));
-    QCOMPARE(shown, r.session.lastAnswer());
-    QVERIFY(r.session.lastAnswer().startsWith(QLatin1String("00/")));
+    QCOMPARE(shown, r.session.lastExchange().lastAnswer());
+    QVERIFY(r.session.lastExchange().lastAnswer().startsWith(QLatin1String("00/")));
     r.tools.sendSingle(QStringLiteral("a/"));
     QCOMPARE(r.sent(), (QStringList{QStringLiteral("?/"), QStringLiteral("a//")}));
     r.refuseNext();
     QCOMPARE(r.tools.sendSingle(QStringLiteral("x/1")), QStringLiteral("Errore"));
-    QCOMPARE(r.session.panel(2), QStringLiteral("Err. 3 : Comunicazione errata"));
+    QCOMPARE(r.session.statusBar().panel(2), QStringLiteral("Err. 3 : Comunicazione errata"));
     r.port.close();
     QCOMPARE(r.tools.sendSingle(QStringLiteral("?")), QStringLiteral("Errore"));
-    QCOMPARE(r.session.lastStatus(), 9999);
+    QCOMPARE(r.session.lastExchange().lastStatus(), 9999);
 }
 
 void TestTechnician::commandFile() {
@@ -215,7 +215,7 @@ void TestTechnician::commandFile() {
     QCOMPARE(r.sent(),
              (QStringList{QStringLiteral("3/S/REPARTO1//1/5.26/1/4/"), QStringLiteral("5/1/0.00/////"),
                           QStringLiteral("?/"), QStringLiteral("7/Uno, due/")}));
-    QCOMPARE(shown, r.session.lastAnswer()); // the box shows the last item's outcome
+    QCOMPARE(shown, r.session.lastExchange().lastAnswer()); // the box shows the last item's outcome
 
     // The last item refused: "Errore", whatever came before.
     writeFile(file, "?/\nx/9/\n");
@@ -261,7 +261,7 @@ void TestTechnician::otherIndex() {
     QCOMPARE(r.tools.sendCommand(-1, QStringLiteral("?"), QString()), QStringLiteral("Errore!"));
     QVERIFY(r.sent().isEmpty());
     const QString shown = r.tools.sendCommand(0, QStringLiteral("?"), QString());
-    QCOMPARE(shown, r.session.lastAnswer());
+    QCOMPARE(shown, r.session.lastExchange().lastAnswer());
 }
 
 QTEST_GUILESS_MAIN(TestTechnician)

@@ -190,7 +190,7 @@ void TestConsole::withdrawalAndNoPort() {
     rig.link.CloseComPort();
     rig.clearLines();
     QCOMPARE(rig.console.PressRegisterKey(QStringLiteral("22")), 9999);
-    QCOMPARE(rig.session.lastStatus(), 9999);
+    QCOMPARE(rig.session.lastExchange().lastStatus(), 9999);
     rig.keys({"1"});
     QVERIFY(rig.lines().isEmpty());
     QVERIFY(rig.prompter.shown.isEmpty()); // keys show no message
@@ -296,8 +296,8 @@ void TestConsole::invoiceRefusedByRegister() {
         rig.console.CmdFat_Click();
     }
     QCOMPARE(rig.lines(), QStringList{opening});
-    QCOMPARE(rig.session.lastStatus(), 0x6E);
-    QCOMPARE(rig.session.panel(2), QStringLiteral("Err. 110 : Comunicazione errata"));
+    QCOMPARE(rig.session.lastExchange().lastStatus(), 0x6E);
+    QCOMPARE(rig.session.statusBar().panel(2), QStringLiteral("Err. 110 : Comunicazione errata"));
     QVERIFY(!rig.console.pending().invoicePending);
     QVERIFY(!rig.console.pending().creditNotePending);
     QVERIFY(rig.console.pending().creditNoteReference.isEmpty());
@@ -433,7 +433,7 @@ void TestConsole::reportsAndClosing() {
     rig.keys({"5", "0", "0", "REP-01"});
     rig.prompter.script = {norvvelm::Prompter::Answer::Ok};
     rig.console.cmdChiusuraGIornaliera_Click();
-    QCOMPARE(rig.session.lastStatus(), 0x14);
+    QCOMPARE(rig.session.lastExchange().lastStatus(), 0x14);
     QCOMPARE(rig.reg.closings(), 1);
 }
 

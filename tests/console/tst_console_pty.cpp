@@ -95,7 +95,7 @@ void TestConsolePty::invoiceAndCreditNote() {
                     {QStringLiteral("TxtRiga_2"), QStringLiteral("20122")},
                     {QStringLiteral("TxtRiga_3"), QStringLiteral("MILANO")}});
     rig.click(QStringLiteral("CmdFat"));
-    QCOMPARE(rig.session.lastStatus(), 0);
+    QCOMPARE(rig.session.lastExchange().lastStatus(), 0);
     rig.keys({19, 17, 21, 21, 41, 40, 43}); // 2 5 0 0 REP-01 Sub Totale Contanti
     QTRY_VERIFY(rig.printed().contains(QStringLiteral("FATTURA N. 1")));
     QString paper = rig.printed();
@@ -108,7 +108,7 @@ void TestConsolePty::invoiceAndCreditNote() {
     fillNextDialog({{QStringLiteral("TxtPratica"), QStringLiteral("45-2026")},
                     {QStringLiteral("TxtRifer"), QStringLiteral("RIF. FATTURA 1")}});
     rig.click(QStringLiteral("CmdNotaCredito"));
-    QCOMPARE(rig.session.lastStatus(), 0);
+    QCOMPARE(rig.session.lastExchange().lastStatus(), 0);
     rig.keys({17, 21, 21, 41, 43}); // 5 0 0 REP-01 Contanti
     QTRY_VERIFY(rig.printed().contains(QStringLiteral("NOTA DI CREDITO N. 1")));
     paper = rig.printed();
@@ -151,7 +151,7 @@ void TestConsolePty::fileDuringASequence() {
     testsupport::ScriptedPrompter prompter;
     Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
     Session &s = station.session();
-    s.setProgramDir(home.path());
+    s.settings().setProgramDir(home.path());
     QVERIFY(station.start());
     QVERIFY(station.startup().ready());
     OperatorConsole console(s, station.link(), station.runner(), prompter);
@@ -168,15 +168,16 @@ void TestConsolePty::fileDuringASequence() {
     // under another name first and then moved into place.
     bool armed = sequence != u"keys";
     bool dropped = false;
-    QObject::connect(&s, &Session::lastAnswerChanged, &s, [&](const QString &answer) {
-        if (!armed || dropped || answer.isEmpty() || !s.registerOwner().sequenceUnderWay())
-            return;
-        dropped = true;
-        testsupport::writeFile(server + QStringLiteral("/.scontrino.tmp"),
-                               "3/S/CAFFE//1/1.20/1/4/\r\n3/S/BRIOCHE//1/1.50/1/4/\r\n5/1/0.00/////\r\n");
-        QVERIFY(QFile::rename(server + QStringLiteral("/.scontrino.tmp"),
-                              server + QStringLiteral("/scontrino.txt")));
-    });
+    QObject::connect(
+        &s.lastExchange(), &LastExchange::lastAnswerChanged, &s.lastExchange(), [&](const QString &answer) {
+            if (!armed || dropped || answer.isEmpty() || !s.registerOwner().sequenceUnderWay())
+                return;
+            dropped = true;
+            testsupport::writeFile(server + QStringLiteral("/.scontrino.tmp"),
+                                   "3/S/CAFFE//1/1.20/1/4/\r\n3/S/BRIOCHE//1/1.50/1/4/\r\n5/1/0.00/////\r\n");
+            QVERIFY(QFile::rename(server + QStringLiteral("/.scontrino.tmp"),
+                                  server + QStringLiteral("/scontrino.txt")));
+        });
     if (sequence == u"keys") {
         // A sale rung up by keys, then "SC \u20ac" (a euro off) and the cash key.
         for (const int i : {19, 21, 21, 41}) // 2 0 0 REP-01

@@ -37,9 +37,9 @@ void TestPtyLink::exchangesStatusAndIdentification() {
     QCOMPARE(link.ExchangeCommand(QStringLiteral("?/"), answer), 0);
     QCOMPARE(AnswerErrorCode(answer), QStringLiteral("00"));
     QCOMPARE(link.ExchangeCommand(QStringLiteral("a/"), answer), 0);
-    const Identification id = ParseIdentification(answer);
-    QCOMPARE(id.serialNumber, QStringLiteral("SN424242"));
-    QVERIFY(!id.firmware.isEmpty());
+    const RegisterIdentity id = ParseIdentification(answer);
+    QCOMPARE(id.sn, QStringLiteral("SN424242"));
+    QVERIFY(!id.fw.isEmpty());
     link.CloseComPort();
     QVERIFY(!link.isOpen());
 }

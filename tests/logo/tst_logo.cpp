@@ -313,7 +313,7 @@ void TestLogo::linkFailureStopsTheUpload() {
     QVERIFY(!LogoUpload(rig.runner, rig.session, rig.prompter).Send(pic, 1));
     QVERIFY(rig.sent().isEmpty());
     QVERIFY(rig.lastMessage().startsWith(QStringLiteral("Errore in scarico logo\r\nErrore : 9999\r\n")));
-    QCOMPARE(rig.session.panel(1), QStringLiteral("Attenzione!"));
+    QCOMPARE(rig.session.statusBar().panel(1), QStringLiteral("Attenzione!"));
 }
 
 void TestLogo::registerRefusesMalformedRows_data() {

@@ -138,7 +138,7 @@ void TestLogoPage::loadThresholdsAndStretches() {
         filter = f;
         return file;
     };
-    QSignalSpy busy(&rig.session, &Session::busyChanged);
+    QSignalSpy busy(&rig.session.runState(), &RunState::busyChanged);
     QTest::mouseClick(child<QPushButton>(page, "cmdBMPLoad", 0), Qt::LeftButton);
     QCOMPARE(filter, QStringLiteral("BMP Files|*.bmp"));
     QCOMPARE(busy.size(), 2); // the busy pointer while the picture is worked on
@@ -285,7 +285,7 @@ void TestLogoPage::sitsOnTheProgrammingStrip() {
     const QString file = writeBmp(m_dir, QStringLiteral("c.bmp"), 64, 64);
     pick.choose = [&file](const QString &) { return file; };
     QTest::mouseClick(child<QPushButton>(*page, "cmdBMPLoad", 0), Qt::LeftButton);
-    QSignalSpy busy(&rig.session, &Session::busyChanged);
+    QSignalSpy busy(&rig.session.runState(), &RunState::busyChanged);
     QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("cmdSetParametri_2")), Qt::LeftButton);
     QCOMPARE(rig.sent().size(), 64); // once, through the strip's write procedure
     QCOMPARE(rig.prompter.count(QStringLiteral("Logo Scaricato, ricordarsi di attivarlo")), 1);

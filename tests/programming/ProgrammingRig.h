@@ -47,7 +47,7 @@ struct ProgrammingRig {
 
     ProgrammingRig() {
         link.OpenComPort(QStringLiteral("/dev/sim"), 9600);
-        session.setProgramDir(dir.path());
+        session.settings().setProgramDir(dir.path());
         testsupport::editConfig(session, [&](norvvelm::PcConfig &c) {
             c.IniPath = dir.filePath(QStringLiteral("NorvVelm.ini"));
         });
@@ -64,7 +64,7 @@ struct ProgrammingRig {
         }
         return out;
     }
-    norvvelm::ProfileFile ini() const { return norvvelm::ProfileFile(session.config().IniPath); }
+    norvvelm::ProfileFile ini() const { return norvvelm::ProfileFile(session.settings().config().IniPath); }
     QStringList texts() const {
         QStringList out;
         for (const auto &s : prompter.shown)

@@ -34,7 +34,7 @@ struct PtyRig : PtyLinkRig {
 
     QString state() const { return dir.filePath(QStringLiteral("state.json")); }
     bool start() {
-        session.setProgramDir(dir.path());
+        session.settings().setProgramDir(dir.path());
         page = std::make_unique<ConfigEcrPage>(runner, session, prompter, link);
         return startAndOpen({QStringLiteral("--state"), state(), QStringLiteral("--paper"), paper()});
     }
@@ -99,7 +99,7 @@ void TstConfigEcrPty::vatAndDepartments() {
     QVERIFY(rig.start());
     rig.click(QStringLiteral("cmdreadParmIVAREP"));
     QCOMPARE(rig.box(QStringLiteral("txtIVA_0"))->text(), QStringLiteral("4.00"));
-    QCOMPARE(rig.session.vatTable()[0], 4);
+    QCOMPARE(rig.session.settings().vatTable()[0], 4);
     rig.box(QStringLiteral("txtDEPTDescription_4"))->setText(QStringLiteral("GELATI"));
     rig.find<QComboBox>(QStringLiteral("cmbDPTCodIVA_4"))->setCurrentIndex(2);
     rig.click(QStringLiteral("cmdSetParametri_3"));

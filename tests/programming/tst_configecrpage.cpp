@@ -125,7 +125,7 @@ void TstConfigEcrPage::headerAndFooter() {
     QCOMPARE(rig.texts().last(), QStringLiteral("Intestazione Scaricata"));
     QCOMPARE(rig.reg.tables.header[0].font, 3);
     QCOMPARE(rig.reg.tables.header[0].text, QString(6, u' ') + u"BAR" + QString(7, u' '));
-    QVERIFY(!rig.session.busy()); // the busy pointer is gone again
+    QVERIFY(!rig.session.runState().busy()); // the busy pointer is gone again
 
     QTest::keyClicks(rig.box(QStringLiteral("txtFooterText_1")), QStringLiteral("CIAO"));
     rig.click(QStringLiteral("cmdSetParametri_1"));
@@ -226,7 +226,7 @@ void TstConfigEcrPage::plu() {
 void TstConfigEcrPage::paymentsAndTechnician() {
     PageRig rig;
     QVERIFY(!rig.find<QCheckBox>(QStringLiteral("chkPagCrediti_0"))->isEnabled());
-    rig.session.setTechnicianMode(true);
+    rig.session.runState().setTechnicianMode(true);
     QVERIFY(rig.find<QCheckBox>(QStringLiteral("chkPagCrediti_0"))->isEnabled());
     rig.find<QCheckBox>(QStringLiteral("chkPagCrediti_3"))->setChecked(true);
     rig.click(QStringLiteral("cmdReadPagamenti"));
@@ -251,7 +251,7 @@ void TstConfigEcrPage::sParametersAndMessages() {
     rig.prompter.script = {Answer::Yes};
     rig.click(QStringLiteral("cmdResetParmS"));
     QCOMPARE(rig.texts().last(), QStringLiteral("Parametri S ripristinati a default ma non salvati."));
-    QCOMPARE(rig.session.lastAnswer(), SParameters::defaultAnswer());
+    QCOMPARE(rig.session.lastExchange().lastAnswer(), SParameters::defaultAnswer());
     QCOMPARE(rig.find<QComboBox>(QStringLiteral("cmbFlagS_4"))->currentIndex(), 1);
     QCOMPARE(rig.box(QStringLiteral("txtMaximumS_0"))->text(), QStringLiteral("999999"));
     QCOMPARE(rig.box(QStringLiteral("txtNameECR"))->text(), QStringLiteral("CASSA -1"));
@@ -277,7 +277,7 @@ void TstConfigEcrPage::sParametersAndMessages() {
 
 void TstConfigEcrPage::shapeAndLogo() {
     PageRig rig;
-    ModelRow small = rig.session.models().rows[0];
+    ModelRow small = rig.session.settings().models().rows[0];
     small.headerLines = 5;
     small.paymentRows = 4;
     small.messageRows = 2;

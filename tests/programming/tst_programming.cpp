@@ -112,7 +112,7 @@ void TstProgramming::headerCancelledOrRefused() {
     rows[0] = {QStringLiteral("NEGOZIO"), 0, 0};
     rig.prompter.script = {Answer::Cancel};
     QVERIFY(!hf.writeHeader(rows));
-    QVERIFY(!QFile::exists(rig.session.config().IniPath));
+    QVERIFY(!QFile::exists(rig.session.settings().config().IniPath));
     QVERIFY(rig.sent("H/").isEmpty());
 
     // Past its 60 changes the register refuses; the rows are stored anyway.
@@ -169,9 +169,9 @@ void TstProgramming::vatRates() {
     QVERIFY(ReadVatRates(rig.runner, rig.session, &texts));
     QCOMPARE(texts, QStringList({QStringLiteral("4.00"), QStringLiteral("10.00"), QStringLiteral("22.50"),
                                  QStringLiteral("23.50"), QStringLiteral("0.00")}));
-    QCOMPARE(rig.session.vatTable()[2], 22);
-    QCOMPARE(rig.session.vatTable()[3], 24);
-    QCOMPARE(rig.session.vatTable()[5], -1);
+    QCOMPARE(rig.session.settings().vatTable()[2], 22);
+    QCOMPARE(rig.session.settings().vatTable()[3], 24);
+    QCOMPARE(rig.session.settings().vatTable()[5], -1);
 
     // Cancel sends nothing; a day with sales is refused with 10.
     rig.prompter.script = {Answer::Cancel};
@@ -432,7 +432,7 @@ void TstProgramming::scrollMessages() {
     texts[3] = QStringLiteral("  SALDI DI FINE STAGIONE  ");
     QVERIFY(m.send(texts, -1));
     QCOMPARE(rig.sent("o/").last(), u"o//");
-    QVERIFY(!QFile::exists(rig.session.config().IniPath));
+    QVERIFY(!QFile::exists(rig.session.settings().config().IniPath));
     QVERIFY(m.send(texts, 3));
     QCOMPARE(rig.sent("o/").last(), u"o/SALDI DI FINE STAGIONE/");
     QCOMPARE(rig.reg.tables.scrollMessage, u"SALDI DI FINE STAGIONE");
@@ -446,24 +446,26 @@ void TstProgramming::scrollMessages() {
     QCOMPARE(back[0], QString());
 
     // A copy the settings file cannot take is said; the text still goes.
-    const QString ini = rig.session.config().IniPath;
+    const QString ini = rig.session.settings().config().IniPath;
     QVERIFY(QFile::remove(ini));
     QVERIFY(QDir().mkpath(ini));
     QVERIFY(m.send(texts, 3));
-    QCOMPARE(rig.session.panel(1), u"Errore di scrittura");
-    QCOMPARE(rig.session.panel(2), u"Impossibile scrivere la copia del messaggio scorrevole: " + ini);
+    QCOMPARE(rig.session.statusBar().panel(1), u"Errore di scrittura");
+    QCOMPARE(rig.session.statusBar().panel(2),
+             u"Impossibile scrivere la copia del messaggio scorrevole: " + ini);
     HeaderFooter hf(rig.procedure);
     rig.prompter.script = {Answer::Ok};
     QVERIFY(hf.writeHeader(QList<PrintRow>(12)));
-    QCOMPARE(rig.session.panel(2), u"Impossibile scrivere la copia dell'intestazione: " + ini);
+    QCOMPARE(rig.session.statusBar().panel(2), u"Impossibile scrivere la copia dell'intestazione: " + ini);
     QVERIFY(hf.writeFooter(QList<PrintRow>(3)));
-    QCOMPARE(rig.session.panel(2), u"Impossibile scrivere la copia del piede di scontrino: " + ini);
+    QCOMPARE(rig.session.statusBar().panel(2),
+             u"Impossibile scrivere la copia del piede di scontrino: " + ini);
 }
 
 void TstProgramming::writeProcedureDispatch() {
     ProgrammingRig rig;
     QList<bool> busy;
-    QObject::connect(&rig.session, &Session::busyChanged, [&](bool b) { busy << b; });
+    QObject::connect(&rig.session.runState(), &RunState::busyChanged, [&](bool b) { busy << b; });
     int ran = 0;
     for (int i = 0; i < WriteProcedure::kButtons; ++i)
         rig.procedure.setBranch(i, [&] { ++ran; });

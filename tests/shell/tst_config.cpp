@@ -90,40 +90,26 @@ void TestConfig::profileWriteAddsKeyAndSection() {
 
 void TestConfig::load_data() {
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QString>("porta");
-    QTest::addColumn<QString>("stato");
-    QTest::addColumn<QString>("modalita");
+    QTest::addColumn<int>("porta");
+    QTest::addColumn<bool>("stato");
+    QTest::addColumn<WindowMode>("modalita");
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("wrap");
+    QTest::addColumn<bool>("wrap");
     // The values said at start as looking like they carry a comment.
     QTest::addColumn<QStringList>("commentLike");
-    QTest::newRow("port 12") << QByteArray("Porta=12\nServerStato=on\nServerModalita=iconized\n") << "Com12"
-                             << "On"
-                             << "Iconized"
-                             << "scontrino.tx"
-                             << "Off" << QStringList();
+    QTest::newRow("port 12") << QByteArray("Porta=12\nServerStato=on\nServerModalita=iconized\n") << 12
+                             << true << WindowMode::Iconized << "scontrino.tx" << false << QStringList();
     QTest::newRow("COM1 cut by the buffer")
-        << QByteArray("Porta=COM1\nServerStato=yes\nServerModalita=Hidden\nServerFile=\n") << "ComCO"
-        << "Off"
-        << "Normal"
-        << "scontrino.tx"
-        << "Off" << QStringList();
+        << QByteArray("Porta=COM1\nServerStato=yes\nServerModalita=Hidden\nServerFile=\n") << 0 << false
+        << WindowMode::Normal << "scontrino.tx" << false << QStringList();
     QTest::newRow("all set") << QByteArray("Porta=2\nServerStato=ON\nServerModalita=VIRTUALECR\n"
                                            "ServerFile=ord*.txt\nWrapDescription=oN\n")
-                             << "Com2"
-                             << "On"
-                             << "VirtualECR"
-                             << "ord*.txt"
-                             << "On" << QStringList();
+                             << 2 << true << WindowMode::VirtualEcr << "ord*.txt" << true << QStringList();
     // The text after = is all value, a comment too: it is kept, and said.
     QTest::newRow("inline comments")
         << QByteArray("Porta=2\nServerStato=On   ; the server runs\nServerFile=ord;1.txt\n"
                       "WrapDescription=On #split\n[Porte]\nCom2=/dev/ttyUSB0 ; the adapter\n")
-        << "Com2"
-        << "Off"
-        << "Normal"
-        << "ord;1.txt"
-        << "Off"
+        << 2 << false << WindowMode::Normal << "ord;1.txt" << false
         << QStringList{QStringLiteral("ServerStato=On   ; the server runs"),
                        QStringLiteral("WrapDescription=On #split"),
                        QStringLiteral("Com2=/dev/ttyUSB0 ; the adapter")};
@@ -146,7 +132,7 @@ void TestConfig::load() {
     QTEST(CommentLikeValues(ini), "commentLike");
     QCOMPARE(cfg.Velocita, 9600);
     QCOMPARE(cfg.ServerDir, dir.path()); // missing folder: the program's own
-    QCOMPARE(cfg.ServerLog, QStringLiteral("Off"));
+    QVERIFY(!cfg.ServerLog);
     QVERIFY(status.type.isEmpty());
     // A model the table does not know loads, selects nothing, widths stay 0.
     QCOMPARE(setupModelli().find(cfg.Modello), -1);
@@ -174,7 +160,7 @@ void TestConfig::loadStopsAtMissingModelOrPort() {
     QCOMPARE(status.message, QStringLiteral("Porta di Comunicazione non impostata"));
     // Nothing after the failing key was read.
     QCOMPARE(cfg.Velocita, 0);
-    QCOMPARE(cfg.ServerStato, QStringLiteral("Off"));
+    QVERIFY(!cfg.ServerStato);
     QCOMPARE(ext.count(), 0);
 }
 
@@ -189,7 +175,7 @@ void TestConfig::loadBadSpeedGoesOn() {
     QVERIFY(LoadConfiguration(ini, dir.path(), cfg, ext, status));
     QCOMPARE(status.message, QStringLiteral("Velocit\u00e0 Comunicazione non impostata"));
     QCOMPARE(cfg.Velocita, 0);
-    QCOMPARE(cfg.ServerLog, QStringLiteral("On"));
+    QVERIFY(cfg.ServerLog);
     QCOMPARE(ext.count(), 2);
 }
 
@@ -247,7 +233,7 @@ void TestConfig::saveOrderAndValues() {
     form.log = true;
     SaveConfiguration(form, cfg, status);
     QVERIFY(status.type.isEmpty() && status.message.isEmpty());
-    QCOMPARE(cfg.Porta, QStringLiteral("Com12"));
+    QCOMPARE(cfg.Porta, 12);
     QCOMPARE(readFile(ini), QByteArray("[Intestazioni]\nR1=kept\n[Parametri]\nVelocita=9600\nExtra=kept\n"
                                        "Modello=DLm\nPorta=12\nServerStato=On\nServerModalita=Iconized\n"
                                        "ServerDir=/srv/pos\nServerFile=*.txt\nServerLog=On\n"
@@ -255,7 +241,7 @@ void TestConfig::saveOrderAndValues() {
     form.port = QStringLiteral("Co");
     form.speed = QStringLiteral("115200");
     SaveConfiguration(form, cfg, status);
-    QCOMPARE(cfg.Porta, QStringLiteral("Com0"));
+    QCOMPARE(cfg.Porta, 0);
     QCOMPARE(cfg.Velocita, 115200);
     QCOMPARE(ProfileFile(ini).getString(QStringLiteral("Parametri"), QStringLiteral("Velocita"), {}, 10),
              QStringLiteral("115200"));

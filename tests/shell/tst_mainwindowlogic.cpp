@@ -92,7 +92,7 @@ void TestMainWindowLogic::exitQuestion() {
     ScriptedPrompter p;
     QVERIFY(ConfirmExit(s, p));
     QVERIFY(p.shown.isEmpty());
-    s.setReceiptOpen(true);
+    s.runState().setReceiptOpen(true);
     QVERIFY(!ConfirmExit(s, p)); // the default is No
     QCOMPARE(p.shown.last().text, QStringLiteral("Scontrino Aperto !\r\n\r\nProseguo ?"));
     QCOMPARE(p.shown.last().title, QStringLiteral("ATTENZIONE"));
@@ -109,13 +109,13 @@ void TestMainWindowLogic::stato() {
     QCOMPARE(p.shown.last().text, QStringLiteral("Status OK : "));
     QCOMPARE(p.shown.last().title, QStringLiteral("Norv Velm"));
     QCOMPARE(p.shown.last().icon, Prompter::Icon::Information);
-    s.setPanel(3, QStringLiteral("72-NV1"));
+    s.statusBar().setPanel(3, QStringLiteral("72-NV1"));
     ShowStato(s, p);
     QCOMPARE(p.shown.last().text, QStringLiteral("Status OK : 72-NV1"));
     ShowStatusBarError(s, p);
     QCOMPARE(p.shown.size(), 2); // nothing to explain
-    s.setPanel(1, QStringLiteral("Attenzione!"));
-    s.setPanel(2, QStringLiteral("Err. 1004 : Comunicazione Impossibile"));
+    s.statusBar().setMessage(QStringLiteral("Attenzione!"),
+                             QStringLiteral("Err. 1004 : Comunicazione Impossibile"));
     ShowStato(s, p);
     QCOMPARE(p.shown.last().text, QStringLiteral("Err. 1004 : Comunicazione Impossibile"));
     QCOMPARE(p.shown.last().title, QStringLiteral("Attenzione!"));
@@ -123,8 +123,7 @@ void TestMainWindowLogic::stato() {
     ShowStatusBarError(s, p);
     QCOMPARE(p.shown.size(), 4);
     // Blank panels count as empty.
-    s.setPanel(1, QStringLiteral("  "));
-    s.setPanel(2, QStringLiteral(" "));
+    s.statusBar().setMessage(QStringLiteral("  "), QStringLiteral(" "));
     ShowStatusBarError(s, p);
     ShowStato(s, p);
     QCOMPARE(p.shown.last().text, QStringLiteral("Status OK : 72-NV1"));
@@ -133,7 +132,7 @@ void TestMainWindowLogic::stato() {
 void TestMainWindowLogic::keepStoredChoices() {
     PcConfig stored;
     stored.Modello = QStringLiteral("Modello Futuro");
-    stored.Porta = QStringLiteral("Com40");
+    stored.Porta = 40;
     ConfigForm f;
     f.file = QStringLiteral("x");
     // Lists without a choice keep what is stored; a choice wins.

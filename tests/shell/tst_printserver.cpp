@@ -4,6 +4,7 @@
 #include "commands/CommandLanguage.h"
 #include "commands/DailyLog.h"
 #include "commands/ForbiddenExtensions.h"
+#include "commands/MonitorExplanation.h"
 #include "programming/VatRates.h"
 #include "shell/PrintServer.h"
 #include "shell/ProfileFile.h"
@@ -146,7 +147,7 @@ void TestPrintServer::listing() {
 void TestPrintServer::tickTakesPrintsDeletes() {
     ServerRig rig;
     testsupport::editConfig(rig.session, [&](norvvelm::PcConfig &c) { c.ServerFile = QStringLiteral("*"); });
-    rig.session.setForbidden(ForbiddenExtensions::parse("[log]\n[velm]\n[FMN]\n"));
+    rig.session.settings().setForbidden(ForbiddenExtensions::parse("[log]\n[velm]\n[FMN]\n"));
     writeFile(rig.file(QStringLiteral("a.txt")), "3/S/A//1/1/1/4/\r\n\r\n5/1/0.00/////\r\n");
     writeFile(rig.file(QStringLiteral("b.txt")), "7/1/1/X/");
     int executorCalls = 0;
@@ -159,7 +160,7 @@ void TestPrintServer::tickTakesPrintsDeletes() {
     QVERIFY(!QFile::exists(rig.file(QStringLiteral("b.txt"))));
     QVERIFY(!QFile::exists(rig.file(QStringLiteral("a.txt.velm"))));
     // The empty line was queued and skipped by the executor.
-    QVERIFY(rig.session.monitor().contains(QStringLiteral("PC -> ECR : ")));
+    QVERIFY(rig.session.monitor().lines().contains(QStringLiteral("PC -> ECR : ")));
     QVERIFY(QFile::exists(rig.file(QStringLiteral("VELM 20261207.log"))));
     // Nothing new: nothing sent.
     rig.server.TimerSRV_Timer();
@@ -302,7 +303,7 @@ void TestPrintServer::hostileFiles() {
     // Nothing of a file that was not taken reaches the log or the monitor.
     for (const QString &l : rig.logLines(QStringLiteral("scontrino.txt")))
         QVERIFY(!l.contains(QStringLiteral("SEGRETO")));
-    for (const QString &l : rig.session.monitor())
+    for (const QString &l : rig.session.monitor().lines())
         QVERIFY(!l.contains(QStringLiteral("SEGRETO")));
     if (kind == QLatin1String("link") || kind == QLatin1String("otherslink"))
         QCOMPARE(testsupport::readFile(target), content);
@@ -352,7 +353,7 @@ void TestPrintServer::staleWorkingCopy() {
 
 void TestPrintServer::testMode() {
     ServerRig rig;
-    rig.session.setTestMode(true);
+    rig.session.settings().setTestMode(true);
     writeFile(rig.file(QStringLiteral("scontrino.txt")), "7/1/1/T/\r\n");
     rig.prompter.script = {Prompter::Answer::No, Prompter::Answer::Yes};
     rig.server.TimerSRV_Timer();
@@ -371,19 +372,19 @@ void TestPrintServer::retriesQueueAtLaterTicks() {
     writeFile(rig.file(QStringLiteral("scontrino.txt")), "3/S/A//1/1/1/4/\r\n5/1/0.00/////\r\n");
     rig.server.TimerSRV_Timer();
     QVERIFY(rig.sent().isEmpty());
-    QCOMPARE(rig.session.queue().size(), 2);
+    QCOMPARE(rig.session.runState().queue().size(), 2);
     QVERIFY(!QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
     rig.server.TimerSRV_Timer(); // still unreachable as far as anyone knows: no futile try
     QVERIFY(rig.sent().isEmpty());
     QCOMPARE(rig.prompter.count(Executor::unreachableMessage()), 1);
     // The watch finds the register again; the next tick carries on.
-    Startup watch(rig.session, rig.link, rig.runner, rig.prompter);
+    Startup watch(rig.session, rig.link, rig.runner, rig.executor, rig.prompter);
     watch.checkNow();
     QVERIFY(watch.ready());
-    QVERIFY(!rig.session.unreachableReported());
+    QVERIFY(!rig.executor.unreachableReported());
     rig.server.TimerSRV_Timer();
     QCOMPARE(rig.sent(), (QStringList{"a/", "e/", "3/S/A//1/1/1/4/", "5/1/0.00/////"}));
-    QCOMPARE(rig.session.monitor().count(QStringLiteral("PC -> ECR : 3/S/A//1/1/1/4/")), 2);
+    QCOMPARE(rig.session.monitor().lines().count(QStringLiteral("PC -> ECR : 3/S/A//1/1/1/4/")), 2);
 }
 
 void TestPrintServer::needsIdentifiedRegister() {
@@ -409,7 +410,7 @@ void TestPrintServer::needsIdentifiedRegister() {
     rig.server.TimerSRV_Timer();
     rig.server.TimerSRV_Timer();
     QCOMPARE(rig.prompter.count(said), 1);
-    QVERIFY(rig.session.monitor().contains(QStringLiteral("ECR        : ") + said));
+    QVERIFY(rig.session.monitor().lines().contains(QStringLiteral("ECR        : ") + said));
     QVERIFY(QDir().mkpath(gone));
     rig.server.TimerSRV_Timer();
     QVERIFY(QDir(gone).removeRecursively());
@@ -442,14 +443,14 @@ void TestPrintServer::logLine() {
     QVERIFY(rig.logLines().isEmpty());
     WriteLogLine(rig.session, QStringLiteral("26 "), QStringLiteral("x"));
     QCOMPARE(rig.logLines().size(), 1);
-    rig.session.setLogEnabled(false);
+    rig.session.settings().setLogEnabled(false);
     WriteLogLine(rig.session, QStringLiteral("ok"), QStringLiteral("x"));
     QCOMPARE(rig.logLines().size(), 1);
 }
 
 void TestPrintServer::logFileName() {
     Session s;
-    s.setProgramDir(QStringLiteral("/home/pos"));
+    s.settings().setProgramDir(QStringLiteral("/home/pos"));
     s.setNow([] { return QDateTime(QDate(2026, 12, 7), QTime(23, 59)); });
     const auto folder = [&s](const QString &dir) {
         testsupport::editConfig(s, [&dir](PcConfig &c) { c.ServerDir = dir; });
@@ -457,7 +458,7 @@ void TestPrintServer::logFileName() {
     folder(QStringLiteral("/srv"));
     QCOMPARE(dailylog::FileName(s), QStringLiteral("/srv/VELM 20261207.log"));
     folder(QStringLiteral("/srv/"));
-    s.setLogPrefix(QStringLiteral(" scontrino.txt "));
+    s.dailyLog().setLogPrefix(QStringLiteral(" scontrino.txt "));
     QCOMPARE(dailylog::FileName(s), QStringLiteral("/srv/scontrino.txt 20261207.log"));
     folder(QStringLiteral("x"));
     QCOMPARE(dailylog::FileName(s), QStringLiteral("/home/pos/scontrino.txt 20261207.log"));
@@ -474,14 +475,14 @@ void TestPrintServer::logFileName() {
 
 void TestPrintServer::monitorLimitAndExplanation() {
     Session s;
-    s.AddMonitorLine(QStringLiteral("off"));
-    QVERIFY(s.monitor().isEmpty());
-    s.setMonitorEnabled(true);
+    s.monitor().AddMonitorLine(QStringLiteral("off"));
+    QVERIFY(s.monitor().lines().isEmpty());
+    s.monitor().setMonitorEnabled(true);
     for (int i = 1; i <= 10001; ++i)
-        s.AddMonitorLine(QString::number(i));
-    QCOMPARE(s.monitor().size(), 10000);
-    QCOMPARE(s.monitor().first(), QStringLiteral("10001"));
-    QCOMPARE(s.monitor().last(), QStringLiteral("2"));
+        s.monitor().AddMonitorLine(QString::number(i));
+    QCOMPARE(s.monitor().lines().size(), 10000);
+    QCOMPARE(s.monitor().lines().first(), QStringLiteral("10001"));
+    QCOMPARE(s.monitor().lines().last(), QStringLiteral("2"));
 
     auto e = ExplainMonitorLine(QStringLiteral("PC -> ECR : 3/S/REPARTO1//1/5.26/1/4/"));
     QCOMPARE(e.title, QStringLiteral("Messaggio Da PC a ECR"));
@@ -506,10 +507,10 @@ void TestPrintServer::runner() {
     ExecutorRig rig;
     QVERIFY(rig.fault(QStringLiteral("answer:text=1A/00/00/0/")));
     QCOMPARE(rig.runner.SendAndCheck(QStringLiteral("3/S/A//1/1/1/4/")), 26);
-    QCOMPARE(rig.session.panel(1), QStringLiteral("Attenzione!"));
-    QCOMPARE(rig.session.panel(2), QStringLiteral("Err. 26 : Comunicazione errata"));
+    QCOMPARE(rig.session.statusBar().panel(1), QStringLiteral("Attenzione!"));
+    QCOMPARE(rig.session.statusBar().panel(2), QStringLiteral("Err. 26 : Comunicazione errata"));
     QCOMPARE(rig.runner.SendAndCheck(QStringLiteral("?/")), 0);
-    QVERIFY(rig.session.panel(1).isEmpty() && rig.session.panel(2).isEmpty());
+    QVERIFY(rig.session.statusBar().panel(1).isEmpty() && rig.session.statusBar().panel(2).isEmpty());
     QCOMPARE(rig.runner.RequestStatus(), 0);
     QVERIFY(rig.fault(QStringLiteral("enq:silent*3")));
     QCOMPARE(rig.runner.RequestStatus(), 1004);
@@ -519,7 +520,7 @@ void TestPrintServer::runner() {
     const int sentBefore = rig.sent().size();
     rig.link.CloseComPort();
     QCOMPARE(rig.runner.SendAndCheck(QStringLiteral("?/")), 9999);
-    QCOMPARE(rig.session.panel(2), QStringLiteral("Err. 9999 : Comunicazione Impossibile"));
+    QCOMPARE(rig.session.statusBar().panel(2), QStringLiteral("Err. 9999 : Comunicazione Impossibile"));
     QCOMPARE(rig.sent().size(), sentBefore);
 }
 
@@ -532,13 +533,13 @@ void TestPrintServer::vatRates() {
     QStringList texts;
     QVERIFY(ReadVatRates(rig.runner, rig.session, &texts));
     QCOMPARE(texts, (QStringList{"4.00", "10.00", "22.50", "10.50", "0.00"}));
-    QCOMPARE(rig.session.vatTable()[0], 4);
-    QCOMPARE(rig.session.vatTable()[2], 22);
-    QCOMPARE(rig.session.vatTable()[3], 10);
-    QCOMPARE(rig.session.vatTable()[5], -1);
+    QCOMPARE(rig.session.settings().vatTable()[0], 4);
+    QCOMPARE(rig.session.settings().vatTable()[2], 22);
+    QCOMPARE(rig.session.settings().vatTable()[3], 10);
+    QCOMPARE(rig.session.settings().vatTable()[5], -1);
     QVERIFY(rig.fault(QStringLiteral("enq:can")));
     QVERIFY(!ReadVatRates(rig.runner, rig.session));
-    QCOMPARE(rig.session.vatTable()[0], -1);
+    QCOMPARE(rig.session.settings().vatTable()[0], -1);
 }
 
 void TestPrintServer::startupIdentifies() {
@@ -547,17 +548,17 @@ void TestPrintServer::startupIdentifies() {
     writeFile(rig.dir.filePath(QStringLiteral("NorvVelm.ini")),
               "[Parametri]\nModello=Norv ONe\nPorta=3\nVelocita=9600\n[Porte]\nCom3=/dev/sim3\n");
     testsupport::editConfig(rig.session, [&](norvvelm::PcConfig &c) { c.identity = {}; });
-    Startup startup(rig.session, rig.link, rig.runner, rig.prompter);
+    Startup startup(rig.session, rig.link, rig.runner, rig.executor, rig.prompter);
     QVERIFY(startup.loadConfiguration());
-    QCOMPARE(rig.session.config().DescrWidth1, 20);
+    QCOMPARE(rig.session.settings().config().DescrWidth1, 20);
     QVERIFY(rig.fault(QStringLiteral("enq:silent*6"))); // off at first: status and "a/" fail
     QVERIFY(!startup.connectRegister());
     QCOMPARE(rig.port.openedDevice, QStringLiteral("/dev/sim3"));
     QVERIFY(startup.connectRegister());
-    QCOMPARE(rig.session.config().identity.sn, QStringLiteral("NV00012345"));
-    QCOMPARE(rig.session.panel(3), QStringLiteral("72-NV00012345"));
-    QCOMPARE(rig.session.vatTable()[1], 10);
-    QCOMPARE(ProfileFile(rig.session.config().IniPath)
+    QCOMPARE(rig.session.settings().config().identity.sn, QStringLiteral("NV00012345"));
+    QCOMPARE(rig.session.statusBar().panel(3), QStringLiteral("72-NV00012345"));
+    QCOMPARE(rig.session.settings().vatTable()[1], 10);
+    QCOMPARE(ProfileFile(rig.session.settings().config().IniPath)
                  .getString(QStringLiteral("Current"), QStringLiteral("SN"), {}, 64),
              QStringLiteral("NV00012345"));
     // One message for the outage, one when the register is back.
@@ -583,14 +584,15 @@ void TestPrintServer::startupIdentifies() {
     // monitor, with no box to close.
     ExecutorRig first;
     first.link.CloseComPort();
-    first.session.setMonitorEnabled(true);
+    first.session.monitor().setMonitorEnabled(true);
     writeFile(first.dir.filePath(QStringLiteral("NorvVelm.ini")),
               "[Parametri]\nModello=Norv ONe\nPorta=3\nVelocita=9600\n[Porte]\nCom3=/dev/sim3\n");
     testsupport::editConfig(first.session, [&](norvvelm::PcConfig &c) { c.identity = {}; });
-    Startup quiet(first.session, first.link, first.runner, first.prompter);
+    Startup quiet(first.session, first.link, first.runner, first.executor, first.prompter);
     QVERIFY(quiet.loadConfiguration());
     QVERIFY(quiet.connectRegister());
-    QVERIFY(first.session.monitor().contains(QStringLiteral("ECR        : Cassa collegata: S/N NV00012345")));
+    QVERIFY(first.session.monitor().lines().contains(
+        QStringLiteral("ECR        : Cassa collegata: S/N NV00012345")));
     QVERIFY(first.prompter.shown.isEmpty());
 }
 

@@ -6,9 +6,9 @@ namespace testsupport {
 
 // Changes the session's running configuration as a load would.
 template <class Edit> void editConfig(norvvelm::Session &session, Edit edit) {
-    norvvelm::PcConfig config = session.config();
+    norvvelm::PcConfig config = session.settings().config();
     edit(config);
-    session.setConfig(config);
+    session.settings().setConfig(config);
 }
 
 } // namespace testsupport

@@ -46,9 +46,9 @@ struct ExecutorRig : MemoryLinkRig<PlainRegister> {
     ExecutorRig() {
         // The executor's rules alone: no reads of its own between the lines.
         executor.readCountsBeforeClosing = false;
-        session.setMonitorEnabled(true);
-        session.setLogEnabled(true);
-        session.setProgramDir(dir.path());
+        session.monitor().setMonitorEnabled(true);
+        session.settings().setLogEnabled(true);
+        session.settings().setProgramDir(dir.path());
         testsupport::editConfig(session, [this](norvvelm::PcConfig &c) {
             c.ServerDir = dir.path();
             c.identity.sn = QStringLiteral("NV42");
@@ -58,7 +58,7 @@ struct ExecutorRig : MemoryLinkRig<PlainRegister> {
     void queue(const QStringList &lines) { QVERIFY(executor.enqueue(lines)); }
     // The monitor oldest first.
     QStringList monitorInOrder() const {
-        QStringList m = session.monitor();
+        QStringList m = session.monitor().lines();
         std::reverse(m.begin(), m.end());
         return m;
     }

@@ -32,7 +32,7 @@ struct StationRig {
     QTemporaryDir home;
 
     explicit StationRig(const QByteArray &parameters = "ServerStato=On\nServerFile=scontrino.txt\n") {
-        station.session().setProgramDir(home.path());
+        station.session().settings().setProgramDir(home.path());
         station.session().setNow([] { return QDateTime(QDate(2026, 12, 7), QTime(10, 11, 12)); });
         station.printServer().requireStableFiles = false;
         sim.onCommand = [this](const QByteArray &line, const QByteArray &answer) {

@@ -41,15 +41,15 @@ int main(int argc, char **argv) {
     RealClock clock;
     Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
     Session &session = station.session();
-    session.setProgramDir(ProgramHome());
-    session.setMonitorEnabled(true);
-    TechnicianPassword password(session.programDir() + QStringLiteral("/user.ini"));
+    session.settings().setProgramDir(ProgramHome());
+    session.monitor().setMonitorEnabled(true);
+    TechnicianPassword password(session.settings().programDir() + QStringLiteral("/user.ini"));
     DialogPickers pickers;
     MainForm form(station, password, pickers);
     form.trayAvailable = [] { return false; };
     form.resize(1100, 720);
     form.start();
-    session.setTechnicianMode(true);
+    session.runState().setTechnicianMode(true);
     letEventsRun(2500); // the server takes and prints the waiting receipt
 
     int rc = 0;

@@ -1,6 +1,7 @@
 #include "app/widgets/ConfigPcPage.h"
 
 #include "app/Station.h"
+#include "commands/MonitorExplanation.h"
 #include "commands/Prompter.h"
 #include "commands/Session.h"
 #include "link/SerialPortList.h"
@@ -180,21 +181,21 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
         m_prompter.message(LogFileExplanation(), QStringLiteral("NorvVelm"), Prompter::Icon::None);
     });
     // The daily log follows its box at once: every line looks at it.
-    connect(m_log, &QCheckBox::toggled, this, [this](bool on) { m_s.setLogEnabled(on); });
-    connect(m_monitorOn, &QCheckBox::toggled, this, [this](bool on) { m_s.setMonitorEnabled(on); });
-    connect(m_clearMonitor, &QPushButton::clicked, this, [this] { m_s.clearMonitor(); });
+    connect(m_log, &QCheckBox::toggled, this, [this](bool on) { m_s.settings().setLogEnabled(on); });
+    connect(m_monitorOn, &QCheckBox::toggled, this, [this](bool on) { m_s.monitor().setMonitorEnabled(on); });
+    connect(m_clearMonitor, &QPushButton::clicked, this, [this] { m_s.monitor().clearMonitor(); });
     connect(m_monitor, &QListWidget::itemDoubleClicked, this, &ConfigPcPage::explainMonitorLine);
     connect(m_port, &QComboBox::currentIndexChanged, this, &ConfigPcPage::showDevice);
 
-    connect(&m_s, &Session::monitorLineAdded, this, &ConfigPcPage::addMonitorLine);
-    connect(&m_s, &Session::monitorCleared, this, [this] {
+    connect(&m_s.monitor(), &Monitor::monitorLineAdded, this, &ConfigPcPage::addMonitorLine);
+    connect(&m_s.monitor(), &Monitor::monitorCleared, this, [this] {
         m_monitor->clear();
         controls::describe(m_monitor, {});
     });
-    connect(&m_s, &Session::queueChanged, this, &ConfigPcPage::refreshQueue);
+    connect(&m_s.runState(), &RunState::queueChanged, this, &ConfigPcPage::refreshQueue);
 
-    m_monitorOn->setChecked(m_s.monitorEnabled());
-    for (const QString &line : m_s.monitor())
+    m_monitorOn->setChecked(m_s.monitor().monitorEnabled());
+    for (const QString &line : m_s.monitor().lines())
         m_monitor->addItem(line);
     if (m_monitor->count() > 0)
         controls::describe(m_monitor, m_monitor->item(0)->text());
@@ -209,16 +210,16 @@ QList<QWidget *> ConfigPcPage::tabOrder() const {
 }
 
 void ConfigPcPage::fillLists() {
-    const PcConfig &cfg = m_s.config();
+    const PcConfig &cfg = m_s.settings().config();
     m_model->clear();
-    for (const ModelRow &row : m_s.models().rows)
+    for (const ModelRow &row : m_s.settings().models().rows)
         if (!row.name.isEmpty())
             m_model->addItem(row.name);
     m_model->setCurrentIndex(m_model->findText(cfg.Modello, Qt::MatchExactly | Qt::MatchCaseSensitive));
 
     m_port->clear();
     m_port->addItems(mainwindow::ComPortNames());
-    m_port->setCurrentIndex(m_port->findText(cfg.Porta, Qt::MatchFixedString));
+    m_port->setCurrentIndex(m_port->findText(PortName(cfg.Porta), Qt::MatchFixedString));
 
     m_device->clear();
     for (const SerialPortChoice &c : AvailableSerialPorts()) {
@@ -237,15 +238,15 @@ void ConfigPcPage::fillLists() {
 
     m_mode->clear();
     m_mode->addItems(mainwindow::WindowModeNames());
-    m_mode->setCurrentIndex(m_mode->findText(cfg.ServerModalita, Qt::MatchExactly));
+    m_mode->setCurrentIndex(m_mode->findText(WindowModeName(cfg.ServerModalita), Qt::MatchExactly));
 
     m_dir->setText(cfg.ServerDir);
     m_file->setText(cfg.ServerFile);
-    m_log->setChecked(cfg.logOn());
-    m_srv->setChecked(cfg.serverOn());
-    m_wrap->setChecked(cfg.wrapOn());
-    m_autoVat->setChecked(cfg.autoVatOn());
-    m_api->setChecked(cfg.apiOn());
+    m_log->setChecked(cfg.ServerLog);
+    m_srv->setChecked(cfg.ServerStato);
+    m_wrap->setChecked(cfg.WrapDescription);
+    m_autoVat->setChecked(cfg.AlIvaAuto);
+    m_api->setChecked(cfg.ApiStato);
     m_apiAddress->setText(cfg.ApiIndirizzo);
     m_apiPort->setText(QString::number(cfg.ApiPorta));
     showPageAddress();
@@ -253,7 +254,7 @@ void ConfigPcPage::fillLists() {
 
 void ConfigPcPage::showPageAddress() {
     const ApiServer &api = m_station.api();
-    const bool on = m_s.config().apiOn() && api.isListening();
+    const bool on = m_s.settings().config().ApiStato && api.isListening();
     m_pageAddress->setVisible(on);
     if (!on) {
         m_pageAddress->clear();
@@ -265,7 +266,7 @@ void ConfigPcPage::showPageAddress() {
 }
 
 void ConfigPcPage::showDevice() {
-    const QString device = PortDevice(m_s.iniPath(), m_port->currentText());
+    const QString device = PortDevice(m_s.settings().iniPath(), m_port->currentText());
     m_device->setEditText(device);
 }
 
@@ -285,9 +286,9 @@ void ConfigPcPage::save() {
     form.apiAddress = m_apiAddress->text();
     form.apiPort = m_apiPort->text();
     const QString device = m_device->currentText().trimmed();
-    if (!device.isEmpty() && device != PortDevice(m_s.iniPath(), form.port))
-        SetPortDevice(m_s.iniPath(), form.port, device);
-    m_station.saveConfiguration(mainwindow::KeepStoredChoices(form, m_s.config()));
+    if (!device.isEmpty() && device != PortDevice(m_s.settings().iniPath(), form.port))
+        SetPortDevice(m_s.settings().iniPath(), form.port, device);
+    m_station.saveConfiguration(mainwindow::KeepStoredChoices(form, m_s.settings().config()));
     showPageAddress();
     emit saved(form.mode);
 }
@@ -307,7 +308,7 @@ bool ConfigPcPage::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void ConfigPcPage::refreshQueue() {
-    const QStringList &q = m_s.queue();
+    const QStringList &q = m_s.runState().queue();
     m_queue->clear();
     m_queue->addItems(q);
     // A screen reader hears what waits without walking the list.
@@ -316,7 +317,7 @@ void ConfigPcPage::refreshQueue() {
 
 void ConfigPcPage::addMonitorLine(const QString &line) {
     m_monitor->insertItem(0, line);
-    while (m_monitor->count() > Session::kMonitorLimit)
+    while (m_monitor->count() > Monitor::kMonitorLimit)
         delete m_monitor->takeItem(m_monitor->count() - 1);
     controls::describe(m_monitor, line); // the newest line, announced as it comes
 }

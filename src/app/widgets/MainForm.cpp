@@ -110,11 +110,11 @@ MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainForm::onTabChanged);
     connect(m_configPc, &ConfigPcPage::saved, this,
             [this](const QString &mode) { m_hideMode = mainwindow::ParseWindowMode(mode); });
-    connect(&m_s, &Session::busyChanged, this, &MainForm::onBusy);
+    connect(&m_s.runState(), &RunState::busyChanged, this, &MainForm::onBusy);
     // Buttons that would send wait while one exchange holds the line.
-    connect(&m_s, &Session::lineBusyChanged, this,
+    connect(&m_s.runState(), &RunState::lineBusyChanged, this,
             [this](bool busy) { m_technician->setSendingEnabled(!busy); });
-    connect(&m_s, &Session::technicianModeChanged, this, [this](bool on) {
+    connect(&m_s.runState(), &RunState::technicianModeChanged, this, [this](bool on) {
         showTechnicianTab(on);
         m_panels[3]->setVisible(on);
     });
@@ -165,14 +165,14 @@ void MainForm::buildStatusBar() {
         panel->setToolTip(caption);
         panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         panel->setMinimumWidth(i == 1 ? 240 : 110);
-        controls::showReadable(panel, caption, m_s.panel(i + 1));
+        controls::showReadable(panel, caption, m_s.statusBar().panel(i + 1));
         panel->installEventFilter(this);
         bar->addWidget(panel, i == 1 ? 1 : 0);
         m_panels[size_t(i)] = panel;
     }
     bar->installEventFilter(this);
-    m_panels[3]->setVisible(m_s.technicianMode());
-    connect(&m_s, &Session::panelChanged, this, [this](int n, const QString &text) {
+    m_panels[3]->setVisible(m_s.runState().technicianMode());
+    connect(&m_s.statusBar(), &StatusBar::panelChanged, this, [this](int n, const QString &text) {
         if (n >= 1 && n <= 4)
             controls::showReadable(m_panels[size_t(n - 1)], QString::fromUtf8(kPanels[n - 1].caption), text);
     });
@@ -217,7 +217,7 @@ mainwindow::WindowMode MainForm::start() {
     m_station.startServing(); // nothing is opened when the configuration is incomplete
     m_configPc->showPageAddress();
 
-    m_hideMode = ParseWindowMode(m_s.config().ServerModalita);
+    m_hideMode = m_s.settings().config().ServerModalita;
     const WindowMode wanted = m_hideMode;
     const bool tray = trayAvailable();
     const WindowMode mode = EffectiveWindowMode(wanted, tray);
@@ -288,8 +288,8 @@ void MainForm::onTabChanged(int index) {
 void MainForm::loginTecnico() {
     DlgLoginTecnico dlg(*m_tools, this);
     dlg.exec();
-    showTechnicianTab(m_s.technicianMode());
-    m_panels[3]->setVisible(m_s.technicianMode());
+    showTechnicianTab(m_s.runState().technicianMode());
+    m_panels[3]->setVisible(m_s.runState().technicianMode());
 }
 
 void MainForm::about() {
@@ -333,7 +333,7 @@ void MainForm::shutdown() {
         return;
     m_shuttingDown = true;
     // An exchange in flight gives up at its next wait; the queue stays.
-    m_s.requestStop();
+    m_s.runState().requestStop();
     m_station.stop();
     m_tray->hide();
     emit shutdownRequested();
@@ -345,7 +345,7 @@ void MainForm::closeEvent(QCloseEvent *event) {
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
-    m_s.requestStop();
+    m_s.runState().requestStop();
     m_station.stop();
     emit shutdownRequested();
 }

@@ -57,8 +57,9 @@ LogoPage::LogoPage(Runner &runner, Session &session, Prompter &prompter, Pickers
         }
         m_tabs->addTab(buildSlot(i, control), QStringLiteral("Logo %1").arg(i + 1));
     }
-    shapeForModel(m_session.modelRow());
-    connect(&m_session, &Session::configChanged, this, [this] { shapeForModel(m_session.modelRow()); });
+    shapeForModel(m_session.settings().modelRow());
+    connect(&m_session.settings(), &Settings::configChanged, this,
+            [this] { shapeForModel(m_session.settings().modelRow()); });
 }
 
 LogoPage::~LogoPage() = default;

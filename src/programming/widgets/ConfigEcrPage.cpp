@@ -55,11 +55,11 @@ ConfigEcrPage::ConfigEcrPage(Runner &runner, Session &session, Prompter &prompte
             connect(b, &QPushButton::clicked, this, [this, i] { m_procedure.run(i); });
     }
 
-    setTechnicianMode(session.technicianMode());
-    connect(&session, &Session::technicianModeChanged, this, &ConfigEcrPage::setTechnicianMode);
+    setTechnicianMode(session.runState().technicianMode());
+    connect(&session.runState(), &RunState::technicianModeChanged, this, &ConfigEcrPage::setTechnicianMode);
     shapeToModel();
     // A new configuration may name another model.
-    connect(&session, &Session::configChanged, this, &ConfigEcrPage::shapeToModel);
+    connect(&session.settings(), &Settings::configChanged, this, &ConfigEcrPage::shapeToModel);
 }
 
 void ConfigEcrPage::activate() {
@@ -76,7 +76,7 @@ void ConfigEcrPage::insertLogoPage(QWidget *page, const QString &caption, std::f
 }
 
 void ConfigEcrPage::shapeToModel() {
-    shapeTo(m_session.modelRow());
+    shapeTo(m_session.settings().modelRow());
 }
 
 void ConfigEcrPage::shapeTo(const ModelRow &row) {

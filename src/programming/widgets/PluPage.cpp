@@ -165,8 +165,8 @@ void PluPage::write() {
 void PluPage::saveFile() {
     const BusyPointer busy(m_procedure.link().session);
     showBar(2, qMax(1, m_grid->rowCount()));
-    const QString path =
-        askFileName(kPrompt, kAttention, PluFile::defaultPath(m_procedure.link().session.programDir()));
+    const QString path = askFileName(
+        kPrompt, kAttention, PluFile::defaultPath(m_procedure.link().session.settings().programDir()));
     if (!path.isEmpty()) {
         QString error;
         switch (PluFile::save(path, rows(), &error, [this](int r) { advance(2, r); })) {
@@ -189,8 +189,8 @@ void PluPage::saveFile() {
 void PluPage::loadFile() {
     const BusyPointer busy(m_procedure.link().session);
     showBar(1, PluFile::kMaxRecords + 1);
-    const QString path =
-        askFileName(kPrompt, kAttention, PluFile::defaultPath(m_procedure.link().session.programDir()));
+    const QString path = askFileName(
+        kPrompt, kAttention, PluFile::defaultPath(m_procedure.link().session.settings().programDir()));
     if (!path.isEmpty()) {
         QList<PluRow> loaded;
         QString error;

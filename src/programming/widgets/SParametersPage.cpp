@@ -150,7 +150,7 @@ void SParametersPage::resetToDefaults() {
         return;
     m_write->setEnabled(true);
     // The default record stands where the register's answer would.
-    m_procedure.link().session.setLastAnswer(SParameters::defaultAnswer());
+    m_procedure.link().session.lastExchange().setLastAnswer(SParameters::defaultAnswer());
     setRecord(SParameters::parse(SParameters::defaultAnswer()));
     m_procedure.prompter().message(QStringLiteral("Parametri S ripristinati a default ma non salvati."),
                                    QStringLiteral("Norv Velm"), Prompter::Icon::Information);

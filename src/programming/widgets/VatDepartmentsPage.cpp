@@ -105,12 +105,12 @@ VatDepartmentsPage::VatDepartmentsPage(WriteProcedure &procedure, QWidget *paren
     clear();
     // The boxes show the rates of every read, the start-up's included.
     Session &session = m_procedure.link().session;
-    connect(&session, &Session::vatTableChanged, this, &VatDepartmentsPage::showSessionRates);
+    connect(&session.settings(), &Settings::vatTableChanged, this, &VatDepartmentsPage::showSessionRates);
     showSessionRates();
 }
 
 void VatDepartmentsPage::showSessionRates() {
-    const QStringList &texts = m_procedure.link().session.vatRateTexts();
+    const QStringList &texts = m_procedure.link().session.settings().vatRateTexts();
     for (int i = 0; i < m_rates.size(); ++i)
         m_rates[i]->setText(texts.value(i));
 }
