@@ -292,6 +292,14 @@ void TestApiDaemon::killedMidReceipt() {
     d.kill();
     d.start();
     QTRY_VERIFY_WITH_TIMEOUT(api.up(), 10000);
+    // Told as voided while it is sent again from its first line.
+    const auto stateNow = [&] {
+        return api.ask(api.get("/api/v1/receipts/" + id.toLatin1()))
+            .json()
+            .value(QStringLiteral("state"))
+            .toString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(stateNow(), QStringLiteral("voided"), 10000);
     const HttpAnswer again =
         api.ask(api.post("kill-1", "text/plain", body, {}, "/api/v1/receipts?wait=30000"));
     QCOMPARE(again.status, 200);
