@@ -30,20 +30,28 @@ public:
         return false;
     }
 
-    std::optional<QString> text(const QJsonValue &v, const QString &where, bool required) {
+    // The string at `v`; empty when it is left out and not required; none
+    // (the fault said) when it is missing, or not a string (`notString`).
+    std::optional<QString> string(const QJsonValue &v, const QString &where, bool required,
+                                  const QString &notString) {
         if (v.isUndefined() || v.isNull()) {
-            if (required) {
-                fail(where, QStringLiteral("manca"));
-                return std::nullopt;
-            }
-            return QString();
-        }
-        if (!v.isString()) {
-            fail(where, QStringLiteral("deve essere un testo"));
+            if (!required)
+                return QString();
+            fail(where, QStringLiteral("manca"));
             return std::nullopt;
         }
-        const QString s = v.toString();
-        if (const QString problem = FieldProblem(s); !problem.isEmpty()) {
+        if (!v.isString()) {
+            fail(where, notString);
+            return std::nullopt;
+        }
+        return v.toString();
+    }
+
+    std::optional<QString> text(const QJsonValue &v, const QString &where, bool required) {
+        const auto s = string(v, where, required, QStringLiteral("deve essere un testo"));
+        if (!s)
+            return std::nullopt;
+        if (const QString problem = FieldProblem(*s); !problem.isEmpty()) {
             fail(where, problem);
             return std::nullopt;
         }
@@ -53,22 +61,15 @@ public:
     // An amount or quantity: a decimal string, never a JSON number (whose
     // reading passes through binary floating point).
     std::optional<QString> decimal(const QJsonValue &v, const QString &where, int decimals, bool required) {
-        if (v.isUndefined() || v.isNull()) {
-            if (required) {
-                fail(where, QStringLiteral("manca"));
-                return std::nullopt;
-            }
-            return QString();
-        }
-        if (!v.isString()) {
-            fail(where, QStringLiteral("deve essere un testo decimale come \"5.26\" (non un numero JSON)"));
-            return std::nullopt;
-        }
-        const QString s = v.toString();
-        if (!IsDecimalText(s, decimals)) {
+        const auto s =
+            string(v, where, required,
+                   QStringLiteral("deve essere un testo decimale come \"5.26\" (non un numero JSON)"));
+        if (!s || !v.isString())
+            return s; // none, or left out
+        if (!IsDecimalText(*s, decimals)) {
             fail(where,
                  QStringLiteral("importo non valido %1 (cifre, punto decimale, al massimo %2 decimali)")
-                     .arg(quoted(s))
+                     .arg(quoted(*s))
                      .arg(decimals));
             return std::nullopt;
         }

@@ -246,14 +246,6 @@ QStringList AnswerFields(const QString &answer) {
     return fields;
 }
 
-int ReceiptsInTotals(const QString &answer) {
-    if (!AnswerAccepted(answer))
-        return -1;
-    bool ok = false;
-    const int n = AnswerFields(answer).value(6).trimmed().toInt(&ok);
-    return ok && n >= 0 ? n : -1;
-}
-
 KeyReceipt KeyReceiptEffect(int code) {
     switch (code) {
     case 3: // the six departments
@@ -302,10 +294,30 @@ KeyReceipt LineReceiptEffect(const QString &line) {
 
 ReceiptTotals TotalsOfAnswer(const QString &answer) {
     ReceiptTotals t;
-    t.receipts = ReceiptsInTotals(answer);
-    if (t.receipts >= 0)
-        t.salesCents = AmountCents(AnswerFields(answer).value(5).trimmed());
+    if (!AnswerAccepted(answer))
+        return t;
+    const QStringList fields = AnswerFields(answer);
+    bool ok = false;
+    const int n = fields.value(6).trimmed().toInt(&ok);
+    if (!ok || n < 0)
+        return t;
+    t.receipts = n;
+    t.salesCents = AmountCents(fields.value(5).trimmed());
     return t;
+}
+
+bool ReceiptOpenAfterKey(KeyReceipt effect, const QString &answer, bool openBefore) {
+    if (!AnswerAccepted(answer))
+        return openBefore;
+    switch (effect) {
+    case KeyReceipt::Rings:
+        return true;
+    case KeyReceipt::Ends:
+        return false;
+    case KeyReceipt::None:
+        break;
+    }
+    return openBefore;
 }
 
 std::optional<qint64> AmountCents(const QString &textIn) {

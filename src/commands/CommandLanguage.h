@@ -164,12 +164,13 @@ KeyReceipt KeyReceiptEffect(int code);
 // The same for a command line sent as it is (the technician's): a line that
 // opens a receipt rings, one that closes it (a payment, the void key) ends it.
 KeyReceipt LineReceiptEffect(const QString &line);
+// Whether a receipt is open after a key or line with this effect, judged
+// from the register's answer to it: a refused one changes nothing.
+bool ReceiptOpenAfterKey(KeyReceipt effect, const QString &answer, bool openBefore);
 
-// The count of fiscal receipts closed today, field 7 of the answer to "0/";
-// -1 when the answer does not hold it.
-int ReceiptsInTotals(const QString &answer);
-// What the answer to "0/" tells of the receipts: their count (-1 when not
-// there) and the sales total in cents (none when not there or not an amount).
+// What the answer to "0/" tells of the receipts: the count of fiscal
+// receipts closed today, field 7 (-1 when not there), and the sales total in
+// cents, field 6 (none when not there or not an amount).
 struct ReceiptTotals {
     int receipts = -1;
     std::optional<qint64> salesCents;

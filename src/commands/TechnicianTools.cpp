@@ -68,19 +68,9 @@ QString TechnicianTools::sendCommand(int index, const QString &single, const QSt
 }
 
 void TechnicianTools::noteReceipt(const QString &line) {
-    // Judged from the register's answer: a refused line changed nothing.
-    if (!AnswerAccepted(m_s.lastExchange().lastAnswer()))
-        return;
-    switch (LineReceiptEffect(line)) {
-    case KeyReceipt::Rings:
-        m_s.registerOwner().setRawReceiptOpen(true);
-        break;
-    case KeyReceipt::Ends:
-        m_s.registerOwner().setRawReceiptOpen(false);
-        break;
-    case KeyReceipt::None:
-        break;
-    }
+    RegisterOwner &owner = m_s.registerOwner();
+    owner.setRawReceiptOpen(ReceiptOpenAfterKey(LineReceiptEffect(line), m_s.lastExchange().lastAnswer(),
+                                                owner.rawReceiptOpen()));
 }
 
 QString TechnicianTools::sendSingle(const QString &typed) {

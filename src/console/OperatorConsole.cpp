@@ -220,18 +220,8 @@ void OperatorConsole::pressVirtualKey(int index) {
 
 void OperatorConsole::noteKeyedReceipt(int code) {
     // Judged from the answer to the button's last key.
-    if (!AnswerAccepted(m_session.lastExchange().lastAnswer()))
-        return;
-    switch (KeyReceiptEffect(code)) {
-    case KeyReceipt::Rings:
-        m_keyedReceipt = true;
-        break;
-    case KeyReceipt::Ends:
-        m_keyedReceipt = false;
-        break;
-    case KeyReceipt::None:
-        break;
-    }
+    m_keyedReceipt =
+        ReceiptOpenAfterKey(KeyReceiptEffect(code), m_session.lastExchange().lastAnswer(), m_keyedReceipt);
 }
 
 void OperatorConsole::holdWhileOpen() {
