@@ -142,6 +142,14 @@ int main(int argc, char **argv) {
             return 1;
         }
         ask(rig.port, rig.post("long", receipt("LONG", 300)));
+        // Measured only once it prints.
+        for (int i = 0; i < 500; ++i) {
+            QByteArray body;
+            if (ask(rig.port, rig.get("/api/v1/status"), &body) == 200 &&
+                QJsonDocument::fromJson(body)[QStringLiteral("server")][QStringLiteral("printing")].toBool())
+                break;
+            QThread::msleep(10);
+        }
         QList<double> accept, status;
         QElapsedTimer t;
         for (int i = 0; i < 100; ++i) {

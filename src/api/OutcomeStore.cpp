@@ -102,6 +102,10 @@ bool OutcomeStore::put(const ReceiptOutcome &outcome, const QByteArray &digest, 
         return false;
     }
     const QByteArray r = record(e);
+    // The same outcome again (a receipt told twice as it was queued) is
+    // already on disk.
+    if (const Entry *kept = find(outcome.id); kept && record(*kept) == r)
+        return true;
     if (m_file.write(r) != r.size() || !m_file.flush()) {
         m_error = m_file.errorString();
         return false;

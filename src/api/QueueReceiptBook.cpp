@@ -146,6 +146,8 @@ ReceiptBook::Submit QueueReceiptBook::submit(const QString &key, const QByteArra
     // Its lines and the time it came, for answers after a restart.
     m_store.put(receipt, bodyHash, now);
     emit changed(receipt.id);
+    if (queued)
+        queued();
     return Submit::Accepted;
 }
 

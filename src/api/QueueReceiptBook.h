@@ -47,6 +47,8 @@ public:
     // Told of every change of a receipt that came from a file, to write its
     // outcome file.
     std::function<void(const ReceiptOutcome &)> fileOutcome;
+    // Told when a submission was queued.
+    std::function<void()> queued;
 
     static QString idOf(quint64 id);
     // The source key of an API receipt: its key and body hash.

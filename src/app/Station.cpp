@@ -17,6 +17,7 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
       m_executor(m_session, m_link, m_prompter), m_server(m_session, m_link, m_executor, m_prompter),
       m_book(m_session, m_executor), m_api(m_session) {
     m_book.fileOutcome = [this](const ReceiptOutcome &o) { writeOutcomeFile(o); };
+    m_book.queued = [this] { m_server.takeSoon(); };
     m_api.registerUp = [this] { return m_startup.ready(); };
     m_api.serverEnabled = [this] { return m_server.isEnabled(); };
     m_link.setLineObserver([this](bool busy) { m_session.runState().setLineBusy(busy); });

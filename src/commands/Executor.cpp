@@ -111,6 +111,7 @@ void Executor::closeReceipt() {
         return;
     }
     closedAt(after);
+    m_chain = ChainedTotals{after, m_link.linesSent(), m_link.clock().nowMs()};
 }
 
 void Executor::closedAt(const ReceiptTotals &after) {
@@ -134,6 +135,8 @@ void Executor::refuseLine(const QString &line, const QString &problem) {
 
 void Executor::ExecuteReceiptQueue() {
     m_refusalSaid = false;
+    // A receipt left open by an earlier call reads its totals afresh.
+    m_chainHolds = false;
     if (m_recover) {
         if (!recover())
             return;
@@ -201,14 +204,25 @@ Executor::Step Executor::skipByRule(const ReceiptRuleRow &row, const QString &ta
 
 Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &taken, const QString &lineIn) {
     const bool openBefore = m_queue.state().receiptOpen;
+    bool fromChain = false;
+    if (!openBefore) {
+        fromChain = m_chain && m_chain->linesSent == m_link.linesSent() &&
+                    m_link.clock().nowMs() - m_chain->atMs <= kChainedTotalsMs;
+        m_chainHolds = false;
+    }
     ReceiptTotals before;
     // What the register can tell afterwards, should the answer be lost: its
     // count of receipts closed (and its sales total, for the receipt's own).
     if (row.countsBefore && openBefore && readCountsBeforeClosing) {
-        bool reached = true;
-        before = readTotals(reached);
-        if (!reached)
-            return Step::Stop;
+        if (m_chainHolds) {
+            before = m_chain->totals;
+        } else {
+            bool reached = true;
+            before = readTotals(reached);
+            if (!reached)
+                return Step::Stop;
+        }
+        m_chainHolds = false;
     }
     if (!m_queue.record(QueueEvent::sending(taken, openBefore, before.receipts, before.salesCents), true))
         return Step::Stop;
@@ -230,14 +244,18 @@ Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &take
             closeReceipt();
         else if (m_queue.state().inFlight)
             finishLine(ReceiptOpenAfter(row, openBefore));
+        if (!openBefore && m_queue.state().receiptOpen)
+            m_chainHolds = fromChain;
         return Step::Next;
     case Outcome::Return:
+        dropChain();
         // A line that went back to the queue was never taken by the
         // register: its receipt state is not changed yet either.
         if (m_queue.state().inFlight)
             finishLine(ReceiptOpenAfter(row, openBefore));
         return Step::Stop;
     case Outcome::Uncertain:
+        dropChain();
         if (recover())
             return Step::Next;
         m_recover = true;
@@ -422,6 +440,7 @@ Executor::Known Executor::judgeInFlight() {
 }
 
 bool Executor::recover() {
+    dropChain();
     if (m_unknown) {
         // Whatever the register holds from before is voided first: no line
         // of ours may join it.

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace norvvelm {
 
 class Prompter;
@@ -93,6 +95,24 @@ private:
     void gaveUp(const QString &line, const QString &message);
     void log(const QString &message, const QString &line);
     void monitor(const QString &text);
+
+    // The totals read after a closing, kept for the next receipt: one that the
+    // very next line opens, at once, starts from them instead of reading them
+    // again before its own closing. In between nobody else spoke to the
+    // register, and no receipt can be rung up and closed on its keyboard in
+    // that time; from its first line on the register holds our receipt.
+    struct ChainedTotals {
+        ReceiptTotals totals;
+        quint64 linesSent = 0; // the link's count when they were read
+        qint64 atMs = 0;
+    };
+    static constexpr qint64 kChainedTotalsMs = 50;
+    std::optional<ChainedTotals> m_chain;
+    bool m_chainHolds = false; // the open receipt started from m_chain
+    void dropChain() {
+        m_chain.reset();
+        m_chainHolds = false;
+    }
 
     Session &m_s;
     SerialFunz2 &m_link;

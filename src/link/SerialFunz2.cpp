@@ -160,7 +160,9 @@ int SerialFunz2::SendEnquiry() {
             WriteComByte(ctl::CAN);
         m_port.purge();
         WriteComByte(ctl::ENQ);
-        Sleep(kEnquiryPauseMs);
+        // The register's pause: events run in it, so a request that comes
+        // meanwhile is answered at once rather than after it.
+        WaitMs(kEnquiryPauseMs);
         if (const int s = replyStatus(replyByte(kEnquiryWaitMs), link::EnquiryCan, kNoReply); s != kNoReply)
             return s;
     }
@@ -169,6 +171,7 @@ int SerialFunz2::SendEnquiry() {
 
 int SerialFunz2::SendCommandFrame(const QString &line) {
     const QByteArray frame = BuildFrame(toAnsi(line));
+    ++m_linesSent;
     for (int attempt = 0; attempt < kFrameAttempts; ++attempt) {
         m_port.purge();
         WriteComString(frame);

@@ -115,6 +115,10 @@ public:
     int SendEnquiry();
     int SendCommandFrame(const QString &line);
     int ReceiveAnswer(QString &answer);
+    // How many command lines went out on this link so far (a line's repeated
+    // frames count once): a caller tells from it that nobody else spoke to
+    // the register since it last did.
+    quint64 linesSent() const { return m_linesSent; }
     int ExchangeCommand(const QString &line, QString &answer);
 
     // One exchange on a line the caller holds (see Exchange): enquiry, the
@@ -168,6 +172,7 @@ private:
     EventPump m_pump;
     QString m_device;
     int m_exchangeDepth = 0;
+    quint64 m_linesSent = 0;
     std::function<void(bool)> m_lineObserver;
 };
 

@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace norvvelm {
 
@@ -41,20 +42,11 @@ PrintServer::PrintServer(Session &session, SerialFunz2 &link, Executor &executor
         if (m_enabled && !m_inTick)
             TimerSRV_Timer();
     });
-    // Files that waited for the operator are taken as soon as the register
-    // is free, not at the next tick.
-    m_afterOperator.setSingleShot(true);
-    m_afterOperator.setInterval(0);
-    connect(&m_afterOperator, &QTimer::timeout, this, [this] {
-        if (m_enabled && !m_inTick)
-            TimerSRV_Timer();
-    });
     RegisterOwner &owner = m_s.registerOwner();
     owner.setServerWork([this] { return work(); });
     connect(&owner, &RegisterOwner::operatorReleased, this, [this] {
         m_documentWaitSaid = false;
-        if (m_enabled)
-            m_afterOperator.start();
+        takeSoon();
     });
 }
 
@@ -64,6 +56,28 @@ RegisterOwner::ServerWork PrintServer::work() const {
     w.linesWaiting = !m_s.runState().queue().isEmpty() || m_executor.recoveryPending();
     w.receiptOpen = m_s.runState().receiptOpen();
     return w;
+}
+
+// Files that waited for the operator, and lines queued from elsewhere, go
+// out as soon as the register is free. A posted call, not a zero timer: run
+// from a timer, the exchanges' waits would let the other timers and the
+// sockets wait behind it.
+void PrintServer::takeSoon() {
+    if (!m_enabled || m_soonPosted)
+        return;
+    m_soonPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_soonPosted = false;
+            if (!m_enabled)
+                return;
+            if (m_inTick)
+                m_againAfterTick = true;
+            else
+                TimerSRV_Timer();
+        },
+        Qt::QueuedConnection);
 }
 
 void PrintServer::setEnabled(bool on) {
@@ -358,6 +372,8 @@ void PrintServer::TimerSRV_Timer() {
     m_inTick = false;
     if (m_enabled)
         m_timer.start();
+    if (std::exchange(m_againAfterTick, false))
+        takeSoon();
     emit tickDone();
 }
 

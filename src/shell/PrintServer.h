@@ -45,6 +45,9 @@ public:
 
     // One tick (TimerSRV_Timer).
     void TimerSRV_Timer();
+    // Lines queued from elsewhere (the API) go out as soon as the register
+    // is free, not at the next tick.
+    void takeSoon();
 
     // A file is taken only once its writer is done: closed after its last
     // change (or renamed into place) where the folder is watched, else the
@@ -98,7 +101,8 @@ private:
     bool m_sending = false;
     // The last time files waited for an operator's document (said once per hold).
     bool m_documentWaitSaid = false;
-    QTimer m_afterOperator;
+    bool m_soonPosted = false;
+    bool m_againAfterTick = false; // asked for while a tick ran
     bool m_folderMissingSaid = false;
     QHash<QString, Seen> m_seen;
     QSet<QString> m_said;

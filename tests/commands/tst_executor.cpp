@@ -31,6 +31,8 @@ private slots:
     void receiptGivenUpAfterResends();
     void receiptOutcome_data();
     void receiptOutcome();
+    void totalsBetweenReceipts_data();
+    void totalsBetweenReceipts();
     void journalKeepsTheQueue();
     void dailyReport_data();
     void dailyReport();
@@ -347,6 +349,62 @@ void TestExecutor::receiptOutcome() {
         QCOMPARE(code, QStringLiteral("37"));
         QCOMPARE(line, kSale);
     }
+}
+
+void TestExecutor::totalsBetweenReceipts_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("gapMs");      // between the two receipts; -1: queued together
+    QTest::addColumn<bool>("statusRead"); // a status read goes between them
+    QTest::addColumn<bool>("keyboard");   // a receipt of 7.00 closed on the register's own keys between them
+    QTest::addColumn<int>("reads");       // totals reads in all
+    QTest::addColumn<int>("number");      // of the second receipt
+    // The totals read after the first closing stand for the second receipt
+    // only when its first line follows at once and nothing else went between.
+    QTest::newRow("back to back") << QString() << -1 << false << false << 3 << 3;
+    QTest::newRow("back to back, the second closing's answer lost")
+        << QStringLiteral("lose=5/#2") << -1 << false << false << 3 << 3;
+    QTest::newRow("later, a receipt on the keys between") << QString() << 1000 << false << true << 4 << 4;
+    QTest::newRow("at once, a status read between") << QString() << 0 << true << true << 4 << 4;
+    QTest::newRow("at once, nothing between") << QString() << 0 << false << false << 3 << 3;
+}
+
+void TestExecutor::totalsBetweenReceipts() {
+    QFETCH(QString, fault);
+    QFETCH(int, gapMs);
+    QFETCH(bool, statusRead);
+    QFETCH(bool, keyboard);
+    QFETCH(int, reads);
+    QFETCH(int, number);
+    ExecutorRig rig;
+    rig.executor.readCountsBeforeClosing = true;
+    rig.reg.totals = true;
+    rig.reg.closed = 1;
+    rig.reg.sales = 1000;
+    if (!fault.isEmpty())
+        QVERIFY(rig.fault(fault));
+    quint64 first = 0, second = 0;
+    QVERIFY(rig.executor.enqueue({kSale, kPay}, {}, {}, &first));
+    if (gapMs >= 0) {
+        rig.executor.ExecuteReceiptQueue();
+        rig.clock.advance(gapMs);
+        if (statusRead)
+            rig.runner.RequestStatus();
+        if (keyboard) {
+            ++rig.reg.closed;
+            rig.reg.sales += 700;
+        }
+    }
+    QVERIFY(rig.executor.enqueue({kSale, kPay}, {}, {}, &second));
+    rig.executor.ExecuteReceiptQueue();
+    QCOMPARE(rig.sent().count(QStringLiteral("0/")), reads);
+    QCOMPARE(rig.sent().count(kSale), 2); // neither voided nor sent again
+    for (const quint64 id : {first, second}) {
+        const QueuedReceipt *r = rig.executor.state().find(id);
+        QVERIFY(r);
+        QCOMPARE(int(r->state), int(QueuedReceipt::State::Finished));
+        QCOMPARE(r->totalCents ? AmountText(*r->totalCents) : QString(), QStringLiteral("2.50"));
+    }
+    QCOMPARE(rig.executor.state().find(second)->receiptNumber, number);
 }
 
 void TestExecutor::journalKeepsTheQueue() {
