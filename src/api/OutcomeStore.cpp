@@ -17,6 +17,8 @@ QByteArray OutcomeStore::record(const Entry &e) {
 
 bool OutcomeStore::open(const QDateTime &now) {
     m_entries.clear();
+    m_byId.clear();
+    m_byKey.clear();
     QFile in(m_path);
     if (in.open(QIODevice::ReadOnly)) {
         while (!in.atEnd()) {
@@ -28,48 +30,43 @@ bool OutcomeStore::open(const QDateTime &now) {
             if (!ReceiptOutcome::fromJson(o, e.outcome))
                 continue;
             e.digest = o.value(QStringLiteral("digest")).toString().toLatin1();
-            m_entries.append(e);
+            // The latest record of an id is the one that holds.
+            place(std::move(e));
         }
         in.close();
     }
-    // The latest record of an id is the one that holds.
-    QHash<QString, qsizetype> last;
-    for (qsizetype i = 0; i < m_entries.size(); ++i)
-        last.insert(m_entries.at(i).outcome.id, i);
-    QList<Entry> unique;
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
-        if (last.value(m_entries.at(i).outcome.id) == i)
-            unique.append(m_entries.at(i));
-    }
-    m_entries = unique;
     trim(now);
-    if (!rewrite())
-        return false;
-    index();
-    return true;
+    return rewrite();
+}
+
+void OutcomeStore::place(Entry e) {
+    if (const auto it = m_byId.constFind(e.outcome.id); it != m_byId.constEnd())
+        erase(m_entries.find(*it));
+    const qint64 order = m_nextOrder++;
+    m_byId.insert(e.outcome.id, order);
+    if (!e.outcome.key.isEmpty())
+        m_byKey.insert(e.outcome.key, order);
+    m_entries.emplace(order, std::move(e));
+}
+
+void OutcomeStore::erase(std::map<qint64, Entry>::iterator it) {
+    if (it == m_entries.end())
+        return;
+    const ReceiptOutcome &o = it->second.outcome;
+    m_byId.remove(o.id);
+    if (const auto k = m_byKey.constFind(o.key); k != m_byKey.constEnd() && *k == it->first)
+        m_byKey.erase(k);
+    m_entries.erase(it);
 }
 
 void OutcomeStore::trim(const QDateTime &now) {
     const QDateTime oldest = now.addDays(-kDays);
-    qsizetype drop = qMax<qsizetype>(0, m_entries.size() - kKept);
-    while (drop < m_entries.size()) {
-        const QDateTime t = m_entries.at(drop).outcome.finished.isValid()
-                                ? m_entries.at(drop).outcome.finished
-                                : m_entries.at(drop).outcome.accepted;
-        if (!t.isValid() || t >= oldest)
+    while (!m_entries.empty()) {
+        const ReceiptOutcome &o = m_entries.begin()->second.outcome;
+        const QDateTime t = o.finished.isValid() ? o.finished : o.accepted;
+        if (m_entries.size() <= std::size_t(kKept) && (!t.isValid() || t >= oldest))
             break;
-        ++drop;
-    }
-    m_entries.remove(0, drop);
-}
-
-void OutcomeStore::index() {
-    m_byId.clear();
-    m_byKey.clear();
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
-        m_byId.insert(m_entries.at(i).outcome.id, i);
-        if (!m_entries.at(i).outcome.key.isEmpty())
-            m_byKey.insert(m_entries.at(i).outcome.key, i);
+        erase(m_entries.begin());
     }
 }
 
@@ -80,13 +77,13 @@ bool OutcomeStore::rewrite() {
         m_error = out.errorString();
         return false;
     }
-    for (const Entry &e : std::as_const(m_entries))
+    for (const auto &[order, e] : m_entries)
         out.write(record(e));
     if (!out.commit()) {
         m_error = out.errorString();
         return false;
     }
-    m_records = m_entries.size();
+    m_records = qint64(m_entries.size());
     m_file.setFileName(m_path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         m_error = m_file.errorString();
@@ -114,13 +111,9 @@ bool OutcomeStore::put(const ReceiptOutcome &outcome, const QByteArray &digest, 
     ::fdatasync(m_file.handle());
 #endif
     ++m_records;
-    if (const auto it = m_byId.constFind(outcome.id); it != m_byId.constEnd()) {
-        m_entries.remove(*it);
-    }
-    m_entries.append(e);
+    place(e);
     trim(now);
-    index();
-    if (m_records > 2 * qMax<qint64>(m_entries.size(), 100) && !rewrite())
+    if (m_records > 2 * qMax<qint64>(qint64(m_entries.size()), 100) && !rewrite())
         return false;
     return true;
 }
@@ -137,14 +130,14 @@ const OutcomeStore::Entry *OutcomeStore::findKey(const QString &key) const {
 
 QList<ReceiptOutcome> OutcomeStore::newest(int limit) const {
     QList<ReceiptOutcome> out;
-    for (qsizetype i = m_entries.size() - 1; i >= 0 && out.size() < limit; --i)
-        out.append(m_entries.at(i).outcome);
+    for (auto it = m_entries.rbegin(); it != m_entries.rend() && out.size() < limit; ++it)
+        out.append(it->second.outcome);
     return out;
 }
 
 quint64 OutcomeStore::highestNumber(QStringView prefix) const {
     quint64 high = 0;
-    for (const Entry &e : m_entries) {
+    for (const auto &[order, e] : m_entries) {
         if (!e.outcome.id.startsWith(prefix))
             continue;
         bool ok = false;

@@ -512,6 +512,25 @@ void TestApi::outcomeStore() {
         QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printed"), 1),
                           "h2", now));
         QVERIFY(store.put(outcome(QStringLiteral("R7"), QString(), QStringLiteral("failed"), 0), {}, now));
+        // The last put of an id holds, and makes it the newest.
+        QCOMPARE(store.findKey(QStringLiteral("k2"))->outcome.state, QStringLiteral("printed"));
+        QCOMPARE(store.newest(1).value(0).id, QStringLiteral("R7"));
+        QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printed"), 0),
+                          "h2", now));
+        QCOMPARE(store.newest(1).value(0).id, QStringLiteral("R2"));
+        QCOMPARE(store.size(), 2); // R1, 40 days old, went at the first put of today
+    }
+    {
+        // Full, the oldest goes with its key.
+        OutcomeStore full(m_home.filePath(QStringLiteral("full")));
+        QVERIFY(full.open(now));
+        for (int i = 0; i <= OutcomeStore::kKept; ++i) {
+            const QString n = QString::number(i);
+            QVERIFY(full.put(outcome(u'R' + n, u'k' + n, QStringLiteral("printed"), 0), "h", now));
+        }
+        QCOMPARE(full.size(), OutcomeStore::kKept);
+        QVERIFY(!full.find(QStringLiteral("R0")) && !full.findKey(QStringLiteral("k0")));
+        QVERIFY(full.findKey(QStringLiteral("k1")));
     }
     // A record cut short by a crash was never counted.
     QFile f(path);
@@ -525,7 +544,7 @@ void TestApi::outcomeStore() {
     QCOMPARE(again.find(QStringLiteral("R2"))->outcome.state, QStringLiteral("printed"));
     QCOMPARE(again.findKey(QStringLiteral("k2"))->digest, QByteArray("h2"));
     QCOMPARE(again.find(QStringLiteral("R2"))->outcome.lines.size(), 2);
-    QCOMPARE(again.newest(1).value(0).id, QStringLiteral("R7"));
+    QCOMPARE(again.newest(1).value(0).id, QStringLiteral("R2")); // put last
     QCOMPARE(again.highestNumber(u"R"), 7u);
 }
 

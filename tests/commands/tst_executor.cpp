@@ -321,10 +321,7 @@ void TestExecutor::receiptOutcome() {
     QFETCH(QString, total);
     QFETCH(bool, voided);
     ExecutorRig rig;
-    rig.executor.readCountsBeforeClosing = true;
-    rig.reg.totals = true;
-    rig.reg.closed = 1;
-    rig.reg.sales = 1000;
+    rig.readTotals();
     for (const QString &f : faults) {
         if (f == QLatin1String("pay:refused"))
             rig.reg.refusePay = true;
@@ -353,7 +350,7 @@ void TestExecutor::receiptOutcome() {
 
 void TestExecutor::totalsBetweenReceipts_data() {
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<int>("gapMs");      // between the two receipts; -1: queued together
+    QTest::addColumn<int>("gapMs");       // between the two receipts; -1: queued together
     QTest::addColumn<bool>("statusRead"); // a status read goes between them
     QTest::addColumn<bool>("keyboard");   // a receipt of 7.00 closed on the register's own keys between them
     QTest::addColumn<int>("reads");       // totals reads in all
@@ -376,10 +373,7 @@ void TestExecutor::totalsBetweenReceipts() {
     QFETCH(int, reads);
     QFETCH(int, number);
     ExecutorRig rig;
-    rig.executor.readCountsBeforeClosing = true;
-    rig.reg.totals = true;
-    rig.reg.closed = 1;
-    rig.reg.sales = 1000;
+    rig.readTotals();
     if (!fault.isEmpty())
         QVERIFY(rig.fault(fault));
     quint64 first = 0, second = 0;

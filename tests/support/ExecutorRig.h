@@ -56,6 +56,14 @@ struct ExecutorRig : MemoryLinkRig<PlainRegister> {
         session.setNow([] { return QDateTime(QDate(2026, 12, 7), QTime(10, 11, 12)); });
     }
     void queue(const QStringList &lines) { QVERIFY(executor.enqueue(lines)); }
+    // The executor reads the register's totals around each closing; the
+    // register has closed one receipt today, for 10.00.
+    void readTotals() {
+        executor.readCountsBeforeClosing = true;
+        reg.totals = true;
+        reg.closed = 1;
+        reg.sales = 1000;
+    }
     // The monitor oldest first.
     QStringList monitorInOrder() const {
         QStringList m = session.monitor().lines();
