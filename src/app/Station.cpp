@@ -159,9 +159,8 @@ bool Station::startApi() {
     QString error;
     if (m_api.listen(cfg.ApiIndirizzo, cfg.ApiPorta, &error))
         return true;
-    m_session.statusBar().setPanel(1, QStringLiteral("API non disponibile"));
-    m_session.statusBar().setPanel(
-        2,
+    m_session.statusBar().setMessage(
+        QStringLiteral("API non disponibile"),
         QStringLiteral("Impossibile aprire %1 porta %2 per l'API: ").arg(cfg.ApiIndirizzo).arg(cfg.ApiPorta) +
             error);
     return false;

@@ -43,6 +43,7 @@ private slots:
     void serverHoldsTheRegister_data();
     void serverHoldsTheRegister();
     void apiReceiptGoesOutAtOnce();
+    void apiAddressThatCannotOpen();
 };
 
 void TestStation::receiptThroughTheStation() {
@@ -721,6 +722,23 @@ void TestStation::apiReceiptGoesOutAtOnce() {
     QCoreApplication::sendPostedEvents();
     QCOMPARE(rig.executed(kPay), 1);
     QCOMPARE(rig.station.receipts().find(o.id)->state, QStringLiteral("printed"));
+}
+
+// An address the interface cannot listen on is said on the status bar, and
+// the print server goes on without it.
+void TestStation::apiAddressThatCannotOpen() {
+    StationRig rig("ServerStato=On\nServerFile=scontrino.txt\nApiIndirizzo=192.0.2.1\n");
+    QSignalSpy panels(&rig.station.session().statusBar(), &StatusBar::panelChanged);
+    QVERIFY(rig.station.start());
+    QVERIFY(!rig.station.api().isListening());
+    QVERIFY(panels.contains(QVariantList{1, QStringLiteral("API non disponibile")}));
+    bool said = false;
+    for (const QVariantList &p : std::as_const(panels))
+        said = said || p.at(1).toString().startsWith(
+                           QStringLiteral("Impossibile aprire 192.0.2.1 porta 0 per l'API: "));
+    QVERIFY(said);
+    testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kReceipt);
+    QVERIFY(rig.runUntil([&] { return rig.taken(kPay) == 1; }));
 }
 
 QTEST_GUILESS_MAIN(TestStation)
