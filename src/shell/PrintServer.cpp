@@ -59,9 +59,8 @@ RegisterOwner::ServerWork PrintServer::work() const {
 }
 
 // Files that waited for the operator, and lines queued from elsewhere, go
-// out as soon as the register is free. A posted call, not a zero timer: run
-// from a timer, the exchanges' waits would let the other timers and the
-// sockets wait behind it.
+// out as soon as the register is free: one posted call however often it is
+// asked before it runs, and one more tick after a tick that was running.
 void PrintServer::takeSoon() {
     if (!m_enabled || m_soonPosted)
         return;
