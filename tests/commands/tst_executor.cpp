@@ -350,24 +350,31 @@ void TestExecutor::receiptOutcome() {
 
 void TestExecutor::totalsBetweenReceipts_data() {
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<int>("gapMs");       // between the two receipts; -1: queued together
-    QTest::addColumn<bool>("statusRead"); // a status read goes between them
-    QTest::addColumn<bool>("keyboard");   // a receipt of 7.00 closed on the register's own keys between them
-    QTest::addColumn<int>("reads");       // totals reads in all
-    QTest::addColumn<int>("number");      // of the second receipt
+    QTest::addColumn<int>("gapMs");         // between the two receipts; -1: queued together
+    QTest::addColumn<QStringList>("lines"); // queued between them
+    QTest::addColumn<bool>("statusRead");   // a status read goes between them
+    QTest::addColumn<bool>("keyboard"); // a receipt of 7.00 closed on the register's own keys between them
+    QTest::addColumn<int>("reads");     // totals reads in all
+    QTest::addColumn<int>("number");    // of the second receipt
     // The totals read after the first closing stand for the second receipt
     // only when its first line follows at once and nothing else went between.
-    QTest::newRow("back to back") << QString() << -1 << false << false << 3 << 3;
+    const QStringList none;
+    QTest::newRow("back to back") << QString() << -1 << none << false << false << 3 << 3;
     QTest::newRow("back to back, the second closing's answer lost")
-        << QStringLiteral("lose=5/#2") << -1 << false << false << 3 << 3;
-    QTest::newRow("later, a receipt on the keys between") << QString() << 1000 << false << true << 4 << 4;
-    QTest::newRow("at once, a status read between") << QString() << 0 << true << true << 4 << 4;
-    QTest::newRow("at once, nothing between") << QString() << 0 << false << false << 3 << 3;
+        << QStringLiteral("lose=5/#2") << -1 << none << false << false << 3 << 3;
+    // The daily closing sets the register's totals back to nothing.
+    QTest::newRow("a daily closing queued between")
+        << QString() << -1 << QStringList{"x/7/0/0/"} << false << false << 4 << 1;
+    QTest::newRow("later, a receipt on the keys between")
+        << QString() << 1000 << none << false << true << 4 << 4;
+    QTest::newRow("at once, a status read between") << QString() << 0 << none << true << true << 4 << 4;
+    QTest::newRow("at once, nothing between") << QString() << 0 << none << false << false << 3 << 3;
 }
 
 void TestExecutor::totalsBetweenReceipts() {
     QFETCH(QString, fault);
     QFETCH(int, gapMs);
+    QFETCH(QStringList, lines);
     QFETCH(bool, statusRead);
     QFETCH(bool, keyboard);
     QFETCH(int, reads);
@@ -378,6 +385,8 @@ void TestExecutor::totalsBetweenReceipts() {
         QVERIFY(rig.fault(fault));
     quint64 first = 0, second = 0;
     QVERIFY(rig.executor.enqueue({kSale, kPay}, {}, {}, &first));
+    if (!lines.isEmpty())
+        rig.queue(lines);
     if (gapMs >= 0) {
         rig.executor.ExecuteReceiptQueue();
         rig.clock.advance(gapMs);

@@ -32,6 +32,10 @@ struct PlainRegister : ecrsim::Register {
             ++closed;
             sales += 250;
         }
+        if (line.startsWith("x/")) { // the daily closing
+            closed = 0;
+            sales = 0;
+        }
         return ok();
     }
 };
