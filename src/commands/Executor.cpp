@@ -12,6 +12,8 @@
 
 #include <QFile>
 
+#include <utility>
+
 namespace norvvelm {
 
 namespace {
@@ -202,40 +204,54 @@ Executor::Step Executor::skipByRule(const ReceiptRuleRow &row, const QString &ta
     return sendLine(row, taken, line);
 }
 
+// The totals read after the last closing may stand for the receipt the next
+// line opens: nothing else went to the register since, and little time passed.
+bool Executor::chainFresh() const {
+    return m_chain && m_chain->linesSent == m_link.linesSent() &&
+           m_link.clock().nowMs() - m_chain->atMs <= kChainedTotalsMs;
+}
+
+// What the register can tell afterwards, should the answer to a closing be
+// lost: its count of receipts closed (and its sales total, for the receipt's
+// own). False when the register could not be reached.
+bool Executor::totalsBefore(const ReceiptRuleRow &row, bool openBefore, ReceiptTotals &before) {
+    if (!row.countsBefore || !openBefore || !readCountsBeforeClosing)
+        return true;
+    if (std::exchange(m_chainHolds, false)) {
+        before = m_chain->totals;
+        return true;
+    }
+    bool reached = true;
+    before = readTotals(reached);
+    return reached;
+}
+
+// A sale line as the configuration wants it on the register.
+QString Executor::rewritten(const ReceiptRuleRow &row, const QString &line) const {
+    if (!row.rewritten)
+        return line;
+    SaleRewrite how;
+    how.wrapDescription = m_s.settings().config().WrapDescription;
+    how.width1 = m_s.settings().config().DescrWidth1;
+    how.width2 = m_s.settings().config().DescrWidth2;
+    how.autoVat = m_s.settings().config().AlIvaAuto;
+    how.vatTable = &m_s.settings().vatTable();
+    return RewriteReceiptLine(line, how);
+}
+
 Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &taken, const QString &lineIn) {
     const bool openBefore = m_queue.state().receiptOpen;
     bool fromChain = false;
     if (!openBefore) {
-        fromChain = m_chain && m_chain->linesSent == m_link.linesSent() &&
-                    m_link.clock().nowMs() - m_chain->atMs <= kChainedTotalsMs;
+        fromChain = chainFresh();
         m_chainHolds = false;
     }
     ReceiptTotals before;
-    // What the register can tell afterwards, should the answer be lost: its
-    // count of receipts closed (and its sales total, for the receipt's own).
-    if (row.countsBefore && openBefore && readCountsBeforeClosing) {
-        if (m_chainHolds) {
-            before = m_chain->totals;
-        } else {
-            bool reached = true;
-            before = readTotals(reached);
-            if (!reached)
-                return Step::Stop;
-        }
-        m_chainHolds = false;
-    }
+    if (!totalsBefore(row, openBefore, before))
+        return Step::Stop;
     if (!m_queue.record(QueueEvent::sending(taken, openBefore, before.receipts, before.salesCents), true))
         return Step::Stop;
-    QString line = lineIn;
-    if (row.rewritten) {
-        SaleRewrite how;
-        how.wrapDescription = m_s.settings().config().WrapDescription;
-        how.width1 = m_s.settings().config().DescrWidth1;
-        how.width2 = m_s.settings().config().DescrWidth2;
-        how.autoVat = m_s.settings().config().AlIvaAuto;
-        how.vatTable = &m_s.settings().vatTable();
-        line = RewriteReceiptLine(line, how);
-    }
+    const QString line = rewritten(row, lineIn);
     // Sending it again cannot change a receipt: a read, or a text outside one.
     const bool repeatable = !openBefore && row.rule == ReceiptRule::Neutral;
     switch (exchangeLine(line, repeatable)) {
@@ -439,18 +455,26 @@ Executor::Known Executor::judgeInFlight() {
     return Known::Yes;
 }
 
+// The void key, shown and logged with its answer; false when the register
+// could not be reached.
+bool Executor::pressVoidKey(QString &answer) {
+    monitor(MonitorToRegister() + VoidReceiptLine());
+    if (!ownExchange(VoidReceiptLine(), answer))
+        return false;
+    log(answer, VoidReceiptLine());
+    monitor(MonitorFromRegister() + answer);
+    return true;
+}
+
 bool Executor::recover() {
     dropChain();
     if (m_unknown) {
         // Whatever the register holds from before is voided first: no line
         // of ours may join it.
-        monitor(MonitorToRegister() + VoidReceiptLine());
         QString answer;
-        if (!ownExchange(VoidReceiptLine(), answer))
+        if (!pressVoidKey(answer))
             return false;
         m_unknown = false;
-        log(answer, VoidReceiptLine());
-        monitor(MonitorFromRegister() + answer);
         if (AnswerAccepted(answer) && !m_queue.state().receiptOpen && !m_queue.state().inFlight) {
             const QString message = QStringLiteral("Scontrino lasciato aperto sulla cassa annullato");
             monitor(MonitorFromRegister() + message);
@@ -475,12 +499,9 @@ bool Executor::recover() {
 // A receipt may be open on the register with part of its lines: it is
 // voided, and sent again from its first line.
 bool Executor::voidOpenReceipt() {
-    monitor(MonitorToRegister() + VoidReceiptLine());
     QString answer;
-    if (!ownExchange(VoidReceiptLine(), answer))
+    if (!pressVoidKey(answer))
         return false;
-    log(answer, VoidReceiptLine());
-    monitor(MonitorFromRegister() + answer);
     const bool wasOpen = AnswerAccepted(answer);
     const QueueState &s = m_queue.state();
     if (s.inFlight) {

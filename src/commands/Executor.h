@@ -67,6 +67,9 @@ private:
     Step takeLine();
     Step skipByRule(const ReceiptRuleRow &row, const QString &taken, const QString &line);
     Step sendLine(const ReceiptRuleRow &row, const QString &taken, const QString &line);
+    bool chainFresh() const;
+    bool totalsBefore(const ReceiptRuleRow &row, bool openBefore, ReceiptTotals &before);
+    QString rewritten(const ReceiptRuleRow &row, const QString &line) const;
     Outcome exchangeLine(const QString &line, bool repeatable);
     Outcome lineEnded(const Sent &sent, const QString &line, bool repeatable);
     void seriousFault(const QString &line, const QString &code);
@@ -75,6 +78,7 @@ private:
     enum class Known { Yes, No, Unreachable };
     Known judgeInFlight();
     bool voidOpenReceipt();
+    bool pressVoidKey(QString &answer);
     void dropReceipt();
     // One exchange of the program's own (a read, the void key), repeated
     // while the register is busy or its answer is lost; false when the
