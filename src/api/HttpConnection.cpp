@@ -139,6 +139,59 @@ void HttpConnection::endWriting() {
 #endif
 }
 
+// The request line and header fields, once they are all in: Again when more
+// is already waiting on the socket, Stop to wait for more (or after a refusal).
+HttpConnection::Step HttpConnection::takeHead() {
+    const qsizetype end = m_buffer.indexOf("\r\n\r\n");
+    const qsizetype lineEnd = m_buffer.indexOf("\r\n");
+    if ((lineEnd < 0 && m_buffer.size() > m_limits.requestLineBytes) || lineEnd > m_limits.requestLineBytes) {
+        refuse(HttpResponse::error(414, QStringLiteral("Riga di richiesta troppo lunga")));
+        return Step::Stop;
+    }
+    if (end < 0) {
+        if (m_buffer.size() > m_limits.headerBytes) {
+            refuse(HttpResponse::error(431, QStringLiteral("Intestazioni troppo lunghe")));
+            return Step::Stop;
+        }
+        if (m_socket->bytesAvailable() > 0 && m_buffer.size() <= m_limits.headerBytes)
+            return Step::Again;
+        return Step::Stop;
+    }
+    if (end + 4 > m_limits.headerBytes) {
+        refuse(HttpResponse::error(431, QStringLiteral("Intestazioni troppo lunghe")));
+        return Step::Stop;
+    }
+    const QByteArray head = m_buffer.left(end);
+    m_buffer.remove(0, end + 4);
+    std::optional<HttpResponse> refusal = parseHead(head);
+    if (!refusal && m_check)
+        refusal = m_check(m_request, *m_socket);
+    if (refusal) {
+        refuse(*refusal);
+        return Step::Stop;
+    }
+    if (m_bodyLength > 0 && m_request.header("expect").compare("100-continue", Qt::CaseInsensitive) == 0)
+        m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
+    m_state = State::Body;
+    return Step::Done;
+}
+
+// The body, once it is all in: the request is told and answered; Stop to
+// wait for more.
+HttpConnection::Step HttpConnection::takeBody() {
+    readMore();
+    if (m_buffer.size() < m_bodyLength)
+        return m_socket->bytesAvailable() > 0 ? Step::Again : Step::Stop;
+    m_request.body = m_buffer.left(m_bodyLength);
+    m_buffer.remove(0, m_bodyLength);
+    m_state = State::Answering;
+    armTimer();
+    const HttpRequest request = std::exchange(m_request, HttpRequest{});
+    emit requestReady(this, request);
+    // Answered at once, the loop goes on with what else was sent.
+    return Step::Done;
+}
+
 void HttpConnection::process() {
     if (m_state == State::Closing) {
         m_socket->skip(m_socket->bytesAvailable());
@@ -158,62 +211,22 @@ void HttpConnection::process() {
             m_timer.stop();
             armTimer();
         }
-        if (m_state == State::Headers) {
-            const qsizetype end = m_buffer.indexOf("\r\n\r\n");
-            const qsizetype lineEnd = m_buffer.indexOf("\r\n");
-            if ((lineEnd < 0 && m_buffer.size() > m_limits.requestLineBytes) ||
-                lineEnd > m_limits.requestLineBytes) {
-                refuse(HttpResponse::error(414, QStringLiteral("Riga di richiesta troppo lunga")));
-                break;
-            }
-            if (end < 0) {
-                if (m_buffer.size() > m_limits.headerBytes) {
-                    refuse(HttpResponse::error(431, QStringLiteral("Intestazioni troppo lunghe")));
-                    break;
-                }
-                if (m_socket->bytesAvailable() > 0 && m_buffer.size() <= m_limits.headerBytes)
-                    continue;
-                break;
-            }
-            if (end + 4 > m_limits.headerBytes) {
-                refuse(HttpResponse::error(431, QStringLiteral("Intestazioni troppo lunghe")));
-                break;
-            }
-            const QByteArray head = m_buffer.left(end);
-            m_buffer.remove(0, end + 4);
-            if (auto refusal = parseHead(head)) {
-                refuse(*refusal);
-                break;
-            }
-            if (m_check) {
-                if (auto refusal = m_check(m_request, *m_socket)) {
-                    refuse(*refusal);
-                    break;
-                }
-            }
-            if (m_bodyLength > 0 &&
-                m_request.header("expect").compare("100-continue", Qt::CaseInsensitive) == 0)
-                m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
-            m_state = State::Body;
-        }
-        if (m_state == State::Body) {
-            readMore();
-            if (m_buffer.size() < m_bodyLength) {
-                if (m_socket->bytesAvailable() > 0)
-                    continue;
-                break;
-            }
-            m_request.body = m_buffer.left(m_bodyLength);
-            m_buffer.remove(0, m_bodyLength);
-            m_state = State::Answering;
-            armTimer();
-            const HttpRequest request = std::exchange(m_request, HttpRequest{});
-            emit requestReady(this, request);
-            // Answered at once, the loop goes on with what else was sent.
-        }
+        const Step step = m_state == State::Headers ? takeHead() : Step::Done;
+        if (step == Step::Again)
+            continue;
+        if (step == Step::Stop)
+            break;
+        if (m_state == State::Body && takeBody() == Step::Stop)
+            break;
     }
     m_inProcess = false;
 }
+
+namespace {
+std::optional<HttpResponse> bad(const QString &why) {
+    return HttpResponse::error(400, why);
+}
+} // namespace
 
 std::optional<HttpResponse> HttpConnection::parseHead(const QByteArray &head) {
     m_request = HttpRequest{};
@@ -221,7 +234,6 @@ std::optional<HttpResponse> HttpConnection::parseHead(const QByteArray &head) {
     const QList<QByteArray> lines = head.split('\n');
     if (lines.size() - 1 > m_limits.headerCount)
         return HttpResponse::error(431, QStringLiteral("Troppe intestazioni"));
-    auto bad = [](const QString &why) { return HttpResponse::error(400, why); };
     for (qsizetype i = 0; i < lines.size(); ++i) {
         // Every line but the last ends in CR LF; a bare CR or LF is refused.
         const QByteArray &l = lines.at(i);
@@ -230,6 +242,15 @@ std::optional<HttpResponse> HttpConnection::parseHead(const QByteArray &head) {
     }
     QByteArray requestLine = lines.first();
     requestLine.chop(lines.size() > 1 ? 1 : 0);
+    if (auto refusal = parseRequestLine(requestLine))
+        return refusal;
+    if (auto refusal = parseFields(lines))
+        return refusal;
+    return checkFraming();
+}
+
+// The method, the target (its path and query) and the version.
+std::optional<HttpResponse> HttpConnection::parseRequestLine(const QByteArray &requestLine) {
     const QList<QByteArray> parts = requestLine.split(' ');
     if (parts.size() != 3 || !isToken(parts[0]) || parts[1].isEmpty() || !isFieldValue(requestLine))
         return bad(QStringLiteral("Riga di richiesta non valida"));
@@ -246,7 +267,11 @@ std::optional<HttpResponse> HttpConnection::parseHead(const QByteArray &head) {
     m_request.path = QUrl::fromPercentEncoding(rawPath);
     if (q >= 0)
         m_request.query = QUrlQuery(QString::fromLatin1(m_request.target.mid(q + 1)));
+    return std::nullopt;
+}
 
+// The header fields, after the request line.
+std::optional<HttpResponse> HttpConnection::parseFields(const QList<QByteArray> &lines) {
     for (qsizetype i = 1; i < lines.size(); ++i) {
         QByteArray l = lines.at(i);
         if (l.endsWith('\r'))
@@ -265,7 +290,11 @@ std::optional<HttpResponse> HttpConnection::parseHead(const QByteArray &head) {
             return bad(QStringLiteral("Valore di intestazione non valido"));
         m_request.headers.append({name.toLower(), value});
     }
+    return std::nullopt;
+}
 
+// One Host, and a body whose end the request says: its Content-Length.
+std::optional<HttpResponse> HttpConnection::checkFraming() {
     int hosts = 0;
     m_request.header("host", &hosts);
     if (hosts > 1 || (hosts == 0 && !m_request.http10))

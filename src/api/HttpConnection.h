@@ -61,6 +61,12 @@ private:
     void process();
     // Parses the header block; an answer when it is refused.
     std::optional<HttpResponse> parseHead(const QByteArray &head);
+    std::optional<HttpResponse> parseRequestLine(const QByteArray &requestLine);
+    std::optional<HttpResponse> parseFields(const QList<QByteArray> &lines);
+    std::optional<HttpResponse> checkFraming();
+    enum class Step { Again, Stop, Done };
+    Step takeHead();
+    Step takeBody();
     void refuse(const HttpResponse &response);
     void send(const HttpResponse &response, bool close);
     void endWriting();

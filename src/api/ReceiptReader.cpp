@@ -128,6 +128,55 @@ public:
     }
 };
 
+// One item of a structured receipt as its sale line; none (the reason in
+// `r.error`) when it is not one.
+std::optional<QString> itemLine(Reader &r, const QJsonValue &value, const QString &where) {
+    if (!value.isObject()) {
+        r.error = where + QStringLiteral(": deve essere un oggetto");
+        return std::nullopt;
+    }
+    const QJsonObject it = value.toObject();
+    if (!r.onlyKeys(it,
+                    {QStringLiteral("description"), QStringLiteral("description2"),
+                     QStringLiteral("quantity"), QStringLiteral("price"), QStringLiteral("department"),
+                     QStringLiteral("vat")},
+                    where))
+        return std::nullopt;
+    const auto d1 =
+        r.text(it.value(QStringLiteral("description")), where + QStringLiteral(".description"), true);
+    const auto d2 =
+        r.text(it.value(QStringLiteral("description2")), where + QStringLiteral(".description2"), false);
+    const auto qty =
+        r.decimal(it.value(QStringLiteral("quantity")), where + QStringLiteral(".quantity"), 3, true);
+    const auto price =
+        r.decimal(it.value(QStringLiteral("price")), where + QStringLiteral(".price"), 2, true);
+    const auto dept = r.whole(it.value(QStringLiteral("department")), where + QStringLiteral(".department"),
+                              1, kDepartments);
+    const auto vat = r.decimal(it.value(QStringLiteral("vat")), where + QStringLiteral(".vat"), 2, false);
+    if (!d1 || !d2 || !qty || !price || !dept || !vat)
+        return std::nullopt;
+    return SaleLine(*d1, *d2, *qty, *price, *dept, *vat);
+}
+
+// One payment of a structured receipt as its payment line; none (the reason
+// in `r.error`) when it is not one.
+std::optional<QString> paymentLine(Reader &r, const QJsonValue &value, const QString &where) {
+    if (!value.isObject()) {
+        r.error = where + QStringLiteral(": deve essere un oggetto");
+        return std::nullopt;
+    }
+    const QJsonObject p = value.toObject();
+    if (!r.onlyKeys(p, {QStringLiteral("type"), QStringLiteral("amount")}, where))
+        return std::nullopt;
+    const auto type =
+        r.whole(p.value(QStringLiteral("type")), where + QStringLiteral(".type"), 1, kPaymentTypes);
+    const auto amount =
+        r.decimal(p.value(QStringLiteral("amount")), where + QStringLiteral(".amount"), 2, false);
+    if (!type || !amount)
+        return std::nullopt;
+    return PaymentLine(*type, *amount);
+}
+
 ReceiptReading structured(const QJsonObject &o) {
     Reader r;
     ReceiptReading out;
@@ -161,62 +210,25 @@ ReceiptReading structured(const QJsonObject &o) {
     if (!customer->isEmpty())
         out.lines << CustomerHeaderLine(*customer);
 
-    const QJsonArray itemList = items.toArray();
-    for (qsizetype i = 0; i < itemList.size(); ++i) {
-        const QString where = QStringLiteral("items[") + QString::number(i) + u']';
-        if (!itemList.at(i).isObject()) {
-            out.error = where + QStringLiteral(": deve essere un oggetto");
-            return out;
-        }
-        const QJsonObject it = itemList.at(i).toObject();
-        if (!r.onlyKeys(it,
-                        {QStringLiteral("description"), QStringLiteral("description2"),
-                         QStringLiteral("quantity"), QStringLiteral("price"), QStringLiteral("department"),
-                         QStringLiteral("vat")},
-                        where)) {
+    for (qsizetype i = 0; i < items.toArray().size(); ++i) {
+        const auto line =
+            itemLine(r, items.toArray().at(i), QStringLiteral("items[") + QString::number(i) + u']');
+        if (!line) {
             out.error = r.error;
             return out;
         }
-        const auto d1 =
-            r.text(it.value(QStringLiteral("description")), where + QStringLiteral(".description"), true);
-        const auto d2 =
-            r.text(it.value(QStringLiteral("description2")), where + QStringLiteral(".description2"), false);
-        const auto qty =
-            r.decimal(it.value(QStringLiteral("quantity")), where + QStringLiteral(".quantity"), 3, true);
-        const auto price =
-            r.decimal(it.value(QStringLiteral("price")), where + QStringLiteral(".price"), 2, true);
-        const auto dept = r.whole(it.value(QStringLiteral("department")),
-                                  where + QStringLiteral(".department"), 1, kDepartments);
-        const auto vat = r.decimal(it.value(QStringLiteral("vat")), where + QStringLiteral(".vat"), 2, false);
-        if (!d1 || !d2 || !qty || !price || !dept || !vat) {
-            out.error = r.error;
-            return out;
-        }
-        out.lines << SaleLine(*d1, *d2, *qty, *price, *dept, *vat);
+        out.lines << *line;
     }
     for (const QString &t : *text)
         out.lines << ReceiptTextLine(t);
-    const QJsonArray payList = payments.toArray();
-    for (qsizetype i = 0; i < payList.size(); ++i) {
-        const QString where = QStringLiteral("payments[") + QString::number(i) + u']';
-        if (!payList.at(i).isObject()) {
-            out.error = where + QStringLiteral(": deve essere un oggetto");
-            return out;
-        }
-        const QJsonObject p = payList.at(i).toObject();
-        if (!r.onlyKeys(p, {QStringLiteral("type"), QStringLiteral("amount")}, where)) {
+    for (qsizetype i = 0; i < payments.toArray().size(); ++i) {
+        const auto line =
+            paymentLine(r, payments.toArray().at(i), QStringLiteral("payments[") + QString::number(i) + u']');
+        if (!line) {
             out.error = r.error;
             return out;
         }
-        const auto type =
-            r.whole(p.value(QStringLiteral("type")), where + QStringLiteral(".type"), 1, kPaymentTypes);
-        const auto amount =
-            r.decimal(p.value(QStringLiteral("amount")), where + QStringLiteral(".amount"), 2, false);
-        if (!type || !amount) {
-            out.error = r.error;
-            return out;
-        }
-        out.lines << PaymentLine(*type, *amount);
+        out.lines << *line;
     }
     return out;
 }
