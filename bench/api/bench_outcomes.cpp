@@ -14,12 +14,11 @@
 using namespace norvvelm;
 
 namespace {
-ReceiptOutcome outcome(int n, const QString &state, const QDateTime &now) {
-    ReceiptOutcome o;
-    o.id = QStringLiteral("R") + QString::number(n);
-    o.key = QStringLiteral("k") + QString::number(n);
-    o.source = QStringLiteral("api");
-    o.state = state;
+ReceiptHistory outcome(int n, OutcomeState state, const QDateTime &now) {
+    ReceiptHistory o;
+    o.id = quint64(n + 1);
+    o.source = {ReceiptSource::Kind::Request, QStringLiteral("k") + QString::number(n), "digest"};
+    o.outcome = state;
     o.lines = {QStringLiteral("3/S/A//1/0.10/1//"), QStringLiteral("5/1/")};
     o.accepted = now;
     return o;
@@ -33,14 +32,19 @@ int main(int argc, char **argv) {
     const QDateTime now = QDateTime::currentDateTime();
     if (!store.open(now))
         return 1;
-    for (int i = 0; i < OutcomeStore::kKept; ++i)
-        store.put(outcome(i, QStringLiteral("printed"), now), "digest", now);
+    for (int i = 0; i < OutcomeStore::kKept; ++i) {
+        if (!store.put(outcome(i, OutcomeState::Printed, now), now))
+            return 1;
+    }
     constexpr int kReceipts = 200;
     QElapsedTimer t;
     t.start();
     for (int i = OutcomeStore::kKept; i < OutcomeStore::kKept + kReceipts; ++i) {
-        for (const char *state : {"queued", "printing", "printed"})
-            store.put(outcome(i, QString::fromLatin1(state), now), "digest", now);
+        for (const OutcomeState state :
+             {OutcomeState::Queued, OutcomeState::Printing, OutcomeState::Printed}) {
+            if (!store.put(outcome(i, state, now), now))
+                return 1;
+        }
     }
     std::printf("ms_outcome_put_full_store: %.3f\n", double(t.nsecsElapsed()) / 1e6 / (3 * kReceipts));
     return store.size() == OutcomeStore::kKept ? 0 : 1;

@@ -226,8 +226,8 @@ HttpResponse ApiServer::status() const {
     const QJsonObject server{
         {QStringLiteral("enabled"), serverEnabled ? serverEnabled() : false},
         {QStringLiteral("queue"), m_book ? m_book->pending() : 0},
-        {QStringLiteral("queue_lines"), int(m_s.runState().queue().size())},
-        {QStringLiteral("printing"), m_s.runState().receiptOpen() || m_s.runState().lineBusy()},
+        {QStringLiteral("queue_lines"), m_book ? m_book->queuedLines() : 0},
+        {QStringLiteral("printing"), (m_book && m_book->receiptOpen()) || m_s.runState().lineBusy()},
         // Where the print server looks for receipt files, and which it takes.
         {QStringLiteral("folder"), m_s.settings().config().ServerDir},
         {QStringLiteral("mask"), m_s.settings().config().ServerFile},
@@ -242,7 +242,7 @@ HttpResponse ApiServer::metricsText() const {
         now.receipts = m_book->finals();
         now.queueReceipts = m_book->pending();
     }
-    now.queueLines = m_s.runState().queue().size();
+    now.queueLines = m_book ? m_book->queuedLines() : 0;
     now.registerUp = registerUp && registerUp();
     HttpResponse r;
     r.contentType = "text/plain; version=0.0.4; charset=utf-8";
@@ -303,15 +303,16 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
     const QByteArray media = request.header("content-type").split(';').value(0).trimmed().toLower();
     const QByteArray hash =
         QCryptographicHash::hash(QByteArray(media + '\n' + request.body), QCryptographicHash::Sha256).toHex();
-    ReceiptOutcome receipt;
+    ReceiptHistory receipt;
     switch (m_book->submit(key, hash, reading.lines, receipt)) {
     case ReceiptBook::Submit::Accepted:
-        return answerReceipt(connection, 202, receipt.id, waitMs);
+        return answerReceipt(connection, 202, ReceiptIdText(receipt.id), waitMs);
     case ReceiptBook::Submit::Repeated:
-        return answerReceipt(connection, 200, receipt.id, waitMs);
+        return answerReceipt(connection, 200, ReceiptIdText(receipt.id), waitMs);
     case ReceiptBook::Submit::Conflict:
         return connection->respond(HttpResponse::error(
-            409, QStringLiteral("Idempotency-Key gi\u00e0 usata per un altro scontrino: ") + receipt.id));
+            409, QStringLiteral("Idempotency-Key gi\u00e0 usata per un altro scontrino: ") +
+                     ReceiptIdText(receipt.id)));
     case ReceiptBook::Submit::Failed:
         break;
     }
@@ -340,8 +341,8 @@ HttpResponse ApiServer::list(const HttpRequest &request) const {
     }
     QJsonArray out;
     if (m_book) {
-        for (const ReceiptOutcome &r : m_book->newest(limit))
-            out.append(r.toJson());
+        for (const ReceiptHistory &r : m_book->newest(limit))
+            out.append(ReceiptJson(r));
     }
     return HttpResponse::json(200, compact({{QStringLiteral("receipts"), out}}));
 }
@@ -350,12 +351,12 @@ HttpResponse ApiServer::receiptResponse(int status, const QString &id) const {
     const auto r = m_book ? m_book->find(id) : std::nullopt;
     if (!r)
         return HttpResponse::error(404, QStringLiteral("Scontrino sconosciuto: ") + id);
-    return HttpResponse::json(status, compact(r->toJson()));
+    return HttpResponse::json(status, compact(ReceiptJson(*r)));
 }
 
 void ApiServer::answerReceipt(HttpConnection *connection, int status, const QString &id, int waitMs) {
     const auto r = m_book->find(id);
-    if (waitMs <= 0 || !r || r->isFinal())
+    if (waitMs <= 0 || !r || IsFinal(r->outcome))
         return connection->respond(receiptResponse(status, id));
     m_waiters.removeIf([](const Waiter &old) {
         if (old.connection)
@@ -390,7 +391,7 @@ void ApiServer::release(qsizetype index) {
 
 void ApiServer::receiptChanged(const QString &id) {
     const auto r = m_book->find(id);
-    if (!r || !r->isFinal())
+    if (!r || !IsFinal(r->outcome))
         return;
     for (qsizetype i = m_waiters.size() - 1; i >= 0; --i) {
         if (m_waiters.at(i).id == id)

@@ -23,8 +23,8 @@ QString OutcomeFiles::pathFor(const QString &folder, const QString &sourceName) 
     return folder + u'/' + name + QStringLiteral(".json");
 }
 
-bool OutcomeFiles::write(const QString &folder, const ReceiptOutcome &outcome, QString *error) {
-    const QString path = pathFor(folder, outcome.source);
+bool OutcomeFiles::write(const QString &folder, const ReceiptHistory &outcome, QString *error) {
+    const QString path = pathFor(folder, outcome.source.key);
     if (path.isEmpty())
         return true;
     if (!QDir().mkpath(folder)) {
@@ -34,7 +34,7 @@ bool OutcomeFiles::write(const QString &folder, const ReceiptOutcome &outcome, Q
     }
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) ||
-        out.write(QJsonDocument(outcome.toJson()).toJson(QJsonDocument::Indented)) < 0 || !out.commit()) {
+        out.write(QJsonDocument(ReceiptJson(outcome)).toJson(QJsonDocument::Indented)) < 0 || !out.commit()) {
         if (error)
             *error = out.errorString();
         return false;

@@ -16,7 +16,7 @@ public:
     // be one (a path of its own, "..").
     static QString pathFor(const QString &folder, const QString &sourceName);
     // False, with `error` telling why, when it could not be written.
-    static bool write(const QString &folder, const ReceiptOutcome &outcome, QString *error = nullptr);
+    static bool write(const QString &folder, const ReceiptHistory &outcome, QString *error = nullptr);
 };
 
 } // namespace norvvelm

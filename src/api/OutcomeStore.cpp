@@ -3,15 +3,17 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
 
 namespace norvvelm {
 
-QByteArray OutcomeStore::record(const Entry &e) {
-    QJsonObject o = e.outcome.toJson();
-    o.insert(QStringLiteral("digest"), QString::fromLatin1(e.digest));
+QByteArray OutcomeStore::record(const ReceiptHistory &e) {
+    QJsonObject o = ReceiptJson(e);
+    o.insert(QStringLiteral("digest"), QString::fromLatin1(e.source.bodyHash));
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -26,10 +28,10 @@ bool OutcomeStore::open(const QDateTime &now) {
             if (!line.endsWith('\n'))
                 break; // cut short: never counted
             const QJsonObject o = QJsonDocument::fromJson(line).object();
-            Entry e;
-            if (!ReceiptOutcome::fromJson(o, e.outcome))
+            ReceiptHistory e;
+            if (!ReceiptFromJson(o, e))
                 continue;
-            e.digest = o.value(QStringLiteral("digest")).toString().toLatin1();
+            e.source.bodyHash = o.value(QStringLiteral("digest")).toString().toLatin1();
             // The latest record of an id is the one that holds.
             place(std::move(e));
         }
@@ -39,22 +41,28 @@ bool OutcomeStore::open(const QDateTime &now) {
     return rewrite();
 }
 
-void OutcomeStore::place(Entry e) {
-    if (const auto it = m_byId.constFind(e.outcome.id); it != m_byId.constEnd())
+namespace {
+QString keyOf(const ReceiptHistory &r) {
+    return r.source.kind == ReceiptSource::Kind::Request ? r.source.key : QString();
+}
+} // namespace
+
+void OutcomeStore::place(ReceiptHistory e) {
+    if (const auto it = m_byId.constFind(e.id); it != m_byId.constEnd())
         erase(m_entries.find(*it));
     const qint64 order = m_nextOrder++;
-    m_byId.insert(e.outcome.id, order);
-    if (!e.outcome.key.isEmpty())
-        m_byKey.insert(e.outcome.key, order);
+    m_byId.insert(e.id, order);
+    if (const QString key = keyOf(e); !key.isEmpty())
+        m_byKey.insert(key, order);
     m_entries.emplace(order, std::move(e));
 }
 
-void OutcomeStore::erase(std::map<qint64, Entry>::iterator it) {
+void OutcomeStore::erase(std::map<qint64, ReceiptHistory>::iterator it) {
     if (it == m_entries.end())
         return;
-    const ReceiptOutcome &o = it->second.outcome;
+    const ReceiptHistory &o = it->second;
     m_byId.remove(o.id);
-    if (const auto k = m_byKey.constFind(o.key); k != m_byKey.constEnd() && *k == it->first)
+    if (const auto k = m_byKey.constFind(keyOf(o)); k != m_byKey.constEnd() && *k == it->first)
         m_byKey.erase(k);
     m_entries.erase(it);
 }
@@ -62,7 +70,7 @@ void OutcomeStore::erase(std::map<qint64, Entry>::iterator it) {
 void OutcomeStore::trim(const QDateTime &now) {
     const QDateTime oldest = now.addDays(-kDays);
     while (!m_entries.empty()) {
-        const ReceiptOutcome &o = m_entries.begin()->second.outcome;
+        const ReceiptHistory &o = m_entries.begin()->second;
         const QDateTime t = o.finished.isValid() ? o.finished : o.accepted;
         if (m_entries.size() <= std::size_t(kKept) && (!t.isValid() || t >= oldest))
             break;
@@ -92,8 +100,7 @@ bool OutcomeStore::rewrite() {
     return true;
 }
 
-bool OutcomeStore::put(const ReceiptOutcome &outcome, const QByteArray &digest, const QDateTime &now) {
-    const Entry e{outcome, digest};
+bool OutcomeStore::put(const ReceiptHistory &e, const QDateTime &now) {
     if (!m_file.isOpen()) {
         m_error = QStringLiteral("non aperto");
         return false;
@@ -101,7 +108,7 @@ bool OutcomeStore::put(const ReceiptOutcome &outcome, const QByteArray &digest, 
     const QByteArray r = record(e);
     // The same outcome again (a receipt told twice as it was queued) is
     // already on disk.
-    if (const Entry *kept = find(outcome.id); kept && record(*kept) == r)
+    if (const ReceiptHistory *kept = find(e.id); kept && record(*kept) == r)
         return true;
     if (m_file.write(r) != r.size() || !m_file.flush()) {
         m_error = m_file.errorString();
@@ -118,33 +125,27 @@ bool OutcomeStore::put(const ReceiptOutcome &outcome, const QByteArray &digest, 
     return true;
 }
 
-const OutcomeStore::Entry *OutcomeStore::find(const QString &id) const {
+const ReceiptHistory *OutcomeStore::find(quint64 id) const {
     const auto it = m_byId.constFind(id);
     return it == m_byId.constEnd() ? nullptr : &m_entries.at(*it);
 }
 
-const OutcomeStore::Entry *OutcomeStore::findKey(const QString &key) const {
+const ReceiptHistory *OutcomeStore::findKey(const QString &key) const {
     const auto it = m_byKey.constFind(key);
     return it == m_byKey.constEnd() ? nullptr : &m_entries.at(*it);
 }
 
-QList<ReceiptOutcome> OutcomeStore::newest(int limit) const {
-    QList<ReceiptOutcome> out;
+QList<ReceiptHistory> OutcomeStore::newest(int limit) const {
+    QList<ReceiptHistory> out;
     for (auto it = m_entries.rbegin(); it != m_entries.rend() && out.size() < limit; ++it)
-        out.append(it->second.outcome);
+        out.append(it->second);
     return out;
 }
 
-quint64 OutcomeStore::highestNumber(QStringView prefix) const {
+quint64 OutcomeStore::highestId() const {
     quint64 high = 0;
-    for (const auto &[order, e] : m_entries) {
-        if (!e.outcome.id.startsWith(prefix))
-            continue;
-        bool ok = false;
-        const quint64 n = QStringView(e.outcome.id).mid(prefix.size()).toULongLong(&ok);
-        if (ok && n > high)
-            high = n;
-    }
+    for (const auto &[order, e] : m_entries)
+        high = std::max(high, e.id);
     return high;
 }
 

@@ -28,38 +28,36 @@ public:
     // Reads what the file holds (a line cut short by a crash, or not ours, is
     // skipped) and opens it for appending; false when it cannot be written.
     bool open(const QDateTime &now);
-    // A receipt's outcome with the hash of what was submitted; replaces an
-    // earlier one of the same id. False when the disk did not take it.
-    bool put(const ReceiptOutcome &outcome, const QByteArray &digest, const QDateTime &now);
+    // A receipt's history (a request's with the hash of what was submitted);
+    // replaces an earlier one of the same id. False when the disk did not
+    // take it.
+    [[nodiscard]] bool put(const ReceiptHistory &receipt, const QDateTime &now);
 
-    struct Entry {
-        ReceiptOutcome outcome;
-        QByteArray digest;
-    };
-    const Entry *find(const QString &id) const;
-    const Entry *findKey(const QString &key) const;
+    const ReceiptHistory *find(quint64 id) const;
+    // The request that was given `key`.
+    const ReceiptHistory *findKey(const QString &key) const;
     // Newest first.
-    QList<ReceiptOutcome> newest(int limit) const;
+    QList<ReceiptHistory> newest(int limit) const;
     int size() const { return int(m_entries.size()); }
-    // The largest number of the ids "<prefix><n>" it holds.
-    quint64 highestNumber(QStringView prefix) const;
+    // The largest id it holds.
+    quint64 highestId() const;
 
 private:
     // Kept as the newest of its id; an earlier one of the same id goes.
-    void place(Entry e);
-    void erase(std::map<qint64, Entry>::iterator it);
+    void place(ReceiptHistory e);
+    void erase(std::map<qint64, ReceiptHistory>::iterator it);
     void trim(const QDateTime &now);
     bool rewrite();
-    static QByteArray record(const Entry &e);
+    static QByteArray record(const ReceiptHistory &e);
 
     QString m_path;
     QString m_error;
     QFile m_file;
     // By the order they were last put, oldest first: a put, a find and the
     // trimming of the oldest cost the same with 10 outcomes or 10,000.
-    std::map<qint64, Entry> m_entries;
+    std::map<qint64, ReceiptHistory> m_entries;
     qint64 m_nextOrder = 0;
-    QHash<QString, qint64> m_byId;
+    QHash<quint64, qint64> m_byId;
     QHash<QString, qint64> m_byKey;
     qint64 m_records = 0;
 };

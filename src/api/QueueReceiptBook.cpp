@@ -1,69 +1,12 @@
 #include "api/QueueReceiptBook.h"
 
-#include "commands/CommandLanguage.h"
 #include "commands/Executor.h"
 #include "commands/Session.h"
+#include "commands/WriteFailure.h"
 
 #include <algorithm>
 
 namespace norvvelm {
-
-namespace {
-
-// The receipt under way whose open receipt was voided: the first whose lines
-// are left. A journal written anew keeps the count of resends, not who.
-bool voidedUnderWay(const QueueState &s, const QueuedReceipt &r) {
-    if (r.voided)
-        return true;
-    if (s.resends == 0)
-        return false;
-    const quint64 head = !s.receiptOwners.isEmpty() ? s.receiptOwners.first()
-                         : s.inFlight               ? s.inFlightOwner
-                                                    : s.queueOwners.value(0);
-    return head == r.id;
-}
-
-QString stateName(const QueueState &s, const QueuedReceipt &r) {
-    switch (r.state) {
-    case QueuedReceipt::State::Queued:
-    case QueuedReceipt::State::Printing:
-        if (voidedUnderWay(s, r))
-            return QStringLiteral("voided");
-        return r.state == QueuedReceipt::State::Queued ? QStringLiteral("queued")
-                                                       : QStringLiteral("printing");
-    case QueuedReceipt::State::GivenUp:
-        return QStringLiteral("failed");
-    case QueuedReceipt::State::Finished:
-        break;
-    }
-    // Nothing carried out and something refused: not printed at all.
-    if (r.receiptNumber < 0 && !r.errors.isEmpty())
-        return QStringLiteral("refused");
-    return QStringLiteral("printed");
-}
-
-// The lines of a receipt the queue holds, in their order: those carried
-// out, the one in flight, those waiting.
-QStringList linesOf(const QueueState &s, quint64 id) {
-    QStringList out;
-    for (qsizetype i = 0; i < s.receipt.size(); ++i) {
-        if (s.receiptOwners.value(i) == id)
-            out.append(s.receipt.at(i));
-    }
-    if (s.inFlight && s.inFlightOwner == id)
-        out.append(s.inFlightLine);
-    for (qsizetype i = 0; i < s.queue.size(); ++i) {
-        if (s.queueOwners.value(i) == id)
-            out.append(s.queue.at(i));
-    }
-    return out;
-}
-
-bool underWay(const QueuedReceipt &r) {
-    return r.state == QueuedReceipt::State::Queued || r.state == QueuedReceipt::State::Printing;
-}
-
-} // namespace
 
 QueueReceiptBook::QueueReceiptBook(Session &session, Executor &executor, QObject *parent)
     : ReceiptBook(parent), m_s(session), m_executor(executor) {
@@ -74,78 +17,41 @@ QueueReceiptBook::~QueueReceiptBook() {
     m_executor.setQueueObserver({});
 }
 
-QString QueueReceiptBook::idOf(quint64 id) {
-    return QStringLiteral("R") + QString::number(id);
-}
-
-QString QueueReceiptBook::sourceKey(const QString &key, const QByteArray &hash) {
-    return key + u' ' + QString::fromLatin1(hash);
-}
-
 bool QueueReceiptBook::open(const QString &homeDir) {
     m_store.setPath(homeDir + u'/' + OutcomeStore::fileName());
     return m_store.open(m_s.now());
 }
 
-ReceiptOutcome QueueReceiptBook::outcomeOf(const QueuedReceipt &r, const QueueState *queue) const {
-    ReceiptOutcome o;
-    o.id = idOf(r.id);
-    if (r.source.kind == ReceiptSource::Kind::Request) {
-        o.key = r.source.key.section(u' ', 0, 0);
-        o.source = QStringLiteral("api");
-    } else {
-        o.source = r.source.key;
+// On disk for answers after a restart; a store that does not take it is
+// said once, until it takes one again.
+void QueueReceiptBook::keep(const ReceiptHistory &r) {
+    if (m_store.put(r, m_s.now())) {
+        m_storeFailing = false;
+        return;
     }
-    o.state = stateName(queue ? *queue : m_executor.state(), r);
-    o.receiptNumber = r.receiptNumber;
-    if (r.totalCents)
-        o.total = AmountText(*r.totalCents);
-    if (const auto it = m_seen.constFind(r.id); it != m_seen.constEnd()) {
-        o.accepted = it->accepted;
-        o.started = it->started;
-        o.finished = it->finished;
-        o.lines = it->lines;
-    }
-    for (const QString &e : r.errors) {
-        ReceiptOutcome::Error err;
-        QString line;
-        if (RegisterProblemParts(e, err.code, err.text, line)) {
-            const qsizetype at = o.lines.indexOf(line);
-            err.line = at < 0 ? 0 : int(at) + 1;
-        } else {
-            err.text = e;
-        }
-        o.errors.append(err);
-    }
-    return o;
+    if (std::exchange(m_storeFailing, true))
+        return;
+    ReportWriteFailure(m_s, QStringLiteral("gli esiti degli scontrini"), m_store.path());
 }
 
 ReceiptBook::Submit QueueReceiptBook::submit(const QString &key, const QByteArray &bodyHash,
-                                             const QStringList &lines, ReceiptOutcome &receipt) {
+                                             const QStringList &lines, ReceiptHistory &receipt) {
     for (const QueuedReceipt &r : m_executor.state().receipts) {
-        if (r.source.kind != ReceiptSource::Kind::Request || r.source.key.section(u' ', 0, 0) != key)
+        if (r.source.kind != ReceiptSource::Kind::Request || r.source.key != key)
             continue;
-        receipt = outcomeOf(r);
-        return r.source.key == sourceKey(key, bodyHash) ? Submit::Repeated : Submit::Conflict;
+        receipt = r;
+        return r.source.bodyHash == bodyHash ? Submit::Repeated : Submit::Conflict;
     }
-    if (const OutcomeStore::Entry *e = m_store.findKey(key)) {
-        receipt = e->outcome;
-        return e->digest == bodyHash ? Submit::Repeated : Submit::Conflict;
+    if (const ReceiptHistory *e = m_store.findKey(key)) {
+        receipt = *e;
+        return e->source.bodyHash == bodyHash ? Submit::Repeated : Submit::Conflict;
     }
     quint64 id = 0;
-    const QDateTime now = m_s.now();
-    if (!m_executor.enqueue(lines, {}, ReceiptSource{ReceiptSource::Kind::Request, sourceKey(key, bodyHash)},
-                            &id))
+    if (!m_executor.enqueue(lines, {}, ReceiptSource{ReceiptSource::Kind::Request, key, bodyHash}, &id))
         return Submit::Failed;
-    Seen &seen = m_seen[id];
-    if (!seen.accepted.isValid())
-        seen.accepted = now;
-    seen.lines = lines;
+    // Told and stored as it was queued, by the queue's observer.
     if (const QueuedReceipt *r = m_executor.state().find(id))
-        receipt = outcomeOf(*r);
-    // Its lines and the time it came, for answers after a restart.
-    m_store.put(receipt, bodyHash, now);
-    emit changed(receipt.id);
+        receipt = *r;
     if (queued)
         queued();
     return Submit::Accepted;
@@ -156,82 +62,84 @@ void QueueReceiptBook::refresh() {
 }
 
 void QueueReceiptBook::adopt(QueueState &state) {
+    for (QueuedReceipt &r : state.receipts) {
+        const ReceiptHistory *stored = m_store.find(r.id);
+        if (!stored)
+            continue;
+        r.accepted = r.accepted.isValid() ? r.accepted : stored->accepted;
+        r.started = r.started.isValid() ? r.started : stored->started;
+        // The journal written anew keeps only the lines still to do.
+        if (stored->lines.size() > r.lines.size()) {
+            r.linesOut += int(stored->lines.size() - r.lines.size());
+            r.lines = stored->lines;
+        }
+    }
     look(state);
-    // Ids go on from the highest ever given, also when the journal starts
-    // empty.
-    state.nextId = std::max<quint64>(state.nextId, m_store.highestNumber(u"R") + 1);
+    // Ids go on after the highest ever given, also when the journal starts
+    // empty: an id, and the key it was given for, is never taken again.
+    state.nextId = std::max<quint64>(state.nextId, m_store.highestId() + 1);
+}
+
+bool QueueReceiptBook::toldAsItIs(const QueuedReceipt &r) {
+    if (const auto told = m_told.constFind(r.id); told != m_told.constEnd())
+        return *told == r.outcome;
+    // Not yet looked at in this run: as the store has it, from an earlier one.
+    const ReceiptHistory *stored = m_store.find(r.id);
+    if (!stored || stored->outcome != r.outcome)
+        return false;
+    if (!IsFinal(r.outcome))
+        m_told.insert(r.id, r.outcome);
+    return true;
 }
 
 void QueueReceiptBook::look(const QueueState &queue) {
     if (m_inRefresh)
         return;
     m_inRefresh = true;
-    const QDateTime now = m_s.now();
     for (const QueuedReceipt &r : queue.receipts) {
-        if (const OutcomeStore::Entry *stored = m_store.find(idOf(r.id)); stored && !m_seen.contains(r.id)) {
-            // Stored in an earlier run: the queue replayed it from the journal.
-            if (stored->outcome.isFinal())
-                continue;
-            Seen &back = m_seen[r.id];
-            back.accepted = stored->outcome.accepted;
-            back.started = stored->outcome.started;
-            back.lines = stored->outcome.lines;
-            back.state = stored->outcome.state;
-        }
-        Seen &seen = m_seen[r.id];
-        if (!seen.accepted.isValid())
-            seen.accepted = now;
-        if (seen.lines.isEmpty())
-            seen.lines = linesOf(queue, r.id);
-        const QString state = stateName(queue, r);
-        if (state == seen.state)
+        if (toldAsItIs(r))
             continue;
-        if (state != QLatin1String("queued") && !seen.started.isValid())
-            seen.started = now;
-        seen.state = state;
-        const bool final = !underWay(r);
-        if (final)
-            seen.finished = now;
-        const ReceiptOutcome o = outcomeOf(r, &queue);
+        const bool final = IsFinal(r.outcome);
         if (final) {
-            ++m_finals[state];
+            ++m_finals[OutcomeStateName(r.outcome)];
+            m_told.remove(r.id);
+        } else {
+            m_told.insert(r.id, r.outcome);
         }
-        if (final || r.source.kind == ReceiptSource::Kind::Request) {
-            const QByteArray hash = r.source.kind == ReceiptSource::Kind::Request
-                                        ? r.source.key.section(u' ', 1, 1).toLatin1()
-                                        : QByteArray();
-            m_store.put(o, hash, now);
-        }
+        if (final || r.source.kind == ReceiptSource::Kind::Request)
+            keep(r);
         if (r.source.kind == ReceiptSource::Kind::File && fileOutcome)
-            fileOutcome(o);
-        emit changed(o.id);
+            fileOutcome(r);
+        emit changed(ReceiptIdText(r.id));
     }
     m_inRefresh = false;
 }
 
-std::optional<ReceiptOutcome> QueueReceiptBook::find(const QString &id) const {
-    for (const QueuedReceipt &r : m_executor.state().receipts) {
-        if (idOf(r.id) == id && (underWay(r) || !m_store.find(id) || !m_store.find(id)->outcome.isFinal()))
-            return outcomeOf(r);
-    }
-    if (const OutcomeStore::Entry *e = m_store.find(id))
-        return e->outcome;
+std::optional<ReceiptHistory> QueueReceiptBook::find(const QString &id) const {
+    const quint64 n = ReceiptIdNumber(id);
+    if (n == 0)
+        return std::nullopt;
+    const ReceiptHistory *stored = m_store.find(n);
+    if (const QueuedReceipt *r = m_executor.state().find(n); r && (!stored || !IsFinal(stored->outcome)))
+        return ReceiptHistory(*r);
+    if (stored)
+        return *stored;
     return std::nullopt;
 }
 
-QList<ReceiptOutcome> QueueReceiptBook::newest(int limit) const {
-    QList<ReceiptOutcome> out;
+QList<ReceiptHistory> QueueReceiptBook::newest(int limit) const {
+    QList<ReceiptHistory> out;
     const QList<QueuedReceipt> &all = m_executor.state().receipts;
     for (qsizetype i = all.size() - 1; i >= 0 && out.size() < limit; --i) {
-        if (underWay(all.at(i)))
-            out.append(outcomeOf(all.at(i)));
+        if (!IsFinal(all.at(i).outcome))
+            out.append(all.at(i));
     }
-    for (const ReceiptOutcome &o : m_store.newest(limit + int(out.size()))) {
+    const qsizetype underWay = out.size();
+    for (const ReceiptHistory &o : m_store.newest(limit + int(underWay))) {
         if (out.size() >= limit)
             break;
-        bool listed = false;
-        for (const ReceiptOutcome &u : std::as_const(out))
-            listed = listed || u.id == o.id;
+        const bool listed = std::any_of(out.cbegin(), out.cbegin() + underWay,
+                                        [&](const ReceiptHistory &u) { return u.id == o.id; });
         if (!listed)
             out.append(o);
     }
@@ -239,10 +147,17 @@ QList<ReceiptOutcome> QueueReceiptBook::newest(int limit) const {
 }
 
 int QueueReceiptBook::pending() const {
-    int n = 0;
-    for (const QueuedReceipt &r : m_executor.state().receipts)
-        n += underWay(r) ? 1 : 0;
-    return n;
+    const QList<QueuedReceipt> &all = m_executor.state().receipts;
+    return int(
+        std::count_if(all.cbegin(), all.cend(), [](const QueuedReceipt &r) { return !IsFinal(r.outcome); }));
+}
+
+int QueueReceiptBook::queuedLines() const {
+    return int(m_executor.state().queue.size());
+}
+
+bool QueueReceiptBook::receiptOpen() const {
+    return m_executor.state().receiptOpenAsShown();
 }
 
 QMap<QString, qint64> QueueReceiptBook::finals() const {

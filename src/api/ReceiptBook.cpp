@@ -1,58 +1,105 @@
 #include "api/ReceiptBook.h"
 
+#include "commands/CommandLanguage.h"
+#include "commands/Runner.h"
+
 #include <QJsonArray>
 
 namespace norvvelm {
 
-bool ReceiptOutcome::isFinal() const {
-    return state == QLatin1String("printed") || state == QLatin1String("failed") ||
-           state == QLatin1String("refused");
+namespace {
+constexpr struct {
+    OutcomeState state;
+    const char16_t *name;
+} kStateNames[] = {{OutcomeState::Queued, u"queued"},   {OutcomeState::Printing, u"printing"},
+                   {OutcomeState::Voided, u"voided"},   {OutcomeState::Printed, u"printed"},
+                   {OutcomeState::Refused, u"refused"}, {OutcomeState::Failed, u"failed"}};
+
+const QString kFileSourceApi = QStringLiteral("api");
+} // namespace
+
+QString ReceiptIdText(quint64 id) {
+    return QStringLiteral("R") + QString::number(id);
 }
 
-QJsonObject ReceiptOutcome::toJson() const {
+quint64 ReceiptIdNumber(QStringView text) {
+    if (!text.startsWith(u'R') || text.size() < 2 || text.at(1) == u'+')
+        return 0;
+    bool ok = false;
+    const quint64 n = text.mid(1).toULongLong(&ok);
+    return ok ? n : 0;
+}
+
+QString OutcomeStateName(OutcomeState state) {
+    for (const auto &n : kStateNames) {
+        if (n.state == state)
+            return QString::fromUtf16(n.name);
+    }
+    return {};
+}
+
+std::optional<OutcomeState> OutcomeStateNamed(QStringView name) {
+    for (const auto &n : kStateNames) {
+        if (name == QStringView(n.name))
+            return n.state;
+    }
+    return std::nullopt;
+}
+
+QJsonObject ReceiptJson(const ReceiptHistory &r) {
     auto time = [](const QDateTime &t) {
         return t.isValid() ? QJsonValue(t.toString(Qt::ISODateWithMs)) : QJsonValue();
     };
     QJsonArray errs;
-    for (const Error &e : errors)
+    for (const ReceiptError &e : r.errors)
         errs.append(QJsonObject{{QStringLiteral("line"), e.line},
                                 {QStringLiteral("code"), e.code},
                                 {QStringLiteral("text"), e.text}});
+    const bool request = r.source.kind == ReceiptSource::Kind::Request;
     return QJsonObject{
-        {QStringLiteral("id"), id},
-        {QStringLiteral("key"), key.isEmpty() ? QJsonValue() : QJsonValue(key)},
-        {QStringLiteral("source"), source},
-        {QStringLiteral("state"), state},
-        {QStringLiteral("receipt_number"), receiptNumber >= 0 ? QJsonValue(receiptNumber) : QJsonValue()},
-        {QStringLiteral("total"), total.isEmpty() ? QJsonValue() : QJsonValue(total)},
-        {QStringLiteral("lines"), QJsonArray::fromStringList(lines)},
+        {QStringLiteral("id"), ReceiptIdText(r.id)},
+        {QStringLiteral("key"), request ? QJsonValue(r.source.key) : QJsonValue()},
+        {QStringLiteral("source"), request ? kFileSourceApi : r.source.key},
+        {QStringLiteral("state"), OutcomeStateName(r.outcome)},
+        {QStringLiteral("receipt_number"), r.receiptNumber >= 0 ? QJsonValue(r.receiptNumber) : QJsonValue()},
+        {QStringLiteral("total"), r.totalCents ? QJsonValue(AmountText(*r.totalCents)) : QJsonValue()},
+        {QStringLiteral("lines"), QJsonArray::fromStringList(r.lines)},
         {QStringLiteral("errors"), errs},
-        {QStringLiteral("accepted"), time(accepted)},
-        {QStringLiteral("started"), time(started)},
-        {QStringLiteral("finished"), time(finished)},
+        {QStringLiteral("accepted"), time(r.accepted)},
+        {QStringLiteral("started"), time(r.started)},
+        {QStringLiteral("finished"), time(r.finished)},
     };
 }
 
-bool ReceiptOutcome::fromJson(const QJsonObject &o, ReceiptOutcome &out) {
-    out = ReceiptOutcome{};
-    out.id = o.value(QStringLiteral("id")).toString();
-    out.key = o.value(QStringLiteral("key")).toString();
-    out.source = o.value(QStringLiteral("source")).toString();
-    out.state = o.value(QStringLiteral("state")).toString();
+bool ReceiptFromJson(const QJsonObject &o, ReceiptHistory &out) {
+    out = ReceiptHistory{};
+    out.id = ReceiptIdNumber(o.value(QStringLiteral("id")).toString());
+    const QJsonValue key = o.value(QStringLiteral("key"));
+    if (key.isString())
+        out.source = {ReceiptSource::Kind::Request, key.toString(), {}};
+    else
+        out.source = {ReceiptSource::Kind::File, o.value(QStringLiteral("source")).toString(), {}};
+    const auto state = OutcomeStateNamed(o.value(QStringLiteral("state")).toString());
     out.receiptNumber = o.value(QStringLiteral("receipt_number")).toInt(-1);
-    out.total = o.value(QStringLiteral("total")).toString();
+    if (const QJsonValue total = o.value(QStringLiteral("total")); total.isString())
+        out.totalCents = AmountCents(total.toString());
     for (const QJsonValue l : o.value(QStringLiteral("lines")).toArray())
         out.lines << l.toString();
-    for (const QJsonValue e : o.value(QStringLiteral("errors")).toArray())
-        out.errors.append({e[QStringLiteral("line")].toInt(), e[QStringLiteral("code")].toString(),
+    for (const QJsonValue e : o.value(QStringLiteral("errors")).toArray()) {
+        const QString code = e[QStringLiteral("code")].toString();
+        out.errors.append({e[QStringLiteral("line")].toInt(), code,
+                           code.isEmpty() ? -1 : CommandErrorNumber(code),
                            e[QStringLiteral("text")].toString()});
+    }
     auto time = [&](const char *name) {
         return QDateTime::fromString(o.value(QLatin1String(name)).toString(), Qt::ISODateWithMs);
     };
     out.accepted = time("accepted");
     out.started = time("started");
     out.finished = time("finished");
-    return !out.id.isEmpty() && !out.state.isEmpty();
+    if (state)
+        out.outcome = *state;
+    return out.id != 0 && state.has_value();
 }
 
 } // namespace norvvelm

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/QueueModel.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
@@ -12,28 +14,16 @@
 
 namespace norvvelm {
 
-// A receipt as the API and the outcome files tell it.
-struct ReceiptOutcome {
-    QString id;
-    QString key;            // the client's Idempotency-Key; empty for a receipt file
-    QString source;         // "api", or the receipt file's name
-    QString state;          // queued, printing, printed, voided, failed, refused
-    int receiptNumber = -1; // from the register, once printed
-    QString total;          // from the register, once printed
-    QStringList lines;
-    struct Error {
-        int line = 0; // 1-based line of the receipt
-        QString code;
-        QString text;
-    };
-    QList<Error> errors;
-    QDateTime accepted, started, finished;
-
-    bool isFinal() const;
-    QJsonObject toJson() const;
-    // Back from toJson(); false when `o` is not a receipt.
-    static bool fromJson(const QJsonObject &o, ReceiptOutcome &out);
-};
+// A receipt as the API and the outcome files tell it: its history, with its
+// id as "R<number>" and its state by name.
+QString ReceiptIdText(quint64 id);
+// The number of an id text; 0 when it is not one.
+quint64 ReceiptIdNumber(QStringView text);
+QString OutcomeStateName(OutcomeState state);
+std::optional<OutcomeState> OutcomeStateNamed(QStringView name);
+QJsonObject ReceiptJson(const ReceiptHistory &receipt);
+// Back from ReceiptJson(); false when `o` is not a receipt.
+bool ReceiptFromJson(const QJsonObject &o, ReceiptHistory &out);
 
 // The receipts the queue holds and has held: where the API submits and
 // looks up, whatever keeps them.
@@ -49,12 +39,16 @@ public:
         Failed,   // could not be kept on disk: nothing queued
     };
     virtual Submit submit(const QString &key, const QByteArray &bodyHash, const QStringList &lines,
-                          ReceiptOutcome &receipt) = 0;
-    virtual std::optional<ReceiptOutcome> find(const QString &id) const = 0;
+                          ReceiptHistory &receipt) = 0;
+    virtual std::optional<ReceiptHistory> find(const QString &id) const = 0;
     // Newest first.
-    virtual QList<ReceiptOutcome> newest(int limit) const = 0;
+    virtual QList<ReceiptHistory> newest(int limit) const = 0;
     // Accepted and not yet final.
     virtual int pending() const = 0;
+    // The queue's lines waiting, and whether a receipt of its own is open on
+    // the register: the queue's state, not a copy of it.
+    virtual int queuedLines() const = 0;
+    virtual bool receiptOpen() const = 0;
     // Final states reached since start, by state.
     virtual QMap<QString, qint64> finals() const = 0;
 

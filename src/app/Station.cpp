@@ -16,15 +16,14 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
       m_runner(m_session, m_link), m_startup(m_session, m_link, m_runner, m_executor, m_prompter),
       m_executor(m_session, m_link, m_prompter), m_server(m_session, m_link, m_executor, m_prompter),
       m_book(m_session, m_executor), m_api(m_session) {
-    m_book.fileOutcome = [this](const ReceiptOutcome &o) { writeOutcomeFile(o); };
+    m_book.fileOutcome = [this](const ReceiptHistory &o) { writeOutcomeFile(o); };
     m_book.queued = [this] { m_server.takeSoon(); };
     m_api.registerUp = [this] { return m_startup.ready(); };
     m_api.serverEnabled = [this] { return m_server.isEnabled(); };
     m_link.setLineObserver([this](bool busy) { m_session.runState().setLineBusy(busy); });
     // No file is taken before the register is identified on an open port.
-    m_server.registerReady = false;
-    connect(&m_startup, &Startup::readyChanged, &m_server,
-            [this](bool ready) { m_server.registerReady = ready; });
+    m_server.setRegisterReady(false);
+    connect(&m_startup, &Startup::readyChanged, &m_server, &PrintServer::setRegisterReady);
 }
 
 Station::~Station() {
@@ -79,13 +78,13 @@ void Station::openJournal() {
     m_executor.resume(state);
 }
 
-void Station::writeOutcomeFile(const ReceiptOutcome &outcome) {
+void Station::writeOutcomeFile(const ReceiptHistory &outcome) {
     const QString folder = OutcomeFiles::folder(m_session.settings().config().ServerDir,
                                                 m_session.settings().config().ServerEsiti);
     QString error;
     if (!OutcomeFiles::write(folder, outcome, &error))
         ReportWriteFailure(m_session, QStringLiteral("l'esito dello scontrino"),
-                           OutcomeFiles::pathFor(folder, outcome.source));
+                           OutcomeFiles::pathFor(folder, outcome.source.key));
 }
 
 void Station::assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJournal::Ending ending,

@@ -84,7 +84,7 @@ private:
     PrintServer m_server;
     QueueReceiptBook m_book;
     ApiServer m_api;
-    void writeOutcomeFile(const ReceiptOutcome &outcome);
+    void writeOutcomeFile(const ReceiptHistory &outcome);
     void openJournal();
     // The register may hold a receipt the journal no longer knows of.
     void assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJournal::Ending ending,

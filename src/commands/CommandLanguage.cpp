@@ -396,52 +396,47 @@ QString CustomerHeaderLine(const QStringList &headerFields) {
     return NormalizeCustomerHeader(QStringLiteral("j/") + safe.join(u'/') + QStringLiteral("//"));
 }
 
-QString RegisterProblem(const QString &code, const QString &text, const QString &line) {
-    return code + u'\t' + text + u'\t' + line;
-}
-
-bool RegisterProblemParts(const QString &problem, QString &code, QString &text, QString &line) {
-    const QStringList parts = problem.split(u'\t');
-    if (parts.size() != 3)
-        return false;
-    code = parts.at(0);
-    text = parts.at(1);
-    line = parts.at(2);
-    return true;
+LineVerdict JudgeReceiptLine(const QString &taken, bool receiptOpen) {
+    using Why = LineVerdict::Why;
+    LineVerdict v;
+    v.openAfter = receiptOpen;
+    if (taken.trimmed().isEmpty()) {
+        v.why = Why::Blank;
+        return v;
+    }
+    v.line = CompleteLine(taken);
+    v.row = &ReceiptRuleOfLine(v.line);
+    // Its length as the point of sale wrote it: the "/" added is ours.
+    if (v.detail = LineProblem(taken); !v.detail.isEmpty())
+        v.why = Why::Unfit;
+    else if (v.row->rule == ReceiptRule::NotHandled)
+        v.why = Why::NotHandled;
+    else if (v.row->needs == ReceiptRuleRow::Needs::Open && !receiptOpen)
+        v.why = Why::NotOpen;
+    else if (v.row->needs == ReceiptRuleRow::Needs::Closed && receiptOpen)
+        v.why = Why::OpenReceipt;
+    else
+        v.openAfter = ReceiptOpenAfter(*v.row, receiptOpen);
+    return v;
 }
 
 QString ReceiptLineProblem(const QString &line, bool &receiptOpen) {
-    if (line.trimmed().isEmpty())
+    const LineVerdict v = JudgeReceiptLine(line, receiptOpen);
+    receiptOpen = v.openAfter;
+    switch (v.why) {
+    case LineVerdict::Why::None:
+    case LineVerdict::Why::Blank:
         return {};
-    const QString full = CompleteLine(line);
-    if (const QString problem = LineProblem(full); !problem.isEmpty())
-        return problem;
-    const QString code = CommandCode(full);
-    switch (ReceiptRuleFor(code)) {
-    case ReceiptRule::DailyReport:
-    case ReceiptRule::Neutral:
-        return {};
-    case ReceiptRule::Opens:
-        receiptOpen = true;
-        return {};
-    case ReceiptRule::Closes:
-        receiptOpen = false;
-        return {};
-    case ReceiptRule::EndsOpen:
-        if (!receiptOpen)
-            return QStringLiteral("Scontrino non aperto");
-        receiptOpen = false;
-        return {};
-    case ReceiptRule::ClosedOnly:
-        return receiptOpen ? QStringLiteral("Comando non gestito con scontrino aperto") : QString();
-    case ReceiptRule::KeyCode:
-        if (full == QLatin1String(")/5/") || full == QLatin1String(")/120/"))
-            return {};
+    case LineVerdict::Why::Unfit:
+        return v.detail;
+    case LineVerdict::Why::NotHandled:
         break;
-    case ReceiptRule::NotHandled:
-        break;
+    case LineVerdict::Why::NotOpen:
+        return QStringLiteral("Scontrino non aperto");
+    case LineVerdict::Why::OpenReceipt:
+        return QStringLiteral("Comando non gestito con scontrino aperto");
     }
-    return QStringLiteral("Comando ") + code + QStringLiteral(" non gestito.");
+    return QStringLiteral("Comando ") + CommandCode(v.line) + QStringLiteral(" non gestito.");
 }
 
 } // namespace norvvelm

@@ -121,11 +121,26 @@ QString ReceiptTextLine(const QString &text);
 // The customer header "j/": the given fields (at most nine, a "/" in one
 // turned into a backslash), empty ones up to nine, then the final "0".
 QString CustomerHeaderLine(const QStringList &fields);
-// A line the register refused, as a receipt keeps it: its error code, the
-// code's text and the line, apart by tabs; RegisterProblemParts takes it
-// apart again (false for any other problem text).
-QString RegisterProblem(const QString &code, const QString &text, const QString &line);
-bool RegisterProblemParts(const QString &problem, QString &code, QString &text, QString &line);
+// What becomes of a receipt line as the point of sale wrote it, in the
+// receipt state it meets: the one rule the executor follows when it takes a
+// line, and the interface before it queues one.
+struct LineVerdict {
+    enum class Why {
+        None,        // it goes out (or, the daily report, is written)
+        Blank,       // skipped, nothing said
+        Unfit,       // a control character or its length: `detail` says which
+        NotHandled,  // a code the executor does not handle
+        NotOpen,     // it ends a receipt and none is open
+        OpenReceipt, // it is refused while a receipt is open
+    };
+    Why why = Why::None;
+    QString line;                        // the line completed with its final "/"
+    const ReceiptRuleRow *row = nullptr; // its rule; null for a blank line
+    QString detail;
+    bool openAfter = false; // the receipt state it leaves behind
+    bool goesOut() const { return why == Why::None; }
+};
+LineVerdict JudgeReceiptLine(const QString &taken, bool receiptOpen);
 // Why the executor would not carry out a receipt line, judged before it is
 // queued: a control character or its length, a code it does not handle, a
 // closing with no receipt open, a command refused while one is open. Empty

@@ -153,55 +153,52 @@ void Executor::ExecuteReceiptQueue() {
 Executor::Step Executor::takeLine() {
     const QString taken = m_queue.head();
     monitor(MonitorToRegister() + taken.left(kMaxLineChars));
-    if (taken.trimmed().isEmpty()) {
-        skipLine(taken);
-        return Step::Next;
-    }
-    const QString line = CompleteLine(taken);
-    // Its length as the point of sale wrote it: the "/" added is ours.
-    if (const QString problem = LineProblem(taken); !problem.isEmpty()) {
-        skipLine(taken, problem);
-        refuseLine(line, problem);
-        return Step::Next;
-    }
-    const ReceiptRuleRow &row = ReceiptRuleOfLine(line);
-    if (!row.sent || row.needs != ReceiptRuleRow::Needs::Nothing)
-        return skipByRule(row, taken, line);
-    return sendLine(row, taken, line);
-}
-
-// The lines a rule keeps from the register, and those sent only in one
-// receipt state.
-Executor::Step Executor::skipByRule(const ReceiptRuleRow &row, const QString &taken, const QString &line) {
-    const QString code = CommandCode(line);
-    const bool open = m_queue.state().receiptOpen;
-    if (row.rule == ReceiptRule::DailyReport) {
+    const LineVerdict v = JudgeReceiptLine(taken, m_queue.state().receiptOpen);
+    if (!v.goesOut())
+        return skipRefused(v, taken);
+    if (v.row->rule == ReceiptRule::DailyReport) {
         if (!writeDailyReport(taken))
             return Step::Stop;
         skipLine(taken);
         return Step::Next;
     }
-    if (row.rule == ReceiptRule::NotHandled) {
+    return sendLine(*v.row, taken, v.line);
+}
+
+// A line the register never sees: blank, unfit to travel, or refused by its
+// rule in the receipt state it meets.
+Executor::Step Executor::skipRefused(const LineVerdict &v, const QString &taken) {
+    const QString code = CommandCode(v.line);
+    switch (v.why) {
+    case LineVerdict::Why::None:
+    case LineVerdict::Why::Blank:
+        skipLine(taken);
+        return Step::Next;
+    case LineVerdict::Why::Unfit:
+        skipLine(taken, v.detail);
+        refuseLine(v.line, v.detail);
+        return Step::Next;
+    case LineVerdict::Why::NotHandled: {
         const QString message = u'"' + code + QStringLiteral("\" - Comando non gestito !");
         skipLine(taken, message);
-        log(message, line);
+        log(message, v.line);
         monitor(MonitorFromRegister() + QStringLiteral("Comando ") + code + QStringLiteral(" non gestito."));
         return Step::Stop;
     }
-    if (row.needs == ReceiptRuleRow::Needs::Open && !open) {
+    case LineVerdict::Why::NotOpen:
         skipLine(taken, QStringLiteral("Scontrino non aperto"));
         monitor(MonitorFromRegister() + QStringLiteral("Scontrino non aperto"));
         return Step::Next;
-    }
-    if (row.needs == ReceiptRuleRow::Needs::Closed && open) {
+    case LineVerdict::Why::OpenReceipt: {
         const QString message =
             u'"' + code + QStringLiteral("\" - Comando non gestito con scontrino aperto !");
         skipLine(taken, message);
-        log(message, line);
+        log(message, v.line);
         monitor(MonitorFromRegister() + QStringLiteral("Comando non gestito con scontrino aperto"));
         return Step::Next;
     }
-    return sendLine(row, taken, line);
+    }
+    return Step::Next;
 }
 
 // The totals read after the last closing may stand for the receipt the next
@@ -254,7 +251,14 @@ Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &take
     const QString line = rewritten(row, lineIn);
     // Sending it again cannot change a receipt: a read, or a text outside one.
     const bool repeatable = !openBefore && row.rule == ReceiptRule::Neutral;
-    switch (exchangeLine(line, repeatable)) {
+    return lineOutcome(exchangeLine(line, repeatable), row, openBefore, before, fromChain);
+}
+
+// Where the line that went out leaves the queue: ended (a closing with the
+// register's totals after it), back at the head, or to be recovered.
+Executor::Step Executor::lineOutcome(Outcome outcome, const ReceiptRuleRow &row, bool openBefore,
+                                     const ReceiptTotals &before, bool fromChain) {
+    switch (outcome) {
     case Outcome::Next:
         if (m_queue.state().inFlight && row.rule == ReceiptRule::Closes && before.receipts >= 0)
             closeReceipt();
@@ -339,7 +343,7 @@ ExchangeHooks Executor::hooks(const QString &line, const QString &code, bool rec
 
 Executor::Outcome Executor::exchangeLine(const QString &line, bool repeatable) {
     const ExchangePolicy &policy = repeatable ? RepeatableLinePolicy() : ReceiptLinePolicy();
-    return lineEnded(SendWithRetries(m_link, line, policy, limits, hooks(line, CommandCode(line), true)),
+    return lineEnded(SendWithRetries(m_link, line, policy, m_limits, hooks(line, CommandCode(line), true)),
                      line, repeatable);
 }
 
@@ -357,7 +361,7 @@ Executor::Outcome Executor::lineEnded(const Sent &sent, const QString &line, boo
         return requeue();
     case AnswerKind::FrameNak:
         gaveUp(line, QStringLiteral("Comando rifiutato dalla cassa (NAK) per %1 volte: riga scartata")
-                         .arg(limits.nakRepeats));
+                         .arg(m_limits.nakRepeats));
         return Outcome::Next;
     case AnswerKind::Lost:
         // The register may have carried the line out: only a line that
@@ -381,7 +385,8 @@ Executor::Outcome Executor::lineEnded(const Sent &sent, const QString &line, boo
     case AnswerKind::Refused: {
         // Kept with its receipt: the register's code, its text, the line.
         const QString code = AnswerErrorCode(sent.reply.answer);
-        m_queue.record(QueueEvent::problem(RegisterProblem(code, DescribeEcrError(code).message, line)));
+        m_queue.record(QueueEvent::problem(
+            ReceiptError{0, code, CommandErrorNumber(code), DescribeEcrError(code).message}));
         return Outcome::Next;
     }
     default:
@@ -395,12 +400,13 @@ void Executor::seriousFault(const QString &line, const QString &code) {
     // Kept with the register's code and the line that met it, like a refusal.
     const QString described = DescribeEcrError(code).message;
     const QString text = described.isEmpty() ? kSerious : described + QStringLiteral(": ") + kSerious;
-    m_queue.record({QueueEvent::problem(RegisterProblem(code, text, line)), QueueEvent::cleared()});
+    m_queue.record(
+        {QueueEvent::problem(ReceiptError{0, code, CommandErrorNumber(code), text}), QueueEvent::cleared()});
 }
 
 bool Executor::ownExchange(const QString &line, QString &answer) {
     const Sent sent =
-        SendWithRetries(m_link, line, OwnReadPolicy(), limits, hooks(line, CommandCode(line), false));
+        SendWithRetries(m_link, line, OwnReadPolicy(), m_limits, hooks(line, CommandCode(line), false));
     answer = sent.reply.answer;
     return !sent.stopped && !sent.exhausted && sent.kind != AnswerKind::LineBusy &&
            sent.kind != AnswerKind::Unreachable;
@@ -514,7 +520,7 @@ bool Executor::voidOpenReceipt() {
         }
     }
     // The count is the queue's, in the journal: a restart does not reset it.
-    if (m_queue.state().resends + 1 > limits.receiptResends) {
+    if (m_queue.state().resends + 1 > m_limits.receiptResends) {
         dropReceipt();
         return true;
     }
@@ -528,7 +534,7 @@ bool Executor::voidOpenReceipt() {
 void Executor::dropReceipt() {
     const QString message = QStringLiteral("Scontrino annullato e non ristampato dopo %1 tentativi: righe "
                                            "scartate")
-                                .arg(limits.receiptResends);
+                                .arg(m_limits.receiptResends);
     const QueueState &s = m_queue.state();
     for (const QString &l : s.receipt)
         log(message, l);
@@ -565,7 +571,7 @@ bool Executor::writeDailyReport(const QString &taken) {
     }
     bool written = true;
     for (const QString &q : DailyReportQueries()) {
-        const Sent sent = SendWithRetries(m_link, q, DailyReportPolicy(), limits, hooks(line, q, false));
+        const Sent sent = SendWithRetries(m_link, q, DailyReportPolicy(), m_limits, hooks(line, q, false));
         if (sent.kind == AnswerKind::LineBusy || sent.kind == AnswerKind::Unreachable) {
             reportUnreachable(line);
             return false;

@@ -27,7 +27,8 @@ public:
     // the queue), or when a stop was requested.
     void ExecuteReceiptQueue();
 
-    ExecutorLimits limits;
+    void setLimits(const ExecutorLimits &limits) { m_limits = limits; }
+    const ExecutorLimits &limits() const { return m_limits; }
     // Before a line that closes a receipt, the register's count of receipts
     // is read, so that a lost answer to it can be judged from the count.
     // Without it the void key's answer judges (nothing open: it closed).
@@ -65,8 +66,10 @@ private:
     enum class Outcome { Next, Return, Uncertain };
     enum class Step { Next, Stop };
     Step takeLine();
-    Step skipByRule(const ReceiptRuleRow &row, const QString &taken, const QString &line);
+    Step skipRefused(const LineVerdict &verdict, const QString &taken);
     Step sendLine(const ReceiptRuleRow &row, const QString &taken, const QString &line);
+    Step lineOutcome(Outcome outcome, const ReceiptRuleRow &row, bool openBefore, const ReceiptTotals &before,
+                     bool fromChain);
     bool chainFresh() const;
     bool totalsBefore(const ReceiptRuleRow &row, bool openBefore, ReceiptTotals &before);
     QString rewritten(const ReceiptRuleRow &row, const QString &line) const;
@@ -118,6 +121,7 @@ private:
         m_chainHolds = false;
     }
 
+    ExecutorLimits m_limits;
     Session &m_s;
     SerialFunz2 &m_link;
     Prompter &m_prompter;

@@ -37,20 +37,33 @@ void dropOldFinished(QueueState &s) {
     }
 }
 
+void ended(QueuedReceipt &r, State state, const QDateTime &at) {
+    r.state = state;
+    if (!r.started.isValid())
+        r.started = at;
+    r.finished = at;
+}
+
 // A receipt none of whose lines is left has ended.
-void settle(QueueState &s, quint64 id) {
+void settle(QueueState &s, quint64 id, const QDateTime &at) {
     QueuedReceipt *r = receiptOf(s, id);
     if (!r || !underWay(*r))
         return;
     if (s.queueOwners.contains(id) || s.receiptOwners.contains(id) || (s.inFlight && s.inFlightOwner == id))
         return;
-    r->state = State::Finished;
+    ended(*r, State::Finished, at);
     dropOldFinished(s);
 }
 
-void settleAll(QueueState &s, const QList<quint64> &ids) {
+void settleAll(QueueState &s, const QList<quint64> &ids, const QDateTime &at) {
     for (const quint64 id : ids)
-        settle(s, id);
+        settle(s, id, at);
+}
+
+// Lines of a receipt going back to the queue are out no longer.
+void backInQueue(QueueState &s, quint64 id, int lines = 1) {
+    if (QueuedReceipt *r = receiptOf(s, id))
+        r->linesOut = std::max(0, r->linesOut - lines);
 }
 
 // The receipt lines join: the one being taken, or one of its own for lines
@@ -71,7 +84,8 @@ bool applyReceipt(QueueState &s, const QueueEvent &e) {
     if (!receiptOf(s, e.id)) {
         QueuedReceipt r;
         r.id = e.id;
-        r.source = {e.sourceKind, e.text};
+        r.source = {e.sourceKind, e.text, e.bodyHash};
+        r.accepted = e.at;
         s.receipts.append(r);
     }
     s.nextId = std::max(s.nextId, e.id + 1);
@@ -80,8 +94,11 @@ bool applyReceipt(QueueState &s, const QueueEvent &e) {
 }
 
 bool applyLine(QueueState &s, const QueueEvent &e) {
-    s.queueOwners.append(fillingReceipt(s));
+    const quint64 owner = fillingReceipt(s);
+    s.queueOwners.append(owner);
     s.queue.append(e.text);
+    if (QueuedReceipt *r = receiptOf(s, owner))
+        r->lines.append(e.text);
     return true;
 }
 
@@ -99,8 +116,12 @@ bool applySending(QueueState &s, const QueueEvent &e) {
     s.inFlightOpenBefore = e.flag;
     s.receiptsBefore = e.count;
     s.salesBefore = e.amount;
-    if (QueuedReceipt *r = receiptOf(s, s.inFlightOwner))
+    if (QueuedReceipt *r = receiptOf(s, s.inFlightOwner)) {
         r->state = State::Printing;
+        ++r->linesOut;
+        if (!r->started.isValid())
+            r->started = e.at;
+    }
     s.filling = 0;
     return true;
 }
@@ -111,7 +132,9 @@ bool applySkipped(QueueState &s, const QueueEvent &e) {
     s.queue.removeFirst();
     s.lastEnded = s.queueOwners.isEmpty() ? 0 : s.queueOwners.takeFirst();
     s.filling = 0;
-    settle(s, s.lastEnded);
+    if (QueuedReceipt *r = receiptOf(s, s.lastEnded))
+        ++r->linesOut;
+    settle(s, s.lastEnded, e.at);
     return true;
 }
 
@@ -138,10 +161,10 @@ bool applyDone(QueueState &s, const QueueEvent &e) {
     if (!e.flag && (!s.receipt.isEmpty() || s.inFlightOpenBefore))
         s.resends = 0;
     const quint64 owner = s.inFlightOwner;
-    QList<quint64> ended{owner};
+    QList<quint64> done{owner};
     if (e.flag) {
         if (!s.inFlightOpenBefore) {
-            ended += s.receiptOwners;
+            done += s.receiptOwners;
             s.receipt.clear();
             s.receiptOwners.clear();
         }
@@ -149,7 +172,7 @@ bool applyDone(QueueState &s, const QueueEvent &e) {
         s.receiptOwners.append(owner);
         s.receiptOpen = true;
     } else {
-        ended += s.receiptOwners;
+        done += s.receiptOwners;
         s.receipt.clear();
         s.receiptOwners.clear();
         s.receiptOpen = false;
@@ -158,7 +181,7 @@ bool applyDone(QueueState &s, const QueueEvent &e) {
     s.inFlight = false;
     s.lastEnded = owner;
     s.filling = 0;
-    settleAll(s, ended);
+    settleAll(s, done, e.at);
     return true;
 }
 
@@ -167,6 +190,7 @@ bool applyPutBack(QueueState &s, const QueueEvent &e) {
     if (s.inFlight && s.inFlightLine == e.text) {
         s.inFlight = false;
         owner = s.inFlightOwner;
+        backInQueue(s, owner);
     }
     if (owner == 0)
         owner = fillingReceipt(s);
@@ -183,10 +207,11 @@ bool applyResent(QueueState &s, const QueueEvent &e) {
         lines.append(s.inFlightLine);
         owners.append(s.inFlightOwner);
     }
-    const QList<quint64> ended = s.inFlight && !e.flag ? QList<quint64>{s.inFlightOwner} : QList<quint64>{};
+    const QList<quint64> done = s.inFlight && !e.flag ? QList<quint64>{s.inFlightOwner} : QList<quint64>{};
     for (const quint64 id : std::as_const(owners)) {
         if (QueuedReceipt *r = receiptOf(s, id))
             r->voided = true;
+        backInQueue(s, id);
     }
     s.queue = lines + s.queue;
     s.queueOwners = owners + s.queueOwners;
@@ -196,18 +221,18 @@ bool applyResent(QueueState &s, const QueueEvent &e) {
     s.receiptOpen = false;
     s.inFlight = false;
     s.filling = 0;
-    settleAll(s, ended);
+    settleAll(s, done, e.at);
     return true;
 }
 
-void giveUp(QueueState &s, const QList<quint64> &ids) {
+void giveUp(QueueState &s, const QList<quint64> &ids, const QDateTime &at) {
     for (const quint64 id : ids) {
         if (QueuedReceipt *r = receiptOf(s, id); r && underWay(*r))
-            r->state = State::GivenUp;
+            ended(*r, State::GivenUp, at);
     }
 }
 
-bool applyGivenUp(QueueState &s) {
+bool applyGivenUp(QueueState &s, const QDateTime &at) {
     s.resends = 0;
     QList<quint64> dropped = s.receiptOwners;
     if (s.inFlight)
@@ -219,19 +244,19 @@ bool applyGivenUp(QueueState &s) {
     s.filling = 0;
     if (!dropped.isEmpty())
         s.lastEnded = dropped.last();
-    giveUp(s, dropped);
-    settleAll(s, dropped);
+    giveUp(s, dropped, at);
+    settleAll(s, dropped, at);
     return true;
 }
 
-bool applyCleared(QueueState &s) {
+bool applyCleared(QueueState &s, const QDateTime &at) {
     QueueState fresh;
     fresh.receipts = s.receipts;
     fresh.nextId = s.nextId;
     QList<quint64> dropped = s.queueOwners + s.receiptOwners;
     if (s.inFlight)
         dropped.append(s.inFlightOwner);
-    giveUp(fresh, dropped);
+    giveUp(fresh, dropped, at);
     s = fresh;
     return true;
 }
@@ -239,7 +264,7 @@ bool applyCleared(QueueState &s) {
 bool applyProblem(QueueState &s, const QueueEvent &e) {
     const quint64 id = e.id != 0 ? e.id : s.inFlight ? s.inFlightOwner : s.lastEnded;
     if (QueuedReceipt *r = receiptOf(s, id))
-        r->errors.append(e.text);
+        r->errors.append({e.count > 0 ? e.count : r->linesOut, e.code, e.number, e.text});
     return true;
 }
 } // namespace
@@ -248,6 +273,7 @@ QueueEvent QueueEvent::receiptArrives(quint64 id, const ReceiptSource &source) {
     QueueEvent e = make(Kind::Receipt, source.key);
     e.id = id;
     e.sourceKind = source.kind;
+    e.bodyHash = source.bodyHash;
     return e;
 }
 
@@ -265,7 +291,21 @@ bool QueueState::receiptOpenAsShown() const {
     return ReceiptOpenAfter(ReceiptRuleOfLine(CompleteLine(inFlightLine)), inFlightOpenBefore);
 }
 
-bool ApplyQueueEvent(QueueState &s, const QueueEvent &e) {
+namespace {
+// The receipt under way whose open receipt was voided: the first whose lines
+// are left. A journal written anew keeps the count of resends, not who.
+bool voidedUnderWay(const QueueState &s, const QueuedReceipt &r) {
+    if (r.voided)
+        return true;
+    if (s.resends == 0)
+        return false;
+    const quint64 head = !s.receiptOwners.isEmpty() ? s.receiptOwners.first()
+                         : s.inFlight               ? s.inFlightOwner
+                                                    : s.queueOwners.value(0);
+    return head == r.id;
+}
+
+bool apply(QueueState &s, const QueueEvent &e) {
     switch (e.kind) {
     case Kind::Receipt:
         return applyReceipt(s, e);
@@ -285,13 +325,49 @@ bool ApplyQueueEvent(QueueState &s, const QueueEvent &e) {
     case Kind::Resent:
         return applyResent(s, e);
     case Kind::GivenUp:
-        return applyGivenUp(s);
+        return applyGivenUp(s, e.at);
     case Kind::Cleared:
-        return applyCleared(s);
+        return applyCleared(s, e.at);
     case Kind::Problem:
         return applyProblem(s, e);
+    case Kind::Taken:
+        // Lines that follow belong to no receipt of this one.
+        if (s.filling == e.id)
+            s.filling = 0;
+        return e.id != 0;
     }
     return false;
+}
+} // namespace
+
+bool IsFinal(OutcomeState state) {
+    return state == OutcomeState::Printed || state == OutcomeState::Refused || state == OutcomeState::Failed;
+}
+
+OutcomeState OutcomeOf(const QueueState &s, const QueuedReceipt &r) {
+    switch (r.state) {
+    case State::Queued:
+    case State::Printing:
+        if (voidedUnderWay(s, r))
+            return OutcomeState::Voided;
+        return r.state == State::Queued ? OutcomeState::Queued : OutcomeState::Printing;
+    case State::GivenUp:
+        return OutcomeState::Failed;
+    case State::Finished:
+        break;
+    }
+    // Nothing carried out and something refused: not printed at all.
+    if (r.receiptNumber < 0 && !r.errors.isEmpty())
+        return OutcomeState::Refused;
+    return OutcomeState::Printed;
+}
+
+bool ApplyQueueEvent(QueueState &s, const QueueEvent &e) {
+    if (!apply(s, e))
+        return false;
+    for (QueuedReceipt &r : s.receipts)
+        r.outcome = OutcomeOf(s, r);
+    return true;
 }
 
 } // namespace norvvelm

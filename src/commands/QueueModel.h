@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -8,32 +10,63 @@
 
 namespace norvvelm {
 
-// Where a receipt came from: a receipt file now, a request of the program's
-// interface later. `key` names it within its kind (the file's name, the
-// request's key).
+// Where a receipt came from: a receipt file, or a request of the program's
+// interface. `key` names it within its kind (the file's name, the request's
+// Idempotency-Key); a request's `bodyHash` is what its key was given for.
 struct ReceiptSource {
     enum class Kind { File, Request };
     Kind kind = Kind::File;
     QString key;
+    QByteArray bodyHash;
+};
+
+// What became of a receipt, as whoever sent it is told.
+enum class OutcomeState {
+    Queued,   // no line of it has gone out yet
+    Printing, // some of its lines went out
+    Voided,   // the register's receipt was voided, and it is being sent again
+    Printed,  // every line went out or was skipped
+    Refused,  // nothing carried out, and something refused
+    Failed,   // given up: voided too often, a serious fault, the queue cleared
+};
+bool IsFinal(OutcomeState state);
+
+// Something that went wrong with a line of a receipt: the register's error
+// (its two hexadecimal digits, and the number the monitor shows for them),
+// or a problem of the program's own (no code).
+struct ReceiptError {
+    int line = 0; // 1-based line of the receipt; 0 when not known
+    QString code;
+    int number = -1;
+    QString text;
+    bool operator==(const ReceiptError &) const = default;
+};
+
+// A receipt's whole history, in one record: the queue keeps it while its
+// lines are under way, the outcome store after.
+struct ReceiptHistory {
+    quint64 id = 0;
+    ReceiptSource source;
+    OutcomeState outcome = OutcomeState::Queued;
+    int receiptNumber = -1;           // the register's count of receipts that day, once it closed it
+    std::optional<qint64> totalCents; // what its closing added to the register's sales total
+    QStringList lines;                // as taken, in order
+    QList<ReceiptError> errors;
+    QDateTime accepted, started, finished;
 };
 
 // One receipt handed to the queue: its lines go out in order, and it keeps
 // what became of them.
-struct QueuedReceipt {
+struct QueuedReceipt : ReceiptHistory {
     enum class State {
         Queued,   // no line of it has gone out yet
         Printing, // some of its lines went out
         Finished, // every line went out or was skipped (problems in `errors`)
         GivenUp,  // dropped: a receipt voided too often, or a serious fault
     };
-    quint64 id = 0;
-    ReceiptSource source;
     State state = State::Queued;
-    // The outcome.
-    int receiptNumber = -1; // the register's count of receipts that day, once it closed one of these lines
-    std::optional<qint64> totalCents; // what its closing added to the register's sales total
-    QStringList errors;               // what went wrong, line by line
-    bool voided = false;              // voided on the register once, and being sent again
+    bool voided = false; // voided on the register once, and being sent again
+    int linesOut = 0;    // of `lines`, those gone out or skipped (the one in flight too)
 };
 
 // The queue as one state: the lines waiting, the lines of the receipt the
@@ -87,6 +120,7 @@ struct QueueEvent {
         GivenUp, // the open receipt voided and given up
         Cleared, // the queue emptied, no receipt open
         Problem, // what went wrong, for receipt `id` (0: the one of the line out or ended last)
+        Taken,   // every line of receipt `id` is recorded: a receipt without it was cut short
     };
     Kind kind = Kind::Line;
     QString text; // the line, the file name, the problem, or the source's key
@@ -95,6 +129,10 @@ struct QueueEvent {
     std::optional<qint64> amount; // cents
     quint64 id = 0;               // Receipt: its identity
     ReceiptSource::Kind sourceKind = ReceiptSource::Kind::File;
+    QByteArray bodyHash; // Receipt: a request's
+    QString code;        // Problem: the register's error code, and its number
+    int number = -1;
+    QDateTime at; // when it happened: stamped by the queue as it records it
 
     static QueueEvent make(Kind kind, const QString &text = {}, bool flag = false, int count = -1) {
         QueueEvent e;
@@ -125,8 +163,18 @@ struct QueueEvent {
     static QueueEvent resent(bool withInFlight) { return make(Kind::Resent, {}, withInFlight); }
     static QueueEvent givenUp() { return make(Kind::GivenUp); }
     static QueueEvent cleared() { return make(Kind::Cleared); }
+    static QueueEvent taken(quint64 id) {
+        QueueEvent e = make(Kind::Taken);
+        e.id = id;
+        return e;
+    }
     static QueueEvent problem(const QString &text, quint64 id = 0) {
-        QueueEvent e = make(Kind::Problem, text);
+        return problem(ReceiptError{0, {}, -1, text}, id);
+    }
+    static QueueEvent problem(const ReceiptError &error, quint64 id = 0) {
+        QueueEvent e = make(Kind::Problem, error.text, false, error.line);
+        e.code = error.code;
+        e.number = error.number;
         e.id = id;
         return e;
     }
@@ -135,5 +183,7 @@ struct QueueEvent {
 // Applies one event to a state; false (the state unchanged) when it does not
 // fit the state. The journal's replay and the live queue both go through here.
 bool ApplyQueueEvent(QueueState &state, const QueueEvent &event);
+// What a receipt of `state` tells its sender now.
+OutcomeState OutcomeOf(const QueueState &state, const QueuedReceipt &receipt);
 
 } // namespace norvvelm

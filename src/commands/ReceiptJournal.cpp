@@ -1,9 +1,13 @@
 #include "commands/ReceiptJournal.h"
 
 #include "commands/CommandLanguage.h"
+#include "commands/Runner.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+
+#include <algorithm>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -16,9 +20,15 @@
 namespace norvvelm {
 
 namespace {
-const QByteArray kHeader = "NORVVELM-JOURNAL 1\n";
+// Version 2 ends every receipt's lines with the record of their end; a
+// journal of version 1 is still read, by its own rule.
+const QByteArray kHeader = "NORVVELM-JOURNAL 2\n";
+const QByteArray kHeaderV1 = "NORVVELM-JOURNAL 1\n";
 // Written after the state when the queue stands idle with nothing open.
 const QByteArray kIdleMark = "I";
+// The idle mark, overwritten in place before the first record that follows
+// it: a journal cut back to the mark must not read as idle.
+const QByteArray kWasIdle = "i";
 
 // One record per line: backslash and control characters as \xHH.
 QByteArray escaped(const QString &text) {
@@ -91,7 +101,7 @@ constexpr struct {
     char letter;
 } kLetters[] = {{Kind::Receipt, 'J'}, {Kind::Line, 'Q'},    {Kind::WorkingCopy, 'F'}, {Kind::Sending, 'S'},
                 {Kind::Skipped, 'K'}, {Kind::Done, 'D'},    {Kind::PutBack, 'P'},     {Kind::Resent, 'R'},
-                {Kind::GivenUp, 'V'}, {Kind::Cleared, 'X'}, {Kind::Problem, 'E'}};
+                {Kind::GivenUp, 'V'}, {Kind::Cleared, 'X'}, {Kind::Problem, 'G'},     {Kind::Taken, 'T'}};
 
 char letterOf(Kind kind) {
     for (const auto &l : kLetters) {
@@ -102,6 +112,11 @@ char letterOf(Kind kind) {
 }
 
 bool kindOf(char letter, Kind &kind) {
+    // A problem as journals of version 1 wrote it.
+    if (letter == 'E') {
+        kind = Kind::Problem;
+        return true;
+    }
     for (const auto &l : kLetters) {
         if (l.letter == letter) {
             kind = l.kind;
@@ -166,7 +181,7 @@ bool decodeDone(QByteArrayView rest, QueueEvent &e) {
     return decodeFlag(rest, e.flag);
 }
 
-// J<id>,<F|R>,<key>
+// J<id>,F,<file name> or J<id>,R,<key> <body hash>
 bool decodeReceipt(QByteArrayView rest, QueueEvent &e) {
     qint64 id = 0;
     QByteArrayView tail;
@@ -174,17 +189,64 @@ bool decodeReceipt(QByteArrayView rest, QueueEvent &e) {
         return false;
     e.id = quint64(id);
     e.sourceKind = tail.at(0) == 'R' ? ReceiptSource::Kind::Request : ReceiptSource::Kind::File;
-    return (tail.at(0) == 'R' || tail.at(0) == 'F') && unescaped(tail.sliced(2), e.text);
+    if ((tail.at(0) != 'R' && tail.at(0) != 'F') || !unescaped(tail.sliced(2), e.text))
+        return false;
+    if (e.sourceKind == ReceiptSource::Kind::Request) {
+        e.bodyHash = e.text.section(u' ', 1, 1).toLatin1();
+        e.text = e.text.section(u' ', 0, 0);
+    }
+    return true;
 }
 
-// E<id>,<text>
-bool decodeProblem(QByteArrayView rest, QueueEvent &e) {
+QByteArray encodeReceipt(const QueueEvent &e) {
+    const bool request = e.sourceKind == ReceiptSource::Kind::Request;
+    return QByteArray::number(e.id) + (request ? ",R," : ",F,") +
+           escaped(request ? e.text + u' ' + QString::fromLatin1(e.bodyHash) : e.text);
+}
+
+// T<id>
+bool decodeTaken(QByteArrayView rest, QueueEvent &e) {
+    bool ok = false;
+    const qint64 id = rest.toLongLong(&ok);
+    e.id = ok && id > 0 ? quint64(id) : 0;
+    return e.id != 0 && rest.at(0) != '+';
+}
+
+// The register's error as journals of version 1 kept it: its code, the
+// code's text and the line, apart by tabs; any other text is a problem of
+// the program's own.
+void registerProblemParts(QueueEvent &e) {
+    const QStringList parts = e.text.split(u'\t');
+    if (parts.size() != 3)
+        return;
+    e.code = parts.at(0);
+    e.number = CommandErrorNumber(e.code);
+    e.text = parts.at(1);
+}
+
+// E<id>,<text> (version 1) or G<id>,<line>,<code>,<text>
+bool decodeProblem(char letter, QByteArrayView rest, QueueEvent &e) {
     qint64 id = 0;
-    QByteArrayView text;
-    if (!numberThen(rest, id, text) || id < 0)
+    QByteArrayView tail;
+    if (!numberThen(rest, id, tail) || id < 0)
         return false;
     e.id = quint64(id);
-    return unescaped(text, e.text);
+    if (letter == 'E') {
+        if (!unescaped(tail, e.text))
+            return false;
+        registerProblemParts(e);
+        return true;
+    }
+    qint64 line = 0;
+    QByteArrayView after;
+    if (!numberThen(tail, line, after) || line < 0)
+        return false;
+    e.count = int(line);
+    const qsizetype comma = after.indexOf(',');
+    if (comma < 0 || !unescaped(after.first(comma), e.code) || !unescaped(after.sliced(comma + 1), e.text))
+        return false;
+    e.number = e.code.isEmpty() ? -1 : CommandErrorNumber(e.code);
+    return true;
 }
 } // namespace
 
@@ -192,8 +254,7 @@ QByteArray ReceiptJournal::encode(const QueueEvent &e) {
     QByteArray r(1, letterOf(e.kind));
     switch (e.kind) {
     case Kind::Receipt:
-        return r + QByteArray::number(e.id) + (e.sourceKind == ReceiptSource::Kind::Request ? ",R," : ",F,") +
-               escaped(e.text);
+        return r + encodeReceipt(e);
     case Kind::Sending:
         return r + flag(e.flag) + ',' + encodeCount(e) + ',' + escaped(e.text);
     case Kind::Done:
@@ -204,7 +265,10 @@ QByteArray ReceiptJournal::encode(const QueueEvent &e) {
     case Kind::Cleared:
         return r;
     case Kind::Problem:
-        return r + QByteArray::number(e.id) + ',' + escaped(e.text);
+        return r + QByteArray::number(e.id) + ',' + QByteArray::number(std::max(0, e.count)) + ',' +
+               escaped(e.code) + ',' + escaped(e.text);
+    case Kind::Taken:
+        return r + QByteArray::number(e.id);
     case Kind::Line:
     case Kind::WorkingCopy:
     case Kind::Skipped:
@@ -232,7 +296,9 @@ bool ReceiptJournal::decode(QByteArrayView record, QueueEvent &e) {
     case Kind::Cleared:
         return rest.isEmpty();
     case Kind::Problem:
-        return decodeProblem(rest, e);
+        return decodeProblem(record.at(0), rest, e);
+    case Kind::Taken:
+        return decodeTaken(rest, e);
     case Kind::Line:
     case Kind::WorkingCopy:
     case Kind::Skipped:
@@ -242,13 +308,26 @@ bool ReceiptJournal::decode(QByteArrayView record, QueueEvent &e) {
     return false;
 }
 
+namespace {
+// Whether a record may stand inside the records that take one receipt, from
+// its arrival to its end: its lines and its working copy (in journals of
+// version 1 also a problem, and no end record).
+bool insideTaking(Kind kind) {
+    return kind == Kind::Line || kind == Kind::WorkingCopy || kind == Kind::Problem;
+}
+} // namespace
+
 // Applies the records after the header to `s`; false at the first record
-// that cannot be read. A receipt cut between its lines and its working copy
-// is taken back out: its lines are not all there.
-bool ReceiptJournal::replay(const QByteArray &all, QueueState &s) {
+// that cannot be read or does not fit. The receipt whose lines were being
+// recorded when the journal ends is taken back out: its lines are not all
+// there, and alone they would join whatever follows them on the register.
+// A journal of version 1 has no end records: a receipt file's lines count as
+// whole unless the journal ends inside one of their records, and their
+// working copy's record ends them.
+bool ReceiptJournal::replay(const QByteArray &all, int version, QueueState &s) {
     m_ending = Ending::Unfinished;
-    QueueState beforeBatch;
-    bool inBatch = false;
+    std::optional<QueueState> beforeTaking;
+    quint64 taking = 0;
     bool good = true;
     qsizetype pos = kHeader.size();
     while (good && pos < all.size()) {
@@ -259,27 +338,47 @@ bool ReceiptJournal::replay(const QByteArray &all, QueueState &s) {
         }
         const QByteArrayView record = QByteArrayView(all).sliced(pos, end - pos);
         pos = end + 1;
+        if (record == kWasIdle)
+            continue;
         if (record == kIdleMark) {
-            m_ending = Ending::Idle;
+            m_ending = beforeTaking && version >= 2 ? Ending::Unfinished : Ending::Idle;
+            good = !beforeTaking || version < 2;
             continue;
         }
         m_ending = Ending::Unfinished;
         QueueEvent event;
         good = decode(record, event);
-        if (good && event.kind == QueueEvent::Kind::Receipt &&
-            event.sourceKind == ReceiptSource::Kind::File) {
-            beforeBatch = s;
-            inBatch = true;
-        } else if (good && event.kind != QueueEvent::Kind::Line && event.kind != QueueEvent::Kind::Problem) {
-            inBatch = false;
+        if (good && version < 2) {
+            if (event.kind == Kind::Receipt && event.sourceKind == ReceiptSource::Kind::File) {
+                beforeTaking = s;
+                taking = event.id;
+            } else if (event.kind != Kind::Line && event.kind != Kind::Problem) {
+                beforeTaking.reset();
+            }
+        } else if (good && beforeTaking) {
+            // Nothing comes between a receipt's arrival and its end.
+            good = event.kind == Kind::Taken ? event.id == taking : insideTaking(event.kind);
+            if (event.kind == Kind::Taken)
+                beforeTaking.reset();
+        } else if (good && event.kind == Kind::Receipt) {
+            beforeTaking = s;
+            taking = event.id;
         }
         good = good && ApplyQueueEvent(s, event);
     }
-    if (good && m_ending == Ending::Cut && inBatch) {
-        m_lostLines = int(s.queue.size() - beforeBatch.queue.size());
-        s = beforeBatch;
-    }
+    if (good && beforeTaking && (version >= 2 || m_ending == Ending::Cut))
+        dropCutReceipt(s, *beforeTaking, taking);
     return good;
+}
+
+void ReceiptJournal::dropCutReceipt(QueueState &s, const QueueState &before, quint64 id) {
+    m_lostLines = int(s.queue.size() - before.queue.size());
+    if (const QueuedReceipt *r = s.find(id))
+        m_dropped.append(*r);
+    const quint64 next = s.nextId;
+    s = before;
+    // Its id stays given: a later receipt never takes it.
+    s.nextId = std::max(s.nextId, next);
 }
 
 // A journal that cannot be read is kept aside under a name of its own.
@@ -299,6 +398,7 @@ ReceiptJournal::Load ReceiptJournal::load(QueueState &state, QString &detail) {
     state = QueueState{};
     m_ending = Ending::Missing;
     m_lostLines = 0;
+    m_dropped.clear();
     QFile f(m_path);
     if (!f.exists())
         return Load::Empty;
@@ -311,8 +411,10 @@ ReceiptJournal::Load ReceiptJournal::load(QueueState &state, QString &detail) {
     QueueState s;
     bool good = false;
     if (all.startsWith(kHeader)) {
-        good = replay(all, s);
-    } else if (all.isEmpty() || kHeader.startsWith(all)) {
+        good = replay(all, 2, s);
+    } else if (all.startsWith(kHeaderV1)) {
+        good = replay(all, 1, s);
+    } else if (all.isEmpty() || kHeader.startsWith(all) || kHeaderV1.startsWith(all)) {
         good = true; // created, and the header cut short
         m_ending = Ending::Empty;
     }
@@ -359,10 +461,19 @@ QList<QueueEvent> rebuild(const QueueState &s) {
     for (int i = 0; i < s.resends; ++i)
         out.append(QueueEvent::resent(false));
     quint64 owner = 0;
+    bool named = false; // the run of lines began with its receipt's arrival
+    const auto endRun = [&] {
+        if (named)
+            out.append(QueueEvent::taken(owner));
+        named = false;
+    };
     const auto line = [&](const QString &text, quint64 of) {
         if (of != owner) {
-            if (const QueuedReceipt *r = s.find(of))
+            endRun();
+            if (const QueuedReceipt *r = s.find(of)) {
                 out.append(QueueEvent::receiptArrives(r->id, r->source));
+                named = true;
+            }
             owner = of;
         }
         out.append(QueueEvent::line(text));
@@ -373,8 +484,9 @@ QList<QueueEvent> rebuild(const QueueState &s) {
         line(s.inFlightLine, s.inFlightOwner);
     for (qsizetype i = 0; i < s.queue.size(); ++i)
         line(s.queue.at(i), s.queueOwners.value(i));
+    endRun();
     for (const QueuedReceipt &r : s.receipts) {
-        for (const QString &e : r.errors) {
+        for (const ReceiptError &e : r.errors) {
             if (r.state == QueuedReceipt::State::Queued || r.state == QueuedReceipt::State::Printing)
                 out.append(QueueEvent::problem(e, r.id));
         }
@@ -394,8 +506,11 @@ bool ReceiptJournal::rewrite(const QueueState &s) {
     QByteArray all = kHeader;
     for (const QueueEvent &e : rebuild(s))
         all += encode(e) + '\n';
-    if (s.idle() && s.resends == 0)
+    m_idleAt = -1;
+    if (s.idle() && s.resends == 0) {
+        m_idleAt = all.size();
         all += kIdleMark + '\n';
+    }
     if (!m_file.seek(0) || !m_file.resize(0) || m_file.write(all) != all.size() || !syncFile(m_file)) {
         m_error = m_file.errorString();
         return false;
@@ -408,6 +523,15 @@ bool ReceiptJournal::write(const QByteArray &records, qsizetype count, bool sync
     if (!m_file.isOpen())
         return false;
     m_records += count;
+    if (m_idleAt >= 0) {
+        const qint64 end = m_file.size();
+        if (!m_file.seek(m_idleAt) || m_file.write(kWasIdle) != kWasIdle.size() || !m_file.seek(end)) {
+            m_error = m_file.errorString();
+            return false;
+        }
+        m_idleAt = -1;
+        sync = true;
+    }
     if (m_file.write(records) != records.size() || (sync && !syncFile(m_file))) {
         m_error = m_file.errorString();
         return false;

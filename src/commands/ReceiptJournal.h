@@ -33,9 +33,10 @@ public:
         Idle,       // its last record is the idle mark
     };
     Ending ending() const { return m_ending; }
-    // Lines of a receipt file whose records the cut left incomplete: never
-    // sent, since alone they would leave a receipt open.
+    // Lines of a receipt whose records the cut left incomplete: never sent,
+    // since alone they would leave a receipt open; and that receipt.
     int lostLines() const { return m_lostLines; }
+    const QList<QueuedReceipt> &droppedReceipts() const { return m_dropped; }
     // Reads the file into `state`. A file that is not a journal of ours, or
     // whose records contradict each other, is renamed (its new name in
     // `detail`) and never loaded in part. Failed: the file cannot be read or
@@ -63,7 +64,8 @@ public:
     static bool decode(QByteArrayView record, QueueEvent &event);
 
 private:
-    bool replay(const QByteArray &all, QueueState &s);
+    bool replay(const QByteArray &all, int version, QueueState &s);
+    void dropCutReceipt(QueueState &s, const QueueState &before, quint64 id);
     Load setAside(QString &detail);
     bool write(const QByteArray &records, qsizetype count, bool sync);
     bool rewrite(const QueueState &state);
@@ -72,8 +74,10 @@ private:
     QFile m_file;
     QString m_error;
     qint64 m_records = 0; // since the last rewrite
+    qint64 m_idleAt = -1; // where the idle mark stands, when it is the last record
     Ending m_ending = Ending::Missing;
     int m_lostLines = 0;
+    QList<QueuedReceipt> m_dropped;
 };
 
 } // namespace norvvelm

@@ -18,9 +18,11 @@ void ReceiptQueue::resume(const QueueState &state) {
 bool ReceiptQueue::record(const QList<QueueEvent> &eventsIn, bool kept) {
     // A problem belongs to the receipt of the line out, or of the one that ended last.
     QList<QueueEvent> events = eventsIn;
+    const QDateTime now = m_s.now();
     for (QueueEvent &e : events) {
         if (e.kind == QueueEvent::Kind::Problem && e.id == 0)
             e.id = m_state.inFlight ? m_state.inFlightOwner : m_state.lastEnded;
+        e.at = now;
     }
     keepJournalInPlace();
     const bool written = !m_journal || m_journal->append(events, m_state);
@@ -55,6 +57,8 @@ bool ReceiptQueue::take(const QStringList &lines, const ReceiptSource &source, c
         events.append(QueueEvent::line(l));
     if (!workingCopy.isEmpty())
         events.append(QueueEvent::workingCopy(workingCopy));
+    if (taken != 0)
+        events.append(QueueEvent::taken(taken));
     if (id)
         *id = 0;
     if (!record(events, true))

@@ -53,8 +53,9 @@ PrintServer::PrintServer(Session &session, SerialFunz2 &link, Executor &executor
 RegisterOwner::ServerWork PrintServer::work() const {
     RegisterOwner::ServerWork w;
     w.sending = m_sending;
-    w.linesWaiting = !m_s.runState().queue().isEmpty() || m_executor.recoveryPending();
-    w.receiptOpen = m_s.runState().receiptOpen();
+    // The executor's own state, never the window's copy of it.
+    w.linesWaiting = !m_executor.state().queue.isEmpty() || m_executor.recoveryPending();
+    w.receiptOpen = m_executor.state().receiptOpenAsShown();
     return w;
 }
 
@@ -203,7 +204,7 @@ bool PrintServer::queueLines(const QByteArray &bytes, const QString &full, const
     }
     const QStringList lines = SplitReceiptLines(decodeTextFile(bytes));
     if (m_executor.enqueue(lines, m_s.settings().testMode() ? QString() : work,
-                           {ReceiptSource::Kind::File, QFileInfo(full).fileName()}))
+                           {ReceiptSource::Kind::File, QFileInfo(full).fileName(), {}}))
         return true;
     // The queue could not be kept on disk: the file waits under its name.
     if (!m_s.settings().testMode() && !QFile::exists(full))
@@ -312,33 +313,35 @@ QString MissingFolderText(const QString &dir) {
            QStringLiteral(" (ServerDir); i file attendono che ci sia");
 }
 
-void PrintServer::TimerSRV_Timer() {
-    // Said whether or not the register is there yet: the files wait either way.
-    checkFolder();
-    if (m_s.settings().identity().sn.trimmed().isEmpty() || !registerReady)
+void PrintServer::sayOperatorHolds() {
+    const RegisterOwner &owner = m_s.registerOwner();
+    if ((!owner.documentOpen() && !owner.rawReceiptOpen()) || m_documentWaitSaid)
         return;
+    m_documentWaitSaid = true;
+    const QString text = (owner.documentOpen() ? QStringLiteral("Scontrino aperto dalla console sulla cassa")
+                                               : QStringLiteral("Scontrino aperto dai comandi del tecnico "
+                                                                "sulla cassa")) +
+                         QStringLiteral(": i file di scontrino attendono la sua chiusura");
+    m_s.monitor().AddMonitorLine(MonitorFromRegister() + text);
+    WriteLogLine(m_s, text, QString());
+}
+
+bool PrintServer::mayWork() {
+    if (m_s.settings().identity().sn.trimmed().isEmpty() || !m_registerReady)
+        return false;
     // One exchange at a time: a tick that fires while another exchange waits
     // on the line leaves everything for the next one.
     if (m_inTick || m_link.lineBusy())
-        return;
+        return false;
     // The operator holds the register: files wait in the folder.
     if (m_s.registerOwner().operatorHolds()) {
-        const RegisterOwner &owner = m_s.registerOwner();
-        if ((owner.documentOpen() || owner.rawReceiptOpen()) && !m_documentWaitSaid) {
-            m_documentWaitSaid = true;
-            const QString text =
-                (owner.documentOpen() ? QStringLiteral("Scontrino aperto dalla console sulla cassa")
-                                      : QStringLiteral("Scontrino aperto dai comandi del tecnico "
-                                                       "sulla cassa")) +
-                QStringLiteral(": i file di scontrino attendono la sua chiusura");
-            m_s.monitor().AddMonitorLine(MonitorFromRegister() + text);
-            WriteLogLine(m_s, text, QString());
-        }
-        return;
+        sayOperatorHolds();
+        return false;
     }
-    m_inTick = true;
-    m_timer.stop();
+    return true;
+}
 
+bool PrintServer::takeFiles() {
     const QString dir = folder();
     if (requireStableFiles && !m_watch.watch(dir.trimmed()))
         m_watch.stop();
@@ -359,15 +362,29 @@ void PrintServer::TimerSRV_Timer() {
     const bool found = takeSettled(dir, names, present);
     // A file said once is said again only after it has gone away.
     m_said.intersect(present);
-    // Lines left waiting by an earlier call (busy too long, a stop) are tried
-    // again at later ticks, not only when a new file comes; while the register
-    // is unreachable they wait until the start-up watch reaches it again.
-    if (found || ((m_executor.recoveryPending() || !m_s.runState().queue().isEmpty()) &&
-                  !m_executor.unreachableReported())) {
-        m_sending = true;
-        m_executor.ExecuteReceiptQueue();
-        m_sending = false;
-    }
+    return found;
+}
+
+// Lines left waiting by an earlier call (busy too long, a stop) are tried
+// again at later ticks, not only when a new file comes; while the register
+// is unreachable they wait until the start-up watch reaches it again.
+void PrintServer::sendQueue(bool fileTaken) {
+    const bool waiting = m_executor.recoveryPending() || !m_executor.state().queue.isEmpty();
+    if (!fileTaken && (!waiting || m_executor.unreachableReported()))
+        return;
+    m_sending = true;
+    m_executor.ExecuteReceiptQueue();
+    m_sending = false;
+}
+
+void PrintServer::TimerSRV_Timer() {
+    // Said whether or not the register is there yet: the files wait either way.
+    checkFolder();
+    if (!mayWork())
+        return;
+    m_inTick = true;
+    m_timer.stop();
+    sendQueue(takeFiles());
     m_inTick = false;
     if (m_enabled)
         m_timer.start();

@@ -58,7 +58,8 @@ public:
     static constexpr int kSettleMs = 150;
     bool watching() const { return m_watch.active(); }
     // The register must be identified on an open port before files are taken.
-    bool registerReady = true;
+    void setRegisterReady(bool ready) { m_registerReady = ready; }
+    bool registerReady() const { return m_registerReady; }
 
     // What the server has under way, for the register's owner rules.
     RegisterOwner::ServerWork work() const;
@@ -73,6 +74,14 @@ private:
         qint64 sinceMs = 0;
     };
     bool settled(const QString &dir, const QString &name);
+    // Whether a tick may take files and send now; says why files wait for
+    // the operator.
+    bool mayWork();
+    void sayOperatorHolds();
+    // The folder's settled files queued; true when one was.
+    bool takeFiles();
+    // The queue sent when a file came, or lines or a recovery wait.
+    void sendQueue(bool fileTaken);
     QString folder() const;
     // One message for each file that is left alone, until it goes away.
     void sayOnce(const QString &name, const QString &text);
@@ -97,6 +106,7 @@ private:
     Prompter &m_prompter;
     QTimer m_timer;
     bool m_enabled = false;
+    bool m_registerReady = true;
     bool m_inTick = false;
     bool m_sending = false;
     // The last time files waited for an operator's document (said once per hold).

@@ -492,12 +492,13 @@ void TestApi::metricsParse() {
 void TestApi::outcomeStore() {
     const QString path = m_home.filePath(OutcomeStore::fileName());
     const QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
-    auto outcome = [&](const QString &id, const QString &key, const QString &state, int daysAgo) {
-        ReceiptOutcome o;
+    auto outcome = [&](quint64 id, const QString &key, OutcomeState state, int daysAgo,
+                       const QByteArray &digest = "h") {
+        ReceiptHistory o;
         o.id = id;
-        o.key = key;
-        o.source = QStringLiteral("api");
-        o.state = state;
+        o.source = key.isEmpty() ? ReceiptSource{ReceiptSource::Kind::File, QStringLiteral("a.txt"), {}}
+                                 : ReceiptSource{ReceiptSource::Kind::Request, key, digest};
+        o.outcome = state;
         o.lines = {QStringLiteral("3/S/A//1/1/1//"), QStringLiteral("5/1/")};
         o.accepted = o.finished = now.addDays(-daysAgo);
         return o;
@@ -505,19 +506,16 @@ void TestApi::outcomeStore() {
     {
         OutcomeStore store(path);
         QVERIFY(store.open(now));
-        QVERIFY(store.put(outcome(QStringLiteral("R1"), QStringLiteral("k1"), QStringLiteral("printed"), 40),
-                          "h1", now.addDays(-40)));
-        QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printing"), 1),
-                          "h2", now));
-        QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printed"), 1),
-                          "h2", now));
-        QVERIFY(store.put(outcome(QStringLiteral("R7"), QString(), QStringLiteral("failed"), 0), {}, now));
+        QVERIFY(
+            store.put(outcome(1, QStringLiteral("k1"), OutcomeState::Printed, 40, "h1"), now.addDays(-40)));
+        QVERIFY(store.put(outcome(2, QStringLiteral("k2"), OutcomeState::Printing, 1, "h2"), now));
+        QVERIFY(store.put(outcome(2, QStringLiteral("k2"), OutcomeState::Printed, 1, "h2"), now));
+        QVERIFY(store.put(outcome(7, QString(), OutcomeState::Failed, 0, {}), now));
         // The last put of an id holds, and makes it the newest.
-        QCOMPARE(store.findKey(QStringLiteral("k2"))->outcome.state, QStringLiteral("printed"));
-        QCOMPARE(store.newest(1).value(0).id, QStringLiteral("R7"));
-        QVERIFY(store.put(outcome(QStringLiteral("R2"), QStringLiteral("k2"), QStringLiteral("printed"), 0),
-                          "h2", now));
-        QCOMPARE(store.newest(1).value(0).id, QStringLiteral("R2"));
+        QCOMPARE(store.findKey(QStringLiteral("k2"))->outcome, OutcomeState::Printed);
+        QCOMPARE(store.newest(1).value(0).id, 7u);
+        QVERIFY(store.put(outcome(2, QStringLiteral("k2"), OutcomeState::Printed, 0, "h2"), now));
+        QCOMPARE(store.newest(1).value(0).id, 2u);
         QCOMPARE(store.size(), 2); // R1, 40 days old, went at the first put of today
     }
     {
@@ -526,10 +524,10 @@ void TestApi::outcomeStore() {
         QVERIFY(full.open(now));
         for (int i = 0; i <= OutcomeStore::kKept; ++i) {
             const QString n = QString::number(i);
-            QVERIFY(full.put(outcome(u'R' + n, u'k' + n, QStringLiteral("printed"), 0), "h", now));
+            QVERIFY(full.put(outcome(quint64(i + 1), u'k' + n, OutcomeState::Printed, 0), now));
         }
         QCOMPARE(full.size(), OutcomeStore::kKept);
-        QVERIFY(!full.find(QStringLiteral("R0")) && !full.findKey(QStringLiteral("k0")));
+        QVERIFY(!full.find(1) && !full.findKey(QStringLiteral("k0")));
         QVERIFY(full.findKey(QStringLiteral("k1")));
     }
     // A record cut short by a crash was never counted.
@@ -540,12 +538,12 @@ void TestApi::outcomeStore() {
     OutcomeStore again(path);
     QVERIFY(again.open(now));
     QCOMPARE(again.size(), 2); // R1 is over 30 days old; R2's last record holds
-    QVERIFY(!again.find(QStringLiteral("R1")) && !again.find(QStringLiteral("R9")));
-    QCOMPARE(again.find(QStringLiteral("R2"))->outcome.state, QStringLiteral("printed"));
-    QCOMPARE(again.findKey(QStringLiteral("k2"))->digest, QByteArray("h2"));
-    QCOMPARE(again.find(QStringLiteral("R2"))->outcome.lines.size(), 2);
-    QCOMPARE(again.newest(1).value(0).id, QStringLiteral("R2")); // put last
-    QCOMPARE(again.highestNumber(u"R"), 7u);
+    QVERIFY(!again.find(1) && !again.find(9));
+    QCOMPARE(again.find(2)->outcome, OutcomeState::Printed);
+    QCOMPARE(again.findKey(QStringLiteral("k2"))->source.bodyHash, QByteArray("h2"));
+    QCOMPARE(again.find(2)->lines.size(), 2);
+    QCOMPARE(again.newest(1).value(0).id, 2u); // put last
+    QCOMPARE(again.highestId(), 7u);
 }
 
 void TestApi::outcomeFiles_data() {
@@ -569,12 +567,12 @@ void TestApi::outcomeFiles() {
     QFETCH(QString, path);
     const QString server = m_home.filePath(QStringLiteral("server"));
     const QString folder = OutcomeFiles::folder(server, setting);
-    ReceiptOutcome o;
-    o.id = QStringLiteral("R3");
-    o.source = source;
-    o.state = QStringLiteral("printed");
+    ReceiptHistory o;
+    o.id = 3;
+    o.source.key = source;
+    o.outcome = OutcomeState::Printed;
     o.receiptNumber = 12;
-    o.total = QStringLiteral("2.20");
+    o.totalCents = 220;
     QVERIFY(OutcomeFiles::write(folder, o));
     if (path.isEmpty()) {
         QCOMPARE(OutcomeFiles::pathFor(folder, source), QString());

@@ -32,6 +32,8 @@ private slots:
     void unreadableJournalSetAside();
     void journalLost_data();
     void journalLost();
+    void recoveryHoldsTheRegister();
+    void journalCutAtEveryRecord();
     void journalRemovedWhileRunning();
     void workingCopiesAfterACrash();
     void savedSettingsTakeEffect();
@@ -43,6 +45,7 @@ private slots:
     void serverHoldsTheRegister_data();
     void serverHoldsTheRegister();
     void apiReceiptGoesOutAtOnce();
+    void apiReceiptKeptAtEveryState();
     void apiAddressThatCannotOpen();
 };
 
@@ -221,7 +224,7 @@ void TestStation::resumesFromJournal() {
     QCOMPARE(rig.onPaper(QStringLiteral("REPARTO1")), 1);
     QCOMPARE(rig.voided(), voids);
     // Nothing left to remember: the journal holds its header and the idle mark.
-    QCOMPARE(testsupport::readFile(journal), QByteArray("NORVVELM-JOURNAL 1\nI\n"));
+    QCOMPARE(testsupport::readFile(journal), QByteArray("NORVVELM-JOURNAL 2\nI\n"));
 }
 
 void TestStation::unreadableJournalSetAside() {
@@ -290,6 +293,86 @@ void TestStation::journalLost() {
             QVERIFY2(!doc.contains(QStringLiteral("INTERROTTO")), qPrintable(doc));
     }
     QCOMPARE(rig.onPaper(QStringLiteral("INTERROTTO")), said.isEmpty() ? 1 : 0);
+}
+
+namespace {
+// Three receipts queued at once, each a sale marked with its own name.
+const QList<QStringList> kThree{{QStringLiteral("3/S/PRIMO//1/1.00/1/4/"),
+                                 QStringLiteral("3/S/PRIMO//1/2.00/1/4/"), QString::fromLatin1(kPay)},
+                                {QStringLiteral("3/S/SECONDO//1/3.00/1/4/"), QString::fromLatin1(kPay)},
+                                {QStringLiteral("3/S/TERZO//1/4.00/1/4/"), QString::fromLatin1(kPay)}};
+} // namespace
+
+// The journal of three receipts, stopped after the register took the first
+// two sales of the first, cut at each of its record boundaries while the
+// program was stopped: whatever the cut kept prints once and alone, and what
+// it lost never joins the receipt the register held open.
+void TestStation::journalCutAtEveryRecord() {
+    QByteArray journal;
+    {
+        StationRig rig;
+        QVERIFY(rig.station.start());
+        int taken = 0;
+        rig.sim.onCommand = [&](const QByteArray &line, const QByteArray &) {
+            if (line.startsWith("3/S/PRIMO") && ++taken == 2)
+                rig.station.session().runState().requestStop();
+        };
+        for (qsizetype i = 0; i < kThree.size(); ++i)
+            QVERIFY(rig.station.executor().enqueue(
+                kThree.at(i), {}, {ReceiptSource::Kind::Request, QStringLiteral("chiave%1").arg(i), {}}));
+        QVERIFY(rig.runUntil([&] { return taken == 2; }));
+        QVERIFY(rig.reg.receiptOpen());
+        journal = testsupport::readFile(rig.path(ReceiptJournal::fileName()));
+    }
+    const QByteArray header = journal.left(journal.indexOf('\n') + 1);
+    for (qsizetype cut = header.size(); cut <= journal.size(); cut = journal.indexOf('\n', cut) + 1) {
+        const QByteArray kept = journal.left(cut);
+        StationRig rig;
+        testsupport::writeFile(rig.path(QStringLiteral("NorvVelm.ini")),
+                               testsupport::readFile(rig.path(QStringLiteral("NorvVelm.ini"))) +
+                                   "[Current]\nSN=NV00012345\n");
+        rig.reg.execute(kThree.at(0).at(0).toLatin1());
+        rig.reg.execute(kThree.at(0).at(1).toLatin1());
+        testsupport::writeFile(rig.path(ReceiptJournal::fileName()), kept);
+        QVERIFY(rig.station.start());
+        QVERIFY2(rig.runUntil([&] {
+            return rig.station.executor().state().idle() && !rig.station.executor().recoveryPending();
+        }),
+                 kept.constData());
+        QVERIFY2(!rig.reg.receiptOpen(), kept.constData());
+        const QStringList names{QStringLiteral("PRIMO"), QStringLiteral("SECONDO"), QStringLiteral("TERZO")};
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            // Whole in what was kept: its end record is there.
+            const bool whole = kept.contains(QByteArray("\nT" + QByteArray::number(i + 1) + '\n'));
+            QVERIFY2(rig.onPaper(names.at(i)) == (whole ? 1 : 0), kept.constData());
+        }
+        for (const QString &doc : rig.reg.paper().documents()) {
+            int of = 0;
+            for (const QString &n : names)
+                of += doc.contains(n) ? 1 : 0;
+            QVERIFY2(of <= 1, qPrintable(doc));
+        }
+        if (cut == journal.size())
+            break;
+    }
+}
+
+// A recovery still to do counts as lines waiting: while the register cannot
+// be reached to void what an interrupted run may have left open, the operator
+// may not change it.
+void TestStation::recoveryHoldsTheRegister() {
+    StationRig rig;
+    testsupport::writeFile(rig.path(QStringLiteral("NorvVelm.ini")),
+                           testsupport::readFile(rig.path(QStringLiteral("NorvVelm.ini"))) +
+                               "[Current]\nSN=NV00012345\n");
+    QVERIFY(rig.station.start()); // no journal: whatever is open is voided first
+    QVERIFY(rig.station.executor().recoveryPending());
+    QVERIFY(rig.station.executor().state().queue.isEmpty());
+    const RegisterOwner &owner = rig.station.session().registerOwner();
+    QVERIFY(owner.serverWork().linesWaiting);
+    QVERIFY(!owner.refusal(RegisterOwner::Use::Changes).isEmpty());
+    QVERIFY(rig.runUntil([&] { return !rig.station.executor().recoveryPending(); }));
+    QVERIFY(owner.refusal(RegisterOwner::Use::Changes).isEmpty());
 }
 
 // Removed while the program runs: noticed at the next record and written
@@ -714,14 +797,42 @@ void TestStation::apiReceiptGoesOutAtOnce() {
     StationRig rig;
     QVERIFY(rig.station.start());
     QVERIFY(rig.runUntil([&] { return rig.station.startup().ready(); }));
-    ReceiptOutcome o;
+    ReceiptHistory o;
     QCOMPARE(rig.station.receipts().submit(QStringLiteral("k1"), "h1",
                                            {QString::fromLatin1(kSale), QString::fromLatin1(kPay)}, o),
              ReceiptBook::Submit::Accepted);
     QCOMPARE(rig.executed(kSale), 0);
     QCoreApplication::sendPostedEvents();
     QCOMPARE(rig.executed(kPay), 1);
-    QCOMPARE(rig.station.receipts().find(o.id)->state, QStringLiteral("printed"));
+    QCOMPARE(rig.station.receipts().find(ReceiptIdText(o.id))->outcome, OutcomeState::Printed);
+}
+
+// Every state of an API receipt is on disk as it is reached, so that its key
+// answers after any stop; and ids go on after the highest stored, never
+// reusing one (nor the key it was given for).
+void TestStation::apiReceiptKeptAtEveryState() {
+    StationRig rig;
+    testsupport::writeFile(rig.path(OutcomeStore::fileName()),
+                           R"({"id":"R7","key":"k7","source":"api","state":"printed","digest":"h7"})"
+                           "\n");
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.runUntil([&] { return rig.station.startup().ready(); }));
+    const OutcomeStore &store = rig.station.receipts().store();
+    QList<OutcomeState> stored;
+    ReceiptHistory o;
+    rig.sim.onCommand = [&](const QByteArray &line, const QByteArray &) {
+        if (line.startsWith("3/") || line.startsWith("5/"))
+            stored.append(store.find(o.id) ? store.find(o.id)->outcome : OutcomeState::Failed);
+    };
+    QCOMPARE(rig.station.receipts().submit(QStringLiteral("k8"), "h8",
+                                           {QString::fromLatin1(kSale), QString::fromLatin1(kPay)}, o),
+             ReceiptBook::Submit::Accepted);
+    QCOMPARE(o.id, 8u);
+    QCOMPARE(store.find(8)->outcome, OutcomeState::Queued);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(stored, (QList<OutcomeState>{OutcomeState::Printing, OutcomeState::Printing}));
+    QCOMPARE(store.find(8)->outcome, OutcomeState::Printed);
+    QCOMPARE(store.find(8)->receiptNumber, rig.reg.totals().receipts);
 }
 
 // An address the interface cannot listen on is said on the status bar, and

@@ -4,6 +4,9 @@
 #include "support/ExecutorRig.h"
 #include "support/TestFiles.h"
 
+#include "api/ReceiptReader.h"
+
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace norvvelm;
@@ -17,6 +20,7 @@ class TestExecutor : public QObject {
     Q_OBJECT
 private slots:
     void receiptRules();
+    void oneJudgeOfEveryLine();
     void closesEvenWhenRefused();
     void lineRewrites();
     void nakRepeatsThenDrops();
@@ -34,6 +38,8 @@ private slots:
     void totalsBetweenReceipts_data();
     void totalsBetweenReceipts();
     void journalKeepsTheQueue();
+    void journalRecords_data();
+    void journalRecords();
     void dailyReport_data();
     void dailyReport();
     void stopRequestKeepsLine();
@@ -68,6 +74,54 @@ void TestExecutor::receiptRules() {
     rig.queue({QStringLiteral("?")});
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.session.monitor().lines().first(), QStringLiteral("ECR        : Comando ?/ non gestito."));
+}
+
+// The interface's check before it queues a receipt and the executor taking
+// its lines are one judge: whatever text the interface accepts, the executor
+// sends every line of, and whatever it refuses, the executor does not.
+void TestExecutor::oneJudgeOfEveryLine() {
+    const QStringList kinds{kSale,
+                            kPay,
+                            QStringLiteral("7/1/0/testo/"),
+                            QStringLiteral("+/"),
+                            QStringLiteral("x/1/1/1/"),
+                            QStringLiteral(")/5/"),
+                            QStringLiteral(")/28/"),
+                            QStringLiteral(")/120/"),
+                            QStringLiteral("t0/"),
+                            QStringLiteral("Z/"),
+                            QStringLiteral("j/a/b/"),
+                            QStringLiteral("0/"),
+                            QStringLiteral("U/1/"),
+                            QStringLiteral("6/1/"),
+                            QStringLiteral("  ")};
+    QRandomGenerator rng(20261209);
+    for (int round = 0; round < 400; ++round) {
+        QStringList lines;
+        for (int i = 0, n = 1 + int(rng.bounded(5)); i < n; ++i) {
+            QString line = kinds.at(int(rng.bounded(int(kinds.size()))));
+            if (rng.bounded(4) == 0) // near the longest line, with or without its "/"
+                line = line.left(2) + QString(kMaxLineChars - 4 + int(rng.bounded(5)), u'A') + u'/';
+            if (rng.bounded(3) == 0 && line.endsWith(u'/'))
+                line.chop(1);
+            if (rng.bounded(12) == 0)
+                line.insert(int(rng.bounded(int(line.size()) + 1)), QChar(char16_t(rng.bounded(0x20))));
+            lines.append(line);
+        }
+        const QString body = lines.join(QStringLiteral("\r\n"));
+        const ReceiptReading reading = ReadReceiptText(body.toUtf8());
+        if (reading.error == QStringLiteral("nessuna riga da stampare"))
+            continue;
+        ExecutorRig rig;
+        quint64 id = 0;
+        // As the receipt folder would take the same text.
+        QVERIFY(rig.executor.enqueue(SplitReceiptLines(body), {}, {}, &id));
+        rig.executor.ExecuteReceiptQueue();
+        const QueuedReceipt *r = rig.executor.state().find(id);
+        QVERIFY(r);
+        const bool sentWhole = rig.session.runState().queue().isEmpty() && r->errors.isEmpty();
+        QVERIFY2(sentWhole == reading.ok(), qPrintable(lines.join(u'|').left(300) + u' ' + reading.error));
+    }
 }
 
 void TestExecutor::closesEvenWhenRefused() {
@@ -140,7 +194,9 @@ void TestExecutor::busyRepeatsThenWaitsForLater() {
     }
     {
         ExecutorRig rig;
-        rig.executor.limits.busyRepeats = 5;
+        ExecutorLimits limits = rig.executor.limits();
+        limits.busyRepeats = 5;
+        rig.executor.setLimits(limits);
         QVERIFY(rig.fault(QStringLiteral("answer:text=1A/00/00/0/*100")));
         rig.queue({kSale, kPay});
         rig.executor.ExecuteReceiptQueue();
@@ -329,7 +385,7 @@ void TestExecutor::receiptOutcome() {
             QVERIFY(rig.fault(f));
     }
     quint64 id = 0;
-    QVERIFY(rig.executor.enqueue(lines, {}, {ReceiptSource::Kind::Request, QStringLiteral("k1")}, &id));
+    QVERIFY(rig.executor.enqueue(lines, {}, {ReceiptSource::Kind::Request, QStringLiteral("k1"), {}}, &id));
     rig.executor.ExecuteReceiptQueue();
     const QueuedReceipt *r = rig.executor.state().find(id);
     QVERIFY(r);
@@ -341,10 +397,10 @@ void TestExecutor::receiptOutcome() {
     QCOMPARE(r->voided, voided);
     if (state == int(QueuedReceipt::State::GivenUp) && !voided) {
         // A serious fault keeps the register's code and the line that met it.
-        QString code, text, line;
-        QVERIFY(RegisterProblemParts(r->errors.first(), code, text, line));
-        QCOMPARE(code, QStringLiteral("37"));
-        QCOMPARE(line, kSale);
+        const ReceiptError &e = r->errors.first();
+        QCOMPARE(e.code, QStringLiteral("37"));
+        QCOMPARE(e.number, 0x37);
+        QCOMPARE(r->lines.value(e.line - 1), kSale);
     }
 }
 
@@ -431,7 +487,7 @@ void TestExecutor::journalKeepsTheQueue() {
     rig.executor.ExecuteReceiptQueue();
     QCOMPARE(rig.sent().count(kPay), 1);
     // Nothing left to do: the file holds its header and the idle mark.
-    QCOMPARE(testsupport::readFile(path), QByteArray("NORVVELM-JOURNAL 1\nI\n"));
+    QCOMPARE(testsupport::readFile(path), QByteArray("NORVVELM-JOURNAL 2\nI\n"));
     // A stop in the middle of the receipt leaves its state on disk.
     QVERIFY(rig.executor.enqueue({kSale, kSale, kPay}));
     int taken = 0;
@@ -461,6 +517,43 @@ void TestExecutor::journalKeepsTheQueue() {
     QCOMPARE(back.resends, 1);
     QCOMPARE(back.queue, (QStringList{kSale, kSale, kPay}));
     QCOMPARE(third.ending(), ReceiptJournal::Ending::Unfinished);
+}
+
+void TestExecutor::journalRecords_data() {
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<int>("count");    // the record's count, or the line of a problem
+    QTest::addColumn<QString>("code"); // a problem's register code
+    QTest::newRow("done, open") << QByteArray("D1") << true << -1 << QString();
+    QTest::newRow("closing, one-digit count") << QByteArray("D0,5") << true << 5 << QString();
+    QTest::newRow("closing, count and total") << QByteArray("D0,12:345") << true << 12 << QString();
+    QTest::newRow("closing, no count") << QByteArray("D0,") << false << -1 << QString();
+    QTest::newRow("end of a receipt's lines") << QByteArray("T3") << true << -1 << QString();
+    QTest::newRow("end of receipt 0") << QByteArray("T0") << false << -1 << QString();
+    QTest::newRow("end, signed") << QByteArray("T+3") << false << -1 << QString();
+    QTest::newRow("register's error") << QByteArray("G4,2,6C,Pagamento") << true << 2 << QStringLiteral("6C");
+    QTest::newRow("problem of our own") << QByteArray("G4,0,,riga scartata") << true << 0 << QString();
+    QTest::newRow("problem, version 1")
+        << QByteArray("E4,6C\\x09Pagamento\\x095/1/") << true << -1 << QStringLiteral("6C");
+    QTest::newRow("problem without its code") << QByteArray("G4,2") << false << -1 << QString();
+}
+
+// Each record reads back as it was written, and a record that is not one
+// is refused rather than read in part.
+void TestExecutor::journalRecords() {
+    QFETCH(QByteArray, record);
+    QFETCH(bool, read);
+    QFETCH(int, count);
+    QFETCH(QString, code);
+    QueueEvent e;
+    QCOMPARE(ReceiptJournal::decode(record, e), read);
+    if (!read)
+        return;
+    QCOMPARE(e.count, count);
+    QCOMPARE(e.code, code);
+    QCOMPARE(e.number, code.isEmpty() ? -1 : 0x6C);
+    if (!record.startsWith('E'))
+        QCOMPARE(ReceiptJournal::encode(e), record);
 }
 
 void TestExecutor::dailyReport_data() {

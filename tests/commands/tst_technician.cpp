@@ -49,6 +49,8 @@ private slots:
     void rawReceiptHoldsTheRegister_data();
     void rawReceiptHoldsTheRegister();
     void otherIndex();
+    void serverWorkRefuses_data();
+    void serverWorkRefuses();
 };
 
 void TestTechnician::pbkdf2KnownAnswer() {
@@ -262,6 +264,32 @@ void TestTechnician::otherIndex() {
     QVERIFY(r.sent().isEmpty());
     const QString shown = r.tools.sendCommand(0, QStringLiteral("?"), QString());
     QCOMPARE(shown, r.session.lastExchange().lastAnswer());
+}
+
+void TestTechnician::serverWorkRefuses_data() {
+    QTest::addColumn<bool>("sending");
+    QTest::addColumn<bool>("linesWaiting");
+    QTest::addColumn<bool>("receiptOpen");
+    QTest::addColumn<bool>("readRefused");
+    QTest::addColumn<bool>("changeRefused");
+    QTest::newRow("nothing under way") << false << false << false << false << false;
+    QTest::newRow("sending: not even a read") << true << false << false << true << true;
+    QTest::newRow("lines or a recovery waiting") << false << true << false << false << true;
+    QTest::newRow("its receipt open") << false << false << true << false << true;
+}
+
+// What the print server has under way decides what an operator may do: a
+// read goes between its receipts, never while it sends.
+void TestTechnician::serverWorkRefuses() {
+    QFETCH(bool, sending);
+    QFETCH(bool, linesWaiting);
+    QFETCH(bool, receiptOpen);
+    QFETCH(bool, readRefused);
+    QFETCH(bool, changeRefused);
+    RegisterOwner owner;
+    owner.setServerWork([&] { return RegisterOwner::ServerWork{sending, linesWaiting, receiptOpen}; });
+    QCOMPARE(!owner.refusal(RegisterOwner::Use::Reads).isEmpty(), readRefused);
+    QCOMPARE(!owner.refusal(RegisterOwner::Use::Changes).isEmpty(), changeRefused);
 }
 
 QTEST_GUILESS_MAIN(TestTechnician)

@@ -396,7 +396,7 @@ void TestPrintServer::needsIdentifiedRegister() {
     QVERIFY(QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
     testsupport::editConfig(rig.session,
                             [&](norvvelm::PcConfig &c) { c.identity.sn = QStringLiteral("NV42"); });
-    rig.server.registerReady = false; // the port went away
+    rig.server.setRegisterReady(false); // the port went away
     rig.server.TimerSRV_Timer();
     QVERIFY(QFile::exists(rig.file(QStringLiteral("scontrino.txt"))));
     QVERIFY(rig.sent().isEmpty());
