@@ -59,9 +59,10 @@ int main(int argc, char **argv) {
         return 2;
     }
     // The register and the queue of this home are the running program's
-    // (the print server or the window): nothing goes out beside it.
+    // (the print server or the window): nothing goes out beside it. Marked
+    // as a command, so that a print server started meanwhile waits for it.
     const QString home = ProgramHome();
-    const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home);
+    const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home, LockHolder::Command);
     if (!lock) {
         WriteConsoleLine(stderr,
                          QStringLiteral("norvvelm-cmd: ") +

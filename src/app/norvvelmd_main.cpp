@@ -2,8 +2,10 @@
 //
 // Its home folder is $NORVVELM_HOME (else beside the program when NorvVelm.ini
 // lies there, else ~/.config/NorvVelm). Every monitor line goes to standard
-// output as the monitor holds it; messages go to standard error. SIGTERM or
-// SIGINT ends it once the exchange in flight has finished.
+// output as the monitor holds it; messages go to standard error. Started
+// while a command of the technician's (norvvelm-cmd) holds the register, it
+// says so and waits for it to end. SIGTERM or SIGINT ends it once the
+// exchange in flight has finished.
 //
 //   norvvelmd [/TESTMODE] | --help | --version
 
@@ -26,16 +28,38 @@
 using namespace norvvelm;
 
 namespace {
+// Why the server ends, each its own exit status (norvvelmd(8)); the unit
+// restarts it after those a restart can mend.
+constexpr int kStopped = 0;          // SIGTERM or SIGINT
+constexpr int kAlreadyRunning = 1;   // another server or the window serves the home
+constexpr int kBadArguments = 2;     // a switch it does not know
+constexpr int kBadConfiguration = 3; // no model or no port
+constexpr int kNoHome = 4;           // the home folder does not exist
+constexpr int kHomeReadOnly = 5;     // the home folder cannot be written (may pass)
+constexpr int kNoLock = 6;           // no lock can be made there (may pass)
+
 int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_stopSignalled = 0;
 void onSignal(int) {
+    g_stopSignalled = 1;
     const char c = 1;
     [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1);
 }
 
-// SIGTERM and SIGINT ask the station to stop once the exchange in flight has
-// finished.
-void catchStopSignals(QCoreApplication &app, Session &session) {
+// SIGTERM and SIGINT end the wait for the lock; once it is held they ask the
+// station to stop once the exchange in flight has finished.
+void catchStopSignals() {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+void stopOnSignal(QCoreApplication &app, Session &session) {
+    if (g_signalPipe[0] < 0)
         return;
     auto *sn = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
     QObject::connect(sn, &QSocketNotifier::activated, &app, [&session, sn] {
@@ -45,11 +69,24 @@ void catchStopSignals(QCoreApplication &app, Session &session) {
         session.runState().requestStop();
         QCoreApplication::quit();
     });
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
+}
+
+int refusalStatus(InstanceLock::State state) {
+    switch (state) {
+    case InstanceLock::State::Held:
+    case InstanceLock::State::Stopped:
+        return kStopped;
+    case InstanceLock::State::AlreadyRunning:
+    case InstanceLock::State::CommandRunning:
+        return kAlreadyRunning;
+    case InstanceLock::State::NoHome:
+        return kNoHome;
+    case InstanceLock::State::HomeReadOnly:
+        return kHomeReadOnly;
+    case InstanceLock::State::Unavailable:
+        break;
+    }
+    return kNoLock;
 }
 // Messages to standard error, the last one remembered: the status bar's copy
 // of a message just said is not said again.
@@ -88,21 +125,32 @@ int main(int argc, char **argv) {
     if (!arguments.isEmpty() && !mainwindow::IsTestModeCommandLine(arguments)) {
         WriteConsoleLine(stderr, QStringLiteral("norvvelmd: unknown arguments: ") + arguments.join(u' ') +
                                      QStringLiteral(" (see norvvelmd --help)"));
-        return 2;
+        return kBadArguments;
     }
     QCoreApplication::setApplicationVersion(Startup::version());
 
     const QString home = ProgramHome();
-    // A command of the technician's (norvvelm-cmd) holds it for a moment.
-    const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home, 3000);
+    catchStopSignals();
     DaemonPrompter prompter;
+    RealClock clock;
+    // A command of the technician's (norvvelm-cmd) holds the register for a
+    // moment: the server waits for it, however long it takes.
+    const CommandWait wait{clock,
+                           [&prompter] {
+                               prompter.message(CommandWaitText(), QStringLiteral("Norv Velm"),
+                                                Prompter::Icon::Information);
+                           },
+                           [] { return g_stopSignalled == 0; }};
+    const InstanceLock lock =
+        LockSingleInstance(QStringLiteral("NorvVelm"), home, LockHolder::Program, &wait);
     if (!lock) {
-        prompter.message(InstanceLockRefusal(lock), QStringLiteral("ATTENZIONE"), Prompter::Icon::Critical);
-        return 1;
+        if (lock.state != InstanceLock::State::Stopped)
+            prompter.message(InstanceLockRefusal(lock), QStringLiteral("ATTENZIONE"),
+                             Prompter::Icon::Critical);
+        return refusalStatus(lock.state);
     }
 
     SerialComPort port;
-    RealClock clock;
     Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
     Session &session = station.session();
     session.settings().setProgramDir(home);
@@ -120,14 +168,14 @@ int main(int argc, char **argv) {
         if (!text.trimmed().isEmpty() && text != prompter.lastText)
             prompter.message(text, session.statusBar().panel(1), Prompter::Icon::Critical);
     });
-    catchStopSignals(app, session);
+    stopOnSignal(app, session);
     // A reader of the monitor that goes away must not take the server with it.
     std::signal(SIGPIPE, SIG_IGN);
 
     if (!station.loadConfiguration()) {
         WriteConsoleLine(stderr,
                          QStringLiteral("norvvelmd: ") + ConfigurationFileNote(session.settings().iniPath()));
-        return 2;
+        return kBadConfiguration;
     }
     const PcConfig &cfg = session.settings().config();
     WriteConsoleLine(
@@ -136,7 +184,7 @@ int main(int argc, char **argv) {
                          cfg.ServerDir, cfg.ServerFile, SwitchText(cfg.ServerStato)));
     station.startServing();
 
-    int rc = 0;
+    int rc = kStopped;
     if (!session.runState().stopRequested())
         rc = app.exec();
     station.stop();

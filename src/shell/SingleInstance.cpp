@@ -1,10 +1,10 @@
 #include "shell/SingleInstance.h"
 
+#include "link/Clock.h"
+
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -37,6 +37,8 @@ QString lockError(int err) {
         return QStringLiteral("il blocco \u00e8 una cartella");
     case ENOSPC:
         return QStringLiteral("disco pieno");
+    case EDQUOT:
+        return QStringLiteral("quota del disco esaurita");
     case ENOLCK:
     case EOPNOTSUPP:
 #if EOPNOTSUPP != ENOTSUP
@@ -47,11 +49,70 @@ QString lockError(int err) {
         return QStringLiteral("errore %1 (%2)").arg(err).arg(QString::fromLocal8Bit(std::strerror(err)));
     }
 }
+
+#ifdef Q_OS_UNIX
+// How often a program waiting for a command looks at the lock again.
+constexpr int kLookMs = 100;
+
+// The errors of a folder where no file can be made.
+bool refusesWriting(int err) {
+    return err == EACCES || err == EPERM || err == EROFS || err == ENOSPC || err == EDQUOT;
+}
+
+struct LockFile {
+    int fd = -1;
+    bool writable = false;
+    int err = 0; // why it is not open; 0 with fd < 0: it is not a file
+};
+
+// A lock file of the home, made when missing, never through a link: the lock
+// is this folder's own file. One left where it can no longer be written (a
+// read-only home, a file of other permissions) still carries the kernel's
+// lock, and is opened for reading.
+LockFile openLockFile(const QString &path) {
+    const QByteArray name = QFile::encodeName(path);
+    LockFile f;
+    f.fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    f.writable = f.fd >= 0;
+    if (f.fd < 0) {
+        f.err = errno;
+        if (refusesWriting(f.err)) {
+            f.fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            // A file that is not there could not be made: why is the first error.
+            if (f.fd < 0 && errno != ENOENT)
+                f.err = errno;
+        }
+    }
+    struct stat st {};
+    if (f.fd >= 0 && (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(f.fd);
+        f = {};
+    }
+    return f;
+}
+
+int lockNow(int fd, int how) {
+    int rc;
+    while ((rc = ::flock(fd, how | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    return rc == 0 ? 0 : errno;
+}
+
+// A command holds its mark: nobody could take it whole for a moment.
+bool commandHolds(const QString &markPath) {
+    const int fd = ::open(QFile::encodeName(markPath).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    const bool held = lockNow(fd, LOCK_EX) == EWOULDBLOCK;
+    ::close(fd); // and with it the glance's own lock
+    return held;
+}
+#endif
 } // namespace
 
 InstanceLock::InstanceLock(InstanceLock &&other) noexcept
     : state(other.state), path(std::move(other.path)), error(std::move(other.error)),
-      m_fd(std::exchange(other.m_fd, -1)) {}
+      m_fd(std::exchange(other.m_fd, -1)), m_markFd(std::exchange(other.m_markFd, -1)) {}
 
 InstanceLock &InstanceLock::operator=(InstanceLock &&other) noexcept {
     if (this != &other) {
@@ -60,6 +121,7 @@ InstanceLock &InstanceLock::operator=(InstanceLock &&other) noexcept {
         path = std::move(other.path);
         error = std::move(other.error);
         m_fd = std::exchange(other.m_fd, -1);
+        m_markFd = std::exchange(other.m_markFd, -1);
     }
     return *this;
 }
@@ -70,18 +132,32 @@ InstanceLock::~InstanceLock() {
 
 void InstanceLock::release() {
 #ifdef Q_OS_UNIX
+    // The kernel lets go of a lock with its last descriptor. The lock goes
+    // first: a server that finds it taken without the mark takes it for another
+    // server's.
     if (m_fd >= 0)
-        ::close(m_fd); // the kernel lets go of the lock with its last descriptor
+        ::close(m_fd);
+    if (m_markFd >= 0)
+        ::close(m_markFd);
 #endif
     m_fd = -1;
+    m_markFd = -1;
 }
 
 QString InstanceLockRefusal(const InstanceLock &lock) {
     switch (lock.state) {
     case InstanceLock::State::Held:
+    case InstanceLock::State::Stopped:
         return {};
     case InstanceLock::State::AlreadyRunning:
         return QStringLiteral("Driver gi\u00e0 attivo");
+    case InstanceLock::State::CommandRunning:
+        return QStringLiteral("Un comando del tecnico (norvvelm-cmd) sta usando la cassa: riprovare quando "
+                              "finisce");
+    case InstanceLock::State::HomeReadOnly:
+        return QStringLiteral("La cartella ") + QFileInfo(lock.path).path() +
+               QStringLiteral(" non \u00e8 scrivibile: ") + lock.error;
+    case InstanceLock::State::NoHome:
     case InstanceLock::State::Unavailable:
         break;
     }
@@ -89,65 +165,94 @@ QString InstanceLockRefusal(const InstanceLock &lock) {
            QStringLiteral(": ") + lock.error;
 }
 
-InstanceLock LockSingleInstance(const QString &program, const QString &home, int waitMs) {
+QString CommandWaitText() {
+    return QStringLiteral("Un comando del tecnico (norvvelm-cmd) sta usando la cassa: il server di stampa "
+                          "attende che finisca");
+}
+
+InstanceLock LockSingleInstance(const QString &program, const QString &home, LockHolder holder,
+                                const CommandWait *wait) {
     InstanceLock lock;
     const QString canonical = QFileInfo(home).canonicalFilePath();
-    lock.path = (canonical.isEmpty() ? QDir(home).absolutePath() : canonical) + u'/' + program +
-                QStringLiteral(".lock");
+    const QString dir = canonical.isEmpty() ? QDir(home).absolutePath() : canonical;
+    lock.path = dir + u'/' + program + QStringLiteral(".lock");
     if (canonical.isEmpty() || !QFileInfo(canonical).isDir()) {
+        lock.state = InstanceLock::State::NoHome;
         lock.error = lockError(ENOENT);
         return lock;
     }
 #ifdef Q_OS_UNIX
-    const QByteArray name = QFile::encodeName(lock.path);
-    // Never through a link: the lock is this folder's own file.
-    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    bool writable = fd >= 0;
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-        // A lock file left where it can no longer be written (a read-only
-        // home, a file of other permissions) still carries the kernel's lock.
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const QString markPath = dir + u'/' + program + QStringLiteral("-cmd.lock");
+    const auto refuse = [&lock](InstanceLock::State state, const QString &error) {
+        lock.release();
+        lock.state = state;
+        lock.error = error;
+        return std::move(lock);
+    };
+    const LockFile file = openLockFile(lock.path);
+    if (file.fd < 0) {
+        if (file.err == 0)
+            return refuse(InstanceLock::State::Unavailable, QStringLiteral("il blocco non \u00e8 un file"));
+        return refuse(refusesWriting(file.err) ? InstanceLock::State::HomeReadOnly
+                                               : InstanceLock::State::Unavailable,
+                      lockError(file.err));
     }
-    if (fd < 0) {
-        lock.error = lockError(errno);
-        return lock;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        lock.error = QStringLiteral("il blocco non \u00e8 un file");
-        ::close(fd);
-        return lock;
-    }
-    QElapsedTimer waited;
-    waited.start();
-    int rc;
-    for (;;) {
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
-        if (rc == 0 || (errno != EINTR && (errno != EWOULDBLOCK || waited.elapsed() >= waitMs)))
-            break;
-        if (errno == EWOULDBLOCK)
-            QThread::msleep(100);
-    }
-    if (rc != 0) {
-        const int err = errno;
-        ::close(fd);
-        if (err == EWOULDBLOCK) {
-            lock.state = InstanceLock::State::AlreadyRunning;
-        } else {
-            lock.error = lockError(err);
+    lock.m_fd = file.fd;
+    if (holder == LockHolder::Command) {
+        // Opened after the lock, so that a process that dies lets go of the
+        // lock first (the kernel closes descriptors in their order). A home
+        // where no mark can be made runs the command unmarked: no server
+        // could run there anyway.
+        const LockFile mark = openLockFile(markPath);
+        lock.m_markFd = mark.fd;
+        // Shared: commands never keep each other out; only a server's glance
+        // takes it whole, for an instant.
+        while (lock.m_markFd >= 0 && ::flock(lock.m_markFd, LOCK_SH) != 0 && errno == EINTR) {
         }
-        return lock;
     }
-    lock.m_fd = fd;
+    bool told = false;
+    for (;;) {
+        const int err = lockNow(lock.m_fd, LOCK_EX);
+        if (err == 0)
+            break;
+        if (err != EWOULDBLOCK)
+            return refuse(InstanceLock::State::Unavailable, lockError(err));
+        if (holder == LockHolder::Command) {
+            // Its own mark would hide another command's.
+            ::close(std::exchange(lock.m_markFd, -1));
+            return refuse(commandHolds(markPath) ? InstanceLock::State::CommandRunning
+                                                 : InstanceLock::State::AlreadyRunning,
+                          {});
+        }
+        if (!commandHolds(markPath)) {
+            // A command that ended between the two looks let go of both.
+            if (lockNow(lock.m_fd, LOCK_EX) == 0)
+                break;
+            return refuse(InstanceLock::State::AlreadyRunning, {});
+        }
+        if (!wait)
+            return refuse(InstanceLock::State::CommandRunning, {});
+        if (!std::exchange(told, true) && wait->waiting)
+            wait->waiting();
+        if (wait->goOn && !wait->goOn())
+            return refuse(InstanceLock::State::Stopped, {});
+        wait->clock.sleepMs(kLookMs);
+    }
+    if (holder == LockHolder::Program && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) != 0) {
+        // Its files (configuration, journal, outcomes) are written beside the lock.
+        return refuse(InstanceLock::State::HomeReadOnly, lockError(errno));
+    }
     lock.state = InstanceLock::State::Held;
-    if (writable) {
+    if (file.writable) {
         // For whoever looks: the holder's process number. Nothing reads it.
         const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-        if (::ftruncate(fd, 0) == 0) {
-            [[maybe_unused]] const auto n = ::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
+        if (::ftruncate(lock.m_fd, 0) == 0) {
+            [[maybe_unused]] const auto n = ::pwrite(lock.m_fd, pid.constData(), size_t(pid.size()), 0);
         }
     }
 #else
+    Q_UNUSED(holder);
+    Q_UNUSED(wait);
     lock.error = QStringLiteral("blocchi non gestiti su questo sistema");
 #endif
     return lock;

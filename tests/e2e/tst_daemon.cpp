@@ -5,10 +5,14 @@
 #include "support/DaemonRig.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <unistd.h>
 
 using testsupport::Daemon;
 
@@ -17,6 +21,26 @@ namespace {
 const QByteArray kSale = "3/S/REPARTO1//1/5.26/1/4/";
 const QByteArray kPay = "5/1/0.00/////";
 const QByteArray kReceipt = kSale + "\r\n" + kPay + "\r\n";
+
+// A folder the server cannot write: immutable as root (who writes anything
+// else), without write permission otherwise; as it was once the test ends.
+struct UnwritableFolder {
+    QString path;
+    bool immutable = ::geteuid() == 0;
+    bool made = false;
+    bool make(const QString &folder) {
+        path = folder;
+        made = immutable ? QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0
+                         : QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+        return made;
+    }
+    ~UnwritableFolder() {
+        if (made && immutable)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+        else if (made)
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+};
 
 } // namespace
 
@@ -27,10 +51,12 @@ private slots:
     void testModeAndDailyReport();
     void registerOffAtStartThenOn();
     void portGoneAndBack();
-    void incompleteConfiguration();
+    void refusedAtStart_data();
+    void refusedAtStart();
     void instanceLock_data();
     void instanceLock();
     void singleCommand();
+    void serverWaitsForCommand();
 };
 
 void TestDaemon::receiptEndToEnd() {
@@ -122,16 +148,59 @@ void TestDaemon::portGoneAndBack() {
     QCOMPARE(d.stop(), 0);
 }
 
-void TestDaemon::incompleteConfiguration() {
-    QTemporaryDir home;
+void TestDaemon::refusedAtStart_data() {
+    QTest::addColumn<QString>("fault"); // what is wrong with the home folder
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("unknown switch") << QString() << QStringList{QStringLiteral("/TESTMOD")} << 2
+                                    << QStringLiteral("unknown arguments: /TESTMOD");
+    QTest::newRow("incomplete configuration")
+        << QStringLiteral("no ini") << QStringList() << 3
+        << QStringLiteral("Errore Nei Parametri: Tipo Modello non impostato");
+    QTest::newRow("no home folder") << QStringLiteral("missing") << QStringList() << 4
+                                    << QStringLiteral(": cartella inesistente");
+    QTest::newRow("home that cannot be written") << QStringLiteral("read-only") << QStringList() << 5
+                                                 << QStringLiteral(" non \u00e8 scrivibile: permesso negato");
+    QTest::newRow("home that cannot be written, lock left in it")
+        << QStringLiteral("read-only, lock left") << QStringList() << 5
+        << QStringLiteral(" non \u00e8 scrivibile: permesso negato");
+    QTest::newRow("lock is a folder") << QStringLiteral("lock folder") << QStringList() << 6
+                                      << QStringLiteral("NorvVelm.lock: il blocco \u00e8 una cartella");
+}
+
+// Each reason not to serve is said, with its own exit status.
+void TestDaemon::refusedAtStart() {
+    QFETCH(QString, fault);
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    Daemon d;
+    QProcessEnvironment env = d.environment();
+    UnwritableFolder unwritable;
+    if (fault == u"no ini") {
+        QVERIFY(QFile::remove(d.home.filePath(QStringLiteral("NorvVelm.ini"))));
+    } else if (fault == u"missing") {
+        env.insert(QStringLiteral("NORVVELM_HOME"), d.home.filePath(QStringLiteral("assente")));
+    } else if (fault == u"lock folder") {
+        QVERIFY(QDir(d.home.path()).mkdir(QStringLiteral("NorvVelm.lock")));
+    } else if (fault.startsWith(u"read-only")) {
+        if (fault.endsWith(u"lock left")) {
+            QFile lock(d.home.filePath(QStringLiteral("NorvVelm.lock")));
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+        }
+        if (!unwritable.make(d.home.path()))
+            QSKIP(unwritable.immutable ? "chattr +i failed: the file system does not keep the immutable flag"
+                                       : "the home folder's permissions cannot be changed");
+    }
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("NORVVELM_HOME"), home.path());
     p.setProcessEnvironment(env);
-    p.start(EcrSimProcess::bin(QStringLiteral("norvvelmd")), {});
+    p.start(EcrSimProcess::bin(QStringLiteral("norvvelmd")), args);
     QVERIFY(p.waitForFinished(10000));
-    QCOMPARE(p.exitCode(), 2);
-    QVERIFY(p.readAllStandardError().contains("Errore Nei Parametri: Tipo Modello non impostato"));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), status);
+    QVERIFY2(err.contains(said), qPrintable(err));
 }
 
 void TestDaemon::instanceLock_data() {
@@ -197,8 +266,9 @@ void TestDaemon::instanceLock() {
     second.start(EcrSimProcess::bin(QStringLiteral("norvvelmd")), {});
     QVERIFY(second.waitForFinished(10000));
     QCOMPARE(second.exitCode(), 1);
-    QVERIFY(
-        QString::fromUtf8(second.readAllStandardError()).contains(QStringLiteral("Driver gi\u00e0 attivo")));
+    const QString refused = QString::fromUtf8(second.readAllStandardError());
+    QVERIFY(refused.contains(QStringLiteral("Driver gi\u00e0 attivo")));
+    QVERIFY(!refused.contains(QStringLiteral("norvvelm-cmd"))); // a server is not waited for
     QCOMPARE(d.proc.state(), QProcess::Running);
     // Once the first is gone, however it ended, the second starts.
     d.kill();
@@ -235,6 +305,46 @@ void TestDaemon::singleCommand() {
     QCOMPARE(cmd.exitCode(), 4);
     QVERIFY(QString::fromUtf8(cmd.readAllStandardError()).contains(QStringLiteral("norvvelmd")));
     QCOMPARE(d.timesTaken("?/"), before);
+    QCOMPARE(d.stop(), 0);
+}
+
+// A command of the technician's holds the register for a moment: a print
+// server started meanwhile says so and waits, then serves once it has ended.
+void TestDaemon::serverWaitsForCommand() {
+    Daemon d;
+    // Slow answers, so that many lines keep the command at work for seconds.
+    QVERIFY(d.startSim({QStringLiteral("--answer-delay"), QStringLiteral("50")}));
+    QProcess cmd;
+    cmd.setProcessEnvironment(d.environment());
+    cmd.start(EcrSimProcess::bin(QStringLiteral("norvvelm-cmd")), QStringList(40, QStringLiteral("?/")));
+    QVERIFY(cmd.waitForStarted(5000));
+    // Its first line went out: it holds the register, and is held still
+    // there while the server starts.
+    QTRY_VERIFY_WITH_TIMEOUT(d.timesTaken("?/") >= 1, 10000);
+    QCOMPARE(::kill(pid_t(cmd.processId()), SIGSTOP), 0);
+    d.start();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        d.err.contains("Un comando del tecnico (norvvelm-cmd) sta usando la cassa: il server di stampa "
+                       "attende che finisca"),
+        10000);
+    QCOMPARE(d.proc.state(), QProcess::Running);
+    QVERIFY(!d.err.contains(": home "));
+    // A second command meanwhile is told that the first is at work.
+    QProcess other;
+    other.setProcessEnvironment(d.environment());
+    other.start(EcrSimProcess::bin(QStringLiteral("norvvelm-cmd")), {QStringLiteral("?/")});
+    QVERIFY(other.waitForFinished(10000));
+    QCOMPARE(other.exitCode(), 4);
+    QVERIFY(QString::fromUtf8(other.readAllStandardError())
+                .contains(QStringLiteral("Un comando del tecnico (norvvelm-cmd) sta usando la cassa")));
+    QCOMPARE(::kill(pid_t(cmd.processId()), SIGCONT), 0);
+    QVERIFY(cmd.waitForFinished(30000));
+    QCOMPARE(cmd.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(cmd.exitCode() != 4, cmd.readAllStandardError().constData()); // it was never refused
+    QTRY_VERIFY_WITH_TIMEOUT(d.err.contains(": home "), 10000);
+    d.drop(kReceipt);
+    QTRY_VERIFY_WITH_TIMEOUT(d.paperText().contains(QStringLiteral("TOTALE")), 15000);
+    QCOMPARE(d.err.count("attende che finisca"), 1);
     QCOMPARE(d.stop(), 0);
 }
 
