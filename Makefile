@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run deb bench fuzz format check-format tidy clean screenshots
+.PHONY: all deps configure build test run deb bench fuzz faults format check-format tidy clean screenshots
 
 all: build
 
@@ -39,6 +39,14 @@ screenshots: build
 bench: configure
 	@cmake --build $(BUILD) -j$(JOBS) >$(BUILD)/bench-build.log 2>&1 || { cat $(BUILD)/bench-build.log; exit 1; }
 	@scripts/run-bench $(BUILD)
+
+# The fault run at full size with a fresh seed (SEED=... replays one; RECEIPTS,
+# KILLS and EXCLUDE as the test takes them): the seed, then one summary line.
+RECEIPTS ?= 150
+KILLS    ?= 40
+faults: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target tst_recovery ecrsim norvvelmd -- --no-print-directory >$(BUILD)/faults-build.log 2>&1 || { cat $(BUILD)/faults-build.log; exit 1; }
+	@scripts/run-faults $(BUILD) "$(SEED)" "$(RECEIPTS)" "$(KILLS)" "$(EXCLUDE)"
 
 # Fuzz targets: built with clang and libFuzzer in their own build folder.
 fuzz: deps

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "support/EcrSimProcess.h"
+#include "support/HttpProbe.h"
 
 #include <QDate>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -132,6 +134,44 @@ struct Daemon {
     }
     bool taken(const QString &name = QStringLiteral("scontrino.txt")) const {
         return !QFile::exists(server + u'/' + name);
+    }
+    // One key of [Parametri] in NorvVelm.ini set anew, for the next start.
+    void setParam(const QByteArray &key, const QByteArray &value) {
+        QFile ini(home.filePath(QStringLiteral("NorvVelm.ini")));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        QByteArray text = ini.readAll();
+        ini.close();
+        const QRegularExpression line(QStringLiteral("(^|\\n)") + QString::fromLatin1(key) +
+                                      QStringLiteral("=[^\\r\\n]*"));
+        QString t = QString::fromUtf8(text);
+        if (t.contains(line))
+            t.replace(line, QStringLiteral("\\1") + QString::fromLatin1(key + '=' + value));
+        else
+            t.replace(QStringLiteral("[Parametri]\r\n"), QStringLiteral("[Parametri]\r\n") +
+                                                             QString::fromLatin1(key + '=' + value) +
+                                                             QStringLiteral("\r\n"));
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(t.toUtf8());
+    }
+    QString journal() const { return home.filePath(QStringLiteral("NorvVelm.journal")); }
+    // The local HTTP interface as a point-of-sale program meets it, with the
+    // key the daemon made at its first start.
+    QByteArray apiToken() const {
+        QFile f(home.filePath(QStringLiteral("NorvVelm.token")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed() : QByteArray();
+    }
+    HttpAnswer apiGet(const QByteArray &target, int ms = 10000) const {
+        return HttpProbe::ask(
+            apiPort,
+            "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(apiPort) + "\r\n\r\n", ms);
+    }
+    HttpAnswer apiPost(const QByteArray &key, const QByteArray &type, const QByteArray &body,
+                       const QByteArray &target = "/api/v1/receipts") const {
+        return HttpProbe::ask(
+            apiPort, "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(apiPort) +
+                         "\r\nAuthorization: Bearer " + apiToken() + "\r\nIdempotency-Key: " + key +
+                         "\r\nContent-Type: " + type +
+                         "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     }
     QStringList logLines() const {
         QFile f(server + QStringLiteral("/scontrino.txt ") +
