@@ -157,9 +157,9 @@ struct PlannedReceipt {
     bool jsonLines = false; // over HTTP as {"lines": [...]}, else text/plain
     int sales = 1;
     // As it went.
-    QByteArray id;           // the daemon's id of an HTTP receipt
-    bool journalHit = false; // under way or queued when the journal was damaged
-    bool sent = false;       // posted or dropped: a run cut short leaves the rest unjudged
+    QByteArray id;     // the daemon's id of an HTTP receipt
+    QString damagedBy; // the journal damage met while under way or queued
+    bool sent = false; // posted or dropped: a run cut short leaves the rest unjudged
     QString fileName() const { return QStringLiteral("scontrino-") + tag + QStringLiteral(".txt"); }
     QByteArray lines() const {
         QByteArray r;
@@ -364,7 +364,7 @@ void FaultRun::damage(Damage what, QList<PlannedReceipt> &receipts) {
     }
     ++m_damages[QString::fromLatin1(kDamageNames[int(what)])];
     for (PlannedReceipt &r : receipts)
-        r.journalHit = true;
+        r.damagedBy = QString::fromLatin1(kDamageNames[int(what)]);
 }
 
 // Posted (false on a refusal the daemon may lift: 503) or dropped as a file.
@@ -451,6 +451,10 @@ bool FaultRun::run(QList<Batch> &plan) {
         for (PlannedReceipt &r : b.receipts) {
             if (!r.api)
                 submit(r);
+        }
+        for (PlannedReceipt &r : b.receipts) {
+            if (m_immutable)
+                r.damagedBy = QString::fromLatin1(kDamageNames[int(Damage::Unwritable)]);
         }
         m_quietSince.invalidate();
         QDeadlineTimer deadline(90000);
@@ -541,7 +545,7 @@ QStringList FaultRun::judge(const QList<Batch> &plan) {
             }
             if (p.joined || p.partial)
                 ++m_mixed;
-            if (!finalState(state) && r.journalHit && excuse) {
+            if (!finalState(state) && !r.damagedBy.isEmpty() && excuse) {
                 ++m_excused;
             } else if (p.times == 0 && state != u"failed") {
                 ++m_lost;
@@ -557,7 +561,9 @@ QStringList FaultRun::judge(const QList<Batch> &plan) {
             }
             if (!wrong.isEmpty())
                 problems << r.tag + (r.api ? QStringLiteral(" (HTTP)") : QStringLiteral(" (file)")) +
-                                (r.journalHit ? QStringLiteral(" journal damaged:") : QStringLiteral(":")) +
+                                (r.damagedBy.isEmpty()
+                                     ? QStringLiteral(":")
+                                     : QString(QStringLiteral(" after journal ") + r.damagedBy + u':')) +
                                 wrong;
         }
     }
