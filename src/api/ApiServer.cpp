@@ -207,6 +207,12 @@ void ApiServer::handle(HttpConnection *connection, const HttpRequest &request) {
     connection->respond(r);
 }
 
+QJsonObject ApiServer::journalStatus() const {
+    const QString problem = m_s.runState().journalProblem();
+    return {{QStringLiteral("writable"), problem.isEmpty()},
+            {QStringLiteral("error"), problem.isEmpty() ? QJsonValue() : QJsonValue(problem)}};
+}
+
 HttpResponse ApiServer::status() const {
     const RegisterIdentity &id = m_s.settings().identity();
     QJsonValue lastError;
@@ -231,6 +237,7 @@ HttpResponse ApiServer::status() const {
         // Where the print server looks for receipt files, and which it takes.
         {QStringLiteral("folder"), m_s.settings().config().ServerDir},
         {QStringLiteral("mask"), m_s.settings().config().ServerFile},
+        {QStringLiteral("journal"), journalStatus()},
     };
     return HttpResponse::json(
         200, compact({{QStringLiteral("register"), reg}, {QStringLiteral("server"), server}}));
@@ -244,6 +251,7 @@ HttpResponse ApiServer::metricsText() const {
     }
     now.queueLines = m_book ? m_book->queuedLines() : 0;
     now.registerUp = registerUp && registerUp();
+    now.journalWritable = m_s.runState().journalProblem().isEmpty();
     HttpResponse r;
     r.contentType = "text/plain; version=0.0.4; charset=utf-8";
     r.body = m_metrics.text(now);
@@ -316,8 +324,14 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
     case ReceiptBook::Submit::Failed:
         break;
     }
-    connection->respond(
-        HttpResponse::error(503, QStringLiteral("Coda non scrivibile su disco: scontrino non accettato")));
+    // The journal cannot keep it: said with a stable code, and when to try again.
+    HttpResponse busy =
+        HttpResponse::error(503, QStringLiteral("Coda non scrivibile su disco: scontrino non accettato"));
+    QJsonObject body = QJsonDocument::fromJson(busy.body).object();
+    body.insert(QStringLiteral("code"), QStringLiteral("journal_unwritable"));
+    busy.body = compact(body);
+    busy.headers.append({"Retry-After", QByteArray::number(kJournalRetryAfterS)});
+    connection->respond(busy);
 }
 
 void ApiServer::receipt(HttpConnection *connection, const HttpRequest &request, const QString &id) {

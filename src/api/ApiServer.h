@@ -29,6 +29,9 @@ public:
     static constexpr int kDefaultListLimit = 50;
     static constexpr int kMaxListLimit = 1000;
     static constexpr int kDefaultPort = 8714;
+    // A receipt refused while the journal cannot be written may come back
+    // after this many seconds, when the journal is tried again.
+    static constexpr int kJournalRetryAfterS = 5;
     // The resource folder the status page's files are served from.
     static QString pagePrefix() { return QStringLiteral(":/page"); }
 
@@ -55,6 +58,7 @@ private:
     std::optional<HttpResponse> checkHeaders(const HttpRequest &request, const QTcpSocket &socket) const;
     void handle(HttpConnection *connection, const HttpRequest &request);
     HttpResponse status() const;
+    QJsonObject journalStatus() const;
     HttpResponse metricsText() const;
     HttpResponse monitor(const HttpRequest &request) const;
     HttpResponse page(const QString &path) const;

@@ -12,6 +12,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 namespace norvvelm {
@@ -32,6 +33,8 @@ public:
     // register that does not answer.
     static constexpr int kCheckMs = 1000;
     static constexpr int kRetryMs = 3000;
+    // How often a journal that cannot be read or written is tried again.
+    static constexpr int kJournalRetryMs = 5000;
 
     Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::EventPump pump = {},
             QObject *parent = nullptr);
@@ -51,9 +54,14 @@ public:
     // the journal kept from the last run. False when the configuration is
     // incomplete (status-bar panels 1 and 2 say why).
     bool loadConfiguration();
-    // The queue's journal in the home folder; not open when it could not be
-    // written (the queue then lives in memory, and the status bar says so).
+    // The queue's journal in the home folder. While it cannot be read or
+    // written no receipt is taken and no line goes out (the status bar, the
+    // monitor and the daily log say so once); it is tried again every
+    // kJournalRetryMs.
     ReceiptJournal *journal() { return m_journal.get(); }
+    void retryJournal();
+    // A test's seam: the journal's writes fail while it answers true.
+    void setJournalWriteFault(std::function<bool()> fails) { m_journalWriteFault = std::move(fails); }
     // Brings the register under control (port, status, identification, VAT
     // rates), starts the print server when it is on and the watch that brings
     // the register back.
@@ -86,11 +94,15 @@ private:
     ApiServer m_api;
     void writeOutcomeFile(const ReceiptHistory &outcome);
     void openJournal();
+    bool loadJournal();
     // The register may hold a receipt the journal no longer knows of.
     void assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJournal::Ending ending,
                                   const QueueState &state);
 
     std::unique_ptr<ReceiptJournal> m_journal;
+    bool m_journalUnread = false;
+    std::function<bool()> m_journalWriteFault;
+    qint64 m_journalTriedMs = 0;
     bool m_loaded = false;
 };
 
