@@ -149,6 +149,21 @@ void TestApi::readBody_data() {
         << json
         << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1}]})")
         << QStringList() << QStringLiteral("payments:");
+    QTest::newRow("lone surrogate in a description")
+        << json
+        << QByteArray(
+               R"({"items": [{"description": "A\ud800B", "quantity": "1", "price": "1", "department": 1}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].description: contiene un carattere Unicode non valido");
+    QTest::newRow("a surrogate pair is a character")
+        << json
+        << QByteArray(
+               R"({"items": [{"description": "A\ud83d\ude00", "quantity": "1", "price": "1", "department": 1}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList{QStringLiteral("3/S/A\U0001F600//1/1/1//"), "5/1//////"} << QString();
+    QTest::newRow("lone low surrogate in a line")
+        << json << QByteArray(R"({"lines": ["3/S/\udc00//1/1/1//", "5/1/"]})") << QStringList()
+        << QStringLiteral("lines[0]: contiene un carattere Unicode non valido");
     QTest::newRow("unknown field")
         << json
         << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1,
