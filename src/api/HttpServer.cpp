@@ -6,7 +6,9 @@
 namespace norvvelm {
 
 HttpServer::HttpServer(Deadlines &deadlines, HttpConnection::HeaderCheck check, QObject *parent)
-    : QTcpServer(parent), m_deadlines(deadlines), m_check(std::move(check)) {}
+    : QTcpServer(parent), m_deadlines(deadlines), m_check(std::move(check)) {
+    setListenBacklogSize(kListenBacklog);
+}
 
 HttpServer::~HttpServer() {
     shutdown();

@@ -12,11 +12,15 @@ namespace norvvelm {
 // time. A new client that finds them all taken closes the one that has been
 // quiet longest and is not being answered, so idle connections never keep a
 // request out; when every connection is being answered, the newcomer gets
-// 503. Time-outs are measured on the clock of `deadlines`.
+// 503. The kernel keeps a burst of new clients waiting to be taken rather
+// than dropping their first call. Time-outs are measured on the clock of
+// `deadlines`.
 class HttpServer : public QTcpServer {
     Q_OBJECT
 public:
     static constexpr int kMaxConnections = 64;
+    // Connections the kernel completes before the server takes them.
+    static constexpr int kListenBacklog = 1024;
 
     HttpServer(Deadlines &deadlines, HttpConnection::HeaderCheck check, QObject *parent = nullptr);
     ~HttpServer() override;
