@@ -12,19 +12,31 @@ namespace norvvelm {
 
 Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::EventPump pump,
                  QObject *parent)
-    : QObject(parent), m_prompter(prompter), m_link(port, clock, std::move(pump)),
-      m_runner(m_session, m_link), m_startup(m_session, m_link, m_runner, m_executor, m_prompter),
+    : QObject(parent), m_prompter(prompter), m_deadlines(clock),
+      m_link(port, clock, withDeadlines(std::move(pump))), m_runner(m_session, m_link),
+      m_startup(m_session, m_link, m_runner, m_executor, m_prompter),
       m_executor(m_session, m_link, m_prompter), m_server(m_session, m_link, m_executor, m_prompter),
-      m_book(m_session, m_executor), m_api(m_session) {
+      m_book(m_session, m_executor), m_api(m_session, m_deadlines) {
     m_book.fileOutcome = [this](const ReceiptHistory &o) { writeOutcomeFile(o); };
     m_book.queued = [this] { m_server.takeSoon(); };
-    m_api.registerUp = [this] { return m_startup.ready(); };
-    m_api.serverEnabled = [this] { return m_server.isEnabled(); };
+    m_api.setRegisterUp([this] { return m_startup.ready(); });
+    m_api.setServerEnabled([this] { return m_server.isEnabled(); });
     m_link.setLineObserver([this](bool busy) { m_session.runState().setLineBusy(busy); });
     // No file is taken before the register is identified on an open port.
     m_server.setRegisterReady(false);
     connect(&m_startup, &Startup::readyChanged, &m_server, &PrintServer::setRegisterReady);
     connect(&m_startup, &Startup::watched, this, &Station::retryJournal);
+}
+
+// Where events run inside the link's waits, deadlines due on the clock run
+// too: on a virtual clock nothing else wakes them.
+SerialFunz2::EventPump Station::withDeadlines(SerialFunz2::EventPump pump) {
+    if (!pump)
+        return pump;
+    return [this, pump = std::move(pump)] {
+        pump();
+        m_deadlines.check();
+    };
 }
 
 Station::~Station() {

@@ -6,6 +6,7 @@
 #include "commands/ReceiptJournal.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "link/Deadlines.h"
 #include "link/SerialFunz2.h"
 #include "shell/PrintServer.h"
 #include "shell/Startup.h"
@@ -44,6 +45,8 @@ public:
     SerialFunz2 &link() { return m_link; }
     Runner &runner() { return m_runner; }
     Prompter &prompter() { return m_prompter; }
+    // What waits for a time on the station's clock.
+    Deadlines &deadlines() { return m_deadlines; }
     Startup &startup() { return m_startup; }
     Executor &executor() { return m_executor; }
     PrintServer &printServer() { return m_server; }
@@ -85,6 +88,7 @@ public:
 private:
     Session m_session;
     Prompter &m_prompter;
+    Deadlines m_deadlines;
     SerialFunz2 m_link;
     Runner m_runner;
     Startup m_startup;
@@ -92,6 +96,7 @@ private:
     PrintServer m_server;
     QueueReceiptBook m_book;
     ApiServer m_api;
+    SerialFunz2::EventPump withDeadlines(SerialFunz2::EventPump pump);
     void writeOutcomeFile(const ReceiptHistory &outcome);
     void openJournal();
     bool loadJournal();
