@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run deb bench fuzz faults format check-format tidy clean screenshots
+.PHONY: all deps configure build test run deb bench fuzz faults format check-format tidy clean screenshots check-docs
 
 all: build
 
@@ -31,9 +31,17 @@ deb: build
 	@cmake --build $(BUILD) --target deb >$(BUILD)/deb.log 2>&1 || { cat $(BUILD)/deb.log; exit 1; }
 	@ls $(BUILD)/deb/*.deb
 
-# A picture of each tab of the window, under Xvfb, into docs/screenshots.
+# A picture of each tab of the window, under Xvfb on a screen of SIZE, into
+# SHOTS: make screenshots SIZE=1280x800 SHOTS=build/screenshots-1280x800
+SIZE  ?= 1024x768
+SHOTS ?= docs/screenshots
 screenshots: build
-	@scripts/take-screenshots $(BUILD) docs/screenshots
+	@scripts/take-screenshots $(BUILD) $(SHOTS) $(SIZE)
+
+# Every command the README and docs/integrating.md show, run as written
+# against the demo (also a test of make test: doc_commands).
+check-docs: build
+	@scripts/check-doc-commands $(BUILD)
 
 # The figures alone on standard output: the build speaks only when it fails.
 bench: configure

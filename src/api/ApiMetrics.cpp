@@ -82,6 +82,11 @@ QByteArray ApiMetrics::text(const Snapshot &now) const {
            "# TYPE norvvelm_register_up gauge\n"
            "norvvelm_register_up " +
            QByteArray(now.registerUp ? "1" : "0") + '\n';
+    out += "# HELP norvvelm_journal_writable Whether the queue's journal takes records: 0 while no receipt "
+           "is taken.\n"
+           "# TYPE norvvelm_journal_writable gauge\n"
+           "norvvelm_journal_writable " +
+           QByteArray(now.journalWritable ? "1" : "0") + '\n';
     out += "# HELP norvvelm_exchange_seconds Time of one exchange with the register.\n"
            "# TYPE norvvelm_exchange_seconds histogram\n";
     for (size_t i = 0; i < kBuckets.size(); ++i)

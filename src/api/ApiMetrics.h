@@ -26,6 +26,7 @@ public:
         qint64 queueLines = 0;
         qint64 queueReceipts = 0;
         bool registerUp = false;
+        bool journalWritable = true;
     };
     // The whole text, with the values only the caller knows.
     QByteArray text(const Snapshot &now) const;

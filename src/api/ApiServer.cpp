@@ -15,7 +15,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTcpSocket>
-#include <QTimer>
 
 namespace norvvelm {
 
@@ -67,6 +66,63 @@ QString contentTypeOf(const QString &path) {
     return types.value(QFileInfo(path).suffix().toLower(), QStringLiteral("application/octet-stream"));
 }
 
+// `host` and `port` (-1: none given) name this server, reached on `socket`.
+bool isOwnAddress(const QString &host, int port, const QTcpSocket &socket) {
+    if (port >= 0 && port != socket.localPort())
+        return false;
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress a(host);
+    return !a.isNull() && a.isEqual(socket.localAddress(), QHostAddress::TolerantConversion);
+}
+
+// A Host field, or the authority of a target in absolute form, naming this server.
+bool isOwnAuthority(const QByteArray &value, const QTcpSocket &socket) {
+    QString host;
+    int port = -1;
+    return splitHost(value, host, port) && isOwnAddress(host, port, socket);
+}
+
+// Refused: a Host, or the authority of a target in absolute form, that
+// names another server.
+std::optional<HttpResponse> checkHost(const HttpRequest &request, const QTcpSocket &socket) {
+    QByteArray foreign;
+    if (!isOwnAuthority(request.header("host"), socket))
+        foreign = request.header("host");
+    else if (!request.authority.isEmpty() && !isOwnAuthority(request.authority, socket))
+        foreign = request.authority;
+    else
+        return std::nullopt;
+    return HttpResponse::error(403,
+                               QStringLiteral("Host non ammesso: ") + QString::fromLatin1(foreign.left(100)));
+}
+
+// Refused: a field that two readers of the request could take differently.
+std::optional<HttpResponse> checkRepeated(const HttpRequest &request) {
+    for (const char *name : {"idempotency-key", "origin"}) {
+        int count = 0;
+        request.header(name, &count);
+        if (count > 1)
+            return HttpResponse::error(400, QStringLiteral("Intestazione ripetuta: ") + QLatin1String(name));
+    }
+    return std::nullopt;
+}
+
+// Refused: a POST that a web page of another origin sends. Only this
+// server's own page may post; an origin without a port is on port 80.
+std::optional<HttpResponse> checkOrigin(const HttpRequest &request, const QTcpSocket &socket) {
+    if (request.method != "POST" || !request.hasHeader("origin"))
+        return std::nullopt;
+    const QByteArray origin = request.header("origin");
+    QString host;
+    int port = -1;
+    if (origin.startsWith("http://") && splitHost(origin.mid(7), host, port) &&
+        isOwnAddress(host, port < 0 ? 80 : port, socket))
+        return std::nullopt;
+    return HttpResponse::error(403, QStringLiteral("Origin non ammessa: ") +
+                                        QString::fromLatin1(origin.left(100)));
+}
+
 HttpResponse methodNotAllowed(const QByteArray &allow) {
     HttpResponse r = HttpResponse::error(405, QStringLiteral("Metodo non ammesso"));
     r.headers.append({QByteArray("Allow"), allow});
@@ -84,9 +140,10 @@ int waitOf(const HttpRequest &request, bool &ok) {
 
 } // namespace
 
-ApiServer::ApiServer(Session &session, QObject *parent)
-    : QObject(parent), m_s(session), m_feed(session), m_metrics(session) {
-    m_http.headerCheck = [this](const HttpRequest &r, const QTcpSocket &s) { return checkHeaders(r, s); };
+ApiServer::ApiServer(Session &session, Deadlines &deadlines, QObject *parent)
+    : QObject(parent), m_s(session), m_deadlines(deadlines),
+      m_http(deadlines, [this](const HttpRequest &r, const QTcpSocket &s) { return checkHeaders(r, s); }),
+      m_feed(session), m_metrics(session) {
     connect(&m_http, &HttpServer::requestReady, this, &ApiServer::handle);
 }
 
@@ -129,82 +186,81 @@ bool ApiServer::listen(const QString &address, int port, QString *error) {
 
 void ApiServer::close() {
     for (const Waiter &w : std::as_const(m_waiters))
-        delete w.timer;
+        m_deadlines.cancel(w.due);
     m_waiters.clear();
     m_http.shutdown();
 }
 
+// Host first, then what could be read two ways, then the origin of a POST,
+// then the key.
 std::optional<HttpResponse> ApiServer::checkHeaders(const HttpRequest &request,
                                                     const QTcpSocket &socket) const {
-    const QHostAddress own = socket.localAddress();
-    const int ownPort = socket.localPort();
-    auto ours = [&](const QString &host, int port) {
-        if (port >= 0 && port != ownPort)
-            return false;
-        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-            return true;
-        const QHostAddress a(host);
-        return !a.isNull() && a.isEqual(own, QHostAddress::TolerantConversion);
-    };
-    QString host;
-    int port = -1;
-    if (!splitHost(request.header("host"), host, port) || !ours(host, port))
-        return HttpResponse::error(403, QStringLiteral("Host non ammesso: ") +
-                                            QString::fromLatin1(request.header("host").left(100)));
-    const bool post = request.method == "POST";
-    if (post && request.hasHeader("origin")) {
-        // A web page posting to the till names its own origin: only this
-        // server's own page may.
-        const QByteArray origin = request.header("origin");
-        QString oHost;
-        int oPort = -1;
-        const bool same = origin.startsWith("http://") && splitHost(origin.mid(7), oHost, oPort) &&
-                          ours(oHost, oPort < 0 ? 80 : oPort);
-        if (!same)
-            return HttpResponse::error(403, QStringLiteral("Origin non ammessa: ") +
-                                                QString::fromLatin1(origin.left(100)));
-    }
-    if (post || !own.isLoopback()) {
-        int count = 0;
-        const QByteArray given = ApiToken::fromAuthorization(request.header("authorization", &count));
-        if (count != 1 || !ApiToken::matches(m_token, given)) {
-            HttpResponse r = HttpResponse::error(
-                401, count == 0 ? QStringLiteral("Chiave di accesso mancante (Authorization: Bearer)")
-                                : QStringLiteral("Chiave di accesso errata"));
-            r.headers.append({QByteArray("WWW-Authenticate"), QByteArray("Bearer realm=\"NorvVelm\"")});
-            return r;
-        }
-    }
-    return std::nullopt;
+    if (auto refusal = checkHost(request, socket))
+        return refusal;
+    if (auto refusal = checkRepeated(request))
+        return refusal;
+    if (auto refusal = checkOrigin(request, socket))
+        return refusal;
+    return checkToken(request, socket);
+}
+
+// Every POST, and on an address other than loopback every request, carries
+// the key once.
+std::optional<HttpResponse> ApiServer::checkToken(const HttpRequest &request,
+                                                  const QTcpSocket &socket) const {
+    if (request.method != "POST" && socket.localAddress().isLoopback())
+        return std::nullopt;
+    int count = 0;
+    const QByteArray given = ApiToken::fromAuthorization(request.header("authorization", &count));
+    if (count == 1 && ApiToken::matches(m_token, given))
+        return std::nullopt;
+    HttpResponse r = HttpResponse::error(
+        401, count == 0 ? QStringLiteral("Chiave di accesso mancante (Authorization: Bearer)")
+                        : QStringLiteral("Chiave di accesso errata"));
+    r.headers.append({QByteArray("WWW-Authenticate"), QByteArray("Bearer realm=\"NorvVelm\"")});
+    return r;
 }
 
 void ApiServer::handle(HttpConnection *connection, const HttpRequest &request) {
     const QString &path = request.path;
-    const bool get = request.method == "GET";
+    // A HEAD is answered as a GET; its connection sends no body.
+    const bool get = request.method == "GET" || request.method == "HEAD";
     if (path == QLatin1String("/api/v1/receipts")) {
         if (request.method == "POST")
             return submit(connection, request);
-        if (get)
-            return connection->respond(list(request));
-        return connection->respond(methodNotAllowed("GET, POST"));
+        return connection->respond(get ? list(request) : methodNotAllowed("GET, HEAD, POST"));
     }
     static const QRegularExpression one(QStringLiteral("^/api/v1/receipts/([A-Za-z0-9_.-]{1,64})$"));
     if (const auto m = one.match(path); m.hasMatch()) {
         if (!get)
-            return connection->respond(methodNotAllowed("GET"));
+            return connection->respond(methodNotAllowed("GET, HEAD"));
         return receipt(connection, request, m.captured(1));
     }
-    HttpResponse r = HttpResponse::error(404, QStringLiteral("Risorsa sconosciuta: ") + path.left(100));
+    connection->respond(resource(request, get));
+}
+
+// What is answered at once, to a GET (or HEAD) alone.
+HttpResponse ApiServer::resource(const HttpRequest &request, bool get) const {
+    const QString &path = request.path;
+    const bool isPage = path == QLatin1String("/") || path.startsWith(QLatin1String("/page/"));
+    if (path != QLatin1String("/api/v1/status") && path != QLatin1String("/metrics") &&
+        path != QLatin1String("/api/v1/monitor") && !isPage)
+        return HttpResponse::error(404, QStringLiteral("Risorsa sconosciuta: ") + path.left(100));
+    if (!get)
+        return methodNotAllowed("GET, HEAD");
     if (path == QLatin1String("/api/v1/status"))
-        r = get ? status() : methodNotAllowed("GET");
-    else if (path == QLatin1String("/metrics"))
-        r = get ? metricsText() : methodNotAllowed("GET");
-    else if (path == QLatin1String("/api/v1/monitor"))
-        r = get ? monitor(request) : methodNotAllowed("GET");
-    else if (path == QLatin1String("/") || path.startsWith(QLatin1String("/page/")))
-        r = get ? page(path == QLatin1String("/") ? QStringLiteral("/index.html") : path.mid(5))
-                : methodNotAllowed("GET");
-    connection->respond(r);
+        return status();
+    if (path == QLatin1String("/metrics"))
+        return metricsText();
+    if (path == QLatin1String("/api/v1/monitor"))
+        return monitor(request);
+    return page(path == QLatin1String("/") ? QStringLiteral("/index.html") : path.mid(5));
+}
+
+QJsonObject ApiServer::journalStatus() const {
+    const QString problem = m_s.runState().journalProblem();
+    return {{QStringLiteral("writable"), problem.isEmpty()},
+            {QStringLiteral("error"), problem.isEmpty() ? QJsonValue() : QJsonValue(problem)}};
 }
 
 HttpResponse ApiServer::status() const {
@@ -217,20 +273,21 @@ HttpResponse ApiServer::status() const {
                                 {QStringLiteral("text"), DescribeEcrError(code).message}};
     }
     const QJsonObject reg{
-        {QStringLiteral("online"), registerUp ? registerUp() : false},
+        {QStringLiteral("online"), registerUp()},
         {QStringLiteral("serial"), id.sn.trimmed()},
         {QStringLiteral("firmware"), id.fw.trimmed()},
         {QStringLiteral("model"), m_s.settings().config().Modello},
         {QStringLiteral("last_error"), lastError},
     };
     const QJsonObject server{
-        {QStringLiteral("enabled"), serverEnabled ? serverEnabled() : false},
+        {QStringLiteral("enabled"), m_serverEnabled && m_serverEnabled()},
         {QStringLiteral("queue"), m_book ? m_book->pending() : 0},
         {QStringLiteral("queue_lines"), m_book ? m_book->queuedLines() : 0},
         {QStringLiteral("printing"), (m_book && m_book->receiptOpen()) || m_s.runState().lineBusy()},
         // Where the print server looks for receipt files, and which it takes.
         {QStringLiteral("folder"), m_s.settings().config().ServerDir},
         {QStringLiteral("mask"), m_s.settings().config().ServerFile},
+        {QStringLiteral("journal"), journalStatus()},
     };
     return HttpResponse::json(
         200, compact({{QStringLiteral("register"), reg}, {QStringLiteral("server"), server}}));
@@ -243,7 +300,8 @@ HttpResponse ApiServer::metricsText() const {
         now.queueReceipts = m_book->pending();
     }
     now.queueLines = m_book ? m_book->queuedLines() : 0;
-    now.registerUp = registerUp && registerUp();
+    now.registerUp = registerUp();
+    now.journalWritable = m_s.runState().journalProblem().isEmpty();
     HttpResponse r;
     r.contentType = "text/plain; version=0.0.4; charset=utf-8";
     r.body = m_metrics.text(now);
@@ -316,8 +374,14 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
     case ReceiptBook::Submit::Failed:
         break;
     }
-    connection->respond(
-        HttpResponse::error(503, QStringLiteral("Coda non scrivibile su disco: scontrino non accettato")));
+    // The journal cannot keep it: said with a stable code, and when to try again.
+    HttpResponse busy =
+        HttpResponse::error(503, QStringLiteral("Coda non scrivibile su disco: scontrino non accettato"));
+    QJsonObject body = QJsonDocument::fromJson(busy.body).object();
+    body.insert(QStringLiteral("code"), QStringLiteral("journal_unwritable"));
+    busy.body = compact(body);
+    busy.headers.append({"Retry-After", QByteArray::number(kJournalRetryAfterS)});
+    connection->respond(busy);
 }
 
 void ApiServer::receipt(HttpConnection *connection, const HttpRequest &request, const QString &id) {
@@ -358,10 +422,10 @@ void ApiServer::answerReceipt(HttpConnection *connection, int status, const QStr
     const auto r = m_book->find(id);
     if (waitMs <= 0 || !r || IsFinal(r->outcome))
         return connection->respond(receiptResponse(status, id));
-    m_waiters.removeIf([](const Waiter &old) {
+    m_waiters.removeIf([this](const Waiter &old) {
         if (old.connection)
             return false;
-        old.timer->deleteLater();
+        m_deadlines.cancel(old.due);
         return true;
     });
     if (m_waiters.size() >= kMaxWaiters)
@@ -370,21 +434,19 @@ void ApiServer::answerReceipt(HttpConnection *connection, int status, const QStr
     w.connection = connection;
     w.id = id;
     w.status = status;
-    w.timer = new QTimer(this);
-    w.timer->setSingleShot(true);
-    connect(w.timer, &QTimer::timeout, this, [this, timer = w.timer] {
+    w.serial = ++m_lastWaiter;
+    w.due = m_deadlines.after(waitMs, [this, serial = w.serial] {
         for (qsizetype i = 0; i < m_waiters.size(); ++i) {
-            if (m_waiters.at(i).timer == timer)
+            if (m_waiters.at(i).serial == serial)
                 return release(i);
         }
     });
-    w.timer->start(waitMs);
     m_waiters.append(w);
 }
 
 void ApiServer::release(qsizetype index) {
     const Waiter w = m_waiters.takeAt(index);
-    w.timer->deleteLater();
+    m_deadlines.cancel(w.due);
     if (w.connection)
         w.connection->respond(receiptResponse(w.status, w.id));
 }

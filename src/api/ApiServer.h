@@ -3,6 +3,7 @@
 #include "api/ApiMetrics.h"
 #include "api/HttpServer.h"
 #include "api/MonitorFeed.h"
+#include "link/Deadlines.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -29,16 +30,21 @@ public:
     static constexpr int kDefaultListLimit = 50;
     static constexpr int kMaxListLimit = 1000;
     static constexpr int kDefaultPort = 8714;
+    // A receipt refused while the journal cannot be written may come back
+    // after this many seconds, when the journal is tried again.
+    static constexpr int kJournalRetryAfterS = 5;
     // The resource folder the status page's files are served from.
     static QString pagePrefix() { return QStringLiteral(":/page"); }
 
-    explicit ApiServer(Session &session, QObject *parent = nullptr);
+    // Waits and time-outs are measured on the clock of `deadlines`.
+    ApiServer(Session &session, Deadlines &deadlines, QObject *parent = nullptr);
     ~ApiServer() override;
 
     void setBook(ReceiptBook *book);
-    // Whether the register is identified, and whether the print server runs.
-    std::function<bool()> registerUp;
-    std::function<bool()> serverEnabled;
+    // Whether the register is identified, and whether the print server runs
+    // (both false when not told).
+    void setRegisterUp(std::function<bool()> up) { m_registerUp = std::move(up); }
+    void setServerEnabled(std::function<bool()> enabled) { m_serverEnabled = std::move(enabled); }
 
     // Opens the address and port with the token of the home folder; false,
     // with the reason in `error`, when either cannot be had.
@@ -53,8 +59,12 @@ public:
 
 private:
     std::optional<HttpResponse> checkHeaders(const HttpRequest &request, const QTcpSocket &socket) const;
+    std::optional<HttpResponse> checkToken(const HttpRequest &request, const QTcpSocket &socket) const;
+    bool registerUp() const { return m_registerUp && m_registerUp(); }
     void handle(HttpConnection *connection, const HttpRequest &request);
+    HttpResponse resource(const HttpRequest &request, bool get) const;
     HttpResponse status() const;
+    QJsonObject journalStatus() const;
     HttpResponse metricsText() const;
     HttpResponse monitor(const HttpRequest &request) const;
     HttpResponse page(const QString &path) const;
@@ -67,6 +77,9 @@ private:
     HttpResponse receiptResponse(int status, const QString &id) const;
 
     Session &m_s;
+    Deadlines &m_deadlines;
+    std::function<bool()> m_registerUp;
+    std::function<bool()> m_serverEnabled;
     ReceiptBook *m_book = nullptr;
     HttpServer m_http;
     MonitorFeed m_feed;
@@ -77,9 +90,11 @@ private:
         QPointer<HttpConnection> connection;
         QString id;
         int status = 200;
-        QTimer *timer = nullptr;
+        quint64 serial = 0;
+        Deadlines::Id due = 0;
     };
     QList<Waiter> m_waiters;
+    quint64 m_lastWaiter = 0;
     void release(qsizetype index);
 };
 

@@ -25,6 +25,20 @@ bool HttpRequest::hasHeader(QByteArrayView name) const {
     return n > 0;
 }
 
+QByteArray HttpResponse::wire(bool keepAlive, bool withBody) const {
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason(status) + "\r\n";
+    out += "Content-Type: " + contentType + "\r\n";
+    out += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    out += "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\n"
+           "Content-Security-Policy: default-src 'self'\r\nReferrer-Policy: no-referrer\r\n";
+    for (const auto &[k, v] : headers)
+        out += k + ": " + v + "\r\n";
+    out += closes(keepAlive) ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
+    if (withBody)
+        out += body;
+    return out;
+}
+
 HttpResponse HttpResponse::json(int status, const QByteArray &body) {
     HttpResponse r;
     r.status = status;

@@ -14,8 +14,9 @@ namespace norvvelm {
 // they came) and its body.
 struct HttpRequest {
     QByteArray method;
-    QByteArray target; // as sent: path and query
-    QString path;      // percent-decoded, without the query
+    QByteArray target;    // its path and query
+    QByteArray authority; // the host and port of a target sent in absolute form
+    QString path;         // percent-decoded, without the query
     QUrlQuery query;
     bool http10 = false;
     QList<std::pair<QByteArray, QByteArray>> headers;
@@ -27,13 +28,21 @@ struct HttpRequest {
     bool hasHeader(QByteArrayView name) const;
 };
 
-// One answer: status, type and body; the server adds the length, the
+// One answer: status, type and body; its writer adds the length, the
 // connection's fate and the headers every answer carries.
 struct HttpResponse {
     int status = 200;
     QByteArray contentType = "application/json";
     QByteArray body;
     QList<std::pair<QByteArray, QByteArray>> headers;
+
+    // Whether the connection ends after this answer: when the client asks
+    // it (`keepAlive` false), and after every refusal.
+    bool closes(bool keepAlive) const { return !keepAlive || status >= 400; }
+    // The one writer of answers: status line, type, length, the headers every
+    // answer carries, its own, and the connection's fate; the body unless
+    // the request was a HEAD (the length stays the body's).
+    QByteArray wire(bool keepAlive, bool withBody = true) const;
 
     static HttpResponse json(int status, const QByteArray &body);
     // {"error": "<text>"}

@@ -1,11 +1,14 @@
 #include "api/HttpServer.h"
 
+#include <QPointer>
 #include <QTcpSocket>
-#include <QTimer>
 
 namespace norvvelm {
 
-HttpServer::HttpServer(QObject *parent) : QTcpServer(parent) {}
+HttpServer::HttpServer(Deadlines &deadlines, HttpConnection::HeaderCheck check, QObject *parent)
+    : QTcpServer(parent), m_deadlines(deadlines), m_check(std::move(check)) {
+    setListenBacklogSize(kListenBacklog);
+}
 
 HttpServer::~HttpServer() {
     shutdown();
@@ -22,7 +25,7 @@ void HttpServer::shutdown() {
 }
 
 bool HttpServer::makeRoom() {
-    if (m_connections.size() < maxConnections)
+    if (m_connections.size() < m_maxConnections)
         return true;
     HttpConnection *quietest = nullptr;
     for (HttpConnection *c : std::as_const(m_connections)) {
@@ -32,7 +35,7 @@ bool HttpServer::makeRoom() {
     if (!quietest)
         return false;
     quietest->abort(); // its closed() takes it out of the list
-    return m_connections.size() < maxConnections;
+    return m_connections.size() < m_maxConnections;
 }
 
 void HttpServer::incomingConnection(qintptr socketDescriptor) {
@@ -41,27 +44,30 @@ void HttpServer::incomingConnection(qintptr socketDescriptor) {
         delete socket;
         return;
     }
-    if (!makeRoom()) {
-        const HttpResponse busy = HttpResponse::error(503, QStringLiteral("Troppe connessioni aperte"));
-        socket->write("HTTP/1.1 503 " + HttpResponse::reason(503) +
-                      "\r\nContent-Type: application/json\r\nContent-Length: " +
-                      QByteArray::number(busy.body.size()) + "\r\nConnection: close\r\n\r\n" + busy.body);
-        socket->setParent(this);
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(limits.closingMs, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
-        socket->disconnectFromHost();
-        return;
-    }
-    auto *c = new HttpConnection(socket, limits, headerCheck, this);
+    if (!makeRoom())
+        return refuseBusy(socket);
+    auto *c = new HttpConnection(socket, m_limits, m_check, m_deadlines, this);
     m_connections.append(c);
     connect(c, &HttpConnection::requestReady, this, &HttpServer::requestReady);
     connect(c, &HttpConnection::closed, this, [this](HttpConnection *gone) {
         m_connections.removeOne(gone);
         gone->deleteLater();
     });
+}
+
+// Answered through the same writer as every other answer, and closed; a
+// client that does not take it is cut off after the closing time.
+void HttpServer::refuseBusy(QTcpSocket *socket) {
+    socket->write(HttpResponse::error(503, QStringLiteral("Troppe connessioni aperte")).wire(false));
+    socket->setParent(this);
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    m_deadlines.after(m_limits.closingMs, [guard = QPointer<QTcpSocket>(socket)] {
+        if (!guard)
+            return;
+        guard->abort();
+        guard->deleteLater();
+    });
+    socket->disconnectFromHost();
 }
 
 } // namespace norvvelm

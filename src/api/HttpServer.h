@@ -12,18 +12,23 @@ namespace norvvelm {
 // time. A new client that finds them all taken closes the one that has been
 // quiet longest and is not being answered, so idle connections never keep a
 // request out; when every connection is being answered, the newcomer gets
-// 503.
+// 503. The kernel keeps a burst of new clients waiting to be taken rather
+// than dropping their first call. Time-outs are measured on the clock of
+// `deadlines`.
 class HttpServer : public QTcpServer {
     Q_OBJECT
 public:
     static constexpr int kMaxConnections = 64;
+    // Connections the kernel completes before the server takes them.
+    static constexpr int kListenBacklog = 1024;
 
-    explicit HttpServer(QObject *parent = nullptr);
+    HttpServer(Deadlines &deadlines, HttpConnection::HeaderCheck check, QObject *parent = nullptr);
     ~HttpServer() override;
 
-    HttpLimits limits;
-    int maxConnections = kMaxConnections;
-    HttpConnection::HeaderCheck headerCheck;
+    // For the connections opened from now on.
+    void setLimits(const HttpLimits &limits) { m_limits = limits; }
+    const HttpLimits &limits() const { return m_limits; }
+    void setMaxConnections(int count) { m_maxConnections = count; }
 
     int connectionCount() const { return int(m_connections.size()); }
     // Every connection closed; the listening socket too.
@@ -37,6 +42,12 @@ protected:
 
 private:
     bool makeRoom();
+    void refuseBusy(QTcpSocket *socket);
+
+    Deadlines &m_deadlines;
+    HttpConnection::HeaderCheck m_check;
+    HttpLimits m_limits;
+    int m_maxConnections = kMaxConnections;
     QList<HttpConnection *> m_connections;
 };
 

@@ -19,6 +19,22 @@ QString quoted(const QString &s) {
     return u'"' + s.left(40) + u'"';
 }
 
+// A JSON string may name half of a character (a "\ud800" escape alone);
+// no register prints it.
+bool hasLoneSurrogate(const QString &s) {
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (s.at(i).isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+QString loneSurrogateText() {
+    return QStringLiteral("contiene un carattere Unicode non valido (surrogato isolato)");
+}
+
 // The JSON reader: each getter says what is wrong with the value at `where`.
 class Reader {
 public:
@@ -42,6 +58,10 @@ public:
         }
         if (!v.isString()) {
             fail(where, notString);
+            return std::nullopt;
+        }
+        if (hasLoneSurrogate(v.toString())) {
+            fail(where, loneSurrogateText());
             return std::nullopt;
         }
         return v.toString();
@@ -315,6 +335,10 @@ ReceiptReading ReadReceiptJson(const QByteArray &body) {
         for (qsizetype i = 0; i < a.size(); ++i) {
             if (!a.at(i).isString()) {
                 out.error = QStringLiteral("lines[%1]: deve essere un testo").arg(i);
+                return out;
+            }
+            if (hasLoneSurrogate(a.at(i).toString())) {
+                out.error = QStringLiteral("lines[%1]: ").arg(i) + loneSurrogateText();
                 return out;
             }
             out.lines << a.at(i).toString();

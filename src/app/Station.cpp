@@ -12,18 +12,31 @@ namespace norvvelm {
 
 Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::EventPump pump,
                  QObject *parent)
-    : QObject(parent), m_prompter(prompter), m_link(port, clock, std::move(pump)),
-      m_runner(m_session, m_link), m_startup(m_session, m_link, m_runner, m_executor, m_prompter),
+    : QObject(parent), m_prompter(prompter), m_deadlines(clock),
+      m_link(port, clock, withDeadlines(std::move(pump))), m_runner(m_session, m_link),
+      m_startup(m_session, m_link, m_runner, m_executor, m_prompter),
       m_executor(m_session, m_link, m_prompter), m_server(m_session, m_link, m_executor, m_prompter),
-      m_book(m_session, m_executor), m_api(m_session) {
+      m_book(m_session, m_executor), m_api(m_session, m_deadlines) {
     m_book.fileOutcome = [this](const ReceiptHistory &o) { writeOutcomeFile(o); };
     m_book.queued = [this] { m_server.takeSoon(); };
-    m_api.registerUp = [this] { return m_startup.ready(); };
-    m_api.serverEnabled = [this] { return m_server.isEnabled(); };
+    m_api.setRegisterUp([this] { return m_startup.ready(); });
+    m_api.setServerEnabled([this] { return m_server.isEnabled(); });
     m_link.setLineObserver([this](bool busy) { m_session.runState().setLineBusy(busy); });
     // No file is taken before the register is identified on an open port.
     m_server.setRegisterReady(false);
     connect(&m_startup, &Startup::readyChanged, &m_server, &PrintServer::setRegisterReady);
+    connect(&m_startup, &Startup::watched, this, &Station::retryJournal);
+}
+
+// Where events run inside the link's waits, deadlines due on the clock run
+// too: on a virtual clock nothing else wakes them.
+SerialFunz2::EventPump Station::withDeadlines(SerialFunz2::EventPump pump) {
+    if (!pump)
+        return pump;
+    return [this, pump = std::move(pump)] {
+        pump();
+        m_deadlines.check();
+    };
 }
 
 Station::~Station() {
@@ -40,42 +53,73 @@ bool Station::loadConfiguration() {
 void Station::openJournal() {
     m_journal = std::make_unique<ReceiptJournal>(m_session.settings().programDir() + u'/' +
                                                  ReceiptJournal::fileName());
-    QueueState state;
-    QString detail;
-    const ReceiptJournal::Load loaded = m_journal->load(state, detail);
-    assumeWhatTheJournalLost(loaded, m_journal->ending(), state);
-    switch (loaded) {
-    case ReceiptJournal::Load::SetAside:
-        m_prompter.message(QStringLiteral("Giornale della coda illeggibile: messo da parte come ") +
-                               QDir::toNativeSeparators(detail),
-                           QStringLiteral("Attenzione"), Prompter::Icon::Critical);
-        break;
-    case ReceiptJournal::Load::Failed:
-        // Neither read nor replaced: left as it is, and the queue lives in memory.
-        m_prompter.message(QStringLiteral("Giornale della coda non leggibile: ") +
-                               QDir::toNativeSeparators(m_journal->path()) + QStringLiteral(" (") + detail +
-                               u')',
-                           QStringLiteral("Attenzione"), Prompter::Icon::Critical);
-        m_journal.reset();
-        return;
-    case ReceiptJournal::Load::Loaded:
-    case ReceiptJournal::Load::Empty:
-        break;
-    }
-    // The outcomes of earlier runs, and those the journal finished, before
-    // the journal is written anew.
+    m_journal->setWriteFault(m_journalWriteFault);
+    // Until it is read and written anew, it takes no record: nothing is taken
+    // and nothing goes out.
+    m_executor.setJournal(m_journal.get());
+    // The outcomes of earlier runs, before the journal's receipts are told.
     if (m_book.open(m_session.settings().programDir()))
         m_api.setBook(&m_book);
     else
         ReportWriteFailure(m_session, QStringLiteral("gli esiti degli scontrini"), m_book.store().path());
-    m_book.adopt(state);
-    if (!m_journal->start(state)) {
-        ReportWriteFailure(m_session, QStringLiteral("il giornale della coda"), m_journal->path());
-        m_journal.reset();
+    m_journalTriedMs = m_link.clock().nowMs();
+    m_journalUnread = !loadJournal();
+}
+
+// The queue the journal kept, replayed and written anew; false while the
+// file cannot be read (said once).
+bool Station::loadJournal() {
+    QueueState state;
+    QString detail;
+    const ReceiptJournal::Load loaded = m_journal->load(state, detail);
+    if (loaded == ReceiptJournal::Load::Failed) {
+        const QString text = QStringLiteral("Giornale della coda non leggibile: ") +
+                             QDir::toNativeSeparators(m_journal->path()) + QStringLiteral(" (") + detail +
+                             u')';
+        if (!m_journalUnread) {
+            m_prompter.message(text, QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+            m_session.statusBar().setMessage(QStringLiteral("Giornale della coda"), text);
+        }
+        m_executor.sayJournalProblem(text);
+        return false;
     }
-    m_executor.setJournal(m_journal.get());
+    assumeWhatTheJournalLost(loaded, m_journal->ending(), state);
+    if (loaded == ReceiptJournal::Load::SetAside)
+        m_prompter.message(QStringLiteral("Giornale della coda illeggibile: messo da parte come ") +
+                               QDir::toNativeSeparators(detail),
+                           QStringLiteral("Attenzione"), Prompter::Icon::Critical);
+    m_book.adopt(state);
     m_server.recoverWorkingCopies(state.takenFiles);
     m_executor.resume(state);
+    if (!m_journal->start(state)) {
+        ReportWriteFailure(m_session, QStringLiteral("il giornale della coda"), m_journal->path());
+        m_executor.sayJournalProblem(m_session.statusBar().panel(2) + QStringLiteral(" (") +
+                                     m_journal->error() + u')');
+    }
+    return true;
+}
+
+// Every few seconds, on the link's clock, while the journal cannot be read or
+// written: once it can, the queue it keeps is replayed (or the one in memory
+// written anew) before any work is taken, and work resumes by itself.
+void Station::retryJournal() {
+    if (!m_journal || (m_journal->writable() && !m_journalUnread))
+        return;
+    const qint64 now = m_link.clock().nowMs();
+    if (now - m_journalTriedMs < kJournalRetryMs)
+        return;
+    m_journalTriedMs = now;
+    if (m_journalUnread) {
+        if (!loadJournal())
+            return;
+        m_journalUnread = false;
+        if (!m_journal->writable())
+            return;
+        m_executor.journalMended();
+    } else if (!m_executor.mendJournal()) {
+        return;
+    }
+    m_server.takeSoon();
 }
 
 void Station::writeOutcomeFile(const ReceiptHistory &outcome) {

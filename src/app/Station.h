@@ -6,12 +6,14 @@
 #include "commands/ReceiptJournal.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "link/Deadlines.h"
 #include "link/SerialFunz2.h"
 #include "shell/PrintServer.h"
 #include "shell/Startup.h"
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 namespace norvvelm {
@@ -32,6 +34,8 @@ public:
     // register that does not answer.
     static constexpr int kCheckMs = 1000;
     static constexpr int kRetryMs = 3000;
+    // How often a journal that cannot be read or written is tried again.
+    static constexpr int kJournalRetryMs = 5000;
 
     Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::EventPump pump = {},
             QObject *parent = nullptr);
@@ -41,6 +45,8 @@ public:
     SerialFunz2 &link() { return m_link; }
     Runner &runner() { return m_runner; }
     Prompter &prompter() { return m_prompter; }
+    // What waits for a time on the station's clock.
+    Deadlines &deadlines() { return m_deadlines; }
     Startup &startup() { return m_startup; }
     Executor &executor() { return m_executor; }
     PrintServer &printServer() { return m_server; }
@@ -51,9 +57,14 @@ public:
     // the journal kept from the last run. False when the configuration is
     // incomplete (status-bar panels 1 and 2 say why).
     bool loadConfiguration();
-    // The queue's journal in the home folder; not open when it could not be
-    // written (the queue then lives in memory, and the status bar says so).
+    // The queue's journal in the home folder. While it cannot be read or
+    // written no receipt is taken and no line goes out (the status bar, the
+    // monitor and the daily log say so once); it is tried again every
+    // kJournalRetryMs.
     ReceiptJournal *journal() { return m_journal.get(); }
+    void retryJournal();
+    // A test's seam: the journal's writes fail while it answers true.
+    void setJournalWriteFault(std::function<bool()> fails) { m_journalWriteFault = std::move(fails); }
     // Brings the register under control (port, status, identification, VAT
     // rates), starts the print server when it is on and the watch that brings
     // the register back.
@@ -77,6 +88,7 @@ public:
 private:
     Session m_session;
     Prompter &m_prompter;
+    Deadlines m_deadlines;
     SerialFunz2 m_link;
     Runner m_runner;
     Startup m_startup;
@@ -84,13 +96,18 @@ private:
     PrintServer m_server;
     QueueReceiptBook m_book;
     ApiServer m_api;
+    SerialFunz2::EventPump withDeadlines(SerialFunz2::EventPump pump);
     void writeOutcomeFile(const ReceiptHistory &outcome);
     void openJournal();
+    bool loadJournal();
     // The register may hold a receipt the journal no longer knows of.
     void assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJournal::Ending ending,
                                   const QueueState &state);
 
     std::unique_ptr<ReceiptJournal> m_journal;
+    bool m_journalUnread = false;
+    std::function<bool()> m_journalWriteFault;
+    qint64 m_journalTriedMs = 0;
     bool m_loaded = false;
 };
 

@@ -20,10 +20,22 @@ QString folderOf(const Session &s) {
 }
 } // namespace
 
+QString dailylog::LogNamePart(const QString &maskName) {
+    // Dots and spaces at either end would hide the file ("*.txt" gives
+    // ".txt") or blur where its name ends; whatever the mask, they go.
+    const auto loose = [](QChar c) { return c == u'.' || c.isSpace(); };
+    qsizetype from = 0;
+    qsizetype to = maskName.size();
+    while (from < to && loose(maskName.at(from)))
+        ++from;
+    while (to > from && loose(maskName.at(to - 1)))
+        --to;
+    const QString part = maskName.mid(from, to - from);
+    return part.isEmpty() ? QStringLiteral("VELM") : part;
+}
+
 QString dailylog::FileName(const Session &s) {
-    QString prefix = s.dailyLog().logPrefix().trimmed();
-    if (prefix.isEmpty())
-        prefix = QStringLiteral("VELM");
+    const QString prefix = LogNamePart(s.dailyLog().logPrefix());
     return folderOf(s) + prefix + u' ' + s.now().toString(QStringLiteral("yyyyMMdd")) +
            QStringLiteral(".log");
 }

@@ -25,7 +25,11 @@ private:
 // folder, named after the receipt file (or mask) and the day.
 namespace dailylog {
 constexpr int kLineWidth = 225;
-// "<folder>/<prefix> YYYYMMDD.log" for the session's folder, prefix and day.
+// The name part of the log for the receipt name or the mask's name part: it
+// without the dots and spaces at either end, "VELM" when nothing is left
+// ("scontrino.txt", "*.txt" gives "txt", "ord*" "ord", "*" "VELM").
+QString LogNamePart(const QString &maskName);
+// "<folder>/<name part> YYYYMMDD.log" for the session's folder, prefix and day.
 QString FileName(const Session &session);
 // The line as written: time (19), " - ", command (50), " - ", answer (150).
 QString FormatLine(const QString &timestamp, const QString &command, const QString &answer);

@@ -10,6 +10,7 @@
 #include "link/EcrErrors.h"
 #include "link/SerialFunz2.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <utility>
@@ -65,13 +66,46 @@ void Executor::gaveUp(const QString &line, const QString &message) {
 
 // ---------------------------------------------------------------- bookkeeping
 
+// Said once per outage, on the monitor, the daily log and the status bar;
+// until the journal is mended no receipt is taken and no line goes out.
 void Executor::journalFailed() {
     ReceiptJournal *journal = m_queue.journal();
     if (m_journalFailureSaid || !journal)
         return;
-    m_journalFailureSaid = true;
     ReportWriteFailure(m_s, QStringLiteral("il giornale della coda"), journal->path());
-    log(m_s.statusBar().panel(2), QString());
+    sayJournalProblem(m_s.statusBar().panel(2) + QStringLiteral(" (") + journal->error() + u')');
+}
+
+void Executor::sayJournalProblem(const QString &problem) {
+    if (std::exchange(m_journalFailureSaid, true))
+        return;
+    const QString text =
+        problem +
+        QStringLiteral(": nessuno scontrino accettato finch\u00e9 il giornale non torna scrivibile");
+    monitor(MonitorFromRegister() + text);
+    log(text, QString());
+    m_s.runState().setJournalProblem(text);
+}
+
+bool Executor::mendJournal() {
+    ReceiptJournal *journal = m_queue.journal();
+    if (!journal || journal->writable())
+        return true;
+    if (!journal->start(m_queue.state()))
+        return false;
+    journalMended();
+    return true;
+}
+
+void Executor::journalMended() {
+    if (!std::exchange(m_journalFailureSaid, false))
+        return;
+    const QString text = QStringLiteral("Giornale della coda di nuovo scrivibile: ") +
+                         QDir::toNativeSeparators(m_queue.journal()->path());
+    monitor(MonitorFromRegister() + text);
+    log(text, QString());
+    m_s.statusBar().setMessage(QStringLiteral("Giornale della coda"), text);
+    m_s.runState().setJournalProblem({});
 }
 
 void Executor::resume(const QueueState &state) {
@@ -86,10 +120,7 @@ void Executor::assumeReceiptMayBeOpen() {
 
 bool Executor::enqueue(const QStringList &lines, const QString &workingCopy, const ReceiptSource &source,
                        quint64 *id) {
-    if (!m_queue.take(lines, source, workingCopy, id))
-        return false;
-    m_journalFailureSaid = false;
-    return true;
+    return m_queue.take(lines, source, workingCopy, id);
 }
 
 void Executor::skipLine(const QString &taken, const QString &problem) {
@@ -139,12 +170,15 @@ void Executor::ExecuteReceiptQueue() {
     m_refusalSaid = false;
     // A receipt left open by an earlier call reads its totals afresh.
     m_chainHolds = false;
+    // No line goes out that the journal could not keep.
+    if (!m_queue.writable())
+        return;
     if (m_recover) {
         if (!recover())
             return;
         m_recover = false;
     }
-    while (!m_s.runState().stopRequested() && !m_queue.empty()) {
+    while (!m_s.runState().stopRequested() && !m_queue.empty() && m_queue.writable()) {
         if (takeLine() == Step::Stop)
             return;
     }

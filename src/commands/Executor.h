@@ -51,6 +51,15 @@ public:
     // could not keep them. `id` is given the receipt's identity.
     bool enqueue(const QStringList &lines, const QString &workingCopy = {}, const ReceiptSource &source = {},
                  quint64 *id = nullptr);
+    // The journal takes records: while it does not, no receipt is taken and
+    // no line goes out.
+    bool journalWritable() const { return m_queue.writable(); }
+    // The journal written anew from the queue's state after a failure; false
+    // while it still cannot be written.
+    bool mendJournal();
+    // The journal cannot be read or written: said once, until it is mended.
+    void sayJournalProblem(const QString &problem);
+    void journalMended();
     // The register's state is not known yet (a line went out and its answer
     // was lost, or the program stopped in the middle of a receipt).
     bool recoveryPending() const { return m_recover; }

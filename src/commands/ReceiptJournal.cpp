@@ -442,13 +442,26 @@ bool ReceiptJournal::replacedOnDisk() const {
 bool ReceiptJournal::start(const QueueState &state) {
     m_file.close();
     m_file.setFileName(m_path);
-    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        m_error = m_file.errorString();
-        return false;
-    }
+    m_broken = false;
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return failed();
     const bool ok = rewrite(state);
     syncFolder(m_path);
     return ok;
+}
+
+bool ReceiptJournal::failed() {
+    m_error = m_file.errorString();
+    m_broken = true;
+    return false;
+}
+
+bool ReceiptJournal::faultInjected() {
+    if (!m_writeFault || !m_writeFault())
+        return false;
+    m_error = QStringLiteral("scrittura non riuscita");
+    m_broken = true;
+    return true;
 }
 
 namespace {
@@ -511,31 +524,29 @@ bool ReceiptJournal::rewrite(const QueueState &s) {
         m_idleAt = all.size();
         all += kIdleMark + '\n';
     }
-    if (!m_file.seek(0) || !m_file.resize(0) || m_file.write(all) != all.size() || !syncFile(m_file)) {
-        m_error = m_file.errorString();
+    if (faultInjected())
         return false;
-    }
+    if (!m_file.seek(0) || !m_file.resize(0) || m_file.write(all) != all.size() || !syncFile(m_file))
+        return failed();
     m_records = 0;
     return true;
 }
 
+// Nothing is appended after a write that failed: what reached the disk of
+// it is not known, and only the whole state written anew mends the file.
 bool ReceiptJournal::write(const QByteArray &records, qsizetype count, bool sync) {
-    if (!m_file.isOpen())
+    if (!writable() || faultInjected())
         return false;
     m_records += count;
     if (m_idleAt >= 0) {
         const qint64 end = m_file.size();
-        if (!m_file.seek(m_idleAt) || m_file.write(kWasIdle) != kWasIdle.size() || !m_file.seek(end)) {
-            m_error = m_file.errorString();
-            return false;
-        }
+        if (!m_file.seek(m_idleAt) || m_file.write(kWasIdle) != kWasIdle.size() || !m_file.seek(end))
+            return failed();
         m_idleAt = -1;
         sync = true;
     }
-    if (m_file.write(records) != records.size() || (sync && !syncFile(m_file))) {
-        m_error = m_file.errorString();
-        return false;
-    }
+    if (m_file.write(records) != records.size() || (sync && !syncFile(m_file)))
+        return failed();
     return true;
 }
 
@@ -576,7 +587,7 @@ bool ReceiptJournal::append(const QList<QueueEvent> &events, const QueueState &b
 }
 
 bool ReceiptJournal::compact(const QueueState &state) {
-    if (!m_file.isOpen())
+    if (!writable())
         return false;
     if (state.idle() && state.resends == 0) {
         if (m_file.size() == kHeader.size() + kIdleMark.size() + 1)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace norvvelm {
 
 // The queue on disk, in the home folder: an append-only file of records,
@@ -44,8 +46,14 @@ public:
     Load load(QueueState &state, QString &detail);
     // Opens the file for appending, writing `state` anew. False when it cannot
     // be written (`error()` says why).
-    bool start(const QueueState &state);
+    [[nodiscard]] bool start(const QueueState &state);
     bool isOpen() const { return m_file.isOpen(); }
+    // Open, and no write failed since: records may be appended. After a
+    // failure only start() mends it.
+    bool writable() const { return m_file.isOpen() && !m_broken; }
+    // A test's seam: writes fail, as on a full or read-only disk, while it
+    // answers true.
+    void setWriteFault(std::function<bool()> fails) { m_writeFault = std::move(fails); }
     // The file open is no longer the one under the journal's name: it was
     // removed, renamed or replaced while the program ran.
     bool replacedOnDisk() const;
@@ -54,10 +62,10 @@ public:
     // Appends the records of `events`, which are about to change `before`;
     // false when the disk did not take them. Synced where a loss would change
     // what the recovery does.
-    bool append(const QList<QueueEvent> &events, const QueueState &before);
+    [[nodiscard]] bool append(const QList<QueueEvent> &events, const QueueState &before);
     // Writes the state alone when nothing is left to remember, or when the
     // records far outgrow it.
-    bool compact(const QueueState &state);
+    [[nodiscard]] bool compact(const QueueState &state);
 
     // One record's text, and back; false when the text is not a record.
     static QByteArray encode(const QueueEvent &event);
@@ -69,12 +77,16 @@ private:
     Load setAside(QString &detail);
     bool write(const QByteArray &records, qsizetype count, bool sync);
     bool rewrite(const QueueState &state);
+    bool failed();
+    bool faultInjected();
 
     QString m_path;
     QFile m_file;
     QString m_error;
     qint64 m_records = 0; // since the last rewrite
     qint64 m_idleAt = -1; // where the idle mark stands, when it is the last record
+    bool m_broken = false;
+    std::function<bool()> m_writeFault;
     Ending m_ending = Ending::Missing;
     int m_lostLines = 0;
     QList<QueuedReceipt> m_dropped;

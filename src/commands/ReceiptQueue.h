@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/QueueModel.h"
+#include "commands/ReceiptJournal.h"
 
 #include <QList>
 
@@ -24,6 +25,9 @@ public:
     void setFailureObserver(std::function<void()> observer) { m_failed = std::move(observer); }
 
     const QueueState &state() const { return m_state; }
+    // Its records can be kept: no journal (the queue in memory alone), or
+    // one that takes them.
+    bool writable() const { return !m_journal || m_journal->writable(); }
     // Told after every change, before the journal may fold finished receipts
     // away: a reader of their outcomes keeps them first.
     void setObserver(std::function<void()> observer) { m_observer = std::move(observer); }

@@ -47,4 +47,11 @@ void RunState::endBusy() {
         emit busyChanged(false);
 }
 
+void RunState::setJournalProblem(const QString &problem) {
+    if (problem == m_journalProblem)
+        return;
+    m_journalProblem = problem;
+    emit journalProblemChanged(problem);
+}
+
 } // namespace norvvelm

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QStringList>
 
 namespace norvvelm {
@@ -33,6 +34,10 @@ public:
     bool busy() const { return m_busyDepth > 0; }
     void beginBusy();
     void endBusy();
+    // Why the queue's journal cannot be read or written; empty while it can.
+    // No new receipt is taken meanwhile.
+    QString journalProblem() const { return m_journalProblem; }
+    void setJournalProblem(const QString &problem);
 
 signals:
     void receiptOpenChanged(bool open);
@@ -41,6 +46,7 @@ signals:
     void technicianModeChanged(bool on);
     void lineBusyChanged(bool busy);
     void busyChanged(bool busy);
+    void journalProblemChanged(const QString &problem);
 
 private:
     bool m_receiptOpen = false;
@@ -49,6 +55,7 @@ private:
     bool m_technicianMode = false;
     bool m_lineBusy = false;
     int m_busyDepth = 0;
+    QString m_journalProblem;
 };
 
 } // namespace norvvelm

@@ -7,22 +7,20 @@
 
 namespace norvvelm {
 
-namespace {
-std::unique_ptr<QSettings> openSettings(const QString &file) {
+std::unique_ptr<QSettings> OpenUserSettings(const QString &file) {
     if (!file.isEmpty())
         return std::make_unique<QSettings>(file, QSettings::IniFormat);
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                        QStringLiteral("Norv-VELM"), QStringLiteral("NorvVelm"));
 }
-} // namespace
 
 QString TechnicianPassword::read() const {
-    auto s = openSettings(m_file);
+    auto s = OpenUserSettings(m_file);
     return s->value(QStringLiteral("Tecnico/Password")).toString();
 }
 
 bool TechnicianPassword::write(const QString &password) const {
-    auto s = openSettings(m_file);
+    auto s = OpenUserSettings(m_file);
     s->setValue(QStringLiteral("Tecnico/Password"), password);
     s->sync();
     if (s->status() != QSettings::NoError)

@@ -4,7 +4,15 @@
 
 #include <QString>
 
+#include <memory>
+
+class QSettings;
+
 namespace norvvelm {
+
+// The per-user settings store ("Norv-VELM", "NorvVelm": the technician's
+// password, the window's place), or `file` when one is given (tests).
+std::unique_ptr<QSettings> OpenUserSettings(const QString &file);
 
 // The technician password, in the per-user settings store ("Norv-VELM",
 // group "Tecnico", key "Password"), readable by its owner alone. The store
@@ -25,6 +33,9 @@ public:
     bool matches(const QString &typed) const;
     // Stores the new password (trimmed) as its hash; a blank one clears it.
     bool change(const QString &password) const;
+
+    // The store's file as given: empty for the user's own store.
+    const QString &settingsFile() const { return m_file; }
 
     // The hash's cost; tests lower it.
     int iterations = passwordhash::kDefaultIterations;

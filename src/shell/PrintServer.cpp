@@ -384,7 +384,8 @@ void PrintServer::TimerSRV_Timer() {
         return;
     m_inTick = true;
     m_timer.stop();
-    sendQueue(takeFiles());
+    // Files stay in the folder, untouched, while the journal cannot keep them.
+    sendQueue(m_executor.journalWritable() && takeFiles());
     m_inTick = false;
     if (m_enabled)
         m_timer.start();

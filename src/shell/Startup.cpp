@@ -162,6 +162,7 @@ void Startup::supervise(int checkMs, int retryMs) {
 }
 
 void Startup::checkNow() {
+    emit watched();
     // Nothing goes between the exchanges of an operator's sequence.
     if (m_link.lineBusy() || m_s.registerOwner().sequenceUnderWay())
         return;

@@ -43,6 +43,8 @@ public:
 
 signals:
     void readyChanged(bool ready);
+    // The watch looked: at each of its checks.
+    void watched();
 
 private:
     void setReady(bool ready);

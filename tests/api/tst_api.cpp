@@ -4,12 +4,15 @@
 
 #include "api/ApiServer.h"
 #include "api/ApiToken.h"
+#include "api/HttpHead.h"
 #include "api/OutcomeFiles.h"
 #include "api/OutcomeStore.h"
 #include "api/ReceiptReader.h"
 #include "commands/Session.h"
+#include "link/Deadlines.h"
 #include "support/HttpProbe.h"
 #include "support/OpenApiCheck.h"
+#include "support/VirtualClock.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -28,6 +31,8 @@ private slots:
     void readBody_data();
     void readBody();
     void token();
+    void parseHead_data();
+    void parseHead();
     void refusals_data();
     void refusals();
     void bodyRefusedBeforeItIsSent();
@@ -41,6 +46,10 @@ private slots:
 
 private:
     QTemporaryDir m_home;
+    // The server's time-outs and waits on virtual time, moved by the probes
+    // while they wait.
+    testsupport::VirtualClock m_clock;
+    std::unique_ptr<Deadlines> m_deadlines;
     std::unique_ptr<Session> m_session;
     std::unique_ptr<ApiServer> m_api;
     quint16 port() const { return m_api->port(); }
@@ -53,7 +62,9 @@ void TestApi::init() {
     m_session = std::make_unique<Session>();
     m_session->settings().setProgramDir(m_home.path());
     m_session->monitor().setMonitorEnabled(true);
-    m_api = std::make_unique<ApiServer>(*m_session);
+    m_deadlines = std::make_unique<Deadlines>(m_clock);
+    m_clock.onAdvance = [this](qint64) { m_deadlines->check(); };
+    m_api = std::make_unique<ApiServer>(*m_session, *m_deadlines);
     QString error;
     QVERIFY2(m_api->listen(QStringLiteral("127.0.0.1"), 0, &error), qPrintable(error));
 }
@@ -61,6 +72,8 @@ void TestApi::init() {
 void TestApi::cleanup() {
     m_api.reset();
     m_session.reset();
+    m_clock.onAdvance = {};
+    m_deadlines.reset();
 }
 
 void TestApi::readBody_data() {
@@ -149,6 +162,21 @@ void TestApi::readBody_data() {
         << json
         << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1}]})")
         << QStringList() << QStringLiteral("payments:");
+    QTest::newRow("lone surrogate in a description")
+        << json
+        << QByteArray(
+               R"({"items": [{"description": "A\ud800B", "quantity": "1", "price": "1", "department": 1}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].description: contiene un carattere Unicode non valido");
+    QTest::newRow("a surrogate pair is a character")
+        << json
+        << QByteArray(
+               R"({"items": [{"description": "A\ud83d\ude00", "quantity": "1", "price": "1", "department": 1}],
+                                  "payments": [{"type": 1}]})")
+        << QStringList{QStringLiteral("3/S/A\U0001F600//1/1/1//"), "5/1//////"} << QString();
+    QTest::newRow("lone low surrogate in a line")
+        << json << QByteArray(R"({"lines": ["3/S/\udc00//1/1/1//", "5/1/"]})") << QStringList()
+        << QStringLiteral("lines[0]: contiene un carattere Unicode non valido");
     QTest::newRow("unknown field")
         << json
         << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1,
@@ -209,6 +237,123 @@ void TestApi::token() {
     QVERIFY(!ApiToken::matches(QByteArray(), QByteArray()));
 }
 
+void TestApi::parseHead_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status"); // 0: more is to come, 200: complete, else the refusal
+    // Complete: "method path query authority body-length keep|close"; refused:
+    // a part of the refusal's text.
+    QTest::addColumn<QString>("what");
+
+    const QByteArray host = "Host: 127.0.0.1\r\n";
+    QTest::newRow("get") << QByteArray("GET /api/v1/status HTTP/1.1\r\n" + host + "\r\n") << 200
+                         << QStringLiteral("GET /api/v1/status   0 keep");
+    QTest::newRow("query and escapes") << QByteArray("GET /page/a%20b?since=3 HTTP/1.1\r\n" + host + "\r\n")
+                                       << 200 << QStringLiteral("GET /page/a b since=3  0 keep");
+    QTest::newRow("body after the head is not looked at")
+        << QByteArray("POST /x HTTP/1.1\r\n" + host + "Content-Length: 5\r\n\r\na\nb\rc") << 200
+        << QStringLiteral("POST /x   5 keep");
+    QTest::newRow("HTTP/1.0 without Host")
+        << QByteArray("GET / HTTP/1.0\r\n\r\n") << 200 << QStringLiteral("GET /   0 close");
+    QTest::newRow("HTTP/1.0 kept alive") << QByteArray("GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n")
+                                         << 200 << QStringLiteral("GET /   0 keep");
+    QTest::newRow("closed by the client")
+        << QByteArray("GET / HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n") << 200
+        << QStringLiteral("GET /   0 close");
+    QTest::newRow("absolute form") << QByteArray("GET http://127.0.0.1:8714/api/v1/status?x=1 HTTP/1.1\r\n" +
+                                                 host + "\r\n")
+                                   << 200 << QStringLiteral("GET /api/v1/status x=1 127.0.0.1:8714 0 keep");
+    QTest::newRow("absolute form, no path")
+        << QByteArray("HEAD HTTP://localhost?a HTTP/1.1\r\n" + host + "\r\n") << 200
+        << QStringLiteral("HEAD / a localhost 0 keep");
+    QTest::newRow("absolute form with a user")
+        << QByteArray("GET http://u@127.0.0.1/ HTTP/1.1\r\n" + host + "\r\n") << 400
+        << QStringLiteral("Destinazione");
+    QTest::newRow("absolute form, empty authority")
+        << QByteArray("GET http:///api/v1/status HTTP/1.1\r\n" + host + "\r\n") << 400
+        << QStringLiteral("Destinazione");
+    QTest::newRow("another scheme") << QByteArray("GET https://127.0.0.1/ HTTP/1.1\r\n" + host + "\r\n")
+                                    << 400 << QStringLiteral("Destinazione");
+    QTest::newRow("asterisk") << QByteArray("OPTIONS * HTTP/1.1\r\n" + host + "\r\n") << 400
+                              << QStringLiteral("Destinazione");
+    QTest::newRow("nothing yet") << QByteArray() << 0 << QString();
+    QTest::newRow("half a head") << QByteArray("GET / HTTP/1.1\r\n" + host) << 0 << QString();
+    QTest::newRow("a CR waiting for its LF") << QByteArray("GET / HTTP/1.1\r") << 0 << QString();
+    QTest::newRow("bare LF before the head ends")
+        << QByteArray("GET / HTTP/1.1\nHost") << 400 << QStringLiteral("Fine riga senza CR");
+    QTest::newRow("LF first") << QByteArray("\n") << 400 << QStringLiteral("Fine riga senza CR");
+    QTest::newRow("bare CR") << QByteArray("GET / HTTP/1.1\r" + host) << 400
+                             << QStringLiteral("Fine riga senza LF");
+    QTest::newRow("CR inside a value") << QByteArray("GET / HTTP/1.1\r\nX: a\rb\r\n" + host + "\r\n") << 400
+                                       << QStringLiteral("Fine riga senza LF");
+    QTest::newRow("request line of 4096")
+        << QByteArray("GET /" + QByteArray(4096 - 14, 'a') + " HTTP/1.1\r\n" + host + "\r\n") << 200
+        << QStringLiteral("GET /%1   0 keep").arg(QString(4096 - 14, u'a'));
+    QTest::newRow("request line of 4096, its CR in")
+        << QByteArray("GET /" + QByteArray(4096 - 14, 'a') + " HTTP/1.1\r") << 0 << QString();
+    QTest::newRow("request line of 4097")
+        << QByteArray("GET /" + QByteArray(4097 - 14, 'a') + " HTTP/1.1\r\n") << 414
+        << QStringLiteral("troppo lunga");
+    QTest::newRow("request line without end")
+        << QByteArray("GET /" + QByteArray(5000, 'a')) << 414 << QStringLiteral("troppo lunga");
+    QTest::newRow("head without end") << QByteArray("GET / HTTP/1.1\r\nX: " + QByteArray(17000, 'a')) << 431
+                                      << QStringLiteral("troppo lunghe");
+    QByteArray fields = "GET / HTTP/1.1\r\n" + host;
+    for (int i = 1; i < 64; ++i)
+        fields += "X-" + QByteArray::number(i) + ": 1\r\n";
+    QTest::newRow("64 fields") << QByteArray(fields + "\r\n") << 200 << QStringLiteral("GET /   0 keep");
+    QTest::newRow("65 fields") << QByteArray(fields + "X-65: 1\r\n\r\n") << 431 << QStringLiteral("Troppe");
+    QTest::newRow("body of 1 MiB") << QByteArray("POST / HTTP/1.1\r\n" + host +
+                                                 "Content-Length: 1048576\r\n\r\n")
+                                   << 200 << QStringLiteral("POST /   1048576 keep");
+    QTest::newRow("body of 1 MiB and a byte")
+        << QByteArray("POST / HTTP/1.1\r\n" + host + "Content-Length: 1048577\r\n\r\n") << 413
+        << QStringLiteral("massimo 1048576");
+    QTest::newRow("length with a sign")
+        << QByteArray("POST / HTTP/1.1\r\n" + host + "Content-Length: +5\r\n\r\n") << 400
+        << QStringLiteral("Content-Length non valido");
+    QTest::newRow("length of 19 digits")
+        << QByteArray("POST / HTTP/1.1\r\n" + host + "Content-Length: 0000000000000000001\r\n\r\n") << 400
+        << QStringLiteral("Content-Length non valido");
+    QTest::newRow("two Hosts") << QByteArray("GET / HTTP/1.1\r\n" + host + host + "\r\n") << 400
+                               << QStringLiteral("Host");
+    QTest::newRow("value with DEL") << QByteArray("GET / HTTP/1.1\r\n" + host + "X: a\x7f\r\n\r\n") << 400
+                                    << QStringLiteral("Valore");
+    QTest::newRow("empty name") << QByteArray("GET / HTTP/1.1\r\n" + host + ": a\r\n\r\n") << 400
+                                << QStringLiteral("Intestazione non valida");
+    QTest::newRow("two blanks in the request line")
+        << QByteArray("GET  / HTTP/1.1\r\n" + host + "\r\n") << 400 << QStringLiteral("Riga di richiesta");
+    QTest::newRow("lower-case version")
+        << QByteArray("GET / http/1.1\r\n" + host + "\r\n") << 505 << QStringLiteral("Versione");
+}
+
+void TestApi::parseHead() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    QFETCH(QString, what);
+    const HttpHead head = ParseHead(bytes, HttpLimits{});
+    switch (head.outcome) {
+    case HttpHead::Outcome::Incomplete:
+        QCOMPARE(0, status);
+        break;
+    case HttpHead::Outcome::Complete: {
+        QCOMPARE(200, status);
+        const HttpRequest &r = head.request;
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4 %5 %6")
+                     .arg(QString::fromLatin1(r.method), r.path, r.query.toString(),
+                          QString::fromLatin1(r.authority))
+                     .arg(head.bodyLength)
+                     .arg(head.keepAlive ? QStringLiteral("keep") : QStringLiteral("close")),
+                 what);
+        QCOMPARE(bytes.mid(head.size - 4, 4), QByteArray("\r\n\r\n"));
+        break;
+    }
+    case HttpHead::Outcome::Refused:
+        QCOMPARE(head.refusal.status, status);
+        QVERIFY2(head.refusal.body.contains(what.toUtf8()), head.refusal.body.constData());
+        break;
+    }
+}
+
 void TestApi::refusals_data() {
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<int>("status");
@@ -249,6 +394,27 @@ void TestApi::refusals_data() {
         << 401 << QStringLiteral("errata");
     QTest::newRow("foreign Origin") << post("Origin: http://shop.example\r\n") << 403
                                     << QStringLiteral("Origin non ammessa");
+    QTest::newRow("own Origin without its port")
+        << post("Origin: http://127.0.0.1\r\n") << 403 << QStringLiteral("Origin non ammessa");
+    QTest::newRow("two Origins") << post("Origin: http://127.0.0.1:$PORT\r\nOrigin: http://shop.example\r\n")
+                                 << 400 << QStringLiteral("Intestazione ripetuta: origin");
+    QTest::newRow("two keys") << post("Idempotency-Key: k2\r\n") << 400
+                              << QStringLiteral("Intestazione ripetuta: idempotency-key");
+    QTest::newRow("two tokens") << post("Authorization: Bearer $TOKEN\r\n") << 401
+                                << QStringLiteral("errata");
+    // The largest body is taken whole: JSON lines padded with blanks.
+    QByteArray mib = R"({"lines": ["5/1/"]})";
+    mib.insert(1, QByteArray(1024 * 1024 - mib.size(), ' '));
+    QTest::newRow("body of 1 MiB") << post("", mib).replace("text/plain", "application/json") << 503
+                                   << QStringLiteral("Coda non disponibile");
+    QTest::newRow("body of 1 MiB and a byte")
+        << post("", mib + ' ').replace("text/plain", "application/json") << 413 << QStringLiteral("massimo");
+    QTest::newRow("lone surrogate")
+        << post("",
+                R"({"items": [{"description": "\ud800", "quantity": "1", "price": "1", "department": 1}],
+                    "payments": [{"type": 1}]})")
+               .replace("text/plain", "application/json")
+        << 400 << QStringLiteral("items[0].description");
     QTest::newRow("null Origin") << post("Origin: null\r\n") << 403 << QStringLiteral("Origin non ammessa");
     QTest::newRow("own Origin, no queue")
         << post("Origin: http://127.0.0.1:$PORT\r\n") << 503 << QStringLiteral("Coda non disponibile");
@@ -296,8 +462,21 @@ void TestApi::refusals_data() {
         << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost : 127.0.0.1\r\n\r\n") << 400
         << QStringLiteral("Nome di intestazione");
     QTest::newRow("absolute target")
-        << QByteArray("GET http://127.0.0.1/api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QByteArray("GET http://127.0.0.1:$PORT/api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n")
+        << 200 << QString();
+    QTest::newRow("absolute target, foreign")
+        << QByteArray("GET http://till.example/api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n")
+        << 403 << QStringLiteral("Host non ammesso: till.example");
+    QTest::newRow("absolute target, another scheme")
+        << QByteArray("GET https://127.0.0.1:$PORT/api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
         << QStringLiteral("Destinazione");
+    QTest::newRow("bare LF, the head unfinished")
+        << QByteArray("GET /api/v1/status HTTP/1.1\nHost: 127.0.0.1\n\n") << 400 << QStringLiteral("CR");
+    QTest::newRow("status by HEAD") << QByteArray("HEAD /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                                    << 200 << QString();
+    QTest::newRow("receipts by DELETE")
+        << QByteArray("DELETE /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 405
+        << QStringLiteral("Metodo");
     QTest::newRow("version 2") << QByteArray("GET / HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n") << 505
                                << QStringLiteral("Versione");
     QTest::newRow("not a request") << QByteArray("\x16\x03\x01\x02\x05\x01\x07\x01\xfc\r\n\r\n") << 400
@@ -332,12 +511,12 @@ void TestApi::refusals() {
     QCOMPARE(a.header("Content-Security-Policy"), QByteArray("default-src 'self'"));
     if (status == 401)
         QVERIFY(a.header("WWW-Authenticate").startsWith("Bearer"));
-    if (!error.isEmpty()) {
+    if (!error.isEmpty())
         QVERIFY2(a.json().value(QStringLiteral("error")).toString().contains(error), a.body.constData());
-        // A refusal of the request itself closes the connection.
-        if (status != 400 && status != 404 && status != 405 && status != 415 && status != 503)
-            QVERIFY(a.closed);
-    }
+    // Every refusal closes its connection.
+    QCOMPARE(a.closed, status >= 400);
+    if (status == 405)
+        QVERIFY(a.header("Allow").contains("HEAD"));
 }
 
 void TestApi::bodyRefusedBeforeItIsSent() {
@@ -358,11 +537,16 @@ void TestApi::bodyRefusedBeforeItIsSent() {
 }
 
 void TestApi::slowAndIdleConnections() {
-    m_api->http().limits.requestMs = 200;
-    m_api->http().limits.idleMs = 200;
+    HttpLimits limits;
+    limits.requestMs = 200;
+    limits.idleMs = 1000;
+    m_api->http().setLimits(limits);
+    // Virtual time passes while the probes wait, 50 ms a step.
+    const auto tick = [this] { m_clock.advance(50); };
     {
         // A request that never ends.
         HttpProbe p(port());
+        p.setTick(tick);
         QVERIFY(p.connect());
         p.send("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n");
         QCOMPARE(p.read().status, 408);
@@ -376,10 +560,13 @@ void TestApi::slowAndIdleConnections() {
         const HttpAnswer a = p.read();
         QCOMPARE(a.status, 200);
         QVERIFY(!a.closed);
-        // Two requests in one packet are answered in turn.
-        p.send(expand("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"
+        // Two requests in one packet are answered in turn; a HEAD as a GET,
+        // with the length of the body it does not send.
+        p.send(expand("HEAD /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"
                       "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\nConnection: close\r\n\r\n"));
-        QCOMPARE(p.read().status, 200);
+        const HttpAnswer head = p.read(10000, true);
+        QCOMPARE(head.status, 200);
+        QCOMPARE(head.header("Content-Length"), QByteArray::number(a.body.size()));
         const HttpAnswer m = p.read();
         QCOMPARE(m.status, 200);
         QVERIFY(m.body.contains("norvvelm_register_up"));
@@ -387,14 +574,17 @@ void TestApi::slowAndIdleConnections() {
     }
     {
         HttpProbe p(port());
+        p.setTick(tick);
         QVERIFY(p.connect());
+        const qint64 from = m_clock.nowMs();
         QVERIFY(p.closedByServer());
+        QVERIFY(m_clock.nowMs() - from >= limits.idleMs);
     }
     QTRY_COMPARE(m_api->http().connectionCount(), 0);
 }
 
 void TestApi::idleConnectionsDoNotStarveStatus() {
-    m_api->http().maxConnections = 8;
+    m_api->http().setMaxConnections(8);
     std::vector<std::unique_ptr<HttpProbe>> idle;
     for (int i = 0; i < 40; ++i) {
         idle.push_back(std::make_unique<HttpProbe>(port()));

@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -147,6 +148,8 @@ private slots:
     void windowModes();
     void iconizedHidesOnMinimise();
     void exitAndShutdown();
+    void fitsATillScreen_data();
+    void fitsATillScreen();
     void statoAndStatusBarClick();
     void technicianLoginAndPage();
     void passwordChangeThroughDialog();
@@ -391,11 +394,84 @@ void TestMainForm::exitAndShutdown() {
         WindowRig r;
         MainForm &f = r.started();
         QSignalSpy ended(&f, &MainForm::shutdownRequested);
+        f.setGeometry(QRect(40, 30, 760, 540));
+        const QRect placed = f.frameGeometry();
         f.close();
         QCOMPARE(ended.size(), 1);
         QVERIFY(!r.port.isOpen());
         QVERIFY(r.prompter.shown.isEmpty());
+        // The next start opens where the window was left; the per-user
+        // store, the password's too, stays its owner's alone.
+        const QString store = r.password.settingsFile();
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QVERIFY(QFile::permissions(store) & QFile::ReadOwner);
+        QVERIFY(!(QFile::permissions(store) & others));
+        WindowRig next;
+        QVERIFY(QFile::copy(store, next.password.settingsFile()));
+        MainForm &again = next.started();
+        QCOMPARE(again.size(), QSize(760, 540));
+        QCOMPARE(again.frameGeometry(), placed);
     }
+}
+
+// A till's screen is 1024x768 with a panel: the window's least size fits
+// it, and at 1024x740 no page needs scrolling (its buttons and the status bar
+// are on screen); smaller, a page keeps its own least size and scrolls.
+void TestMainForm::fitsATillScreen_data() {
+    QTest::addColumn<int>("tab");
+    QTest::newRow("Configuraz. PC") << int(MainForm::TabConfigPc);
+    QTest::newRow("Configuraz. ECR, every page") << int(MainForm::TabConfigEcr);
+    QTest::newRow("Uso come ECR") << int(MainForm::TabEcr);
+    QTest::newRow("Pannello del Tecnico") << int(MainForm::TabTechnician);
+}
+
+void TestMainForm::fitsATillScreen() {
+    QFETCH(int, tab);
+    WindowRig r;
+    MainForm &f = r.started();
+    r.session.runState().setTechnicianMode(true);
+    const QSize least = f.minimumSizeHint().expandedTo(f.minimumSize());
+    QVERIFY2(least.width() <= 1024 && least.height() <= 740,
+             qPrintable(QStringLiteral("%1x%2").arg(least.width()).arg(least.height())));
+    r.tabs()->setCurrentIndex(tab);
+    auto *area = qobject_cast<QScrollArea *>(r.tabs()->currentWidget());
+    QVERIFY(area);
+    QWidget *page = area->widget();
+    // The page, and each page of every strip on it.
+    QList<std::pair<QTabWidget *, int>> views{{nullptr, 0}};
+    for (QTabWidget *strip : page->findChildren<QTabWidget *>())
+        for (int i = 0; i < strip->count(); ++i)
+            views.append({strip, i});
+    QStringList faults;
+    for (const QSize size : {QSize(1024, 740), QSize(800, 600)}) {
+        f.resize(size);
+        for (const auto &[strip, index] : views) {
+            if (strip)
+                strip->setCurrentIndex(index);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            // A page of a strip that is too tall makes the whole strip so: say which.
+            const QSize needs = page->minimumSizeHint();
+            const QSize own = strip ? strip->widget(index)->minimumSizeHint() : needs;
+            const QString what = QStringLiteral("%1x%2, %3 (%8x%9): needs %4x%5, has %6x%7")
+                                     .arg(size.width())
+                                     .arg(size.height())
+                                     .arg(strip ? strip->tabText(index) : r.tabs()->tabText(tab))
+                                     .arg(needs.width())
+                                     .arg(needs.height())
+                                     .arg(area->viewport()->width())
+                                     .arg(area->viewport()->height())
+                                     .arg(own.width())
+                                     .arg(own.height());
+            const bool fits = size.width() == 1024
+                                  ? needs.width() <= area->viewport()->width() &&
+                                        needs.height() <= area->viewport()->height()
+                                  : page->width() >= needs.width() && page->height() >= needs.height();
+            if (!fits)
+                faults.append(what);
+        }
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
 }
 
 void TestMainForm::statoAndStatusBarClick() {

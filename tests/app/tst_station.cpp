@@ -33,6 +33,8 @@ private slots:
     void journalLost_data();
     void journalLost();
     void recoveryHoldsTheRegister();
+    void journalCannotBeWritten_data();
+    void journalCannotBeWritten();
     void journalCutAtEveryRecord();
     void journalRemovedWhileRunning();
     void workingCopiesAfterACrash();
@@ -373,6 +375,66 @@ void TestStation::recoveryHoldsTheRegister() {
     QVERIFY(!owner.refusal(RegisterOwner::Use::Changes).isEmpty());
     QVERIFY(rig.runUntil([&] { return !rig.station.executor().recoveryPending(); }));
     QVERIFY(owner.refusal(RegisterOwner::Use::Changes).isEmpty());
+}
+
+void TestStation::journalCannotBeWritten_data() {
+    QTest::addColumn<QString>("when");
+    QTest::newRow("from the start") << QStringLiteral("start");
+    QTest::newRow("not even read at start") << QStringLiteral("unreadable");
+    QTest::newRow("in the middle of a receipt") << QStringLiteral("receipt");
+}
+
+// While the journal cannot keep a record, no receipt is taken (its file
+// waits in the folder, a request is refused) and no further line goes out;
+// it is said once, tried again every few seconds, and once it takes records
+// the work resumes by itself: the receipt prints once, whole, never voided.
+void TestStation::journalCannotBeWritten() {
+    QFETCH(QString, when);
+    StationRig rig;
+    rig.station.session().monitor().setMonitorEnabled(true);
+    bool failing = when == QLatin1String("start");
+    rig.station.setJournalWriteFault([&] { return failing; });
+    const QString journal = rig.path(ReceiptJournal::fileName());
+    if (when == QLatin1String("unreadable"))
+        QVERIFY(QDir().mkpath(journal));
+    const auto answers = rig.sim.onCommand;
+    rig.sim.onCommand = [&](const QByteArray &line, const QByteArray &answer) {
+        answers(line, answer);
+        if (when == QLatin1String("receipt") && line == kSale)
+            failing = true;
+    };
+    const QString receipt = rig.path(QStringLiteral("scontrino.txt"));
+    if (when == QLatin1String("receipt"))
+        testsupport::writeFile(receipt, kReceipt);
+    QVERIFY(rig.station.start());
+    if (when != QLatin1String("receipt"))
+        testsupport::writeFile(receipt, kReceipt);
+    rig.runUntil([] { return false; }, 3 * Station::kJournalRetryMs);
+    const Session &s = rig.station.session();
+    QVERIFY(!s.runState().journalProblem().isEmpty());
+    QCOMPARE(rig.executed(kPay), 0);
+    QCOMPARE(rig.executed(kSale), when == QLatin1String("receipt") ? 1 : 0);
+    QCOMPARE(QFile::exists(receipt), when != QLatin1String("receipt"));
+    ReceiptHistory o;
+    QCOMPARE(rig.station.receipts().submit(QStringLiteral("k1"), "h1",
+                                           {QStringLiteral("3/S/API//1/1.00/1/4/")}, o),
+             ReceiptBook::Submit::Failed);
+    int said = 0;
+    for (const QString &l : s.monitor().lines())
+        said += l.contains(QStringLiteral("nessuno scontrino accettato")) ? 1 : 0;
+    QCOMPARE(said, 1);
+
+    failing = false;
+    if (when == QLatin1String("unreadable"))
+        QVERIFY(QDir().rmdir(journal));
+    QVERIFY(rig.runUntil([&] {
+        return rig.onPaper(QStringLiteral("REPARTO1")) == 1 && rig.station.executor().state().idle();
+    }));
+    QVERIFY(s.runState().journalProblem().isEmpty());
+    QCOMPARE(rig.taken(kSale), 1);
+    QCOMPARE(rig.voided(), 0);
+    QVERIFY(!rig.reg.receiptOpen());
+    QCOMPARE(testsupport::readFile(journal), QByteArray("NORVVELM-JOURNAL 2\nI\n"));
 }
 
 // Removed while the program runs: noticed at the next record and written

@@ -3,6 +3,8 @@
 #include "ecrsim/Register.h"
 #include "ecrsim/SimLink.h"
 #include "link/Ansi.h"
+#include "link/ClockTimer.h"
+#include "link/Deadlines.h"
 #include "link/EcrErrors.h"
 #include "link/SerialFunz2.h"
 #include "support/SimComPort.h"
@@ -41,6 +43,7 @@ private slots:
     void errorTable();
     void errorTableRows();
     void ansiRoundTrip();
+    void deadlines();
 };
 
 void TestLink::checksum_data() {
@@ -301,6 +304,59 @@ void TestLink::ansiRoundTrip() {
     // A file that is valid UTF-8 and one in Windows-1252 read the same.
     QCOMPARE(decodeTextFile(QByteArray("Caff\xc3\xa8")), QStringLiteral("Caff\u00e8"));
     QCOMPARE(decodeTextFile(QByteArray("Caff\xe8")), QStringLiteral("Caff\u00e8"));
+}
+
+void TestLink::deadlines() {
+    testsupport::VirtualClock clock;
+    Deadlines d(clock);
+    clock.onAdvance = [&](qint64) { d.check(); };
+    QStringList ran;
+    d.after(300, [&] { ran << "c"; });
+    const Deadlines::Id b = d.after(200, [&] { ran << "b"; });
+    d.after(100, [&] {
+        ran << "a";
+        // Added already due: runs in the same check; a check inside does nothing.
+        d.after(0, [&] { ran << "a0"; });
+        QCOMPARE(d.check(), 0);
+    });
+    const Deadlines::Id gone = d.after(150, [&] { ran << "cancelled"; });
+    d.cancel(gone);
+    d.cancel(gone); // twice, or after it ran: nothing
+    clock.advance(99);
+    QVERIFY(ran.isEmpty());
+    QVERIFY(d.pending(b));
+    clock.advance(151); // at 250: due at 100, 200 and (added at 250) 250
+    QCOMPARE(ran, (QStringList{"a", "b", "a0"}));
+    QVERIFY(!d.pending(b));
+    QCOMPARE(d.count(), 1);
+    clock.advance(1000);
+    QCOMPARE(ran.last(), QStringLiteral("c"));
+    QCOMPARE(d.count(), 0);
+
+    // A timer restarted from its own action, stopped, and gone with its owner.
+    int fired = 0;
+    {
+        ClockTimer t(d, [&] { ++fired; });
+        t.start(50);
+        t.start(100); // in place of the first
+        clock.advance(60);
+        QCOMPARE(fired, 0);
+        clock.advance(40);
+        QCOMPARE(fired, 1);
+        QVERIFY(!t.isActive());
+        t.start(10);
+        QVERIFY(t.isActive());
+    }
+    clock.advance(10);
+    QCOMPARE(fired, 1);
+    QCOMPARE(d.count(), 0);
+
+    // On the wall clock the event loop wakes the check.
+    RealClock wall;
+    Deadlines w(wall);
+    bool woke = false;
+    w.after(1, [&] { woke = true; });
+    QTRY_VERIFY(woke);
 }
 
 QTEST_GUILESS_MAIN(TestLink)

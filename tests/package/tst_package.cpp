@@ -54,6 +54,58 @@ Run run(const QString &program, const QStringList &args, const QProcessEnvironme
     return r;
 }
 
+// The switches a text names: "-h", "--api-token", "/TESTMODE", each once,
+// sorted; a lone "--" is no switch.
+QStringList switchesIn(const QString &text) {
+    static const QRegularExpression one(
+        QStringLiteral("(?<![\\w/-])(--?[A-Za-z][A-Za-z0-9-]*|/[A-Z][A-Z0-9]*)\\b"));
+    QStringList found;
+    for (auto it = one.globalMatch(text); it.hasNext();) {
+        const QString s = it.next().captured(1);
+        if (!found.contains(s))
+            found.append(s);
+    }
+    found.sort();
+    return found;
+}
+
+// What --help lists: the usage line's switches and those that begin a line.
+QStringList helpSwitches(const QString &help) {
+    static const QRegularExpression optionLine(QStringLiteral("^\\s+(-|/[A-Z])"));
+    QStringList lines;
+    for (const QString &line : help.split(u'\n')) {
+        if (line.startsWith(QLatin1String("usage:"), Qt::CaseInsensitive) ||
+            optionLine.match(line).hasMatch())
+            lines.append(line.trimmed().section(QStringLiteral("  "), 0, 0)); // the switch, not its text
+    }
+    return switchesIn(lines.join(u'\n'));
+}
+
+// What a manual page lists: its synopsis and the tags of its OPTIONS, roff
+// taken out.
+QStringList manualSwitches(const QByteArray &page) {
+    QString text = QString::fromUtf8(page);
+    text.remove(QRegularExpression(QStringLiteral("\\\\f[BIRP]")));
+    text.replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    QStringList tags;
+    QString section;
+    bool tag = false;
+    for (const QString &line : text.split(u'\n')) {
+        if (line.startsWith(QLatin1String(".SH "))) {
+            section = line.mid(4).remove(u'"');
+            continue;
+        }
+        if (line == QLatin1String(".TP")) {
+            tag = true;
+            continue;
+        }
+        if (section == QLatin1String("SYNOPSIS") || (section == QLatin1String("OPTIONS") && tag))
+            tags.append(line.section(u' ', 1)); // without the macro
+        tag = false;
+    }
+    return switchesIn(tags.join(u'\n'));
+}
+
 QStringList programs() {
     QStringList names = QDir(root() + QStringLiteral("/usr/bin")).entryList(QDir::Files | QDir::Executable);
     names.sort();
@@ -113,6 +165,14 @@ void TestPackage::everyProgramAnswersHelpAndVersion() {
                                    QRegularExpression::escape(program) + u' ');
     QVERIFY2(QString::fromUtf8(help.out).contains(usage), help.out.constData());
     QVERIFY(help.out.contains("--version"));
+
+    // The manual page lists the same switches as --help, no more, no fewer.
+    const QString page = QFile::exists(man.arg(1)) ? man.arg(1) : man.arg(8);
+    const Run manual = run(QStringLiteral("gzip"), {QStringLiteral("-dc"), page});
+    QCOMPARE(manual.exitCode, 0);
+    const QStringList inHelp = helpSwitches(QString::fromUtf8(help.out));
+    QVERIFY2(inHelp.contains(QStringLiteral("--help")), qPrintable(inHelp.join(u' ')));
+    QCOMPARE(manualSwitches(manual.out), inHelp);
 }
 
 // The service's configuration as the package seeds it, pointed at a

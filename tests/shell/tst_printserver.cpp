@@ -65,36 +65,29 @@ void TestPrintServer::masks_data() {
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("name");
-    QTest::newRow("exact") << "scontrino.txt"
-                           << "="
-                           << "scontrino.txt";
-    QTest::newRow("ends") << "*.txt"
-                          << "F"
-                          << ".txt";
-    QTest::newRow("begins") << "ord*"
-                            << "I"
-                            << "ord";
-    QTest::newRow("begins, rest unused") << "ord*.txt"
-                                         << "I"
-                                         << "ord";
-    QTest::newRow("contains") << "*ord*"
-                              << "C"
-                              << "ord";
-    QTest::newRow("contains after text") << "x*ord*"
-                                         << "C"
-                                         << "ord";
-    QTest::newRow("all") << "*"
-                         << "A"
-                         << "";
-    QTest::newRow("all dot") << "*.*"
-                             << "A"
-                             << "";
-    QTest::newRow("all stars") << "**"
-                               << "A"
-                               << "";
-    QTest::newRow("dot between stars") << "ab*.*"
-                                       << "I"
-                                       << "ab";
+    // The daily log's file on 7 December 2026: a plain, visible name whatever the mask.
+    QTest::addColumn<QString>("log");
+    const auto row = [](const char *tag, const char *mask, const char *mode, const char *name,
+                        const char *log) {
+        QTest::newRow(tag) << QString::fromUtf8(mask) << QString::fromUtf8(mode) << QString::fromUtf8(name)
+                           << QString::fromUtf8(log);
+    };
+    row("exact", "scontrino.txt", "=", "scontrino.txt", "scontrino.txt 20261207.log");
+    row("exact, hidden name", ".scontrino", "=", ".scontrino", "scontrino 20261207.log");
+    row("ends", "*.txt", "F", ".txt", "txt 20261207.log");
+    row("ends, dots and spaces", "* ..txt. ", "F", " ..txt. ", "txt 20261207.log");
+    row("begins", "ord*", "I", "ord", "ord 20261207.log");
+    row("begins with a dot", ".ord*", "I", ".ord", "ord 20261207.log");
+    row("begins, rest unused", "ord*.txt", "I", "ord", "ord 20261207.log");
+    row("begins, dot before the star", "ord.*", "I", "ord.", "ord 20261207.log");
+    row("contains", "*ord*", "C", "ord", "ord 20261207.log");
+    row("contains a dot and a name", "*.ord*", "C", ".ord", "ord 20261207.log");
+    row("contains after text", "x*ord*", "C", "ord", "ord 20261207.log");
+    row("ends, only dots", "*..", "F", "..", "VELM 20261207.log");
+    row("all", "*", "A", "", "VELM 20261207.log");
+    row("all dot", "*.*", "A", "", "VELM 20261207.log");
+    row("all stars", "**", "A", "", "VELM 20261207.log");
+    row("dot between stars", "ab*.*", "I", "ab", "ab 20261207.log");
 }
 
 void TestPrintServer::masks() {
@@ -102,6 +95,15 @@ void TestPrintServer::masks() {
     const MaskAnalysis m = AnalyseMask(mask);
     QTEST(QString(QChar(char(m.mode))), "mode");
     QTEST(m.name, "name");
+    // The log is named as the print server leaves the name part for it.
+    Session s;
+    s.setNow([] { return QDateTime(QDate(2026, 12, 7), QTime(9, 0)); });
+    testsupport::editConfig(s, [](PcConfig &c) { c.ServerDir = QStringLiteral("/srv"); });
+    QString prefix;
+    ListServerFiles(QStringLiteral("/nonexistent/norvvelm-masks"), mask, {}, prefix);
+    s.dailyLog().setLogPrefix(prefix);
+    QFETCH(QString, log);
+    QCOMPARE(dailylog::FileName(s), QStringLiteral("/srv/") + log);
 }
 
 void TestPrintServer::listing() {

@@ -148,6 +148,10 @@
     if (printing && typeof printing === 'object') setText('inStampa', `S\u00ec: ${sourceOf(printing) || printing.id}`);
     else if (typeof printing === 'string' && printing) setText('inStampa', `S\u00ec: ${printing}`);
     else setText('inStampa', yesNo(printing === undefined ? undefined : Boolean(printing)));
+    // While the journal cannot be written no receipt is taken: said until it passes.
+    const journal = srv.journal;
+    if (journal && journal.writable === false) setText('giornale', `Non scrivibile: ${journal.error || ''}`);
+    else setText('giornale', journal ? 'Scrivibile' : undefined);
     return srv;
   }
 

@@ -152,15 +152,20 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     left->addWidget(server);
     left->addWidget(params);
     left->addWidget(api);
-    left->addWidget(queueLabel);
-    left->addWidget(m_queue, 1);
+    left->addStretch(1);
     auto *saveRow = new QHBoxLayout;
     saveRow->addStretch(1);
     saveRow->addWidget(m_saveButton);
     left->addLayout(saveRow);
+    // The receipt's queue below the monitor: the settings' column then fits
+    // a 1024x768 screen.
+    auto *right = new QVBoxLayout;
+    right->addWidget(logFrame, 3);
+    right->addWidget(queueLabel);
+    right->addWidget(m_queue, 1);
     auto *top = new QHBoxLayout(this);
     top->addLayout(left, 2);
-    top->addWidget(logFrame, 3);
+    top->addLayout(right, 3);
 
     // --- behaviour ---
     connect(m_saveButton, &QPushButton::clicked, this, &ConfigPcPage::save);

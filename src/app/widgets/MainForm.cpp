@@ -7,7 +7,9 @@
 #include "app/widgets/TechnicianPage.h"
 #include "commands/Prompter.h"
 #include "commands/Session.h"
+#include "commands/TechnicianPassword.h"
 #include "commands/TechnicianTools.h"
+#include "commands/WriteFailure.h"
 #include "console/OperatorConsole.h"
 #include "console/widgets/RegisterPage.h"
 #include "console/widgets/VirtualKeyboard.h"
@@ -19,13 +21,17 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScrollArea>
+#include <QSettings>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -52,6 +58,22 @@ constexpr PanelSpec kPanels[4] = {{"MSGType", "Tipo Messaggio"},
                                   {"MsgMsg", "Messaggio"},
                                   {"SNECR", "S/N ECR"},
                                   {"FWECR", "Versione Firmware"}};
+
+// Where the window's size and place are kept, in the per-user settings.
+constexpr char kPlacementKey[] = "Finestra/Geometria";
+
+// A tab's page in a scroll area: at its natural size when the window has
+// room for it, scrolled (never squeezed until its controls overlap) when not.
+QScrollArea *scrolled(QWidget *page, const char *caption) {
+    auto *area = new QScrollArea;
+    area->setObjectName(page->objectName() + QStringLiteral("_area"));
+    area->setAccessibleName(QString::fromUtf8(caption).remove(u'&').trimmed());
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus); // the page's controls take the focus, not their frame
+    area->setWidget(page);
+    return area;
+}
 
 QIcon programIcon() {
     QPixmap pm(64, 64);
@@ -95,12 +117,14 @@ MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers
     m_ecr->setObjectName(QString::fromLatin1(kTabs[TabEcr].objectName));
     m_technician = new TechnicianPage(*m_tools, m_prompter, m_pickers);
     m_virtualKeyboard = new VirtualKeyboard(*m_console);
-    m_technician->keyboardPlace()->insertWidget(0, m_virtualKeyboard);
+    m_technician->keyboardPlace()->insertWidget(0, m_virtualKeyboard, 1);
     m_configPc->setObjectName(QString::fromLatin1(kTabs[TabConfigPc].objectName));
     m_technician->setObjectName(QString::fromLatin1(kTabs[TabTechnician].objectName));
     QWidget *pages[4] = {m_configPc, m_configEcr, m_ecr, m_technician};
-    for (int i = 0; i < 4; ++i)
-        m_tabs->addTab(pages[i], QString::fromUtf8(kTabs[i].caption));
+    for (int i = 0; i < 4; ++i) {
+        m_areas[size_t(i)] = scrolled(pages[i], kTabs[i].caption);
+        m_tabs->addTab(m_areas[size_t(i)], QString::fromUtf8(kTabs[i].caption));
+    }
     setCentralWidget(m_tabs);
 
     buildMenus();
@@ -118,6 +142,8 @@ MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers
         showTechnicianTab(on);
         m_panels[3]->setVisible(on);
     });
+    // A first start fits a till's 1024x768 screen with its panel; later ones
+    // open where the window was left (start()).
     resize(1000, 700);
 }
 
@@ -218,6 +244,7 @@ mainwindow::WindowMode MainForm::start() {
     m_configPc->showPageAddress();
 
     m_hideMode = m_s.settings().config().ServerModalita;
+    restorePlacement();
     const WindowMode wanted = m_hideMode;
     const bool tray = trayAvailable();
     const WindowMode mode = EffectiveWindowMode(wanted, tray);
@@ -233,10 +260,10 @@ mainwindow::WindowMode MainForm::start() {
         break;
     case WindowMode::VirtualEcr:
         m_tabs->setCurrentIndex(TabEcr);
-        showNormal();
+        showRestored();
         break;
     case WindowMode::Normal:
-        showNormal();
+        showRestored();
         break;
     }
     if (mode != wanted && !m_trayNoticeGiven) {
@@ -244,6 +271,34 @@ mainwindow::WindowMode MainForm::start() {
         statusBar()->showMessage(NoTrayNotice(), 15000);
     }
     return mode;
+}
+
+void MainForm::showRestored() {
+    // Left maximised last time: maximised again.
+    if (windowState() & Qt::WindowMaximized)
+        showMaximized();
+    else
+        showNormal();
+}
+
+void MainForm::restorePlacement() {
+    const QByteArray saved =
+        OpenUserSettings(m_password.settingsFile())->value(QLatin1String(kPlacementKey)).toByteArray();
+    // Qt brings a place off every screen (a screen since removed) back on one.
+    if (!saved.isEmpty())
+        restoreGeometry(saved);
+}
+
+void MainForm::savePlacement() {
+    if (!windowHandle()) // never shown: no place of its own to keep
+        return;
+    auto settings = OpenUserSettings(m_password.settingsFile());
+    settings->setValue(QLatin1String(kPlacementKey), saveGeometry());
+    settings->sync();
+    // The store holds the technician's password as well: its owner's alone.
+    if (settings->status() != QSettings::NoError ||
+        !QFile::setPermissions(settings->fileName(), QFile::ReadOwner | QFile::WriteOwner))
+        ReportWriteFailure(m_s, QStringLiteral("la posizione della finestra"), settings->fileName());
 }
 
 void MainForm::settaTabStops() {
@@ -256,11 +311,12 @@ void MainForm::settaTabStops() {
 void MainForm::showTechnicianTab(bool on) {
     // A hidden page leaves the tab strip altogether, so that assistive
     // technology does not offer it, and comes back at its own index.
-    const int at = m_tabs->indexOf(m_technician);
+    QScrollArea *area = m_areas[TabTechnician];
+    const int at = m_tabs->indexOf(area);
     if (on == (at >= 0))
         return;
     if (on) {
-        m_tabs->insertTab(TabTechnician, m_technician, QString::fromUtf8(kTabs[TabTechnician].caption));
+        m_tabs->insertTab(TabTechnician, area, QString::fromUtf8(kTabs[TabTechnician].caption));
         return;
     }
     if (m_tabs->currentIndex() == at)
@@ -332,6 +388,7 @@ void MainForm::shutdown() {
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
+    savePlacement();
     // An exchange in flight gives up at its next wait; the queue stays.
     m_s.runState().requestStop();
     m_station.stop();
@@ -345,6 +402,7 @@ void MainForm::closeEvent(QCloseEvent *event) {
     if (m_shuttingDown)
         return;
     m_shuttingDown = true;
+    savePlacement();
     m_s.runState().requestStop();
     m_station.stop();
     emit shutdownRequested();

@@ -10,6 +10,7 @@
 
 class QLabel;
 class QMenu;
+class QScrollArea;
 class QSystemTrayIcon;
 class QTabWidget;
 
@@ -80,6 +81,12 @@ private:
     void loginTecnico();
     void about();
     void onBusy(bool busy);
+    // The window's size and place (and whether it was maximised), kept in
+    // the per-user settings beside the technician's password: read at start,
+    // written when the program ends.
+    void restorePlacement();
+    void savePlacement();
+    void showRestored();
 
     Station &m_station;
     Session &m_s;
@@ -95,6 +102,8 @@ private:
     QWidget *m_ecr;
     TechnicianPage *m_technician;
     VirtualKeyboard *m_virtualKeyboard;
+    // Each tab's page in its scroll area, in tab order.
+    std::array<QScrollArea *, 4> m_areas{};
     std::array<QLabel *, 4> m_panels{};
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QMenu *m_trayMenu = nullptr;

@@ -67,7 +67,6 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
 
     // The virtual keyboard and the display copy stand here (console widgets).
     m_keyboardPlace = new QHBoxLayout;
-    m_keyboardPlace->addStretch(1);
 
     auto *service = new QHBoxLayout;
     service->addWidget(m_learning);
@@ -76,7 +75,7 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
 
     auto *page = new QVBoxLayout(this);
     page->addWidget(commands, 1);
-    page->addLayout(m_keyboardPlace);
+    page->addLayout(m_keyboardPlace, 1);
     page->addLayout(service);
 
     for (int i = 0; i < 2; ++i)

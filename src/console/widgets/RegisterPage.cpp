@@ -54,7 +54,8 @@ RegisterPage::RegisterPage(OperatorConsole &console, QWidget *parent)
         auto *b = button(QStringLiteral("cmdECR_") + QString::number(k.index), k.caption);
         b->setProperty("Tag", k.tag);
         b->setToolTip(k.toolTip);
-        b->setMinimumSize(64, 40);
+        // Never narrower than its caption: a smaller window scrolls instead.
+        b->setMinimumSize(b->sizeHint().expandedTo(QSize(64, 40)));
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         connect(b, &QPushButton::clicked, this, [this, i = k.index] { m_console.cmdECR_Click(i); });
         (k.programming ? progGrid : keys)->addWidget(b, k.row, k.column, 1, k.columnSpan);
@@ -62,7 +63,8 @@ RegisterPage::RegisterPage(OperatorConsole &console, QWidget *parent)
     }
     m_order += progOrder;
 
-    // The documents and closings.
+    // The documents and closings, and the demonstration receipts, two a row:
+    // the column then fits a 1024x768 screen.
     auto *documents = new QGridLayout;
     struct Doc {
         const char *name;
@@ -85,23 +87,25 @@ RegisterPage::RegisterPage(OperatorConsole &console, QWidget *parent)
         if (QByteArrayView(d.name) == "Command1")
             b->setProperty("Tag", WithdrawalLine());
         connect(b, &QPushButton::clicked, this, d.click);
-        documents->addWidget(b, row++, 0);
+        documents->addWidget(b, row / 2, row % 2);
+        ++row;
         m_order.append(b);
     }
     for (int i = 1; i <= 3; ++i) {
         auto *b = button(QStringLiteral("cmdDGFE_") + QString::number(i), QStringLiteral("TBD"));
         b->setAccessibleName(QStringLiteral("TBD ") + QString::number(i));
         b->setEnabled(false);
-        documents->addWidget(b, row++, 0);
+        documents->addWidget(b, row / 2, row % 2);
+        ++row;
     }
     auto *demo = new QGroupBox(QStringLiteral("Scontrini di prova"));
     demo->setObjectName(QStringLiteral("frmDemoTicket"));
-    auto *demoBox = new QVBoxLayout(demo);
+    auto *demoBox = new QGridLayout(demo);
     for (int i = 1; i <= kDemoReceipts; ++i) {
         auto *b = button(QStringLiteral("cmdDemoTicket_") + QString::number(i), DemoReceiptCaption(i));
         b->setAccessibleName(QStringLiteral("Scontrino di prova ") + DemoReceiptCaption(i));
         connect(b, &QPushButton::clicked, this, [this, i] { m_console.cmdDemoTicket_Click(i); });
-        demoBox->addWidget(b);
+        demoBox->addWidget(b, (i - 1) / 2, (i - 1) % 2);
         m_order.append(b);
     }
 

@@ -27,7 +27,10 @@ VirtualKeyboard::VirtualKeyboard(OperatorConsole &console, QWidget *parent)
         b->setProperty("Tag", k.tag);
         b->setEnabled(k.enabled);
         b->setAutoDefault(false);
-        b->setMinimumSize(56, 32);
+        // Never narrower than its caption: a smaller window scrolls instead.
+        b->setMinimumSize(b->sizeHint().expandedTo(QSize(56, 32)));
+        // The keys grow with the window, as the register page's do.
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         connect(b, &QPushButton::clicked, this, [this, i = k.index] { m_console.cmdVirtKBD_Click(i); });
         grid->addWidget(b, k.row, k.column);
         if (k.enabled)
@@ -57,7 +60,7 @@ VirtualKeyboard::VirtualKeyboard(OperatorConsole &console, QWidget *parent)
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(keyboard);
+    row->addWidget(keyboard, 1);
     row->addWidget(display, 0, Qt::AlignTop);
 }
 

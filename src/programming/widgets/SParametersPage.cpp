@@ -37,28 +37,45 @@ SParametersPage::SParametersPage(WriteProcedure &procedure, QWidget *parent)
     : QWidget(parent), m_procedure(procedure), m_parameters(procedure) {
     auto *outer = new QHBoxLayout(this);
 
-    // The flags.
+    // The flags: those of no frame in two columns of their own, so that the
+    // page fits a 1024x768 screen.
     auto *flagsColumn = new QVBoxLayout;
-    auto *plain = new QFormLayout;
+    auto *plainColumns = new QHBoxLayout;
+    QFormLayout *plainHalves[2] = {new QFormLayout, new QFormLayout};
+    int plainCount = 0;
+    for (int j = 0; j < SParameters::kFlags; ++j)
+        plainCount += frameOf(j) == 0 ? 1 : 0;
+    int plainPlaced = 0;
     auto *bitmaps = new QGroupBox(QStringLiteral("Bitmaps"), this);
     auto *bitmapForm = new QFormLayout(bitmaps);
     auto *drawers = new QGroupBox(QStringLiteral("Drawers"), this);
     auto *drawerForm = new QFormLayout(drawers);
-    QFormLayout *forms[3] = {plain, bitmapForm, drawerForm};
+    QFormLayout *forms[3] = {nullptr, bitmapForm, drawerForm};
     for (int j = 0; j < SParameters::kFlags; ++j) {
         auto *label = new QLabel(QString::number(j + 1) + u')', this);
         auto *combo = new QComboBox(this);
         nameControl(combo, arrayName("cmbFlagS", j), QStringLiteral("Flag %1").arg(j + 1));
         combo->addItems(SParameters::flagItems().at(size_t(j)));
+        // Narrower than its longest choice (the list shows it whole), so
+        // that two columns of flags fit beside the values.
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(14);
         combo->setCurrentIndex(-1);
         label->setBuddy(combo);
-        forms[frameOf(j)]->addRow(label, combo);
+        QFormLayout *form = forms[frameOf(j)];
+        if (!form)
+            form = plainHalves[2 * plainPlaced++ < plainCount ? 0 : 1];
+        form->addRow(label, combo);
         m_flags << combo;
         m_flagLabels << label;
     }
-    flagsColumn->addWidget(bitmaps);
-    flagsColumn->addWidget(drawers);
-    flagsColumn->addLayout(plain);
+    auto *frames = new QHBoxLayout;
+    frames->addWidget(bitmaps, 1, Qt::AlignTop);
+    frames->addWidget(drawers, 1, Qt::AlignTop);
+    flagsColumn->addLayout(frames);
+    plainColumns->addLayout(plainHalves[0], 1);
+    plainColumns->addLayout(plainHalves[1], 1);
+    flagsColumn->addLayout(plainColumns);
     flagsColumn->addStretch();
     outer->addLayout(flagsColumn, 2);
 
@@ -85,19 +102,26 @@ SParametersPage::SParametersPage(WriteProcedure &procedure, QWidget *parent)
     values->addLayout(form);
     auto *codes = new QHBoxLayout;
     auto *weight = new QGroupBox(QStringLiteral("Weighting leading code"), this);
-    auto *weightForm = new QFormLayout(weight);
+    auto *weightGrid = new QGridLayout(weight);
     auto *price = new QGroupBox(QStringLiteral("Pricing leading code"), this);
-    auto *priceForm = new QFormLayout(price);
+    auto *priceGrid = new QGridLayout(price);
+    // The codes three a row: short fields, and the page fits 1024x768.
+    const auto place = [](QGridLayout *grid, int i, const QString &row, QLineEdit *field) {
+        auto *label = new QLabel(row);
+        label->setBuddy(field);
+        grid->addWidget(label, i / 3, 2 * (i % 3));
+        grid->addWidget(field, i / 3, 2 * (i % 3) + 1);
+    };
     for (int i = 0; i < SParameters::kLeading; ++i) {
         const QString row = QString::number(i + 1) + u')';
         auto *w = new QLineEdit(weight);
         nameControl(w, arrayName("txtBCWeight", i), QStringLiteral("Weighting leading code ") + row);
         limitTyped(w, 0, true);
-        weightForm->addRow(row, w);
+        place(weightGrid, i, row, w);
         auto *p = new QLineEdit(price);
         nameControl(p, arrayName("txtBCPriceLead", i), QStringLiteral("Pricing leading code ") + row);
         limitTyped(p, 2);
-        priceForm->addRow(row, p);
+        place(priceGrid, i, row, p);
         m_weight << w;
         m_price << p;
     }
