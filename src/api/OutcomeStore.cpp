@@ -14,6 +14,11 @@ namespace norvvelm {
 QByteArray OutcomeStore::record(const ReceiptHistory &e) {
     QJsonObject o = ReceiptJson(e);
     o.insert(QStringLiteral("digest"), QString::fromLatin1(e.source.bodyHash));
+    // Kept for the store alone: what a lost history is judged by.
+    if (e.receiptsBefore >= 0)
+        o.insert(QStringLiteral("receipts_before"), e.receiptsBefore);
+    if (e.salesBefore)
+        o.insert(QStringLiteral("sales_before"), QString::number(*e.salesBefore));
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -32,6 +37,10 @@ bool OutcomeStore::open(const QDateTime &now) {
             if (!ReceiptFromJson(o, e))
                 continue;
             e.source.bodyHash = o.value(QStringLiteral("digest")).toString().toLatin1();
+            e.receiptsBefore = o.value(QStringLiteral("receipts_before")).toInt(-1);
+            bool ok = false;
+            if (const qint64 sales = o.value(QStringLiteral("sales_before")).toString().toLongLong(&ok); ok)
+                e.salesBefore = sales;
             // The latest record of an id is the one that holds.
             place(std::move(e));
         }
@@ -139,6 +148,15 @@ QList<ReceiptHistory> OutcomeStore::newest(int limit) const {
     QList<ReceiptHistory> out;
     for (auto it = m_entries.rbegin(); it != m_entries.rend() && out.size() < limit; ++it)
         out.append(it->second);
+    return out;
+}
+
+QList<ReceiptHistory> OutcomeStore::unfinished() const {
+    QList<ReceiptHistory> out;
+    for (const auto &[order, e] : m_entries) {
+        if (!IsFinal(e.outcome))
+            out.append(e);
+    }
     return out;
 }
 

@@ -39,6 +39,8 @@ public:
     // Newest first.
     QList<ReceiptHistory> newest(int limit) const;
     int size() const { return int(m_entries.size()); }
+    // Those not final, oldest first.
+    QList<ReceiptHistory> unfinished() const;
     // The largest id it holds.
     quint64 highestId() const;
 

@@ -61,11 +61,25 @@ void QueueReceiptBook::refresh() {
     look(m_executor.state());
 }
 
-void QueueReceiptBook::adopt(QueueState &state) {
+void QueueReceiptBook::adopt(QueueState &state, bool whole) {
+    m_lost.clear();
+    for (const ReceiptHistory &r : m_store.unfinished()) {
+        if (!whole && !state.find(r.id))
+            m_lost.append(r);
+    }
     for (QueuedReceipt &r : state.receipts) {
         const ReceiptHistory *stored = m_store.find(r.id);
         if (!stored)
             continue;
+        // Seen to its end, though the journal was cut before it: never sent again.
+        if (IsFinal(stored->outcome) && !IsFinal(r.outcome)) {
+            EndReceiptAsKept(state, *stored);
+            continue;
+        }
+        if (r.receiptsBefore < 0) {
+            r.receiptsBefore = stored->receiptsBefore;
+            r.salesBefore = stored->salesBefore;
+        }
         r.accepted = r.accepted.isValid() ? r.accepted : stored->accepted;
         r.started = r.started.isValid() ? r.started : stored->started;
         // The journal written anew keeps only the lines still to do.
@@ -82,14 +96,40 @@ void QueueReceiptBook::adopt(QueueState &state) {
 
 bool QueueReceiptBook::toldAsItIs(const QueuedReceipt &r) {
     if (const auto told = m_told.constFind(r.id); told != m_told.constEnd())
-        return *told == r.outcome;
+        return *told == toldOf(r);
     // Not yet looked at in this run: as the store has it, from an earlier one.
     const ReceiptHistory *stored = m_store.find(r.id);
-    if (!stored || stored->outcome != r.outcome)
+    if (!stored || toldOf(*stored) != toldOf(r))
         return false;
     if (!IsFinal(r.outcome))
-        m_told.insert(r.id, r.outcome);
+        m_told.insert(r.id, toldOf(r));
     return true;
+}
+
+void QueueReceiptBook::settleLost(const ReceiptTotals &now) {
+    const QList<ReceiptHistory> lost = std::exchange(m_lost, {});
+    for (ReceiptHistory r : lost) {
+        if (r.receiptsBefore >= 0 && now.receipts == r.receiptsBefore + 1) {
+            r.outcome = OutcomeState::Printed;
+            r.receiptNumber = now.receipts;
+            if (now.salesCents && r.salesBefore)
+                r.totalCents = *now.salesCents - *r.salesBefore;
+        } else {
+            r.outcome = OutcomeState::Failed;
+            r.reasonCode = QStringLiteral("journal_lost");
+            r.reasonText = QStringLiteral("Storia dello scontrino persa con il giornale della coda: la cassa "
+                                          "non lo ha chiuso ed \u00e8 stato annullato; inviarlo di nuovo con "
+                                          "una nuova chiave");
+        }
+        r.finished = m_s.now();
+        if (!r.started.isValid())
+            r.started = r.finished;
+        ++m_finals[OutcomeStateName(r.outcome)];
+        keep(r);
+        if (r.source.kind == ReceiptSource::Kind::File && fileOutcome)
+            fileOutcome(r);
+        emit changed(ReceiptIdText(r.id));
+    }
 }
 
 void QueueReceiptBook::look(const QueueState &queue) {
@@ -104,10 +144,11 @@ void QueueReceiptBook::look(const QueueState &queue) {
             ++m_finals[OutcomeStateName(r.outcome)];
             m_told.remove(r.id);
         } else {
-            m_told.insert(r.id, r.outcome);
+            m_told.insert(r.id, toldOf(r));
         }
-        if (final || r.source.kind == ReceiptSource::Kind::Request)
-            keep(r);
+        // Every state on disk, so that a history the journal loses is still
+        // known and judged at the next start.
+        keep(r);
         if (r.source.kind == ReceiptSource::Kind::File && fileOutcome)
             fileOutcome(r);
         emit changed(ReceiptIdText(r.id));

@@ -2,6 +2,7 @@
 
 #include "api/OutcomeStore.h"
 #include "api/ReceiptBook.h"
+#include "commands/CommandLanguage.h"
 
 #include <QHash>
 
@@ -44,8 +45,17 @@ public:
     void refresh();
     // A state read back from the journal, before it is written anew: its
     // receipts take back their times and lines from the store, the receipts
-    // it finished are kept, and its next id follows every id given.
-    void adopt(QueueState &state);
+    // it finished are kept, and its next id follows every id given. Unless
+    // the journal ended with the queue idle (`whole`), a receipt the store
+    // has not seen end and the journal no longer carries is lost: it waits
+    // for the register's word (settleLost).
+    void adopt(QueueState &state, bool whole = true);
+    // Receipts whose history was lost wait for the register's word.
+    bool hasLost() const { return !m_lost.isEmpty(); }
+    // Read after the register answered the void key: a lost receipt the
+    // register closed (its count one more than before its closing) is
+    // printed with that number; any other is failed, for the lost history.
+    void settleLost(const ReceiptTotals &now);
     // Told of every change of a receipt that came from a file, to write its
     // outcome file.
     std::function<void(const ReceiptHistory &)> fileOutcome;
@@ -62,7 +72,14 @@ private:
     Session &m_s;
     Executor &m_executor;
     OutcomeStore m_store;
-    QHash<quint64, OutcomeState> m_told; // receipts under way, as last told
+    struct Told {
+        OutcomeState outcome = OutcomeState::Queued;
+        int receiptsBefore = -1;
+        bool operator==(const Told &) const = default;
+    };
+    static Told toldOf(const ReceiptHistory &r) { return {r.outcome, r.receiptsBefore}; }
+    QHash<quint64, Told> m_told; // receipts under way, as last told
+    QList<ReceiptHistory> m_lost;
     QMap<QString, qint64> m_finals;
     bool m_inRefresh = false;
     bool m_storeFailing = false;

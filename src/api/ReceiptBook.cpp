@@ -68,6 +68,10 @@ QJsonObject ReceiptJson(const ReceiptHistory &r) {
         {QStringLiteral("accepted"), time(r.accepted)},
         {QStringLiteral("started"), time(r.started)},
         {QStringLiteral("finished"), time(r.finished)},
+        {QStringLiteral("reason"), r.reasonCode.isEmpty()
+                                       ? QJsonValue()
+                                       : QJsonObject{{QStringLiteral("code"), r.reasonCode},
+                                                     {QStringLiteral("message"), r.reasonText}}},
     };
 }
 
@@ -97,6 +101,9 @@ bool ReceiptFromJson(const QJsonObject &o, ReceiptHistory &out) {
     out.accepted = time("accepted");
     out.started = time("started");
     out.finished = time("finished");
+    const QJsonObject reason = o.value(QStringLiteral("reason")).toObject();
+    out.reasonCode = reason.value(QStringLiteral("code")).toString();
+    out.reasonText = reason.value(QStringLiteral("message")).toString();
     if (state)
         out.outcome = *state;
     return out.id != 0 && state.has_value();

@@ -88,7 +88,13 @@ bool Station::loadJournal() {
         m_prompter.message(QStringLiteral("Giornale della coda illeggibile: messo da parte come ") +
                                QDir::toNativeSeparators(detail),
                            QStringLiteral("Attenzione"), Prompter::Icon::Critical);
-    m_book.adopt(state);
+    // Only a journal that ends with the queue idle tells every receipt's
+    // end; otherwise those it lost wait for the register's word.
+    const bool whole =
+        loaded != ReceiptJournal::Load::SetAside && m_journal->ending() == ReceiptJournal::Ending::Idle;
+    m_book.adopt(state, whole);
+    if (m_book.hasLost())
+        m_executor.judgeAfterRecovery([this](const ReceiptTotals &now) { m_book.settleLost(now); });
     m_server.recoverWorkingCopies(state.takenFiles);
     m_executor.resume(state);
     if (!m_journal->start(state)) {

@@ -87,6 +87,15 @@ void Executor::sayJournalProblem(const QString &problem) {
     m_s.runState().setJournalProblem(text);
 }
 
+void Executor::judgeRecovered() {
+    if (!m_judge)
+        return;
+    bool reached = true;
+    const ReceiptTotals now = readTotals(reached);
+    if (reached)
+        std::exchange(m_judge, {})(now);
+}
+
 bool Executor::mendJournal() {
     ReceiptJournal *journal = m_queue.journal();
     if (!journal || journal->writable())
@@ -178,6 +187,7 @@ void Executor::ExecuteReceiptQueue() {
             return;
         m_recover = false;
     }
+    judgeRecovered();
     while (!m_s.runState().stopRequested() && !m_queue.empty() && m_queue.writable()) {
         if (takeLine() == Step::Stop)
             return;

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace norvvelm {
@@ -57,6 +58,10 @@ public:
     // The journal written anew from the queue's state after a failure; false
     // while it still cannot be written.
     bool mendJournal();
+    // Once the register has been brought to a known state (the void key
+    // answered), its totals read and handed to `judge`, once: what a lost
+    // history is judged by.
+    void judgeAfterRecovery(std::function<void(const ReceiptTotals &)> judge) { m_judge = std::move(judge); }
     // The journal cannot be read or written: said once, until it is mended.
     void sayJournalProblem(const QString &problem);
     void journalMended();
@@ -136,6 +141,8 @@ private:
     Prompter &m_prompter;
     ReceiptQueue m_queue;
     bool m_recover = false;
+    std::function<void(const ReceiptTotals &)> m_judge;
+    void judgeRecovered();
     bool m_unreachableReported = false;
     bool m_unknown = false;
     bool m_refusalSaid = false;

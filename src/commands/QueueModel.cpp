@@ -119,6 +119,10 @@ bool applySending(QueueState &s, const QueueEvent &e) {
     if (QueuedReceipt *r = receiptOf(s, s.inFlightOwner)) {
         r->state = State::Printing;
         ++r->linesOut;
+        if (e.count >= 0 && r->receiptsBefore < 0) {
+            r->receiptsBefore = e.count;
+            r->salesBefore = e.amount;
+        }
         if (!r->started.isValid())
             r->started = e.at;
     }
@@ -360,6 +364,34 @@ OutcomeState OutcomeOf(const QueueState &s, const QueuedReceipt &r) {
     if (r.receiptNumber < 0 && !r.errors.isEmpty())
         return OutcomeState::Refused;
     return OutcomeState::Printed;
+}
+
+void EndReceiptAsKept(QueueState &s, const ReceiptHistory &ended) {
+    QueuedReceipt *r = receiptOf(s, ended.id);
+    if (!r)
+        return;
+    const auto dropLines = [&](QStringList &lines, QList<quint64> &owners) {
+        for (qsizetype i = owners.size() - 1; i >= 0; --i) {
+            if (owners.at(i) == ended.id) {
+                owners.removeAt(i);
+                lines.removeAt(i);
+            }
+        }
+    };
+    const bool wasOpen = s.receiptOwners.contains(ended.id) || (s.inFlight && s.inFlightOwner == ended.id);
+    dropLines(s.queue, s.queueOwners);
+    dropLines(s.receipt, s.receiptOwners);
+    if (s.inFlight && s.inFlightOwner == ended.id)
+        s.inFlight = false;
+    if (wasOpen && s.receipt.isEmpty() && !s.inFlight) {
+        // The receipt the register held was this one, and it ended.
+        s.receiptOpen = false;
+        s.resends = 0;
+    }
+    static_cast<ReceiptHistory &>(*r) = ended;
+    r->state = ended.outcome == OutcomeState::Failed ? State::GivenUp : State::Finished;
+    if (s.filling == ended.id)
+        s.filling = 0;
 }
 
 bool ApplyQueueEvent(QueueState &s, const QueueEvent &e) {

@@ -53,6 +53,14 @@ struct ReceiptHistory {
     QStringList lines;                // as taken, in order
     QList<ReceiptError> errors;
     QDateTime accepted, started, finished;
+    // The register's count of receipts and its sales total read before its
+    // closing went out: should its history be lost, the count read again
+    // tells whether the register closed it.
+    int receiptsBefore = -1;
+    std::optional<qint64> salesBefore;
+    // Why it ended as it did, when the register's errors do not say it.
+    QString reasonCode;
+    QString reasonText;
 };
 
 // One receipt handed to the queue: its lines go out in order, and it keeps
@@ -185,5 +193,9 @@ struct QueueEvent {
 bool ApplyQueueEvent(QueueState &state, const QueueEvent &event);
 // What a receipt of `state` tells its sender now.
 OutcomeState OutcomeOf(const QueueState &state, const QueuedReceipt &receipt);
+// A receipt known to have ended (its final outcome kept elsewhere) whose
+// lines a journal cut short still holds: its lines go, never to be sent
+// again, and it ends as it did.
+void EndReceiptAsKept(QueueState &state, const ReceiptHistory &ended);
 
 } // namespace norvvelm

@@ -14,6 +14,9 @@
 #include "shell/ProfileFile.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -33,6 +36,8 @@ private slots:
     void journalLost_data();
     void journalLost();
     void recoveryHoldsTheRegister();
+    void lostHistoryEndsEveryOutcome_data();
+    void lostHistoryEndsEveryOutcome();
     void journalCannotBeWritten_data();
     void journalCannotBeWritten();
     void journalCutAtEveryRecord();
@@ -435,6 +440,85 @@ void TestStation::journalCannotBeWritten() {
     QCOMPARE(rig.voided(), 0);
     QVERIFY(!rig.reg.receiptOpen());
     QCOMPARE(testsupport::readFile(journal), QByteArray("NORVVELM-JOURNAL 2\nI\n"));
+}
+
+void TestStation::lostHistoryEndsEveryOutcome_data() {
+    QTest::addColumn<QByteArray>("journal"); // null: removed
+    QTest::addColumn<QString>("onRegister"); // what the register did with the receipt
+    QTest::addColumn<int>("receiptsBefore"); // stored with it; -1: its closing never went out
+    QTest::addColumn<bool>("file");          // a receipt file's, with its outcome file
+    QTest::addColumn<QString>("state");
+    const QByteArray header = "NORVVELM-JOURNAL 2\n";
+    QTest::newRow("removed, the register closed it")
+        << QByteArray() << QStringLiteral("closed") << 0 << false << QStringLiteral("printed");
+    QTest::newRow("removed, left open")
+        << QByteArray() << QStringLiteral("open") << 0 << false << QStringLiteral("failed");
+    QTest::newRow("garbage, its closing never sent")
+        << QByteArray("\x01\x02") << QStringLiteral("nothing") << -1 << false << QStringLiteral("failed");
+    QTest::newRow("emptied, a file's receipt left open")
+        << QByteArray("") << QStringLiteral("open") << 0 << true << QStringLiteral("failed");
+    QTest::newRow("cut to its header, a file's receipt closed")
+        << header << QStringLiteral("closed") << 0 << true << QStringLiteral("printed");
+    QTest::newRow("ends idle: nothing was lost") << QByteArray(header + "I\n") << QStringLiteral("nothing")
+                                                 << 0 << false << QStringLiteral("printing");
+}
+
+// A journal lost while the program was stopped: every receipt it no longer
+// carries ends, judged by the register's count of receipts once the void
+// key has been answered; its outcome file says the same.
+void TestStation::lostHistoryEndsEveryOutcome() {
+    QFETCH(QByteArray, journal);
+    QFETCH(QString, onRegister);
+    QFETCH(int, receiptsBefore);
+    QFETCH(bool, file);
+    QFETCH(QString, state);
+    StationRig rig;
+    testsupport::writeFile(rig.path(QStringLiteral("NorvVelm.ini")),
+                           testsupport::readFile(rig.path(QStringLiteral("NorvVelm.ini"))) +
+                               "[Current]\nSN=NV00012345\n");
+    if (onRegister != QLatin1String("nothing"))
+        rig.reg.execute(kSale);
+    if (onRegister == QLatin1String("closed"))
+        rig.reg.execute(kPay);
+    QJsonObject stored{
+        {QStringLiteral("id"), QStringLiteral("R5")},
+        {QStringLiteral("key"), file ? QJsonValue() : QJsonValue(QStringLiteral("k5"))},
+        {QStringLiteral("source"), file ? QStringLiteral("scontrino.txt") : QStringLiteral("api")},
+        {QStringLiteral("state"), QStringLiteral("printing")},
+        {QStringLiteral("lines"), QJsonArray{QString::fromLatin1(kSale), QString::fromLatin1(kPay)}},
+        {QStringLiteral("digest"), QStringLiteral("h5")}};
+    if (receiptsBefore >= 0)
+        stored.insert(QStringLiteral("receipts_before"), receiptsBefore);
+    testsupport::writeFile(rig.path(OutcomeStore::fileName()),
+                           QJsonDocument(stored).toJson(QJsonDocument::Compact) + '\n');
+    if (!journal.isNull())
+        testsupport::writeFile(rig.path(ReceiptJournal::fileName()), journal);
+    QVERIFY(rig.station.start());
+    const OutcomeStore &store = rig.station.receipts().store();
+    rig.runUntil([&] { return IsFinal(store.find(5)->outcome); }, 10000);
+    QCOMPARE(OutcomeStateName(store.find(5)->outcome), state);
+    QVERIFY(!rig.reg.receiptOpen());
+    QCOMPARE(rig.voided(), onRegister == QLatin1String("open") ? 1 : 0);
+    const bool lost = state == QLatin1String("failed");
+    QCOMPARE(store.find(5)->reasonCode, lost ? QStringLiteral("journal_lost") : QString());
+    if (state == QLatin1String("printed"))
+        QCOMPARE(store.find(5)->receiptNumber, rig.reg.totals().receipts);
+    // Retried with its key, it answers the final outcome and prints nothing.
+    ReceiptHistory again;
+    if (!file) {
+        QCOMPARE(
+            rig.station.receipts().submit(QStringLiteral("k5"), "h5", {QString::fromLatin1(kSale)}, again),
+            ReceiptBook::Submit::Repeated);
+        QCOMPARE(again.outcome, store.find(5)->outcome);
+    } else {
+        const QJsonObject told =
+            QJsonDocument::fromJson(
+                testsupport::readFile(rig.path(QStringLiteral("esiti/scontrino.txt.json"))))
+                .object();
+        QCOMPARE(told.value(QStringLiteral("state")).toString(), state);
+        QCOMPARE(told.value(QStringLiteral("reason"))[QStringLiteral("code")].toString(),
+                 lost ? QStringLiteral("journal_lost") : QString());
+    }
 }
 
 // Removed while the program runs: noticed at the next record and written

@@ -477,10 +477,17 @@ bool FaultRun::run(QList<Batch> &plan) {
                                                 .toObject();
                 if (refused || (journal.contains(QStringLiteral("writable")) &&
                                 !journal.value(QStringLiteral("writable")).toBool())) {
+                    // Only the files still waiting now: those taken before
+                    // the kill that made the journal unwritable were taken
+                    // by a daemon that could write it.
+                    QStringList waiting;
+                    for (const PlannedReceipt &r : std::as_const(b.receipts)) {
+                        if (!r.api && !m_d.taken(r.fileName()))
+                            waiting << r.fileName();
+                    }
                     const auto anyTaken = [&] {
-                        return std::any_of(
-                            b.receipts.cbegin(), b.receipts.cend(),
-                            [&](const PlannedReceipt &r) { return !r.api && m_d.taken(r.fileName()); });
+                        return std::any_of(waiting.cbegin(), waiting.cend(),
+                                           [&](const QString &name) { return m_d.taken(name); });
                     };
                     // A few of the folder's ticks to take a file it should not.
                     if (waitFor(anyTaken, 1000))
