@@ -516,6 +516,35 @@ bool Executor::pressVoidKey(QString &answer) {
     return true;
 }
 
+// A receipt whose closing went out (the register's count before it is kept
+// with it) may have been closed although the records that said so were lost
+// with the journal: the count read now tells, and such a receipt is never
+// sent again.
+Executor::Known Executor::closedOnRegister() {
+    const QueueState &s = m_queue.state();
+    const quint64 head = !s.receiptOwners.isEmpty() ? s.receiptOwners.first()
+                         : s.inFlight               ? s.inFlightOwner
+                                                    : s.queueOwners.value(0);
+    const QueuedReceipt *r = s.find(head);
+    if (!r || r->receiptsBefore < 0)
+        return Known::No;
+    bool reached = true;
+    const ReceiptTotals now = readTotals(reached);
+    if (!reached)
+        return Known::Unreachable;
+    if (now.receipts != r->receiptsBefore + 1)
+        return Known::No;
+    const QString message =
+        QStringLiteral("La cassa aveva gi\u00e0 chiuso lo scontrino interrotto: non lo rimando");
+    monitor(MonitorFromRegister() + message);
+    log(message, QString());
+    std::optional<qint64> total;
+    if (now.salesCents && r->salesBefore)
+        total = *now.salesCents - *r->salesBefore;
+    m_queue.record(QueueEvent::closedOnRegister(head, now.receipts, total));
+    return Known::Yes;
+}
+
 bool Executor::recover() {
     dropChain();
     if (m_unknown) {
@@ -529,6 +558,16 @@ bool Executor::recover() {
             const QString message = QStringLiteral("Scontrino lasciato aperto sulla cassa annullato");
             monitor(MonitorFromRegister() + message);
             log(message, VoidReceiptLine());
+        }
+        // What an earlier run left may have been closed by the register.
+        switch (closedOnRegister()) {
+        case Known::Yes:
+            return true;
+        case Known::Unreachable:
+            m_unknown = true; // voided again, harmlessly, when it answers
+            return false;
+        case Known::No:
+            break;
         }
     }
     if (m_queue.state().inFlight) {

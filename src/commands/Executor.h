@@ -94,6 +94,7 @@ private:
     bool recover();
     enum class Known { Yes, No, Unreachable };
     Known judgeInFlight();
+    Known closedOnRegister();
     bool voidOpenReceipt();
     bool pressVoidKey(QString &answer);
     void dropReceipt();

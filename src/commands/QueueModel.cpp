@@ -309,6 +309,23 @@ bool voidedUnderWay(const QueueState &s, const QueuedReceipt &r) {
     return head == r.id;
 }
 
+bool applyClosedOnRegister(QueueState &s, const QueueEvent &e) {
+    const QueuedReceipt *r = receiptOf(s, e.id);
+    if (!r || e.count < 0)
+        return false;
+    ReceiptHistory ended = *r;
+    ended.outcome = OutcomeState::Printed;
+    ended.receiptNumber = e.count;
+    ended.totalCents = e.amount;
+    ended.finished = e.at;
+    if (!ended.started.isValid())
+        ended.started = e.at;
+    EndReceiptAsKept(s, ended);
+    s.lastEnded = e.id;
+    dropOldFinished(s);
+    return true;
+}
+
 bool apply(QueueState &s, const QueueEvent &e) {
     switch (e.kind) {
     case Kind::Receipt:
@@ -334,6 +351,8 @@ bool apply(QueueState &s, const QueueEvent &e) {
         return applyCleared(s, e.at);
     case Kind::Problem:
         return applyProblem(s, e);
+    case Kind::ClosedOnRegister:
+        return applyClosedOnRegister(s, e);
     case Kind::Taken:
         // Lines that follow belong to no receipt of this one.
         if (s.filling == e.id)

@@ -129,6 +129,7 @@ struct QueueEvent {
         Cleared, // the queue emptied, no receipt open
         Problem, // what went wrong, for receipt `id` (0: the one of the line out or ended last)
         Taken,   // every line of receipt `id` is recorded: a receipt without it was cut short
+        ClosedOnRegister, // receipt `id` found closed by the register (`count`, `amount`): its lines go
     };
     Kind kind = Kind::Line;
     QString text; // the line, the file name, the problem, or the source's key
@@ -171,6 +172,12 @@ struct QueueEvent {
     static QueueEvent resent(bool withInFlight) { return make(Kind::Resent, {}, withInFlight); }
     static QueueEvent givenUp() { return make(Kind::GivenUp); }
     static QueueEvent cleared() { return make(Kind::Cleared); }
+    static QueueEvent closedOnRegister(quint64 id, int receipts, std::optional<qint64> total) {
+        QueueEvent e = make(Kind::ClosedOnRegister, {}, false, receipts);
+        e.id = id;
+        e.amount = total;
+        return e;
+    }
     static QueueEvent taken(quint64 id) {
         QueueEvent e = make(Kind::Taken);
         e.id = id;

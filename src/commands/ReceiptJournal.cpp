@@ -99,9 +99,11 @@ using Kind = QueueEvent::Kind;
 constexpr struct {
     Kind kind;
     char letter;
-} kLetters[] = {{Kind::Receipt, 'J'}, {Kind::Line, 'Q'},    {Kind::WorkingCopy, 'F'}, {Kind::Sending, 'S'},
-                {Kind::Skipped, 'K'}, {Kind::Done, 'D'},    {Kind::PutBack, 'P'},     {Kind::Resent, 'R'},
-                {Kind::GivenUp, 'V'}, {Kind::Cleared, 'X'}, {Kind::Problem, 'G'},     {Kind::Taken, 'T'}};
+} kLetters[] = {{Kind::Receipt, 'J'},         {Kind::Line, 'Q'},    {Kind::WorkingCopy, 'F'},
+                {Kind::Sending, 'S'},         {Kind::Skipped, 'K'}, {Kind::Done, 'D'},
+                {Kind::PutBack, 'P'},         {Kind::Resent, 'R'},  {Kind::GivenUp, 'V'},
+                {Kind::Cleared, 'X'},         {Kind::Problem, 'G'}, {Kind::Taken, 'T'},
+                {Kind::ClosedOnRegister, 'C'}};
 
 char letterOf(Kind kind) {
     for (const auto &l : kLetters) {
@@ -269,6 +271,8 @@ QByteArray ReceiptJournal::encode(const QueueEvent &e) {
                escaped(e.code) + ',' + escaped(e.text);
     case Kind::Taken:
         return r + QByteArray::number(e.id);
+    case Kind::ClosedOnRegister:
+        return r + QByteArray::number(e.id) + ',' + encodeCount(e);
     case Kind::Line:
     case Kind::WorkingCopy:
     case Kind::Skipped:
@@ -299,6 +303,14 @@ bool ReceiptJournal::decode(QByteArrayView record, QueueEvent &e) {
         return decodeProblem(record.at(0), rest, e);
     case Kind::Taken:
         return decodeTaken(rest, e);
+    case Kind::ClosedOnRegister: {
+        qint64 id = 0;
+        QByteArrayView tail;
+        if (!numberThen(rest, id, tail) || id <= 0)
+            return false;
+        e.id = quint64(id);
+        return decodeCount(tail, e);
+    }
     case Kind::Line:
     case Kind::WorkingCopy:
     case Kind::Skipped:

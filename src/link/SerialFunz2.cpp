@@ -143,7 +143,7 @@ namespace {
 constexpr int kNoReply = -1;
 int replyStatus(quint8 b, int onCan, int onNak) {
     if (b == ctl::ACK)
-        return link::Ok;
+        return statusNumber(LinkStatus::Ok);
     if (b == ctl::CAN)
         return onCan;
     return b == ctl::NAK ? onNak : kNoReply;
@@ -163,10 +163,12 @@ int SerialFunz2::SendEnquiry() {
         // The register's pause: events run in it, so a request that comes
         // meanwhile is answered at once rather than after it.
         WaitMs(kEnquiryPauseMs);
-        if (const int s = replyStatus(replyByte(kEnquiryWaitMs), link::EnquiryCan, kNoReply); s != kNoReply)
+        if (const int s =
+                replyStatus(replyByte(kEnquiryWaitMs), statusNumber(LinkStatus::EnquiryCan), kNoReply);
+            s != kNoReply)
             return s;
     }
-    return link::EnquiryNoAck;
+    return statusNumber(LinkStatus::EnquiryNoAck);
 }
 
 int SerialFunz2::SendCommandFrame(const QString &line) {
@@ -175,10 +177,12 @@ int SerialFunz2::SendCommandFrame(const QString &line) {
     for (int attempt = 0; attempt < kFrameAttempts; ++attempt) {
         m_port.purge();
         WriteComString(frame);
-        if (const int s = replyStatus(replyByte(kFrameWaitMs), link::FrameCan, link::FrameNak); s != kNoReply)
+        if (const int s = replyStatus(replyByte(kFrameWaitMs), statusNumber(LinkStatus::FrameCan),
+                                      statusNumber(LinkStatus::FrameNak));
+            s != kNoReply)
             return s;
     }
-    return link::FrameNoReply;
+    return statusNumber(LinkStatus::FrameNoReply);
 }
 
 int SerialFunz2::ReceiveAnswer(QString &answer) {
@@ -189,7 +193,7 @@ int SerialFunz2::ReceiveAnswer(QString &answer) {
         // Hunt for the start of the answer; a silent register ends it at once.
         for (;;) {
             if (WaitComData(kAnswerStartWaitMs) <= 0)
-                return link::AnswerNoStart;
+                return statusNumber(LinkStatus::AnswerNoStart);
             if (ReadComByte() == ctl::STX)
                 break;
         }
@@ -217,12 +221,12 @@ int SerialFunz2::ReceiveAnswer(QString &answer) {
         }
         if (counter >= kAnswerMinChars + 1) {
             WriteComByte(ctl::ACK);
-            return link::Ok;
+            return statusNumber(LinkStatus::Ok);
         }
         WriteComByte(ctl::NAK);
         ++attempt;
     }
-    return link::AnswerFailed;
+    return statusNumber(LinkStatus::AnswerFailed);
 }
 
 int SerialFunz2::ExchangeCommand(const QString &line, QString &answer) {

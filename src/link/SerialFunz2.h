@@ -20,46 +20,36 @@ constexpr quint8 NAK = 0x15;
 constexpr quint8 CAN = 0x18;
 } // namespace ctl
 
-// Link status of every exchange.
+// The link status of every exchange, one type: its numbers are those the
+// link's routines return and the operator reads in "Err. N".
+enum class LinkStatus : int {
+    Ok = 0,
+    FrameNak = 1001,      // the register answered the command frame with NAK
+    EnquiryCan = 1002,    // the register answered the enquiry with CAN
+    FrameCan = 1003,      // the register answered the command frame with CAN
+    EnquiryNoAck = 1004,  // no ACK to the enquiry after 3 attempts
+    AnswerNoStart = 1005, // no STX of an answer within 2000 ms
+    AnswerFailed = 1006,  // the answer failed in 3 attempts
+    FrameNoReply = 1007,  // no ACK, NAK or CAN to the command frame after 3 attempts
+    LineBusy = 9998,      // another exchange is on the line
+    NoPort = 9999,        // no port open
+};
+constexpr int statusNumber(LinkStatus status) {
+    return static_cast<int>(status);
+}
+
 namespace link {
-constexpr int Ok = 0;
-constexpr int FrameNak = 1001;      // the register answered the command frame with NAK
-constexpr int EnquiryCan = 1002;    // the register answered the enquiry with CAN
-constexpr int FrameCan = 1003;      // the register answered the command frame with CAN
-constexpr int EnquiryNoAck = 1004;  // no ACK to the enquiry after 3 attempts
-constexpr int AnswerNoStart = 1005; // no STX of an answer within 2000 ms
-constexpr int AnswerFailed = 1006;  // the answer failed in 3 attempts
-constexpr int FrameNoReply = 1007;  // no ACK, NAK or CAN to the command frame after 3 attempts
-constexpr int NoPort = 9999;        // no port open
-constexpr int LineBusy = 9998;      // another exchange is on the line
 // A failure of the link protocol itself (1001-1007).
 inline bool isLinkFailure(int status) {
-    return status >= FrameNak && status <= FrameNoReply;
+    return status >= statusNumber(LinkStatus::FrameNak) && status <= statusNumber(LinkStatus::FrameNoReply);
 }
 // No answer could arrive: a protocol failure, no port, or the line held by
 // another exchange.
 inline bool noAnswer(int status) {
-    return isLinkFailure(status) || status == NoPort || status == LineBusy;
+    return isLinkFailure(status) || status == statusNumber(LinkStatus::NoPort) ||
+           status == statusNumber(LinkStatus::LineBusy);
 }
 } // namespace link
-
-// The link statuses as a type; their numbers are those above, the ones the
-// operator reads in "Err. N".
-enum class LinkStatus : int {
-    Ok = link::Ok,
-    FrameNak = link::FrameNak,
-    EnquiryCan = link::EnquiryCan,
-    FrameCan = link::FrameCan,
-    EnquiryNoAck = link::EnquiryNoAck,
-    AnswerNoStart = link::AnswerNoStart,
-    AnswerFailed = link::AnswerFailed,
-    FrameNoReply = link::FrameNoReply,
-    LineBusy = link::LineBusy,
-    NoPort = link::NoPort,
-};
-inline int statusNumber(LinkStatus status) {
-    return static_cast<int>(status);
-}
 
 // What one exchange brought back.
 struct Reply {

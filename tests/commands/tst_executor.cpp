@@ -536,6 +536,8 @@ void TestExecutor::journalRecords_data() {
     QTest::newRow("problem, version 1")
         << QByteArray("E4,6C\\x09Pagamento\\x095/1/") << true << -1 << QStringLiteral("6C");
     QTest::newRow("problem without its code") << QByteArray("G4,2") << false << -1 << QString();
+    QTest::newRow("closed on the register") << QByteArray("C4,35:526") << true << 35 << QString();
+    QTest::newRow("closed, no count") << QByteArray("C4,") << false << -1 << QString();
 }
 
 // Each record reads back as it was written, and a record that is not one
@@ -600,7 +602,8 @@ void TestExecutor::nestedRequestNeverInterleaves() {
     int refused = 0;
     rig.onPump = [&] {
         // A button pressed while the executor waits on the line.
-        if (rig.link.lineBusy() && rig.runner.SendAndCheck(QStringLiteral("?/")) == link::LineBusy)
+        if (rig.link.lineBusy() &&
+            rig.runner.SendAndCheck(QStringLiteral("?/")) == statusNumber(LinkStatus::LineBusy))
             ++refused;
     };
     QVERIFY(rig.fault(QStringLiteral("answer:text=1A/00/00/0/*2")));
