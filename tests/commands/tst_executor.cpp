@@ -378,6 +378,15 @@ void TestExecutor::receiptOutcome() {
     QFETCH(bool, voided);
     ExecutorRig rig;
     rig.readTotals();
+    // Time runs with the link's clock: the receipt started when its first
+    // line went out, not at a later one.
+    const QDateTime from = rig.session.now();
+    rig.session.setNow([&rig, from] { return from.addMSecs(rig.clock.nowMs()); });
+    QDateTime firstTaken;
+    rig.sim.onCommand = [&](const QByteArray &, const QByteArray &) {
+        if (!firstTaken.isValid())
+            firstTaken = rig.session.now();
+    };
     for (const QString &f : faults) {
         if (f == QLatin1String("pay:refused"))
             rig.reg.refusePay = true;
@@ -395,6 +404,7 @@ void TestExecutor::receiptOutcome() {
     QCOMPARE(r->receiptNumber, number);
     QCOMPARE(r->totalCents ? AmountText(*r->totalCents) : QString(), total);
     QCOMPARE(r->voided, voided);
+    QVERIFY(r->started.isValid() && r->started <= firstTaken);
     if (state == int(QueuedReceipt::State::GivenUp) && !voided) {
         // A serious fault keeps the register's code and the line that met it.
         const ReceiptError &e = r->errors.first();
