@@ -302,6 +302,14 @@ void TestApi::parseHead_data() {
         fields += "X-" + QByteArray::number(i) + ": 1\r\n";
     QTest::newRow("64 fields") << QByteArray(fields + "\r\n") << 200 << QStringLiteral("GET /   0 keep");
     QTest::newRow("65 fields") << QByteArray(fields + "X-65: 1\r\n\r\n") << 431 << QStringLiteral("Troppe");
+    // The whole head, its blank line in, within 16384 bytes.
+    const QByteArray padded = "GET / HTTP/1.1\r\n" + host + "X: ";
+    QTest::newRow("head of 16384") << QByteArray(padded + QByteArray(16384 - padded.size() - 4, 'a') +
+                                                 "\r\n\r\n")
+                                   << 200 << QStringLiteral("GET /   0 keep");
+    QTest::newRow("head of 16385") << QByteArray(padded + QByteArray(16385 - padded.size() - 4, 'a') +
+                                                 "\r\n\r\n")
+                                   << 431 << QStringLiteral("troppo lunghe");
     QTest::newRow("body of 1 MiB") << QByteArray("POST / HTTP/1.1\r\n" + host +
                                                  "Content-Length: 1048576\r\n\r\n")
                                    << 200 << QStringLiteral("POST /   1048576 keep");
@@ -378,6 +386,9 @@ void TestApi::refusals_data() {
     QTest::newRow("foreign Host") << QByteArray(
                                          "GET /api/v1/status HTTP/1.1\r\nHost: till.example:$PORT\r\n\r\n")
                                   << 403 << QStringLiteral("Host non ammesso");
+    QTest::newRow("Host of another address")
+        << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 192.0.2.1:$PORT\r\n\r\n") << 403
+        << QStringLiteral("Host non ammesso");
     QTest::newRow("Host on another port")
         << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n") << 403
         << QStringLiteral("Host non ammesso");

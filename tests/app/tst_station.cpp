@@ -979,6 +979,20 @@ void TestStation::apiReceiptKeptAtEveryState() {
     QCOMPARE(stored, (QList<OutcomeState>{OutcomeState::Printing, OutcomeState::Printing}));
     QCOMPARE(store.find(8)->outcome, OutcomeState::Printed);
     QCOMPARE(store.find(8)->receiptNumber, rig.reg.totals().receipts);
+    // Asked while it prints, a receipt answers as it stands, with the
+    // register's refusal of a line already in.
+    QVERIFY(rig.fault(QStringLiteral("refuse=08")));
+    ReceiptHistory next;
+    qsizetype errorsWhilePrinting = -1;
+    rig.sim.onCommand = [&](const QByteArray &line, const QByteArray &) {
+        if (line.startsWith("5/"))
+            errorsWhilePrinting = rig.station.receipts().find(ReceiptIdText(next.id))->errors.size();
+    };
+    QCOMPARE(rig.station.receipts().submit(QStringLiteral("k9"), "h9",
+                                           {QString::fromLatin1(kSale), QString::fromLatin1(kPay)}, next),
+             ReceiptBook::Submit::Accepted);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(errorsWhilePrinting, 1);
 }
 
 // An address the interface cannot listen on is said on the status bar, and

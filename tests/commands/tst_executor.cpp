@@ -6,8 +6,15 @@
 
 #include "api/ReceiptReader.h"
 
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <csignal>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 using namespace norvvelm;
 
@@ -378,6 +385,15 @@ void TestExecutor::receiptOutcome() {
     QFETCH(bool, voided);
     ExecutorRig rig;
     rig.readTotals();
+    // Time runs with the link's clock: the receipt started when its first
+    // line went out, not at a later one.
+    const QDateTime from = rig.session.now();
+    rig.session.setNow([&rig, from] { return from.addMSecs(rig.clock.nowMs()); });
+    QDateTime firstTaken;
+    rig.sim.onCommand = [&](const QByteArray &, const QByteArray &) {
+        if (!firstTaken.isValid())
+            firstTaken = rig.session.now();
+    };
     for (const QString &f : faults) {
         if (f == QLatin1String("pay:refused"))
             rig.reg.refusePay = true;
@@ -395,6 +411,7 @@ void TestExecutor::receiptOutcome() {
     QCOMPARE(r->receiptNumber, number);
     QCOMPARE(r->totalCents ? AmountText(*r->totalCents) : QString(), total);
     QCOMPARE(r->voided, voided);
+    QVERIFY(r->started.isValid() && r->started <= firstTaken);
     if (state == int(QueuedReceipt::State::GivenUp) && !voided) {
         // A serious fault keeps the register's code and the line that met it.
         const ReceiptError &e = r->errors.first();
@@ -517,6 +534,28 @@ void TestExecutor::journalKeepsTheQueue() {
     QCOMPARE(back.resends, 1);
     QCOMPARE(back.queue, (QStringList{kSale, kSale, kPay}));
     QCOMPARE(third.ending(), ReceiptJournal::Ending::Unfinished);
+#ifdef Q_OS_UNIX
+    // The disk full in the middle of a record: nothing more is appended after
+    // the part that may have reached it, until the file is written anew.
+    ReceiptJournal full(path);
+    QVERIFY(full.start({}));
+    ExecutorRig other;
+    other.executor.setJournal(&full);
+    rlimit before{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit limit = before;
+    limit.rlim_cur = rlim_t(QFileInfo(path).size() + 8);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const bool accepted = other.executor.enqueue({kSale, kPay});
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &before), 0);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(!accepted);
+    QVERIFY(!full.writable());
+    QVERIFY(!other.executor.enqueue({kSale, kPay}));
+    QVERIFY(full.start(other.executor.state()));
+    QVERIFY(other.executor.enqueue({kSale, kPay}));
+#endif
 }
 
 void TestExecutor::journalRecords_data() {
