@@ -87,7 +87,25 @@ void OutcomeStore::trim(const QDateTime &now) {
     }
 }
 
+// Made anew from the entries: a hash keeps, in each of its spans, room for
+// the most entries it ever held there at once, and ids and keys move on
+// through its spans for as long as the program runs.
+void OutcomeStore::reindex() {
+    QHash<quint64, qint64> byId;
+    QHash<QString, qint64> byKey;
+    byId.reserve(qsizetype(m_entries.size()));
+    byKey.reserve(m_byKey.size());
+    for (const auto &[order, e] : m_entries) {
+        byId.insert(e.id, order);
+        if (const QString key = keyOf(e); !key.isEmpty())
+            byKey.insert(key, order);
+    }
+    m_byId = std::move(byId);
+    m_byKey = std::move(byKey);
+}
+
 bool OutcomeStore::rewrite() {
+    reindex();
     m_file.close();
     QSaveFile out(m_path);
     if (!out.open(QIODevice::WriteOnly)) {

@@ -49,6 +49,9 @@ private:
     void place(ReceiptHistory e);
     void erase(std::map<qint64, ReceiptHistory>::iterator it);
     void trim(const QDateTime &now);
+    // The indexes made anew, holding no more room than their entries take.
+    void reindex();
+    // The file and the indexes made anew from the entries.
     bool rewrite();
     static QByteArray record(const ReceiptHistory &e);
 

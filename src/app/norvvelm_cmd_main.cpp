@@ -35,44 +35,50 @@ const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token\n"
                       "2 no line or an incomplete configuration, 3 the port cannot be opened,\n"
                       "4 the register is another NorvVelm program's, or its print server has work left.";
 
-int main(int argc, char **argv) {
-    if (const auto rc =
-            answerInfoOption(argc, argv, QStringLiteral("norvvelm-cmd"), QString::fromUtf8(kUsage)))
-        return *rc;
-    QCoreApplication app(argc, argv);
-    QStringList lines = app.arguments().mid(1);
-    if (!lines.isEmpty() && lines.first() == QLatin1String("--"))
-        lines.removeFirst();
-    if (lines.size() == 1 && lines.first() == QLatin1String("--api-token")) {
-        QString error;
-        const QByteArray token = ApiToken::load(ProgramHome(), &error);
-        if (token.isEmpty()) {
-            WriteConsoleLine(stderr, QStringLiteral("norvvelm-cmd: ") + ApiToken::fileName() +
-                                         QStringLiteral(": ") + error);
-            return 2;
-        }
-        WriteConsoleLine(stdout, QString::fromLatin1(token));
-        return 0;
-    }
-    if (lines.isEmpty()) {
-        WriteConsoleLine(stderr, QString::fromUtf8(kUsage));
+namespace {
+
+// --api-token: the key of the local HTTP interface, made when it is missing.
+int printApiToken() {
+    QString error;
+    const QByteArray token = ApiToken::load(ProgramHome(), &error);
+    if (token.isEmpty()) {
+        WriteConsoleLine(stderr, QStringLiteral("norvvelm-cmd: ") + ApiToken::fileName() +
+                                     QStringLiteral(": ") + error);
         return 2;
     }
-    // The register and the queue of this home are the running program's
-    // (the print server or the window): nothing goes out beside it. Marked
-    // as a command, so that a print server started meanwhile waits for it.
-    const QString home = ProgramHome();
-    const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home, LockHolder::Command);
-    if (!lock) {
-        WriteConsoleLine(stderr,
-                         QStringLiteral("norvvelm-cmd: ") +
-                             (lock.state == InstanceLock::State::AlreadyRunning
-                                  ? QStringLiteral("NorvVelm o norvvelmd lavora gi\u00e0 sulla cassa di %1: "
-                                                   "fermarlo, o mandare i comandi dal pannello del tecnico")
-                                        .arg(QDir::toNativeSeparators(home))
-                                  : InstanceLockRefusal(lock)));
-        return 4;
+    WriteConsoleLine(stdout, QString::fromLatin1(token));
+    return 0;
+}
+
+// Why the register of `home` is not the command's to use.
+QString lockRefusal(const InstanceLock &lock, const QString &home) {
+    if (lock.state == InstanceLock::State::AlreadyRunning)
+        return QStringLiteral("NorvVelm o norvvelmd lavora gi\u00e0 sulla cassa di %1: "
+                              "fermarlo, o mandare i comandi dal pannello del tecnico")
+            .arg(QDir::toNativeSeparators(home));
+    return InstanceLockRefusal(lock);
+}
+
+// Each line to the register, with its status and answer; 1 when one was not
+// accepted.
+int sendLines(Station &station, const QStringList &lines) {
+    Session &session = station.session();
+    int rc = 0;
+    for (const QString &line : lines) {
+        const int result = station.runner().SendAndCheck(line);
+        WriteConsoleLine(stdout, line + QStringLiteral(" -> ") + QString::number(result) + u' ' +
+                                     session.lastExchange().lastAnswer());
+        if (!session.lastExchange().statusText().isEmpty())
+            WriteConsoleLine(stderr, session.lastExchange().statusText());
+        if (result != 0)
+            rc = 1;
     }
+    return rc;
+}
+
+// The lines through a station of `home`, once its configuration is read, its
+// port open and its queue idle; the exit code.
+int runLines(const QString &home, const QStringList &lines) {
     SerialComPort port;
     RealClock clock;
     StderrPrompter prompter;
@@ -98,16 +104,35 @@ int main(int argc, char **argv) {
         station.stop();
         return 4;
     }
-    int rc = 0;
-    for (const QString &line : lines) {
-        const int result = station.runner().SendAndCheck(line);
-        WriteConsoleLine(stdout, line + QStringLiteral(" -> ") + QString::number(result) + u' ' +
-                                     session.lastExchange().lastAnswer());
-        if (!session.lastExchange().statusText().isEmpty())
-            WriteConsoleLine(stderr, session.lastExchange().statusText());
-        if (result != 0)
-            rc = 1;
-    }
+    const int rc = sendLines(station, lines);
     station.stop();
     return rc;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (const auto rc =
+            answerInfoOption(argc, argv, QStringLiteral("norvvelm-cmd"), QString::fromUtf8(kUsage)))
+        return *rc;
+    QCoreApplication app(argc, argv);
+    QStringList lines = app.arguments().mid(1);
+    if (!lines.isEmpty() && lines.first() == QLatin1String("--"))
+        lines.removeFirst();
+    if (lines.size() == 1 && lines.first() == QLatin1String("--api-token"))
+        return printApiToken();
+    if (lines.isEmpty()) {
+        WriteConsoleLine(stderr, QString::fromUtf8(kUsage));
+        return 2;
+    }
+    // The register and the queue of this home are the running program's
+    // (the print server or the window): nothing goes out beside it. Marked
+    // as a command, so that a print server started meanwhile waits for it.
+    const QString home = ProgramHome();
+    const InstanceLock lock = LockSingleInstance(QStringLiteral("NorvVelm"), home, LockHolder::Command);
+    if (!lock) {
+        WriteConsoleLine(stderr, QStringLiteral("norvvelm-cmd: ") + lockRefusal(lock, home));
+        return 4;
+    }
+    return runLines(home, lines);
 }

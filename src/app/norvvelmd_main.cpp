@@ -105,6 +105,54 @@ public:
 private:
     StderrPrompter m_out;
 };
+
+// Every monitor line to standard output; what the window's status bar would
+// say to standard error, once for each new text (the last in `lastPanel`).
+void echoOnConsole(Session &session, DaemonPrompter &prompter, QString &lastPanel) {
+    QObject::connect(&session.monitor(), &Monitor::monitorLineAdded,
+                     [](const QString &line) { WriteConsoleLine(stdout, line); });
+    QObject::connect(&session.statusBar(), &StatusBar::panelChanged,
+                     [&session, &prompter, &lastPanel](int panel, const QString &text) {
+                         if (panel != 2 || text == lastPanel)
+                             return;
+                         lastPanel = text;
+                         if (!text.trimmed().isEmpty() && text != prompter.lastText)
+                             prompter.message(text, session.statusBar().panel(1), Prompter::Icon::Critical);
+                     });
+}
+
+// The station of `home`, serving until it is told to stop; the exit status.
+int serve(QCoreApplication &app, const QString &home, DaemonPrompter &prompter, RealClock &clock) {
+    SerialComPort port;
+    Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
+    Session &session = station.session();
+    session.settings().setProgramDir(home);
+    session.monitor().setMonitorEnabled(true);
+    session.settings().setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
+    QString lastPanel;
+    echoOnConsole(session, prompter, lastPanel);
+    stopOnSignal(app, session);
+    // A reader of the monitor that goes away must not take the server with it.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    if (!station.loadConfiguration()) {
+        WriteConsoleLine(stderr,
+                         QStringLiteral("norvvelmd: ") + ConfigurationFileNote(session.settings().iniPath()));
+        return kBadConfiguration;
+    }
+    const PcConfig &cfg = session.settings().config();
+    WriteConsoleLine(
+        stderr, QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")
+                    .arg(Startup::version(), home, PortName(cfg.Porta), PortDevice(cfg.IniPath, cfg.Porta),
+                         cfg.ServerDir, cfg.ServerFile, SwitchText(cfg.ServerStato)));
+    station.startServing();
+
+    int rc = kStopped;
+    if (!session.runState().stopRequested())
+        rc = app.exec();
+    station.stop();
+    return rc;
+}
 } // namespace
 
 const char kUsage[] = "usage: norvvelmd [/TESTMODE]\n"
@@ -150,43 +198,5 @@ int main(int argc, char **argv) {
         return refusalStatus(lock.state);
     }
 
-    SerialComPort port;
-    Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
-    Session &session = station.session();
-    session.settings().setProgramDir(home);
-    session.monitor().setMonitorEnabled(true);
-    session.settings().setTestMode(mainwindow::IsTestModeCommandLine(app.arguments().mid(1)));
-    QObject::connect(&session.monitor(), &Monitor::monitorLineAdded,
-                     [](const QString &line) { WriteConsoleLine(stdout, line); });
-    // What the window's status bar would say goes to standard error, once
-    // for each new text.
-    QString lastPanel;
-    QObject::connect(&session.statusBar(), &StatusBar::panelChanged, [&](int panel, const QString &text) {
-        if (panel != 2 || text == lastPanel)
-            return;
-        lastPanel = text;
-        if (!text.trimmed().isEmpty() && text != prompter.lastText)
-            prompter.message(text, session.statusBar().panel(1), Prompter::Icon::Critical);
-    });
-    stopOnSignal(app, session);
-    // A reader of the monitor that goes away must not take the server with it.
-    std::signal(SIGPIPE, SIG_IGN);
-
-    if (!station.loadConfiguration()) {
-        WriteConsoleLine(stderr,
-                         QStringLiteral("norvvelmd: ") + ConfigurationFileNote(session.settings().iniPath()));
-        return kBadConfiguration;
-    }
-    const PcConfig &cfg = session.settings().config();
-    WriteConsoleLine(
-        stderr, QStringLiteral("norvvelmd %1: home %2, port %3 (%4), folder %5, file %6, server %7")
-                    .arg(Startup::version(), home, PortName(cfg.Porta), PortDevice(cfg.IniPath, cfg.Porta),
-                         cfg.ServerDir, cfg.ServerFile, SwitchText(cfg.ServerStato)));
-    station.startServing();
-
-    int rc = kStopped;
-    if (!session.runState().stopRequested())
-        rc = app.exec();
-    station.stop();
-    return rc;
+    return serve(app, home, prompter, clock);
 }

@@ -327,6 +327,55 @@ namespace {
 bool insideTaking(Kind kind) {
     return kind == Kind::Line || kind == Kind::WorkingCopy || kind == Kind::Problem;
 }
+
+// The receipt whose lines are being recorded, as the records are read, and
+// the state before it arrived.
+struct Taking {
+    std::optional<QueueState> before;
+    quint64 id = 0;
+
+    void begin(const QueueState &s, quint64 receipt) {
+        before = s;
+        id = receipt;
+    }
+    // Follows one record about to change `s`; false when it cannot stand
+    // where it is: nothing comes between a receipt's arrival and its end.
+    bool follow(const QueueEvent &event, int version, const QueueState &s) {
+        if (version < 2) {
+            if (event.kind == Kind::Receipt && event.sourceKind == ReceiptSource::Kind::File)
+                begin(s, event.id);
+            else if (event.kind != Kind::Line && event.kind != Kind::Problem)
+                before.reset();
+            return true;
+        }
+        if (before) {
+            const bool fits = event.kind == Kind::Taken ? event.id == id : insideTaking(event.kind);
+            if (event.kind == Kind::Taken)
+                before.reset();
+            return fits;
+        }
+        if (event.kind == Kind::Receipt)
+            begin(s, event.id);
+        return true;
+    }
+};
+
+// Applies one whole record to `s`, saying in `ending` how the journal stands
+// after it; false when it cannot be read or does not fit.
+bool replayRecord(QByteArrayView record, int version, Taking &taking, QueueState &s,
+                  ReceiptJournal::Ending &ending) {
+    if (record == kWasIdle)
+        return true;
+    const bool inside = taking.before && version >= 2;
+    if (record == kIdleMark) {
+        ending = inside ? ReceiptJournal::Ending::Unfinished : ReceiptJournal::Ending::Idle;
+        return !inside;
+    }
+    ending = ReceiptJournal::Ending::Unfinished;
+    QueueEvent event;
+    return ReceiptJournal::decode(record, event) && taking.follow(event, version, s) &&
+           ApplyQueueEvent(s, event);
+}
 } // namespace
 
 // Applies the records after the header to `s`; false at the first record
@@ -338,8 +387,7 @@ bool insideTaking(Kind kind) {
 // working copy's record ends them.
 bool ReceiptJournal::replay(const QByteArray &all, int version, QueueState &s) {
     m_ending = Ending::Unfinished;
-    std::optional<QueueState> beforeTaking;
-    quint64 taking = 0;
+    Taking taking;
     bool good = true;
     qsizetype pos = kHeader.size();
     while (good && pos < all.size()) {
@@ -348,38 +396,11 @@ bool ReceiptJournal::replay(const QByteArray &all, int version, QueueState &s) {
             m_ending = Ending::Cut; // cut short: never acted upon
             break;
         }
-        const QByteArrayView record = QByteArrayView(all).sliced(pos, end - pos);
+        good = replayRecord(QByteArrayView(all).sliced(pos, end - pos), version, taking, s, m_ending);
         pos = end + 1;
-        if (record == kWasIdle)
-            continue;
-        if (record == kIdleMark) {
-            m_ending = beforeTaking && version >= 2 ? Ending::Unfinished : Ending::Idle;
-            good = !beforeTaking || version < 2;
-            continue;
-        }
-        m_ending = Ending::Unfinished;
-        QueueEvent event;
-        good = decode(record, event);
-        if (good && version < 2) {
-            if (event.kind == Kind::Receipt && event.sourceKind == ReceiptSource::Kind::File) {
-                beforeTaking = s;
-                taking = event.id;
-            } else if (event.kind != Kind::Line && event.kind != Kind::Problem) {
-                beforeTaking.reset();
-            }
-        } else if (good && beforeTaking) {
-            // Nothing comes between a receipt's arrival and its end.
-            good = event.kind == Kind::Taken ? event.id == taking : insideTaking(event.kind);
-            if (event.kind == Kind::Taken)
-                beforeTaking.reset();
-        } else if (good && event.kind == Kind::Receipt) {
-            beforeTaking = s;
-            taking = event.id;
-        }
-        good = good && ApplyQueueEvent(s, event);
     }
-    if (good && beforeTaking && (version >= 2 || m_ending == Ending::Cut))
-        dropCutReceipt(s, *beforeTaking, taking);
+    if (good && taking.before && (version >= 2 || m_ending == Ending::Cut))
+        dropCutReceipt(s, *taking.before, taking.id);
     return good;
 }
 

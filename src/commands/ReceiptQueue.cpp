@@ -15,15 +15,19 @@ void ReceiptQueue::resume(const QueueState &state) {
         m_observer();
 }
 
-bool ReceiptQueue::record(const QList<QueueEvent> &eventsIn, bool kept) {
+QList<QueueEvent> ReceiptQueue::stamped(QList<QueueEvent> events) const {
     // A problem belongs to the receipt of the line out, or of the one that ended last.
-    QList<QueueEvent> events = eventsIn;
     const QDateTime now = m_s.now();
     for (QueueEvent &e : events) {
         if (e.kind == QueueEvent::Kind::Problem && e.id == 0)
             e.id = m_state.inFlight ? m_state.inFlightOwner : m_state.lastEnded;
         e.at = now;
     }
+    return events;
+}
+
+bool ReceiptQueue::record(const QList<QueueEvent> &eventsIn, bool kept) {
+    const QList<QueueEvent> events = stamped(eventsIn);
     keepJournalInPlace();
     const bool written = !m_journal || m_journal->append(events, m_state);
     if (!written) {

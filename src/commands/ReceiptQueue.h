@@ -50,6 +50,9 @@ public:
     QString head() const { return m_state.queue.value(0); }
 
 private:
+    // The events as they are recorded: stamped with the time, and a problem
+    // with its receipt.
+    QList<QueueEvent> stamped(QList<QueueEvent> events) const;
     void mirror();
     void keepJournalInPlace();
 

@@ -104,6 +104,48 @@ QString ConfigurationFileNote(const QString &iniPath) {
            QStringLiteral(" inesistente; NORVVELM_HOME sceglie la cartella");
 }
 
+namespace {
+// The print server's keys of section Parametri.
+void loadServerSettings(const ProfileFile &ini, const QString &programDir, PcConfig &cfg) {
+    cfg.ServerStato =
+        isOn(ini.getString(kParametri, QStringLiteral("ServerStato"), QStringLiteral("Off"), 10));
+    cfg.ServerModalita = ParseWindowMode(
+        ini.getString(kParametri, QStringLiteral("ServerModalita"), QStringLiteral("Normal"), 32));
+    cfg.ServerDir = ini.getString(kParametri, QStringLiteral("ServerDir"), programDir, 255);
+    if (cfg.ServerDir.isEmpty())
+        cfg.ServerDir = programDir;
+    cfg.ServerFile =
+        ini.getString(kParametri, QStringLiteral("ServerFile"), QStringLiteral("scontrino.tx"), 128);
+    if (cfg.ServerFile.isEmpty())
+        cfg.ServerFile = QStringLiteral("scontrino.tx");
+    cfg.WrapDescription =
+        isOn(ini.getString(kParametri, QStringLiteral("WrapDescription"), QStringLiteral("Off"), 10));
+    cfg.AlIvaAuto = isOn(ini.getString(kParametri, QStringLiteral("AlIvaAuto"), QStringLiteral("Off"), 10));
+    cfg.ServerLog = isOn(ini.getString(kParametri, QStringLiteral("ServerLog"), QStringLiteral("Off"), 10));
+    bool number = false;
+    const int quiet = ini.getString(kParametri, QStringLiteral("ServerQuiete"), QString(), 10).toInt(&number);
+    if (number && quiet >= 0)
+        cfg.ServerQuietMs = quiet;
+    const qint64 max =
+        ini.getString(kParametri, QStringLiteral("ServerMaxByte"), QString(), 20).toLongLong(&number);
+    if (number && max > 0)
+        cfg.ServerMaxBytes = max;
+}
+
+// The local interface's keys of section Parametri, and the outcome files' folder.
+void loadApiSettings(const ProfileFile &ini, PcConfig &cfg) {
+    cfg.ServerEsiti = ini.getString(kParametri, QStringLiteral("ServerEsiti"), QStringLiteral("esiti"), 255);
+    cfg.ApiStato = isOn(ini.getString(kParametri, QStringLiteral("ApiStato"), QStringLiteral("On"), 10));
+    cfg.ApiIndirizzo =
+        ini.getString(kParametri, QStringLiteral("ApiIndirizzo"), QStringLiteral("127.0.0.1"), 64);
+    if (cfg.ApiIndirizzo.isEmpty())
+        cfg.ApiIndirizzo = QStringLiteral("127.0.0.1");
+    bool number = false;
+    const int apiPort = ini.getString(kParametri, QStringLiteral("ApiPorta"), QString(), 10).toInt(&number);
+    cfg.ApiPorta = number && apiPort >= 0 && apiPort <= 65535 ? apiPort : 8714;
+}
+} // namespace
+
 bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConfig &cfg,
                        ForbiddenExtensions &forbidden, StatusTexts &status) {
     const ProfileFile ini(iniPath);
@@ -129,45 +171,8 @@ bool LoadConfiguration(const QString &iniPath, const QString &programDir, PcConf
     if (cfg.Velocita < 1)
         status = {errTitle, QStringLiteral("Velocità Comunicazione non impostata")};
 
-    cfg.ServerStato =
-        isOn(ini.getString(kParametri, QStringLiteral("ServerStato"), QStringLiteral("Off"), 10));
-    cfg.ServerModalita = ParseWindowMode(
-        ini.getString(kParametri, QStringLiteral("ServerModalita"), QStringLiteral("Normal"), 32));
-    cfg.ServerDir = ini.getString(kParametri, QStringLiteral("ServerDir"), programDir, 255);
-    if (cfg.ServerDir.isEmpty())
-        cfg.ServerDir = programDir;
-    cfg.ServerFile =
-        ini.getString(kParametri, QStringLiteral("ServerFile"), QStringLiteral("scontrino.tx"), 128);
-    if (cfg.ServerFile.isEmpty())
-        cfg.ServerFile = QStringLiteral("scontrino.tx");
-    cfg.WrapDescription =
-        isOn(ini.getString(kParametri, QStringLiteral("WrapDescription"), QStringLiteral("Off"), 10));
-    cfg.AlIvaAuto = isOn(ini.getString(kParametri, QStringLiteral("AlIvaAuto"), QStringLiteral("Off"), 10));
-    cfg.ServerLog = isOn(ini.getString(kParametri, QStringLiteral("ServerLog"), QStringLiteral("Off"), 10));
-    {
-        bool number = false;
-        const int quiet =
-            ini.getString(kParametri, QStringLiteral("ServerQuiete"), QString(), 10).toInt(&number);
-        if (number && quiet >= 0)
-            cfg.ServerQuietMs = quiet;
-        const qint64 max =
-            ini.getString(kParametri, QStringLiteral("ServerMaxByte"), QString(), 20).toLongLong(&number);
-        if (number && max > 0)
-            cfg.ServerMaxBytes = max;
-    }
-
-    cfg.ServerEsiti = ini.getString(kParametri, QStringLiteral("ServerEsiti"), QStringLiteral("esiti"), 255);
-    cfg.ApiStato = isOn(ini.getString(kParametri, QStringLiteral("ApiStato"), QStringLiteral("On"), 10));
-    cfg.ApiIndirizzo =
-        ini.getString(kParametri, QStringLiteral("ApiIndirizzo"), QStringLiteral("127.0.0.1"), 64);
-    if (cfg.ApiIndirizzo.isEmpty())
-        cfg.ApiIndirizzo = QStringLiteral("127.0.0.1");
-    {
-        bool number = false;
-        const int apiPort =
-            ini.getString(kParametri, QStringLiteral("ApiPorta"), QString(), 10).toInt(&number);
-        cfg.ApiPorta = number && apiPort >= 0 && apiPort <= 65535 ? apiPort : 8714;
-    }
+    loadServerSettings(ini, programDir, cfg);
+    loadApiSettings(ini, cfg);
     forbidden = ForbiddenExtensions::load(programDir + QStringLiteral("/FileExt.ini"));
     return true;
 }

@@ -99,44 +99,53 @@ QStringList ProfileFile::keys(const QString &section) const {
     return out;
 }
 
-bool ProfileFile::writeString(const QString &section, const QString &key, const QString &value) const {
-    Text t = read();
-    const QString entry = key + u'=' + value;
-    qsizetype sectionLine = -1; // the first section of that name
-    qsizetype lastInSection = -1;
+bool ProfileFile::replaceInSection(QStringList &lines, const QString &section, const QString &key,
+                                   const QString &value, qsizetype *sectionLine, qsizetype *lastInSection) {
+    *sectionLine = -1; // the first section of that name
+    *lastInSection = -1;
     bool inSection = false;
-    bool done = false;
-    for (qsizetype i = 0; i < t.lines.size() && !done; ++i) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
         QString name, k, v;
-        if (lineIsSection(t.lines[i], &name)) {
-            if (sectionLine >= 0 && inSection)
+        if (lineIsSection(lines[i], &name)) {
+            if (*sectionLine >= 0 && inSection)
                 break;
             inSection = name.compare(section, Qt::CaseInsensitive) == 0;
             if (inSection) {
-                sectionLine = i;
-                lastInSection = i;
+                *sectionLine = i;
+                *lastInSection = i;
             }
             continue;
         }
         if (!inSection)
             continue;
-        if (!t.lines[i].trimmed().isEmpty())
-            lastInSection = i;
-        if (lineIsKey(t.lines[i], &k, &v) && k.compare(key, Qt::CaseInsensitive) == 0) {
-            t.lines[i] = k + u'=' + value; // the stored spelling of the key stays
-            done = true;
+        if (!lines[i].trimmed().isEmpty())
+            *lastInSection = i;
+        if (lineIsKey(lines[i], &k, &v) && k.compare(key, Qt::CaseInsensitive) == 0) {
+            lines[i] = k + u'=' + value; // the stored spelling of the key stays
+            return true;
         }
     }
-    if (!done) {
-        if (sectionLine >= 0) {
-            t.lines.insert(lastInSection + 1, entry);
-        } else {
-            if (!t.lines.isEmpty() && !t.lines.last().trimmed().isEmpty())
-                t.lines.append(QString());
-            t.lines.append(u'[' + section + u']');
-            t.lines.append(entry);
-        }
+    return false;
+}
+
+void ProfileFile::setValue(QStringList &lines, const QString &section, const QString &key,
+                           const QString &value) {
+    qsizetype sectionLine = -1;
+    qsizetype lastInSection = -1;
+    if (replaceInSection(lines, section, key, value, &sectionLine, &lastInSection))
+        return;
+    const QString entry = key + u'=' + value;
+    if (sectionLine >= 0) {
+        lines.insert(lastInSection + 1, entry);
+        return;
     }
+    if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
+        lines.append(QString());
+    lines.append(u'[' + section + u']');
+    lines.append(entry);
+}
+
+bool ProfileFile::write(const Text &t) const {
     QString text = t.lines.join(t.eol);
     if (t.endsWithEol)
         text += t.eol;
@@ -145,6 +154,12 @@ bool ProfileFile::writeString(const QString &section, const QString &key, const 
         return false;
     out.write(t.utf8 ? text.toUtf8() : toAnsi(text));
     return out.commit();
+}
+
+bool ProfileFile::writeString(const QString &section, const QString &key, const QString &value) const {
+    Text t = read();
+    setValue(t.lines, section, key, value);
+    return write(t);
 }
 
 } // namespace norvvelm

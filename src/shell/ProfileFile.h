@@ -36,6 +36,18 @@ private:
     Text read() const;
     static bool lineIsSection(const QString &line, QString *name);
     static bool lineIsKey(const QString &line, QString *key, QString *value);
+    // Sets the key's value in place: where the section (its first occurrence)
+    // has the key, else after the section's last line, else in a new section
+    // at the end.
+    static void setValue(QStringList &lines, const QString &section, const QString &key,
+                         const QString &value);
+    // Replaces the key's value where the section has it; false (with where the
+    // section starts and its last line that is not blank, -1 without one) when
+    // it has none.
+    static bool replaceInSection(QStringList &lines, const QString &section, const QString &key,
+                                 const QString &value, qsizetype *sectionLine, qsizetype *lastInSection);
+    // Replaces the file with `t`; false when it cannot be written.
+    bool write(const Text &t) const;
 
     QString m_path;
 };

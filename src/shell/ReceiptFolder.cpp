@@ -170,6 +170,15 @@ QString renameUndecodable(const QString &folder, const QByteArray &raw, QStringL
                    dir + target);
     return aside ? QString() : target;
 }
+
+bool isAscii(const QString &text) {
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// A name the mask takes that is not forbidden.
+bool listable(const MaskAnalysis &m, const ForbiddenExtensions &forbidden, const QString &name) {
+    return MaskMatches(m, name) && !forbidden.forbids(name);
+}
 } // namespace
 
 QStringList ListServerFiles(const QString &folder, const QString &mask, const ForbiddenExtensions &forbidden,
@@ -178,15 +187,13 @@ QStringList ListServerFiles(const QString &folder, const QString &mask, const Fo
     if (m.mode != MaskAnalysis::All)
         logPrefix = m.name;
     QStringList names;
-    bool ascii = true;
-    for (const QChar c : m.name)
-        ascii = ascii && c.unicode() < 0x80;
+    const bool ascii = isAscii(m.name);
     const AsciiMask quick{m.mode, m.name.toLatin1()};
     FolderEntries entries;
     entries.candidate = [&](const char *raw, qsizetype len) { return !ascii || quick.matches(raw, len); };
     // Outlives the listing: the rename below asks it.
     const std::function<bool(const QString &)> wanted = [&](const QString &name) {
-        return MaskMatches(m, name) && !forbidden.forbids(name) && !IsOwnFile(name);
+        return listable(m, forbidden, name) && !IsOwnFile(name);
     };
     if (renamed) {
         entries.undecodable = [&](const QByteArray &raw, bool file) {
@@ -194,11 +201,11 @@ QStringList ListServerFiles(const QString &folder, const QString &mask, const Fo
         };
     }
     entries.file = [&](const QString &name) {
-        if (MaskMatches(m, name) && !forbidden.forbids(name))
+        if (listable(m, forbidden, name))
             names.append(name);
     };
     entries.other = [&](const QString &name) {
-        if (others && MaskMatches(m, name) && !forbidden.forbids(name))
+        if (others && listable(m, forbidden, name))
             others->append(name);
     };
     const bool listed = ListFolder(folder, entries);

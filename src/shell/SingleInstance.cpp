@@ -107,6 +107,77 @@ bool commandHolds(const QString &markPath) {
     ::close(fd); // and with it the glance's own lock
     return held;
 }
+
+// What became of an attempt at the lock: Held, or why not.
+struct Verdict {
+    InstanceLock::State state = InstanceLock::State::Held;
+    QString error;
+};
+
+// Why a lock file that could not be opened refuses the lock.
+Verdict openRefusal(const LockFile &file) {
+    if (file.err == 0)
+        return {InstanceLock::State::Unavailable, QStringLiteral("il blocco non \u00e8 un file")};
+    return {refusesWriting(file.err) ? InstanceLock::State::HomeReadOnly : InstanceLock::State::Unavailable,
+            lockError(file.err)};
+}
+
+// A command's mark, held shared: commands never keep each other out; only a
+// server's glance takes it whole, for an instant. -1 when none can be made.
+int holdMark(const QString &markPath) {
+    const int fd = openLockFile(markPath).fd;
+    while (fd >= 0 && ::flock(fd, LOCK_SH) != 0 && errno == EINTR) {
+    }
+    return fd;
+}
+
+// One more look of a program that waits for a command; false when the wait
+// was ended. `told` says whether the wait was already said.
+bool waitLonger(const CommandWait &wait, bool &told) {
+    if (!std::exchange(told, true) && wait.waiting)
+        wait.waiting();
+    if (wait.goOn && !wait.goOn())
+        return false;
+    wait.clock.sleepMs(kLookMs);
+    return true;
+}
+
+// Takes the lock on `fd`. A program waits for a command that holds it, as
+// `wait` allows; a command that finds it taken lets go of its own mark
+// (`markFd`) first, since it would hide another command's.
+Verdict takeLock(int fd, LockHolder holder, int &markFd, const QString &markPath, const CommandWait *wait) {
+    bool told = false;
+    for (;;) {
+        const int err = lockNow(fd, LOCK_EX);
+        if (err == 0)
+            return {};
+        if (err != EWOULDBLOCK)
+            return {InstanceLock::State::Unavailable, lockError(err)};
+        if (holder == LockHolder::Command) {
+            ::close(std::exchange(markFd, -1));
+            return {commandHolds(markPath) ? InstanceLock::State::CommandRunning
+                                           : InstanceLock::State::AlreadyRunning,
+                    {}};
+        }
+        // A command that ended between the two looks let go of both.
+        if (!commandHolds(markPath))
+            return {lockNow(fd, LOCK_EX) == 0 ? InstanceLock::State::Held
+                                              : InstanceLock::State::AlreadyRunning,
+                    {}};
+        if (!wait)
+            return {InstanceLock::State::CommandRunning, {}};
+        if (!waitLonger(*wait, told))
+            return {InstanceLock::State::Stopped, {}};
+    }
+}
+
+// For whoever looks: the holder's process number. Nothing reads it.
+void writePid(int fd) {
+    const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
+    if (::ftruncate(fd, 0) == 0) {
+        [[maybe_unused]] const auto n = ::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
+    }
+}
 #endif
 } // namespace
 
@@ -191,65 +262,26 @@ InstanceLock LockSingleInstance(const QString &program, const QString &home, Loc
     };
     const LockFile file = openLockFile(lock.path);
     if (file.fd < 0) {
-        if (file.err == 0)
-            return refuse(InstanceLock::State::Unavailable, QStringLiteral("il blocco non \u00e8 un file"));
-        return refuse(refusesWriting(file.err) ? InstanceLock::State::HomeReadOnly
-                                               : InstanceLock::State::Unavailable,
-                      lockError(file.err));
+        const Verdict refused = openRefusal(file);
+        return refuse(refused.state, refused.error);
     }
     lock.m_fd = file.fd;
-    if (holder == LockHolder::Command) {
-        // Opened after the lock, so that a process that dies lets go of the
-        // lock first (the kernel closes descriptors in their order). A home
-        // where no mark can be made runs the command unmarked: no server
-        // could run there anyway.
-        const LockFile mark = openLockFile(markPath);
-        lock.m_markFd = mark.fd;
-        // Shared: commands never keep each other out; only a server's glance
-        // takes it whole, for an instant.
-        while (lock.m_markFd >= 0 && ::flock(lock.m_markFd, LOCK_SH) != 0 && errno == EINTR) {
-        }
-    }
-    bool told = false;
-    for (;;) {
-        const int err = lockNow(lock.m_fd, LOCK_EX);
-        if (err == 0)
-            break;
-        if (err != EWOULDBLOCK)
-            return refuse(InstanceLock::State::Unavailable, lockError(err));
-        if (holder == LockHolder::Command) {
-            // Its own mark would hide another command's.
-            ::close(std::exchange(lock.m_markFd, -1));
-            return refuse(commandHolds(markPath) ? InstanceLock::State::CommandRunning
-                                                 : InstanceLock::State::AlreadyRunning,
-                          {});
-        }
-        if (!commandHolds(markPath)) {
-            // A command that ended between the two looks let go of both.
-            if (lockNow(lock.m_fd, LOCK_EX) == 0)
-                break;
-            return refuse(InstanceLock::State::AlreadyRunning, {});
-        }
-        if (!wait)
-            return refuse(InstanceLock::State::CommandRunning, {});
-        if (!std::exchange(told, true) && wait->waiting)
-            wait->waiting();
-        if (wait->goOn && !wait->goOn())
-            return refuse(InstanceLock::State::Stopped, {});
-        wait->clock.sleepMs(kLookMs);
-    }
+    // Opened after the lock, so that a process that dies lets go of the lock
+    // first (the kernel closes descriptors in their order). A home where no
+    // mark can be made runs the command unmarked: no server could run there
+    // anyway.
+    if (holder == LockHolder::Command)
+        lock.m_markFd = holdMark(markPath);
+    const Verdict taken = takeLock(lock.m_fd, holder, lock.m_markFd, markPath, wait);
+    if (taken.state != InstanceLock::State::Held)
+        return refuse(taken.state, taken.error);
     if (holder == LockHolder::Program && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) != 0) {
         // Its files (configuration, journal, outcomes) are written beside the lock.
         return refuse(InstanceLock::State::HomeReadOnly, lockError(errno));
     }
     lock.state = InstanceLock::State::Held;
-    if (file.writable) {
-        // For whoever looks: the holder's process number. Nothing reads it.
-        const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-        if (::ftruncate(lock.m_fd, 0) == 0) {
-            [[maybe_unused]] const auto n = ::pwrite(lock.m_fd, pid.constData(), size_t(pid.size()), 0);
-        }
-    }
+    if (file.writable)
+        writePid(lock.m_fd);
 #else
     Q_UNUSED(holder);
     Q_UNUSED(wait);

@@ -77,24 +77,28 @@ bool Startup::connectRegister() {
     return ready;
 }
 
+bool Startup::openPort() {
+    const QString device = PortDevice(m_s.settings().config().IniPath, m_s.settings().config().Porta);
+    if (device.isEmpty() || !m_link.OpenComPort(device, m_s.settings().config().Velocita)) {
+        report(
+            CannotOpenPortText(PortName(m_s.settings().config().Porta), device, m_link.port().errorText()));
+        return false;
+    }
+    const int status = m_runner.RequestStatus();
+    if (link::isLinkFailure(status)) {
+        report(linkFailureText(status));
+    } else if (status != 0) {
+        report(QStringLiteral("Errore ") + QString::number(status));
+    }
+    m_link.WaitMs(100);
+    return true;
+}
+
 bool Startup::tryConnect() {
     if (m_link.lineBusy())
         return m_ready;
-    if (!m_link.isOpen()) {
-        const QString device = PortDevice(m_s.settings().config().IniPath, m_s.settings().config().Porta);
-        if (device.isEmpty() || !m_link.OpenComPort(device, m_s.settings().config().Velocita)) {
-            report(CannotOpenPortText(PortName(m_s.settings().config().Porta), device,
-                                      m_link.port().errorText()));
-            return false;
-        }
-        const int status = m_runner.RequestStatus();
-        if (link::isLinkFailure(status)) {
-            report(linkFailureText(status));
-        } else if (status != 0) {
-            report(QStringLiteral("Errore ") + QString::number(status));
-        }
-        m_link.WaitMs(100);
-    }
+    if (!m_link.isOpen() && !openPort())
+        return false;
     const Reply reply = m_link.exchange(IdentifyLine());
     if (reply.status == LinkStatus::LineBusy)
         return m_ready;
@@ -111,6 +115,11 @@ bool Startup::tryConnect() {
         setReady(false);
         return false;
     }
+    identified(id);
+    return true;
+}
+
+void Startup::identified(const RegisterIdentity &id) {
     // The register answered: a start-up failure on the status bar is over.
     if (m_s.statusBar().panel(1) == kNotReadyTitle) {
         m_s.statusBar().setMessage(QString(), QString());
@@ -135,7 +144,6 @@ bool Startup::tryConnect() {
         m_s.monitor().AddMonitorLine(QStringLiteral("ECR        : ") + connected);
     }
     setReady(true);
-    return true;
 }
 
 void Startup::probeUnreachable() {

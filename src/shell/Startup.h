@@ -11,6 +11,7 @@ class Prompter;
 class Runner;
 class Session;
 class SerialFunz2;
+struct RegisterIdentity;
 
 // The start-up steps that bring the register under control, and the watch
 // that brings it back: load the configuration, open the port, ask its
@@ -49,6 +50,11 @@ signals:
 private:
     void setReady(bool ready);
     bool tryConnect();
+    // Opens the configured port and asks the register's status; false (said)
+    // when the port cannot be opened.
+    bool openPort();
+    // The register answered with its identity: shown, written, and said.
+    void identified(const RegisterIdentity &id);
     void probeUnreachable();
     void report(const QString &problem);
     // The retry interval has passed since the last attempt (on the link's clock).
