@@ -51,49 +51,37 @@ HttpResponse HttpResponse::error(int status, const QString &text) {
                 QJsonDocument(QJsonObject{{QStringLiteral("error"), text}}).toJson(QJsonDocument::Compact));
 }
 
+namespace {
+constexpr struct {
+    int status;
+    const char *phrase;
+} kReasons[] = {{100, "Continue"},
+                {200, "OK"},
+                {202, "Accepted"},
+                {400, "Bad Request"},
+                {401, "Unauthorized"},
+                {403, "Forbidden"},
+                {404, "Not Found"},
+                {405, "Method Not Allowed"},
+                {408, "Request Timeout"},
+                {409, "Conflict"},
+                {411, "Length Required"},
+                {413, "Content Too Large"},
+                {414, "URI Too Long"},
+                {415, "Unsupported Media Type"},
+                {431, "Request Header Fields Too Large"},
+                {500, "Internal Server Error"},
+                {501, "Not Implemented"},
+                {503, "Service Unavailable"},
+                {505, "HTTP Version Not Supported"}};
+} // namespace
+
 QByteArray HttpResponse::reason(int status) {
-    switch (status) {
-    case 100:
-        return "Continue";
-    case 200:
-        return "OK";
-    case 202:
-        return "Accepted";
-    case 400:
-        return "Bad Request";
-    case 401:
-        return "Unauthorized";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    case 408:
-        return "Request Timeout";
-    case 409:
-        return "Conflict";
-    case 411:
-        return "Length Required";
-    case 413:
-        return "Content Too Large";
-    case 414:
-        return "URI Too Long";
-    case 415:
-        return "Unsupported Media Type";
-    case 431:
-        return "Request Header Fields Too Large";
-    case 500:
-        return "Internal Server Error";
-    case 501:
-        return "Not Implemented";
-    case 503:
-        return "Service Unavailable";
-    case 505:
-        return "HTTP Version Not Supported";
-    default:
-        return "Status";
+    for (const auto &r : kReasons) {
+        if (r.status == status)
+            return r.phrase;
     }
+    return "Status";
 }
 
 } // namespace norvvelm

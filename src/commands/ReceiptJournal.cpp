@@ -206,6 +206,16 @@ QByteArray encodeReceipt(const QueueEvent &e) {
            escaped(request ? e.text + u' ' + QString::fromLatin1(e.bodyHash) : e.text);
 }
 
+// C<id>,<count>[:<cents>]
+bool decodeClosed(QByteArrayView rest, QueueEvent &e) {
+    qint64 id = 0;
+    QByteArrayView tail;
+    if (!numberThen(rest, id, tail) || id <= 0)
+        return false;
+    e.id = quint64(id);
+    return decodeCount(tail, e);
+}
+
 // T<id>
 bool decodeTaken(QByteArrayView rest, QueueEvent &e) {
     bool ok = false;
@@ -303,21 +313,12 @@ bool ReceiptJournal::decode(QByteArrayView record, QueueEvent &e) {
         return decodeProblem(record.at(0), rest, e);
     case Kind::Taken:
         return decodeTaken(rest, e);
-    case Kind::ClosedOnRegister: {
-        qint64 id = 0;
-        QByteArrayView tail;
-        if (!numberThen(rest, id, tail) || id <= 0)
-            return false;
-        e.id = quint64(id);
-        return decodeCount(tail, e);
-    }
-    case Kind::Line:
-    case Kind::WorkingCopy:
-    case Kind::Skipped:
-    case Kind::PutBack:
+    case Kind::ClosedOnRegister:
+        return decodeClosed(rest, e);
+    default:
+        // A line, a working copy, a skipped or put-back line: its text alone.
         return unescaped(rest, e.text);
     }
-    return false;
 }
 
 namespace {
