@@ -108,10 +108,14 @@ std::optional<HttpResponse> checkRepeated(const HttpRequest &request) {
     return std::nullopt;
 }
 
-// Refused: a POST that a web page of another origin sends. Only this
-// server's own page may post; an origin without a port is on port 80.
+bool isRead(const HttpRequest &request) {
+    return request.method == "GET" || request.method == "HEAD";
+}
+
+// Refused: a POST (or a DELETE) that a web page of another origin sends.
+// Only this server's own page may post; an origin without a port is on port 80.
 std::optional<HttpResponse> checkOrigin(const HttpRequest &request, const QTcpSocket &socket) {
-    if (request.method != "POST" || !request.hasHeader("origin"))
+    if (isRead(request) || !request.hasHeader("origin"))
         return std::nullopt;
     const QByteArray origin = request.header("origin");
     QString host;
@@ -204,11 +208,11 @@ std::optional<HttpResponse> ApiServer::checkHeaders(const HttpRequest &request,
     return checkToken(request, socket);
 }
 
-// Every POST, and on an address other than loopback every request, carries
-// the key once.
+// Every request that changes something (a POST, a DELETE), and on an
+// address other than loopback every request, carries the key once.
 std::optional<HttpResponse> ApiServer::checkToken(const HttpRequest &request,
                                                   const QTcpSocket &socket) const {
-    if (request.method != "POST" && socket.localAddress().isLoopback())
+    if (isRead(request) && socket.localAddress().isLoopback())
         return std::nullopt;
     int count = 0;
     const QByteArray given = ApiToken::fromAuthorization(request.header("authorization", &count));
@@ -232,8 +236,10 @@ void ApiServer::handle(HttpConnection *connection, const HttpRequest &request) {
     }
     static const QRegularExpression one(QStringLiteral("^/api/v1/receipts/([A-Za-z0-9_.-]{1,64})$"));
     if (const auto m = one.match(path); m.hasMatch()) {
+        if (request.method == "DELETE")
+            return connection->respond(withdraw(m.captured(1)));
         if (!get)
-            return connection->respond(methodNotAllowed("GET, HEAD"));
+            return connection->respond(methodNotAllowed("DELETE, GET, HEAD"));
         return receipt(connection, request, m.captured(1));
     }
     connection->respond(resource(request, get));
@@ -347,6 +353,14 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
     if (!ok)
         return connection->respond(
             HttpResponse::error(400, QStringLiteral("wait: da 0 a 30000 millisecondi")));
+    QDateTime expires;
+    if (request.query.hasQueryItem(QStringLiteral("expires_in"))) {
+        const int seconds = request.query.queryItemValue(QStringLiteral("expires_in")).toInt(&ok);
+        if (!ok || seconds < 1 || seconds > kMaxExpiresS)
+            return connection->respond(
+                HttpResponse::error(400, QStringLiteral("expires_in: da 1 a %1 secondi").arg(kMaxExpiresS)));
+        expires = m_s.now().addSecs(seconds);
+    }
     const ReceiptBodyType type = ReceiptBodyTypeOf(request.header("content-type"));
     if (type == ReceiptBodyType::Other)
         return connection->respond(HttpResponse::error(
@@ -362,7 +376,8 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
     const QByteArray hash =
         QCryptographicHash::hash(QByteArray(media + '\n' + request.body), QCryptographicHash::Sha256).toHex();
     ReceiptHistory receipt;
-    switch (m_book->submit(key, hash, reading.lines, receipt)) {
+    switch (m_book->submit(ReceiptSource{ReceiptSource::Kind::Request, key, hash, expires, {}}, reading.lines,
+                           receipt)) {
     case ReceiptBook::Submit::Accepted:
         return answerReceipt(connection, 202, ReceiptIdText(receipt.id), waitMs);
     case ReceiptBook::Submit::Repeated:
@@ -393,6 +408,26 @@ void ApiServer::receipt(HttpConnection *connection, const HttpRequest &request, 
     if (!m_book || !m_book->find(id))
         return connection->respond(HttpResponse::error(404, QStringLiteral("Scontrino sconosciuto: ") + id));
     answerReceipt(connection, 200, id, waitMs);
+}
+
+// A receipt none of whose lines went out is withdrawn: it never prints.
+HttpResponse ApiServer::withdraw(const QString &id) {
+    ReceiptHistory receipt;
+    switch (m_book ? m_book->cancel(id, receipt) : ReceiptBook::Cancel::Unknown) {
+    case ReceiptBook::Cancel::Cancelled:
+    case ReceiptBook::Cancel::Ended:
+        if (receipt.outcome == OutcomeState::Cancelled)
+            return HttpResponse::json(200, compact(ReceiptJson(receipt)));
+        return HttpResponse::error(409, QStringLiteral("Scontrino gi\u00e0 concluso: ") + id);
+    case ReceiptBook::Cancel::Started:
+        return HttpResponse::error(409, QStringLiteral("Scontrino gi\u00e0 inviato alla cassa: ") + id);
+    case ReceiptBook::Cancel::NotKept:
+        return HttpResponse::error(503,
+                                   QStringLiteral("Coda non scrivibile su disco: scontrino non ritirato"));
+    case ReceiptBook::Cancel::Unknown:
+        break;
+    }
+    return HttpResponse::error(404, QStringLiteral("Scontrino sconosciuto: ") + id);
 }
 
 HttpResponse ApiServer::list(const HttpRequest &request) const {

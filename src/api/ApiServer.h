@@ -26,7 +26,8 @@ class ApiServer : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxWaitMs = 30000;
-    static constexpr int kMaxWaiters = 1000; // beyond them, answered at once
+    static constexpr int kMaxExpiresS = 86400; // a receipt may wait to start at most a day
+    static constexpr int kMaxWaiters = 1000;   // beyond them, answered at once
     static constexpr int kDefaultListLimit = 50;
     static constexpr int kMaxListLimit = 1000;
     static constexpr int kDefaultPort = 8714;
@@ -69,6 +70,7 @@ private:
     HttpResponse monitor(const HttpRequest &request) const;
     HttpResponse page(const QString &path) const;
     void submit(HttpConnection *connection, const HttpRequest &request);
+    HttpResponse withdraw(const QString &id);
     void receipt(HttpConnection *connection, const HttpRequest &request, const QString &id);
     HttpResponse list(const HttpRequest &request) const;
     // Answers now, or when the receipt is final or `waitMs` is up.

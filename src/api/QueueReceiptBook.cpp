@@ -34,8 +34,10 @@ void QueueReceiptBook::keep(const ReceiptHistory &r) {
     ReportWriteFailure(m_s, QStringLiteral("gli esiti degli scontrini"), m_store.path());
 }
 
-ReceiptBook::Submit QueueReceiptBook::submit(const QString &key, const QByteArray &bodyHash,
-                                             const QStringList &lines, ReceiptHistory &receipt) {
+ReceiptBook::Submit QueueReceiptBook::submit(const ReceiptSource &source, const QStringList &lines,
+                                             ReceiptHistory &receipt) {
+    const QString &key = source.key;
+    const QByteArray &bodyHash = source.bodyHash;
     for (const QueuedReceipt &r : m_executor.state().receipts) {
         if (r.source.kind != ReceiptSource::Kind::Request || r.source.key != key)
             continue;
@@ -47,7 +49,9 @@ ReceiptBook::Submit QueueReceiptBook::submit(const QString &key, const QByteArra
         return e->source.bodyHash == bodyHash ? Submit::Repeated : Submit::Conflict;
     }
     quint64 id = 0;
-    if (!m_executor.enqueue(lines, {}, ReceiptSource{ReceiptSource::Kind::Request, key, bodyHash}, &id))
+    ReceiptSource request = source;
+    request.kind = ReceiptSource::Kind::Request;
+    if (!m_executor.enqueue(lines, {}, request, &id))
         return Submit::Failed;
     // Told and stored as it was queued, by the queue's observer.
     if (const QueuedReceipt *r = m_executor.state().find(id))
@@ -55,6 +59,36 @@ ReceiptBook::Submit QueueReceiptBook::submit(const QString &key, const QByteArra
     if (queued)
         queued();
     return Submit::Accepted;
+}
+
+ReceiptBook::Cancel QueueReceiptBook::cancel(const QString &id, ReceiptHistory &receipt) {
+    const quint64 n = ReceiptIdNumber(id);
+    const QueuedReceipt *r = n != 0 ? m_executor.state().find(n) : nullptr;
+    if (!r || r->source.kind != ReceiptSource::Kind::Request) {
+        // Only the interface's own receipts are withdrawn through it.
+        const auto known = find(id);
+        if (!known)
+            return Cancel::Unknown;
+        receipt = *known;
+        return IsFinal(known->outcome) ? Cancel::Ended : Cancel::Started;
+    }
+    const Executor::Withdrawal w = m_executor.withdraw(
+        n, QStringLiteral("cancelled"), QStringLiteral("Ritirato dal programma di cassa prima della stampa"));
+    if (const auto now = find(id))
+        receipt = *now;
+    switch (w) {
+    case Executor::Withdrawal::Withdrawn:
+        return Cancel::Cancelled;
+    case Executor::Withdrawal::Ended:
+        return Cancel::Ended;
+    case Executor::Withdrawal::Unknown:
+        return Cancel::Unknown;
+    case Executor::Withdrawal::NotKept:
+        return Cancel::NotKept;
+    case Executor::Withdrawal::Started:
+        break;
+    }
+    return Cancel::Started;
 }
 
 void QueueReceiptBook::refresh() {

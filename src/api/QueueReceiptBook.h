@@ -31,8 +31,9 @@ public:
     QString storeError() const { return m_store.error(); }
     OutcomeStore &store() { return m_store; }
 
-    Submit submit(const QString &key, const QByteArray &bodyHash, const QStringList &lines,
-                  ReceiptHistory &receipt) override;
+    using ReceiptBook::submit;
+    Submit submit(const ReceiptSource &source, const QStringList &lines, ReceiptHistory &receipt) override;
+    Cancel cancel(const QString &id, ReceiptHistory &receipt) override;
     std::optional<ReceiptHistory> find(const QString &id) const override;
     QList<ReceiptHistory> newest(int limit) const override;
     int pending() const override;

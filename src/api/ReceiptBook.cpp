@@ -13,7 +13,8 @@ constexpr struct {
     const char16_t *name;
 } kStateNames[] = {{OutcomeState::Queued, u"queued"},   {OutcomeState::Printing, u"printing"},
                    {OutcomeState::Voided, u"voided"},   {OutcomeState::Printed, u"printed"},
-                   {OutcomeState::Refused, u"refused"}, {OutcomeState::Failed, u"failed"}};
+                   {OutcomeState::Refused, u"refused"}, {OutcomeState::Failed, u"failed"},
+                   {OutcomeState::Open, u"open"},       {OutcomeState::Cancelled, u"cancelled"}};
 
 const QString kFileSourceApi = QStringLiteral("api");
 } // namespace
@@ -68,6 +69,8 @@ QJsonObject ReceiptJson(const ReceiptHistory &r) {
         {QStringLiteral("accepted"), time(r.accepted)},
         {QStringLiteral("started"), time(r.started)},
         {QStringLiteral("finished"), time(r.finished)},
+        {QStringLiteral("warnings"), QJsonArray::fromStringList(r.source.warnings)},
+        {QStringLiteral("expires"), time(r.source.expires)},
         {QStringLiteral("reason"), r.reasonCode.isEmpty()
                                        ? QJsonValue()
                                        : QJsonObject{{QStringLiteral("code"), r.reasonCode},
@@ -80,9 +83,11 @@ bool ReceiptFromJson(const QJsonObject &o, ReceiptHistory &out) {
     out.id = ReceiptIdNumber(o.value(QStringLiteral("id")).toString());
     const QJsonValue key = o.value(QStringLiteral("key"));
     if (key.isString())
-        out.source = {ReceiptSource::Kind::Request, key.toString(), {}};
+        out.source = {ReceiptSource::Kind::Request, key.toString(), {}, {}, {}};
     else
-        out.source = {ReceiptSource::Kind::File, o.value(QStringLiteral("source")).toString(), {}};
+        out.source = {ReceiptSource::Kind::File, o.value(QStringLiteral("source")).toString(), {}, {}, {}};
+    for (const QJsonValue w : o.value(QStringLiteral("warnings")).toArray())
+        out.source.warnings << w.toString();
     const auto state = OutcomeStateNamed(o.value(QStringLiteral("state")).toString());
     out.receiptNumber = o.value(QStringLiteral("receipt_number")).toInt(-1);
     if (const QJsonValue total = o.value(QStringLiteral("total")); total.isString())
@@ -101,6 +106,7 @@ bool ReceiptFromJson(const QJsonObject &o, ReceiptHistory &out) {
     out.accepted = time("accepted");
     out.started = time("started");
     out.finished = time("finished");
+    out.source.expires = time("expires");
     const QJsonObject reason = o.value(QStringLiteral("reason")).toObject();
     out.reasonCode = reason.value(QStringLiteral("code")).toString();
     out.reasonText = reason.value(QStringLiteral("message")).toString();

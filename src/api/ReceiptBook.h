@@ -38,8 +38,20 @@ public:
         Conflict, // the same key with another body
         Failed,   // could not be kept on disk: nothing queued
     };
-    virtual Submit submit(const QString &key, const QByteArray &bodyHash, const QStringList &lines,
-                          ReceiptHistory &receipt) = 0;
+    // `source` is a request's: its key, the hash of its body and its terms.
+    virtual Submit submit(const ReceiptSource &source, const QStringList &lines, ReceiptHistory &receipt) = 0;
+    Submit submit(const QString &key, const QByteArray &bodyHash, const QStringList &lines,
+                  ReceiptHistory &receipt) {
+        return submit(ReceiptSource{ReceiptSource::Kind::Request, key, bodyHash, {}, {}}, lines, receipt);
+    }
+    enum class Cancel {
+        Cancelled, // withdrawn now: `receipt` is its final state
+        Started,   // a line of it has gone out (or is going): too late
+        Ended,     // already final: `receipt` as it ended
+        Unknown,   // no such receipt
+        NotKept,   // the journal cannot keep it: nothing changed
+    };
+    virtual Cancel cancel(const QString &id, ReceiptHistory &receipt) = 0;
     virtual std::optional<ReceiptHistory> find(const QString &id) const = 0;
     // Newest first.
     virtual QList<ReceiptHistory> newest(int limit) const = 0;

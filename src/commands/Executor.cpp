@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopedValueRollback>
 
 #include <utility>
 
@@ -143,17 +144,29 @@ void Executor::finishLine(bool openAfter) {
     m_queue.record(QueueEvent::done(openAfter));
 }
 
-// A closing line ended: the register's totals after it give the receipt its
-// number and total (none when it closed nothing).
-void Executor::closeReceipt() {
+// A closing line ended: the register, not the line, says whether it closed
+// the receipt. Its count of receipts rises when it does, and its totals then
+// give the receipt its number and total; a payment short of the total (the
+// first of several) leaves it open. False when the totals could not be read:
+// the line stays in flight, judged when the register answers again.
+bool Executor::closeReceipt() {
     bool reached = true;
     const ReceiptTotals after = readTotals(reached);
-    if (!reached || after.receipts < 0) {
+    if (!reached)
+        return false;
+    const QueueState &s = m_queue.state();
+    if (after.receipts < 0) {
+        // An answer without a count: the line's rule judges.
         finishLine(false);
-        return;
+        return true;
+    }
+    if (after.receipts <= s.receiptsBefore) {
+        finishLine(true);
+        return true;
     }
     closedAt(after);
     m_chain = ChainedTotals{after, m_link.linesSent(), m_link.clock().nowMs()};
+    return true;
 }
 
 void Executor::closedAt(const ReceiptTotals &after) {
@@ -182,6 +195,11 @@ void Executor::ExecuteReceiptQueue() {
     // No line goes out that the journal could not keep.
     if (!m_queue.writable())
         return;
+    const QScopedValueRollback busy(m_busy, true);
+    expireQueued();
+    // A receipt given up whose void key did not go yet: before anything else.
+    if (!voidAbandoned())
+        return;
     if (m_recover) {
         if (!recover())
             return;
@@ -195,6 +213,8 @@ void Executor::ExecuteReceiptQueue() {
 }
 
 Executor::Step Executor::takeLine() {
+    if (const std::optional<Step> before = beforeRequest())
+        return *before;
     const QString taken = m_queue.head();
     monitor(MonitorToRegister() + taken.left(kMaxLineChars));
     const LineVerdict v = JudgeReceiptLine(taken, m_queue.state().receiptOpen);
@@ -213,36 +233,152 @@ Executor::Step Executor::takeLine() {
 // rule in the receipt state it meets.
 Executor::Step Executor::skipRefused(const LineVerdict &v, const QString &taken) {
     const QString code = CommandCode(v.line);
+    const quint64 owner = m_queue.state().queueOwners.value(0);
     switch (v.why) {
     case LineVerdict::Why::None:
     case LineVerdict::Why::Blank:
         skipLine(taken);
-        return Step::Next;
+        return afterRequestLine(owner, false);
     case LineVerdict::Why::Unfit:
         skipLine(taken, v.detail);
         refuseLine(v.line, v.detail);
-        return Step::Next;
+        return afterRequestLine(owner, true);
     case LineVerdict::Why::NotHandled: {
         const QString message = u'"' + code + QStringLiteral("\" - Comando non gestito !");
         skipLine(taken, message);
         log(message, v.line);
         monitor(MonitorFromRegister() + QStringLiteral("Comando ") + code + QStringLiteral(" non gestito."));
-        return Step::Stop;
+        return fromRequest(owner) ? afterRequestLine(owner, true) : Step::Stop;
     }
     case LineVerdict::Why::NotOpen:
         skipLine(taken, QStringLiteral("Scontrino non aperto"));
         monitor(MonitorFromRegister() + QStringLiteral("Scontrino non aperto"));
-        return Step::Next;
+        return afterRequestLine(owner, true);
     case LineVerdict::Why::OpenReceipt: {
         const QString message =
             u'"' + code + QStringLiteral("\" - Comando non gestito con scontrino aperto !");
         skipLine(taken, message);
         log(message, v.line);
         monitor(MonitorFromRegister() + QStringLiteral("Comando non gestito con scontrino aperto"));
-        return Step::Next;
+        return afterRequestLine(owner, true);
     }
     }
     return Step::Next;
+}
+
+// ---------------------------------------------------------------- requests
+
+bool Executor::fromRequest(quint64 id) const {
+    const QueuedReceipt *r = m_queue.state().find(id);
+    return r && r->source.kind == ReceiptSource::Kind::Request;
+}
+
+// Before the first line of a request's receipt: one whose time ran out is
+// withdrawn, and a receipt that a file left open on the register is voided
+// first, so that no line of a request joins it. Nothing to do: no step.
+std::optional<Executor::Step> Executor::beforeRequest() {
+    const QueueState &s = m_queue.state();
+    const quint64 id = s.queueOwners.value(0);
+    const QueuedReceipt *r = s.find(id);
+    if (!r || r->source.kind != ReceiptSource::Kind::Request || r->state != QueuedReceipt::State::Queued)
+        return std::nullopt;
+    if (r->source.expires.isValid() && m_s.now() >= r->source.expires) {
+        expire(id);
+        return m_queue.writable() ? Step::Next : Step::Stop;
+    }
+    if (!s.receiptOpen || s.receiptOwners.contains(id))
+        return std::nullopt;
+    const quint64 left = s.receiptOwners.value(0);
+    QString answer;
+    if (!pressVoidKey(answer))
+        return Step::Stop;
+    const QString message = QStringLiteral("Scontrino lasciato aperto da un file annullato: ") +
+                            QStringLiteral("uno scontrino dell'interfaccia non vi si aggiunge");
+    monitor(MonitorFromRegister() + message);
+    log(message, VoidReceiptLine());
+    return m_queue.record({QueueEvent::problem(message, left), QueueEvent::givenUp()}, true) ? Step::Next
+                                                                                             : Step::Stop;
+}
+
+void Executor::expire(quint64 id) {
+    const QString why = QStringLiteral("Scaduto prima che la cassa lo potesse stampare: non stampato");
+    if (m_queue.record(QueueEvent::cancelled(id, QStringLiteral("expired"), why), true)) {
+        monitor(MonitorFromRegister() + why);
+        log(why, QString());
+    }
+}
+
+void Executor::expireQueued() {
+    const QDateTime now = m_s.now();
+    QList<quint64> due;
+    for (const QueuedReceipt &r : m_queue.state().receipts) {
+        if (r.state == QueuedReceipt::State::Queued && r.source.expires.isValid() && now >= r.source.expires)
+            due.append(r.id);
+    }
+    for (const quint64 id : std::as_const(due)) {
+        // The receipt about to go out is the sending loop's to judge.
+        if (!(m_busy && m_queue.state().queueOwners.value(0) == id))
+            expire(id);
+    }
+}
+
+Executor::Withdrawal Executor::withdraw(quint64 id, const QString &code, const QString &why) {
+    const QueuedReceipt *r = m_queue.state().find(id);
+    if (!r)
+        return Withdrawal::Unknown;
+    if (IsFinal(r->outcome))
+        return Withdrawal::Ended;
+    if (r->state != QueuedReceipt::State::Queued || (m_busy && m_queue.state().queueOwners.value(0) == id))
+        return Withdrawal::Started;
+    if (!m_queue.writable() || !m_queue.record(QueueEvent::cancelled(id, code, why), true))
+        return m_queue.writable() ? Withdrawal::Started : Withdrawal::NotKept;
+    monitor(MonitorFromRegister() + why);
+    log(why, QString());
+    return Withdrawal::Withdrawn;
+}
+
+// After a line of a request's receipt: a line the register refused (or that
+// could not go) stops the receipt, and a receipt whose lines all went with
+// the register's receipt still open (a payment refused or short of the
+// total, none at all) is voided: a request prints what it asked, or nothing.
+Executor::Step Executor::afterRequestLine(quint64 owner, bool faulted) {
+    const QueueState &s = m_queue.state();
+    const QueuedReceipt *r = s.find(owner);
+    if (!r || r->source.kind != ReceiptSource::Kind::Request ||
+        (r->state != QueuedReceipt::State::Queued && r->state != QueuedReceipt::State::Printing))
+        return Step::Next;
+    if (faulted)
+        return abandon(owner, QStringLiteral("line_refused"),
+                       QStringLiteral("Riga rifiutata: scontrino annullato sulla cassa, non stampato"));
+    if (s.queueOwners.contains(owner) || !s.receiptOpen || !s.receiptOwners.contains(owner))
+        return Step::Next;
+    return abandon(
+        owner, QStringLiteral("left_open"),
+        QStringLiteral("Scontrino rimasto aperto sulla cassa (pagamento rifiutato, insufficiente o "
+                       "assente): annullato, non stampato"));
+}
+
+Executor::Step Executor::abandon(quint64 id, const QString &code, const QString &why) {
+    monitor(MonitorFromRegister() + why);
+    log(why, QString());
+    if (!m_queue.record(QueueEvent::abandoned(id, code, why), true))
+        return Step::Stop;
+    return voidAbandoned() ? Step::Next : Step::Stop;
+}
+
+// The void key for a receipt given up: whether it held a receipt open or
+// none (it answers so), the receipt ends failed, and nothing of it is sent
+// again. False when the register could not be reached: tried again first
+// thing when it answers.
+bool Executor::voidAbandoned() {
+    const quint64 id = m_queue.state().abandonedPending();
+    if (id == 0)
+        return true;
+    QString answer;
+    if (!pressVoidKey(answer))
+        return false;
+    dropChain();
+    return m_queue.record(QueueEvent::givenUp(id), true);
 }
 
 // The totals read after the last closing may stand for the receipt the next
@@ -295,7 +431,10 @@ Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &take
     const QString line = rewritten(row, lineIn);
     // Sending it again cannot change a receipt: a read, or a text outside one.
     const bool repeatable = !openBefore && row.rule == ReceiptRule::Neutral;
-    return lineOutcome(exchangeLine(line, repeatable), row, openBefore, before, fromChain);
+    const quint64 owner = m_queue.state().inFlightOwner;
+    m_lineFault = false;
+    const Step step = lineOutcome(exchangeLine(line, repeatable), row, openBefore, before, fromChain);
+    return step == Step::Next ? afterRequestLine(owner, std::exchange(m_lineFault, false)) : step;
 }
 
 // Where the line that went out leaves the queue: ended (a closing with the
@@ -304,10 +443,10 @@ Executor::Step Executor::lineOutcome(Outcome outcome, const ReceiptRuleRow &row,
                                      const ReceiptTotals &before, bool fromChain) {
     switch (outcome) {
     case Outcome::Next:
-        if (m_queue.state().inFlight && row.rule == ReceiptRule::Closes && before.receipts >= 0)
-            closeReceipt();
-        else if (m_queue.state().inFlight)
-            finishLine(ReceiptOpenAfter(row, openBefore));
+        if (m_queue.state().inFlight && !endLine(row, openBefore, before)) {
+            m_recover = true;
+            return Step::Stop;
+        }
         if (!openBefore && m_queue.state().receiptOpen)
             m_chainHolds = fromChain;
         return Step::Next;
@@ -326,6 +465,20 @@ Executor::Step Executor::lineOutcome(Outcome outcome, const ReceiptRuleRow &row,
         return Step::Stop;
     }
     return Step::Stop;
+}
+
+// The line in flight was answered: where it leaves the register's receipt.
+// False when that cannot be known yet.
+bool Executor::endLine(const ReceiptRuleRow &row, bool openBefore, const ReceiptTotals &before) {
+    if (m_lineFault) {
+        // Refused or never taken: the register's receipt is as it was.
+        finishLine(openBefore);
+        return true;
+    }
+    if (row.rule == ReceiptRule::Closes && before.receipts >= 0)
+        return closeReceipt();
+    finishLine(ReceiptOpenAfter(row, openBefore));
+    return true;
 }
 
 // ---------------------------------------------------------------- exchanges
@@ -406,14 +559,17 @@ Executor::Outcome Executor::lineEnded(const Sent &sent, const QString &line, boo
     case AnswerKind::FrameNak:
         gaveUp(line, QStringLiteral("Comando rifiutato dalla cassa (NAK) per %1 volte: riga scartata")
                          .arg(m_limits.nakRepeats));
+        m_lineFault = true;
         return Outcome::Next;
     case AnswerKind::Lost:
         // The register may have carried the line out: only a line that
         // cannot change a receipt is sent again blindly.
         if (!repeatable)
             return Outcome::Uncertain;
-        if (sent.exhausted)
+        if (sent.exhausted) {
             gaveUp(line, QStringLiteral("Nessuna risposta dalla cassa: riga scartata"));
+            m_lineFault = true;
+        }
         return Outcome::Next;
     case AnswerKind::PaperStatus:
         gaveUp(line, QStringLiteral("Rotolo non sostituito: la coda riprende pi\u00f9 tardi"));
@@ -431,6 +587,7 @@ Executor::Outcome Executor::lineEnded(const Sent &sent, const QString &line, boo
         const QString code = AnswerErrorCode(sent.reply.answer);
         m_queue.record(QueueEvent::problem(
             ReceiptError{0, code, CommandErrorNumber(code), DescribeEcrError(code).message}));
+        m_lineFault = true;
         return Outcome::Next;
     }
     default:

@@ -66,8 +66,14 @@ public:
     void sayJournalProblem(const QString &problem);
     void journalMended();
     // The register's state is not known yet (a line went out and its answer
-    // was lost, or the program stopped in the middle of a receipt).
-    bool recoveryPending() const { return m_recover; }
+    // was lost, or the program stopped in the middle of a receipt), or a
+    // receipt given up still waits for its void key.
+    bool recoveryPending() const { return m_recover || m_queue.state().abandonedPending() != 0; }
+    // A request's receipt none of whose lines went out, withdrawn for `why`.
+    enum class Withdrawal { Withdrawn, Started, Ended, Unknown, NotKept };
+    Withdrawal withdraw(quint64 id, const QString &code, const QString &why);
+    // Requests whose time to start ran out are withdrawn (said as expired).
+    void expireQueued();
     // Nothing tells what the register holds (the journal lost, cut or set
     // aside): before any line goes out, its void key, which a register with no
     // receipt open answers harmlessly.
@@ -80,10 +86,17 @@ private:
     enum class Outcome { Next, Return, Uncertain };
     enum class Step { Next, Stop };
     Step takeLine();
+    bool fromRequest(quint64 id) const;
+    std::optional<Step> beforeRequest();
+    void expire(quint64 id);
+    Step afterRequestLine(quint64 owner, bool faulted);
+    Step abandon(quint64 id, const QString &code, const QString &why);
+    bool voidAbandoned();
     Step skipRefused(const LineVerdict &verdict, const QString &taken);
     Step sendLine(const ReceiptRuleRow &row, const QString &taken, const QString &line);
     Step lineOutcome(Outcome outcome, const ReceiptRuleRow &row, bool openBefore, const ReceiptTotals &before,
                      bool fromChain);
+    bool endLine(const ReceiptRuleRow &row, bool openBefore, const ReceiptTotals &before);
     bool chainFresh() const;
     bool totalsBefore(const ReceiptRuleRow &row, bool openBefore, ReceiptTotals &before);
     QString rewritten(const ReceiptRuleRow &row, const QString &line) const;
@@ -105,7 +118,7 @@ private:
     ReceiptTotals readTotals(bool &reached);
     // The line in flight has ended; the receipt state says where it belongs.
     void finishLine(bool openAfter);
-    void closeReceipt();
+    bool closeReceipt();
     void closedAt(const ReceiptTotals &after);
     void skipLine(const QString &taken, const QString &problem = {});
     void journalFailed();
@@ -148,6 +161,8 @@ private:
     bool m_unknown = false;
     bool m_refusalSaid = false;
     bool m_journalFailureSaid = false;
+    bool m_busy = false;      // the queue is being sent: its head is the loop's
+    bool m_lineFault = false; // the line that went out was refused or dropped
 };
 
 } // namespace norvvelm

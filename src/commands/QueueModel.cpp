@@ -44,15 +44,34 @@ void ended(QueuedReceipt &r, State state, const QDateTime &at) {
     r.finished = at;
 }
 
-// A receipt none of whose lines is left has ended.
+// A receipt none of whose lines is left has ended. A file's lines that all
+// went and left the register's receipt open have ended too: the next file
+// may go on with that receipt, and this one's outcome says it is open.
 void settle(QueueState &s, quint64 id, const QDateTime &at) {
     QueuedReceipt *r = receiptOf(s, id);
     if (!r || !underWay(*r))
         return;
-    if (s.queueOwners.contains(id) || s.receiptOwners.contains(id) || (s.inFlight && s.inFlightOwner == id))
+    if (s.queueOwners.contains(id) || (s.inFlight && s.inFlightOwner == id))
         return;
+    if (s.receiptOwners.contains(id)) {
+        if (r->source.kind != ReceiptSource::Kind::File || r->abandoned)
+            return;
+        r->leftOpen = true;
+    }
     ended(*r, State::Finished, at);
     dropOldFinished(s);
+}
+
+// The lines of receipt `id` still waiting in the queue go.
+void dropQueued(QueueState &s, quint64 id) {
+    for (qsizetype i = s.queueOwners.size() - 1; i >= 0; --i) {
+        if (s.queueOwners.at(i) == id) {
+            s.queueOwners.removeAt(i);
+            s.queue.removeAt(i);
+        }
+    }
+    if (s.filling == id)
+        s.filling = 0;
 }
 
 void settleAll(QueueState &s, const QList<quint64> &ids, const QDateTime &at) {
@@ -84,7 +103,7 @@ bool applyReceipt(QueueState &s, const QueueEvent &e) {
     if (!receiptOf(s, e.id)) {
         QueuedReceipt r;
         r.id = e.id;
-        r.source = {e.sourceKind, e.text, e.bodyHash};
+        r.source = {e.sourceKind, e.text, e.bodyHash, e.expires, e.warnings};
         r.accepted = e.at;
         s.receipts.append(r);
     }
@@ -236,11 +255,16 @@ void giveUp(QueueState &s, const QList<quint64> &ids, const QDateTime &at) {
     }
 }
 
-bool applyGivenUp(QueueState &s, const QDateTime &at) {
+bool applyGivenUp(QueueState &s, const QueueEvent &e) {
+    const QDateTime &at = e.at;
     s.resends = 0;
     QList<quint64> dropped = s.receiptOwners;
     if (s.inFlight)
         dropped.append(s.inFlightOwner);
+    if (e.id != 0) {
+        dropQueued(s, e.id);
+        dropped.append(e.id);
+    }
     s.receipt.clear();
     s.receiptOwners.clear();
     s.receiptOpen = false;
@@ -265,6 +289,32 @@ bool applyCleared(QueueState &s, const QDateTime &at) {
     return true;
 }
 
+// Only a receipt none of whose lines went out is withdrawn.
+bool applyCancelled(QueueState &s, const QueueEvent &e) {
+    QueuedReceipt *r = receiptOf(s, e.id);
+    if (!r || r->state != State::Queued || r->linesOut > 0 || s.receiptOwners.contains(e.id) ||
+        (s.inFlight && s.inFlightOwner == e.id))
+        return false;
+    dropQueued(s, e.id);
+    r->reasonCode = e.code;
+    r->reasonText = e.text;
+    r->state = State::Cancelled;
+    r->finished = e.at;
+    dropOldFinished(s);
+    return true;
+}
+
+bool applyAbandoned(QueueState &s, const QueueEvent &e) {
+    QueuedReceipt *r = receiptOf(s, e.id);
+    if (!r || !underWay(*r))
+        return false;
+    dropQueued(s, e.id);
+    r->abandoned = true;
+    r->reasonCode = e.code;
+    r->reasonText = e.text;
+    return true;
+}
+
 bool applyProblem(QueueState &s, const QueueEvent &e) {
     const quint64 id = e.id != 0 ? e.id : s.inFlight ? s.inFlightOwner : s.lastEnded;
     if (QueuedReceipt *r = receiptOf(s, id))
@@ -278,6 +328,8 @@ QueueEvent QueueEvent::receiptArrives(quint64 id, const ReceiptSource &source) {
     e.id = id;
     e.sourceKind = source.kind;
     e.bodyHash = source.bodyHash;
+    e.expires = source.expires;
+    e.warnings = source.warnings;
     return e;
 }
 
@@ -287,6 +339,15 @@ const QueuedReceipt *QueueState::find(quint64 id) const {
             return &r;
     }
     return nullptr;
+}
+
+quint64 QueueState::abandonedPending() const {
+    for (const QueuedReceipt &r : receipts) {
+        if (r.abandoned &&
+            (r.state == QueuedReceipt::State::Queued || r.state == QueuedReceipt::State::Printing))
+            return r.id;
+    }
+    return 0;
 }
 
 bool QueueState::receiptOpenAsShown() const {
@@ -346,13 +407,17 @@ bool apply(QueueState &s, const QueueEvent &e) {
     case Kind::Resent:
         return applyResent(s, e);
     case Kind::GivenUp:
-        return applyGivenUp(s, e.at);
+        return applyGivenUp(s, e);
     case Kind::Cleared:
         return applyCleared(s, e.at);
     case Kind::Problem:
         return applyProblem(s, e);
     case Kind::ClosedOnRegister:
         return applyClosedOnRegister(s, e);
+    case Kind::Cancelled:
+        return applyCancelled(s, e);
+    case Kind::Abandoned:
+        return applyAbandoned(s, e);
     case Kind::Taken:
         // Lines that follow belong to no receipt of this one.
         if (s.filling == e.id)
@@ -364,7 +429,8 @@ bool apply(QueueState &s, const QueueEvent &e) {
 } // namespace
 
 bool IsFinal(OutcomeState state) {
-    return state == OutcomeState::Printed || state == OutcomeState::Refused || state == OutcomeState::Failed;
+    return state == OutcomeState::Printed || state == OutcomeState::Refused ||
+           state == OutcomeState::Failed || state == OutcomeState::Open || state == OutcomeState::Cancelled;
 }
 
 OutcomeState OutcomeOf(const QueueState &s, const QueuedReceipt &r) {
@@ -376,9 +442,13 @@ OutcomeState OutcomeOf(const QueueState &s, const QueuedReceipt &r) {
         return r.state == State::Queued ? OutcomeState::Queued : OutcomeState::Printing;
     case State::GivenUp:
         return OutcomeState::Failed;
+    case State::Cancelled:
+        return OutcomeState::Cancelled;
     case State::Finished:
         break;
     }
+    if (r.leftOpen)
+        return OutcomeState::Open;
     // Nothing carried out and something refused: not printed at all.
     if (r.receiptNumber < 0 && !r.errors.isEmpty())
         return OutcomeState::Refused;
@@ -408,7 +478,10 @@ void EndReceiptAsKept(QueueState &s, const ReceiptHistory &ended) {
         s.resends = 0;
     }
     static_cast<ReceiptHistory &>(*r) = ended;
-    r->state = ended.outcome == OutcomeState::Failed ? State::GivenUp : State::Finished;
+    r->state = ended.outcome == OutcomeState::Failed      ? State::GivenUp
+               : ended.outcome == OutcomeState::Cancelled ? State::Cancelled
+                                                          : State::Finished;
+    r->leftOpen = ended.outcome == OutcomeState::Open;
     if (s.filling == ended.id)
         s.filling = 0;
 }

@@ -7,27 +7,39 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 namespace norvvelm {
 
-// Where a receipt came from: a receipt file, or a request of the program's
-// interface. `key` names it within its kind (the file's name, the request's
-// Idempotency-Key); a request's `bodyHash` is what its key was given for.
+// Where a receipt came from, and on what terms: a receipt file, or a request
+// of the program's interface. `key` names it within its kind (the file's
+// name, the request's Idempotency-Key); a request's `bodyHash` is what its
+// key was given for. A request may give the time after which it must not
+// start (`expires`), and its text may have been changed to what the
+// register prints (`warnings` say how).
 struct ReceiptSource {
     enum class Kind { File, Request };
+    ReceiptSource() = default;
+    ReceiptSource(Kind k, QString name, QByteArray hash = {}, QDateTime expiry = {}, QStringList said = {})
+        : kind(k), key(std::move(name)), bodyHash(std::move(hash)), expires(std::move(expiry)),
+          warnings(std::move(said)) {}
     Kind kind = Kind::File;
     QString key;
     QByteArray bodyHash;
+    QDateTime expires;
+    QStringList warnings;
 };
 
 // What became of a receipt, as whoever sent it is told.
 enum class OutcomeState {
-    Queued,   // no line of it has gone out yet
-    Printing, // some of its lines went out
-    Voided,   // the register's receipt was voided, and it is being sent again
-    Printed,  // every line went out or was skipped
-    Refused,  // nothing carried out, and something refused
-    Failed,   // given up: voided too often, a serious fault, the queue cleared
+    Queued,    // no line of it has gone out yet
+    Printing,  // some of its lines went out
+    Voided,    // the register's receipt was voided, and it is being sent again
+    Printed,   // every line went out or was skipped
+    Refused,   // nothing carried out, and something refused
+    Failed,    // given up: voided (a line refused, left open), a serious fault, the queue cleared
+    Open,      // a file's lines all went, and the receipt they began is still open on the register
+    Cancelled, // withdrawn or expired before any of its lines went out
 };
 bool IsFinal(OutcomeState state);
 
@@ -67,14 +79,17 @@ struct ReceiptHistory {
 // what became of them.
 struct QueuedReceipt : ReceiptHistory {
     enum class State {
-        Queued,   // no line of it has gone out yet
-        Printing, // some of its lines went out
-        Finished, // every line went out or was skipped (problems in `errors`)
-        GivenUp,  // dropped: a receipt voided too often, or a serious fault
+        Queued,    // no line of it has gone out yet
+        Printing,  // some of its lines went out
+        Finished,  // every line went out or was skipped (problems in `errors`)
+        GivenUp,   // dropped: a receipt voided too often, or a serious fault
+        Cancelled, // withdrawn before any of its lines went out
     };
     State state = State::Queued;
-    bool voided = false; // voided on the register once, and being sent again
-    int linesOut = 0;    // of `lines`, those gone out or skipped (the one in flight too)
+    bool voided = false;    // voided on the register once, and being sent again
+    bool abandoned = false; // to be voided on the register and given up, never sent again
+    bool leftOpen = false;  // its lines all went, and left the register's receipt open
+    int linesOut = 0;       // of `lines`, those gone out or skipped (the one in flight too)
 };
 
 // The queue as one state: the lines waiting, the lines of the receipt the
@@ -106,7 +121,11 @@ struct QueueState {
     quint64 filling = 0;   // the receipt whose lines are being taken
     quint64 lastEnded = 0; // the receipt of the line that ended last
 
-    bool idle() const { return queue.isEmpty() && receipt.isEmpty() && !receiptOpen && !inFlight; }
+    bool idle() const {
+        return queue.isEmpty() && receipt.isEmpty() && !receiptOpen && !inFlight && abandonedPending() == 0;
+    }
+    // A receipt to be voided on the register and given up (0: none).
+    quint64 abandonedPending() const;
     const QueuedReceipt *find(quint64 id) const;
     // The receipt state shown while a line is out: what it leaves behind.
     bool receiptOpenAsShown() const;
@@ -130,6 +149,8 @@ struct QueueEvent {
         Problem, // what went wrong, for receipt `id` (0: the one of the line out or ended last)
         Taken,   // every line of receipt `id` is recorded: a receipt without it was cut short
         ClosedOnRegister, // receipt `id` found closed by the register (`count`, `amount`): its lines go
+        Cancelled,        // receipt `id`, none of whose lines went out, withdrawn (`code`, `text`: why)
+        Abandoned,        // receipt `id` is to be voided and given up (`code`, `text`): its queued lines go
     };
     Kind kind = Kind::Line;
     QString text; // the line, the file name, the problem, or the source's key
@@ -138,8 +159,10 @@ struct QueueEvent {
     std::optional<qint64> amount; // cents
     quint64 id = 0;               // Receipt: its identity
     ReceiptSource::Kind sourceKind = ReceiptSource::Kind::File;
-    QByteArray bodyHash; // Receipt: a request's
-    QString code;        // Problem: the register's error code, and its number
+    QByteArray bodyHash; // Receipt: a request's, with its terms
+    QDateTime expires;
+    QStringList warnings;
+    QString code; // Problem: the register's error code, and its number
     int number = -1;
     QDateTime at; // when it happened: stamped by the queue as it records it
 
@@ -170,7 +193,25 @@ struct QueueEvent {
     }
     static QueueEvent putBack(const QString &line) { return make(Kind::PutBack, line); }
     static QueueEvent resent(bool withInFlight) { return make(Kind::Resent, {}, withInFlight); }
-    static QueueEvent givenUp() { return make(Kind::GivenUp); }
+    // The open receipt voided and given up; with `id`, that receipt too,
+    // whether or not it had a line open on the register.
+    static QueueEvent givenUp(quint64 id = 0) {
+        QueueEvent e = make(Kind::GivenUp);
+        e.id = id;
+        return e;
+    }
+    static QueueEvent cancelled(quint64 id, const QString &code, const QString &why) {
+        QueueEvent e = make(Kind::Cancelled, why);
+        e.id = id;
+        e.code = code;
+        return e;
+    }
+    static QueueEvent abandoned(quint64 id, const QString &code, const QString &why) {
+        QueueEvent e = make(Kind::Abandoned, why);
+        e.id = id;
+        e.code = code;
+        return e;
+    }
     static QueueEvent cleared() { return make(Kind::Cleared); }
     static QueueEvent closedOnRegister(quint64 id, int receipts, std::optional<qint64> total) {
         QueueEvent e = make(Kind::ClosedOnRegister, {}, false, receipts);

@@ -99,11 +99,11 @@ using Kind = QueueEvent::Kind;
 constexpr struct {
     Kind kind;
     char letter;
-} kLetters[] = {{Kind::Receipt, 'J'},         {Kind::Line, 'Q'},    {Kind::WorkingCopy, 'F'},
-                {Kind::Sending, 'S'},         {Kind::Skipped, 'K'}, {Kind::Done, 'D'},
-                {Kind::PutBack, 'P'},         {Kind::Resent, 'R'},  {Kind::GivenUp, 'V'},
-                {Kind::Cleared, 'X'},         {Kind::Problem, 'G'}, {Kind::Taken, 'T'},
-                {Kind::ClosedOnRegister, 'C'}};
+} kLetters[] = {{Kind::Receipt, 'J'},          {Kind::Line, 'Q'},      {Kind::WorkingCopy, 'F'},
+                {Kind::Sending, 'S'},          {Kind::Skipped, 'K'},   {Kind::Done, 'D'},
+                {Kind::PutBack, 'P'},          {Kind::Resent, 'R'},    {Kind::GivenUp, 'V'},
+                {Kind::Cleared, 'X'},          {Kind::Problem, 'G'},   {Kind::Taken, 'T'},
+                {Kind::ClosedOnRegister, 'C'}, {Kind::Cancelled, 'Z'}, {Kind::Abandoned, 'Y'}};
 
 char letterOf(Kind kind) {
     for (const auto &l : kLetters) {
@@ -183,7 +183,28 @@ bool decodeDone(QByteArrayView rest, QueueEvent &e) {
     return decodeFlag(rest, e.flag);
 }
 
-// J<id>,F,<file name> or J<id>,R,<key> <body hash>
+// A request's terms after its key and hash: " <expiry in ms since the
+// epoch, 0 for none>" and " <warnings, one per line>" (older journals have
+// neither).
+void decodeTerms(const QString &text, QueueEvent &e) {
+    const qint64 expires = text.section(u' ', 2, 2).toLongLong();
+    if (expires > 0)
+        e.expires = QDateTime::fromMSecsSinceEpoch(expires);
+    const QString warnings = text.section(u' ', 3);
+    if (!warnings.isEmpty())
+        e.warnings = warnings.split(u'\n');
+}
+
+QString encodeTerms(const QueueEvent &e) {
+    if (!e.expires.isValid() && e.warnings.isEmpty())
+        return {};
+    QString out = u' ' + QString::number(e.expires.isValid() ? e.expires.toMSecsSinceEpoch() : 0);
+    if (!e.warnings.isEmpty())
+        out += u' ' + e.warnings.join(u'\n');
+    return out;
+}
+
+// J<id>,F,<file name> or J<id>,R,<key> <body hash>[ <expiry>[ <warnings>]]
 bool decodeReceipt(QByteArrayView rest, QueueEvent &e) {
     qint64 id = 0;
     QByteArrayView tail;
@@ -195,6 +216,7 @@ bool decodeReceipt(QByteArrayView rest, QueueEvent &e) {
         return false;
     if (e.sourceKind == ReceiptSource::Kind::Request) {
         e.bodyHash = e.text.section(u' ', 1, 1).toLatin1();
+        decodeTerms(e.text, e);
         e.text = e.text.section(u' ', 0, 0);
     }
     return true;
@@ -203,7 +225,28 @@ bool decodeReceipt(QByteArrayView rest, QueueEvent &e) {
 QByteArray encodeReceipt(const QueueEvent &e) {
     const bool request = e.sourceKind == ReceiptSource::Kind::Request;
     return QByteArray::number(e.id) + (request ? ",R," : ",F,") +
-           escaped(request ? e.text + u' ' + QString::fromLatin1(e.bodyHash) : e.text);
+           escaped(request ? e.text + u' ' + QString::fromLatin1(e.bodyHash) + encodeTerms(e) : e.text);
+}
+
+// Z<id>,<code>,<why> and Y<id>,<code>,<why>
+bool decodeEnding(QByteArrayView rest, QueueEvent &e) {
+    qint64 id = 0;
+    QByteArrayView tail;
+    if (!numberThen(rest, id, tail) || id <= 0)
+        return false;
+    e.id = quint64(id);
+    const qsizetype comma = tail.indexOf(',');
+    return comma >= 0 && unescaped(tail.first(comma), e.code) && unescaped(tail.sliced(comma + 1), e.text);
+}
+
+// V, or V<id> for a receipt given up whatever the register held of it.
+bool decodeGivenUp(QByteArrayView rest, QueueEvent &e) {
+    if (rest.isEmpty())
+        return true;
+    bool ok = false;
+    const qint64 id = rest.toLongLong(&ok);
+    e.id = ok && id > 0 ? quint64(id) : 0;
+    return e.id != 0 && rest.at(0) != '+';
 }
 
 // C<id>,<count>[:<cents>]
@@ -274,8 +317,12 @@ QByteArray ReceiptJournal::encode(const QueueEvent &e) {
     case Kind::Resent:
         return r + flag(e.flag);
     case Kind::GivenUp:
+        return e.id != 0 ? r + QByteArray::number(e.id) : r;
     case Kind::Cleared:
         return r;
+    case Kind::Cancelled:
+    case Kind::Abandoned:
+        return r + QByteArray::number(e.id) + ',' + escaped(e.code) + ',' + escaped(e.text);
     case Kind::Problem:
         return r + QByteArray::number(e.id) + ',' + QByteArray::number(std::max(0, e.count)) + ',' +
                escaped(e.code) + ',' + escaped(e.text);
@@ -307,8 +354,12 @@ bool ReceiptJournal::decode(QByteArrayView record, QueueEvent &e) {
     case Kind::Resent:
         return decodeFlag(rest, e.flag);
     case Kind::GivenUp:
+        return decodeGivenUp(rest, e);
     case Kind::Cleared:
         return rest.isEmpty();
+    case Kind::Cancelled:
+    case Kind::Abandoned:
+        return decodeEnding(rest, e);
     case Kind::Problem:
         return decodeProblem(record.at(0), rest, e);
     case Kind::Taken:
@@ -545,6 +596,15 @@ QList<QueueEvent> rebuild(const QueueState &s) {
     if (s.inFlight)
         out.append(
             QueueEvent::sending(s.inFlightLine, s.inFlightOpenBefore, s.receiptsBefore, s.salesBefore));
+    // A receipt to be voided and given up, with or without lines open.
+    for (const QueuedReceipt &r : s.receipts) {
+        if (!r.abandoned ||
+            (r.state != QueuedReceipt::State::Queued && r.state != QueuedReceipt::State::Printing))
+            continue;
+        if (!s.receiptOwners.contains(r.id) && !(s.inFlight && s.inFlightOwner == r.id))
+            out << QueueEvent::receiptArrives(r.id, r.source) << QueueEvent::taken(r.id);
+        out.append(QueueEvent::abandoned(r.id, r.reasonCode, r.reasonText));
+    }
     return out;
 }
 } // namespace

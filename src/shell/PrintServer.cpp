@@ -380,6 +380,8 @@ void PrintServer::sendQueue(bool fileTaken) {
 void PrintServer::TimerSRV_Timer() {
     // Said whether or not the register is there yet: the files wait either way.
     checkFolder();
+    // A request whose time to start ran out is withdrawn, register there or not.
+    m_executor.expireQueued();
     if (!mayWork())
         return;
     m_inTick = true;

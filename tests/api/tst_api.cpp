@@ -485,9 +485,25 @@ void TestApi::refusals_data() {
         << QByteArray("GET /api/v1/status HTTP/1.1\nHost: 127.0.0.1\n\n") << 400 << QStringLiteral("CR");
     QTest::newRow("status by HEAD") << QByteArray("HEAD /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
                                     << 200 << QString();
+    // A method that may change something asks for the key before anything else.
+    QTest::newRow("receipts by DELETE without the key")
+        << QByteArray("DELETE /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 401
+        << QStringLiteral("Chiave");
     QTest::newRow("receipts by DELETE")
-        << QByteArray("DELETE /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 405
-        << QStringLiteral("Metodo");
+        << QByteArray("DELETE /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer "
+                      "$TOKEN\r\n\r\n")
+        << 405 << QStringLiteral("Metodo");
+    QTest::newRow("withdraw an unknown receipt")
+        << QByteArray("DELETE /api/v1/receipts/R999 HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer "
+                      "$TOKEN\r\n\r\n")
+        << 404 << QStringLiteral("sconosciuto");
+    QTest::newRow("withdraw from another origin")
+        << QByteArray("DELETE /api/v1/receipts/R1 HTTP/1.1\r\nHost: 127.0.0.1\r\nOrigin: http://shop.example"
+                      "\r\nAuthorization: Bearer $TOKEN\r\n\r\n")
+        << 403 << QStringLiteral("Origin");
+    QTest::newRow("expires_in out of range")
+        << post("", "3/S/A//1/1/1//\r\n5/1/\r\n").replace("receipts HTTP", "receipts?expires_in=0 HTTP")
+        << 400 << QStringLiteral("expires_in");
     QTest::newRow("version 2") << QByteArray("GET / HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n") << 505
                                << QStringLiteral("Versione");
     QTest::newRow("not a request") << QByteArray("\x16\x03\x01\x02\x05\x01\x07\x01\xfc\r\n\r\n") << 400
@@ -498,8 +514,9 @@ void TestApi::refusals_data() {
         << QByteArray("GET /page/%2e%2e/%2e%2e/NorvVelm.token HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 404
         << QStringLiteral("sconosciuta");
     QTest::newRow("status by PUT")
-        << QByteArray("PUT /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n") << 405
-        << QStringLiteral("Metodo");
+        << QByteArray("PUT /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer $TOKEN\r\n"
+                      "Content-Length: 0\r\n\r\n")
+        << 405 << QStringLiteral("Metodo");
     QTest::newRow("unknown receipt") << QByteArray(
                                             "GET /api/v1/receipts/nosuch HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
                                      << 404 << QStringLiteral("sconosciuto");

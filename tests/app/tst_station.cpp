@@ -53,6 +53,9 @@ private slots:
     void serverHoldsTheRegister();
     void apiReceiptGoesOutAtOnce();
     void apiReceiptKeptAtEveryState();
+    void apiReceiptWithdrawn_data();
+    void apiReceiptWithdrawn();
+    void apiReceiptNeverJoinsAFilesReceipt();
     void apiAddressThatCannotOpen();
 };
 
@@ -461,6 +464,12 @@ void TestStation::lostHistoryEndsEveryOutcome_data() {
         << header << QStringLiteral("closed") << 0 << true << QStringLiteral("printed");
     QTest::newRow("ends idle: nothing was lost") << QByteArray(header + "I\n") << QStringLiteral("nothing")
                                                  << 0 << false << QStringLiteral("printing");
+    // Stopped after a request was given up, before its void key went: the
+    // key goes first thing, and nothing of it is sent again.
+    QTest::newRow("given up, its void key not yet sent")
+        << QByteArray(header + "J5,R,k5 h5\nQ" + kSale + "\nT5\nS0,-1," + kSale +
+                      "\nD1\nY5,left_open,aperto\n")
+        << QStringLiteral("open") << -1 << false << QStringLiteral("failed");
 }
 
 // A journal lost while the program was stopped: every receipt it no longer
@@ -500,7 +509,12 @@ void TestStation::lostHistoryEndsEveryOutcome() {
     QVERIFY(!rig.reg.receiptOpen());
     QCOMPARE(rig.voided(), onRegister == QLatin1String("open") ? 1 : 0);
     const bool lost = state == QLatin1String("failed");
-    QCOMPARE(store.find(5)->reasonCode, lost ? QStringLiteral("journal_lost") : QString());
+    const bool givenUp = journal.contains("\nY5,");
+    QCOMPARE(store.find(5)->reasonCode, givenUp ? QStringLiteral("left_open")
+                                        : lost  ? QStringLiteral("journal_lost")
+                                                : QString());
+    if (givenUp)
+        QCOMPARE(rig.taken(kSale), 0);
     if (state == QLatin1String("printed"))
         QCOMPARE(store.find(5)->receiptNumber, rig.reg.totals().receipts);
     // Retried with its key, it answers the final outcome and prints nothing.
@@ -980,12 +994,13 @@ void TestStation::apiReceiptKeptAtEveryState() {
     QCOMPARE(store.find(8)->outcome, OutcomeState::Printed);
     QCOMPARE(store.find(8)->receiptNumber, rig.reg.totals().receipts);
     // Asked while it prints, a receipt answers as it stands, with the
-    // register's refusal of a line already in.
+    // register's refusal of a line already in (before the void key that
+    // refusal brings).
     QVERIFY(rig.fault(QStringLiteral("refuse=08")));
     ReceiptHistory next;
     qsizetype errorsWhilePrinting = -1;
     rig.sim.onCommand = [&](const QByteArray &line, const QByteArray &) {
-        if (line.startsWith("5/"))
+        if (line == VoidReceiptLine().toLatin1())
             errorsWhilePrinting = rig.station.receipts().find(ReceiptIdText(next.id))->errors.size();
     };
     QCOMPARE(rig.station.receipts().submit(QStringLiteral("k9"), "h9",
@@ -993,6 +1008,94 @@ void TestStation::apiReceiptKeptAtEveryState() {
              ReceiptBook::Submit::Accepted);
     QCoreApplication::sendPostedEvents();
     QCOMPARE(errorsWhilePrinting, 1);
+}
+
+// A receipt none of whose lines went out is withdrawn, by its sender or by
+// its own time limit, and never prints; one already printed stays printed.
+void TestStation::apiReceiptWithdrawn_data() {
+    QTest::addColumn<bool>("hold");      // the console holds the register meanwhile
+    QTest::addColumn<int>("expiresInS"); // 0: none
+    QTest::addColumn<bool>("withdraw");
+    QTest::addColumn<int>("answer"); // ReceiptBook::Cancel, -1 not asked
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("reason");
+    using C = ReceiptBook::Cancel;
+    QTest::newRow("withdrawn while queued") << true << 0 << true << int(C::Cancelled)
+                                            << QStringLiteral("cancelled") << QStringLiteral("cancelled");
+    QTest::newRow("expired while queued")
+        << true << 10 << false << -1 << QStringLiteral("cancelled") << QStringLiteral("expired");
+    QTest::newRow("printed before its time ran out")
+        << false << 10 << false << -1 << QStringLiteral("printed") << QString();
+    QTest::newRow("withdrawn once printed")
+        << false << 0 << true << int(C::Ended) << QStringLiteral("printed") << QString();
+}
+
+void TestStation::apiReceiptWithdrawn() {
+    QFETCH(bool, hold);
+    QFETCH(int, expiresInS);
+    QFETCH(bool, withdraw);
+    QFETCH(int, answer);
+    QFETCH(QString, state);
+    QFETCH(QString, reason);
+    StationRig rig;
+    const QDateTime from = rig.station.session().now();
+    rig.station.session().setNow([&rig, from] { return from.addMSecs(rig.clock.nowMs()); });
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.runUntil([&] { return rig.station.startup().ready(); }));
+    RegisterOwner &owner = rig.station.session().registerOwner();
+    owner.setDocumentOpen(hold);
+    ReceiptBook &book = rig.station.receipts();
+    ReceiptHistory o;
+    const QDateTime expires = expiresInS > 0 ? rig.station.session().now().addSecs(expiresInS) : QDateTime();
+    QCOMPARE(book.submit(ReceiptSource(ReceiptSource::Kind::Request, QStringLiteral("w1"), "hw", expires),
+                         {QStringLiteral("3/S/RITIRO//1/1.00/1//"), QString::fromLatin1(kPay)}, o),
+             ReceiptBook::Submit::Accepted);
+    QCoreApplication::sendPostedEvents();
+    const QString id = ReceiptIdText(o.id);
+    rig.runUntil([] { return false; }, (expiresInS + 5) * 1000);
+    if (withdraw) {
+        ReceiptHistory after;
+        QCOMPARE(int(book.cancel(id, after)), answer);
+        QCOMPARE(OutcomeStateName(after.outcome), state);
+    }
+    owner.setDocumentOpen(false);
+    QVERIFY(rig.runUntil([&] { return IsFinal(book.find(id)->outcome); }));
+    rig.runUntil([] { return false; }, 5000);
+    const ReceiptHistory r = *book.find(id);
+    QCOMPARE(OutcomeStateName(r.outcome), state);
+    QCOMPARE(r.reasonCode, reason);
+    QCOMPARE(rig.onPaper(QStringLiteral("RITIRO")), state == u"printed" ? 1 : 0);
+    // Kept, final, as the store has it after a restart.
+    QCOMPARE(OutcomeStateName(rig.station.receipts().store().find(o.id)->outcome), state);
+}
+
+// A request never joins a receipt a file left open: that receipt is voided
+// first, and the file's outcome says it was left open.
+void TestStation::apiReceiptNeverJoinsAFilesReceipt() {
+    StationRig rig;
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.runUntil([&] { return rig.station.startup().ready(); }));
+    testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")),
+                           "3/S/DELFILE//1/10.00/1//\r\n5/1/5.00/////\r\n");
+    QVERIFY(rig.runUntil([&] { return !QFile::exists(rig.path(QStringLiteral("scontrino.txt"))); }));
+    rig.runUntil([] { return false; }, 3000);
+    const QList<ReceiptHistory> files = rig.station.receipts().newest(1);
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(files.first().outcome, OutcomeState::Open);
+    QVERIFY(rig.station.receipts().receiptOpen());
+    ReceiptHistory o;
+    QCOMPARE(rig.station.receipts().submit(
+                 QStringLiteral("alone"), "ha",
+                 {QStringLiteral("3/S/DELAPI//1/2.00/1//"), QString::fromLatin1(kPay)}, o),
+             ReceiptBook::Submit::Accepted);
+    QVERIFY(rig.runUntil([&] { return IsFinal(rig.station.receipts().find(ReceiptIdText(o.id))->outcome); }));
+    const ReceiptHistory r = *rig.station.receipts().find(ReceiptIdText(o.id));
+    QCOMPARE(r.outcome, OutcomeState::Printed);
+    QCOMPARE(r.totalCents, std::optional<qint64>(200));
+    QCOMPARE(rig.onPaper(QStringLiteral("DELAPI")), 1);
+    QCOMPARE(rig.onPaper(QStringLiteral("DELFILE")), 0);
+    QCOMPARE(rig.voided(), 1);
+    QCOMPARE(rig.station.receipts().find(ReceiptIdText(files.first().id))->outcome, OutcomeState::Open);
 }
 
 // An address the interface cannot listen on is said on the status bar, and

@@ -28,7 +28,7 @@ class TestExecutor : public QObject {
 private slots:
     void receiptRules();
     void oneJudgeOfEveryLine();
-    void closesEvenWhenRefused();
+    void staysOpenWhenPaymentRefused();
     void lineRewrites();
     void nakRepeatsThenDrops();
     void busyRepeatsThenWaitsForLater();
@@ -131,7 +131,9 @@ void TestExecutor::oneJudgeOfEveryLine() {
     }
 }
 
-void TestExecutor::closesEvenWhenRefused() {
+// A file's payment the register refuses leaves its receipt open, as the
+// register holds it: the next file's payment closes it.
+void TestExecutor::staysOpenWhenPaymentRefused() {
     ExecutorRig rig;
     rig.queue({kSale});
     rig.executor.ExecuteReceiptQueue();
@@ -139,7 +141,7 @@ void TestExecutor::closesEvenWhenRefused() {
     QVERIFY(rig.fault(QStringLiteral("answer:text=15/00/00/0/")));
     rig.queue({kPay});
     rig.executor.ExecuteReceiptQueue();
-    QVERIFY(!rig.session.runState().receiptOpen());
+    QVERIFY(rig.session.runState().receiptOpen());
     QCOMPARE(rig.session.monitor().lines().first(),
              QStringLiteral("ECR-errore :21-Comando '5/' - Errore N. 21 Ignoro l'errore"));
 }
@@ -359,11 +361,12 @@ void TestExecutor::receiptOutcome_data() {
     QTest::addColumn<bool>("voided");
     QTest::newRow("printed") << QStringList{} << QStringList{kSale, kPay} << int(S::Finished) << 0 << 2
                              << QStringLiteral("2.50") << false;
-    QTest::newRow("a line not handled, the receipt left open")
-        << QStringList{} << QStringList{kSale, "b/1/"} << int(S::Printing) << 1 << -1 << QString() << false;
-    QTest::newRow("a line dropped after NAKs")
-        << QStringList{"frame:nak*11"} << QStringList{kSale, kPay} << int(S::Finished) << 1 << 2
-        << QStringLiteral("2.50") << false;
+    // A request prints what it asked or nothing: a line that does not go
+    // out stops it, and its receipt is voided.
+    QTest::newRow("a line not handled, the receipt voided")
+        << QStringList{} << QStringList{kSale, "b/1/"} << int(S::GivenUp) << 1 << -1 << QString() << false;
+    QTest::newRow("a line dropped after NAKs") << QStringList{"frame:nak*11"} << QStringList{kSale, kPay}
+                                               << int(S::GivenUp) << 1 << -1 << QString() << false;
     QTest::newRow("voided once, sent again") << QStringList{"lose=3/"} << QStringList{kSale, kPay}
                                              << int(S::Finished) << 0 << 2 << QStringLiteral("2.50") << true;
     QTest::newRow("voided too often") << QStringList{"lose=3/*4"} << QStringList{kSale, kPay}
@@ -372,7 +375,9 @@ void TestExecutor::receiptOutcome_data() {
                                    << int(S::GivenUp) << 1 << -1 << QString() << false;
     // The register refused the payment: it closed nothing, so no number.
     QTest::newRow("payment refused") << QStringList{"pay:refused"} << QStringList{kSale, kPay}
-                                     << int(S::Finished) << 1 << -1 << QString() << false;
+                                     << int(S::GivenUp) << 1 << -1 << QString() << false;
+    QTest::newRow("no payment: left open, voided")
+        << QStringList{} << QStringList{kSale} << int(S::GivenUp) << 0 << -1 << QString() << false;
 }
 
 void TestExecutor::receiptOutcome() {
@@ -412,7 +417,12 @@ void TestExecutor::receiptOutcome() {
     QCOMPARE(r->totalCents ? AmountText(*r->totalCents) : QString(), total);
     QCOMPARE(r->voided, voided);
     QVERIFY(r->started.isValid() && r->started <= firstTaken);
-    if (state == int(QueuedReceipt::State::GivenUp) && !voided) {
+    // Stopped for a line, or left open: given up with its void key.
+    QCOMPARE(!r->reasonCode.isEmpty(), state == int(QueuedReceipt::State::GivenUp) && !voided &&
+                                           !faults.join(u' ').contains(QStringLiteral("=37")));
+    if (!r->reasonCode.isEmpty())
+        QCOMPARE(rig.sent().last(), VoidReceiptLine());
+    if (faults.join(u' ').contains(QStringLiteral("=37"))) {
         // A serious fault keeps the register's code and the line that met it.
         const ReceiptError &e = r->errors.first();
         QCOMPARE(e.code, QStringLiteral("37"));
@@ -577,6 +587,18 @@ void TestExecutor::journalRecords_data() {
     QTest::newRow("problem without its code") << QByteArray("G4,2") << false << -1 << QString();
     QTest::newRow("closed on the register") << QByteArray("C4,35:526") << true << 35 << QString();
     QTest::newRow("closed, no count") << QByteArray("C4,") << false << -1 << QString();
+    QTest::newRow("withdrawn") << QByteArray("Z4,cancelled,Ritirato") << true << -1
+                               << QStringLiteral("cancelled");
+    QTest::newRow("withdrawn, no reason") << QByteArray("Z4") << false << -1 << QString();
+    QTest::newRow("to be voided") << QByteArray("Y4,left_open,Rimasto aperto") << true << -1
+                                  << QStringLiteral("left_open");
+    QTest::newRow("given up") << QByteArray("V") << true << -1 << QString();
+    QTest::newRow("given up, a receipt") << QByteArray("V4") << true << -1 << QString();
+    QTest::newRow("given up, signed") << QByteArray("V+4") << false << -1 << QString();
+    QTest::newRow("request with its terms")
+        << QByteArray("J4,R,k1 ab12 1765101072000 items[0]: cambiato\\x0aitems[1]: tagliato") << true << -1
+        << QString();
+    QTest::newRow("request, no terms") << QByteArray("J4,R,k1 ab12") << true << -1 << QString();
 }
 
 // Each record reads back as it was written, and a record that is not one
@@ -592,7 +614,10 @@ void TestExecutor::journalRecords() {
         return;
     QCOMPARE(e.count, count);
     QCOMPARE(e.code, code);
-    QCOMPARE(e.number, code.isEmpty() ? -1 : 0x6C);
+    if (record.startsWith('G') || record.startsWith('E'))
+        QCOMPARE(e.number, code.isEmpty() ? -1 : 0x6C);
+    if (record.startsWith("J4,R,k1 ab12 "))
+        QCOMPARE(e.warnings, (QStringList{"items[0]: cambiato", "items[1]: tagliato"}));
     if (!record.startsWith('E'))
         QCOMPARE(ReceiptJournal::encode(e), record);
 }

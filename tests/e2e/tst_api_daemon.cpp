@@ -169,34 +169,64 @@ void TestApiDaemon::receiptsToPrinted_data() {
     QTest::addColumn<QByteArray>("type");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("tag");
-    QTest::addColumn<bool>("withErrors");
-    QTest::addColumn<QString>("total");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("error"); // the register's code for a line, at line `errorLine`
+    QTest::addColumn<int>("errorLine");
+    QTest::addColumn<QString>("total"); // empty: null
+    QTest::addColumn<QString>("reason");
 
+    const QString printed = QStringLiteral("printed"), failed = QStringLiteral("failed");
     QTest::newRow("text") << QByteArray("t-1") << QByteArray("text/plain")
                           << QByteArray("3/S/TEXTSALE//1/1.10/1//\r\n5/1/0.00/////\r\n")
-                          << QStringLiteral("TEXTSALE") << false << QStringLiteral("1.10");
+                          << QStringLiteral("TEXTSALE") << printed << QString() << 0 << QStringLiteral("1.10")
+                          << QString();
     QTest::newRow("lines") << QByteArray("l-1") << QByteArray("application/json")
                            << QByteArray(R"({"lines": ["3/S/LINESALE//2/0.50/1//", "5/1/////"]})")
-                           << QStringLiteral("LINESALE") << false << QStringLiteral("1.00");
+                           << QStringLiteral("LINESALE") << printed << QString() << 0
+                           << QStringLiteral("1.00") << QString();
     QTest::newRow("structured")
         << QByteArray("s-1") << QByteArray("application/json")
         << QByteArray(
                R"({"items": [{"description": "JSONSALE", "quantity": "2", "price": "1.30", "department": 1}],
                           "text": ["GRAZIE"], "payments": [{"type": 1, "amount": "5.00"}]})")
-        << QStringLiteral("JSONSALE") << false << QStringLiteral("2.60");
+        << QStringLiteral("JSONSALE") << printed << QString() << 0 << QStringLiteral("2.60") << QString();
+    // Cash first, the rest by card: closed once, on the payment that completes it.
+    QTest::newRow("split payment") << QByteArray("p-1") << QByteArray("text/plain")
+                                   << QByteArray("3/S/SPLITPAY//1/10.00/1//\r\n5/1/1.00/////\r\n5/4/////\r\n")
+                                   << QStringLiteral("SPLITPAY") << printed << QString() << 0
+                                   << QStringLiteral("10.00") << QString();
+    // What the register refuses stops the receipt: voided, nothing printed.
     QTest::newRow("a line the register refuses")
         << QByteArray("e-1") << QByteArray("text/plain")
         << QByteArray("3/S/ERRSALE//1/1.00/1//\r\n3/S/BADDEPT//1/1.00/21/99/\r\n5/1/////\r\n")
-        << QStringLiteral("ERRSALE") << true << QStringLiteral("1.00");
+        << QStringLiteral("ERRSALE") << failed << QStringLiteral("67") << 2 << QString()
+        << QStringLiteral("line_refused");
+    QTest::newRow("a payment type the register refuses")
+        << QByteArray("e-2") << QByteArray("text/plain")
+        << QByteArray("3/S/PAYTEN//1/1.00/1//\r\n5/10/////\r\n") << QStringLiteral("PAYTEN") << failed
+        << QStringLiteral("0C") << 2 << QString() << QStringLiteral("line_refused");
+    QTest::newRow("a payment short of the total")
+        << QByteArray("e-3") << QByteArray("text/plain")
+        << QByteArray("3/S/SHORTPAY//1/10.00/1//\r\n5/1/5.00/////\r\n") << QStringLiteral("SHORTPAY")
+        << failed << QString() << 0 << QString() << QStringLiteral("left_open");
+    QTest::newRow("no payment") << QByteArray("e-4") << QByteArray("text/plain")
+                                << QByteArray("3/S/NOPAY//1/1.00/1//\r\n") << QStringLiteral("NOPAY")
+                                << failed << QString() << 0 << QString() << QStringLiteral("left_open");
 }
 
+// Each receipt judged from the register's paper: printed once with the
+// register's number and total, or voided and on no receipt; and the next
+// customer's receipt is alone on its own, whatever the one before did.
 void TestApiDaemon::receiptsToPrinted() {
     QFETCH(QByteArray, key);
     QFETCH(QByteArray, type);
     QFETCH(QByteArray, body);
     QFETCH(QString, tag);
-    QFETCH(bool, withErrors);
+    QFETCH(QString, state);
+    QFETCH(QString, error);
+    QFETCH(int, errorLine);
     QFETCH(QString, total);
+    QFETCH(QString, reason);
     const Api api{*m_d};
     const testsupport::OpenApiCheck doc(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
     const HttpAnswer a = api.ask(api.post(key, type, body, {}, "/api/v1/receipts?wait=20000"));
@@ -204,29 +234,38 @@ void TestApiDaemon::receiptsToPrinted() {
     QVERIFY2(doc.check(QStringLiteral("/api/v1/receipts"), QStringLiteral("post"), 202, a.body).isEmpty(),
              a.body.constData());
     const QJsonObject r = a.json();
-    QCOMPARE(r.value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    QCOMPARE(r.value(QStringLiteral("state")).toString(), state);
     QCOMPARE(r.value(QStringLiteral("key")).toString(), QString::fromLatin1(key));
-    QVERIFY(r.value(QStringLiteral("receipt_number")).toInt() > 0);
+    QCOMPARE(r.value(QStringLiteral("receipt_number")).toInt(-1) > 0, state == QLatin1String("printed"));
     QCOMPARE(r.value(QStringLiteral("total")).toString(), total);
     QVERIFY(r.value(QStringLiteral("finished")).isString());
+    QCOMPARE(r.value(QStringLiteral("reason"))[QStringLiteral("code")].toString(), reason);
     const QJsonArray errors = r.value(QStringLiteral("errors")).toArray();
-    QCOMPARE(errors.isEmpty(), !withErrors);
-    if (withErrors) {
+    QCOMPARE(errors.isEmpty(), error.isEmpty());
+    if (!error.isEmpty()) {
         // The register's code for the refused line, and where it was.
-        QCOMPARE(errors.at(0)[QStringLiteral("line")].toInt(), 2);
-        QCOMPARE(errors.at(0)[QStringLiteral("code")].toString().size(), 2);
+        QCOMPARE(errors.at(0)[QStringLiteral("line")].toInt(), errorLine);
+        QCOMPARE(errors.at(0)[QStringLiteral("code")].toString(), error);
     }
-    QCOMPARE(onPaper(*m_d, tag), 1);
+    QCOMPARE(onPaper(*m_d, tag), state == QLatin1String("printed") ? 1 : 0);
     // Read again, and listed.
     const QString id = r.value(QStringLiteral("id")).toString();
     const HttpAnswer again = api.ask(api.get("/api/v1/receipts/" + id.toLatin1()));
     QCOMPARE(again.status, 200);
-    QCOMPARE(again.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    QCOMPARE(again.json().value(QStringLiteral("state")).toString(), state);
     QVERIFY(
         doc.check(QStringLiteral("/api/v1/receipts/{id}"), QStringLiteral("get"), 200, again.body).isEmpty());
     const HttpAnswer list = api.ask(api.get("/api/v1/receipts?limit=3"));
     QCOMPARE(list.json().value(QStringLiteral("receipts")).toArray().at(0)[QStringLiteral("id")].toString(),
              id);
+    // The next customer pays for their own.
+    const QByteArray nextTag = "NEXT" + key.toUpper().replace('-', 'X');
+    const HttpAnswer next =
+        api.ask(api.post(key + "-next", "text/plain", "3/S/" + nextTag + "//1/0.10/1//\r\n5/1/////\r\n", {},
+                         "/api/v1/receipts?wait=20000"));
+    QCOMPARE(next.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    QCOMPARE(next.json().value(QStringLiteral("total")).toString(), QStringLiteral("0.10"));
+    QCOMPARE(onPaper(*m_d, QString::fromLatin1(nextTag)), 1);
 }
 
 void TestApiDaemon::sameKeyAgain() {
