@@ -37,6 +37,10 @@ struct Api {
                "\r\nContent-Type: " + type + "\r\n" + extra +
                "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
     }
+    QByteArray remove(const QByteArray &target) const {
+        return "DELETE " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(d.apiPort) +
+               "\r\nAuthorization: Bearer " + token() + "\r\n\r\n";
+    }
     HttpAnswer ask(const QByteArray &request) const { return HttpProbe::ask(d.apiPort, request); }
 };
 
@@ -54,6 +58,7 @@ private slots:
     void sameKeyAgain();
     void outcomeFileForAFolderReceipt();
     void killedMidReceipt();
+    void withdrawnAndExpiredWhileOffline();
 
 private:
     std::unique_ptr<Daemon> m_d;
@@ -356,6 +361,41 @@ void TestApiDaemon::killedMidReceipt() {
     // Voided and sent again whole: the register's total is the receipt's.
     QCOMPARE(later.json().value(QStringLiteral("total")).toString(), QStringLiteral("4.00"));
     QCOMPARE(api.ask(api.post("kill-1", "text/plain", body + "5/1/////\r\n")).status, 409);
+}
+
+// With the register off, a receipt waits queued: withdrawn, or past its
+// time, it never prints when the register comes back; one that printed can
+// no longer be withdrawn.
+void TestApiDaemon::withdrawnAndExpiredWhileOffline() {
+    Daemon d;
+    d.start();
+    const Api api{d};
+    QTRY_VERIFY_WITH_TIMEOUT(api.up(), 10000);
+    const HttpAnswer a = api.ask(api.post("w-1", "text/plain", "3/S/WITHDRAWN//1/1.00/1//\r\n5/1/////\r\n"));
+    QCOMPARE(a.json().value(QStringLiteral("state")).toString(), QStringLiteral("queued"));
+    const QByteArray idA = a.json().value(QStringLiteral("id")).toString().toLatin1();
+    const HttpAnswer b = api.ask(api.post("w-2", "text/plain", "3/S/EXPIRED//1/1.00/1//\r\n5/1/////\r\n", {},
+                                          "/api/v1/receipts?expires_in=1"));
+    QVERIFY(b.json().value(QStringLiteral("expires")).isString());
+    const QByteArray idB = b.json().value(QStringLiteral("id")).toString().toLatin1();
+    const HttpAnswer gone = api.ask(api.remove("/api/v1/receipts/" + idA));
+    QCOMPARE(gone.status, 200);
+    QCOMPARE(gone.json().value(QStringLiteral("state")).toString(), QStringLiteral("cancelled"));
+    QCOMPARE(api.ask(api.remove("/api/v1/receipts/" + idA)).status, 200);
+    const HttpAnswer expired = api.ask(api.get("/api/v1/receipts/" + idB + "?wait=10000"));
+    QCOMPARE(expired.json().value(QStringLiteral("state")).toString(), QStringLiteral("cancelled"));
+    QCOMPARE(expired.json()[QStringLiteral("reason")][QStringLiteral("code")].toString(),
+             QStringLiteral("expired"));
+    const HttpAnswer c = api.ask(api.post("w-3", "text/plain", "3/S/AFTERWARDS//1/1.00/1//\r\n5/1/////\r\n"));
+    const QByteArray idC = c.json().value(QStringLiteral("id")).toString().toLatin1();
+    QVERIFY(d.startSim());
+    const HttpAnswer printed = api.ask(api.get("/api/v1/receipts/" + idC + "?wait=20000"));
+    QCOMPARE(printed.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    QCOMPARE(printed.json().value(QStringLiteral("total")).toString(), QStringLiteral("1.00"));
+    QCOMPARE(api.ask(api.remove("/api/v1/receipts/" + idC)).status, 409);
+    QCOMPARE(onPaper(d, QStringLiteral("AFTERWARDS")), 1);
+    QVERIFY(!d.paperText().contains(QStringLiteral("WITHDRAWN")));
+    QVERIFY(!d.paperText().contains(QStringLiteral("EXPIRED")));
 }
 
 QTEST_GUILESS_MAIN(TestApiDaemon)

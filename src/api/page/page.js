@@ -19,6 +19,8 @@
     voided: { text: 'Annullato, si ristampa', look: 'attesa' },
     failed: { text: 'Non stampato', look: 'errore' },
     refused: { text: 'Rifiutato', look: 'errore' },
+    open: { text: 'Lasciato aperto', look: 'attesa' },
+    cancelled: { text: 'Ritirato, non stampato', look: 'attesa' },
   };
   // The final states the chart counts, bottom to top, with their legend.
   const FINAL = [
