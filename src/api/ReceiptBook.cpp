@@ -47,6 +47,44 @@ std::optional<OutcomeState> OutcomeStateNamed(QStringView name) {
     return std::nullopt;
 }
 
+namespace {
+QJsonValue amountJson(const std::optional<qint64> &cents) {
+    return cents ? QJsonValue(AmountText(*cents)) : QJsonValue();
+}
+
+std::optional<qint64> amountOf(const QJsonValue &v) {
+    return v.isString() ? AmountCents(v.toString()) : std::nullopt;
+}
+} // namespace
+
+QJsonObject FiguresJson(const ReceiptTotals &t) {
+    QJsonArray vat;
+    for (const auto &v : t.vatCents)
+        vat.append(amountJson(v));
+    return QJsonObject{
+        {QStringLiteral("receipts"), t.receipts},
+        {QStringLiteral("sales"), amountJson(t.salesCents)},
+        {QStringLiteral("vat"), vat},
+        {QStringLiteral("non_fiscal"), t.nonFiscal >= 0 ? QJsonValue(t.nonFiscal) : QJsonValue()},
+        {QStringLiteral("corrections"), amountJson(t.correctionsCents)},
+        {QStringLiteral("returns"), amountJson(t.returnsCents)},
+        {QStringLiteral("voids"), amountJson(t.voidsCents)}};
+}
+
+ReceiptTotals FiguresFromJson(const QJsonObject &o) {
+    ReceiptTotals t;
+    t.receipts = o.value(QStringLiteral("receipts")).toInt(-1);
+    t.salesCents = amountOf(o.value(QStringLiteral("sales")));
+    const QJsonArray vat = o.value(QStringLiteral("vat")).toArray();
+    for (int i = 0; i < 5; ++i)
+        t.vatCents[size_t(i)] = amountOf(vat.at(i));
+    t.nonFiscal = o.value(QStringLiteral("non_fiscal")).toInt(-1);
+    t.correctionsCents = amountOf(o.value(QStringLiteral("corrections")));
+    t.returnsCents = amountOf(o.value(QStringLiteral("returns")));
+    t.voidsCents = amountOf(o.value(QStringLiteral("voids")));
+    return t;
+}
+
 QJsonObject ReceiptJson(const ReceiptHistory &r) {
     auto time = [](const QDateTime &t) {
         return t.isValid() ? QJsonValue(t.toString(Qt::ISODateWithMs)) : QJsonValue();
@@ -69,6 +107,9 @@ QJsonObject ReceiptJson(const ReceiptHistory &r) {
         {QStringLiteral("accepted"), time(r.accepted)},
         {QStringLiteral("started"), time(r.started)},
         {QStringLiteral("finished"), time(r.finished)},
+        {QStringLiteral("kind"), r.source.document.isEmpty() ? QStringLiteral("receipt") : r.source.document},
+        {QStringLiteral("figures"), r.figures ? QJsonValue(FiguresJson(*r.figures)) : QJsonValue()},
+        {QStringLiteral("reset"), r.figuresReset ? QJsonValue(*r.figuresReset) : QJsonValue()},
         {QStringLiteral("warnings"), QJsonArray::fromStringList(r.source.warnings)},
         {QStringLiteral("expires"), time(r.source.expires)},
         {QStringLiteral("reason"), r.reasonCode.isEmpty()
@@ -88,6 +129,12 @@ bool ReceiptFromJson(const QJsonObject &o, ReceiptHistory &out) {
         out.source = {ReceiptSource::Kind::File, o.value(QStringLiteral("source")).toString(), {}, {}, {}};
     for (const QJsonValue w : o.value(QStringLiteral("warnings")).toArray())
         out.source.warnings << w.toString();
+    if (const QString kind = o.value(QStringLiteral("kind")).toString(); kind != u"receipt")
+        out.source.document = kind;
+    if (const QJsonValue f = o.value(QStringLiteral("figures")); f.isObject())
+        out.figures = FiguresFromJson(f.toObject());
+    if (const QJsonValue reset = o.value(QStringLiteral("reset")); reset.isBool())
+        out.figuresReset = reset.toBool();
     const auto state = OutcomeStateNamed(o.value(QStringLiteral("state")).toString());
     out.receiptNumber = o.value(QStringLiteral("receipt_number")).toInt(-1);
     if (const QJsonValue total = o.value(QStringLiteral("total")); total.isString())

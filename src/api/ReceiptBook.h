@@ -22,6 +22,9 @@ quint64 ReceiptIdNumber(QStringView text);
 QString OutcomeStateName(OutcomeState state);
 std::optional<OutcomeState> OutcomeStateNamed(QStringView name);
 QJsonObject ReceiptJson(const ReceiptHistory &receipt);
+// The register's figures of the day, amounts as decimal texts, and back.
+QJsonObject FiguresJson(const ReceiptTotals &totals);
+ReceiptTotals FiguresFromJson(const QJsonObject &o);
 // Back from ReceiptJson(); false when `o` is not a receipt.
 bool ReceiptFromJson(const QJsonObject &o, ReceiptHistory &out);
 

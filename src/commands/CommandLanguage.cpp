@@ -302,7 +302,16 @@ ReceiptTotals TotalsOfAnswer(const QString &answer) {
     if (!ok || n < 0)
         return t;
     t.receipts = n;
-    t.salesCents = AmountCents(fields.value(5).trimmed());
+    const auto amount = [&fields](int i) { return AmountCents(fields.value(i).trimmed()); };
+    t.salesCents = amount(5);
+    for (int i = 0; i < 5; ++i)
+        t.vatCents[size_t(i)] = amount(i);
+    t.nonFiscal = fields.value(7).trimmed().toInt(&ok);
+    if (!ok)
+        t.nonFiscal = -1;
+    t.correctionsCents = amount(8);
+    t.returnsCents = amount(9);
+    t.voidsCents = amount(10);
     return t;
 }
 

@@ -186,9 +186,20 @@ bool ReceiptOpenAfterKey(KeyReceipt effect, const QString &answer, bool openBefo
 // What the answer to "0/" tells of the receipts: the count of fiscal
 // receipts closed today, field 7 (-1 when not there), and the sales total in
 // cents, field 6 (none when not there or not an amount).
+// The register's figures of the day, as "0/" answers them: the count of
+// receipts and the sales total (what a receipt's closing is judged by), and
+// beside them the VAT totals, the non-fiscal documents, corrections,
+// returns and voids. Amounts in cents; none where the answer has none.
 struct ReceiptTotals {
     int receipts = -1;
     std::optional<qint64> salesCents;
+    std::array<std::optional<qint64>, 5> vatCents;
+    int nonFiscal = -1;
+    std::optional<qint64> correctionsCents;
+    std::optional<qint64> returnsCents;
+    std::optional<qint64> voidsCents;
+    bool read() const { return receipts >= 0; }
+    bool operator==(const ReceiptTotals &) const = default;
 };
 ReceiptTotals TotalsOfAnswer(const QString &answer);
 // An amount of the register, "12.34" or "12,34" (a sign allowed), in cents;

@@ -423,6 +423,8 @@ Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &take
         fromChain = chainFresh();
         m_chainHolds = false;
     }
+    if (!figuresBefore())
+        return Step::Stop;
     ReceiptTotals before;
     if (!totalsBefore(row, openBefore, before))
         return Step::Stop;
@@ -435,6 +437,40 @@ Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &take
     m_lineFault = false;
     const Step step = lineOutcome(exchangeLine(line, repeatable), row, openBefore, before, fromChain);
     return step == Step::Next ? afterRequestLine(owner, std::exchange(m_lineFault, false)) : step;
+}
+
+namespace {
+// The documents whose outcome carries the day's figures: the sales report
+// and the daily closing (which then says whether it set them to zero).
+const QString kSalesReport = QStringLiteral("sales_report");
+const QString kDailyClosing = QStringLiteral("daily_closing");
+} // namespace
+
+// Before the report or closing a request asked for: the day's figures, read
+// once, so that its outcome tells what it counted. False when the register
+// could not be reached.
+bool Executor::figuresBefore() {
+    const quint64 owner = m_queue.state().queueOwners.value(0);
+    const QueuedReceipt *r = m_queue.state().find(owner);
+    if (!r || r->figures || (r->source.document != kSalesReport && r->source.document != kDailyClosing))
+        return true;
+    bool reached = true;
+    const ReceiptTotals now = readTotals(reached);
+    if (!reached)
+        return false;
+    if (now.read())
+        m_queue.record(QueueEvent::figuresOf(owner, now, false));
+    return true;
+}
+
+void Executor::figuresAfter(quint64 owner) {
+    const QueuedReceipt *r = m_queue.state().find(owner);
+    if (!r || r->source.document != kDailyClosing || r->figuresReset)
+        return;
+    bool reached = true;
+    const ReceiptTotals now = readTotals(reached);
+    if (reached && now.read())
+        m_queue.record(QueueEvent::figuresOf(owner, now, true));
 }
 
 // Where the line that went out leaves the queue: ended (a closing with the
@@ -475,6 +511,8 @@ bool Executor::endLine(const ReceiptRuleRow &row, bool openBefore, const Receipt
         finishLine(openBefore);
         return true;
     }
+    // Kept before the line ends, so that its outcome carries them.
+    figuresAfter(m_queue.state().inFlightOwner);
     if (row.rule == ReceiptRule::Closes && before.receipts >= 0)
         return closeReceipt();
     finishLine(ReceiptOpenAfter(row, openBefore));

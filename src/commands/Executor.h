@@ -87,6 +87,8 @@ private:
     enum class Step { Next, Stop };
     Step takeLine();
     bool fromRequest(quint64 id) const;
+    bool figuresBefore();
+    void figuresAfter(quint64 owner);
     std::optional<Step> beforeRequest();
     void expire(quint64 id);
     Step afterRequestLine(quint64 owner, bool faulted);

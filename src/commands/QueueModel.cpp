@@ -103,7 +103,7 @@ bool applyReceipt(QueueState &s, const QueueEvent &e) {
     if (!receiptOf(s, e.id)) {
         QueuedReceipt r;
         r.id = e.id;
-        r.source = {e.sourceKind, e.text, e.bodyHash, e.expires, e.warnings};
+        r.source = {e.sourceKind, e.text, e.bodyHash, e.expires, e.warnings, e.document};
         r.accepted = e.at;
         s.receipts.append(r);
     }
@@ -315,6 +315,17 @@ bool applyAbandoned(QueueState &s, const QueueEvent &e) {
     return true;
 }
 
+bool applyFigures(QueueState &s, const QueueEvent &e) {
+    QueuedReceipt *r = receiptOf(s, e.id);
+    if (!r || !e.figures.read())
+        return false;
+    if (!e.flag)
+        r->figures = e.figures;
+    else
+        r->figuresReset = e.figures.receipts == 0 && e.figures.salesCents.value_or(0) == 0;
+    return true;
+}
+
 bool applyProblem(QueueState &s, const QueueEvent &e) {
     const quint64 id = e.id != 0 ? e.id : s.inFlight ? s.inFlightOwner : s.lastEnded;
     if (QueuedReceipt *r = receiptOf(s, id))
@@ -330,6 +341,7 @@ QueueEvent QueueEvent::receiptArrives(quint64 id, const ReceiptSource &source) {
     e.bodyHash = source.bodyHash;
     e.expires = source.expires;
     e.warnings = source.warnings;
+    e.document = source.document;
     return e;
 }
 
@@ -418,6 +430,8 @@ bool apply(QueueState &s, const QueueEvent &e) {
         return applyCancelled(s, e);
     case Kind::Abandoned:
         return applyAbandoned(s, e);
+    case Kind::Figures:
+        return applyFigures(s, e);
     case Kind::Taken:
         // Lines that follow belong to no receipt of this one.
         if (s.filling == e.id)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/CommandLanguage.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -20,14 +22,16 @@ namespace norvvelm {
 struct ReceiptSource {
     enum class Kind { File, Request };
     ReceiptSource() = default;
-    ReceiptSource(Kind k, QString name, QByteArray hash = {}, QDateTime expiry = {}, QStringList said = {})
+    ReceiptSource(Kind k, QString name, QByteArray hash = {}, QDateTime expiry = {}, QStringList said = {},
+                  QString kindOfDocument = {})
         : kind(k), key(std::move(name)), bodyHash(std::move(hash)), expires(std::move(expiry)),
-          warnings(std::move(said)) {}
+          warnings(std::move(said)), document(std::move(kindOfDocument)) {}
     Kind kind = Kind::File;
     QString key;
     QByteArray bodyHash;
     QDateTime expires;
     QStringList warnings;
+    QString document; // the kind of document a request asked for; empty: a receipt
 };
 
 // What became of a receipt, as whoever sent it is told.
@@ -73,6 +77,10 @@ struct ReceiptHistory {
     // Why it ended as it did, when the register's errors do not say it.
     QString reasonCode;
     QString reasonText;
+    // A report or a daily closing: the day's figures read just before it,
+    // and after a closing whether the register set them back to zero.
+    std::optional<ReceiptTotals> figures;
+    std::optional<bool> figuresReset;
 };
 
 // One receipt handed to the queue: its lines go out in order, and it keeps
@@ -151,6 +159,7 @@ struct QueueEvent {
         ClosedOnRegister, // receipt `id` found closed by the register (`count`, `amount`): its lines go
         Cancelled,        // receipt `id`, none of whose lines went out, withdrawn (`code`, `text`: why)
         Abandoned,        // receipt `id` is to be voided and given up (`code`, `text`): its queued lines go
+        Figures, // the register's figures for receipt `id`, read before (`flag` false) or after its line
     };
     Kind kind = Kind::Line;
     QString text; // the line, the file name, the problem, or the source's key
@@ -162,7 +171,9 @@ struct QueueEvent {
     QByteArray bodyHash; // Receipt: a request's, with its terms
     QDateTime expires;
     QStringList warnings;
-    QString code; // Problem: the register's error code, and its number
+    QString document;
+    ReceiptTotals figures; // Figures
+    QString code;          // Problem: the register's error code, and its number
     int number = -1;
     QDateTime at; // when it happened: stamped by the queue as it records it
 
@@ -204,6 +215,12 @@ struct QueueEvent {
         QueueEvent e = make(Kind::Cancelled, why);
         e.id = id;
         e.code = code;
+        return e;
+    }
+    static QueueEvent figuresOf(quint64 id, const ReceiptTotals &totals, bool after) {
+        QueueEvent e = make(Kind::Figures, {}, after);
+        e.id = id;
+        e.figures = totals;
         return e;
     }
     static QueueEvent abandoned(quint64 id, const QString &code, const QString &why) {

@@ -99,11 +99,11 @@ using Kind = QueueEvent::Kind;
 constexpr struct {
     Kind kind;
     char letter;
-} kLetters[] = {{Kind::Receipt, 'J'},          {Kind::Line, 'Q'},      {Kind::WorkingCopy, 'F'},
-                {Kind::Sending, 'S'},          {Kind::Skipped, 'K'},   {Kind::Done, 'D'},
-                {Kind::PutBack, 'P'},          {Kind::Resent, 'R'},    {Kind::GivenUp, 'V'},
-                {Kind::Cleared, 'X'},          {Kind::Problem, 'G'},   {Kind::Taken, 'T'},
-                {Kind::ClosedOnRegister, 'C'}, {Kind::Cancelled, 'Z'}, {Kind::Abandoned, 'Y'}};
+} kLetters[] = {
+    {Kind::Receipt, 'J'},          {Kind::Line, 'Q'},      {Kind::WorkingCopy, 'F'}, {Kind::Sending, 'S'},
+    {Kind::Skipped, 'K'},          {Kind::Done, 'D'},      {Kind::PutBack, 'P'},     {Kind::Resent, 'R'},
+    {Kind::GivenUp, 'V'},          {Kind::Cleared, 'X'},   {Kind::Problem, 'G'},     {Kind::Taken, 'T'},
+    {Kind::ClosedOnRegister, 'C'}, {Kind::Cancelled, 'Z'}, {Kind::Abandoned, 'Y'},   {Kind::Figures, 'N'}};
 
 char letterOf(Kind kind) {
     for (const auto &l : kLetters) {
@@ -184,24 +184,71 @@ bool decodeDone(QByteArrayView rest, QueueEvent &e) {
 }
 
 // A request's terms after its key and hash: " <expiry in ms since the
-// epoch, 0 for none>" and " <warnings, one per line>" (older journals have
-// neither).
+// epoch, 0 for none> <kind of document, - for a receipt>[ <warnings, one
+// per line>]" (older journals have none).
 void decodeTerms(const QString &text, QueueEvent &e) {
     const qint64 expires = text.section(u' ', 2, 2).toLongLong();
     if (expires > 0)
         e.expires = QDateTime::fromMSecsSinceEpoch(expires);
-    const QString warnings = text.section(u' ', 3);
+    const QString kind = text.section(u' ', 3, 3);
+    e.document = kind == u"-" ? QString() : kind;
+    const QString warnings = text.section(u' ', 4);
     if (!warnings.isEmpty())
         e.warnings = warnings.split(u'\n');
 }
 
 QString encodeTerms(const QueueEvent &e) {
-    if (!e.expires.isValid() && e.warnings.isEmpty())
+    if (!e.expires.isValid() && e.warnings.isEmpty() && e.document.isEmpty())
         return {};
-    QString out = u' ' + QString::number(e.expires.isValid() ? e.expires.toMSecsSinceEpoch() : 0);
+    QString out = u' ' + QString::number(e.expires.isValid() ? e.expires.toMSecsSinceEpoch() : 0) + u' ' +
+                  (e.document.isEmpty() ? QStringLiteral("-") : e.document);
     if (!e.warnings.isEmpty())
         out += u' ' + e.warnings.join(u'\n');
     return out;
+}
+
+// N<id>,<after>,<receipts>,<non-fiscal>,<sales>,<VAT 1..5>,<corrections>,
+// <returns>,<voids>: amounts in cents, empty where the register gave none.
+QByteArray encodeFigures(const QueueEvent &e) {
+    const ReceiptTotals &t = e.figures;
+    const auto cents = [](const std::optional<qint64> &v) {
+        return v ? QByteArray::number(*v) : QByteArray();
+    };
+    QByteArrayList out{QByteArray::number(e.id), flag(e.flag), QByteArray::number(t.receipts),
+                       QByteArray::number(t.nonFiscal), cents(t.salesCents)};
+    for (const auto &v : t.vatCents)
+        out << cents(v);
+    out << cents(t.correctionsCents) << cents(t.returnsCents) << cents(t.voidsCents);
+    return out.join(',');
+}
+
+bool decodeFigures(QByteArrayView rest, QueueEvent &e) {
+    const QList<QByteArray> f = rest.toByteArray().split(',');
+    bool ok = f.size() == 13;
+    const auto whole = [&](int i) {
+        bool good = false;
+        const qint64 v = f.value(i).toLongLong(&good);
+        ok = ok && good;
+        return v;
+    };
+    const auto cents = [&](int i) -> std::optional<qint64> {
+        if (f.value(i).isEmpty())
+            return std::nullopt;
+        return whole(i);
+    };
+    const qint64 id = whole(0);
+    ok = ok && id > 0 && decodeFlag(f.value(1), e.flag);
+    e.id = quint64(id);
+    ReceiptTotals &t = e.figures;
+    t.receipts = int(whole(2));
+    t.nonFiscal = int(whole(3));
+    t.salesCents = cents(4);
+    for (int i = 0; i < 5; ++i)
+        t.vatCents[size_t(i)] = cents(5 + i);
+    t.correctionsCents = cents(10);
+    t.returnsCents = cents(11);
+    t.voidsCents = cents(12);
+    return ok && t.receipts >= 0;
 }
 
 // J<id>,F,<file name> or J<id>,R,<key> <body hash>[ <expiry>[ <warnings>]]
@@ -323,6 +370,8 @@ QByteArray ReceiptJournal::encode(const QueueEvent &e) {
     case Kind::Cancelled:
     case Kind::Abandoned:
         return r + QByteArray::number(e.id) + ',' + escaped(e.code) + ',' + escaped(e.text);
+    case Kind::Figures:
+        return r + encodeFigures(e);
     case Kind::Problem:
         return r + QByteArray::number(e.id) + ',' + QByteArray::number(std::max(0, e.count)) + ',' +
                escaped(e.code) + ',' + escaped(e.text);
@@ -360,6 +409,8 @@ bool ReceiptJournal::decode(QByteArrayView record, QueueEvent &e) {
     case Kind::Cancelled:
     case Kind::Abandoned:
         return decodeEnding(rest, e);
+    case Kind::Figures:
+        return decodeFigures(rest, e);
     case Kind::Problem:
         return decodeProblem(record.at(0), rest, e);
     case Kind::Taken:

@@ -56,6 +56,8 @@ private slots:
     void apiReceiptWithdrawn_data();
     void apiReceiptWithdrawn();
     void apiReceiptNeverJoinsAFilesReceipt();
+    void reportFigures_data();
+    void reportFigures();
     void apiAddressThatCannotOpen();
 };
 
@@ -1096,6 +1098,46 @@ void TestStation::apiReceiptNeverJoinsAFilesReceipt() {
     QCOMPARE(rig.onPaper(QStringLiteral("DELFILE")), 0);
     QCOMPARE(rig.voided(), 1);
     QCOMPARE(rig.station.receipts().find(ReceiptIdText(files.first().id))->outcome, OutcomeState::Open);
+}
+
+// A report or a closing asked through the interface carries the day's
+// figures read just before it, and a closing says whether it reset them.
+void TestStation::reportFigures_data() {
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("reset"); // -1: not said
+    QTest::newRow("sales report") << QStringLiteral("sales_report") << QStringLiteral("x/1/1/1/") << -1;
+    QTest::newRow("daily closing") << QStringLiteral("daily_closing") << QStringLiteral("x/7/0/0/") << 1;
+}
+
+void TestStation::reportFigures() {
+    QFETCH(QString, document);
+    QFETCH(QString, line);
+    QFETCH(int, reset);
+    StationRig rig;
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.runUntil([&] { return rig.station.startup().ready(); }));
+    ReceiptBook &book = rig.station.receipts();
+    ReceiptHistory sale, report;
+    QCOMPARE(book.submit(QStringLiteral("f1"), "h1", {QString::fromLatin1(kSale), QString::fromLatin1(kPay)},
+                         sale),
+             ReceiptBook::Submit::Accepted);
+    QCOMPARE(
+        book.submit(ReceiptSource(ReceiptSource::Kind::Request, QStringLiteral("f2"), "h2", {}, {}, document),
+                    {line}, report),
+        ReceiptBook::Submit::Accepted);
+    QVERIFY(rig.runUntil([&] { return IsFinal(book.find(ReceiptIdText(report.id))->outcome); }));
+    const ReceiptHistory r = *book.find(ReceiptIdText(report.id));
+    QCOMPARE(r.outcome, OutcomeState::Printed);
+    QCOMPARE(r.source.document, document);
+    QVERIFY(r.figures);
+    QCOMPARE(r.figures->receipts, 1);
+    QCOMPARE(r.figures->salesCents, std::optional<qint64>(526));
+    QCOMPARE(r.figures->vatCents[0], std::optional<qint64>(526));
+    QCOMPARE(r.figuresReset.has_value() ? int(*r.figuresReset) : -1, reset);
+    QCOMPARE(rig.reg.totals().receipts, reset == 1 ? 0 : 1);
+    // As the store keeps it for a later start.
+    QCOMPARE(rig.station.receipts().store().find(report.id)->figures, r.figures);
 }
 
 // An address the interface cannot listen on is said on the status bar, and

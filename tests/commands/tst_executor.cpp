@@ -596,9 +596,17 @@ void TestExecutor::journalRecords_data() {
     QTest::newRow("given up, a receipt") << QByteArray("V4") << true << -1 << QString();
     QTest::newRow("given up, signed") << QByteArray("V+4") << false << -1 << QString();
     QTest::newRow("request with its terms")
-        << QByteArray("J4,R,k1 ab12 1765101072000 items[0]: cambiato\\x0aitems[1]: tagliato") << true << -1
+        << QByteArray("J4,R,k1 ab12 1765101072000 - items[0]: cambiato\\x0aitems[1]: tagliato") << true << -1
         << QString();
     QTest::newRow("request, no terms") << QByteArray("J4,R,k1 ab12") << true << -1 << QString();
+    QTest::newRow("a closing's document")
+        << QByteArray("J4,R,k1 ab12 0 daily_closing") << true << -1 << QString();
+    QTest::newRow("figures before a closing")
+        << QByteArray("N4,0,12,3,12345,100,200,300,,0,5,60,70") << true << -1 << QString();
+    QTest::newRow("figures, one short")
+        << QByteArray("N4,0,12,3,12345,100,200,300,,0,5,60") << false << -1 << QString();
+    QTest::newRow("figures without a count")
+        << QByteArray("N4,1,,3,0,0,0,0,0,0,0,0,0") << false << -1 << QString();
 }
 
 // Each record reads back as it was written, and a record that is not one
@@ -616,7 +624,7 @@ void TestExecutor::journalRecords() {
     QCOMPARE(e.code, code);
     if (record.startsWith('G') || record.startsWith('E'))
         QCOMPARE(e.number, code.isEmpty() ? -1 : 0x6C);
-    if (record.startsWith("J4,R,k1 ab12 "))
+    if (record.startsWith("J4,R,k1 ab12 1"))
         QCOMPARE(e.warnings, (QStringList{"items[0]: cambiato", "items[1]: tagliato"}));
     if (!record.startsWith('E'))
         QCOMPARE(ReceiptJournal::encode(e), record);
