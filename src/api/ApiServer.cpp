@@ -250,7 +250,7 @@ HttpResponse ApiServer::resource(const HttpRequest &request, bool get) const {
     const QString &path = request.path;
     const bool isPage = path == QLatin1String("/") || path.startsWith(QLatin1String("/page/"));
     if (path != QLatin1String("/api/v1/status") && path != QLatin1String("/metrics") &&
-        path != QLatin1String("/api/v1/monitor") && !isPage)
+        path != QLatin1String("/api/v1/monitor") && path != QLatin1String("/api/v1/totals") && !isPage)
         return HttpResponse::error(404, QStringLiteral("Risorsa sconosciuta: ") + path.left(100));
     if (!get)
         return methodNotAllowed("GET, HEAD");
@@ -258,9 +258,23 @@ HttpResponse ApiServer::resource(const HttpRequest &request, bool get) const {
         return status();
     if (path == QLatin1String("/metrics"))
         return metricsText();
+    if (path == QLatin1String("/api/v1/totals"))
+        return totals();
     if (path == QLatin1String("/api/v1/monitor"))
         return monitor(request);
     return page(path == QLatin1String("/") ? QStringLiteral("/index.html") : path.mid(5));
+}
+
+// The day's takings so far, as the register counts them.
+HttpResponse ApiServer::totals() const {
+    const Figures f = m_figures ? m_figures() : Figures{};
+    if (!f.totals)
+        return HttpResponse::error(
+            503, QStringLiteral("Totali della cassa non ancora letti: cassa non raggiungibile"));
+    const QJsonObject body{{QStringLiteral("figures"), FiguresJson(*f.totals)},
+                           {QStringLiteral("read_at"), f.at.toString(Qt::ISODateWithMs)},
+                           {QStringLiteral("fresh"), f.fresh}};
+    return HttpResponse::json(200, compact(body));
 }
 
 QJsonObject ApiServer::journalStatus() const {

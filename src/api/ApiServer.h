@@ -3,8 +3,10 @@
 #include "api/ApiMetrics.h"
 #include "api/HttpServer.h"
 #include "api/MonitorFeed.h"
+#include "commands/CommandLanguage.h"
 #include "link/Deadlines.h"
 
+#include <QDateTime>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
@@ -46,6 +48,14 @@ public:
     // (both false when not told).
     void setRegisterUp(std::function<bool()> up) { m_registerUp = std::move(up); }
     void setServerEnabled(std::function<bool()> enabled) { m_serverEnabled = std::move(enabled); }
+    // The register's figures of the day: read now when the register is free,
+    // else the last read, with when it was made.
+    struct Figures {
+        std::optional<ReceiptTotals> totals;
+        QDateTime at;
+        bool fresh = false;
+    };
+    void setFiguresReader(std::function<Figures()> reader) { m_figures = std::move(reader); }
 
     // Opens the address and port with the token of the home folder; false,
     // with the reason in `error`, when either cannot be had.
@@ -65,6 +75,7 @@ private:
     void handle(HttpConnection *connection, const HttpRequest &request);
     HttpResponse resource(const HttpRequest &request, bool get) const;
     HttpResponse status() const;
+    HttpResponse totals() const;
     QJsonObject journalStatus() const;
     HttpResponse metricsText() const;
     HttpResponse monitor(const HttpRequest &request) const;
@@ -82,6 +93,7 @@ private:
     Deadlines &m_deadlines;
     std::function<bool()> m_registerUp;
     std::function<bool()> m_serverEnabled;
+    std::function<Figures()> m_figures;
     ReceiptBook *m_book = nullptr;
     HttpServer m_http;
     MonitorFeed m_feed;

@@ -21,6 +21,7 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
     m_book.queued = [this] { m_server.takeSoon(); };
     m_api.setRegisterUp([this] { return m_startup.ready(); });
     m_api.setServerEnabled([this] { return m_server.isEnabled(); });
+    m_api.setFiguresReader([this] { return figures(); });
     m_link.setLineObserver([this](bool busy) { m_session.runState().setLineBusy(busy); });
     // No file is taken before the register is identified on an open port.
     m_server.setRegisterReady(false);
@@ -126,6 +127,25 @@ void Station::retryJournal() {
         return;
     }
     m_server.takeSoon();
+}
+
+// Read now while the register is there and free (no operator sequence, the
+// queue idle, no exchange on the line); else the last read, said as older.
+ApiServer::Figures Station::figures() {
+    ApiServer::Figures f;
+    ReceiptTotals now;
+    if (m_startup.ready() && !m_session.registerOwner().operatorHolds() && !m_link.lineBusy() &&
+        m_executor.readFigures(now)) {
+        f.totals = now;
+        f.at = m_session.now();
+        f.fresh = true;
+        return f;
+    }
+    if (const auto &last = m_executor.lastFigures()) {
+        f.totals = last->totals;
+        f.at = last->at;
+    }
+    return f;
 }
 
 void Station::writeOutcomeFile(const ReceiptHistory &outcome) {

@@ -98,6 +98,7 @@ private:
     ApiServer m_api;
     SerialFunz2::EventPump withDeadlines(SerialFunz2::EventPump pump);
     void writeOutcomeFile(const ReceiptHistory &outcome);
+    ApiServer::Figures figures();
     void openJournal();
     bool loadJournal();
     // The register may hold a receipt the journal no longer knows of.

@@ -654,7 +654,24 @@ bool Executor::ownExchange(const QString &line, QString &answer) {
 ReceiptTotals Executor::readTotals(bool &reached) {
     QString answer;
     reached = ownExchange(TotalsReadLine(), answer);
-    return reached ? TotalsOfAnswer(answer) : ReceiptTotals{};
+    if (!reached)
+        return {};
+    const ReceiptTotals totals = TotalsOfAnswer(answer);
+    if (totals.read())
+        m_lastFigures = FiguresRead{totals, m_s.now()};
+    return totals;
+}
+
+bool Executor::readFigures(ReceiptTotals &out) {
+    if (m_busy || m_recover || !m_queue.state().idle() || !m_queue.writable())
+        return false;
+    const QScopedValueRollback busy(m_busy, true);
+    // Nothing is sent meanwhile; the read leaves the next receipt nothing to
+    // chain from.
+    dropChain();
+    bool reached = true;
+    out = readTotals(reached);
+    return reached && out.read();
 }
 
 // ---------------------------------------------------------------- recovery

@@ -74,6 +74,16 @@ public:
     Withdrawal withdraw(quint64 id, const QString &code, const QString &why);
     // Requests whose time to start ran out are withdrawn (said as expired).
     void expireQueued();
+    // The register's figures of the day, read now: only while the queue
+    // stands idle and nothing is being sent; false otherwise or when the
+    // register cannot be reached. Every read of the figures is kept with its
+    // time (`lastFigures`), those around each closing included.
+    bool readFigures(ReceiptTotals &out);
+    struct FiguresRead {
+        ReceiptTotals totals;
+        QDateTime at;
+    };
+    const std::optional<FiguresRead> &lastFigures() const { return m_lastFigures; }
     // Nothing tells what the register holds (the journal lost, cut or set
     // aside): before any line goes out, its void key, which a register with no
     // receipt open answers harmlessly.
@@ -163,6 +173,7 @@ private:
     bool m_unknown = false;
     bool m_refusalSaid = false;
     bool m_journalFailureSaid = false;
+    std::optional<FiguresRead> m_lastFigures;
     bool m_busy = false;      // the queue is being sent: its head is the loop's
     bool m_lineFault = false; // the line that went out was refused or dropped
 };

@@ -55,6 +55,7 @@ private slots:
     void statusAndMetrics();
     void receiptsToPrinted_data();
     void receiptsToPrinted();
+    void takingsSoFar();
     void sameKeyAgain();
     void outcomeFileForAFolderReceipt();
     void killedMidReceipt();
@@ -271,6 +272,19 @@ void TestApiDaemon::receiptsToPrinted() {
     QCOMPARE(next.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
     QCOMPARE(next.json().value(QStringLiteral("total")).toString(), QStringLiteral("0.10"));
     QCOMPARE(onPaper(*m_d, QString::fromLatin1(nextTag)), 1);
+}
+
+// The day's figures as the register counts them, read when asked: as many
+// receipts as the paper shows closed.
+void TestApiDaemon::takingsSoFar() {
+    const Api api{*m_d};
+    const HttpAnswer t = api.ask(api.get("/api/v1/totals"));
+    QCOMPARE(t.status, 200);
+    QVERIFY(t.json().value(QStringLiteral("fresh")).toBool());
+    const QJsonObject figures = t.json().value(QStringLiteral("figures")).toObject();
+    QCOMPARE(figures.value(QStringLiteral("receipts")).toInt(), onPaper(*m_d, QStringLiteral("SCONTR. N.")));
+    QVERIFY(figures.value(QStringLiteral("sales")).toString().toDouble() > 0);
+    QCOMPARE(figures.value(QStringLiteral("vat")).toArray().size(), 5);
 }
 
 void TestApiDaemon::sameKeyAgain() {
