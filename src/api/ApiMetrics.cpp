@@ -1,6 +1,7 @@
 #include "api/ApiMetrics.h"
 
 #include "commands/CommandLanguage.h"
+#include "commands/Runner.h"
 #include "commands/Session.h"
 
 namespace norvvelm {
@@ -68,8 +69,9 @@ QByteArray ApiMetrics::text(const Snapshot &now) const {
     out += "# HELP norvvelm_register_errors_total Answers with an error code, by code.\n"
            "# TYPE norvvelm_register_errors_total counter\n";
     for (auto it = m_errors.cbegin(); it != m_errors.cend(); ++it)
-        out += "norvvelm_register_errors_total{code=\"" + label(it.key()) + "\"} " +
-               QByteArray::number(it.value()) + '\n';
+        out += "norvvelm_register_errors_total{code=\"" + label(it.key()) + "\",number=\"" +
+               QByteArray::number(CommandErrorNumber(it.key())) + "\"} " + QByteArray::number(it.value()) +
+               '\n';
     out += "# HELP norvvelm_queue_lines Lines waiting in the queue.\n"
            "# TYPE norvvelm_queue_lines gauge\n"
            "norvvelm_queue_lines " +

@@ -4,6 +4,7 @@
 #include "api/ReceiptBook.h"
 #include "api/ReceiptReader.h"
 #include "commands/CommandLanguage.h"
+#include "commands/Runner.h"
 #include "commands/Session.h"
 #include "link/EcrErrors.h"
 
@@ -93,7 +94,7 @@ std::optional<HttpResponse> checkHost(const HttpRequest &request, const QTcpSock
         foreign = request.authority;
     else
         return std::nullopt;
-    return HttpResponse::error(403,
+    return HttpResponse::error(403, QStringLiteral("host_refused"),
                                QStringLiteral("Host non ammesso: ") + QString::fromLatin1(foreign.left(100)));
 }
 
@@ -103,7 +104,8 @@ std::optional<HttpResponse> checkRepeated(const HttpRequest &request) {
         int count = 0;
         request.header(name, &count);
         if (count > 1)
-            return HttpResponse::error(400, QStringLiteral("Intestazione ripetuta: ") + QLatin1String(name));
+            return HttpResponse::error(400, QStringLiteral("header_repeated"),
+                                       QStringLiteral("Intestazione ripetuta: ") + QLatin1String(name));
     }
     return std::nullopt;
 }
@@ -123,14 +125,86 @@ std::optional<HttpResponse> checkOrigin(const HttpRequest &request, const QTcpSo
     if (origin.startsWith("http://") && splitHost(origin.mid(7), host, port) &&
         isOwnAddress(host, port < 0 ? 80 : port, socket))
         return std::nullopt;
-    return HttpResponse::error(403, QStringLiteral("Origin non ammessa: ") +
-                                        QString::fromLatin1(origin.left(100)));
+    return HttpResponse::error(403, QStringLiteral("origin_refused"),
+                               QStringLiteral("Origin non ammessa: ") +
+                                   QString::fromLatin1(origin.left(100)));
 }
 
 HttpResponse methodNotAllowed(const QByteArray &allow) {
     HttpResponse r = HttpResponse::error(405, QStringLiteral("Metodo non ammesso"));
     r.headers.append({QByteArray("Allow"), allow});
     return r;
+}
+
+// A query parameter the resource does not take is refused, so that a typing
+// error never passes for a choice.
+std::optional<HttpResponse> checkParameters(const HttpRequest &request,
+                                            std::initializer_list<QStringView> known) {
+    for (const auto &[name, value] : request.query.queryItems()) {
+        if (std::find(known.begin(), known.end(), QStringView(name)) == known.end())
+            return HttpResponse::error(
+                400, HttpResponse::Problem{QStringLiteral("unknown_parameter"),
+                                           QStringLiteral("Parametro sconosciuto: ") + name.left(64),
+                                           name.left(64),
+                                           0,
+                                           {}});
+    }
+    return std::nullopt;
+}
+
+HttpResponse parameterRefused(const QString &name, const QString &code, const QString &text) {
+    return HttpResponse::error(400, HttpResponse::Problem{code, text, name, 0, {}});
+}
+
+HttpResponse waitRefused() {
+    return parameterRefused(QStringLiteral("wait"), QStringLiteral("wait_invalid"),
+                            QStringLiteral("wait: da 0 a 30000 millisecondi"));
+}
+
+// What the body's reader said of a fault, as a program matches it: the
+// line ("riga 2 ...") or the field ("items[0].price: ...") it names.
+HttpResponse bodyRefused(const QString &error) {
+    static const QRegularExpression line(QStringLiteral("^riga (\\d+)\\b"));
+    static const QRegularExpression field(
+        QStringLiteral("^([A-Za-z_]+(?:\\[\\d+\\])?(?:\\.[A-Za-z_0-9]+)?): "));
+    HttpResponse::Problem p{QStringLiteral("body_invalid"), error, {}, 0, {}};
+    if (const auto m = line.match(error); m.hasMatch()) {
+        p.code = QStringLiteral("line_invalid");
+        p.line = m.captured(1).toInt();
+    } else if (const auto f = field.match(error); f.hasMatch()) {
+        p.code = QStringLiteral("field_invalid");
+        p.field = f.captured(1);
+    }
+    return HttpResponse::error(400, p);
+}
+
+// A body's meaning, whatever its bytes: JSON with its keys in any order and
+// any spacing, text with any line ends (and none after the last line), are
+// the same receipt. Its media type is part of it: the same text as plain
+// text and as JSON are different ones.
+QByteArray meaningOf(const QByteArray &media, const QByteArray &body, ReceiptBodyType type) {
+    QByteArray canonical = body;
+    if (type == ReceiptBodyType::Json) {
+        const QJsonDocument doc = QJsonDocument::fromJson(body);
+        if (doc.isObject())
+            canonical = compact(doc.object());
+    } else {
+        canonical.replace("\r\n", "\n");
+        canonical.replace('\r', '\n');
+        while (canonical.endsWith('\n'))
+            canonical.chop(1);
+    }
+    return QCryptographicHash::hash(QByteArray(media + '\n' + canonical), QCryptographicHash::Sha256).toHex();
+}
+
+// The hash of the bytes as they came, as earlier versions kept it.
+QByteArray bytesOf(const QByteArray &media, const QByteArray &body) {
+    return QCryptographicHash::hash(QByteArray(media + '\n' + body), QCryptographicHash::Sha256).toHex();
+}
+
+HttpResponse unknownReceipt(const QString &id) {
+    return HttpResponse::error(404, QStringLiteral("unknown_receipt"),
+                               QStringLiteral("Scontrino sconosciuto: ") + id.left(64));
 }
 
 int waitOf(const HttpRequest &request, bool &ok) {
@@ -218,9 +292,11 @@ std::optional<HttpResponse> ApiServer::checkToken(const HttpRequest &request,
     const QByteArray given = ApiToken::fromAuthorization(request.header("authorization", &count));
     if (count == 1 && ApiToken::matches(m_token, given))
         return std::nullopt;
-    HttpResponse r = HttpResponse::error(
-        401, count == 0 ? QStringLiteral("Chiave di accesso mancante (Authorization: Bearer)")
-                        : QStringLiteral("Chiave di accesso errata"));
+    HttpResponse r = count == 0 ? HttpResponse::error(401, QStringLiteral("token_missing"),
+                                                      QStringLiteral("Chiave di accesso mancante "
+                                                                     "(Authorization: Bearer)"))
+                                : HttpResponse::error(401, QStringLiteral("token_wrong"),
+                                                      QStringLiteral("Chiave di accesso errata"));
     r.headers.append({QByteArray("WWW-Authenticate"), QByteArray("Bearer realm=\"NorvVelm\"")});
     return r;
 }
@@ -230,16 +306,24 @@ void ApiServer::handle(HttpConnection *connection, const HttpRequest &request) {
     // A HEAD is answered as a GET; its connection sends no body.
     const bool get = request.method == "GET" || request.method == "HEAD";
     if (path == QLatin1String("/api/v1/receipts")) {
-        if (request.method == "POST")
+        if (request.method == "POST") {
+            if (auto refusal = checkParameters(request, {u"wait", u"expires_in"}))
+                return connection->respond(*refusal);
             return submit(connection, request);
+        }
         return connection->respond(get ? list(request) : methodNotAllowed("GET, HEAD, POST"));
     }
     static const QRegularExpression one(QStringLiteral("^/api/v1/receipts/([A-Za-z0-9_.-]{1,64})$"));
     if (const auto m = one.match(path); m.hasMatch()) {
-        if (request.method == "DELETE")
+        if (request.method == "DELETE") {
+            if (auto refusal = checkParameters(request, {}))
+                return connection->respond(*refusal);
             return connection->respond(withdraw(m.captured(1)));
+        }
         if (!get)
             return connection->respond(methodNotAllowed("DELETE, GET, HEAD"));
+        if (auto refusal = checkParameters(request, {u"wait"}))
+            return connection->respond(*refusal);
         return receipt(connection, request, m.captured(1));
     }
     connection->respond(resource(request, get));
@@ -254,6 +338,10 @@ HttpResponse ApiServer::resource(const HttpRequest &request, bool get) const {
         return HttpResponse::error(404, QStringLiteral("Risorsa sconosciuta: ") + path.left(100));
     if (!get)
         return methodNotAllowed("GET, HEAD");
+    const bool monitorAsked = path == QLatin1String("/api/v1/monitor");
+    if (auto refusal = checkParameters(request, monitorAsked ? std::initializer_list<QStringView>{u"since"}
+                                                             : std::initializer_list<QStringView>{}))
+        return *refusal;
     if (path == QLatin1String("/api/v1/status"))
         return status();
     if (path == QLatin1String("/metrics"))
@@ -270,9 +358,10 @@ HttpResponse ApiServer::totals() const {
     const Figures f = m_figures ? m_figures() : Figures{};
     if (!f.totals)
         return HttpResponse::error(
-            503, QStringLiteral("Totali della cassa non ancora letti: cassa non raggiungibile"));
+            503, QStringLiteral("register_unreachable"),
+            QStringLiteral("Totali della cassa non ancora letti: cassa non raggiungibile"));
     const QJsonObject body{{QStringLiteral("figures"), FiguresJson(*f.totals)},
-                           {QStringLiteral("read_at"), f.at.toString(Qt::ISODateWithMs)},
+                           {QStringLiteral("read_at"), TimeJson(f.at)},
                            {QStringLiteral("fresh"), f.fresh}};
     return HttpResponse::json(200, compact(body));
 }
@@ -290,10 +379,20 @@ HttpResponse ApiServer::status() const {
     if (!answer.isEmpty() && !AnswerAccepted(answer)) {
         const QString code = AnswerErrorCode(answer);
         lastError = QJsonObject{{QStringLiteral("code"), code},
+                                {QStringLiteral("number"), CommandErrorNumber(code)},
                                 {QStringLiteral("text"), DescribeEcrError(code).message}};
+    }
+    QJsonValue offline;
+    if (!registerUp()) {
+        const Offline why = m_offline ? m_offline() : Offline{};
+        offline =
+            QJsonObject{{QStringLiteral("code"), why.code.isEmpty() ? QStringLiteral("unknown") : why.code},
+                        {QStringLiteral("message"), why.message}};
     }
     const QJsonObject reg{
         {QStringLiteral("online"), registerUp()},
+        {QStringLiteral("offline_reason"), offline},
+        {QStringLiteral("receipt_open"), m_book && m_book->receiptOpen()},
         {QStringLiteral("serial"), id.sn.trimmed()},
         {QStringLiteral("firmware"), id.fw.trimmed()},
         {QStringLiteral("model"), m_s.settings().config().Modello},
@@ -334,7 +433,8 @@ HttpResponse ApiServer::monitor(const HttpRequest &request) const {
     if (request.query.hasQueryItem(QStringLiteral("since")))
         since = request.query.queryItemValue(QStringLiteral("since")).toLongLong(&ok);
     if (!ok || since < 0)
-        return HttpResponse::error(400, QStringLiteral("since: numero non valido"));
+        return parameterRefused(QStringLiteral("since"), QStringLiteral("since_invalid"),
+                                QStringLiteral("since: numero non valido"));
     QJsonArray lines;
     for (const MonitorFeed::Line &l : m_feed.after(since))
         lines.append(QJsonObject{{QStringLiteral("seq"), l.seq}, {QStringLiteral("text"), l.text}});
@@ -361,18 +461,24 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
     const QString key = QString::fromLatin1(request.header("idempotency-key"));
     if (!keyRule.match(key).hasMatch())
         return connection->respond(HttpResponse::error(
-            400, QStringLiteral("Idempotency-Key richiesta: da 1 a 64 caratteri tra A-Z a-z 0-9 _ . -")));
+            400,
+            HttpResponse::Problem{QStringLiteral("idempotency_key_invalid"),
+                                  QStringLiteral("Idempotency-Key richiesta: da 1 a 64 caratteri tra A-Z "
+                                                 "a-z 0-9 _ . -"),
+                                  QStringLiteral("Idempotency-Key"),
+                                  0,
+                                  {}}));
     bool ok = true;
     const int waitMs = waitOf(request, ok);
     if (!ok)
-        return connection->respond(
-            HttpResponse::error(400, QStringLiteral("wait: da 0 a 30000 millisecondi")));
+        return connection->respond(waitRefused());
     QDateTime expires;
     if (request.query.hasQueryItem(QStringLiteral("expires_in"))) {
         const int seconds = request.query.queryItemValue(QStringLiteral("expires_in")).toInt(&ok);
         if (!ok || seconds < 1 || seconds > kMaxExpiresS)
             return connection->respond(
-                HttpResponse::error(400, QStringLiteral("expires_in: da 1 a %1 secondi").arg(kMaxExpiresS)));
+                parameterRefused(QStringLiteral("expires_in"), QStringLiteral("expires_in_invalid"),
+                                 QStringLiteral("expires_in: da 1 a %1 secondi").arg(kMaxExpiresS)));
         expires = m_s.now().addSecs(seconds);
     }
     const ReceiptBodyType type = ReceiptBodyTypeOf(request.header("content-type"));
@@ -381,34 +487,37 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
             415, QStringLiteral("Content-Type deve essere text/plain o application/json (UTF-8)")));
     const ReceiptReading reading = ReadReceiptBody(request.body, type);
     if (!reading.ok())
-        return connection->respond(HttpResponse::error(400, reading.error));
+        return connection->respond(bodyRefused(reading.error));
     if (!m_book)
-        return connection->respond(HttpResponse::error(503, QStringLiteral("Coda non disponibile")));
-    // The body's type is part of what was submitted: the same bytes as text
-    // and as JSON are different receipts.
+        return connection->respond(HttpResponse::error(503, QStringLiteral("queue_unavailable"),
+                                                       QStringLiteral("Coda non disponibile")));
     const QByteArray media = request.header("content-type").split(';').value(0).trimmed().toLower();
-    const QByteArray hash =
-        QCryptographicHash::hash(QByteArray(media + '\n' + request.body), QCryptographicHash::Sha256).toHex();
+    const ReceiptSource source(ReceiptSource::Kind::Request, key, meaningOf(media, request.body, type),
+                               expires, reading.warnings);
     ReceiptHistory receipt;
-    switch (m_book->submit(ReceiptSource{ReceiptSource::Kind::Request, key, hash, expires, {}}, reading.lines,
-                           receipt)) {
+    ReceiptBook::Submit submitted = m_book->submit(source, reading.lines, receipt);
+    // Kept by an earlier version by its bytes: the same bytes are the same.
+    if (submitted == ReceiptBook::Submit::Conflict && receipt.source.bodyHash == bytesOf(media, request.body))
+        submitted = ReceiptBook::Submit::Repeated;
+    switch (submitted) {
     case ReceiptBook::Submit::Accepted:
         return answerReceipt(connection, 202, ReceiptIdText(receipt.id), waitMs);
     case ReceiptBook::Submit::Repeated:
         return answerReceipt(connection, 200, ReceiptIdText(receipt.id), waitMs);
     case ReceiptBook::Submit::Conflict:
         return connection->respond(HttpResponse::error(
-            409, QStringLiteral("Idempotency-Key gi\u00e0 usata per un altro scontrino: ") +
-                     ReceiptIdText(receipt.id)));
+            409,
+            HttpResponse::Problem{QStringLiteral("idempotency_conflict"),
+                                  QStringLiteral("Idempotency-Key gi\u00e0 usata per un altro scontrino: ") +
+                                      ReceiptIdText(receipt.id),
+                                  QStringLiteral("Idempotency-Key"), 0, ReceiptIdText(receipt.id)}));
     case ReceiptBook::Submit::Failed:
         break;
     }
     // The journal cannot keep it: said with a stable code, and when to try again.
     HttpResponse busy =
-        HttpResponse::error(503, QStringLiteral("Coda non scrivibile su disco: scontrino non accettato"));
-    QJsonObject body = QJsonDocument::fromJson(busy.body).object();
-    body.insert(QStringLiteral("code"), QStringLiteral("journal_unwritable"));
-    busy.body = compact(body);
+        HttpResponse::error(503, QStringLiteral("journal_unwritable"),
+                            QStringLiteral("Coda non scrivibile su disco: scontrino non accettato"));
     busy.headers.append({"Retry-After", QByteArray::number(kJournalRetryAfterS)});
     connection->respond(busy);
 }
@@ -417,54 +526,106 @@ void ApiServer::receipt(HttpConnection *connection, const HttpRequest &request, 
     bool ok = true;
     const int waitMs = waitOf(request, ok);
     if (!ok)
-        return connection->respond(
-            HttpResponse::error(400, QStringLiteral("wait: da 0 a 30000 millisecondi")));
+        return connection->respond(waitRefused());
     if (!m_book || !m_book->find(id))
-        return connection->respond(HttpResponse::error(404, QStringLiteral("Scontrino sconosciuto: ") + id));
+        return connection->respond(unknownReceipt(id));
     answerReceipt(connection, 200, id, waitMs);
 }
 
 // A receipt none of whose lines went out is withdrawn: it never prints.
 HttpResponse ApiServer::withdraw(const QString &id) {
     ReceiptHistory receipt;
+    const auto refused = [&id](const QString &code, const QString &text) {
+        return HttpResponse::error(409, HttpResponse::Problem{code, text + id.left(64), {}, 0, id.left(64)});
+    };
     switch (m_book ? m_book->cancel(id, receipt) : ReceiptBook::Cancel::Unknown) {
     case ReceiptBook::Cancel::Cancelled:
     case ReceiptBook::Cancel::Ended:
         if (receipt.outcome == OutcomeState::Cancelled)
             return HttpResponse::json(200, compact(ReceiptJson(receipt)));
-        return HttpResponse::error(409, QStringLiteral("Scontrino gi\u00e0 concluso: ") + id);
+        return refused(QStringLiteral("receipt_final"), QStringLiteral("Scontrino gi\u00e0 concluso: "));
     case ReceiptBook::Cancel::Started:
-        return HttpResponse::error(409, QStringLiteral("Scontrino gi\u00e0 inviato alla cassa: ") + id);
+        return refused(QStringLiteral("receipt_started"),
+                       QStringLiteral("Scontrino gi\u00e0 inviato alla cassa: "));
     case ReceiptBook::Cancel::NotKept:
-        return HttpResponse::error(503,
+        return HttpResponse::error(503, QStringLiteral("journal_unwritable"),
                                    QStringLiteral("Coda non scrivibile su disco: scontrino non ritirato"));
     case ReceiptBook::Cancel::Unknown:
         break;
     }
-    return HttpResponse::error(404, QStringLiteral("Scontrino sconosciuto: ") + id);
+    return unknownReceipt(id);
+}
+
+// The query of a listing; a refusal when a parameter is not one.
+std::optional<HttpResponse> ApiServer::listQuery(const HttpRequest &request, ReceiptQuery &q) {
+    const QUrlQuery &query = request.query;
+    const auto has = [&query](const char16_t *name) { return query.hasQueryItem(QString::fromUtf16(name)); };
+    const auto value = [&query](const char16_t *name) {
+        return query.queryItemValue(QString::fromUtf16(name), QUrl::FullyDecoded);
+    };
+    q.limit = kDefaultListLimit;
+    if (has(u"limit")) {
+        bool ok = false;
+        q.limit = value(u"limit").toInt(&ok);
+        if (!ok || q.limit < 1 || q.limit > kMaxListLimit)
+            return parameterRefused(QStringLiteral("limit"), QStringLiteral("limit_invalid"),
+                                    QStringLiteral("limit: da 1 a %1").arg(kMaxListLimit));
+    }
+    if (has(u"since")) {
+        q.since = QDateTime::fromString(value(u"since"), Qt::ISODateWithMs);
+        if (!q.since.isValid())
+            return parameterRefused(QStringLiteral("since"), QStringLiteral("since_invalid"),
+                                    QStringLiteral("since: data e ora ISO 8601 (2026-12-10T09:00:00+01:00)"));
+    }
+    if (has(u"date")) {
+        q.date = QDate::fromString(value(u"date"), Qt::ISODate);
+        if (!q.date.isValid())
+            return parameterRefused(QStringLiteral("date"), QStringLiteral("date_invalid"),
+                                    QStringLiteral("date: una data AAAA-MM-GG"));
+    }
+    if (has(u"state")) {
+        for (const QString &name : value(u"state").split(u',')) {
+            const auto state = OutcomeStateNamed(name);
+            if (!state)
+                return parameterRefused(QStringLiteral("state"), QStringLiteral("state_invalid"),
+                                        QStringLiteral("state: stato sconosciuto ") + name.left(32));
+            q.states.append(*state);
+        }
+    }
+    if (has(u"cursor")) {
+        q.before = ReceiptIdNumber(value(u"cursor"));
+        if (q.before == 0)
+            return parameterRefused(QStringLiteral("cursor"), QStringLiteral("cursor_invalid"),
+                                    QStringLiteral("cursor: il valore di next di una risposta precedente"));
+    }
+    return std::nullopt;
 }
 
 HttpResponse ApiServer::list(const HttpRequest &request) const {
-    int limit = kDefaultListLimit;
-    if (request.query.hasQueryItem(QStringLiteral("limit"))) {
-        bool ok = false;
-        limit = request.query.queryItemValue(QStringLiteral("limit")).toInt(&ok);
-        if (!ok || limit < 1 || limit > kMaxListLimit)
-            return HttpResponse::error(400, QStringLiteral("limit: da 1 a %1").arg(kMaxListLimit));
-    }
+    if (auto refusal = checkParameters(request, {u"limit", u"since", u"date", u"state", u"cursor"}))
+        return *refusal;
+    ReceiptQuery q;
+    if (auto refusal = listQuery(request, q))
+        return *refusal;
     QJsonArray out;
-    if (m_book) {
-        for (const ReceiptHistory &r : m_book->newest(limit))
-            out.append(ReceiptJson(r));
-    }
-    return HttpResponse::json(200, compact({{QStringLiteral("receipts"), out}}));
+    bool more = false;
+    QList<ReceiptHistory> found;
+    if (m_book)
+        found = m_book->listed(q, &more);
+    for (const ReceiptHistory &r : std::as_const(found))
+        out.append(ReceiptJson(r));
+    const QJsonValue next =
+        more && !found.isEmpty() ? QJsonValue(ReceiptIdText(found.last().id)) : QJsonValue();
+    return HttpResponse::json(200,
+                              compact({{QStringLiteral("receipts"), out}, {QStringLiteral("next"), next}}));
 }
 
 HttpResponse ApiServer::receiptResponse(int status, const QString &id) const {
     const auto r = m_book ? m_book->find(id) : std::nullopt;
     if (!r)
-        return HttpResponse::error(404, QStringLiteral("Scontrino sconosciuto: ") + id);
-    return HttpResponse::json(status, compact(ReceiptJson(*r)));
+        return unknownReceipt(id);
+    // A new receipt already final when answered was created whole.
+    return HttpResponse::json(status == 202 && IsFinal(r->outcome) ? 201 : status, compact(ReceiptJson(*r)));
 }
 
 void ApiServer::answerReceipt(HttpConnection *connection, int status, const QString &id, int waitMs) {

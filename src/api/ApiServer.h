@@ -17,6 +17,7 @@ namespace norvvelm {
 
 class ReceiptBook;
 class Session;
+struct ReceiptQuery;
 
 // The local HTTP interface, version 1: receipts submitted and followed to
 // their outcome, the register's status, the monitor, the metrics, and the
@@ -56,6 +57,12 @@ public:
         bool fresh = false;
     };
     void setFiguresReader(std::function<Figures()> reader) { m_figures = std::move(reader); }
+    // Why the register is offline: a stable code and the words said.
+    struct Offline {
+        QString code;
+        QString message;
+    };
+    void setOfflineReason(std::function<Offline()> reason) { m_offline = std::move(reason); }
 
     // Opens the address and port with the token of the home folder; false,
     // with the reason in `error`, when either cannot be had.
@@ -84,6 +91,7 @@ private:
     HttpResponse withdraw(const QString &id);
     void receipt(HttpConnection *connection, const HttpRequest &request, const QString &id);
     HttpResponse list(const HttpRequest &request) const;
+    static std::optional<HttpResponse> listQuery(const HttpRequest &request, ReceiptQuery &query);
     // Answers now, or when the receipt is final or `waitMs` is up.
     void answerReceipt(HttpConnection *connection, int status, const QString &id, int waitMs);
     void receiptChanged(const QString &id);
@@ -94,6 +102,7 @@ private:
     std::function<bool()> m_registerUp;
     std::function<bool()> m_serverEnabled;
     std::function<Figures()> m_figures;
+    std::function<Offline()> m_offline;
     ReceiptBook *m_book = nullptr;
     HttpServer m_http;
     MonitorFeed m_feed;

@@ -169,6 +169,14 @@ QList<ReceiptHistory> OutcomeStore::newest(int limit) const {
     return out;
 }
 
+QList<const ReceiptHistory *> OutcomeStore::all() const {
+    QList<const ReceiptHistory *> out;
+    out.reserve(qsizetype(m_entries.size()));
+    for (const auto &[order, e] : m_entries)
+        out.append(&e);
+    return out;
+}
+
 QList<ReceiptHistory> OutcomeStore::unfinished() const {
     QList<ReceiptHistory> out;
     for (const auto &[order, e] : m_entries) {

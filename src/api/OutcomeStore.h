@@ -38,6 +38,8 @@ public:
     const ReceiptHistory *findKey(const QString &key) const;
     // Newest first.
     QList<ReceiptHistory> newest(int limit) const;
+    // Every outcome it holds, in no order.
+    QList<const ReceiptHistory *> all() const;
     int size() const { return int(m_entries.size()); }
     // Those not final, oldest first.
     QList<ReceiptHistory> unfinished() const;

@@ -5,6 +5,8 @@
 #include "commands/WriteFailure.h"
 
 #include <algorithm>
+#include <functional>
+#include <map>
 
 namespace norvvelm {
 
@@ -217,6 +219,30 @@ QList<ReceiptHistory> QueueReceiptBook::newest(int limit) const {
                                         [&](const ReceiptHistory &u) { return u.id == o.id; });
         if (!listed)
             out.append(o);
+    }
+    return out;
+}
+
+QList<ReceiptHistory> QueueReceiptBook::listed(const ReceiptQuery &query, bool *more) const {
+    // Every receipt by id, the queue's own where it is under way.
+    std::map<quint64, const ReceiptHistory *, std::greater<>> all;
+    for (const ReceiptHistory *r : m_store.all())
+        all[r->id] = r;
+    for (const QueuedReceipt &r : m_executor.state().receipts) {
+        const auto stored = all.find(r.id);
+        if (stored == all.end() || !IsFinal(stored->second->outcome))
+            all[r.id] = &r;
+    }
+    QList<ReceiptHistory> out;
+    *more = false;
+    for (const auto &[id, r] : all) {
+        if (!query.matches(*r))
+            continue;
+        if (out.size() >= query.limit) {
+            *more = true;
+            break;
+        }
+        out.append(*r);
     }
     return out;
 }

@@ -36,6 +36,7 @@ public:
     Cancel cancel(const QString &id, ReceiptHistory &receipt) override;
     std::optional<ReceiptHistory> find(const QString &id) const override;
     QList<ReceiptHistory> newest(int limit) const override;
+    QList<ReceiptHistory> listed(const ReceiptQuery &query, bool *more) const override;
     int pending() const override;
     int queuedLines() const override;
     bool receiptOpen() const override;

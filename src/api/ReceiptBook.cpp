@@ -85,15 +85,31 @@ ReceiptTotals FiguresFromJson(const QJsonObject &o) {
     return t;
 }
 
+QJsonValue TimeJson(const QDateTime &t) {
+    if (!t.isValid())
+        return QJsonValue();
+    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+bool ReceiptQuery::matches(const ReceiptHistory &r) const {
+    if (before != 0 && r.id >= before)
+        return false;
+    if (since.isValid() && (!r.accepted.isValid() || r.accepted < since))
+        return false;
+    if (date.isValid() && (!r.accepted.isValid() || r.accepted.toLocalTime().date() != date))
+        return false;
+    return states.isEmpty() || states.contains(r.outcome);
+}
+
 QJsonObject ReceiptJson(const ReceiptHistory &r) {
-    auto time = [](const QDateTime &t) {
-        return t.isValid() ? QJsonValue(t.toString(Qt::ISODateWithMs)) : QJsonValue();
-    };
+    const auto time = TimeJson;
     QJsonArray errs;
     for (const ReceiptError &e : r.errors)
-        errs.append(QJsonObject{{QStringLiteral("line"), e.line},
-                                {QStringLiteral("code"), e.code},
-                                {QStringLiteral("text"), e.text}});
+        errs.append(
+            QJsonObject{{QStringLiteral("line"), e.line},
+                        {QStringLiteral("code"), e.code.isEmpty() ? QJsonValue() : QJsonValue(e.code)},
+                        {QStringLiteral("number"), e.number >= 0 ? QJsonValue(e.number) : QJsonValue()},
+                        {QStringLiteral("text"), e.text}});
     const bool request = r.source.kind == ReceiptSource::Kind::Request;
     return QJsonObject{
         {QStringLiteral("id"), ReceiptIdText(r.id)},

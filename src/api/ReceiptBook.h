@@ -3,6 +3,7 @@
 #include "commands/QueueModel.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QDateTime>
 #include <QJsonObject>
 #include <QList>
@@ -27,6 +28,20 @@ QJsonObject FiguresJson(const ReceiptTotals &totals);
 ReceiptTotals FiguresFromJson(const QJsonObject &o);
 // Back from ReceiptJson(); false when `o` is not a receipt.
 bool ReceiptFromJson(const QJsonObject &o, ReceiptHistory &out);
+
+// Which receipts a listing asks for, newest (the highest id) first.
+struct ReceiptQuery {
+    int limit = 50;
+    quint64 before = 0; // only ids below it (a cursor); 0: from the newest
+    QDateTime since;    // accepted at or after it
+    QDate date;         // accepted that day, local time
+    QList<OutcomeState> states;
+    bool matches(const ReceiptHistory &r) const;
+};
+
+// A time as the API writes it: ISO 8601 with milliseconds and its offset
+// from UTC; null when not valid.
+QJsonValue TimeJson(const QDateTime &t);
 
 // The receipts the queue holds and has held: where the API submits and
 // looks up, whatever keeps them.
@@ -58,6 +73,9 @@ public:
     virtual std::optional<ReceiptHistory> find(const QString &id) const = 0;
     // Newest first.
     virtual QList<ReceiptHistory> newest(int limit) const = 0;
+    // Those `query` asks for, highest id first; `more` tells whether others
+    // follow the last.
+    virtual QList<ReceiptHistory> listed(const ReceiptQuery &query, bool *more) const = 0;
     // Accepted and not yet final.
     virtual int pending() const = 0;
     // The queue's lines waiting, and whether a receipt of its own is open on

@@ -18,6 +18,8 @@ namespace norvvelm {
 struct ReceiptReading {
     QStringList lines;
     QString error; // empty when the body was read
+    // Every change made to its text so that the register prints it, said.
+    QStringList warnings;
     bool ok() const { return error.isEmpty(); }
 };
 

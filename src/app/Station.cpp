@@ -22,6 +22,17 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
     m_api.setRegisterUp([this] { return m_startup.ready(); });
     m_api.setServerEnabled([this] { return m_server.isEnabled(); });
     m_api.setFiguresReader([this] { return figures(); });
+    m_api.setOfflineReason([this] {
+        const QString said = m_startup.lastProblem();
+        if (m_session.settings().identity().sn.trimmed().isEmpty() && said.isEmpty())
+            return ApiServer::Offline{QStringLiteral("not_identified"),
+                                      QStringLiteral("Cassa non ancora identificata")};
+        if (!m_link.isOpen())
+            return ApiServer::Offline{QStringLiteral("port_closed"),
+                                      said.isEmpty() ? QStringLiteral("Porta seriale non aperta") : said};
+        return ApiServer::Offline{QStringLiteral("no_answer"),
+                                  said.isEmpty() ? Executor::unreachableMessage() : said};
+    });
     m_link.setLineObserver([this](bool busy) { m_session.runState().setLineBusy(busy); });
     // No file is taken before the register is identified on an open port.
     m_server.setRegisterReady(false);

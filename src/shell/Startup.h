@@ -34,6 +34,8 @@ public:
     // register; true when it answered "a/" with its serial number.
     bool connectRegister();
     bool ready() const { return m_ready; }
+    // Why the register is not under control, as last said (empty: nothing said).
+    QString lastProblem() const { return m_lastProblem; }
 
     // Looks at the port every checkMs (a port that disappeared is noticed at
     // once) and retries every retryMs while the register is not identified.

@@ -12,6 +12,7 @@
 #include "link/Deadlines.h"
 #include "support/HttpProbe.h"
 #include "support/OpenApiCheck.h"
+#include "support/TestFiles.h"
 #include "support/VirtualClock.h"
 
 #include <QFile>
@@ -523,6 +524,25 @@ void TestApi::refusals_data() {
     QTest::newRow("monitor since garbage")
         << QByteArray("GET /api/v1/monitor?since=x HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
         << QStringLiteral("since");
+    QTest::newRow("status, a parameter it does not take")
+        << QByteArray("GET /api/v1/status?verbose=1 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("verbose");
+    QTest::newRow("post, a parameter it does not take")
+        << post("", "3/S/A//1/1/1//\r\n5/1/\r\n").replace("receipts HTTP", "receipts?wiat=100 HTTP") << 400
+        << QStringLiteral("wiat");
+    QTest::newRow("list, an unknown state")
+        << QByteArray("GET /api/v1/receipts?state=printed,done HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("done");
+    QTest::newRow("list, a date that is not one")
+        << QByteArray("GET /api/v1/receipts?date=2026-13-01 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("date");
+    QTest::newRow("list, a cursor that is not one")
+        << QByteArray("GET /api/v1/receipts?cursor=x HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("cursor");
+    QTest::newRow("list, since and state")
+        << QByteArray("GET /api/v1/receipts?since=2026-12-10T09:00:00%2B01:00"
+                      "&state=failed HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+        << 200 << QString();
     QTest::newRow("list limit 0") << QByteArray(
                                          "GET /api/v1/receipts?limit=0 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
                                   << 400 << QStringLiteral("limit");
@@ -540,7 +560,17 @@ void TestApi::refusals() {
     if (status == 401)
         QVERIFY(a.header("WWW-Authenticate").startsWith("Bearer"));
     if (!error.isEmpty())
-        QVERIFY2(a.json().value(QStringLiteral("error")).toString().contains(error), a.body.constData());
+        QVERIFY2(a.json()[QStringLiteral("error")][QStringLiteral("message")].toString().contains(error),
+                 a.body.constData());
+    if (status >= 400) {
+        // A stable code a program matches, each one listed in the document.
+        static const QString doc =
+            QString::fromUtf8(testsupport::readFile(NORVVELM_SOURCE_DIR "/docs/api.md"));
+        const QString code = a.json()[QStringLiteral("error")][QStringLiteral("code")].toString();
+        QVERIFY2(QRegularExpression(QStringLiteral("^[a-z][a-z0-9_]*$")).match(code).hasMatch(),
+                 a.body.constData());
+        QVERIFY2(doc.contains(u"| `" + code + u"` |"), qPrintable(code));
+    }
     // Every refusal closes its connection.
     QCOMPARE(a.closed, status >= 400);
     if (status == 405)
@@ -701,7 +731,7 @@ void TestApi::metricsParse() {
         values[m.captured(1) + m.captured(2)] = m.captured(5).toDouble();
     }
     QCOMPARE(values.value(QStringLiteral("norvvelm_lines_sent_total")), 2.0);
-    QCOMPARE(values.value(QStringLiteral("norvvelm_register_errors_total{code=\"6C\"}")), 1.0);
+    QCOMPARE(values.value(QStringLiteral("norvvelm_register_errors_total{code=\"6C\",number=\"108\"}")), 1.0);
     QCOMPARE(values.value(QStringLiteral("norvvelm_exchange_seconds_count")), 1.0);
     QCOMPARE(values.value(QStringLiteral("norvvelm_exchange_seconds_bucket{le=\"+Inf\"}")), 1.0);
     QCOMPARE(values.value(QStringLiteral("norvvelm_register_up")), 0.0);

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QProcess>
+#include <QSet>
 #include <QTest>
 
 using testsupport::Daemon;
@@ -121,7 +122,7 @@ void TestApiDaemon::refusedNeverReachTheRegister() {
     const Api api{*m_d};
     const HttpAnswer a = api.ask(request);
     QCOMPARE(a.status, status);
-    QVERIFY(!a.json().value(QStringLiteral("error")).toString().isEmpty());
+    QVERIFY(!a.json()[QStringLiteral("error")][QStringLiteral("code")].toString().isEmpty());
     // Nothing of it was queued or sent.
     const HttpAnswer list = api.ask(api.get("/api/v1/receipts"));
     QCOMPARE(list.status, 200);
@@ -236,8 +237,9 @@ void TestApiDaemon::receiptsToPrinted() {
     const Api api{*m_d};
     const testsupport::OpenApiCheck doc(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
     const HttpAnswer a = api.ask(api.post(key, type, body, {}, "/api/v1/receipts?wait=20000"));
-    QCOMPARE(a.status, 202);
-    QVERIFY2(doc.check(QStringLiteral("/api/v1/receipts"), QStringLiteral("post"), 202, a.body).isEmpty(),
+    // Final when answered: created whole.
+    QCOMPARE(a.status, 201);
+    QVERIFY2(doc.check(QStringLiteral("/api/v1/receipts"), QStringLiteral("post"), 201, a.body).isEmpty(),
              a.body.constData());
     const QJsonObject r = a.json();
     QCOMPARE(r.value(QStringLiteral("state")).toString(), state);
@@ -292,7 +294,7 @@ void TestApiDaemon::sameKeyAgain() {
     const QByteArray body = "3/S/ONCEONLY//1/2.00/1//\r\n5/1/////\r\n";
     const HttpAnswer first =
         api.ask(api.post("once-1", "text/plain", body, {}, "/api/v1/receipts?wait=20000"));
-    QCOMPARE(first.status, 202);
+    QCOMPARE(first.status, 201);
     const HttpAnswer second = api.ask(api.post("once-1", "text/plain", body));
     QCOMPARE(second.status, 200);
     QCOMPARE(second.json().value(QStringLiteral("id")), first.json().value(QStringLiteral("id")));
@@ -302,8 +304,38 @@ void TestApiDaemon::sameKeyAgain() {
     QCOMPARE(other.status, 409);
     const HttpAnswer asJson = api.ask(api.post("once-1", "application/json", body));
     QVERIFY(asJson.status == 409 || asJson.status == 400);
+    QCOMPARE(other.json()[QStringLiteral("error")][QStringLiteral("id")],
+             first.json().value(QStringLiteral("id")));
+    // The same meaning in other bytes: other line ends, keys in another order.
+    QCOMPARE(api.ask(api.post("once-1", "text/plain", "3/S/ONCEONLY//1/2.00/1//\n5/1/////")).status, 200);
+    const QByteArray json = R"({"items": [{"description": "ONCEJSON", "quantity": "1", "price": "2.00",
+                                "department": 1}], "payments": [{"type": 1}]})";
+    const QByteArray reordered = R"({"payments":[{"type":1}],"items":[{"department":1,"price":"2.00",
+                                     "quantity":"1","description":"ONCEJSON"}]})";
+    QCOMPARE(api.ask(api.post("once-2", "application/json", json, {}, "/api/v1/receipts?wait=20000")).status,
+             201);
+    QCOMPARE(api.ask(api.post("once-2", "application/json", reordered)).status, 200);
     QCOMPARE(onPaper(*m_d, QStringLiteral("ONCEONLY")), 1);
+    QCOMPARE(onPaper(*m_d, QStringLiteral("ONCEJSON")), 1);
     QCOMPARE(onPaper(*m_d, QStringLiteral("OTHER")), 0);
+    // Listed by state, a page at a time, every receipt once.
+    QStringList seen;
+    QByteArray target = "/api/v1/receipts?limit=2&state=printed";
+    for (int pages = 0; pages < 50 && !target.isEmpty(); ++pages) {
+        const HttpAnswer page = api.ask(api.get(target));
+        QCOMPARE(page.status, 200);
+        for (const QJsonValue r : page.json().value(QStringLiteral("receipts")).toArray()) {
+            QCOMPARE(r[QStringLiteral("state")].toString(), QStringLiteral("printed"));
+            seen << r[QStringLiteral("id")].toString();
+        }
+        const QJsonValue next = page.json().value(QStringLiteral("next"));
+        target = next.isString()
+                     ? "/api/v1/receipts?limit=2&state=printed&cursor=" + next.toString().toLatin1()
+                     : QByteArray();
+    }
+    QVERIFY(target.isEmpty());
+    QCOMPARE(seen.size(), onPaper(*m_d, QStringLiteral("SCONTR. N.")));
+    QCOMPARE(QSet<QString>(seen.cbegin(), seen.cend()).size(), seen.size());
 }
 
 void TestApiDaemon::outcomeFileForAFolderReceipt() {

@@ -386,7 +386,7 @@ bool FaultRun::submit(PlannedReceipt &r) {
         type = "application/json";
     }
     const HttpAnswer a = m_d.apiPost(r.tag.toLatin1(), type, body);
-    if (a.status == 202 || a.status == 200) {
+    if (a.status == 201 || a.status == 202 || a.status == 200) {
         r.id = a.json().value(QStringLiteral("id")).toString().toLatin1();
         return true;
     }

@@ -99,7 +99,9 @@
 
   function errorText(e) {
     if (!e) return '';
-    const code = e.code === undefined || e.code === null ? '' : String(e.code);
+    let code = e.code === undefined || e.code === null ? '' : String(e.code);
+    // The register's code as it is, and the number the monitor and the log show.
+    if (code && typeof e.number === 'number') code = `${code} (${e.number})`;
     const text = e.text ? String(e.text) : '';
     return code && text ? `${code} - ${text}` : code || text;
   }

@@ -149,7 +149,8 @@ class PageTest(unittest.TestCase):
         row = self.shown(receipt, 'failed')
         self.assertIn('Non stampato', row.text)
         summary = row.find_element(By.CSS_SELECTOR, 'details summary')
-        said = f"{error['code']} - {error['text']}" if error.get('code') else error['text']
+        # The register's code with the number the monitor and the log show.
+        said = f"{error['code']} ({error['number']}) - {error['text']}" if error.get('code') else error['text']
         self.assertTrue(said)
         self.assertIn(said, summary.text)
         # Opened from the keyboard: the lines sent and the register's answers.
