@@ -57,8 +57,13 @@ Station::~Station() {
 
 bool Station::loadConfiguration() {
     m_loaded = m_startup.loadConfiguration();
-    if (m_loaded && !m_journal)
+    if (m_loaded && !m_journal) {
         openJournal();
+        // Each receipt file's own outcome file is kept as long as its outcome.
+        OutcomeFiles::prune(OutcomeFiles::folder(m_session.settings().config().ServerDir,
+                                                 m_session.settings().config().ServerEsiti),
+                            m_session.now().addDays(-OutcomeStore::kDays));
+    }
     return m_loaded;
 }
 
@@ -165,7 +170,7 @@ void Station::writeOutcomeFile(const ReceiptHistory &outcome) {
     QString error;
     if (!OutcomeFiles::write(folder, outcome, &error))
         ReportWriteFailure(m_session, QStringLiteral("l'esito dello scontrino"),
-                           OutcomeFiles::pathFor(folder, outcome.source.key));
+                           OutcomeFiles::pathFor(folder, outcome.source.key, outcome.id));
 }
 
 void Station::assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJournal::Ending ending,

@@ -835,6 +835,28 @@ void TestApi::outcomeFiles() {
     QCOMPARE(doc.check(QStringLiteral("/api/v1/receipts/{id}"), QStringLiteral("get"), 200,
                        QJsonDocument(back).toJson()),
              QString());
+    // The next receipt of the same name: its own file beside this one's,
+    // the name's file now its; the old own files go after their days.
+    ReceiptHistory next = o;
+    next.id = 4;
+    next.receiptNumber = 13;
+    QVERIFY(OutcomeFiles::write(folder, next));
+    const QString own3 = OutcomeFiles::pathFor(folder, source, 3);
+    QCOMPARE(own3, server + u'/' + path.chopped(5) + QStringLiteral(".R3.json"));
+    QCOMPARE(
+        QJsonDocument::fromJson(testsupport::readFile(own3)).object().value(QStringLiteral("receipt_number")),
+        12);
+    QCOMPARE(QJsonDocument::fromJson(testsupport::readFile(OutcomeFiles::pathFor(folder, source, 4)))
+                 .object()
+                 .value(QStringLiteral("receipt_number")),
+             13);
+    QCOMPARE(QJsonDocument::fromJson(testsupport::readFile(server + u'/' + path))
+                 .object()
+                 .value(QStringLiteral("receipt_number")),
+             13);
+    QCOMPARE(OutcomeFiles::prune(folder, QDateTime::currentDateTime().addDays(-1)), 0);
+    QCOMPARE(OutcomeFiles::prune(folder, QDateTime::currentDateTime().addDays(1)), 2);
+    QVERIFY(QFile::exists(server + u'/' + path));
 }
 
 QTEST_GUILESS_MAIN(TestApi)
