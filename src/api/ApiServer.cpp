@@ -485,7 +485,7 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
     if (type == ReceiptBodyType::Other)
         return connection->respond(HttpResponse::error(
             415, QStringLiteral("Content-Type deve essere text/plain o application/json (UTF-8)")));
-    const ReceiptReading reading = ReadReceiptBody(request.body, type);
+    const ReceiptReading reading = ReadReceiptBody(request.body, type, m_rules ? m_rules() : ReceiptRules{});
     if (!reading.ok())
         return connection->respond(bodyRefused(reading.error));
     if (!m_book)

@@ -3,6 +3,7 @@
 #include "api/ApiMetrics.h"
 #include "api/HttpServer.h"
 #include "api/MonitorFeed.h"
+#include "api/ReceiptReader.h"
 #include "commands/CommandLanguage.h"
 #include "link/Deadlines.h"
 
@@ -63,6 +64,8 @@ public:
         QString message;
     };
     void setOfflineReason(std::function<Offline()> reason) { m_offline = std::move(reason); }
+    // What the register is known to take, for the checks before queueing.
+    void setReceiptRules(std::function<ReceiptRules()> rules) { m_rules = std::move(rules); }
 
     // Opens the address and port with the token of the home folder; false,
     // with the reason in `error`, when either cannot be had.
@@ -103,6 +106,7 @@ private:
     std::function<bool()> m_serverEnabled;
     std::function<Figures()> m_figures;
     std::function<Offline()> m_offline;
+    std::function<ReceiptRules()> m_rules;
     ReceiptBook *m_book = nullptr;
     HttpServer m_http;
     MonitorFeed m_feed;

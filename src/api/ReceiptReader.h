@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -23,14 +24,34 @@ struct ReceiptReading {
     bool ok() const { return error.isEmpty(); }
 };
 
+// What the register is known to take, as far as it was read: the payment
+// types it has programmed (empty: not read, none refused on this ground) and
+// how many characters of a description it prints (0: not known).
+struct ReceiptRules {
+    QList<int> paymentTypes;
+    int descriptionWidth = 0;
+};
+
+// Text as the register prints it (Windows-1252): a character it cannot
+// print becomes its nearest printable form (a letter without its accent, a
+// known substitute) or "?"; `changed` tells whether anything was changed.
+QString PrintableText(const QString &text, bool *changed = nullptr);
+
 enum class ReceiptBodyType { Text, Json, Other };
 // The media type of a Content-Type value (parameters and case ignored);
 // a charset other than UTF-8 makes a JSON body Other.
 ReceiptBodyType ReceiptBodyTypeOf(const QByteArray &contentType);
 
-ReceiptReading ReadReceiptBody(const QByteArray &body, ReceiptBodyType type);
-ReceiptReading ReadReceiptJson(const QByteArray &body);
-ReceiptReading ReadReceiptText(const QByteArray &body);
+// Besides each line's own rule, what the register would refuse is refused
+// before anything is queued: a quantity of zero or above 9999.999, a price
+// above 99999.99, a sale that comes to 0.00 or above 999999.99, a receipt
+// above 9999999.99, a payment type the register has not programmed, and in
+// a structured receipt payments that do not cover its total. Text the
+// register cannot print is changed to what it prints, and each change (and
+// a description longer than it prints) said in `warnings`.
+ReceiptReading ReadReceiptBody(const QByteArray &body, ReceiptBodyType type, const ReceiptRules &rules = {});
+ReceiptReading ReadReceiptJson(const QByteArray &body, const ReceiptRules &rules = {});
+ReceiptReading ReadReceiptText(const QByteArray &body, const ReceiptRules &rules = {});
 
 // Limits of a structured receipt, beyond the body's own size.
 constexpr int kMaxReceiptLines = 5000;

@@ -1,5 +1,7 @@
 #include "app/Station.h"
 
+#include "programming/PaymentTable.h"
+
 #include "api/OutcomeFiles.h"
 #include "commands/Prompter.h"
 #include "commands/WriteFailure.h"
@@ -37,6 +39,11 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
     // No file is taken before the register is identified on an open port.
     m_server.setRegisterReady(false);
     connect(&m_startup, &Startup::readyChanged, &m_server, &PrintServer::setRegisterReady);
+    connect(&m_startup, &Startup::readyChanged, this, [this](bool ready) {
+        if (ready)
+            readPaymentTypes();
+    });
+    m_api.setReceiptRules([this] { return ReceiptRules{m_paymentTypes, kRegisterDescriptionWidth}; });
     connect(&m_startup, &Startup::watched, this, &Station::retryJournal);
 }
 
@@ -162,6 +169,27 @@ ApiServer::Figures Station::figures() {
         f.at = last->at;
     }
     return f;
+}
+
+// The payment types the register has programmed (those with a
+// description), read with its payment table each time it is identified, so
+// that a receipt naming another is refused before it is queued. Left as it
+// was when the table cannot be read now.
+void Station::readPaymentTypes() {
+    if (m_link.lineBusy() || m_session.registerOwner().operatorHolds())
+        return;
+    QList<int> programmed;
+    for (int n = 1; n <= PaymentTable::kCount; ++n) {
+        // A read of its own, quiet: the status bar keeps what it says.
+        const Reply reply = m_link.exchange(PaymentTable::readCommand(n));
+        if (!reply.answered() || !AnswerAccepted(reply.answer))
+            return;
+        Payment p;
+        PaymentTable::parse(reply.answer, p);
+        if (!p.description.isEmpty())
+            programmed.append(n);
+    }
+    m_paymentTypes = programmed;
 }
 
 void Station::writeOutcomeFile(const ReceiptHistory &outcome) {

@@ -99,6 +99,10 @@ private:
     SerialFunz2::EventPump withDeadlines(SerialFunz2::EventPump pump);
     void writeOutcomeFile(const ReceiptHistory &outcome);
     ApiServer::Figures figures();
+    void readPaymentTypes();
+    // How many characters of a sale's description the register prints.
+    static constexpr int kRegisterDescriptionWidth = 32;
+    QList<int> m_paymentTypes; // programmed on the register; empty: not read
     void openJournal();
     bool loadJournal();
     // The register may hold a receipt the journal no longer knows of.

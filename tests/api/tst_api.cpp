@@ -174,7 +174,44 @@ void TestApi::readBody_data() {
         << QByteArray(
                R"({"items": [{"description": "A\ud83d\ude00", "quantity": "1", "price": "1", "department": 1}],
                                   "payments": [{"type": 1}]})")
-        << QStringList{QStringLiteral("3/S/A\U0001F600//1/1/1//"), "5/1//////"} << QString();
+        << QStringList{QStringLiteral("3/S/A?//1/1/1//"), "5/1//////"} << QString();
+    // What the register cannot print is changed to what it prints (and said).
+    QTest::newRow("letters outside what the register prints")
+        << json << QByteArray(R"({"items": [{"description": "Żubrówka łódź", "quantity": "1",
+                          "price": "1", "department": 1}], "payments": [{"type": 1}]})")
+        << QStringList{QStringLiteral("3/S/Zubr\u00f3wka l\u00f3dz//1/1/1//"), "5/1//////"} << QString();
+    QTest::newRow("a combining accent joins its letter")
+        << QByteArray("text/plain") << QByteArray("3/S/CAFFE\xcc\x81//1/1/1//\n5/1/\n")
+        << QStringList{QStringLiteral("3/S/CAFF\u00c9//1/1/1//"), "5/1/"} << QString();
+    QTest::newRow("nothing printable left")
+        << json << QByteArray(R"({"items": [{"description": "日本茶", "quantity": "1", "price": "1",
+                          "department": 1}], "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].description: nessun carattere stampabile");
+    // What the register would refuse is refused before it is queued.
+    QTest::newRow("a quantity of zero")
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "0", "price": "1", "department": 1}],
+                          "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].quantity: quantit\u00e0 zero");
+    QTest::newRow("a sale of 0.00")
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "0.001", "price": "1", "department": 1}],
+                          "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].price: la vendita vale 0.00");
+    QTest::newRow("a price beyond the register's")
+        << json
+        << QByteArray(
+               R"({"items": [{"description": "A", "quantity": "1", "price": "100000", "department": 1}],
+                          "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].price: prezzo oltre");
+    QTest::newRow("payments short of the total")
+        << json
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "2", "price": "5", "department": 1}],
+                          "payments": [{"type": 1, "amount": "5.00"}, {"type": 4, "amount": "4.99"}]})")
+        << QStringList() << QStringLiteral("payments: i pagamenti (9.99) non coprono il totale (10.00)");
+    QTest::newRow("text, a quantity of zero")
+        << QByteArray("text/plain") << QByteArray("3/S/A//0/1/1//\n5/1/\n") << QStringList()
+        << QStringLiteral("riga 1 \"3/S/A//0/1/1//\": quantit\u00e0 zero");
     QTest::newRow("lone low surrogate in a line")
         << json << QByteArray(R"({"lines": ["3/S/\udc00//1/1/1//", "5/1/"]})") << QStringList()
         << QStringLiteral("lines[0]: contiene un carattere Unicode non valido");

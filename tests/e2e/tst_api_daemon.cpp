@@ -57,6 +57,7 @@ private slots:
     void receiptsToPrinted_data();
     void receiptsToPrinted();
     void takingsSoFar();
+    void textMadePrintable();
     void sameKeyAgain();
     void outcomeFileForAFolderReceipt();
     void killedMidReceipt();
@@ -114,6 +115,15 @@ void TestApiDaemon::refusedNeverReachTheRegister_data() {
         << 400;
     QTest::newRow("closing inside the receipt")
         << api.post("k-refused", "text/plain", kSale + "\r\nx/7/0/0/\r\n5/1/////\r\n") << 400;
+    // The register's payment table, read at start, has no payment 10.
+    QTest::newRow("a payment type the register has not programmed")
+        << api.post("k-refused", "text/plain", kSale + "\r\n5/10/////\r\n") << 400;
+    QTest::newRow("payments short of the total")
+        << api.post(
+               "k-refused", "application/json",
+               R"({"items": [{"description": "CAFFE", "quantity": "1", "price": "1.10", "department": 1}],
+                        "payments": [{"type": 1, "amount": "1.00"}]})")
+        << 400;
 }
 
 void TestApiDaemon::refusedNeverReachTheRegister() {
@@ -208,10 +218,10 @@ void TestApiDaemon::receiptsToPrinted_data() {
         << QByteArray("3/S/ERRSALE//1/1.00/1//\r\n3/S/BADDEPT//1/1.00/21/99/\r\n5/1/////\r\n")
         << QStringLiteral("ERRSALE") << failed << QStringLiteral("67") << 2 << QString()
         << QStringLiteral("line_refused");
-    QTest::newRow("a payment type the register refuses")
+    QTest::newRow("a payment the register refuses")
         << QByteArray("e-2") << QByteArray("text/plain")
-        << QByteArray("3/S/PAYTEN//1/1.00/1//\r\n5/10/////\r\n") << QStringLiteral("PAYTEN") << failed
-        << QStringLiteral("0C") << 2 << QString() << QStringLiteral("line_refused");
+        << QByteArray("3/S/PAYBIG//1/1.00/1//\r\n5/1/10000000000.00/////\r\n") << QStringLiteral("PAYBIG")
+        << failed << QStringLiteral("15") << 2 << QString() << QStringLiteral("line_refused");
     QTest::newRow("a payment short of the total")
         << QByteArray("e-3") << QByteArray("text/plain")
         << QByteArray("3/S/SHORTPAY//1/10.00/1//\r\n5/1/5.00/////\r\n") << QStringLiteral("SHORTPAY")
@@ -287,6 +297,24 @@ void TestApiDaemon::takingsSoFar() {
     QCOMPARE(figures.value(QStringLiteral("receipts")).toInt(), onPaper(*m_d, QStringLiteral("SCONTR. N.")));
     QVERIFY(figures.value(QStringLiteral("sales")).toString().toDouble() > 0);
     QCOMPARE(figures.value(QStringLiteral("vat")).toArray().size(), 5);
+}
+
+// What the register cannot print reaches the paper in its nearest form, and
+// the outcome says so; a description longer than the register prints, too.
+void TestApiDaemon::textMadePrintable() {
+    const Api api{*m_d};
+    const QByteArray body = R"({"items": [{"description": "\u017bUBR\u00d3WKA \u2615", "quantity": "1",
+        "price": "4.00", "department": 1}, {"description": "LONGDESC ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 ABCDEFGHIJ",
+        "quantity": "1", "price": "1.00", "department": 1}], "payments": [{"type": 1}]})";
+    const HttpAnswer a =
+        api.ask(api.post("print-1", "application/json", body, {}, "/api/v1/receipts?wait=20000"));
+    QCOMPARE(a.status, 201);
+    QCOMPARE(a.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    const QJsonArray warnings = a.json().value(QStringLiteral("warnings")).toArray();
+    QCOMPARE(warnings.size(), 2);
+    QVERIFY(warnings.at(0).toString().startsWith(QStringLiteral("items[0].description: ")));
+    QVERIFY(warnings.at(1).toString().contains(QStringLiteral("la cassa ne stampa 32")));
+    QCOMPARE(onPaper(*m_d, QStringLiteral("ZUBR\u00d3WKA ?")), 1);
 }
 
 void TestApiDaemon::sameKeyAgain() {

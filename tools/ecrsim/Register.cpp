@@ -507,6 +507,9 @@ QByteArray Register::payment(const Command &c) {
             return error("0C");
         type = *t;
     }
+    // A payment the table leaves without a name is not programmed.
+    if (tables.payments[size_t(type - 1)].description.trimmed().isEmpty())
+        return error("0C");
     qint64 amount = 0;
     if (!c.field(2).trimmed().isEmpty()) {
         const auto a = parseFixed(c.field(2), 2);
