@@ -1,6 +1,7 @@
 #include "api/ApiToken.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
 
@@ -23,8 +24,31 @@ bool isToken(const QByteArray &t) {
 }
 
 constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+constexpr QFile::Permissions kOthers = QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
 
 } // namespace
+
+QFile::Permissions ApiToken::permissionsFor(const QString &homeDir) {
+    const QFile::Permissions home = QFileInfo(homeDir).permissions();
+    const bool groupsHome = (home & QFile::ReadGroup) && (home & QFile::ExeGroup) && !(home & kOthers);
+    return groupsHome ? kOwnerOnly | QFile::ReadGroup : kOwnerOnly;
+}
+
+QByteArray ApiToken::read(const QString &homeDir, QString *error) {
+    QFile in(homeDir + u'/' + fileName());
+    if (!in.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = in.errorString();
+        return {};
+    }
+    const QByteArray t = in.read(4 * kBytes).trimmed();
+    if (!isToken(t)) {
+        if (error)
+            *error = QStringLiteral("non contiene una chiave");
+        return {};
+    }
+    return t;
+}
 
 QByteArray ApiToken::generate() {
     std::array<quint32, kBytes / 4> words{};
@@ -34,12 +58,13 @@ QByteArray ApiToken::generate() {
 
 QByteArray ApiToken::load(const QString &homeDir, QString *error) {
     const QString path = homeDir + u'/' + fileName();
+    const QFile::Permissions wanted = permissionsFor(homeDir);
     QFile in(path);
     if (in.open(QIODevice::ReadOnly)) {
         const QByteArray t = in.read(4 * kBytes).trimmed();
         in.close();
         if (isToken(t)) {
-            if (in.permissions() != kOwnerOnly && !QFile::setPermissions(path, kOwnerOnly)) {
+            if (in.permissions() != wanted && !QFile::setPermissions(path, wanted)) {
                 if (error)
                     *error = QStringLiteral("permessi non limitabili: ") + path;
                 return {};
@@ -50,7 +75,7 @@ QByteArray ApiToken::load(const QString &homeDir, QString *error) {
     const QByteArray t = generate();
     QSaveFile out(path);
     // Private before the token is written: no other user ever reads it.
-    if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(kOwnerOnly) || out.write(t + '\n') < 0 ||
+    if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(wanted) || out.write(t + '\n') < 0 ||
         !out.commit()) {
         if (error)
             *error = out.errorString();

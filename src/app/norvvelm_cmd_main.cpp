@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -27,8 +28,10 @@ const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token\n"
                       "of the home folder ($NORVVELM_HOME, else ~/.config/NorvVelm) and prints\n"
                       "\"<line> -> <status> <answer>\" for each.\n"
                       "For example: norvvelm-cmd \"?/\" \"a/\"\n"
-                      "  --api-token    print the key of the local HTTP interface (NorvVelm.token),\n"
-                      "                 creating it when it is missing\n"
+                      "  --api-token    print the key of the local HTTP interface (NorvVelm.token):\n"
+                      "                 without NORVVELM_HOME the service's (/var/lib/norvvelm, for\n"
+                      "                 members of the norvvelm group) when installed, else the home\n"
+                      "                 folder's, creating it when it is missing\n"
                       "  -h, --help     show this text\n"
                       "  -V, --version  show the version\n"
                       "Exit status: 0 every line accepted, 1 a line refused or the link failed,\n"
@@ -37,10 +40,19 @@ const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token\n"
 
 namespace {
 
-// --api-token: the key of the local HTTP interface, made when it is missing.
+// The packaged service's home folder.
+constexpr char kServiceHome[] = "/var/lib/norvvelm";
+
+// --api-token: the key of the local HTTP interface. Without NORVVELM_HOME,
+// the service's key when it is there (a till's user reads it as a member of
+// the service's group), else the user's own home's, made when it is missing.
 int printApiToken() {
     QString error;
-    const QByteArray token = ApiToken::load(ProgramHome(), &error);
+    const QString service = QString::fromLatin1(kServiceHome);
+    const bool useService = qEnvironmentVariableIsEmpty("NORVVELM_HOME") &&
+                            QFileInfo::exists(service + u'/' + ApiToken::fileName());
+    const QByteArray token =
+        useService ? ApiToken::read(service, &error) : ApiToken::load(ProgramHome(), &error);
     if (token.isEmpty()) {
         WriteConsoleLine(stderr, QStringLiteral("norvvelm-cmd: ") + ApiToken::fileName() +
                                      QStringLiteral(": ") + error);

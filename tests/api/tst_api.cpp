@@ -273,6 +273,29 @@ void TestApi::token() {
     QVERIFY(ApiToken::matches(fresh, fresh));
     QVERIFY(!ApiToken::matches(fresh, fresh.left(63) + 'x'));
     QVERIFY(!ApiToken::matches(QByteArray(), QByteArray()));
+    // A service's home that its group enters and others do not: the key is
+    // readable by the group too, and read as it is by a member.
+    const auto homeMode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    const struct {
+        QFile::Permissions home;
+        QFile::Permissions token;
+    } rows[] = {{homeMode, QFile::ReadOwner | QFile::WriteOwner},
+                {homeMode | QFile::ReadGroup | QFile::ExeGroup,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup},
+                {homeMode | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther,
+                 QFile::ReadOwner | QFile::WriteOwner}};
+    for (const auto &row : rows) {
+        QTemporaryDir service;
+        QVERIFY(QFile::setPermissions(service.path(), row.home));
+        const QByteArray key = ApiToken::load(service.path());
+        QCOMPARE(QFile::permissions(service.filePath(ApiToken::fileName())) & ~QFile::Permissions(0x0F00),
+                 row.token);
+        QCOMPARE(ApiToken::read(service.path()), key);
+    }
+    QTemporaryDir empty;
+    QString why;
+    QVERIFY(ApiToken::read(empty.path(), &why).isEmpty());
+    QVERIFY(!QFile::exists(empty.filePath(ApiToken::fileName())));
 }
 
 void TestApi::parseHead_data() {
