@@ -274,6 +274,8 @@ bool applyGivenUp(QueueState &s, const QueueEvent &e) {
         s.lastEnded = dropped.last();
     giveUp(s, dropped, at);
     settleAll(s, dropped, at);
+    if (const QueuedReceipt *r = receiptOf(s, s.abandoning); !r || !underWay(*r))
+        s.abandoning = 0;
     return true;
 }
 
@@ -312,6 +314,7 @@ bool applyAbandoned(QueueState &s, const QueueEvent &e) {
     r->abandoned = true;
     r->reasonCode = e.code;
     r->reasonText = e.text;
+    s.abandoning = e.id;
     return true;
 }
 
@@ -351,15 +354,6 @@ const QueuedReceipt *QueueState::find(quint64 id) const {
             return &r;
     }
     return nullptr;
-}
-
-quint64 QueueState::abandonedPending() const {
-    for (const QueuedReceipt &r : receipts) {
-        if (r.abandoned &&
-            (r.state == QueuedReceipt::State::Queued || r.state == QueuedReceipt::State::Printing))
-            return r.id;
-    }
-    return 0;
 }
 
 bool QueueState::receiptOpenAsShown() const {
@@ -498,6 +492,8 @@ void EndReceiptAsKept(QueueState &s, const ReceiptHistory &ended) {
     r->leftOpen = ended.outcome == OutcomeState::Open;
     if (s.filling == ended.id)
         s.filling = 0;
+    if (s.abandoning == ended.id)
+        s.abandoning = 0;
 }
 
 bool ApplyQueueEvent(QueueState &s, const QueueEvent &e) {

@@ -133,7 +133,8 @@ struct QueueState {
         return queue.isEmpty() && receipt.isEmpty() && !receiptOpen && !inFlight && abandonedPending() == 0;
     }
     // A receipt to be voided on the register and given up (0: none).
-    quint64 abandonedPending() const;
+    quint64 abandonedPending() const { return abandoning; }
+    quint64 abandoning = 0;
     const QueuedReceipt *find(quint64 id) const;
     // The receipt state shown while a line is out: what it leaves behind.
     bool receiptOpenAsShown() const;
