@@ -39,10 +39,7 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
     // No file is taken before the register is identified on an open port.
     m_server.setRegisterReady(false);
     connect(&m_startup, &Startup::readyChanged, &m_server, &PrintServer::setRegisterReady);
-    connect(&m_startup, &Startup::readyChanged, this, [this](bool ready) {
-        if (ready)
-            readPaymentTypes();
-    });
+    m_startup.setTablesRead([this] { readPaymentTypes(); });
     m_api.setReceiptRules([this] { return ReceiptRules{m_paymentTypes, kRegisterDescriptionWidth}; });
     connect(&m_startup, &Startup::watched, this, &Station::retryJournal);
 }

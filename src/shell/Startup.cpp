@@ -130,6 +130,10 @@ void Startup::identified(const RegisterIdentity &id) {
     const bool written =
         WriteCurrentSection(m_s.settings().config().IniPath, m_s.settings().identity(), version());
     ReadVatRates(m_runner, m_s);
+    // The other tables read at each identification, before the register
+    // counts as ready.
+    if (m_tablesRead)
+        m_tablesRead();
     // Said after the VAT read, whose exchange clears the panels.
     if (!written)
         ReportWriteFailure(m_s, QStringLiteral("la sezione Current"), m_s.settings().config().IniPath);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 namespace norvvelm {
 
 class Executor;
@@ -34,6 +36,8 @@ public:
     // register; true when it answered "a/" with its serial number.
     bool connectRegister();
     bool ready() const { return m_ready; }
+    // Read at each identification with the VAT rates, before it is ready.
+    void setTablesRead(std::function<void()> read) { m_tablesRead = std::move(read); }
     // Why the register is not under control, as last said (empty: nothing said).
     QString lastProblem() const { return m_lastProblem; }
 
@@ -72,6 +76,7 @@ private:
     int m_retryMs = 0;
     bool m_ready = false;
     QString m_lastProblem;
+    std::function<void()> m_tablesRead;
 };
 
 } // namespace norvvelm
