@@ -305,15 +305,19 @@ void ApiServer::handle(HttpConnection *connection, const HttpRequest &request) {
     const QString &path = request.path;
     // A HEAD is answered as a GET; its connection sends no body.
     const bool get = request.method == "GET" || request.method == "HEAD";
-    if (path == QLatin1String("/api/v1/receipts")) {
+    // Receipts, and documents of every kind (receipts among them): one
+    // queue, one numbering, the same answers.
+    const bool documents = path == QLatin1String("/api/v1/documents");
+    if (path == QLatin1String("/api/v1/receipts") || documents) {
         if (request.method == "POST") {
             if (auto refusal = checkParameters(request, {u"wait", u"expires_in"}))
                 return connection->respond(*refusal);
-            return submit(connection, request);
+            return submit(connection, request, documents);
         }
         return connection->respond(get ? list(request) : methodNotAllowed("GET, HEAD, POST"));
     }
-    static const QRegularExpression one(QStringLiteral("^/api/v1/receipts/([A-Za-z0-9_.-]{1,64})$"));
+    static const QRegularExpression one(
+        QStringLiteral("^/api/v1/(?:receipts|documents)/([A-Za-z0-9_.-]{1,64})$"));
     if (const auto m = one.match(path); m.hasMatch()) {
         if (request.method == "DELETE") {
             if (auto refusal = checkParameters(request, {}))
@@ -456,7 +460,7 @@ HttpResponse ApiServer::page(const QString &path) const {
     return r;
 }
 
-void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
+void ApiServer::submit(HttpConnection *connection, const HttpRequest &request, bool document) {
     static const QRegularExpression keyRule(QStringLiteral("^[A-Za-z0-9_.-]{1,64}$"));
     const QString key = QString::fromLatin1(request.header("idempotency-key"));
     if (!keyRule.match(key).hasMatch())
@@ -485,15 +489,26 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request) {
     if (type == ReceiptBodyType::Other)
         return connection->respond(HttpResponse::error(
             415, QStringLiteral("Content-Type deve essere text/plain o application/json (UTF-8)")));
-    const ReceiptReading reading = ReadReceiptBody(request.body, type, m_rules ? m_rules() : ReceiptRules{});
+    if (document && type != ReceiptBodyType::Json)
+        return connection->respond(
+            HttpResponse::error(415, QStringLiteral("Un documento \u00e8 un oggetto application/json")));
+    const ReceiptRules rules = m_rules ? m_rules() : ReceiptRules{};
+    const ReceiptReading reading =
+        document ? ReadDocumentJson(request.body, rules) : ReadReceiptBody(request.body, type, rules);
     if (!reading.ok())
         return connection->respond(bodyRefused(reading.error));
     if (!m_book)
         return connection->respond(HttpResponse::error(503, QStringLiteral("queue_unavailable"),
                                                        QStringLiteral("Coda non disponibile")));
+    // The register refuses its daily closing while a receipt is open.
+    if (reading.kind == u"daily_closing" && m_book->receiptOpen())
+        return connection->respond(HttpResponse::error(
+            409, QStringLiteral("receipt_open"),
+            QStringLiteral("Chiusura giornaliera rifiutata: uno scontrino \u00e8 aperto sulla cassa")));
     const QByteArray media = request.header("content-type").split(';').value(0).trimmed().toLower();
     const ReceiptSource source(ReceiptSource::Kind::Request, key, meaningOf(media, request.body, type),
-                               expires, reading.warnings);
+                               expires, reading.warnings,
+                               reading.kind == u"receipt" ? QString() : reading.kind);
     ReceiptHistory receipt;
     ReceiptBook::Submit submitted = m_book->submit(source, reading.lines, receipt);
     // Kept by an earlier version by its bytes: the same bytes are the same.

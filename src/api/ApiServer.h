@@ -90,7 +90,7 @@ private:
     HttpResponse metricsText() const;
     HttpResponse monitor(const HttpRequest &request) const;
     HttpResponse page(const QString &path) const;
-    void submit(HttpConnection *connection, const HttpRequest &request);
+    void submit(HttpConnection *connection, const HttpRequest &request, bool document);
     HttpResponse withdraw(const QString &id);
     void receipt(HttpConnection *connection, const HttpRequest &request, const QString &id);
     HttpResponse list(const HttpRequest &request) const;

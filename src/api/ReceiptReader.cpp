@@ -534,6 +534,52 @@ ReceiptReading ReadReceiptJson(const QByteArray &body, const ReceiptRules &rules
     return checked(structured(o, rules), rules);
 }
 
+namespace {
+// The documents that are one line of the register outside a receipt.
+constexpr struct {
+    const char16_t *kind;
+    QString (*line)();
+} kOneLineDocuments[] = {{u"sales_report", &SalesTotalsLine},
+                         {u"daily_closing", &DailyClosingLine},
+                         {u"cash_out", &WithdrawalLine}};
+} // namespace
+
+QStringList DocumentKinds() {
+    QStringList out{QStringLiteral("receipt")};
+    for (const auto &d : kOneLineDocuments)
+        out << QString::fromUtf16(d.kind);
+    return out;
+}
+
+ReceiptReading ReadDocumentJson(const QByteArray &body, const ReceiptRules &rules) {
+    ReceiptReading out;
+    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    if (!doc.isObject()) {
+        out.error = QStringLiteral("il corpo deve essere un oggetto JSON {\"kind\": ...}");
+        return out;
+    }
+    QJsonObject o = doc.object();
+    const QString kind = o.take(QStringLiteral("kind")).toString();
+    if (kind == u"receipt") {
+        out = checked(structured(o, rules), rules);
+        out.kind = kind;
+        return out;
+    }
+    for (const auto &d : kOneLineDocuments) {
+        if (kind != QStringView(d.kind))
+            continue;
+        if (!o.isEmpty()) {
+            out.error = QStringLiteral("%1: campo sconosciuto %2").arg(kind, quoted(o.keys().first()));
+            return out;
+        }
+        out.lines << d.line();
+        out.kind = kind;
+        return out;
+    }
+    out.error = QStringLiteral("kind: uno tra ") + DocumentKinds().join(QStringLiteral(", "));
+    return out;
+}
+
 ReceiptReading ReadReceiptBody(const QByteArray &body, ReceiptBodyType type, const ReceiptRules &rules) {
     switch (type) {
     case ReceiptBodyType::Text:

@@ -21,6 +21,8 @@ struct ReceiptReading {
     QString error; // empty when the body was read
     // Every change made to its text so that the register prints it, said.
     QStringList warnings;
+    // The kind of document it is ("receipt" and the others of a document body).
+    QString kind = QStringLiteral("receipt");
     bool ok() const { return error.isEmpty(); }
 };
 
@@ -52,6 +54,13 @@ ReceiptBodyType ReceiptBodyTypeOf(const QByteArray &contentType);
 ReceiptReading ReadReceiptBody(const QByteArray &body, ReceiptBodyType type, const ReceiptRules &rules = {});
 ReceiptReading ReadReceiptJson(const QByteArray &body, const ReceiptRules &rules = {});
 ReceiptReading ReadReceiptText(const QByteArray &body, const ReceiptRules &rules = {});
+// A document: a JSON object {"kind": ..., ...}. "receipt" is a structured
+// receipt; "sales_report" (X), "daily_closing" (Z) and "cash_out" (the
+// withdrawal of "Prelievi") take nothing more and are the lines the
+// console's buttons send.
+ReceiptReading ReadDocumentJson(const QByteArray &body, const ReceiptRules &rules = {});
+// The kinds a document body may name.
+QStringList DocumentKinds();
 
 // Limits of a structured receipt, beyond the body's own size.
 constexpr int kMaxReceiptLines = 5000;

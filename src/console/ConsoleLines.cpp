@@ -17,10 +17,6 @@ QString fields(std::initializer_list<QString> parts) {
 }
 } // namespace
 
-QString WithdrawalLine() {
-    return QStringLiteral("6/1/");
-}
-
 std::optional<DisplayText> DisplayFromAnswer(const QString &answer) {
     if (answer.size() < kDisplayAnswerMin)
         return std::nullopt;
@@ -49,14 +45,6 @@ QString CreditNoteOpeningLine(const QString &fileNumber) {
 
 QString CreditNoteReferenceLine(const QString &reference) {
     return fields({QStringLiteral("7"), QStringLiteral("1"), QStringLiteral("1"), reference});
-}
-
-QString SalesTotalsLine() {
-    return QStringLiteral("x/1/1/1/");
-}
-
-QString DailyClosingLine() {
-    return QStringLiteral("x/7/0/0/");
 }
 
 QString JournalReadLine() {

@@ -16,8 +16,9 @@ namespace norvvelm {
 
 // The key press ")/" + code + "/" and the display read "(/" are the
 // command language's own (commands/CommandLanguage.h).
-// "6/1/": the withdrawal sent by the button "Prelievi".
-QString WithdrawalLine();
+// "6/1/", the withdrawal of the button "Prelievi", and the reports "x/1/1/1/"
+// and "x/7/0/0/" are the command language's (commands/CommandLanguage.h):
+// the interface sends the same lines as documents.
 
 // The register display's two lines out of the answer to "(/": characters
 // 10-25 and 27-42 (from 1). Nothing when the answer is shorter than 43.
@@ -45,8 +46,6 @@ QString CreditNoteReferenceLine(const QString &reference);
 
 // --- reports and the electronic journal ---
 
-QString SalesTotalsLine();  // "x/1/1/1/"
-QString DailyClosingLine(); // "x/7/0/0/"
 QString JournalReadLine();  // "B/12/"
 QString JournalWriteLine(); // "G/12/1/1/42/"
 QString ReprintKeyLine();   // ")/120/": the copy of the last receipt

@@ -62,6 +62,7 @@ private slots:
     void outcomeFileForAFolderReceipt();
     void killedMidReceipt();
     void withdrawnAndExpiredWhileOffline();
+    void documentsOfTheDay();
 
 private:
     std::unique_ptr<Daemon> m_d;
@@ -470,6 +471,58 @@ void TestApiDaemon::withdrawnAndExpiredWhileOffline() {
     QCOMPARE(onPaper(d, QStringLiteral("AFTERWARDS")), 1);
     QVERIFY(!d.paperText().contains(QStringLiteral("WITHDRAWN")));
     QVERIFY(!d.paperText().contains(QStringLiteral("EXPIRED")));
+}
+
+// The day's documents through the one queue, each judged from the paper and
+// the register's figures: a receipt, a withdrawal, the X report with the
+// figures it counted, the Z refused while a file's receipt is open, then
+// made, resetting the figures.
+void TestApiDaemon::documentsOfTheDay() {
+    const Api api{*m_d};
+    const auto post = [&api](const QByteArray &key, const QByteArray &body) {
+        return api.ask(api.post(key, "application/json", body, {}, "/api/v1/documents?wait=20000"));
+    };
+    const HttpAnswer sale = post("doc-1", R"({"kind": "receipt", "items": [{"description": "DOCSALE",
+        "quantity": "1", "price": "2.50", "department": 1}], "payments": [{"type": 1}]})");
+    QCOMPARE(sale.status, 201);
+    QCOMPARE(sale.json().value(QStringLiteral("kind")).toString(), QStringLiteral("receipt"));
+    QCOMPARE(sale.json().value(QStringLiteral("total")).toString(), QStringLiteral("2.50"));
+    QCOMPARE(onPaper(*m_d, QStringLiteral("DOCSALE")), 1);
+    const HttpAnswer out = post("doc-2", R"({"kind": "cash_out"})");
+    QCOMPARE(out.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    QVERIFY(m_d->paperText().contains(QStringLiteral("PRELIEVO DI CASSA")));
+    const int receipts = onPaper(*m_d, QStringLiteral("SCONTR. N."));
+    const HttpAnswer x = post("doc-3", R"({"kind": "sales_report"})");
+    QCOMPARE(x.json().value(QStringLiteral("kind")).toString(), QStringLiteral("sales_report"));
+    QCOMPARE(x.json()[QStringLiteral("figures")][QStringLiteral("receipts")].toInt(), receipts);
+    QVERIFY(x.json().value(QStringLiteral("reset")).isNull());
+    // A file leaves its receipt open: no closing now.
+    m_d->drop("3/S/LEFTOPEN//1/10.00/1//\r\n5/1/5.00/////\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(api.ask(api.get("/api/v1/status"))
+                                 .json()[QStringLiteral("register")][QStringLiteral("receipt_open")]
+                                 .toBool(),
+                             20000);
+    const HttpAnswer refused = post("doc-4", R"({"kind": "daily_closing"})");
+    QCOMPARE(refused.status, 409);
+    QCOMPARE(refused.json()[QStringLiteral("error")][QStringLiteral("code")].toString(),
+             QStringLiteral("receipt_open"));
+    QVERIFY(!m_d->paperText().contains(QStringLiteral("CHIUSURA GIORNALIERA")));
+    // The next interface document voids what the file left open.
+    QCOMPARE(post("doc-5", R"({"kind": "cash_out"})").json().value(QStringLiteral("state")).toString(),
+             QStringLiteral("printed"));
+    const HttpAnswer z = post("doc-6", R"({"kind": "daily_closing"})");
+    QCOMPARE(z.status, 201);
+    QCOMPARE(z.json()[QStringLiteral("figures")][QStringLiteral("receipts")].toInt(), receipts);
+    QVERIFY(z.json().value(QStringLiteral("reset")).toBool());
+    QVERIFY(m_d->paperText().contains(QStringLiteral("CHIUSURA GIORNALIERA")));
+    QCOMPARE(api.ask(api.get("/api/v1/totals"))
+                 .json()[QStringLiteral("figures")][QStringLiteral("receipts")]
+                 .toInt(),
+             0);
+    // The same key again: the same closing, never a second one.
+    QCOMPARE(post("doc-6", R"({"kind": "daily_closing"})").status, 200);
+    QCOMPARE(m_d->paperText().count(QStringLiteral("CHIUSURA GIORNALIERA")), 1);
+    QCOMPARE(post("doc-7", R"({"kind": "invoice"})").status, 400);
 }
 
 QTEST_GUILESS_MAIN(TestApiDaemon)
