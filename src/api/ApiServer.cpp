@@ -460,41 +460,48 @@ HttpResponse ApiServer::page(const QString &path) const {
     return r;
 }
 
-void ApiServer::submit(HttpConnection *connection, const HttpRequest &request, bool document) {
+// The submission's headers and parameters: its key, how long to wait, when
+// it expires; a refusal when one is not valid.
+std::optional<HttpResponse> ApiServer::submission(const HttpRequest &request, Submission &out) const {
     static const QRegularExpression keyRule(QStringLiteral("^[A-Za-z0-9_.-]{1,64}$"));
-    const QString key = QString::fromLatin1(request.header("idempotency-key"));
-    if (!keyRule.match(key).hasMatch())
-        return connection->respond(HttpResponse::error(
+    out.key = QString::fromLatin1(request.header("idempotency-key"));
+    if (!keyRule.match(out.key).hasMatch())
+        return HttpResponse::error(
             400,
             HttpResponse::Problem{QStringLiteral("idempotency_key_invalid"),
                                   QStringLiteral("Idempotency-Key richiesta: da 1 a 64 caratteri tra A-Z "
                                                  "a-z 0-9 _ . -"),
                                   QStringLiteral("Idempotency-Key"),
                                   0,
-                                  {}}));
+                                  {}});
     bool ok = true;
-    const int waitMs = waitOf(request, ok);
+    out.waitMs = waitOf(request, ok);
     if (!ok)
-        return connection->respond(waitRefused());
-    QDateTime expires;
+        return waitRefused();
     if (request.query.hasQueryItem(QStringLiteral("expires_in"))) {
         const int seconds = request.query.queryItemValue(QStringLiteral("expires_in")).toInt(&ok);
         if (!ok || seconds < 1 || seconds > kMaxExpiresS)
-            return connection->respond(
-                parameterRefused(QStringLiteral("expires_in"), QStringLiteral("expires_in_invalid"),
-                                 QStringLiteral("expires_in: da 1 a %1 secondi").arg(kMaxExpiresS)));
-        expires = m_s.now().addSecs(seconds);
+            return parameterRefused(QStringLiteral("expires_in"), QStringLiteral("expires_in_invalid"),
+                                    QStringLiteral("expires_in: da 1 a %1 secondi").arg(kMaxExpiresS));
+        out.expires = m_s.now().addSecs(seconds);
     }
-    const ReceiptBodyType type = ReceiptBodyTypeOf(request.header("content-type"));
-    if (type == ReceiptBodyType::Other)
-        return connection->respond(HttpResponse::error(
-            415, QStringLiteral("Content-Type deve essere text/plain o application/json (UTF-8)")));
-    if (document && type != ReceiptBodyType::Json)
+    out.type = ReceiptBodyTypeOf(request.header("content-type"));
+    if (out.type == ReceiptBodyType::Other)
+        return HttpResponse::error(
+            415, QStringLiteral("Content-Type deve essere text/plain o application/json (UTF-8)"));
+    return std::nullopt;
+}
+
+void ApiServer::submit(HttpConnection *connection, const HttpRequest &request, bool document) {
+    Submission sub;
+    if (auto refusal = submission(request, sub))
+        return connection->respond(*refusal);
+    if (document && sub.type != ReceiptBodyType::Json)
         return connection->respond(
             HttpResponse::error(415, QStringLiteral("Un documento \u00e8 un oggetto application/json")));
     const ReceiptRules rules = m_rules ? m_rules() : ReceiptRules{};
     const ReceiptReading reading =
-        document ? ReadDocumentJson(request.body, rules) : ReadReceiptBody(request.body, type, rules);
+        document ? ReadDocumentJson(request.body, rules) : ReadReceiptBody(request.body, sub.type, rules);
     if (!reading.ok())
         return connection->respond(bodyRefused(reading.error));
     if (!m_book)
@@ -506,14 +513,19 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request, b
             409, QStringLiteral("receipt_open"),
             QStringLiteral("Chiusura giornaliera rifiutata: uno scontrino \u00e8 aperto sulla cassa")));
     const QByteArray media = request.header("content-type").split(';').value(0).trimmed().toLower();
-    const ReceiptSource source(ReceiptSource::Kind::Request, key, meaningOf(media, request.body, type),
-                               expires, reading.warnings,
+    const ReceiptSource source(ReceiptSource::Kind::Request, sub.key,
+                               meaningOf(media, request.body, sub.type), sub.expires, reading.warnings,
                                reading.kind == u"receipt" ? QString() : reading.kind);
     ReceiptHistory receipt;
     ReceiptBook::Submit submitted = m_book->submit(source, reading.lines, receipt);
     // Kept by an earlier version by its bytes: the same bytes are the same.
     if (submitted == ReceiptBook::Submit::Conflict && receipt.source.bodyHash == bytesOf(media, request.body))
         submitted = ReceiptBook::Submit::Repeated;
+    answerSubmitted(connection, submitted, receipt, sub.waitMs);
+}
+
+void ApiServer::answerSubmitted(HttpConnection *connection, ReceiptBook::Submit submitted,
+                                const ReceiptHistory &receipt, int waitMs) {
     switch (submitted) {
     case ReceiptBook::Submit::Accepted:
         return answerReceipt(connection, 202, ReceiptIdText(receipt.id), waitMs);

@@ -3,6 +3,7 @@
 #include "api/ApiMetrics.h"
 #include "api/HttpServer.h"
 #include "api/MonitorFeed.h"
+#include "api/ReceiptBook.h"
 #include "api/ReceiptReader.h"
 #include "commands/CommandLanguage.h"
 #include "link/Deadlines.h"
@@ -90,7 +91,16 @@ private:
     HttpResponse metricsText() const;
     HttpResponse monitor(const HttpRequest &request) const;
     HttpResponse page(const QString &path) const;
+    struct Submission {
+        QString key;
+        int waitMs = 0;
+        QDateTime expires;
+        ReceiptBodyType type = ReceiptBodyType::Other;
+    };
+    std::optional<HttpResponse> submission(const HttpRequest &request, Submission &out) const;
     void submit(HttpConnection *connection, const HttpRequest &request, bool document);
+    void answerSubmitted(HttpConnection *connection, ReceiptBook::Submit submitted,
+                         const ReceiptHistory &receipt, int waitMs);
     HttpResponse withdraw(const QString &id);
     void receipt(HttpConnection *connection, const HttpRequest &request, const QString &id);
     HttpResponse list(const HttpRequest &request) const;
