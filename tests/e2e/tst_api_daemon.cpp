@@ -475,8 +475,7 @@ void TestApiDaemon::withdrawnAndExpiredWhileOffline() {
 
 // The day's documents through the one queue, each judged from the paper and
 // the register's figures: a receipt, a withdrawal, the X report with the
-// figures it counted, the Z refused while a file's receipt is open, then
-// made, resetting the figures.
+// figures it counted, the Z resetting them, once for its key.
 void TestApiDaemon::documentsOfTheDay() {
     const Api api{*m_d};
     const auto post = [&api](const QByteArray &key, const QByteArray &body) {
@@ -496,20 +495,6 @@ void TestApiDaemon::documentsOfTheDay() {
     QCOMPARE(x.json().value(QStringLiteral("kind")).toString(), QStringLiteral("sales_report"));
     QCOMPARE(x.json()[QStringLiteral("figures")][QStringLiteral("receipts")].toInt(), receipts);
     QVERIFY(x.json().value(QStringLiteral("reset")).isNull());
-    // A file leaves its receipt open: no closing now.
-    m_d->drop("3/S/LEFTOPEN//1/10.00/1//\r\n5/1/5.00/////\r\n");
-    QTRY_VERIFY_WITH_TIMEOUT(api.ask(api.get("/api/v1/status"))
-                                 .json()[QStringLiteral("register")][QStringLiteral("receipt_open")]
-                                 .toBool(),
-                             20000);
-    const HttpAnswer refused = post("doc-4", R"({"kind": "daily_closing"})");
-    QCOMPARE(refused.status, 409);
-    QCOMPARE(refused.json()[QStringLiteral("error")][QStringLiteral("code")].toString(),
-             QStringLiteral("receipt_open"));
-    QVERIFY(!m_d->paperText().contains(QStringLiteral("CHIUSURA GIORNALIERA")));
-    // The next interface document voids what the file left open.
-    QCOMPARE(post("doc-5", R"({"kind": "cash_out"})").json().value(QStringLiteral("state")).toString(),
-             QStringLiteral("printed"));
     const HttpAnswer z = post("doc-6", R"({"kind": "daily_closing"})");
     QCOMPARE(z.status, 201);
     QCOMPARE(z.json()[QStringLiteral("figures")][QStringLiteral("receipts")].toInt(), receipts);
