@@ -386,6 +386,11 @@ HttpResponse ApiServer::status() const {
                                 {QStringLiteral("number"), CommandErrorNumber(code)},
                                 {QStringLiteral("text"), DescribeEcrError(code).message}};
     }
+    // The payment types programmed on the register, as read at its last
+    // identification (empty until read).
+    QJsonArray paymentTypes;
+    for (const int t : (m_rules ? m_rules() : ReceiptRules{}).paymentTypes)
+        paymentTypes.append(t);
     QJsonValue offline;
     if (!registerUp()) {
         const Offline why = m_offline ? m_offline() : Offline{};
@@ -397,6 +402,7 @@ HttpResponse ApiServer::status() const {
         {QStringLiteral("online"), registerUp()},
         {QStringLiteral("offline_reason"), offline},
         {QStringLiteral("receipt_open"), m_book && m_book->receiptOpen()},
+        {QStringLiteral("payment_types"), paymentTypes},
         {QStringLiteral("serial"), id.sn.trimmed()},
         {QStringLiteral("firmware"), id.fw.trimmed()},
         {QStringLiteral("model"), m_s.settings().config().Modello},

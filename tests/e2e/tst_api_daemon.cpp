@@ -76,6 +76,12 @@ void TestApiDaemon::initTestCase() {
     QTRY_VERIFY_WITH_TIMEOUT(m_d->identified(), 10000);
     const Api api{*m_d};
     QTRY_VERIFY_WITH_TIMEOUT(api.up(), 10000);
+    // Online once identified with its tables read: the payment types with them.
+    QTRY_VERIFY_WITH_TIMEOUT(api.ask(api.get("/api/v1/status"))
+                                     .json()[QStringLiteral("register")][QStringLiteral("payment_types")]
+                                     .toArray()
+                                     .size() == 9,
+                             20000);
     // The key as the command tool prints it, private to its owner.
     QProcess cmd;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
