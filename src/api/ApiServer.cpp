@@ -628,7 +628,8 @@ std::optional<HttpResponse> ApiServer::listQuery(const HttpRequest &request, Rec
                                     QStringLiteral("limit: da 1 a %1").arg(kMaxListLimit));
     }
     if (has(u"since")) {
-        q.since = QDateTime::fromString(value(u"since"), Qt::ISODateWithMs);
+        // A "+" left unescaped in the query reaches some readers as a blank.
+        q.since = TimeFromText(value(u"since").replace(u' ', u'+'));
         if (!q.since.isValid())
             return parameterRefused(QStringLiteral("since"), QStringLiteral("since_invalid"),
                                     QStringLiteral("since: data e ora ISO 8601 (2026-12-10T09:00:00+01:00)"));

@@ -660,6 +660,10 @@ void TestApi::refusals_data() {
         << QByteArray("GET /api/v1/receipts?since=2026-12-10T09:00:00.000+01:00 HTTP/1.1\r\n"
                       "Host: 127.0.0.1\r\n\r\n")
         << 200 << QString() << QString();
+    QTest::newRow("list, since with its plus sent as a blank")
+        << QByteArray(
+               "GET /api/v1/receipts?since=2026-12-10T09:00:00%2001:00 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+        << 200 << QString() << QString();
     QTest::newRow("list, an empty state")
         << QByteArray("GET /api/v1/receipts?state= HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
         << QStringLiteral("state_invalid@state") << QString();
@@ -932,21 +936,62 @@ void TestApi::outcomeStore() {
         QCOMPARE(full.size(), OutcomeStore::kKept);
         QVERIFY(!full.find(1) && !full.findKey(QStringLiteral("k0")));
         QVERIFY(full.findKey(QStringLiteral("k1")));
+        // A listing's page walks down the ids from where the last one ended,
+        // the oldest gone.
+        QList<quint64> page;
+        full.visitDown(9000, [&](const ReceiptHistory &r) {
+            page << r.id;
+            return page.size() < 3;
+        });
+        QCOMPARE(page, (QList<quint64>{8999, 8998, 8997}));
+        page.clear();
+        full.visitDown(4, [&](const ReceiptHistory &r) {
+            page << r.id;
+            return true;
+        });
+        QCOMPARE(page, (QList<quint64>{3, 2}));
+        QCOMPARE(full.highestId(), quint64(OutcomeStore::kKept + 1));
     }
-    // A record cut short by a crash was never counted.
+    // A record kept before times carried their offset is read as local
+    // time; one cut short by a crash was never counted.
     QFile f(path);
     QVERIFY(f.open(QIODevice::Append));
+    f.write(
+        R"({"id": "R8", "key": "k8", "state": "printed", "lines": [], "errors": [{"line": 1, "code": "0C",)"
+        R"( "text": "x"}], "accepted": "2026-12-09T09:30:00.250", "digest": "h8"})"
+        "\n");
     f.write(R"({"id": "R9", "state": "printed")");
     f.close();
     OutcomeStore again(path);
     QVERIFY(again.open(now));
-    QCOMPARE(again.size(), 2); // R1 is over 30 days old; R2's last record holds
+    QCOMPARE(again.size(), 3); // R1 is over 30 days old; R2's last record holds
     QVERIFY(!again.find(1) && !again.find(9));
+    QCOMPARE(again.find(8)->accepted, QDateTime(QDate(2026, 12, 9), QTime(9, 30, 0, 250)));
+    QCOMPARE(again.find(8)->errors.value(0).number, 12);
+    const QJsonObject told = ReceiptJson(*again.find(8));
+    const QDateTime at = again.find(8)->accepted;
+    const int offset = at.offsetFromUtc() / 60;
+    QCOMPARE(told.value(QStringLiteral("accepted")).toString(),
+             QStringLiteral("2026-12-09T09:30:00.250%1%2:%3")
+                 .arg(QChar(offset < 0 ? u'-' : u'+'))
+                 .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
+                 .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0')));
+    QCOMPARE(told.value(QStringLiteral("errors"))[0][QStringLiteral("number")].toInt(), 12);
+    QCOMPARE(TimeFromText(told.value(QStringLiteral("accepted")).toString()), at);
+    // Every time with its own offset, never "Z".
+    const QDate day(2026, 12, 10);
+    QCOMPARE(TimeJson(QDateTime(day, QTime(9, 15, 2, 123), Qt::OffsetFromUTC, 3600)).toString(),
+             QStringLiteral("2026-12-10T09:15:02.123+01:00"));
+    QCOMPARE(TimeJson(QDateTime(day, QTime(9, 15), Qt::OffsetFromUTC, -5400)).toString(),
+             QStringLiteral("2026-12-10T09:15:00.000-01:30"));
+    QCOMPARE(TimeJson(QDateTime(day, QTime(9, 15), Qt::UTC)).toString(),
+             QStringLiteral("2026-12-10T09:15:00.000+00:00"));
+    QVERIFY(TimeJson(QDateTime()).isNull());
     QCOMPARE(again.find(2)->outcome, OutcomeState::Printed);
     QCOMPARE(again.findKey(QStringLiteral("k2"))->source.bodyHash, QByteArray("h2"));
     QCOMPARE(again.find(2)->lines.size(), 2);
-    QCOMPARE(again.newest(1).value(0).id, 2u); // put last
-    QCOMPARE(again.highestId(), 7u);
+    QCOMPARE(again.newest(1).value(0).id, 8u); // read last
+    QCOMPARE(again.highestId(), 8u);
 }
 
 void TestApi::outcomeFiles_data() {
