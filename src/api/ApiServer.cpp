@@ -4,6 +4,7 @@
 #include "api/ReceiptBook.h"
 #include "api/ReceiptReader.h"
 #include "commands/CommandLanguage.h"
+#include "commands/RegisterOwner.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "link/EcrErrors.h"
@@ -401,6 +402,30 @@ QJsonObject ApiServer::journalStatus() const {
             {QStringLiteral("error"), problem.isEmpty() ? QJsonValue() : QJsonValue(problem)}};
 }
 
+// Why the queue's lines do not go to the register now: the register out of
+// reach (as the station knows it), the operator holding it, the journal
+// unwritable; null when nothing stops them.
+QJsonValue ApiServer::offlineReason() const {
+    Offline why = m_offline ? m_offline() : Offline{};
+    if (why.code.isEmpty() && !registerUp())
+        why = {QStringLiteral("not_identified"), QStringLiteral("Cassa non ancora identificata")};
+    const RegisterOwner &owner = m_s.registerOwner();
+    if (why.code.isEmpty() && owner.operatorHolds())
+        why = {QStringLiteral("operator_holds"),
+               owner.documentOpen() ? QStringLiteral("Scontrino aperto dalla console sulla cassa: gli "
+                                                     "scontrini attendono la sua chiusura")
+               : owner.rawReceiptOpen()
+                   ? QStringLiteral("Scontrino aperto dai comandi del tecnico sulla cassa: "
+                                    "gli scontrini attendono la sua chiusura")
+                   : QStringLiteral("Cassa in uso dall'operatore: gli scontrini "
+                                    "attendono che la lasci")};
+    if (const QString problem = m_s.runState().journalProblem(); why.code.isEmpty() && !problem.isEmpty())
+        why = {QStringLiteral("journal_unwritable"), problem};
+    if (why.code.isEmpty())
+        return QJsonValue();
+    return QJsonObject{{QStringLiteral("code"), why.code}, {QStringLiteral("message"), why.message}};
+}
+
 HttpResponse ApiServer::status() const {
     const RegisterIdentity &id = m_s.settings().identity();
     QJsonValue lastError;
@@ -416,17 +441,13 @@ HttpResponse ApiServer::status() const {
     QJsonArray paymentTypes;
     for (const int t : (m_rules ? m_rules() : ReceiptRules{}).paymentTypes)
         paymentTypes.append(t);
-    QJsonValue offline;
-    if (!registerUp()) {
-        const Offline why = m_offline ? m_offline() : Offline{};
-        offline =
-            QJsonObject{{QStringLiteral("code"), why.code.isEmpty() ? QStringLiteral("unknown") : why.code},
-                        {QStringLiteral("message"), why.message}};
-    }
+    const RegisterOwner &owner = m_s.registerOwner();
     const QJsonObject reg{
         {QStringLiteral("online"), registerUp()},
-        {QStringLiteral("offline_reason"), offline},
-        {QStringLiteral("receipt_open"), m_book && m_book->receiptOpen()},
+        {QStringLiteral("offline_reason"), offlineReason()},
+        // The queue's own receipt, or a document the operator opened.
+        {QStringLiteral("receipt_open"),
+         (m_book && m_book->receiptOpen()) || owner.documentOpen() || owner.rawReceiptOpen()},
         {QStringLiteral("payment_types"), paymentTypes},
         {QStringLiteral("serial"), id.sn.trimmed()},
         {QStringLiteral("firmware"), id.fw.trimmed()},
