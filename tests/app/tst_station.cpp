@@ -536,7 +536,7 @@ void TestStation::lostHistoryEndsEveryOutcome() {
     } else {
         const QJsonObject told =
             QJsonDocument::fromJson(
-                testsupport::readFile(rig.path(QStringLiteral("esiti/scontrino.txt.json"))))
+                testsupport::readFile(rig.path(QStringLiteral("esiti/scontrino.txt.R5.json"))))
                 .object();
         QCOMPARE(told.value(QStringLiteral("state")).toString(), state);
         QCOMPARE(told.value(QStringLiteral("reason"))[QStringLiteral("code")].toString(),

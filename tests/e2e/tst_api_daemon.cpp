@@ -6,8 +6,10 @@
 #include "support/DaemonRig.h"
 #include "support/HttpProbe.h"
 #include "support/OpenApiCheck.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
 #include <QSet>
@@ -170,6 +172,11 @@ void TestApiDaemon::statusAndMetrics() {
 }
 
 namespace {
+
+// The number of a receipt's id ("R41" is 41).
+qulonglong idNumber(const QString &id) {
+    return id.mid(1).toULongLong();
+}
 
 // The receipts on the paper that hold `text`, complete and not voided.
 int onPaper(const Daemon &d, const QString &text) {
@@ -373,29 +380,51 @@ void TestApiDaemon::sameKeyAgain() {
     QCOMPARE(QSet<QString>(seen.cbegin(), seen.cend()).size(), seen.size());
 }
 
+// Each receipt file's outcome in a file of its own, found as the newest of
+// its name; the next file of the same name never overwrites it.
 void TestApiDaemon::outcomeFileForAFolderReceipt() {
-    m_d->drop("3/S/FOLDERSALE//1/3.00/1//\r\n5/1/////\r\n");
-    const QString path = m_d->server + QStringLiteral("/esiti/scontrino.txt.json");
-    auto state = [&] {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly)
-                   ? QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("state")).toString()
+    const QString folder = m_d->server + QStringLiteral("/esiti");
+    const QString before = testsupport::newestOutcomeFile(folder, QStringLiteral("scontrino.txt"));
+    auto newest = [&](const QString &than) {
+        const QString path = testsupport::newestOutcomeFile(folder, QStringLiteral("scontrino.txt"));
+        const QJsonObject o = QJsonDocument::fromJson(testsupport::readFile(path)).object();
+        return path != than && o.value(QStringLiteral("state")).toString() == QLatin1String("printed")
+                   ? path
                    : QString();
     };
-    QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("printed"), 20000);
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+    m_d->drop("3/S/FOLDERSALE//1/3.00/1//\r\n5/1/////\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(!newest(before).isEmpty(), 20000);
+    const QString first = newest(before);
+    const QJsonObject o = QJsonDocument::fromJson(testsupport::readFile(first)).object();
+    const QString id = o.value(QStringLiteral("id")).toString();
+    QCOMPARE(QFileInfo(first).fileName(), QStringLiteral("scontrino.txt.") + id + QStringLiteral(".json"));
     QCOMPARE(o.value(QStringLiteral("source")).toString(), QStringLiteral("scontrino.txt"));
     QVERIFY(o.value(QStringLiteral("receipt_number")).toInt() > 0);
     QCOMPARE(o.value(QStringLiteral("total")).toString(), QStringLiteral("3.00"));
     QCOMPARE(o.value(QStringLiteral("lines")).toArray().size(), 2);
-    // The same object as the interface answers.
+    // The same object as the interface answers, its times with their offset.
     const Api api{*m_d};
-    const HttpAnswer a =
-        api.ask(api.get("/api/v1/receipts/" + o.value(QStringLiteral("id")).toString().toLatin1()));
-    QCOMPARE(a.json().value(QStringLiteral("receipt_number")), o.value(QStringLiteral("receipt_number")));
+    const HttpAnswer a = api.ask(api.get("/api/v1/receipts/" + id.toLatin1()));
+    QCOMPARE(a.json(), o);
+    const testsupport::OpenApiCheck doc(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
+    QCOMPARE(doc.check(QStringLiteral("/api/v1/receipts/{id}"), QStringLiteral("get"), 200,
+                       testsupport::readFile(first)),
+             QString());
     QCOMPARE(onPaper(*m_d, QStringLiteral("FOLDERSALE")), 1);
+    // The next file of the name: a file of its own, the first one left as it was.
+    m_d->drop("3/S/FOLDERNEXT//1/2.00/1//\r\n5/1/////\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(!newest(first).isEmpty(), 20000);
+    const QJsonObject next = QJsonDocument::fromJson(testsupport::readFile(newest(first))).object();
+    QVERIFY(idNumber(next.value(QStringLiteral("id")).toString()) > idNumber(id));
+    QCOMPARE(next.value(QStringLiteral("total")).toString(), QStringLiteral("2.00"));
+    QCOMPARE(QJsonDocument::fromJson(testsupport::readFile(first)).object(), o);
+    QCOMPARE(onPaper(*m_d, QStringLiteral("FOLDERNEXT")), 1);
+    // The name's own file is the newest of that name (written just after its own).
+    const auto named = [&] {
+        return QJsonDocument::fromJson(testsupport::readFile(folder + QStringLiteral("/scontrino.txt.json")))
+            .object();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(named(), next, 5000);
     // The outcome folder is never taken for a receipt, nor complained of.
     QVERIFY(!m_d->err.contains("esiti"));
 }
