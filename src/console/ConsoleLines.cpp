@@ -1,70 +1,19 @@
 #include "console/ConsoleLines.h"
 
 #include "commands/CommandLanguage.h"
+#include "commands/DocumentLines.h"
 
 namespace norvvelm {
 
 namespace {
 constexpr int kDisplayAnswerMin = 43;
 constexpr int kDisplayLineChars = 16;
-constexpr int kJournalAnswerMin = 12;
-
-QString fields(std::initializer_list<QString> parts) {
-    QString out;
-    for (const QString &p : parts)
-        out += p + u'/';
-    return out;
-}
 } // namespace
 
 std::optional<DisplayText> DisplayFromAnswer(const QString &answer) {
     if (answer.size() < kDisplayAnswerMin)
         return std::nullopt;
     return DisplayText{answer.mid(9, kDisplayLineChars), answer.mid(26, kDisplayLineChars)};
-}
-
-QString VatNumberLine(const QString &vatNumber) {
-    return fields({QStringLiteral("'"), QStringLiteral("1"), vatNumber, QString(16, u'1')});
-}
-
-QString FiscalCodeLine(const QString &fiscalCode) {
-    return fields({QStringLiteral("'"), QStringLiteral("2"), QString(11, u'1'), fiscalCode});
-}
-
-QString InvoiceOpeningLine() {
-    return QStringLiteral("3/F/OPENFAT//0/0/0/0/");
-}
-
-QString InvoicePaymentLine() {
-    return QStringLiteral("5/1/0////");
-}
-
-QString CreditNoteOpeningLine(const QString &fileNumber) {
-    return fields({QStringLiteral("-"), fileNumber});
-}
-
-QString CreditNoteReferenceLine(const QString &reference) {
-    return fields({QStringLiteral("7"), QStringLiteral("1"), QStringLiteral("1"), reference});
-}
-
-QString JournalReadLine() {
-    return QStringLiteral("B/12/");
-}
-
-QString JournalWriteLine() {
-    return QStringLiteral("G/12/1/1/42/");
-}
-
-QString ReprintKeyLine() {
-    return KeyPressLine(120);
-}
-
-bool JournalAnswerReadable(const QString &answer) {
-    return answer.size() >= kJournalAnswerMin;
-}
-
-bool JournalAnswerHasReprintSetting(const QString &answer) {
-    return answer.mid(9, 2) == QLatin1String("42");
 }
 
 QString DemoReceiptCaption(int index) {

@@ -2,11 +2,13 @@
 
 #include "commands/BusyPointer.h"
 #include "commands/CommandLanguage.h"
+#include "commands/DocumentLines.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "console/ConsoleLines.h"
 #include "console/DocumentDialogs.h"
+#include "console/DocumentEntry.h"
 #include "console/RegisterKeys.h"
 #include "link/Ansi.h"
 #include "link/SerialFunz2.h"

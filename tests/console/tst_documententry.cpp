@@ -1,5 +1,6 @@
 // The document dialogs' rules and the console's lines, without a display.
 
+#include "commands/DocumentLines.h"
 #include "console/ConsoleLines.h"
 #include "console/DocumentEntry.h"
 #include "console/RegisterKeys.h"
