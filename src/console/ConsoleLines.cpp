@@ -39,10 +39,19 @@ QStringList DemoReceiptLines(int index) {
     const QString pay = QStringLiteral("5/1/0.00/////");
     switch (index) {
     case 1:
-        return {QStringLiteral("7/0/1/##PROMEMORIA##/"), QStringLiteral("7/0/0/#SVUOTA-CASSA#/")};
-    case 2:
-        return {QStringLiteral("3/S/REPARTO1//1/5.26/1/4/"), QStringLiteral("3/S/REPARTO1//1/2.18/1/4/"),
-                QStringLiteral("U/"), QStringLiteral("3/R/REPARTO1//1/7.43/1/4/"), pay};
+        return ComposeCustomerDisplay({QStringLiteral("##PROMEMORIA##"), QStringLiteral("#SVUOTA-CASSA#")})
+            .lines;
+    case 2: {
+        const auto item = [](const char *price) {
+            return DocumentItem{QStringLiteral("REPARTO1"), {}, QStringLiteral("1"),
+                                QString::fromLatin1(price), 1,  QStringLiteral("4")};
+        };
+        ReceiptDocument r;
+        r.items = {item("5.26"), item("2.18")};
+        r.returns = {item("7.43")};
+        r.payments = {{1, QStringLiteral("0.00")}};
+        return ComposeReceipt(r).lines;
+    }
     case 3: {
         QStringList out;
         for (int i = 0; i < 5; ++i)
