@@ -1,6 +1,7 @@
 #include "api/ReceiptReader.h"
 
 #include "commands/CommandLanguage.h"
+#include "commands/DocumentLines.h"
 #include "link/Ansi.h"
 
 #include <QList>

@@ -27,18 +27,6 @@ QString KeyPressLine(int keyCode) {
     return QStringLiteral(")/") + QString::number(keyCode) + u'/';
 }
 
-QString WithdrawalLine() {
-    return QStringLiteral("6/1/");
-}
-
-QString SalesTotalsLine() {
-    return QStringLiteral("x/1/1/1/");
-}
-
-QString DailyClosingLine() {
-    return QStringLiteral("x/7/0/0/");
-}
-
 QString VoidReceiptLine() {
     return KeyPressLine(kVoidReceiptKey);
 }

@@ -30,11 +30,8 @@ QString KeyPressLine(int keyCode);
 constexpr int kVoidReceiptKey = 28;
 QString VoidReceiptLine(); // ")/28/"
 QString TotalsReadLine();  // "0/"
-// Documents outside a receipt, sent by the console's buttons and by the
-// interface alike.
-QString WithdrawalLine();   // "6/1/": the withdrawal of the button "Prelievi"
-QString SalesTotalsLine();  // "x/1/1/1/": the sales report (X)
-QString DailyClosingLine(); // "x/7/0/0/": the daily closing (Z)
+// The documents (a withdrawal, the reports, invoices ...) are composed in
+// commands/DocumentLines.
 // The four reads of the daily report, in order: date and time, totals,
 // counters, grand total.
 const QStringList &DailyReportQueries();

@@ -1,70 +1,19 @@
 #include "console/ConsoleLines.h"
 
 #include "commands/CommandLanguage.h"
+#include "commands/DocumentLines.h"
 
 namespace norvvelm {
 
 namespace {
 constexpr int kDisplayAnswerMin = 43;
 constexpr int kDisplayLineChars = 16;
-constexpr int kJournalAnswerMin = 12;
-
-QString fields(std::initializer_list<QString> parts) {
-    QString out;
-    for (const QString &p : parts)
-        out += p + u'/';
-    return out;
-}
 } // namespace
 
 std::optional<DisplayText> DisplayFromAnswer(const QString &answer) {
     if (answer.size() < kDisplayAnswerMin)
         return std::nullopt;
     return DisplayText{answer.mid(9, kDisplayLineChars), answer.mid(26, kDisplayLineChars)};
-}
-
-QString VatNumberLine(const QString &vatNumber) {
-    return fields({QStringLiteral("'"), QStringLiteral("1"), vatNumber, QString(16, u'1')});
-}
-
-QString FiscalCodeLine(const QString &fiscalCode) {
-    return fields({QStringLiteral("'"), QStringLiteral("2"), QString(11, u'1'), fiscalCode});
-}
-
-QString InvoiceOpeningLine() {
-    return QStringLiteral("3/F/OPENFAT//0/0/0/0/");
-}
-
-QString InvoicePaymentLine() {
-    return QStringLiteral("5/1/0////");
-}
-
-QString CreditNoteOpeningLine(const QString &fileNumber) {
-    return fields({QStringLiteral("-"), fileNumber});
-}
-
-QString CreditNoteReferenceLine(const QString &reference) {
-    return fields({QStringLiteral("7"), QStringLiteral("1"), QStringLiteral("1"), reference});
-}
-
-QString JournalReadLine() {
-    return QStringLiteral("B/12/");
-}
-
-QString JournalWriteLine() {
-    return QStringLiteral("G/12/1/1/42/");
-}
-
-QString ReprintKeyLine() {
-    return KeyPressLine(120);
-}
-
-bool JournalAnswerReadable(const QString &answer) {
-    return answer.size() >= kJournalAnswerMin;
-}
-
-bool JournalAnswerHasReprintSetting(const QString &answer) {
-    return answer.mid(9, 2) == QLatin1String("42");
 }
 
 QString DemoReceiptCaption(int index) {
@@ -90,10 +39,19 @@ QStringList DemoReceiptLines(int index) {
     const QString pay = QStringLiteral("5/1/0.00/////");
     switch (index) {
     case 1:
-        return {QStringLiteral("7/0/1/##PROMEMORIA##/"), QStringLiteral("7/0/0/#SVUOTA-CASSA#/")};
-    case 2:
-        return {QStringLiteral("3/S/REPARTO1//1/5.26/1/4/"), QStringLiteral("3/S/REPARTO1//1/2.18/1/4/"),
-                QStringLiteral("U/"), QStringLiteral("3/R/REPARTO1//1/7.43/1/4/"), pay};
+        return ComposeCustomerDisplay({QStringLiteral("##PROMEMORIA##"), QStringLiteral("#SVUOTA-CASSA#")})
+            .lines;
+    case 2: {
+        const auto item = [](const char *price) {
+            return DocumentItem{QStringLiteral("REPARTO1"), {}, QStringLiteral("1"),
+                                QString::fromLatin1(price), 1,  QStringLiteral("4")};
+        };
+        ReceiptDocument r;
+        r.items = {item("5.26"), item("2.18")};
+        r.returns = {item("7.43")};
+        r.payments = {{1, QStringLiteral("0.00")}};
+        return ComposeReceipt(r).lines;
+    }
     case 3: {
         QStringList out;
         for (int i = 0; i < 5; ++i)

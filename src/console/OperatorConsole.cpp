@@ -2,11 +2,13 @@
 
 #include "commands/BusyPointer.h"
 #include "commands/CommandLanguage.h"
+#include "commands/DocumentLines.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "console/ConsoleLines.h"
 #include "console/DocumentDialogs.h"
+#include "console/DocumentEntry.h"
 #include "console/RegisterKeys.h"
 #include "link/Ansi.h"
 #include "link/SerialFunz2.h"
@@ -324,11 +326,12 @@ void OperatorConsole::CmdFat_Click() {
                 return;
             }
             m_pending.invoiceOpened = true;
-            m_pending.customerVatLine = VatNumberLine(m_pending.customerVat);
             QStringList header;
             for (int i = 0; i < kCustomerLines; ++i)
                 header.append(m_pending.customerLines[size_t(i)]);
-            m_pending.customerHeaderLine = CustomerHeaderLine(header);
+            const QStringList customer = InvoiceCustomerLines(m_pending.customerVat, header);
+            m_pending.customerVatLine = customer.value(0);
+            m_pending.customerHeaderLine = customer.value(1);
             // Until its closing, the register belongs to this invoice.
             holdWhileOpen();
         },
@@ -406,8 +409,11 @@ void OperatorConsole::CloseDocumentOnCash() {
         closed = true;
         pause(kShortPauseMs);
         sendRunner(m_pending.creditNoteReference);
-        pause(kShortPauseMs);
-        exchangeDirect(KeyPressLine(90));
+        // The refund in cash: the cash key's second press.
+        for (const QString &key : CreditNotePaymentLines(1)) {
+            pause(kShortPauseMs);
+            exchangeDirect(key);
+        }
         pause(kLongPauseMs);
         exchangeDirect(DisplayReadLine());
     }
@@ -460,13 +466,12 @@ void OperatorConsole::reprintLastReceipt() {
     if (!lease)
         return;
     exchangeDirect(JournalReadLine());
-    if (!JournalAnswerReadable(m_session.lastExchange().lastAnswer()))
-        return;
-    if (!JournalAnswerHasReprintSetting(m_session.lastExchange().lastAnswer())) {
-        exchangeDirect(JournalWriteLine());
-        pause(kShortPauseMs);
+    for (const QString &line : ReprintLines(m_session.lastExchange().lastAnswer())) {
+        exchangeDirect(line);
+        // The register takes its new journal setting before the key.
+        if (line == JournalWriteLine())
+            pause(kShortPauseMs);
     }
-    exchangeDirect(ReprintKeyLine());
 }
 
 void OperatorConsole::cmdDemoTicket_Click(int index) {

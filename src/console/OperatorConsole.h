@@ -1,7 +1,7 @@
 #pragma once
 
+#include "commands/DocumentLines.h"
 #include "commands/RegisterOwner.h"
-#include "console/DocumentEntry.h"
 
 #include <QObject>
 #include <QString>

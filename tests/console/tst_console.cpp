@@ -2,6 +2,7 @@
 // display, documents, closings and the demonstration receipts.
 
 #include "ConsoleRig.h"
+#include "commands/DocumentLines.h"
 #include "console/ConsoleLines.h"
 #include "support/TestFiles.h"
 
@@ -265,6 +266,15 @@ void TestConsole::invoiceEndToEnd() {
                                           "j/ROSSI SRL/VIA ROMA 1/00100///////0/", "5/1/0////", "(/"}));
     QCOMPARE(sent.last(), kDisplayRead);
     QVERIFY(!sent.contains(QStringLiteral(")/90/"))); // never closed as a plain receipt
+    // The interface's invoice closes with the very same lines.
+    norvvelm::InvoiceDocument same;
+    same.vatNumber = QStringLiteral("01234567897");
+    same.customer = {QStringLiteral("ROSSI SRL"), QStringLiteral("VIA ROMA 1"), QStringLiteral("00100")};
+    same.items = {{QStringLiteral("REPARTO 1"), {}, QStringLiteral("1"), QStringLiteral("12.00"), 1, {}}};
+    same.payments = {{}};
+    const QStringList composed = norvvelm::ComposeInvoice(same).lines;
+    QCOMPARE(composed.first(), norvvelm::InvoiceOpeningLine());
+    QCOMPARE(composed.mid(2), sent.mid(0, 3));
     QVERIFY(!rig.console.pending().invoicePending);
     QVERIFY(!rig.reg.receiptOpen());
     const QString paper = rig.reg.paper().last();
@@ -396,6 +406,14 @@ void TestConsole::creditNoteEndToEnd() {
     rig.keys({"Contanti"});
     QCOMPARE(rig.lines().mid(0, 4),
              (QStringList{")/90/", "7/1/1/rif. scontrino 45 del 0112/", ")/90/", "(/"}));
+    // The interface's credit note: the same opening and closing lines.
+    norvvelm::CreditNoteDocument same;
+    same.fileNumber = QStringLiteral("123-2010");
+    same.reference = QStringLiteral("rif. scontrino 45 del 0112");
+    same.items = {{QStringLiteral("REPARTO 1"), {}, QStringLiteral("1"), QStringLiteral("7.50"), 1, {}}};
+    const QStringList composed = norvvelm::ComposeCreditNote(same).lines;
+    QCOMPARE(composed.first(), QStringLiteral("-/123-2010/"));
+    QCOMPARE(composed.mid(2), rig.lines().mid(0, 3));
     QVERIFY(!rig.reg.receiptOpen());
     QVERIFY(!rig.console.pending().creditNotePending);
     const QString paper = rig.reg.paper().last();

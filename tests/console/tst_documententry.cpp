@@ -1,5 +1,6 @@
 // The document dialogs' rules and the console's lines, without a display.
 
+#include "commands/DocumentLines.h"
 #include "console/ConsoleLines.h"
 #include "console/DocumentEntry.h"
 #include "console/RegisterKeys.h"
@@ -20,6 +21,10 @@ private slots:
     void customerHeader();
     void displayFromAnswer();
     void keyTables();
+    void documentButtons_data();
+    void documentButtons();
+    void composedDemoReceipts_data();
+    void composedDemoReceipts();
 };
 
 void TestDocumentEntry::taxCode_data() {
@@ -128,6 +133,54 @@ void TestDocumentEntry::keyTables() {
     QCOMPARE(RegisterPanelIndexForTypedText(QStringLiteral("0")), 21);
     QCOMPARE(RegisterPanelIndexForTypedText(QStringLiteral(",")), 26);
     QCOMPARE(RegisterPanelIndexForTypedText(QStringLiteral("a")), -1);
+}
+
+void TestDocumentEntry::documentButtons_data() {
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QList<int>>("keys"); // as the documents press them
+    QTest::newRow("SC %") << "SC %" << PriceChangeKeys(false, true);
+    QTest::newRow("SC euro") << QString::fromUtf8("SC €") << PriceChangeKeys(false, false);
+    QTest::newRow("Magg %") << "Magg %" << PriceChangeKeys(true, true);
+    QTest::newRow("Magg euro") << QString::fromUtf8("Magg €") << PriceChangeKeys(true, false);
+    QTest::newRow("Entrate") << "Entrate" << QList<int>{kCashInKey};
+    QTest::newRow("Clear") << "Clear" << QList<int>{kClearKey};
+    QTest::newRow("comma") << "," << QList<int>{kCommaKey};
+    QTest::newRow("Altro (Tot4)") << "Altro (Tot4)"
+                                  << QList<int>{kOtherPaymentKey, DigitKeyCode(4), kCashKeyCode};
+    QTest::newRow("Contanti") << "Contanti" << QList<int>{kCashKeyCode};
+    for (int d = 0; d <= 9; ++d)
+        QTest::newRow(qPrintable(QStringLiteral("digit %1").arg(d)))
+            << QString::number(d) << QList<int>{DigitKeyCode(d)};
+}
+
+// The register page's buttons press the keys the composed documents press.
+void TestDocumentEntry::documentButtons() {
+    QFETCH(QString, caption);
+    const RegisterKey *key = nullptr;
+    for (const RegisterKey &k : RegisterPanelKeys()) {
+        if (k.caption == caption && !k.programming)
+            key = &k;
+    }
+    QVERIFY(key);
+    QList<int> pressed{key->tag.toInt()};
+    if (key->followUp == KeyFollowUp::ExtraKeys)
+        pressed << key->extraKeys;
+    QTEST(pressed, "keys");
+}
+
+void TestDocumentEntry::composedDemoReceipts_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("Avviso Display") << 1 << QStringList{"7/0/1/##PROMEMORIA##/", "7/0/0/#SVUOTA-CASSA#/"};
+    QTest::newRow("Reso Merce") << 2
+                                << QStringList{"3/S/REPARTO1//1/5.26/1/4/", "3/S/REPARTO1//1/2.18/1/4/", "U/",
+                                               "3/R/REPARTO1//1/7.43/1/4/", "5/1/0.00/////"};
+}
+
+// The demonstration receipts the composed documents make keep their lines.
+void TestDocumentEntry::composedDemoReceipts() {
+    QFETCH(int, index);
+    QTEST(DemoReceiptLines(index), "lines");
 }
 
 QTEST_GUILESS_MAIN(TestDocumentEntry)

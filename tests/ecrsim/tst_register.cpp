@@ -126,6 +126,68 @@ void TestRegister::receiptRules_data() {
     QTest::newRow("customer codes") << Steps{"'/1/0123/1111111111111111/ > 04", "'/3/x/y/ > 04",
                                              "'/2/11111111111/RSSMRA80A01H501U/"}
                                     << true;
+    // The SC and Magg keys (a value typed on the digit keys first: 1 is 22, 0
+    // is 69, 5 is 46) apply to the sale they follow, at its VAT rate; after
+    // the subtotal, a return or any other line to the receipt so far, shared
+    // among its rates. "0/": five VAT totals, sales, receipts, non-fiscal,
+    // corrections, returns, voids.
+    const QByteArray saleA = "3/S/A//1/10.00/1/4/", saleB = "3/S/B//1/10.00/2/10/";
+    QTest::newRow("10% off the sale it follows")
+        << Steps{saleA,
+                 saleB,
+                 ")/22/",
+                 ")/69/",
+                 ")/60/ > 00/00/00/19.00/",
+                 "5/",
+                 "0/ > 00/00/00/10.00/9.00/0.00/0.00/0.00/19.00/1/0/1.00/0.00/0.00/"}
+        << false;
+    QTest::newRow("10% off the subtotal, shared by the rates")
+        << Steps{saleA,   "3/S/B//3/10.00/2/10/",
+                 "U/",    ")/22/",
+                 ")/69/", ")/60/ > 00/00/00/36.00/",
+                 "5/",    "0/ > 00/00/00/9.00/27.00/0.00/0.00/0.00/36.00/1/0/4.00/0.00/0.00/"}
+        << false;
+    QTest::newRow("1.50 more on the sale it follows")
+        << Steps{saleA,   saleB,
+                 ")/22/", ")/46/",
+                 ")/69/", ")/67/",
+                 ")/37/", ")/90/ > 00/00/00/21.50/",
+                 "5/",    "0/ > 00/00/00/10.00/11.50/0.00/0.00/0.00/21.50/1/0/0.00/0.00/0.00/"}
+        << false;
+    QTest::newRow("5% more on the subtotal, shared by the rates")
+        << Steps{saleA,
+                 "3/S/B//3/10.00/2/10/",
+                 "U/",
+                 ")/46/",
+                 ")/53/ > 00/00/00/42.00/",
+                 "5/",
+                 "0/ > 00/00/00/10.50/31.50/0.00/0.00/0.00/42.00/1/0/0.00/0.00/0.00/"}
+        << false;
+    QTest::newRow("a discount beyond its sale, then on the subtotal") << Steps{saleA,
+                                                                               "3/S/B//1/1.00/2/10/",
+                                                                               ")/30/",
+                                                                               ")/69/",
+                                                                               ")/69/",
+                                                                               ")/67/",
+                                                                               ")/22/",
+                                                                               ")/90/ > 70",
+                                                                               "U/",
+                                                                               ")/30/",
+                                                                               ")/69/",
+                                                                               ")/69/",
+                                                                               ")/67/",
+                                                                               ")/22/",
+                                                                               ")/90/ > 00/00/00/9.00/"}
+                                                                      << true;
+    QTest::newRow("after a return, 10% off what is left")
+        << Steps{saleA,
+                 "3/R/A//1/2.00/1/4/",
+                 ")/22/",
+                 ")/69/",
+                 ")/60/ > 00/00/00/7.20/",
+                 "5/",
+                 "0/ > 00/00/00/7.20/0.00/0.00/0.00/0.00/7.20/1/0/0.80/2.00/0.00/"}
+        << false;
 }
 
 void TestRegister::receiptRules() {

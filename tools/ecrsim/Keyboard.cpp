@@ -349,8 +349,8 @@ QByteArray Keyboard::cash(Register &reg) {
             return fail(reg, "7A");
         resetEntry(reg);
         if (digit == 1)
-            return reg.dispatch("4/" + wireAmount(*a) + '/');
-        return surcharge(reg, *a, QStringLiteral("MAGGIORAZIONE"));
+            return adjust(reg, -*a, QStringLiteral("SCONTO"));
+        return adjust(reg, *a, QStringLiteral("MAGGIORAZIONE"));
     }
     if (!reg.receiptOpen()) {
         resetEntry(reg);
@@ -375,35 +375,44 @@ QByteArray Keyboard::percent(Register &reg, bool isSurcharge) {
         return fail(reg, "7A");
     if (*rate > 10000)
         return fail(reg, "1C");
-    const qint64 amount = (reg.m_doc.total * *rate + 5000) / 10000;
+    // Of the sale just rung up, or of the receipt so far.
+    const auto &sale = reg.m_doc.lastSale;
+    const qint64 base = sale ? sale->amount : reg.m_doc.total;
+    const qint64 amount = (base * *rate + 5000) / 10000;
     if (amount == 0)
         return fail(reg, "7A");
     const QString label = QStringLiteral("%1 %2%").arg(
         isSurcharge ? QStringLiteral("MAGG.") : QStringLiteral("SCONTO"), paperAmount(*rate));
     resetEntry(reg);
-    if (!isSurcharge)
-        return reg.dispatch("4/" + wireAmount(amount) + '/');
-    return surcharge(reg, amount, label);
+    return adjust(reg, isSurcharge ? amount : -amount, label);
 }
 
-QByteArray Keyboard::surcharge(Register &reg, qint64 cents, const QString &label) {
+QByteArray Keyboard::adjust(Register &reg, qint64 cents, const QString &label) {
     if (!reg.receiptOpen())
         return fail(reg, "6C");
     if (!reg.roomFor(1))
         return fail(reg, "29");
-    if (reg.m_doc.total + cents > 999999999)
+    Register::Document &doc = reg.m_doc;
+    auto &sale = doc.lastSale;
+    if (cents < 0 && -cents > (sale ? sale->amount : doc.total))
+        return fail(reg, "70");
+    if (doc.total + cents > 999999999)
         return fail(reg, "7E");
-    // Added to the rate that carries most of the receipt.
-    size_t largest = 0;
-    for (size_t i = 0; i < reg.m_doc.vat.size(); ++i) {
-        if (reg.m_doc.vat[i] > reg.m_doc.vat[largest])
-            largest = i;
+    if (sale) {
+        doc.vat[size_t(sale->rate)] += cents;
+        doc.total += cents;
+        sale->amount += cents;
+    } else {
+        reg.shareAmongRates(cents);
     }
-    reg.m_doc.vat[largest] += cents;
-    reg.m_doc.total += cents;
-    reg.m_doc.lines << Paper::row(label, paperAmount(cents));
-    reg.setDisplay(QStringLiteral("MAGG."), paperAmount(cents).rightJustified(kDisplayWidth));
-    return reg.ok({wireAmount(reg.m_doc.total)});
+    if (cents < 0)
+        doc.corrections -= cents;
+    // The void of the last item would leave its discount behind.
+    reg.m_keys.lastSale.reset();
+    doc.lines << Paper::row(label, paperAmount(cents));
+    reg.setDisplay(cents < 0 ? QStringLiteral("SCONTO") : QStringLiteral("MAGG."),
+                   paperAmount(cents).rightJustified(kDisplayWidth));
+    return reg.ok({wireAmount(doc.total)});
 }
 
 QByteArray Keyboard::voidLastItem(Register &reg) {
@@ -417,6 +426,7 @@ QByteArray Keyboard::voidLastItem(Register &reg) {
         return fail(reg, "29");
     const KeyboardState::Sale sale = *k.lastSale;
     k.lastSale.reset();
+    reg.m_doc.lastSale.reset();
     reg.m_doc.total -= sale.amount;
     reg.m_doc.vat[size_t(sale.rate)] -= sale.amount;
     reg.m_doc.corrections += sale.amount;

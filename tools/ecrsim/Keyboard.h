@@ -50,7 +50,11 @@ private:
     static QByteArray department(Register &reg, int dept);
     static QByteArray cash(Register &reg);
     static QByteArray percent(Register &reg, bool surcharge);
-    static QByteArray surcharge(Register &reg, qint64 cents, const QString &label);
+    // A discount (negative `cents`) or surcharge of the SC and Magg keys: on
+    // the sale just rung up when it follows one at once (its VAT rate; a
+    // discount at most what the sale comes to), else on the receipt so far
+    // (after "Sub Totale"), shared among its VAT rates.
+    static QByteArray adjust(Register &reg, qint64 cents, const QString &label);
     static QByteArray voidLastItem(Register &reg);
     static QByteArray cashIn(Register &reg);
     static QByteArray plu(Register &reg);

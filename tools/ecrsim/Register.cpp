@@ -203,6 +203,24 @@ void Register::setDisplay(const QString &top, const QString &bottom) {
     m_display = {Keyboard::firstLine(receiptOpen() ? m_doc.total : 0, top), bottom.left(16)};
 }
 
+void Register::shareAmongRates(qint64 cents) {
+    int largest = 0;
+    for (int i = 0; i < 5; ++i) {
+        if (m_doc.vat[i] > m_doc.vat[largest])
+            largest = i;
+    }
+    qint64 left = cents;
+    for (int i = 0; m_doc.total > 0 && i < 5; ++i) {
+        if (i == largest || m_doc.vat[i] <= 0)
+            continue;
+        const qint64 share = cents * m_doc.vat[i] / m_doc.total;
+        m_doc.vat[i] += share;
+        left -= share;
+    }
+    m_doc.vat[largest] += left;
+    m_doc.total += cents;
+}
+
 void Register::printNonFiscal(const QStringList &body, const QString &title) {
     QStringList out = headerLines();
     if (!title.isEmpty())
@@ -337,6 +355,10 @@ QByteArray Register::sale(const Command &c) {
 
     const QString d1 = text(c.field(2)), d2 = text(c.field(3));
     const qint64 signedAmount = isReturn ? -amount : amount;
+    // A return is no sale a discount key could apply to.
+    m_doc.lastSale.reset();
+    if (!isReturn)
+        m_doc.lastSale = Document::Sale{rate, amount};
     m_doc.lines << (isReturn ? QStringLiteral("RESO ") + d1 : d1).left(Paper::kWidth);
     if (!d2.isEmpty())
         m_doc.lines << d2.left(Paper::kWidth);
@@ -364,22 +386,10 @@ QByteArray Register::amountLine(const Command &c) {
         return error("70");
     if (!roomFor(1))
         return error("29");
-    // The discount is shared among the VAT rates in proportion to their sales.
-    qint64 left = *amount;
-    int largest = 0;
-    for (int i = 0; i < 5; ++i) {
-        if (m_doc.vat[i] > m_doc.vat[largest])
-            largest = i;
-    }
-    for (int i = 0; i < 5; ++i) {
-        if (i == largest || m_doc.vat[i] <= 0)
-            continue;
-        const qint64 share = *amount * m_doc.vat[i] / m_doc.total;
-        m_doc.vat[i] -= share;
-        left -= share;
-    }
-    m_doc.vat[largest] -= left;
-    m_doc.total -= *amount;
+    // The line is a discount on the receipt so far, whatever came before it
+    // (the SC keys apply to the sale they follow).
+    shareAmongRates(-*amount);
+    m_doc.lastSale.reset();
     m_doc.corrections += *amount;
     m_doc.lines << Paper::row(QStringLiteral("SCONTO"), paperAmount(-*amount));
     setDisplay(QStringLiteral("SCONTO"), paperAmount(-*amount).rightJustified(16));
@@ -391,6 +401,7 @@ QByteArray Register::subtotalLine(const Command &) {
         return error("29");
     if (!ensureDocument(DocKind::Receipt))
         return error("6E");
+    m_doc.lastSale.reset();
     m_doc.lines << Paper::row(QStringLiteral("SUBTOTALE"), paperAmount(m_doc.total));
     setDisplay(QStringLiteral("SUBTOTALE"), paperAmount(m_doc.total).rightJustified(16));
     return ok({wireAmount(m_doc.total)});
@@ -417,6 +428,7 @@ QByteArray Register::customerHeader(const Command &c) {
         return error("29");
     if (!receiptOpen() && !ensureDocument(DocKind::Invoice))
         return error("6E");
+    m_doc.lastSale.reset();
     m_doc.lines << QStringLiteral("SPETT.LE");
     for (int i = 1; i <= 9; ++i) {
         if (const QString l = text(c.field(i)); !l.isEmpty())
@@ -446,6 +458,7 @@ QByteArray Register::customerCode(const Command &c) {
         return error("29");
     if (!receiptOpen() && !ensureDocument(DocKind::Receipt))
         return error("6E");
+    m_doc.lastSale.reset();
     m_doc.lines << line;
     return ok();
 }
@@ -467,6 +480,7 @@ QByteArray Register::textLine(const Command &c) {
         return error("29");
     if (!receiptOpen())
         ensureDocument(DocKind::NonFiscal);
+    m_doc.lastSale.reset();
     m_doc.lines << t.left(Paper::kWidth);
     return ok();
 }
@@ -484,6 +498,7 @@ QByteArray Register::payWith(int type, qint64 amount) {
     const QString name = tables.payments[size_t(type - 1)].description;
     if (amount > 0 && amount < due) {
         // Part of the total: the receipt waits for the rest.
+        m_doc.lastSale.reset();
         m_doc.paid += amount;
         m_doc.payments << Paper::row(name, paperAmount(amount));
         setDisplay(QStringLiteral("DA PAGARE"), paperAmount(due - amount).rightJustified(16));

@@ -14,6 +14,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <optional>
 
 namespace ecrsim {
 
@@ -175,6 +176,15 @@ protected:
         qint64 corrections = 0;
         qint64 returns = 0;
         QStringList payments; // payment rows printed at the close
+        // The sale just rung up, which a discount or surcharge key that
+        // follows at once applies to: its VAT rate slot and what it comes to
+        // so far. None after the subtotal, a return or any other line: such a
+        // key then applies to the receipt so far.
+        struct Sale {
+            int rate = 0;
+            qint64 amount = 0;
+        };
+        std::optional<Sale> lastSale;
     };
     // Opens a document of `kind` unless one is open; a pending non-fiscal
     // document is printed first. False when another fiscal kind is open with
@@ -187,6 +197,10 @@ protected:
     QStringList headerLines() const;
     QString stamp() const; // date and time as printed
     void setDisplay(const QString &top, const QString &bottom);
+    // Adds `cents` (negative: a discount) to the receipt so far, shared among
+    // its VAT rates in proportion to them; the rate that carries most takes
+    // what the rounding leaves.
+    void shareAmongRates(qint64 cents);
 
     Document m_doc;
     Totals m_totals;

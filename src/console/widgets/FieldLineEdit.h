@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/DocumentEntry.h"
+#include "commands/DocumentLines.h"
 
 #include <QLineEdit>
 

@@ -1,5 +1,6 @@
 #include "console/widgets/RegisterPage.h"
 
+#include "commands/DocumentLines.h"
 #include "console/ConsoleLines.h"
 #include "console/OperatorConsole.h"
 #include "console/RegisterKeys.h"
