@@ -17,15 +17,24 @@
 #include "support/VirtualClock.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace norvvelm;
 using testsupport::HttpAnswer;
 using testsupport::HttpProbe;
 
 namespace {
+
+// Which file a path names: the same after it was written in place.
+ino_t inodeOf(const QString &path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
 
 // The register as read at its identification: payment type 8 without a
 // description, 32 characters on a row.
@@ -47,6 +56,7 @@ private slots:
     void printedAsTheRegisterPrints_data();
     void printedAsTheRegisterPrints();
     void token();
+    void tokenForClient();
     void parseHead_data();
     void parseHead();
     void refusals_data();
@@ -531,29 +541,86 @@ void TestApi::token() {
     QVERIFY(ApiToken::matches(fresh, fresh));
     QVERIFY(!ApiToken::matches(fresh, fresh.left(63) + 'x'));
     QVERIFY(!ApiToken::matches(QByteArray(), QByteArray()));
-    // A service's home that its group enters and others do not: the key is
-    // readable by the group too, and read as it is by a member.
-    const auto homeMode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    // A key file that belongs to the group is readable by it (and by no
+    // others); a file of any other group is its owner's alone. The group is
+    // here the one the test's files get.
+    const QString group = QFileInfo(path).group();
+    QVERIFY(!group.isEmpty());
+    const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    const auto modeOf = [](const QString &file) {
+        return QFile::permissions(file) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    };
     const struct {
-        QFile::Permissions home;
-        QFile::Permissions token;
-    } rows[] = {{homeMode, QFile::ReadOwner | QFile::WriteOwner},
-                {homeMode | QFile::ReadGroup | QFile::ExeGroup,
-                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup},
-                {homeMode | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther,
-                 QFile::ReadOwner | QFile::WriteOwner}};
+        const char *name;
+        QByteArray content; // the file before, empty: as the package makes it
+        QFile::Permissions before;
+        QString group; // the group that may read it
+        QFile::Permissions after;
+    } rows[] = {
+        {"the group's key, made private", fresh, ownerOnly, group, ownerOnly | QFile::ReadGroup},
+        {"the group's key, open to others", fresh, ownerOnly | QFile::ReadGroup | QFile::ReadOther, group,
+         ownerOnly | QFile::ReadGroup},
+        {"the group's empty file", QByteArray(), ownerOnly | QFile::ReadGroup | QFile::WriteOther, group,
+         ownerOnly | QFile::ReadGroup},
+        {"another group's key", fresh, ownerOnly | QFile::ReadGroup, QStringLiteral("norvvelm-api-other"),
+         ownerOnly},
+        {"no group named", fresh, ownerOnly | QFile::ReadGroup, QString(), ownerOnly},
+    };
     for (const auto &row : rows) {
         QTemporaryDir service;
-        QVERIFY(QFile::setPermissions(service.path(), row.home));
-        const QByteArray key = ApiToken::load(service.path());
-        QCOMPARE(QFile::permissions(service.filePath(ApiToken::fileName())) & ~QFile::Permissions(0x0F00),
-                 row.token);
+        const QString file = service.filePath(ApiToken::fileName());
+        testsupport::writeFile(file, row.content);
+        QVERIFY(QFile::setPermissions(file, row.before));
+        QString why;
+        const auto inode = inodeOf(file);
+        const QByteArray key = ApiToken::load(service.path(), row.group, &why);
+        QVERIFY2(key.size() == 64, qPrintable(why));
+        // The group's file is written in place: it keeps its group.
+        if (row.group == group)
+            QCOMPARE(inodeOf(file), inode);
+        QVERIFY2(row.content.isEmpty() || key == fresh, row.name);
+        QVERIFY2(modeOf(file) == row.after, row.name);
+        QCOMPARE(QFileInfo(file).group(), group); // never handed to another group
         QCOMPARE(ApiToken::read(service.path()), key);
     }
     QTemporaryDir empty;
     QString why;
     QVERIFY(ApiToken::read(empty.path(), &why).isEmpty());
     QVERIFY(!QFile::exists(empty.filePath(ApiToken::fileName())));
+}
+
+// norvvelm-cmd --api-token: the named home's key, else the installed
+// service's (read, never made), else the user's own.
+void TestApi::tokenForClient() {
+    QTemporaryDir named, service, own;
+    const QString nowhere = service.filePath(QStringLiteral("not-installed"));
+    bool ownAsked = false;
+    const auto ownHome = [&] {
+        ownAsked = true;
+        return own.path();
+    };
+    const auto keyOf = [](const QTemporaryDir &dir) {
+        return testsupport::readFile(dir.filePath(ApiToken::fileName())).trimmed();
+    };
+    QString why;
+    // Named: its key, made there.
+    const QByteArray fromNamed = ApiToken::forClient(named.path(), service.path(), ownHome, &why);
+    QCOMPARE(fromNamed, keyOf(named));
+    QVERIFY(!QFile::exists(service.filePath(ApiToken::fileName())) && !ownAsked);
+    // The service installed, its key not made yet: said, with how to join
+    // its group; nothing made anywhere.
+    QVERIFY(ApiToken::forClient(QString(), service.path(), ownHome, &why).isEmpty());
+    QVERIFY2(why.contains(QStringLiteral("sudo adduser $USER norvvelm-api")), qPrintable(why));
+    QVERIFY(!QFile::exists(service.filePath(ApiToken::fileName())) && !ownAsked);
+    // The service's key, as it is.
+    const QByteArray serviceKey = ApiToken::load(service.path());
+    QCOMPARE(ApiToken::forClient(QString(), service.path(), ownHome, &why), serviceKey);
+    QVERIFY(!ownAsked);
+    // No service: the user's own, made there.
+    const QByteArray fromOwn = ApiToken::forClient(QString(), nowhere, ownHome, &why);
+    QVERIFY(ownAsked);
+    QCOMPARE(fromOwn, keyOf(own));
+    QVERIFY(fromOwn != serviceKey && fromOwn != fromNamed);
 }
 
 void TestApi::parseHead_data() {
