@@ -4,6 +4,7 @@
 #include "api/ReceiptBook.h"
 #include "api/ReceiptReader.h"
 #include "commands/CommandLanguage.h"
+#include "commands/RegisterOwner.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "link/EcrErrors.h"
@@ -94,18 +95,23 @@ std::optional<HttpResponse> checkHost(const HttpRequest &request, const QTcpSock
         foreign = request.authority;
     else
         return std::nullopt;
-    return HttpResponse::error(403, QStringLiteral("host_refused"),
+    return HttpResponse::error(403, QStringLiteral("bad_host"),
                                QStringLiteral("Host non ammesso: ") + QString::fromLatin1(foreign.left(100)));
 }
 
 // Refused: a field that two readers of the request could take differently.
 std::optional<HttpResponse> checkRepeated(const HttpRequest &request) {
-    for (const char *name : {"idempotency-key", "origin"}) {
+    for (const auto &[name, field] :
+         {std::pair{"idempotency-key", u"Idempotency-Key"}, {"origin", u"Origin"}}) {
         int count = 0;
         request.header(name, &count);
         if (count > 1)
-            return HttpResponse::error(400, QStringLiteral("header_repeated"),
-                                       QStringLiteral("Intestazione ripetuta: ") + QLatin1String(name));
+            return HttpResponse::error(
+                400, HttpResponse::Problem{QStringLiteral("header_repeated"),
+                                           QStringLiteral("Intestazione ripetuta: ") + QLatin1String(name),
+                                           QString::fromUtf16(field),
+                                           0,
+                                           {}});
     }
     return std::nullopt;
 }
@@ -125,35 +131,38 @@ std::optional<HttpResponse> checkOrigin(const HttpRequest &request, const QTcpSo
     if (origin.startsWith("http://") && splitHost(origin.mid(7), host, port) &&
         isOwnAddress(host, port < 0 ? 80 : port, socket))
         return std::nullopt;
-    return HttpResponse::error(403, QStringLiteral("origin_refused"),
+    return HttpResponse::error(403, QStringLiteral("forbidden_origin"),
                                QStringLiteral("Origin non ammessa: ") +
                                    QString::fromLatin1(origin.left(100)));
 }
 
 HttpResponse methodNotAllowed(const QByteArray &allow) {
-    HttpResponse r = HttpResponse::error(405, QStringLiteral("Metodo non ammesso"));
+    HttpResponse r =
+        HttpResponse::error(405, QStringLiteral("method_not_allowed"), QStringLiteral("Metodo non ammesso"));
     r.headers.append({QByteArray("Allow"), allow});
     return r;
 }
 
-// A query parameter the resource does not take is refused, so that a typing
-// error never passes for a choice.
-std::optional<HttpResponse> checkParameters(const HttpRequest &request,
-                                            std::initializer_list<QStringView> known) {
-    for (const auto &[name, value] : request.query.queryItems()) {
-        if (std::find(known.begin(), known.end(), QStringView(name)) == known.end())
-            return HttpResponse::error(
-                400, HttpResponse::Problem{QStringLiteral("unknown_parameter"),
-                                           QStringLiteral("Parametro sconosciuto: ") + name.left(64),
-                                           name.left(64),
-                                           0,
-                                           {}});
-    }
-    return std::nullopt;
-}
-
 HttpResponse parameterRefused(const QString &name, const QString &code, const QString &text) {
     return HttpResponse::error(400, HttpResponse::Problem{code, text, name, 0, {}});
+}
+
+// A query parameter the resource does not take is refused, so that a typing
+// error never passes for a choice; one given twice too, since two readers
+// could take either.
+std::optional<HttpResponse> checkParameters(const HttpRequest &request,
+                                            std::initializer_list<QStringView> known) {
+    QStringList seen;
+    for (const auto &[name, value] : request.query.queryItems(QUrl::FullyDecoded)) {
+        if (std::find(known.begin(), known.end(), QStringView(name)) == known.end())
+            return parameterRefused(name.left(64), QStringLiteral("unknown_parameter"),
+                                    QStringLiteral("Parametro sconosciuto: ") + name.left(64));
+        if (seen.contains(name))
+            return parameterRefused(name, QStringLiteral("parameter_repeated"),
+                                    QStringLiteral("Parametro ripetuto: ") + name);
+        seen << name;
+    }
+    return std::nullopt;
 }
 
 HttpResponse waitRefused() {
@@ -162,11 +171,14 @@ HttpResponse waitRefused() {
 }
 
 // What the body's reader said of a fault, as a program matches it: the
-// line ("riga 2 ...") or the field ("items[0].price: ...") it names.
+// line ("riga 2 ...") or the field ("items[0].price: ...", "\"lines\" ...")
+// it names at its start. A field it does not know is named itself
+// ("items[0]: campo sconosciuto \"discount\"" is items[0].discount).
 HttpResponse bodyRefused(const QString &error) {
-    static const QRegularExpression line(QStringLiteral("^riga (\\d+)\\b"));
+    static const QRegularExpression line(QStringLiteral("^riga (\\d+) "));
     static const QRegularExpression field(
-        QStringLiteral("^([A-Za-z_]+(?:\\[\\d+\\])?(?:\\.[A-Za-z_0-9]+)?): "));
+        QStringLiteral("^\"?([a-z_]+(?:\\[\\d+\\])?(?:\\.[a-z_0-9]+)?)\"?(?::| non si unisce)"));
+    static const QRegularExpression unknown(QStringLiteral(": campo sconosciuto \"(.*)\"$"));
     HttpResponse::Problem p{QStringLiteral("body_invalid"), error, {}, 0, {}};
     if (const auto m = line.match(error); m.hasMatch()) {
         p.code = QStringLiteral("line_invalid");
@@ -174,14 +186,19 @@ HttpResponse bodyRefused(const QString &error) {
     } else if (const auto f = field.match(error); f.hasMatch()) {
         p.code = QStringLiteral("field_invalid");
         p.field = f.captured(1);
+        // A field it does not know, inside an element (items[0]) or at the
+        // body's own level (named "scontrino", or by the document's kind).
+        if (const auto u = unknown.match(error); u.hasMatch())
+            p.field = p.field.contains(u'[') ? p.field + u'.' + u.captured(1) : u.captured(1);
     }
     return HttpResponse::error(400, p);
 }
 
 // A body's meaning, whatever its bytes: JSON with its keys in any order and
-// any spacing, text with any line ends (and none after the last line), are
-// the same receipt. Its media type is part of it: the same text as plain
-// text and as JSON are different ones.
+// any spacing, text with any line ends (CR LF, LF, CR) and any number of
+// them after its last line (blank lines print nothing), are the same
+// receipt. Its media type is part of it: the same text as plain text and as
+// JSON are different ones.
 QByteArray meaningOf(const QByteArray &media, const QByteArray &body, ReceiptBodyType type) {
     QByteArray canonical = body;
     if (type == ReceiptBodyType::Json) {
@@ -200,6 +217,15 @@ QByteArray meaningOf(const QByteArray &media, const QByteArray &body, ReceiptBod
 // The hash of the bytes as they came, as earlier versions kept it.
 QByteArray bytesOf(const QByteArray &media, const QByteArray &body) {
     return QCryptographicHash::hash(QByteArray(media + '\n' + body), QCryptographicHash::Sha256).toHex();
+}
+
+// The journal cannot keep the change: nothing changed, said with when to
+// try again.
+HttpResponse journalUnwritable(const QString &what) {
+    HttpResponse r = HttpResponse::error(503, QStringLiteral("journal_unwritable"),
+                                         QStringLiteral("Coda non scrivibile su disco: ") + what);
+    r.headers.append({"Retry-After", QByteArray::number(ApiServer::kJournalRetryAfterS)});
+    return r;
 }
 
 HttpResponse unknownReceipt(const QString &id) {
@@ -292,11 +318,10 @@ std::optional<HttpResponse> ApiServer::checkToken(const HttpRequest &request,
     const QByteArray given = ApiToken::fromAuthorization(request.header("authorization", &count));
     if (count == 1 && ApiToken::matches(m_token, given))
         return std::nullopt;
-    HttpResponse r = count == 0 ? HttpResponse::error(401, QStringLiteral("token_missing"),
-                                                      QStringLiteral("Chiave di accesso mancante "
-                                                                     "(Authorization: Bearer)"))
-                                : HttpResponse::error(401, QStringLiteral("token_wrong"),
-                                                      QStringLiteral("Chiave di accesso errata"));
+    HttpResponse r =
+        HttpResponse::error(401, QStringLiteral("unauthorized"),
+                            count == 0 ? QStringLiteral("Chiave di accesso mancante (Authorization: Bearer)")
+                                       : QStringLiteral("Chiave di accesso errata"));
     r.headers.append({QByteArray("WWW-Authenticate"), QByteArray("Bearer realm=\"NorvVelm\"")});
     return r;
 }
@@ -339,7 +364,8 @@ HttpResponse ApiServer::resource(const HttpRequest &request, bool get) const {
     const bool isPage = path == QLatin1String("/") || path.startsWith(QLatin1String("/page/"));
     if (path != QLatin1String("/api/v1/status") && path != QLatin1String("/metrics") &&
         path != QLatin1String("/api/v1/monitor") && path != QLatin1String("/api/v1/totals") && !isPage)
-        return HttpResponse::error(404, QStringLiteral("Risorsa sconosciuta: ") + path.left(100));
+        return HttpResponse::error(404, QStringLiteral("not_found"),
+                                   QStringLiteral("Risorsa sconosciuta: ") + path.left(100));
     if (!get)
         return methodNotAllowed("GET, HEAD");
     const bool monitorAsked = path == QLatin1String("/api/v1/monitor");
@@ -376,6 +402,30 @@ QJsonObject ApiServer::journalStatus() const {
             {QStringLiteral("error"), problem.isEmpty() ? QJsonValue() : QJsonValue(problem)}};
 }
 
+// Why the queue's lines do not go to the register now: the register out of
+// reach (as the station knows it), the operator holding it, the journal
+// unwritable; null when nothing stops them.
+QJsonValue ApiServer::offlineReason() const {
+    Offline why = m_offline ? m_offline() : Offline{};
+    if (why.code.isEmpty() && !registerUp())
+        why = {QStringLiteral("not_identified"), QStringLiteral("Cassa non ancora identificata")};
+    const RegisterOwner &owner = m_s.registerOwner();
+    if (why.code.isEmpty() && owner.operatorHolds())
+        why = {QStringLiteral("operator_holds"),
+               owner.documentOpen() ? QStringLiteral("Scontrino aperto dalla console sulla cassa: gli "
+                                                     "scontrini attendono la sua chiusura")
+               : owner.rawReceiptOpen()
+                   ? QStringLiteral("Scontrino aperto dai comandi del tecnico sulla cassa: "
+                                    "gli scontrini attendono la sua chiusura")
+                   : QStringLiteral("Cassa in uso dall'operatore: gli scontrini "
+                                    "attendono che la lasci")};
+    if (const QString problem = m_s.runState().journalProblem(); why.code.isEmpty() && !problem.isEmpty())
+        why = {QStringLiteral("journal_unwritable"), problem};
+    if (why.code.isEmpty())
+        return QJsonValue();
+    return QJsonObject{{QStringLiteral("code"), why.code}, {QStringLiteral("message"), why.message}};
+}
+
 HttpResponse ApiServer::status() const {
     const RegisterIdentity &id = m_s.settings().identity();
     QJsonValue lastError;
@@ -391,17 +441,13 @@ HttpResponse ApiServer::status() const {
     QJsonArray paymentTypes;
     for (const int t : (m_rules ? m_rules() : ReceiptRules{}).paymentTypes)
         paymentTypes.append(t);
-    QJsonValue offline;
-    if (!registerUp()) {
-        const Offline why = m_offline ? m_offline() : Offline{};
-        offline =
-            QJsonObject{{QStringLiteral("code"), why.code.isEmpty() ? QStringLiteral("unknown") : why.code},
-                        {QStringLiteral("message"), why.message}};
-    }
+    const RegisterOwner &owner = m_s.registerOwner();
     const QJsonObject reg{
         {QStringLiteral("online"), registerUp()},
-        {QStringLiteral("offline_reason"), offline},
-        {QStringLiteral("receipt_open"), m_book && m_book->receiptOpen()},
+        {QStringLiteral("offline_reason"), offlineReason()},
+        // The queue's own receipt, or a document the operator opened.
+        {QStringLiteral("receipt_open"),
+         (m_book && m_book->receiptOpen()) || owner.documentOpen() || owner.rawReceiptOpen()},
         {QStringLiteral("payment_types"), paymentTypes},
         {QStringLiteral("serial"), id.sn.trimmed()},
         {QStringLiteral("firmware"), id.fw.trimmed()},
@@ -456,10 +502,11 @@ HttpResponse ApiServer::page(const QString &path) const {
     // Only names inside the page's own folder, never a way out of it.
     const QString clean = QDir::cleanPath(path);
     if (!clean.startsWith(u'/') || clean.contains(QLatin1String("..")) || clean.contains(u'\\'))
-        return HttpResponse::error(404, QStringLiteral("Risorsa sconosciuta"));
+        return HttpResponse::error(404, QStringLiteral("not_found"), QStringLiteral("Risorsa sconosciuta"));
     QFile f(pagePrefix() + clean);
     if (!f.open(QIODevice::ReadOnly))
-        return HttpResponse::error(404, QStringLiteral("Risorsa sconosciuta: ") + clean.left(100));
+        return HttpResponse::error(404, QStringLiteral("not_found"),
+                                   QStringLiteral("Risorsa sconosciuta: ") + clean.left(100));
     HttpResponse r;
     r.contentType = contentTypeOf(clean).toLatin1();
     r.body = f.readAll();
@@ -473,13 +520,14 @@ std::optional<HttpResponse> ApiServer::submission(const HttpRequest &request, Su
     out.key = QString::fromLatin1(request.header("idempotency-key"));
     if (!keyRule.match(out.key).hasMatch())
         return HttpResponse::error(
-            400,
-            HttpResponse::Problem{QStringLiteral("idempotency_key_invalid"),
-                                  QStringLiteral("Idempotency-Key richiesta: da 1 a 64 caratteri tra A-Z "
-                                                 "a-z 0-9 _ . -"),
-                                  QStringLiteral("Idempotency-Key"),
-                                  0,
-                                  {}});
+            400, HttpResponse::Problem{
+                     request.hasHeader("idempotency-key") ? QStringLiteral("idempotency_key_invalid")
+                                                          : QStringLiteral("idempotency_key_missing"),
+                     QStringLiteral("Idempotency-Key richiesta: da 1 a 64 caratteri tra A-Z "
+                                    "a-z 0-9 _ . -"),
+                     QStringLiteral("Idempotency-Key"),
+                     0,
+                     {}});
     bool ok = true;
     out.waitMs = waitOf(request, ok);
     if (!ok)
@@ -494,7 +542,8 @@ std::optional<HttpResponse> ApiServer::submission(const HttpRequest &request, Su
     out.type = ReceiptBodyTypeOf(request.header("content-type"));
     if (out.type == ReceiptBodyType::Other)
         return HttpResponse::error(
-            415, QStringLiteral("Content-Type deve essere text/plain o application/json (UTF-8)"));
+            415, QStringLiteral("unsupported_media_type"),
+            QStringLiteral("Content-Type deve essere text/plain o application/json (UTF-8)"));
     return std::nullopt;
 }
 
@@ -504,7 +553,8 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request, b
         return connection->respond(*refusal);
     if (document && sub.type != ReceiptBodyType::Json)
         return connection->respond(
-            HttpResponse::error(415, QStringLiteral("Un documento \u00e8 un oggetto application/json")));
+            HttpResponse::error(415, QStringLiteral("unsupported_media_type"),
+                                QStringLiteral("Un documento \u00e8 un oggetto application/json")));
     const ReceiptRules rules = m_rules ? m_rules() : ReceiptRules{};
     const ReceiptReading reading =
         document ? ReadDocumentJson(request.body, rules) : ReadReceiptBody(request.body, sub.type, rules);
@@ -547,12 +597,7 @@ void ApiServer::answerSubmitted(HttpConnection *connection, ReceiptBook::Submit 
     case ReceiptBook::Submit::Failed:
         break;
     }
-    // The journal cannot keep it: said with a stable code, and when to try again.
-    HttpResponse busy =
-        HttpResponse::error(503, QStringLiteral("journal_unwritable"),
-                            QStringLiteral("Coda non scrivibile su disco: scontrino non accettato"));
-    busy.headers.append({"Retry-After", QByteArray::number(kJournalRetryAfterS)});
-    connection->respond(busy);
+    connection->respond(journalUnwritable(QStringLiteral("scontrino non accettato")));
 }
 
 void ApiServer::receipt(HttpConnection *connection, const HttpRequest &request, const QString &id) {
@@ -581,8 +626,7 @@ HttpResponse ApiServer::withdraw(const QString &id) {
         return refused(QStringLiteral("receipt_started"),
                        QStringLiteral("Scontrino gi\u00e0 inviato alla cassa: "));
     case ReceiptBook::Cancel::NotKept:
-        return HttpResponse::error(503, QStringLiteral("journal_unwritable"),
-                                   QStringLiteral("Coda non scrivibile su disco: scontrino non ritirato"));
+        return journalUnwritable(QStringLiteral("scontrino non ritirato"));
     case ReceiptBook::Cancel::Unknown:
         break;
     }
@@ -605,7 +649,8 @@ std::optional<HttpResponse> ApiServer::listQuery(const HttpRequest &request, Rec
                                     QStringLiteral("limit: da 1 a %1").arg(kMaxListLimit));
     }
     if (has(u"since")) {
-        q.since = QDateTime::fromString(value(u"since"), Qt::ISODateWithMs);
+        // A "+" left unescaped in the query reaches some readers as a blank.
+        q.since = TimeFromText(value(u"since").replace(u' ', u'+'));
         if (!q.since.isValid())
             return parameterRefused(QStringLiteral("since"), QStringLiteral("since_invalid"),
                                     QStringLiteral("since: data e ora ISO 8601 (2026-12-10T09:00:00+01:00)"));

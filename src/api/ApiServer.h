@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QHostAddress>
+#include <QJsonValue>
 #include <QObject>
 #include <QPointer>
 
@@ -59,7 +60,9 @@ public:
         bool fresh = false;
     };
     void setFiguresReader(std::function<Figures()> reader) { m_figures = std::move(reader); }
-    // Why the register is offline: a stable code and the words said.
+    // Why the register does not take the queue's lines, as the station knows
+    // it (the port, its answers): a stable code and the words said; an empty
+    // code when nothing keeps it.
     struct Offline {
         QString code;
         QString message;
@@ -86,6 +89,7 @@ private:
     void handle(HttpConnection *connection, const HttpRequest &request);
     HttpResponse resource(const HttpRequest &request, bool get) const;
     HttpResponse status() const;
+    QJsonValue offlineReason() const;
     HttpResponse totals() const;
     QJsonObject journalStatus() const;
     HttpResponse metricsText() const;

@@ -63,7 +63,8 @@ void HttpConnection::timedOut() {
     switch (m_state) {
     case State::Headers:
     case State::Body:
-        refuse(HttpResponse::error(408, QStringLiteral("Richiesta non completata in tempo")));
+        refuse(HttpResponse::error(408, QStringLiteral("request_timeout"),
+                                   QStringLiteral("Richiesta non completata in tempo")));
         break;
     case State::Idle:
     case State::Closing:

@@ -46,8 +46,9 @@ bool isDigits(QByteArrayView s) {
     return true;
 }
 
+// A request no reader can take one way only: malformed.
 Refusal bad(const QString &why) {
-    return HttpResponse::error(400, why);
+    return HttpResponse::error(400, QStringLiteral("bad_request"), why);
 }
 
 // Every LF follows a CR and every CR comes before an LF, among the first
@@ -68,9 +69,11 @@ Refusal sizeProblem(QByteArrayView bytes, qsizetype end, const HttpLimits &limit
     // Without its end yet, the line may still take its CR.
     const qsizetype lineEnd = bytes.indexOf(QByteArrayView("\r\n"));
     if ((lineEnd < 0 && bytes.size() > limits.requestLineBytes + 1) || lineEnd > limits.requestLineBytes)
-        return HttpResponse::error(414, QStringLiteral("Riga di richiesta troppo lunga"));
+        return HttpResponse::error(414, QStringLiteral("uri_too_long"),
+                                   QStringLiteral("Riga di richiesta troppo lunga"));
     if ((end < 0 && bytes.size() > limits.headerBytes) || end + 4 > limits.headerBytes)
-        return HttpResponse::error(431, QStringLiteral("Intestazioni troppo lunghe"));
+        return HttpResponse::error(431, QStringLiteral("headers_too_large"),
+                                   QStringLiteral("Intestazioni troppo lunghe"));
     return std::nullopt;
 }
 
@@ -109,7 +112,8 @@ Refusal takeRequestLine(const QByteArray &requestLine, HttpRequest &request) {
     if (parts[2] == "HTTP/1.0")
         request.http10 = true;
     else if (parts[2] != "HTTP/1.1")
-        return HttpResponse::error(505, QStringLiteral("Versione HTTP non gestita"));
+        return HttpResponse::error(505, QStringLiteral("http_version_not_supported"),
+                                   QStringLiteral("Versione HTTP non gestita"));
     request.method = parts[0];
     return takeTarget(parts[1], request);
 }
@@ -141,7 +145,7 @@ Refusal takeFraming(HttpHead &head, const HttpLimits &limits) {
     if (hosts > 1 || (hosts == 0 && !request.http10))
         return bad(QStringLiteral("Intestazione Host mancante o ripetuta"));
     if (request.hasHeader("transfer-encoding"))
-        return HttpResponse::error(501,
+        return HttpResponse::error(501, QStringLiteral("not_implemented"),
                                    QStringLiteral("Transfer-Encoding non gestito: indicare Content-Length"));
     int lengths = 0;
     const QByteArray length = request.header("content-length", &lengths);
@@ -153,10 +157,11 @@ Refusal takeFraming(HttpHead &head, const HttpLimits &limits) {
         head.bodyLength = length.toLongLong();
         if (head.bodyLength > limits.bodyBytes)
             return HttpResponse::error(
-                413,
+                413, QStringLiteral("payload_too_large"),
                 QStringLiteral("Corpo di %1 byte (massimo %2)").arg(head.bodyLength).arg(limits.bodyBytes));
     } else if (request.method == "POST" || request.method == "PUT") {
-        return HttpResponse::error(411, QStringLiteral("Content-Length richiesto"));
+        return HttpResponse::error(411, QStringLiteral("length_required"),
+                                   QStringLiteral("Content-Length richiesto"));
     }
     const QByteArray connection = request.header("connection").toLower();
     head.keepAlive = request.http10 ? connection.contains("keep-alive") : !connection.contains("close");
@@ -167,7 +172,8 @@ Refusal takeFraming(HttpHead &head, const HttpLimits &limits) {
 Refusal takeHead(QByteArrayView text, HttpHead &head, const HttpLimits &limits) {
     const QList<QByteArray> lines = text.toByteArray().split('\n');
     if (lines.size() - 1 > limits.headerCount)
-        return HttpResponse::error(431, QStringLiteral("Troppe intestazioni"));
+        return HttpResponse::error(431, QStringLiteral("headers_too_large"),
+                                   QStringLiteral("Troppe intestazioni"));
     QList<QByteArray> bare;
     bare.reserve(lines.size());
     for (const QByteArray &l : lines)

@@ -47,8 +47,7 @@ HttpResponse HttpResponse::json(int status, const QByteArray &body) {
 }
 
 HttpResponse HttpResponse::error(int status, const Problem &p) {
-    QJsonObject e{{QStringLiteral("code"), p.code.isEmpty() ? statusCode(status) : p.code},
-                  {QStringLiteral("message"), p.message}};
+    QJsonObject e{{QStringLiteral("code"), p.code}, {QStringLiteral("message"), p.message}};
     if (!p.field.isEmpty())
         e.insert(QStringLiteral("field"), p.field);
     if (p.line > 0)
@@ -59,38 +58,30 @@ HttpResponse HttpResponse::error(int status, const Problem &p) {
                 QJsonDocument(QJsonObject{{QStringLiteral("error"), e}}).toJson(QJsonDocument::Compact));
 }
 
-HttpResponse HttpResponse::error(int status, const QString &text) {
-    return error(status, Problem{{}, text, {}, 0, {}});
-}
-
 namespace {
-// Each status with its reason phrase and the code of an error that has no
-// more precise one.
 constexpr struct {
     int status;
     const char *phrase;
-    const char16_t *code;
-} kReasons[] = {{100, "Continue", u""},
-                {200, "OK", u""},
-                {201, "Created", u""},
-                {202, "Accepted", u""},
-                {400, "Bad Request", u"bad_request"},
-                {401, "Unauthorized", u"unauthorized"},
-                {403, "Forbidden", u"forbidden"},
-                {404, "Not Found", u"not_found"},
-                {405, "Method Not Allowed", u"method_not_allowed"},
-                {408, "Request Timeout", u"request_timeout"},
-                {409, "Conflict", u"conflict"},
-                {411, "Length Required", u"length_required"},
-                {413, "Content Too Large", u"payload_too_large"},
-                {414, "URI Too Long", u"uri_too_long"},
-                {415, "Unsupported Media Type", u"unsupported_media_type"},
-                {429, "Too Many Requests", u"too_many_requests"},
-                {431, "Request Header Fields Too Large", u"headers_too_large"},
-                {500, "Internal Server Error", u"internal_error"},
-                {501, "Not Implemented", u"not_implemented"},
-                {503, "Service Unavailable", u"unavailable"},
-                {505, "HTTP Version Not Supported", u"http_version_not_supported"}};
+} kReasons[] = {{100, "Continue"},
+                {200, "OK"},
+                {201, "Created"},
+                {202, "Accepted"},
+                {400, "Bad Request"},
+                {401, "Unauthorized"},
+                {403, "Forbidden"},
+                {404, "Not Found"},
+                {405, "Method Not Allowed"},
+                {408, "Request Timeout"},
+                {409, "Conflict"},
+                {411, "Length Required"},
+                {413, "Content Too Large"},
+                {414, "URI Too Long"},
+                {415, "Unsupported Media Type"},
+                {431, "Request Header Fields Too Large"},
+                {500, "Internal Server Error"},
+                {501, "Not Implemented"},
+                {503, "Service Unavailable"},
+                {505, "HTTP Version Not Supported"}};
 } // namespace
 
 QByteArray HttpResponse::reason(int status) {
@@ -99,14 +90,6 @@ QByteArray HttpResponse::reason(int status) {
             return r.phrase;
     }
     return "Status";
-}
-
-QString HttpResponse::statusCode(int status) {
-    for (const auto &r : kReasons) {
-        if (r.status == status)
-            return QString::fromUtf16(r.code);
-    }
-    return QStringLiteral("error");
 }
 
 } // namespace norvvelm

@@ -45,22 +45,20 @@ struct HttpResponse {
     QByteArray wire(bool keepAlive, bool withBody = true) const;
 
     static HttpResponse json(int status, const QByteArray &body);
-    // {"error": {"code": "<code>", "message": "<text>", "field"?, "line"?}}:
-    // the code a program matches, stable; the message for the person. With
-    // no code given, the status's own (`bad_request`, `not_found`, ...).
+    // {"error": {"code", "message", "field"?, "line"?, "id"?}}: the code a
+    // program matches, stable, and the words for the person. Every refusal
+    // names its own code; docs/api.md lists them all.
     struct Problem {
         QString code;
         QString message;
-        QString field; // the body's field it is about, when one
+        QString field; // the header, query parameter or body field it is about
         int line = 0;  // the body's line (from 1), when one
         QString id;    // the receipt it is about (a key already given)
     };
     static HttpResponse error(int status, const Problem &problem);
-    static HttpResponse error(int status, const QString &text);
     static HttpResponse error(int status, const QString &code, const QString &text) {
         return error(status, Problem{code, text, {}, 0, {}});
     }
-    static QString statusCode(int status);
     // The status line's reason phrase.
     static QByteArray reason(int status);
 };

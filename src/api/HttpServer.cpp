@@ -58,7 +58,9 @@ void HttpServer::incomingConnection(qintptr socketDescriptor) {
 // Answered through the same writer as every other answer, and closed; a
 // client that does not take it is cut off after the closing time.
 void HttpServer::refuseBusy(QTcpSocket *socket) {
-    socket->write(HttpResponse::error(503, QStringLiteral("Troppe connessioni aperte")).wire(false));
+    socket->write(HttpResponse::error(503, QStringLiteral("too_many_connections"),
+                                      QStringLiteral("Troppe connessioni aperte"))
+                      .wire(false));
     socket->setParent(this);
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     m_deadlines.after(m_limits.closingMs, [guard = QPointer<QTcpSocket>(socket)] {

@@ -57,10 +57,10 @@ QString keyOf(const ReceiptHistory &r) {
 } // namespace
 
 void OutcomeStore::place(ReceiptHistory e) {
-    if (const auto it = m_byId.constFind(e.id); it != m_byId.constEnd())
-        erase(m_entries.find(*it));
+    if (const auto it = m_byId.find(e.id); it != m_byId.end())
+        erase(m_entries.find(it->second));
     const qint64 order = m_nextOrder++;
-    m_byId.insert(e.id, order);
+    m_byId[e.id] = order;
     if (const QString key = keyOf(e); !key.isEmpty())
         m_byKey.insert(key, order);
     m_entries.emplace(order, std::move(e));
@@ -70,7 +70,7 @@ void OutcomeStore::erase(std::map<qint64, ReceiptHistory>::iterator it) {
     if (it == m_entries.end())
         return;
     const ReceiptHistory &o = it->second;
-    m_byId.remove(o.id);
+    m_byId.erase(o.id);
     if (const auto k = m_byKey.constFind(keyOf(o)); k != m_byKey.constEnd() && *k == it->first)
         m_byKey.erase(k);
     m_entries.erase(it);
@@ -87,20 +87,17 @@ void OutcomeStore::trim(const QDateTime &now) {
     }
 }
 
-// Made anew from the entries: a hash keeps, in each of its spans, room for
-// the most entries it ever held there at once, and ids and keys move on
-// through its spans for as long as the program runs.
+// The keys' index made anew from the entries: a hash keeps, in each of its
+// spans, room for the most entries it ever held there at once, and keys move
+// on through its spans for as long as the program runs. (The ids' index is a
+// tree: it holds no more than its entries.)
 void OutcomeStore::reindex() {
-    QHash<quint64, qint64> byId;
     QHash<QString, qint64> byKey;
-    byId.reserve(qsizetype(m_entries.size()));
     byKey.reserve(m_byKey.size());
     for (const auto &[order, e] : m_entries) {
-        byId.insert(e.id, order);
         if (const QString key = keyOf(e); !key.isEmpty())
             byKey.insert(key, order);
     }
-    m_byId = std::move(byId);
     m_byKey = std::move(byKey);
 }
 
@@ -153,8 +150,8 @@ bool OutcomeStore::put(const ReceiptHistory &e, const QDateTime &now) {
 }
 
 const ReceiptHistory *OutcomeStore::find(quint64 id) const {
-    const auto it = m_byId.constFind(id);
-    return it == m_byId.constEnd() ? nullptr : &m_entries.at(*it);
+    const auto it = m_byId.find(id);
+    return it == m_byId.end() ? nullptr : &m_entries.at(it->second);
 }
 
 const ReceiptHistory *OutcomeStore::findKey(const QString &key) const {
@@ -169,12 +166,13 @@ QList<ReceiptHistory> OutcomeStore::newest(int limit) const {
     return out;
 }
 
-QList<const ReceiptHistory *> OutcomeStore::all() const {
-    QList<const ReceiptHistory *> out;
-    out.reserve(qsizetype(m_entries.size()));
-    for (const auto &[order, e] : m_entries)
-        out.append(&e);
-    return out;
+void OutcomeStore::visitDown(quint64 below, const std::function<bool(const ReceiptHistory &)> &visit) const {
+    auto it = below == 0 ? m_byId.end() : m_byId.lower_bound(below);
+    while (it != m_byId.begin()) {
+        --it;
+        if (!visit(m_entries.at(it->second)))
+            return;
+    }
 }
 
 QList<ReceiptHistory> OutcomeStore::unfinished() const {
@@ -187,10 +185,7 @@ QList<ReceiptHistory> OutcomeStore::unfinished() const {
 }
 
 quint64 OutcomeStore::highestId() const {
-    quint64 high = 0;
-    for (const auto &[order, e] : m_entries)
-        high = std::max(high, e.id);
-    return high;
+    return m_byId.empty() ? 0 : m_byId.rbegin()->first;
 }
 
 } // namespace norvvelm

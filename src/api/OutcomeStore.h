@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 
+#include <functional>
 #include <map>
 
 namespace norvvelm {
@@ -38,8 +39,10 @@ public:
     const ReceiptHistory *findKey(const QString &key) const;
     // Newest first.
     QList<ReceiptHistory> newest(int limit) const;
-    // Every outcome it holds, in no order.
-    QList<const ReceiptHistory *> all() const;
+    // Each outcome whose id is below `below` (0: every one), the highest id
+    // first, until `visit` answers false: a page of a listing costs what it
+    // shows, not what is kept.
+    void visitDown(quint64 below, const std::function<bool(const ReceiptHistory &)> &visit) const;
     int size() const { return int(m_entries.size()); }
     // Those not final, oldest first.
     QList<ReceiptHistory> unfinished() const;
@@ -61,10 +64,10 @@ private:
     QString m_error;
     QFile m_file;
     // By the order they were last put, oldest first: a put, a find and the
-    // trimming of the oldest cost the same with 10 outcomes or 10,000.
+    // trimming of the oldest cost about the same with 10 outcomes or 10,000.
     std::map<qint64, ReceiptHistory> m_entries;
     qint64 m_nextOrder = 0;
-    QHash<quint64, qint64> m_byId;
+    std::map<quint64, qint64> m_byId; // in the order of ids, for the listing's pages
     QHash<QString, qint64> m_byKey;
     qint64 m_records = 0;
 };

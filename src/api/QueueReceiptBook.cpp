@@ -5,7 +5,6 @@
 #include "commands/WriteFailure.h"
 
 #include <algorithm>
-#include <functional>
 #include <map>
 
 namespace norvvelm {
@@ -223,27 +222,43 @@ QList<ReceiptHistory> QueueReceiptBook::newest(int limit) const {
     return out;
 }
 
+// The store's outcomes and the queue's receipts merged by id, highest first,
+// each as find() tells it: the queue's record while the store has not seen
+// it end. Only as many are looked at as the page needs, and one more.
 QList<ReceiptHistory> QueueReceiptBook::listed(const ReceiptQuery &query, bool *more) const {
-    // Every receipt by id, the queue's own where it is under way.
-    std::map<quint64, const ReceiptHistory *, std::greater<>> all;
-    for (const ReceiptHistory *r : m_store.all())
-        all[r->id] = r;
+    std::map<quint64, const QueuedReceipt *> underWay;
     for (const QueuedReceipt &r : m_executor.state().receipts) {
-        const auto stored = all.find(r.id);
-        if (stored == all.end() || !IsFinal(stored->second->outcome))
-            all[r.id] = &r;
+        if (query.before == 0 || r.id < query.before)
+            underWay.emplace(r.id, &r);
     }
     QList<ReceiptHistory> out;
     *more = false;
-    for (const auto &[id, r] : all) {
-        if (!query.matches(*r))
-            continue;
+    // False once the page is full and another one matches.
+    const auto take = [&](const ReceiptHistory &r) {
+        if (!query.matches(r))
+            return true;
         if (out.size() >= query.limit) {
             *more = true;
-            break;
+            return false;
         }
-        out.append(*r);
-    }
+        out.append(r);
+        return true;
+    };
+    auto q = underWay.rbegin();
+    bool going = true;
+    m_store.visitDown(query.before, [&](const ReceiptHistory &stored) {
+        for (; going && q != underWay.rend() && q->first > stored.id; ++q)
+            going = take(*q->second);
+        if (going && q != underWay.rend() && q->first == stored.id) {
+            going = take(IsFinal(stored.outcome) ? stored : ReceiptHistory(*q->second));
+            ++q;
+        } else if (going) {
+            going = take(stored);
+        }
+        return going;
+    });
+    for (; going && q != underWay.rend(); ++q)
+        going = take(*q->second);
     return out;
 }
 

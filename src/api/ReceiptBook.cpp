@@ -4,6 +4,9 @@
 #include "commands/Runner.h"
 
 #include <QJsonArray>
+#include <QLocale>
+
+#include <cstdlib>
 
 namespace norvvelm {
 
@@ -88,7 +91,18 @@ ReceiptTotals FiguresFromJson(const QJsonObject &o) {
 QJsonValue TimeJson(const QDateTime &t) {
     if (!t.isValid())
         return QJsonValue();
-    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    // Always "+HH:MM" (never "Z"), in the time's own offset: what the till
+    // showed when it happened.
+    const int offset = t.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    const QLatin1Char zero('0');
+    return QString(QLocale::c().toString(t, QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) +
+                   QChar(offset < 0 ? u'-' : u'+') +
+                   QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, zero).arg(minutes % 60, 2, 10, zero));
+}
+
+QDateTime TimeFromText(const QString &text) {
+    return QDateTime::fromString(text, Qt::ISODateWithMs);
 }
 
 bool ReceiptQuery::matches(const ReceiptHistory &r) const {
@@ -163,9 +177,8 @@ bool ReceiptFromJson(const QJsonObject &o, ReceiptHistory &out) {
                            code.isEmpty() ? -1 : CommandErrorNumber(code),
                            e[QStringLiteral("text")].toString()});
     }
-    auto time = [&](const char *name) {
-        return QDateTime::fromString(o.value(QLatin1String(name)).toString(), Qt::ISODateWithMs);
-    };
+    // Written with their offset, or without it (local time) before it was.
+    auto time = [&](const char *name) { return TimeFromText(o.value(QLatin1String(name)).toString()); };
     out.accepted = time("accepted");
     out.started = time("started");
     out.finished = time("finished");

@@ -40,8 +40,11 @@ struct ReceiptQuery {
 };
 
 // A time as the API writes it: ISO 8601 with milliseconds and its offset
-// from UTC; null when not valid.
+// from UTC ("2026-12-10T09:15:02.123+01:00"); null when not valid.
 QJsonValue TimeJson(const QDateTime &t);
+// Back from TimeJson(), or from a time written without its offset (local
+// time), as outcomes kept before were; invalid when it is neither.
+QDateTime TimeFromText(const QString &text);
 
 // The receipts the queue holds and has held: where the API submits and
 // looks up, whatever keeps them.

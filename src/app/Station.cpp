@@ -24,17 +24,7 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
     m_api.setRegisterUp([this] { return m_startup.ready(); });
     m_api.setServerEnabled([this] { return m_server.isEnabled(); });
     m_api.setFiguresReader([this] { return figures(); });
-    m_api.setOfflineReason([this] {
-        const QString said = m_startup.lastProblem();
-        if (m_session.settings().identity().sn.trimmed().isEmpty() && said.isEmpty())
-            return ApiServer::Offline{QStringLiteral("not_identified"),
-                                      QStringLiteral("Cassa non ancora identificata")};
-        if (!m_link.isOpen())
-            return ApiServer::Offline{QStringLiteral("port_closed"),
-                                      said.isEmpty() ? QStringLiteral("Porta seriale non aperta") : said};
-        return ApiServer::Offline{QStringLiteral("no_answer"),
-                                  said.isEmpty() ? Executor::unreachableMessage() : said};
-    });
+    m_api.setOfflineReason([this] { return offlineReason(); });
     m_link.setLineObserver([this](bool busy) { m_session.runState().setLineBusy(busy); });
     // No file is taken before the register is identified on an open port.
     m_server.setRegisterReady(false);
@@ -194,6 +184,25 @@ void Station::readPaymentTypes() {
             programmed.append(n);
     }
     m_paymentTypes = programmed;
+}
+
+// Why the register does not take the queue's lines, as the port and the
+// start-up's last words tell it; nothing while it answers.
+ApiServer::Offline Station::offlineReason() const {
+    if (m_startup.ready())
+        return m_executor.unreachableReported()
+                   ? ApiServer::Offline{QStringLiteral("no_answer"), Executor::unreachableMessage()}
+                   : ApiServer::Offline{};
+    const QString said = m_startup.lastProblem().simplified();
+    if (!m_link.isOpen())
+        return {QStringLiteral("port_closed"),
+                said.isEmpty() ? QStringLiteral("Porta ") + PortName(m_session.settings().config().Porta) +
+                                     QStringLiteral(" non aperta")
+                               : said};
+    if (!said.isEmpty() && link::isLinkFailure(m_session.lastExchange().lastStatus()))
+        return {QStringLiteral("no_answer"), said};
+    return {QStringLiteral("not_identified"),
+            said.isEmpty() ? QStringLiteral("Cassa non ancora identificata") : said};
 }
 
 void Station::writeOutcomeFile(const ReceiptHistory &outcome) {

@@ -103,6 +103,7 @@ private:
     // How many characters of a text the register prints on a row.
     static constexpr int kRegisterDescriptionWidth = 32;
     QList<int> m_paymentTypes; // programmed on the register; empty: not read
+    ApiServer::Offline offlineReason() const;
     void openJournal();
     bool loadJournal();
     // The register may hold a receipt the journal no longer knows of.

@@ -1,15 +1,21 @@
 // norvvelm-cmd LINE...: sends each command line to the configured register
 // and prints its status and answer, one line each:
 //   <line> -> <status> <answer>
+// A line the register refuses is also said on standard error with its
+// number (the status) and the register's own code:
+//   Errore N. <number> (codice cassa <code>): <meaning>
 // Exit code 0 when every line was accepted, 1 otherwise, 2 for an incomplete
 // configuration, 3 when the port cannot be opened, 4 when another program of
 // the home holds the register or its print server has work left.
 
 #include "api/ApiToken.h"
 #include "app/Station.h"
+#include "commands/CommandLanguage.h"
 #include "commands/Prompter.h"
 #include "commands/RegisterOwner.h"
+#include "commands/Runner.h"
 #include "commands/Session.h"
+#include "link/EcrErrors.h"
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
@@ -25,7 +31,8 @@ using namespace norvvelm;
 const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token\n"
                       "Sends each register command line to the register configured in NorvVelm.ini\n"
                       "of the home folder ($NORVVELM_HOME, else ~/.config/NorvVelm) and prints\n"
-                      "\"<line> -> <status> <answer>\" for each.\n"
+                      "\"<line> -> <status> <answer>\" for each; a line the register refuses is said\n"
+                      "on standard error as \"Errore N. <status> (codice cassa <code>): ...\".\n"
                       "For example: norvvelm-cmd \"?/\" \"a/\"\n"
                       "  --api-token    print the key of the local HTTP interface (NorvVelm.token):\n"
                       "                 $NORVVELM_HOME's when set; else the installed service's\n"
@@ -68,6 +75,15 @@ QString lockRefusal(const InstanceLock &lock, const QString &home) {
     return InstanceLockRefusal(lock);
 }
 
+// A register's refusal as the monitor and the daily log number it, with the
+// register's own two hexadecimal digits and their meaning.
+QString registerErrorText(const QString &answer) {
+    const QString code = AnswerErrorCode(answer);
+    const QString meaning = DescribeEcrError(code).message;
+    return QStringLiteral("Errore N. %1 (codice cassa %2)").arg(CommandErrorNumber(code)).arg(code) +
+           (meaning.isEmpty() ? QString() : QStringLiteral(": ") + meaning);
+}
+
 // Each line to the register, with its status and answer; 1 when one was not
 // accepted.
 int sendLines(Station &station, const QStringList &lines) {
@@ -75,10 +91,12 @@ int sendLines(Station &station, const QStringList &lines) {
     int rc = 0;
     for (const QString &line : lines) {
         const int result = station.runner().SendAndCheck(line);
-        WriteConsoleLine(stdout, line + QStringLiteral(" -> ") + QString::number(result) + u' ' +
-                                     session.lastExchange().lastAnswer());
+        const QString answer = session.lastExchange().lastAnswer();
+        WriteConsoleLine(stdout, line + QStringLiteral(" -> ") + QString::number(result) + u' ' + answer);
         if (!session.lastExchange().statusText().isEmpty())
             WriteConsoleLine(stderr, session.lastExchange().statusText());
+        if (!answer.isEmpty() && !AnswerAccepted(answer))
+            WriteConsoleLine(stderr, registerErrorText(answer));
         if (result != 0)
             rc = 1;
     }

@@ -751,7 +751,10 @@ void TestApi::parseHead() {
 void TestApi::refusals_data() {
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("error");
+    // The refusal's stable code, and after an "@" the field (or the body's
+    // line) it names; empty for an answer.
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("error"); // a part of the refusal's message
 
     const QByteArray ok = "POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
                           "Authorization: Bearer $TOKEN\r\nIdempotency-Key: k1\r\n";
@@ -761,181 +764,264 @@ void TestApi::refusals_data() {
                "\r\n\r\n" + body;
     };
     QTest::newRow("status") << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n")
-                            << 200 << QString();
+                            << 200 << QString() << QString();
     QTest::newRow("status by localhost")
-        << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: LOCALHOST:$PORT\r\n\r\n") << 200 << QString();
+        << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: LOCALHOST:$PORT\r\n\r\n") << 200 << QString()
+        << QString();
     QTest::newRow("no Host") << QByteArray("GET /api/v1/status HTTP/1.1\r\n\r\n") << 400
-                             << QStringLiteral("Host");
+                             << QStringLiteral("bad_request") << QStringLiteral("Host");
     QTest::newRow("two Hosts")
         << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
-        << QStringLiteral("Host");
+        << QStringLiteral("bad_request") << QStringLiteral("Host");
     QTest::newRow("foreign Host") << QByteArray(
                                          "GET /api/v1/status HTTP/1.1\r\nHost: till.example:$PORT\r\n\r\n")
-                                  << 403 << QStringLiteral("Host non ammesso");
+                                  << 403 << QStringLiteral("bad_host") << QStringLiteral("Host non ammesso");
     QTest::newRow("Host of another address")
         << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 192.0.2.1:$PORT\r\n\r\n") << 403
-        << QStringLiteral("Host non ammesso");
+        << QStringLiteral("bad_host") << QStringLiteral("Host non ammesso");
     QTest::newRow("Host on another port")
         << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n") << 403
-        << QStringLiteral("Host non ammesso");
+        << QStringLiteral("bad_host") << QStringLiteral("Host non ammesso");
     QTest::newRow("no token") << QByteArray("POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
                                             "Idempotency-Key: k\r\nContent-Type: text/plain\r\n"
                                             "Content-Length: 6\r\n\r\n5/1/\r\n")
-                              << 401 << QStringLiteral("mancante");
+                              << 401 << QStringLiteral("unauthorized") << QStringLiteral("mancante");
     QTest::newRow("wrong token") << QByteArray("POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
                                                "Authorization: Bearer 00$TOKEN\r\nContent-Length: 0\r\n\r\n")
-                                 << 401 << QStringLiteral("errata");
+                                 << 401 << QStringLiteral("unauthorized") << QStringLiteral("errata");
     QTest::newRow("token not bearer")
         << QByteArray("POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
                       "Authorization: Basic $TOKEN\r\nContent-Length: 0\r\n\r\n")
-        << 401 << QStringLiteral("errata");
+        << 401 << QStringLiteral("unauthorized") << QStringLiteral("errata");
     QTest::newRow("foreign Origin") << post("Origin: http://shop.example\r\n") << 403
+                                    << QStringLiteral("forbidden_origin")
                                     << QStringLiteral("Origin non ammessa");
     QTest::newRow("own Origin without its port")
-        << post("Origin: http://127.0.0.1\r\n") << 403 << QStringLiteral("Origin non ammessa");
+        << post("Origin: http://127.0.0.1\r\n") << 403 << QStringLiteral("forbidden_origin")
+        << QStringLiteral("Origin non ammessa");
     QTest::newRow("two Origins") << post("Origin: http://127.0.0.1:$PORT\r\nOrigin: http://shop.example\r\n")
-                                 << 400 << QStringLiteral("Intestazione ripetuta: origin");
+                                 << 400 << QStringLiteral("header_repeated@Origin")
+                                 << QStringLiteral("Intestazione ripetuta: origin");
     QTest::newRow("two keys") << post("Idempotency-Key: k2\r\n") << 400
+                              << QStringLiteral("header_repeated@Idempotency-Key")
                               << QStringLiteral("Intestazione ripetuta: idempotency-key");
     QTest::newRow("two tokens") << post("Authorization: Bearer $TOKEN\r\n") << 401
-                                << QStringLiteral("errata");
+                                << QStringLiteral("unauthorized") << QStringLiteral("errata");
     // The largest body is taken whole: JSON lines padded with blanks.
     QByteArray mib = R"({"lines": ["5/1/"]})";
     mib.insert(1, QByteArray(1024 * 1024 - mib.size(), ' '));
     QTest::newRow("body of 1 MiB") << post("", mib).replace("text/plain", "application/json") << 503
+                                   << QStringLiteral("queue_unavailable")
                                    << QStringLiteral("Coda non disponibile");
     QTest::newRow("body of 1 MiB and a byte")
-        << post("", mib + ' ').replace("text/plain", "application/json") << 413 << QStringLiteral("massimo");
+        << post("", mib + ' ').replace("text/plain", "application/json") << 413
+        << QStringLiteral("payload_too_large") << QStringLiteral("massimo");
     QTest::newRow("lone surrogate")
         << post("",
                 R"({"items": [{"description": "\ud800", "quantity": "1", "price": "1", "department": 1}],
                     "payments": [{"type": 1}]})")
                .replace("text/plain", "application/json")
-        << 400 << QStringLiteral("items[0].description");
-    QTest::newRow("null Origin") << post("Origin: null\r\n") << 403 << QStringLiteral("Origin non ammessa");
+        << 400 << QStringLiteral("field_invalid@items[0].description")
+        << QStringLiteral("items[0].description");
+    QTest::newRow("null Origin") << post("Origin: null\r\n") << 403 << QStringLiteral("forbidden_origin")
+                                 << QStringLiteral("Origin non ammessa");
     QTest::newRow("own Origin, no queue")
-        << post("Origin: http://127.0.0.1:$PORT\r\n") << 503 << QStringLiteral("Coda non disponibile");
+        << post("Origin: http://127.0.0.1:$PORT\r\n") << 503 << QStringLiteral("queue_unavailable")
+        << QStringLiteral("Coda non disponibile");
     QTest::newRow("no key") << QByteArray("POST /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n"
                                           "Authorization: Bearer $TOKEN\r\nContent-Type: text/plain\r\n"
                                           "Content-Length: 6\r\n\r\n5/1/\r\n")
-                            << 400 << QStringLiteral("Idempotency-Key");
-    QTest::newRow("key with a blank") << post("").replace("Idempotency-Key: k1", "Idempotency-Key: k 1")
-                                      << 400 << QStringLiteral("Idempotency-Key");
+                            << 400 << QStringLiteral("idempotency_key_missing@Idempotency-Key")
+                            << QStringLiteral("Idempotency-Key");
+    QTest::newRow("key with a blank")
+        << post("").replace("Idempotency-Key: k1", "Idempotency-Key: k 1") << 400
+        << QStringLiteral("idempotency_key_invalid@Idempotency-Key") << QStringLiteral("Idempotency-Key");
     QTest::newRow("key of 65") << post("").replace("Idempotency-Key: k1",
                                                    QByteArray("Idempotency-Key: " + QByteArray(65, 'k')))
-                               << 400 << QStringLiteral("Idempotency-Key");
+                               << 400 << QStringLiteral("idempotency_key_invalid@Idempotency-Key")
+                               << QStringLiteral("Idempotency-Key");
     QTest::newRow("bad JSON") << post("").replace("text/plain", "application/json") << 400
-                              << QStringLiteral("JSON non valido");
+                              << QStringLiteral("body_invalid") << QStringLiteral("JSON non valido");
     QTest::newRow("control character")
-        << post("", "3/S/A\x1b//1/1/1//\r\n5/1/\r\n") << 400 << QStringLiteral("carattere di controllo 0x1B");
+        << post("", "3/S/A\x1b//1/1/1//\r\n5/1/\r\n") << 400 << QStringLiteral("line_invalid@1")
+        << QStringLiteral("carattere di controllo 0x1B");
     QTest::newRow("another type") << post("").replace("text/plain", "text/csv") << 415
+                                  << QStringLiteral("unsupported_media_type")
                                   << QStringLiteral("Content-Type");
     QTest::newRow("wait too long") << post("").replace("/receipts ", "/receipts?wait=30001 ") << 400
-                                   << QStringLiteral("wait");
+                                   << QStringLiteral("wait_invalid@wait") << QStringLiteral("wait");
     QTest::newRow("no length") << QByteArray(ok + "Content-Type: text/plain\r\n\r\n") << 411
-                               << QStringLiteral("Content-Length");
+                               << QStringLiteral("length_required") << QStringLiteral("Content-Length");
     QTest::newRow("two lengths") << QByteArray(ok + "Content-Length: 6\r\nContent-Length: 7\r\n\r\n5/1/\r\n")
-                                 << 400 << QStringLiteral("Content-Length");
-    QTest::newRow("length not a number")
-        << QByteArray(ok + "Content-Length: -6\r\n\r\n") << 400 << QStringLiteral("Content-Length");
+                                 << 400 << QStringLiteral("bad_request") << QStringLiteral("Content-Length");
+    QTest::newRow("length not a number") << QByteArray(ok + "Content-Length: -6\r\n\r\n") << 400
+                                         << QStringLiteral("bad_request") << QStringLiteral("Content-Length");
     QTest::newRow("chunked") << QByteArray(ok + "Transfer-Encoding: chunked\r\n\r\n6\r\n5/1/\r\n0\r\n\r\n")
-                             << 501 << QStringLiteral("Transfer-Encoding");
+                             << 501 << QStringLiteral("not_implemented")
+                             << QStringLiteral("Transfer-Encoding");
     QTest::newRow("request line too long")
         << QByteArray("GET /" + QByteArray(5000, 'a') + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 414
-        << QStringLiteral("troppo lunga");
+        << QStringLiteral("uri_too_long") << QStringLiteral("troppo lunga");
     QTest::newRow("header too long") << QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-A: " +
                                                    QByteArray(17000, 'a') + "\r\n\r\n")
-                                     << 431 << QStringLiteral("troppo lunghe");
+                                     << 431 << QStringLiteral("headers_too_large")
+                                     << QStringLiteral("troppo lunghe");
     QByteArray many = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n";
     for (int i = 0; i < 70; ++i)
         many += "X-" + QByteArray::number(i) + ": 1\r\n";
-    QTest::newRow("too many headers") << QByteArray(many + "\r\n") << 431 << QStringLiteral("Troppe");
+    QTest::newRow("too many headers") << QByteArray(many + "\r\n") << 431
+                                      << QStringLiteral("headers_too_large") << QStringLiteral("Troppe");
     QTest::newRow("bare LF") << QByteArray("GET /api/v1/status HTTP/1.1\nHost: 127.0.0.1\r\n\r\n") << 400
-                             << QStringLiteral("CR");
+                             << QStringLiteral("bad_request") << QStringLiteral("CR");
     QTest::newRow("folded header") << QByteArray(
                                           "GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n x\r\n\r\n")
-                                   << 400 << QStringLiteral("Intestazione non valida");
+                                   << 400 << QStringLiteral("bad_request")
+                                   << QStringLiteral("Intestazione non valida");
     QTest::newRow("space before colon")
         << QByteArray("GET /api/v1/status HTTP/1.1\r\nHost : 127.0.0.1\r\n\r\n") << 400
-        << QStringLiteral("Nome di intestazione");
+        << QStringLiteral("bad_request") << QStringLiteral("Nome di intestazione");
     QTest::newRow("absolute target")
         << QByteArray("GET http://127.0.0.1:$PORT/api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n")
-        << 200 << QString();
+        << 200 << QString() << QString();
     QTest::newRow("absolute target, foreign")
         << QByteArray("GET http://till.example/api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n")
-        << 403 << QStringLiteral("Host non ammesso: till.example");
+        << 403 << QStringLiteral("bad_host") << QStringLiteral("Host non ammesso: till.example");
     QTest::newRow("absolute target, another scheme")
         << QByteArray("GET https://127.0.0.1:$PORT/api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
-        << QStringLiteral("Destinazione");
+        << QStringLiteral("bad_request") << QStringLiteral("Destinazione");
     QTest::newRow("bare LF, the head unfinished")
-        << QByteArray("GET /api/v1/status HTTP/1.1\nHost: 127.0.0.1\n\n") << 400 << QStringLiteral("CR");
+        << QByteArray("GET /api/v1/status HTTP/1.1\nHost: 127.0.0.1\n\n") << 400
+        << QStringLiteral("bad_request") << QStringLiteral("CR");
     QTest::newRow("status by HEAD") << QByteArray("HEAD /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-                                    << 200 << QString();
+                                    << 200 << QString() << QString();
     // A method that may change something asks for the key before anything else.
     QTest::newRow("receipts by DELETE without the key")
         << QByteArray("DELETE /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 401
-        << QStringLiteral("Chiave");
+        << QStringLiteral("unauthorized") << QStringLiteral("Chiave");
     QTest::newRow("receipts by DELETE")
         << QByteArray("DELETE /api/v1/receipts HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer "
                       "$TOKEN\r\n\r\n")
-        << 405 << QStringLiteral("Metodo");
+        << 405 << QStringLiteral("method_not_allowed") << QStringLiteral("Metodo");
     QTest::newRow("withdraw an unknown receipt")
         << QByteArray("DELETE /api/v1/receipts/R999 HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer "
                       "$TOKEN\r\n\r\n")
-        << 404 << QStringLiteral("sconosciuto");
+        << 404 << QStringLiteral("unknown_receipt") << QStringLiteral("sconosciuto");
     QTest::newRow("withdraw from another origin")
         << QByteArray("DELETE /api/v1/receipts/R1 HTTP/1.1\r\nHost: 127.0.0.1\r\nOrigin: http://shop.example"
                       "\r\nAuthorization: Bearer $TOKEN\r\n\r\n")
-        << 403 << QStringLiteral("Origin");
+        << 403 << QStringLiteral("forbidden_origin") << QStringLiteral("Origin");
     QTest::newRow("expires_in out of range")
         << post("", "3/S/A//1/1/1//\r\n5/1/\r\n").replace("receipts HTTP", "receipts?expires_in=0 HTTP")
-        << 400 << QStringLiteral("expires_in");
+        << 400 << QStringLiteral("expires_in_invalid@expires_in") << QStringLiteral("expires_in");
     QTest::newRow("version 2") << QByteArray("GET / HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n") << 505
-                               << QStringLiteral("Versione");
+                               << QStringLiteral("http_version_not_supported") << QStringLiteral("Versione");
     QTest::newRow("not a request") << QByteArray("\x16\x03\x01\x02\x05\x01\x07\x01\xfc\r\n\r\n") << 400
-                                   << QStringLiteral("Riga di richiesta");
+                                   << QStringLiteral("bad_request") << QStringLiteral("Riga di richiesta");
     QTest::newRow("unknown path") << QByteArray("GET /api/v2/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-                                  << 404 << QStringLiteral("sconosciuta");
+                                  << 404 << QStringLiteral("not_found") << QStringLiteral("sconosciuta");
     QTest::newRow("page outside its folder")
         << QByteArray("GET /page/%2e%2e/%2e%2e/NorvVelm.token HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 404
-        << QStringLiteral("sconosciuta");
+        << QStringLiteral("not_found") << QStringLiteral("sconosciuta");
     QTest::newRow("status by PUT")
         << QByteArray("PUT /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer $TOKEN\r\n"
                       "Content-Length: 0\r\n\r\n")
-        << 405 << QStringLiteral("Metodo");
+        << 405 << QStringLiteral("method_not_allowed") << QStringLiteral("Metodo");
     QTest::newRow("unknown receipt") << QByteArray(
                                             "GET /api/v1/receipts/nosuch HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-                                     << 404 << QStringLiteral("sconosciuto");
+                                     << 404 << QStringLiteral("unknown_receipt")
+                                     << QStringLiteral("sconosciuto");
     QTest::newRow("monitor since garbage")
         << QByteArray("GET /api/v1/monitor?since=x HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
-        << QStringLiteral("since");
+        << QStringLiteral("since_invalid@since") << QStringLiteral("since");
     QTest::newRow("status, a parameter it does not take")
         << QByteArray("GET /api/v1/status?verbose=1 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
-        << QStringLiteral("verbose");
+        << QStringLiteral("unknown_parameter@verbose") << QStringLiteral("verbose");
     QTest::newRow("post, a parameter it does not take")
         << post("", "3/S/A//1/1/1//\r\n5/1/\r\n").replace("receipts HTTP", "receipts?wiat=100 HTTP") << 400
-        << QStringLiteral("wiat");
+        << QStringLiteral("unknown_parameter@wiat") << QStringLiteral("wiat");
     QTest::newRow("list, an unknown state")
         << QByteArray("GET /api/v1/receipts?state=printed,done HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
-        << QStringLiteral("done");
+        << QStringLiteral("state_invalid@state") << QStringLiteral("done");
     QTest::newRow("list, a date that is not one")
         << QByteArray("GET /api/v1/receipts?date=2026-13-01 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
-        << QStringLiteral("date");
+        << QStringLiteral("date_invalid@date") << QStringLiteral("date");
     QTest::newRow("list, a cursor that is not one")
         << QByteArray("GET /api/v1/receipts?cursor=x HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
-        << QStringLiteral("cursor");
+        << QStringLiteral("cursor_invalid@cursor") << QStringLiteral("cursor");
     QTest::newRow("list, since and state")
         << QByteArray("GET /api/v1/receipts?since=2026-12-10T09:00:00%2B01:00"
                       "&state=failed HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-        << 200 << QString();
+        << 200 << QString() << QString();
     QTest::newRow("list limit 0") << QByteArray(
                                          "GET /api/v1/receipts?limit=0 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-                                  << 400 << QStringLiteral("limit");
+                                  << 400 << QStringLiteral("limit_invalid@limit") << QStringLiteral("limit");
+    // Every resource knows its parameters, and takes each once.
+    const QByteArray keyed = "\r\nHost: 127.0.0.1\r\nAuthorization: Bearer $TOKEN\r\n\r\n";
+    QTest::newRow("metrics, a parameter it does not take")
+        << QByteArray("GET /metrics?name=x HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("unknown_parameter@name") << QStringLiteral("Parametro sconosciuto");
+    QTest::newRow("totals, a parameter it does not take")
+        << QByteArray("GET /api/v1/totals?fresh=1 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("unknown_parameter@fresh") << QString();
+    QTest::newRow("page, a parameter it does not take")
+        << QByteArray("GET /page/page.js?v=2 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("unknown_parameter@v") << QString();
+    QTest::newRow("monitor, a parameter beside since")
+        << QByteArray("GET /api/v1/monitor?since=1&limit=5 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("unknown_parameter@limit") << QString();
+    QTest::newRow("withdraw, a parameter it does not take")
+        << QByteArray("DELETE /api/v1/receipts/R1?force=1 HTTP/1.1" + keyed) << 400
+        << QStringLiteral("unknown_parameter@force") << QString();
+    QTest::newRow("receipt, wait given twice")
+        << QByteArray("GET /api/v1/receipts/R1?wait=0&wait=30000 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("parameter_repeated@wait") << QStringLiteral("ripetuto");
+    QTest::newRow("receipt, wait and a parameter of the listing")
+        << QByteArray("GET /api/v1/receipts/R1?wait=10&limit=5 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("unknown_parameter@limit") << QString();
+    QTest::newRow("list, since that is not a time")
+        << QByteArray("GET /api/v1/receipts?since=ieri HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("since_invalid@since") << QString();
+    QTest::newRow("list, since with its offset")
+        << QByteArray("GET /api/v1/receipts?since=2026-12-10T09:00:00.000+01:00 HTTP/1.1\r\n"
+                      "Host: 127.0.0.1\r\n\r\n")
+        << 200 << QString() << QString();
+    QTest::newRow("list, since with its plus sent as a blank")
+        << QByteArray(
+               "GET /api/v1/receipts?since=2026-12-10T09:00:00%2001:00 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+        << 200 << QString() << QString();
+    QTest::newRow("list, an empty state")
+        << QByteArray("GET /api/v1/receipts?state= HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") << 400
+        << QStringLiteral("state_invalid@state") << QString();
+    // The body's fault, where it lies.
+    QTest::newRow("a closing inside the receipt")
+        << post("", "3/S/A//1/1/1//\r\nx/7/0/0/\r\n5/1/\r\n") << 400 << QStringLiteral("line_invalid@2")
+        << QStringLiteral("riga 2 \"x/7/0/0/\"");
+    const auto json = [&](const QByteArray &body) {
+        return post("", body).replace("text/plain", "application/json");
+    };
+    QTest::newRow("a price as a JSON number")
+        << json(R"({"items": [{"description": "A", "quantity": "1", "price": 1.1, "department": 1}],
+                    "payments": [{"type": 1}]})")
+        << 400 << QStringLiteral("field_invalid@items[0].price") << QStringLiteral("items[0].price:");
+    QTest::newRow("an item's field it does not know")
+        << json(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 1,
+                               "discount": "1"}], "payments": [{"type": 1}]})")
+        << 400 << QStringLiteral("field_invalid@items[0].discount") << QStringLiteral("campo sconosciuto");
+    QTest::newRow("a receipt's field it does not know")
+        << json(R"({"items": [], "payments": [], "tip": "1"})") << 400 << QStringLiteral("field_invalid@tip")
+        << QStringLiteral("campo sconosciuto");
+    QTest::newRow("lines beside other fields") << json(R"({"lines": ["5/1/"], "items": []})") << 400
+                                               << QStringLiteral("field_invalid@lines") << QString();
+    QTest::newRow("a JSON line at fault") << json(R"({"lines": ["3/S/A//1/1/1//", "x/7/0/0/"]})") << 400
+                                          << QStringLiteral("line_invalid@2") << QString();
+    QTest::newRow("no line at all") << post("", "\r\n\r\n") << 400 << QStringLiteral("body_invalid")
+                                    << QStringLiteral("nessuna riga");
 }
 
 void TestApi::refusals() {
     QFETCH(QByteArray, request);
     QFETCH(int, status);
+    QFETCH(QString, code);
     QFETCH(QString, error);
     const HttpAnswer a = HttpProbe::ask(port(), expand(request));
     QCOMPARE(a.status, status);
@@ -944,17 +1030,24 @@ void TestApi::refusals() {
     QCOMPARE(a.header("Content-Security-Policy"), QByteArray("default-src 'self'"));
     if (status == 401)
         QVERIFY(a.header("WWW-Authenticate").startsWith("Bearer"));
+    const QJsonObject e = a.json()[QStringLiteral("error")].toObject();
     if (!error.isEmpty())
-        QVERIFY2(a.json()[QStringLiteral("error")][QStringLiteral("message")].toString().contains(error),
-                 a.body.constData());
+        QVERIFY2(e.value(QStringLiteral("message")).toString().contains(error), a.body.constData());
     if (status >= 400) {
-        // A stable code a program matches, each one listed in the document.
+        // A stable code a program matches, each one listed in the document,
+        // and where the fault lies.
         static const QString doc =
             QString::fromUtf8(testsupport::readFile(NORVVELM_SOURCE_DIR "/docs/api.md"));
-        const QString code = a.json()[QStringLiteral("error")][QStringLiteral("code")].toString();
-        QVERIFY2(QRegularExpression(QStringLiteral("^[a-z][a-z0-9_]*$")).match(code).hasMatch(),
-                 a.body.constData());
-        QVERIFY2(doc.contains(u"| `" + code + u"` |"), qPrintable(code));
+        QCOMPARE(e.value(QStringLiteral("code")).toString(), code.section(u'@', 0, 0));
+        QVERIFY2(doc.contains(u"| `" + e.value(QStringLiteral("code")).toString() + u"` |"),
+                 qPrintable(code));
+        static const testsupport::OpenApiCheck document(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
+        QCOMPARE(document.checkSchema(QStringLiteral("Error"), a.body), QString());
+        const QString where = code.section(u'@', 1);
+        bool isLine = false;
+        const int line = where.toInt(&isLine);
+        QCOMPARE(e.value(QStringLiteral("line")).toInt(), isLine ? line : 0);
+        QCOMPARE(e.value(QStringLiteral("field")).toString(), isLine ? QString() : where);
     }
     // Every refusal closes its connection.
     QCOMPARE(a.closed, status >= 400);
@@ -1054,6 +1147,12 @@ void TestApi::answersFitTheDocument() {
     };
     const QList<Case> cases{
         {"/api/v1/status", QStringLiteral("/api/v1/status"), 200},
+        {"/api/v1/status?verbose", QStringLiteral("/api/v1/status"), 400},
+        {"/api/v1/totals", QStringLiteral("/api/v1/totals"), 503},
+        {"/api/v1/totals?fresh=1", QStringLiteral("/api/v1/totals"), 400},
+        {"/metrics?x=1", QStringLiteral("/metrics"), 400},
+        {"/api/v1/receipts?state=printed,nope", QStringLiteral("/api/v1/receipts"), 400},
+        {"/api/v1/receipts/R1?wait=1&wait=2", QStringLiteral("/api/v1/receipts/{id}"), 400},
         {"/api/v1/monitor?since=1", QStringLiteral("/api/v1/monitor"), 200},
         {"/api/v1/monitor?since=-1", QStringLiteral("/api/v1/monitor"), 400},
         {"/api/v1/receipts?limit=5", QStringLiteral("/api/v1/receipts"), 200},
@@ -1068,9 +1167,13 @@ void TestApi::answersFitTheDocument() {
     }
     const HttpAnswer status =
         HttpProbe::ask(port(), expand("GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
-    QCOMPARE(status.json()[QStringLiteral("register")][QStringLiteral("last_error")][QStringLiteral("code")]
-                 .toString(),
-             QStringLiteral("6C"));
+    const QJsonObject reg = status.json()[QStringLiteral("register")].toObject();
+    QCOMPARE(reg[QStringLiteral("last_error")][QStringLiteral("code")].toString(), QStringLiteral("6C"));
+    QCOMPARE(reg[QStringLiteral("last_error")][QStringLiteral("number")].toInt(), 108);
+    // Nobody said yet why: not identified since the start.
+    QCOMPARE(reg[QStringLiteral("offline_reason")][QStringLiteral("code")].toString(),
+             QStringLiteral("not_identified"));
+    QCOMPARE(reg[QStringLiteral("receipt_open")].toBool(true), false);
     const HttpAnswer monitor = HttpProbe::ask(
         port(), expand("GET /api/v1/monitor?since=1 HTTP/1.1\r\nHost: 127.0.0.1:$PORT\r\n\r\n"));
     const QJsonArray lines = monitor.json()[QStringLiteral("lines")].toArray();
@@ -1162,21 +1265,62 @@ void TestApi::outcomeStore() {
         QCOMPARE(full.size(), OutcomeStore::kKept);
         QVERIFY(!full.find(1) && !full.findKey(QStringLiteral("k0")));
         QVERIFY(full.findKey(QStringLiteral("k1")));
+        // A listing's page walks down the ids from where the last one ended,
+        // the oldest gone.
+        QList<quint64> page;
+        full.visitDown(9000, [&](const ReceiptHistory &r) {
+            page << r.id;
+            return page.size() < 3;
+        });
+        QCOMPARE(page, (QList<quint64>{8999, 8998, 8997}));
+        page.clear();
+        full.visitDown(4, [&](const ReceiptHistory &r) {
+            page << r.id;
+            return true;
+        });
+        QCOMPARE(page, (QList<quint64>{3, 2}));
+        QCOMPARE(full.highestId(), quint64(OutcomeStore::kKept + 1));
     }
-    // A record cut short by a crash was never counted.
+    // A record kept before times carried their offset is read as local
+    // time; one cut short by a crash was never counted.
     QFile f(path);
     QVERIFY(f.open(QIODevice::Append));
+    f.write(
+        R"({"id": "R8", "key": "k8", "state": "printed", "lines": [], "errors": [{"line": 1, "code": "0C",)"
+        R"( "text": "x"}], "accepted": "2026-12-09T09:30:00.250", "digest": "h8"})"
+        "\n");
     f.write(R"({"id": "R9", "state": "printed")");
     f.close();
     OutcomeStore again(path);
     QVERIFY(again.open(now));
-    QCOMPARE(again.size(), 2); // R1 is over 30 days old; R2's last record holds
+    QCOMPARE(again.size(), 3); // R1 is over 30 days old; R2's last record holds
     QVERIFY(!again.find(1) && !again.find(9));
+    QCOMPARE(again.find(8)->accepted, QDateTime(QDate(2026, 12, 9), QTime(9, 30, 0, 250)));
+    QCOMPARE(again.find(8)->errors.value(0).number, 12);
+    const QJsonObject told = ReceiptJson(*again.find(8));
+    const QDateTime at = again.find(8)->accepted;
+    const int offset = at.offsetFromUtc() / 60;
+    QCOMPARE(told.value(QStringLiteral("accepted")).toString(),
+             QStringLiteral("2026-12-09T09:30:00.250%1%2:%3")
+                 .arg(QChar(offset < 0 ? u'-' : u'+'))
+                 .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
+                 .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0')));
+    QCOMPARE(told.value(QStringLiteral("errors"))[0][QStringLiteral("number")].toInt(), 12);
+    QCOMPARE(TimeFromText(told.value(QStringLiteral("accepted")).toString()), at);
+    // Every time with its own offset, never "Z".
+    const QDate day(2026, 12, 10);
+    QCOMPARE(TimeJson(QDateTime(day, QTime(9, 15, 2, 123), Qt::OffsetFromUTC, 3600)).toString(),
+             QStringLiteral("2026-12-10T09:15:02.123+01:00"));
+    QCOMPARE(TimeJson(QDateTime(day, QTime(9, 15), Qt::OffsetFromUTC, -5400)).toString(),
+             QStringLiteral("2026-12-10T09:15:00.000-01:30"));
+    QCOMPARE(TimeJson(QDateTime(day, QTime(9, 15), Qt::UTC)).toString(),
+             QStringLiteral("2026-12-10T09:15:00.000+00:00"));
+    QVERIFY(TimeJson(QDateTime()).isNull());
     QCOMPARE(again.find(2)->outcome, OutcomeState::Printed);
     QCOMPARE(again.findKey(QStringLiteral("k2"))->source.bodyHash, QByteArray("h2"));
     QCOMPARE(again.find(2)->lines.size(), 2);
-    QCOMPARE(again.newest(1).value(0).id, 2u); // put last
-    QCOMPARE(again.highestId(), 7u);
+    QCOMPARE(again.newest(1).value(0).id, 8u); // read last
+    QCOMPARE(again.highestId(), 8u);
 }
 
 void TestApi::outcomeFiles_data() {

@@ -4,6 +4,8 @@
 
 #include "support/StationRig.h"
 
+#include "commands/RegisterOwner.h"
+
 #include "commands/TechnicianTools.h"
 #include "console/DocumentDialogs.h"
 #include "console/OperatorConsole.h"
@@ -12,6 +14,7 @@
 #include "programming/WriteProcedure.h"
 #include "shell/Config.h"
 #include "shell/ProfileFile.h"
+#include "support/HttpProbe.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -19,6 +22,8 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <optional>
 
 using namespace norvvelm;
 using testsupport::StationRig;
@@ -59,6 +64,8 @@ private slots:
     void reportFigures_data();
     void reportFigures();
     void apiAddressThatCannotOpen();
+    void apiStatusSaysWhy_data();
+    void apiStatusSaysWhy();
 };
 
 void TestStation::receiptThroughTheStation() {
@@ -529,7 +536,7 @@ void TestStation::lostHistoryEndsEveryOutcome() {
     } else {
         const QJsonObject told =
             QJsonDocument::fromJson(
-                testsupport::readFile(rig.path(QStringLiteral("esiti/scontrino.txt.json"))))
+                testsupport::readFile(rig.path(QStringLiteral("esiti/scontrino.txt.R5.json"))))
                 .object();
         QCOMPARE(told.value(QStringLiteral("state")).toString(), state);
         QCOMPARE(told.value(QStringLiteral("reason"))[QStringLiteral("code")].toString(),
@@ -1155,6 +1162,68 @@ void TestStation::apiAddressThatCannotOpen() {
     QVERIFY(said);
     testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kReceipt);
     QVERIFY(rig.runUntil([&] { return rig.taken(kPay) == 1; }));
+}
+
+void TestStation::apiStatusSaysWhy_data() {
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<bool>("online");
+    QTest::addColumn<QString>("why"); // offline_reason.code; empty: null
+    QTest::addColumn<bool>("receiptOpen");
+    QTest::newRow("identified and free") << QStringLiteral("free") << true << QString() << false;
+    QTest::newRow("switched off") << QStringLiteral("off") << false << QStringLiteral("no_answer") << false;
+    QTest::newRow("its port does not open")
+        << QStringLiteral("no port") << false << QStringLiteral("port_closed") << false;
+    QTest::newRow("a file's receipt left open") << QStringLiteral("left open") << true << QString() << true;
+    QTest::newRow("an invoice open on the console")
+        << QStringLiteral("invoice") << true << QStringLiteral("operator_holds") << true;
+    QTest::newRow("a sequence of the operator's")
+        << QStringLiteral("sequence") << true << QStringLiteral("operator_holds") << false;
+    QTest::newRow("the journal cannot be written")
+        << QStringLiteral("journal") << true << QStringLiteral("journal_unwritable") << false;
+}
+
+// What the status tells a till's program: whether the register takes the
+// queue's lines now and, when not, why; whether a receipt is open on it.
+void TestStation::apiStatusSaysWhy() {
+    QFETCH(QString, situation);
+    QFETCH(bool, online);
+    QFETCH(QString, why);
+    QFETCH(bool, receiptOpen);
+    StationRig rig;
+    rig.port.refuseOpen = situation == u"no port";
+    Session &s = rig.station.session();
+    if (situation == u"off")
+        QVERIFY(rig.fault(QStringLiteral("enq:silent*100")));
+    rig.station.setJournalWriteFault([&] { return situation == u"journal"; });
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.station.api().isListening());
+    if (situation == u"left open") {
+        testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kSale + "\r\n");
+        QVERIFY(rig.runUntil([&] { return rig.taken(kSale) == 1 && s.runState().queue().isEmpty(); }));
+    }
+    if (situation == u"invoice")
+        s.registerOwner().setDocumentOpen(true);
+    std::optional<RegisterLease> lease;
+    if (situation == u"sequence")
+        lease.emplace(s, RegisterOwner::Use::Changes);
+    const quint16 port = rig.station.api().port();
+    const testsupport::HttpAnswer a = testsupport::HttpProbe::ask(
+        port, "GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n\r\n");
+    QCOMPARE(a.status, 200);
+    const QJsonObject reg = a.json().value(QStringLiteral("register")).toObject();
+    QCOMPARE(reg.value(QStringLiteral("online")).toBool(), online);
+    QCOMPARE(reg.value(QStringLiteral("receipt_open")).toBool(), receiptOpen);
+    const QJsonValue reason = reg.value(QStringLiteral("offline_reason"));
+    QCOMPARE(reason[QStringLiteral("code")].toString(), why);
+    QCOMPARE(reason.isNull(), why.isEmpty());
+    // Said in the words the station says it with.
+    if (!why.isEmpty())
+        QVERIFY2(!reason[QStringLiteral("message")].toString().isEmpty(), a.body.constData());
+    if (situation == u"no port")
+        QVERIFY2(reason[QStringLiteral("message")].toString().contains(QStringLiteral("/dev/sim3")),
+                 a.body.constData());
+    if (situation == u"journal")
+        QCOMPARE(reason[QStringLiteral("message")].toString(), s.runState().journalProblem());
 }
 
 QTEST_GUILESS_MAIN(TestStation)

@@ -7,8 +7,11 @@
 #include "support/DaemonRig.h"
 #include "support/HttpProbe.h"
 #include "support/OpenApiCheck.h"
+#include "support/TestFiles.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
 #include <QSet>
@@ -64,6 +67,7 @@ private slots:
     void killedMidReceipt();
     void withdrawnAndExpiredWhileOffline();
     void documentsOfTheDay();
+    void keyKeptByAnEarlierVersion();
 
 private:
     std::unique_ptr<Daemon> m_d;
@@ -196,6 +200,11 @@ void TestApiDaemon::statusAndMetrics() {
 }
 
 namespace {
+
+// The number of a receipt's id ("R41" is 41).
+qulonglong idNumber(const QString &id) {
+    return id.mid(1).toULongLong();
+}
 
 // The receipts on the paper that hold `text`, complete and not voided.
 int onPaper(const Daemon &d, const QString &text) {
@@ -369,6 +378,8 @@ void TestApiDaemon::sameKeyAgain() {
              first.json().value(QStringLiteral("id")));
     // The same meaning in other bytes: other line ends, keys in another order.
     QCOMPARE(api.ask(api.post("once-1", "text/plain", "3/S/ONCEONLY//1/2.00/1//\n5/1/////")).status, 200);
+    QCOMPARE(api.ask(api.post("once-1", "text/plain", "3/S/ONCEONLY//1/2.00/1//\r5/1/////\r\n\r\n\n")).status,
+             200);
     const QByteArray json = R"({"items": [{"description": "ONCEJSON", "quantity": "1", "price": "2.00",
                                 "department": 1}], "payments": [{"type": 1}]})";
     const QByteArray reordered = R"({"payments":[{"type":1}],"items":[{"department":1,"price":"2.00",
@@ -379,10 +390,19 @@ void TestApiDaemon::sameKeyAgain() {
     QCOMPARE(onPaper(*m_d, QStringLiteral("ONCEONLY")), 1);
     QCOMPARE(onPaper(*m_d, QStringLiteral("ONCEJSON")), 1);
     QCOMPARE(onPaper(*m_d, QStringLiteral("OTHER")), 0);
-    // Listed by state, a page at a time, every receipt once.
+    // Listed by state, a page at a time, every receipt once; one that
+    // arrives meanwhile is the newest, on none of the pages that follow.
+    const int printed = onPaper(*m_d, QStringLiteral("SCONTR. N."));
     QStringList seen;
     QByteArray target = "/api/v1/receipts?limit=2&state=printed";
+    QString arrived;
     for (int pages = 0; pages < 50 && !target.isEmpty(); ++pages) {
+        if (pages == 1)
+            arrived = api.ask(api.post("once-3", "text/plain", "3/S/MEANWHILE//1/0.50/1//\r\n5/1/////\r\n",
+                                       {}, "/api/v1/receipts?wait=20000"))
+                          .json()
+                          .value(QStringLiteral("id"))
+                          .toString();
         const HttpAnswer page = api.ask(api.get(target));
         QCOMPARE(page.status, 200);
         for (const QJsonValue r : page.json().value(QStringLiteral("receipts")).toArray()) {
@@ -395,33 +415,65 @@ void TestApiDaemon::sameKeyAgain() {
                      : QByteArray();
     }
     QVERIFY(target.isEmpty());
-    QCOMPARE(seen.size(), onPaper(*m_d, QStringLiteral("SCONTR. N.")));
+    QCOMPARE(seen.size(), printed);
     QCOMPARE(QSet<QString>(seen.cbegin(), seen.cend()).size(), seen.size());
+    QVERIFY(!arrived.isEmpty() && !seen.contains(arrived));
+    QCOMPARE(onPaper(*m_d, QStringLiteral("MEANWHILE")), 1);
+    // Accepted since long ago: all of them; on a day long ago: none.
+    const HttpAnswer since =
+        api.ask(api.get("/api/v1/receipts?state=printed&limit=1000&since=2000-01-01T00:00:00%2B01:00"));
+    QCOMPARE(since.json().value(QStringLiteral("receipts")).toArray().size(), printed + 1);
+    QCOMPARE(since.json().value(QStringLiteral("receipts"))[0][QStringLiteral("id")].toString(), arrived);
+    const HttpAnswer day = api.ask(api.get("/api/v1/receipts?date=2000-01-01"));
+    QCOMPARE(day.json().value(QStringLiteral("receipts")).toArray().size(), 0);
+    QVERIFY(day.json().value(QStringLiteral("next")).isNull());
 }
 
+// Each receipt file's outcome in a file of its own, found as the newest of
+// its name; the next file of the same name never overwrites it.
 void TestApiDaemon::outcomeFileForAFolderReceipt() {
-    m_d->drop("3/S/FOLDERSALE//1/3.00/1//\r\n5/1/////\r\n");
-    const QString path = m_d->server + QStringLiteral("/esiti/scontrino.txt.json");
-    auto state = [&] {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly)
-                   ? QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("state")).toString()
+    const QString folder = m_d->server + QStringLiteral("/esiti");
+    const QString before = testsupport::newestOutcomeFile(folder, QStringLiteral("scontrino.txt"));
+    auto newest = [&](const QString &than) {
+        const QString path = testsupport::newestOutcomeFile(folder, QStringLiteral("scontrino.txt"));
+        const QJsonObject o = QJsonDocument::fromJson(testsupport::readFile(path)).object();
+        return path != than && o.value(QStringLiteral("state")).toString() == QLatin1String("printed")
+                   ? path
                    : QString();
     };
-    QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("printed"), 20000);
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+    m_d->drop("3/S/FOLDERSALE//1/3.00/1//\r\n5/1/////\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(!newest(before).isEmpty(), 20000);
+    const QString first = newest(before);
+    const QJsonObject o = QJsonDocument::fromJson(testsupport::readFile(first)).object();
+    const QString id = o.value(QStringLiteral("id")).toString();
+    QCOMPARE(QFileInfo(first).fileName(), QStringLiteral("scontrino.txt.") + id + QStringLiteral(".json"));
     QCOMPARE(o.value(QStringLiteral("source")).toString(), QStringLiteral("scontrino.txt"));
     QVERIFY(o.value(QStringLiteral("receipt_number")).toInt() > 0);
     QCOMPARE(o.value(QStringLiteral("total")).toString(), QStringLiteral("3.00"));
     QCOMPARE(o.value(QStringLiteral("lines")).toArray().size(), 2);
-    // The same object as the interface answers.
+    // The same object as the interface answers, its times with their offset.
     const Api api{*m_d};
-    const HttpAnswer a =
-        api.ask(api.get("/api/v1/receipts/" + o.value(QStringLiteral("id")).toString().toLatin1()));
-    QCOMPARE(a.json().value(QStringLiteral("receipt_number")), o.value(QStringLiteral("receipt_number")));
+    const HttpAnswer a = api.ask(api.get("/api/v1/receipts/" + id.toLatin1()));
+    QCOMPARE(a.json(), o);
+    const testsupport::OpenApiCheck doc(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
+    QCOMPARE(doc.check(QStringLiteral("/api/v1/receipts/{id}"), QStringLiteral("get"), 200,
+                       testsupport::readFile(first)),
+             QString());
     QCOMPARE(onPaper(*m_d, QStringLiteral("FOLDERSALE")), 1);
+    // The next file of the name: a file of its own, the first one left as it was.
+    m_d->drop("3/S/FOLDERNEXT//1/2.00/1//\r\n5/1/////\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(!newest(first).isEmpty(), 20000);
+    const QJsonObject next = QJsonDocument::fromJson(testsupport::readFile(newest(first))).object();
+    QVERIFY(idNumber(next.value(QStringLiteral("id")).toString()) > idNumber(id));
+    QCOMPARE(next.value(QStringLiteral("total")).toString(), QStringLiteral("2.00"));
+    QCOMPARE(QJsonDocument::fromJson(testsupport::readFile(first)).object(), o);
+    QCOMPARE(onPaper(*m_d, QStringLiteral("FOLDERNEXT")), 1);
+    // The name's own file is the newest of that name (written just after its own).
+    const auto named = [&] {
+        return QJsonDocument::fromJson(testsupport::readFile(folder + QStringLiteral("/scontrino.txt.json")))
+            .object();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(named(), next, 5000);
     // The outcome folder is never taken for a receipt, nor complained of.
     QVERIFY(!m_d->err.contains("esiti"));
 }
@@ -478,8 +530,15 @@ void TestApiDaemon::withdrawnAndExpiredWhileOffline() {
     d.start();
     const Api api{d};
     QTRY_VERIFY_WITH_TIMEOUT(api.up(), 10000);
-    const HttpAnswer a = api.ask(api.post("w-1", "text/plain", "3/S/WITHDRAWN//1/1.00/1//\r\n5/1/////\r\n"));
+    const QByteArray withdrawn = "3/S/WITHDRAWN//1/1.00/1//\r\n5/1/////\r\n";
+    // Not final when its wait ran out: 202, and a repeat 200, still queued.
+    const HttpAnswer a = api.ask(api.post("w-1", "text/plain", withdrawn, {}, "/api/v1/receipts?wait=200"));
+    QCOMPARE(a.status, 202);
     QCOMPARE(a.json().value(QStringLiteral("state")).toString(), QStringLiteral("queued"));
+    const HttpAnswer repeated =
+        api.ask(api.post("w-1", "text/plain", withdrawn, {}, "/api/v1/receipts?wait=200"));
+    QCOMPARE(repeated.status, 200);
+    QCOMPARE(repeated.json().value(QStringLiteral("state")).toString(), QStringLiteral("queued"));
     const QByteArray idA = a.json().value(QStringLiteral("id")).toString().toLatin1();
     const HttpAnswer b = api.ask(api.post("w-2", "text/plain", "3/S/EXPIRED//1/1.00/1//\r\n5/1/////\r\n", {},
                                           "/api/v1/receipts?expires_in=1"));
@@ -545,6 +604,48 @@ void TestApiDaemon::documentsOfTheDay() {
     QCOMPARE(post("doc-6", R"({"kind": "daily_closing"})").status, 200);
     QCOMPARE(m_d->paperText().count(QStringLiteral("CHIUSURA GIORNALIERA")), 1);
     QCOMPARE(post("doc-7", R"({"kind": "invoice"})").status, 400);
+}
+
+// A key kept before the hash judged a body's meaning holds the hash of its
+// bytes: those same bytes are still its receipt, never a second one.
+void TestApiDaemon::keyKeptByAnEarlierVersion() {
+    Daemon d;
+    const QByteArray text = "3/S/KEPTBEFORE//1/1.00/1//\r\n5/1/////\r\n";
+    const QByteArray json = R"({ "lines" : ["3/S/KEPTJSON//1/1.00/1//", "5/1/////"] })";
+    const auto kept = [](const char *id, const char *key, const QByteArray &media,
+                         const QByteArray &body) -> QByteArray {
+        const QByteArray digest =
+            QCryptographicHash::hash(QByteArray(media + '\n' + body), QCryptographicHash::Sha256).toHex();
+        return "{\"id\":\"" + QByteArray(id) + "\",\"key\":\"" + key +
+               "\",\"source\":\"api\",\"state\":\"printed\",\"receipt_number\":4,\"total\":\"1.00\","
+               "\"lines\":[],\"errors\":[],\"accepted\":\"2026-12-09T10:00:00.000\",\"digest\":\"" +
+               digest + "\"}\n";
+    };
+    testsupport::writeFile(d.home.filePath(QStringLiteral("NorvVelm.esiti")),
+                           kept("R4", "old-text", "text/plain", text) +
+                               kept("R5", "old-json", "application/json", json));
+    d.start();
+    const Api api{d};
+    QTRY_VERIFY_WITH_TIMEOUT(api.up(), 10000);
+    const HttpAnswer again = api.ask(api.post("old-text", "text/plain", text));
+    QCOMPARE(again.status, 200);
+    QCOMPARE(again.json().value(QStringLiteral("id")).toString(), QStringLiteral("R4"));
+    QCOMPARE(again.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    // Read back in local time, told with its offset.
+    QVERIFY(again.json()
+                .value(QStringLiteral("accepted"))
+                .toString()
+                .startsWith(QStringLiteral("2026-12-09T10:00:00.000")));
+    QCOMPARE(
+        api.ask(api.post("old-json", "application/json", json)).json().value(QStringLiteral("id")).toString(),
+        QStringLiteral("R5"));
+    // Other bytes of the same meaning were another body then, and still are.
+    const HttpAnswer other =
+        api.ask(api.post("old-text", "text/plain", "3/S/KEPTBEFORE//1/1.00/1//\n5/1/////"));
+    QCOMPARE(other.status, 409);
+    QCOMPARE(other.json()[QStringLiteral("error")][QStringLiteral("id")].toString(), QStringLiteral("R4"));
+    const HttpAnswer list = api.ask(api.get("/api/v1/receipts"));
+    QCOMPARE(list.json().value(QStringLiteral("receipts")).toArray().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestApiDaemon)

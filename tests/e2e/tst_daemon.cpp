@@ -296,6 +296,14 @@ void TestDaemon::singleCommand() {
     const QString out = QString::fromUtf8(cmd.readAllStandardOutput());
     QVERIFY(out.startsWith(QStringLiteral("?/ -> 0 00/")));
     QVERIFY(out.contains(QStringLiteral("a/ -> 0 00/")) && out.contains(QStringLiteral("SN777")));
+    // A line the register refuses: its status is the number the monitor and
+    // the log show, said with the register's own code.
+    cmd.start(EcrSimProcess::bin(QStringLiteral("norvvelm-cmd")), {QStringLiteral("x/")});
+    QVERIFY(cmd.waitForFinished(15000));
+    QCOMPARE(cmd.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(cmd.readAllStandardOutput()).startsWith(QStringLiteral("x/ -> 15 0F/")));
+    QVERIFY(QString::fromUtf8(cmd.readAllStandardError())
+                .contains(QStringLiteral("Errore N. 15 (codice cassa 0F)")));
     // While the print server runs on the home, nothing goes out beside it.
     d.start();
     QTRY_VERIFY_WITH_TIMEOUT(d.identified(), 10000);

@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QString>
 
 namespace testsupport {
@@ -11,7 +12,7 @@ namespace testsupport {
 // The OpenAPI document of docs/api.md (its one JSON block), and a check of
 // an answer against the schema it gives for a path, method and status: the
 // types, required properties, enums and nullability of the schema, through
-// its references.
+// its references, and the patterns of its strings.
 class OpenApiCheck {
 public:
     explicit OpenApiCheck(const QString &markdownPath) {
@@ -47,6 +48,16 @@ public:
             return QStringLiteral("not JSON: ") + e.errorString();
         const QJsonValue value = doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(doc.array());
         return fits(value, content[QStringLiteral("application/json")][QStringLiteral("schema")].toObject(),
+                    QStringLiteral("$"));
+    }
+
+    // Empty when `body` fits the schema of components/schemas/`name`.
+    QString checkSchema(const QString &name, const QByteArray &body) const {
+        const QJsonDocument doc = QJsonDocument::fromJson(body);
+        if (!doc.isObject())
+            return QStringLiteral("not a JSON object");
+        return fits(doc.object(),
+                    m_doc[QStringLiteral("components")][QStringLiteral("schemas")][name].toObject(),
                     QStringLiteral("$"));
     }
 
@@ -98,6 +109,10 @@ private:
             const QJsonArray values = schema[QStringLiteral("enum")].toArray();
             if (!values.isEmpty() && !values.contains(v))
                 return at + QStringLiteral(" not one of the listed values: ") + v.toString();
+            const QString pattern = schema[QStringLiteral("pattern")].toString();
+            if (!pattern.isEmpty() && !QRegularExpression(pattern).match(v.toString()).hasMatch())
+                return at + QStringLiteral(" does not match ") + pattern + QStringLiteral(": ") +
+                       v.toString();
         } else if (type == QLatin1String("integer")) {
             if (!v.isDouble() || v.toDouble() != double(qint64(v.toDouble())))
                 return at + QStringLiteral(" not an integer");

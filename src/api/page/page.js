@@ -125,11 +125,16 @@
     const live = $('statoEcr');
     let words;
     let look;
-    if (reg.online === true) {
+    // Why the queue's receipts do not go to the register now, in the station's words.
+    const why = reg.offline_reason && reg.offline_reason.message ? String(reg.offline_reason.message) : '';
+    if (reg.online === true && !why) {
       words = 'Registratore in linea';
       look = 'ok';
+    } else if (reg.online === true) {
+      words = `Registratore in linea, scontrini in attesa: ${why}`;
+      look = 'attesa';
     } else if (reg.online === false) {
-      words = 'Registratore non in linea: cassa spenta o cavo interrotto o velocit\u00e0 errata';
+      words = `Registratore non in linea: ${why || 'cassa spenta o cavo interrotto o velocit\u00e0 errata'}`;
       look = 'errore';
     } else {
       words = 'Stato del registratore sconosciuto';
@@ -143,6 +148,7 @@
     const last = reg.last_error;
     const hasError = last && ((last.code && String(last.code) !== '0') || last.text);
     setText('ultimoErrore', hasError ? errorText(last) : 'Nessuno');
+    setText('scontrinoAperto', yesNo(reg.receipt_open));
 
     const srv = status.server || {};
     setText('serverAttivo', yesNo(srv.enabled));

@@ -40,8 +40,9 @@ class Api:
 
     def __init__(self):
         self.lock = threading.Lock()
-        self.status = {'register': {'online': True, 'serial': '99IEC004711', 'firmware': '1.02',
-                                    'model': 'Norv ONe', 'last_error': None},
+        self.status = {'register': {'online': True, 'offline_reason': None, 'receipt_open': False,
+                                    'serial': '99IEC004711', 'firmware': '1.02', 'model': 'Norv ONe',
+                                    'last_error': None},
                        'server': {'enabled': True, 'queue': 0, 'printing': False,
                                   'folder': '/srv/cassa', 'mask': '*.txt'}}
         self.receipts = []
@@ -89,7 +90,8 @@ def serve(api):
                     found = [r for r in api.receipts if r['id'] == url.path.rsplit('/', 1)[1]]
                     if found:
                         return self.reply(200, json.dumps(found[0]).encode(), 'application/json')
-                    return self.reply(404, b'{"error": "Scontrino sconosciuto"}', 'application/json')
+                    return self.reply(404, b'{"error": {"code": "unknown_receipt", "message": "Scontrino sconosciuto"}}',
+                                      'application/json')
                 if url.path == '/api/v1/monitor':
                     since = int(query.get('since', ['0'])[0])
                     lines = [{'seq': i + 1, 'text': t} for i, t in enumerate(api.monitor) if i + 1 > since]
@@ -100,7 +102,7 @@ def serve(api):
             if name and '/' not in name and os.path.isfile(path):
                 with open(path, 'rb') as f:
                     return self.reply(200, f.read(), TYPES.get(os.path.splitext(name)[1], 'application/octet-stream'))
-            self.reply(404, b'{"error": "Risorsa sconosciuta"}', 'application/json')
+            self.reply(404, b'{"error": {"code": "not_found", "message": "Risorsa sconosciuta"}}', 'application/json')
 
     server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -140,13 +142,27 @@ class PageLogicTest(unittest.TestCase):
         self.wait(lambda d: d.find_element(By.ID, 'serialeEcr').text == '99IEC004711')
         self.assertEqual(self.driver.find_element(By.ID, 'statoEcr').text, 'Registratore in linea')
         self.assertEqual(self.driver.find_element(By.ID, 'serverDir').text, '/srv/cassa')
+        self.assertEqual(self.driver.find_element(By.ID, 'scontrinoAperto').text, 'No')
+        # Offline, in the station's own words, which the page shows as text.
         with self.api.lock:
-            self.api.status['register'].update(online=False, last_error={'code': '<b>31</b>', 'text': '<i>Fine carta'})
-        self.wait(lambda d: d.find_element(By.ID, 'ultimoErrore').text == '<b>31</b> - <i>Fine carta')
-        self.assertIn('non in linea', self.driver.find_element(By.ID, 'statoEcr').text)
+            self.api.status['register'].update(
+                online=False, offline_reason={'code': 'port_closed', 'message': '<b>Porta</b> Com1 non aperta'},
+                last_error={'code': '<b>31</b>', 'number': 49, 'text': '<i>Fine carta'})
+        self.wait(lambda d: d.find_element(By.ID, 'ultimoErrore').text == '<b>31</b> (49) - <i>Fine carta')
+        self.assertEqual(self.driver.find_element(By.ID, 'statoEcr').text,
+                         'Registratore non in linea: <b>Porta</b> Com1 non aperta')
+        # On line, yet the operator holds it with an invoice open.
         with self.api.lock:
-            self.api.status['register'].update(online=True, last_error=None)
-        self.wait(lambda d: d.find_element(By.ID, 'ultimoErrore').text == 'Nessuno')
+            self.api.status['register'].update(
+                online=True, receipt_open=True, last_error=None,
+                offline_reason={'code': 'operator_holds', 'message': 'Scontrino aperto dalla console sulla cassa'})
+        self.wait(lambda d: d.find_element(By.ID, 'scontrinoAperto').text == 'S\u00ec')
+        self.assertEqual(self.driver.find_element(By.ID, 'statoEcr').text,
+                         'Registratore in linea, scontrini in attesa: Scontrino aperto dalla console sulla cassa')
+        with self.api.lock:
+            self.api.status['register'].update(receipt_open=False, offline_reason=None)
+        self.wait(lambda d: d.find_element(By.ID, 'statoEcr').text == 'Registratore in linea')
+        self.assertEqual(self.driver.find_element(By.ID, 'ultimoErrore').text, 'Nessuno')
         self.assertClean()
 
     def test_printed_failed_and_hostile_receipts(self):
@@ -157,15 +173,15 @@ class PageLogicTest(unittest.TestCase):
         hostile = self.api.add_receipt(source=HOSTILE, receipt_number=43, total='1.20')
         self.assertEqual(self.row(hostile).find_element(By.CSS_SELECTOR, '.origine').text, HOSTILE)
         failed = self.api.add_receipt(key='pos-7', state='failed', lines=['3/S/<b>Caffe</b>//1/1.20/1/4/'],
-                                      errors=[{'line': 1, 'code': '37', 'text': 'Errore <grave>'}])
+                                      errors=[{'line': 1, 'code': '37', 'number': 55, 'text': 'Errore <grave>'}])
         row = self.row(failed)
         summary = row.find_element(By.CSS_SELECTOR, 'summary')
-        self.assertEqual(summary.text, '37 - Errore <grave>')
+        self.assertEqual(summary.text, '37 (55) - Errore <grave>')
         self.assertEqual(row.find_element(By.CSS_SELECTOR, '.origine').text, 'API pos-7')
         summary.send_keys(Keys.ENTER)
         self.wait(lambda d: row.find_element(By.CSS_SELECTOR, '.righe li').is_displayed())
         self.assertEqual(row.find_element(By.CSS_SELECTOR, '.righe li').text, '3/S/<b>Caffe</b>//1/1.20/1/4/')
-        self.assertIn('riga 1: 37 - Errore <grave>', row.find_element(By.CSS_SELECTOR, '.risposte').text)
+        self.assertIn('riga 1: 37 (55) - Errore <grave>', row.find_element(By.CSS_SELECTOR, '.risposte').text)
         # The next rounds keep it open, and the newest receipt on top.
         top = self.driver.find_element(By.CSS_SELECTOR, '#elencoScontrini tbody tr')
         self.assertEqual(top.get_attribute('data-id'), failed['id'])
