@@ -53,6 +53,7 @@ private slots:
     void readBody();
     void linesJudgedAsTheRegister_data();
     void linesJudgedAsTheRegister();
+    void paymentTypesOnceTheTableIsRead();
     void printedAsTheRegisterPrints_data();
     void printedAsTheRegisterPrints();
     void token();
@@ -413,6 +414,15 @@ void TestApi::linesJudgedAsTheRegister() {
     const QByteArray answer = reg.execute(line);
     const ReceiptReading r = ReadReceiptText(payment ? sale + '\n' + line : line, readRules());
     QVERIFY2(r.ok() == answer.startsWith("00/"), QByteArray(answer + " / " + r.error.toUtf8()).constData());
+}
+
+// Until the register's payment table is read no type is refused as not
+// programmed; a type the register lacks is refused all the same.
+void TestApi::paymentTypesOnceTheTableIsRead() {
+    const QByteArray unprogrammed = "3/S/A//1/1/1//\n5/8/\n";
+    QVERIFY(ReadReceiptText(unprogrammed).ok());
+    QVERIFY(!ReadReceiptText(unprogrammed, readRules()).ok());
+    QVERIFY(!ReadReceiptText("3/S/A//1/1/1//\n5/10/\n").ok());
 }
 
 // Text the register cannot print reaches it in its nearest printable form,
