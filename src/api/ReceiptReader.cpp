@@ -16,7 +16,11 @@ namespace norvvelm {
 
 namespace {
 
-constexpr int kPaymentTypes = 10;
+// The register's payment types and departments: it answers 0C for a payment
+// type outside 1..9, 67 for a department outside 1..20 (its VAT table on
+// the PC keeps a 21st entry no sale can name).
+constexpr int kPaymentTypes = 9;
+constexpr int kRegisterDepartments = 20;
 
 QString quoted(const QString &s) {
     return u'"' + s.left(40) + u'"';
@@ -45,41 +49,79 @@ constexpr qint64 kMaxPriceCents = 9999999;    // 99999.99
 constexpr qint64 kMaxSaleCents = 99999999;    // 999999.99
 constexpr qint64 kMaxReceiptCents = 999999999;
 
-// A decimal text with up to `decimals` places, in those units.
-std::optional<qint64> units(const QString &text, int decimals) {
-    const QString t = text.trimmed();
-    if (t.isEmpty() || !IsDecimalText(t, decimals))
+// A number as the register reads a field: digits with at most one ".", at
+// most nine before it and `decimals` after it, spaces around it ignored, in
+// units of its last decimal; none when the register reads no number there.
+std::optional<qint64> registerNumber(const QString &field, int decimals) {
+    const QString t = field.trimmed();
+    if (t.isEmpty() || t.size() > 16)
         return std::nullopt;
-    const qsizetype dot = t.indexOf(u'.');
-    const QString whole = dot < 0 ? t : t.left(dot);
-    const QString fraction = dot < 0 ? QString() : t.mid(dot + 1);
-    if (whole.size() > 12)
+    qint64 whole = 0;
+    qint64 fraction = 0;
+    int wholeDigits = 0;
+    int fractionDigits = 0;
+    bool point = false;
+    for (const QChar c : t) {
+        if (c == u'.' && !point) {
+            point = true;
+        } else if (c >= u'0' && c <= u'9') {
+            if (point) {
+                if (++fractionDigits > decimals)
+                    return std::nullopt;
+                fraction = fraction * 10 + c.digitValue();
+            } else {
+                if (++wholeDigits > 9)
+                    return std::nullopt;
+                whole = whole * 10 + c.digitValue();
+            }
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (wholeDigits == 0 && fractionDigits == 0)
         return std::nullopt;
-    qint64 v = whole.isEmpty() ? 0 : whole.toLongLong();
-    for (int i = 0; i < decimals; ++i)
-        v = v * 10 + (i < fraction.size() ? fraction.at(i).digitValue() : 0);
-    return v;
+    for (int i = 0; i < decimals; ++i) {
+        whole *= 10;
+        if (i >= fractionDigits)
+            fraction *= 10;
+    }
+    return whole + fraction;
 }
 
-// What the register would say of a sale of `quantity` at `price` (texts as
-// the line carries them); empty when it takes it. `cents` is its amount.
-QString saleProblem(const QString &quantity, const QString &price, qint64 &cents) {
-    const auto qty = units(quantity.isEmpty() ? QStringLiteral("1") : quantity, 3);
-    const auto each = units(price, 2);
+// What the register would refuse of a sale, in its order: the quantity
+// (04, 64), the price (18, 65), the department (78, 67), its amount (7C,
+// 7F). `field` names the part at fault; `cents` is the sale's amount.
+struct SaleFault {
+    QString field; // "quantity", "price" or "department"; empty: none
+    QString why;
+};
+SaleFault saleProblem(const QString &quantity, const QString &price, const QString &department,
+                      qint64 &cents) {
     cents = 0;
-    if (!qty || !each)
-        return {}; // the register judges what is not a plain decimal
+    const auto qty = registerNumber(quantity, 3);
+    if (!qty)
+        return {QStringLiteral("quantity"), QStringLiteral("quantit\u00e0 non valida ") + quoted(quantity)};
     if (*qty == 0)
-        return QStringLiteral("quantit\u00e0 zero");
+        return {QStringLiteral("quantity"), QStringLiteral("quantit\u00e0 zero")};
     if (*qty > kMaxQuantityMilli)
-        return QStringLiteral("quantit\u00e0 oltre 9999.999");
+        return {QStringLiteral("quantity"), QStringLiteral("quantit\u00e0 oltre 9999.999")};
+    const auto each = registerNumber(price, 2);
+    if (!each)
+        return {QStringLiteral("price"), QStringLiteral("prezzo non valido ") + quoted(price)};
     if (*each > kMaxPriceCents)
-        return QStringLiteral("prezzo oltre 99999.99");
+        return {QStringLiteral("price"), QStringLiteral("prezzo oltre 99999.99")};
+    const auto dept = registerNumber(department, 0);
+    if (!dept)
+        return {QStringLiteral("department"), QStringLiteral("reparto non valido ") + quoted(department)};
+    if (*dept < 1 || *dept > kRegisterDepartments)
+        return {QStringLiteral("department"), QStringLiteral("reparto %1: la cassa ha i reparti da 1 a %2")
+                                                  .arg(*dept)
+                                                  .arg(kRegisterDepartments)};
     cents = (*qty * *each + 500) / 1000;
     if (cents == 0)
-        return QStringLiteral("la vendita vale 0.00");
+        return {QStringLiteral("price"), QStringLiteral("la vendita vale 0.00")};
     if (cents > kMaxSaleCents)
-        return QStringLiteral("la vendita supera 999999.99");
+        return {QStringLiteral("price"), QStringLiteral("la vendita supera 999999.99")};
     return {};
 }
 
@@ -87,6 +129,19 @@ QString paymentTypeProblem(int type, const ReceiptRules &rules) {
     if (rules.paymentTypes.isEmpty() || rules.paymentTypes.contains(type))
         return {};
     return QStringLiteral("pagamento %1 non programmato sulla cassa").arg(type);
+}
+
+// Whether the register prints nothing of a text that had something: what
+// is left of it is spaces and "?".
+bool nothingPrintable(const QString &given, const QString &shown) {
+    const auto meaningful = [](const QString &t) {
+        for (const QChar c : t) {
+            if (!c.isSpace() && c != u'?')
+                return true;
+        }
+        return false;
+    };
+    return meaningful(given) && !meaningful(shown);
 }
 
 // The text printable, each change said as `where`'s.
@@ -99,13 +154,47 @@ QString printable(const QString &text, const QString &where, QStringList &warnin
     return out;
 }
 
-void sayWidth(const QString &text, const QString &where, const ReceiptRules &rules, QStringList &warnings) {
-    if (rules.descriptionWidth > 0 && text.size() > rules.descriptionWidth)
+// A text the register prints on a row of its own, without the spaces around
+// it, cut at `width` characters: the cut said as `where`'s.
+void sayCut(const QString &text, int width, const QString &where, QStringList &warnings) {
+    const QString t = text.trimmed();
+    if (width > 0 && t.size() > width)
         warnings << where +
-                        QStringLiteral(": %1 caratteri, la cassa ne stampa %2: ")
-                            .arg(text.size())
-                            .arg(rules.descriptionWidth) +
-                        quoted(text.left(rules.descriptionWidth));
+                        QStringLiteral(": %1 caratteri, la cassa ne stampa %2: ").arg(t.size()).arg(width) +
+                        quoted(t.left(width));
+}
+
+// What the register prints of a sale's two descriptions, as the executor
+// rewrites the line: each cut said as `where1`'s or `where2`'s (both as the
+// first's when the description goes on into the second).
+void saySaleCuts(const QString &line, const QString &where1, const QString &where2, const ReceiptRules &rules,
+                 QStringList &warnings) {
+    const int width = rules.descriptionWidth;
+    const QStringList given = line.split(u'/');
+    if (width <= 0 || given.size() < 4)
+        return;
+    // A return prints "RESO " before its description.
+    const int width1 = given.at(1).trimmed() == u"R" ? width - 5 : width;
+    SaleRewrite how = rules.saleRewrite;
+    how.autoVat = false;
+    if (!how.wrapDescription) {
+        sayCut(given.at(2), width1, where1, warnings);
+        sayCut(given.at(3), width, where2, warnings);
+        return;
+    }
+    const QStringList sent = RewriteSaleLine(line, how).split(u'/');
+    const QString first = sent.value(2).trimmed().left(width1);
+    const QString second = sent.value(3).trimmed().left(width);
+    // The rewrite moves characters and joins them with "-"; fewer printed is a cut.
+    const auto letters = [](const QString &t) {
+        qsizetype n = 0;
+        for (const QChar c : t)
+            n += !c.isSpace() && c != u'-';
+        return n;
+    };
+    if (letters(given.at(2)) + letters(given.at(3)) > letters(first) + letters(second))
+        warnings << where1 + QStringLiteral(": descrizione a capo, la cassa stampa ") + quoted(first) +
+                        QStringLiteral(" e ") + quoted(second);
 }
 
 // The JSON reader: each getter says what is wrong with the value at `where`.
@@ -150,7 +239,7 @@ public:
             return std::nullopt;
         }
         const QString shown = printable(*s, where, warnings);
-        if (!s->isEmpty() && shown.count(u'?') == shown.size() && s->count(u'?') != s->size()) {
+        if (nothingPrintable(*s, shown)) {
             fail(where, QStringLiteral("nessun carattere stampabile dalla cassa"));
             return std::nullopt;
         }
@@ -251,25 +340,34 @@ std::optional<QString> itemLine(Reader &r, const QJsonValue &value, const QStrin
     const auto price =
         r.decimal(it.value(QStringLiteral("price")), where + QStringLiteral(".price"), 2, true);
     const auto dept = r.whole(it.value(QStringLiteral("department")), where + QStringLiteral(".department"),
-                              1, kDepartments);
+                              1, kRegisterDepartments);
     const auto vat = r.decimal(it.value(QStringLiteral("vat")), where + QStringLiteral(".vat"), 2, false);
     if (!d1 || !d2 || !qty || !price || !dept || !vat)
         return std::nullopt;
     qint64 cents = 0;
-    if (const QString problem = saleProblem(*qty, *price, cents); !problem.isEmpty()) {
-        r.fail(where + (problem.startsWith(u'q') ? QStringLiteral(".quantity") : QStringLiteral(".price")),
-               problem);
+    if (const SaleFault fault = saleProblem(*qty, *price, QString::number(*dept), cents);
+        !fault.field.isEmpty()) {
+        r.fail(where + u'.' + fault.field, fault.why);
         return std::nullopt;
     }
     total += cents;
-    sayWidth(*d1, where + QStringLiteral(".description"), rules, r.warnings);
-    return SaleLine(*d1, *d2, *qty, *price, *dept, *vat);
+    const QString line = SaleLine(*d1, *d2, *qty, *price, *dept, *vat);
+    saySaleCuts(line, where + QStringLiteral(".description"), where + QStringLiteral(".description2"), rules,
+                r.warnings);
+    return line;
 }
 
-// One payment of a structured receipt as its payment line; none (the reason
-// in `r.error`) when it is not one.
+// What a structured receipt's payments pay: their amounts, unless one pays
+// what is due.
+struct Paid {
+    qint64 cents = 0;
+    bool whatIsDue = false;
+};
+
+// One payment of a structured receipt as its payment line, added to `paid`;
+// none (the reason in `r.error`) when it is not one.
 std::optional<QString> paymentLine(Reader &r, const QJsonValue &value, const QString &where,
-                                   const ReceiptRules &rules, std::optional<qint64> &paid) {
+                                   const ReceiptRules &rules, Paid &paid) {
     if (!value.isObject()) {
         r.error = where + QStringLiteral(": deve essere un oggetto");
         return std::nullopt;
@@ -289,9 +387,9 @@ std::optional<QString> paymentLine(Reader &r, const QJsonValue &value, const QSt
     }
     // Without an amount it pays what is due: whatever the rest, it is covered.
     if (amount->isEmpty())
-        paid.reset();
-    else if (paid)
-        *paid += AmountCents(*amount).value_or(0);
+        paid.whatIsDue = true;
+    else
+        paid.cents += AmountCents(*amount).value_or(0);
     return PaymentLine(*type, *amount);
 }
 
@@ -332,6 +430,10 @@ ReceiptReading structured(const QJsonObject &o, const ReceiptRules &rules) {
     }
     if (!customer->isEmpty())
         out.lines << CustomerHeaderLine(*customer);
+    for (qsizetype i = 0; i < customer->size(); ++i)
+        sayCut(customer->at(i), rules.descriptionWidth, QStringLiteral("customer[%1]").arg(i), r.warnings);
+    for (qsizetype i = 0; i < text->size(); ++i)
+        sayCut(text->at(i), rules.descriptionWidth, QStringLiteral("text[%1]").arg(i), r.warnings);
 
     qint64 total = 0;
     for (qsizetype i = 0; i < items.toArray().size(); ++i) {
@@ -347,7 +449,7 @@ ReceiptReading structured(const QJsonObject &o, const ReceiptRules &rules) {
     }
     for (const QString &t : *text)
         out.lines << ReceiptTextLine(t);
-    std::optional<qint64> paid = 0;
+    Paid paid;
     for (qsizetype i = 0; i < payments.toArray().size(); ++i) {
         const auto line = paymentLine(r, payments.toArray().at(i),
                                       QStringLiteral("payments[") + QString::number(i) + u']', rules, paid);
@@ -355,31 +457,73 @@ ReceiptReading structured(const QJsonObject &o, const ReceiptRules &rules) {
             return done();
         out.lines << *line;
     }
-    if (paid && *paid < total)
+    if (!paid.whatIsDue && paid.cents < total)
         r.fail(QStringLiteral("payments"), QStringLiteral("i pagamenti (%1) non coprono il totale (%2)")
-                                               .arg(AmountText(*paid), AmountText(total)));
+                                               .arg(AmountText(paid.cents), AmountText(total)));
     return done();
 }
 
-// A line's own fault beyond its rule: what the register would refuse of a
-// sale or a payment.
-QString registerProblem(const QString &line, const ReceiptRules &rules) {
-    const QStringList f = line.split(u'/');
-    if (line.startsWith(QLatin1String("3/S/")) && f.size() >= 6) {
+// What the register would refuse of a line beyond the line's rule: a sale's
+// missing fields (01), quantity, price, department or amount, the receipt's
+// total (7E), a payment type it does not have or has not programmed (0C).
+// `total` follows the open receipt's sales, while it is known: not once a
+// line the reader does not add up (a discount) has changed it.
+struct RunningTotal {
+    bool known = true;
+    qint64 cents = 0;
+};
+QString registerProblem(const QString &line, const ReceiptRules &rules, RunningTotal &total) {
+    const QString whole = CompleteLine(line.trimmed());
+    const QString code = CommandCode(whole);
+    const QStringList f = whole.split(u'/');
+    if (code == u"3/") {
+        const QString type = f.value(1).trimmed();
+        if (type != u"S" && type != u"N" && type != u"R")
+            return {}; // an invoice's opening, or a type the register names (1B)
+        if (f.size() < 8)
+            return QStringLiteral("vendita incompleta: servono descrizione, descrizione 2, quantit\u00e0, "
+                                  "prezzo e reparto");
         qint64 cents = 0;
-        return saleProblem(f.at(4), f.at(5), cents);
+        if (const SaleFault fault = saleProblem(f.at(4), f.at(5), f.at(6), cents); !fault.field.isEmpty())
+            return fault.why;
+        if (!total.known)
+            return {};
+        if (type == u"R") {
+            total.cents -= cents;
+            // The register answers for a return beyond the total.
+            total.known = total.cents >= 0;
+            return {};
+        }
+        if (total.cents + cents > kMaxReceiptCents)
+            return QStringLiteral("il totale dello scontrino supera 9999999.99");
+        total.cents += cents;
+        return {};
     }
-    if (line.startsWith(QLatin1String("5/")) && f.size() >= 2 && !f.at(1).trimmed().isEmpty()) {
-        bool ok = false;
-        const int type = f.at(1).trimmed().toInt(&ok);
-        return ok ? paymentTypeProblem(type, rules) : QString();
+    if (code == u"5/") {
+        // No type: the register takes the first. A type that is not a number
+        // at all is the register's to refuse, as the receipt folder leaves it.
+        int type = 1;
+        if (const QString given = f.value(1).trimmed(); !given.isEmpty()) {
+            const auto n = registerNumber(given, 0);
+            if (!n)
+                return {};
+            if (*n < 1 || *n > kPaymentTypes)
+                return QStringLiteral("tipo di pagamento %1: la cassa ha i tipi da 1 a %2")
+                    .arg(quoted(given))
+                    .arg(kPaymentTypes);
+            type = int(*n);
+        }
+        return paymentTypeProblem(type, rules);
     }
+    if (code != u"7/" && code != u"j/" && code != u"'/")
+        total.known = false;
     return {};
 }
 
 ReceiptReading checked(ReceiptReading reading, const ReceiptRules &rules) {
     if (!reading.ok()) {
         reading.lines.clear(); // nothing of a faulty body is taken
+        reading.warnings.clear();
         return reading;
     }
     if (reading.lines.size() > kMaxReceiptLines) {
@@ -389,14 +533,18 @@ ReceiptReading checked(ReceiptReading reading, const ReceiptRules &rules) {
         return reading;
     }
     bool open = false;
+    RunningTotal total;
     for (qsizetype i = 0; i < reading.lines.size(); ++i) {
+        if (!open)
+            total = RunningTotal{}; // a receipt begins
         QString problem = ReceiptLineProblem(reading.lines.at(i), open);
         if (problem.isEmpty())
-            problem = registerProblem(reading.lines.at(i), rules);
+            problem = registerProblem(reading.lines.at(i), rules, total);
         if (!problem.isEmpty()) {
             reading.error =
                 QStringLiteral("riga %1 %2: %3").arg(i + 1).arg(quoted(reading.lines.at(i)), problem);
             reading.lines.clear();
+            reading.warnings.clear();
             return reading;
         }
     }
@@ -411,17 +559,17 @@ ReceiptReading checked(ReceiptReading reading, const ReceiptRules &rules) {
 }
 
 // Letters that decomposition does not reach, with the form a reader
-// recognises.
+// recognises (curly quotes, dashes and the euro are the register's own).
 constexpr struct {
     char16_t from;
     const char *to;
-} kSubstitutes[] = {{u'\u0141', "L"}, {u'\u0142', "l"},   {u'\u0110', "D"},  {u'\u0111', "d"},
-                    {u'\u0131', "i"}, {u'\u0127', "h"},   {u'\u0126', "H"},  {u'\u2018', "'"},
-                    {u'\u2019', "'"}, {u'\u201c', "\""},  {u'\u201d', "\""}, {u'\u2013', "-"},
-                    {u'\u2014', "-"}, {u'\u2026', "..."}, {u'\u00a0', " "}};
+} kSubstitutes[] = {{u'\u0141', "L"}, {u'\u0142', "l"}, {u'\u0110', "D"}, {u'\u0111', "d"},
+                    {u'\u0131', "i"}, {u'\u0127', "h"}, {u'\u0126', "H"}};
 
+// A character of Windows-1252: not one of the C1 controls its five unused
+// bytes would carry.
 bool printableChar(QChar c) {
-    return fromAnsi(toAnsi(QString(c))) == QString(c);
+    return (c.unicode() < 0x80 || c.unicode() >= 0xa0) && fromAnsi(toAnsi(QString(c))) == QString(c);
 }
 
 } // namespace
@@ -432,7 +580,7 @@ QString PrintableText(const QString &given, bool *changed) {
     const QString text = given.normalized(QString::NormalizationForm_C);
     QString out;
     out.reserve(text.size());
-    bool any = false;
+    bool any = text != given;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (printableChar(c)) {
@@ -448,10 +596,16 @@ QString PrintableText(const QString &given, bool *changed) {
                 near = QString::fromLatin1(s.to);
         }
         if (near.isEmpty() && !c.isSurrogate()) {
-            // The letter without its accents, when that is printable.
+            // The letter without its accents, or its plain form ("\ufb01" is
+            // "fi"), when that is printable: never a "/", which would end a field.
             for (const QChar d : QString(c).normalized(QString::NormalizationForm_KD)) {
-                if (d.category() != QChar::Mark_NonSpacing && printableChar(d))
-                    near += d;
+                if (d.category() == QChar::Mark_NonSpacing)
+                    continue;
+                if (!printableChar(d) || d == u'/' || !LineProblem(QString(d)).isEmpty()) {
+                    near.clear();
+                    break;
+                }
+                near += d;
             }
         }
         if (c.isHighSurrogate() && i + 1 < text.size())
@@ -480,18 +634,61 @@ ReceiptBodyType ReceiptBodyTypeOf(const QByteArray &contentType) {
 }
 
 namespace {
-// Lines given as they are: each made printable, its changes said by line.
-ReceiptReading printableLines(ReceiptReading r) {
-    for (qsizetype i = 0; i < r.lines.size(); ++i)
-        r.lines[i] = printable(r.lines.at(i), QStringLiteral("riga %1").arg(i + 1), r.warnings);
+
+// Field `k` of a line with code `code`, named as its reader knows it.
+QString fieldName(const QString &code, qsizetype k) {
+    if (code == u"3/" && (k == 2 || k == 3))
+        return k == 2 ? QStringLiteral("descrizione") : QStringLiteral("descrizione 2");
+    if (code == u"7/" && k == 3)
+        return QStringLiteral("testo");
+    if (code == u"j/" && k >= 1 && k <= 9)
+        return QStringLiteral("intestazione %1").arg(k);
+    return QStringLiteral("campo %1").arg(k + 1);
+}
+
+// What the register cuts of the texts of a line it prints, said as `where`'s.
+void sayLineCuts(const QString &line, const QString &where, const ReceiptRules &rules,
+                 QStringList &warnings) {
+    const QString code = CommandCode(line);
+    const QStringList f = line.split(u'/');
+    const auto named = [&](qsizetype k) { return QStringLiteral("%1 (%2)").arg(where, fieldName(code, k)); };
+    if (code == u"3/" && QStringList{QStringLiteral("S"), QStringLiteral("N"), QStringLiteral("R")}.contains(
+                             f.value(1).trimmed()))
+        saySaleCuts(line, named(2), named(3), rules, warnings);
+    else if (code == u"7/" && f.value(1).trimmed() == u"1" && f.size() > 3)
+        sayCut(f.at(3), rules.descriptionWidth, named(3), warnings);
+    else if (code == u"j/")
+        for (qsizetype k = 1; k <= 9 && k < f.size(); ++k)
+            sayCut(f.at(k), rules.descriptionWidth, named(k), warnings);
+}
+
+// Lines given as they are: each field made printable, its changes and what
+// the register cuts said by line and field; a field left with nothing
+// printable refuses the body.
+ReceiptReading printableLines(ReceiptReading r, const ReceiptRules &rules) {
+    for (qsizetype i = 0; i < r.lines.size() && r.ok(); ++i) {
+        const QString where = QStringLiteral("riga %1").arg(i + 1);
+        const QString code = CommandCode(r.lines.at(i));
+        QStringList f = r.lines.at(i).split(u'/');
+        for (qsizetype k = 0; k < f.size(); ++k) {
+            const QString named = QStringLiteral("%1 (%2)").arg(where, fieldName(code, k));
+            const QString shown = printable(f.at(k), named, r.warnings);
+            if (nothingPrintable(f.at(k), shown))
+                r.error = named + QStringLiteral(": nessun carattere stampabile dalla cassa");
+            f[k] = shown;
+        }
+        r.lines[i] = f.join(u'/');
+        sayLineCuts(r.lines.at(i), where, rules, r.warnings);
+    }
     return r;
 }
+
 } // namespace
 
 ReceiptReading ReadReceiptText(const QByteArray &body, const ReceiptRules &rules) {
     ReceiptReading r;
     r.lines = SplitReceiptLines(decodeTextFile(body));
-    return checked(printableLines(r), rules);
+    return checked(printableLines(r, rules), rules);
 }
 
 ReceiptReading ReadReceiptJson(const QByteArray &body, const ReceiptRules &rules) {
@@ -530,7 +727,7 @@ ReceiptReading ReadReceiptJson(const QByteArray &body, const ReceiptRules &rules
             }
             out.lines << a.at(i).toString();
         }
-        return checked(printableLines(out), rules);
+        return checked(printableLines(out, rules), rules);
     }
     return checked(structured(o, rules), rules);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/CommandLanguage.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -27,11 +29,13 @@ struct ReceiptReading {
 };
 
 // What the register is known to take, as far as it was read: the payment
-// types it has programmed (empty: not read, none refused on this ground) and
-// how many characters of a description it prints (0: not known).
+// types it has programmed (empty: not read, none refused on this ground),
+// how many characters of a text row it prints (0: not known), and how the
+// executor rewrites a sale's descriptions before it sends the line.
 struct ReceiptRules {
     QList<int> paymentTypes;
     int descriptionWidth = 0;
+    SaleRewrite saleRewrite;
 };
 
 // Text as the register prints it (Windows-1252): a character it cannot
@@ -45,12 +49,15 @@ enum class ReceiptBodyType { Text, Json, Other };
 ReceiptBodyType ReceiptBodyTypeOf(const QByteArray &contentType);
 
 // Besides each line's own rule, what the register would refuse is refused
-// before anything is queued: a quantity of zero or above 9999.999, a price
-// above 99999.99, a sale that comes to 0.00 or above 999999.99, a receipt
-// above 9999999.99, a payment type the register has not programmed, and in
-// a structured receipt payments that do not cover its total. Text the
-// register cannot print is changed to what it prints, and each change (and
-// a description longer than it prints) said in `warnings`.
+// before anything is queued: a sale without its fields, a quantity that is
+// not a number, zero or above 9999.999, a price that is not a number or
+// above 99999.99, a department outside 1..20, a sale that comes to 0.00 or
+// above 999999.99, a receipt above 9999999.99, a payment type outside 1..9
+// or one the register has not programmed, and in a structured receipt
+// payments that do not cover its total. Text the register cannot print is
+// changed to what it prints, each change (and a text longer than a row of
+// the register) said in `warnings`; a text left with nothing printable is
+// refused.
 ReceiptReading ReadReceiptBody(const QByteArray &body, ReceiptBodyType type, const ReceiptRules &rules = {});
 ReceiptReading ReadReceiptJson(const QByteArray &body, const ReceiptRules &rules = {});
 ReceiptReading ReadReceiptText(const QByteArray &body, const ReceiptRules &rules = {});

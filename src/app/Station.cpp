@@ -30,7 +30,14 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
     m_server.setRegisterReady(false);
     connect(&m_startup, &Startup::readyChanged, &m_server, &PrintServer::setRegisterReady);
     m_startup.setTablesRead([this] { readPaymentTypes(); });
-    m_api.setReceiptRules([this] { return ReceiptRules{m_paymentTypes, kRegisterDescriptionWidth}; });
+    m_api.setReceiptRules([this] {
+        const PcConfig &config = m_session.settings().config();
+        SaleRewrite rewrite;
+        rewrite.wrapDescription = config.WrapDescription;
+        rewrite.width1 = config.DescrWidth1;
+        rewrite.width2 = config.DescrWidth2;
+        return ReceiptRules{m_paymentTypes, kRegisterDescriptionWidth, rewrite};
+    });
     connect(&m_startup, &Startup::watched, this, &Station::retryJournal);
 }
 

@@ -100,7 +100,7 @@ private:
     void writeOutcomeFile(const ReceiptHistory &outcome);
     ApiServer::Figures figures();
     void readPaymentTypes();
-    // How many characters of a sale's description the register prints.
+    // How many characters of a text the register prints on a row.
     static constexpr int kRegisterDescriptionWidth = 32;
     QList<int> m_paymentTypes; // programmed on the register; empty: not read
     ApiServer::Offline offlineReason() const;

@@ -23,7 +23,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 
 #include <cstdio>
 
@@ -36,9 +35,10 @@ const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token\n"
                       "on standard error as \"Errore N. <status> (codice cassa <code>): ...\".\n"
                       "For example: norvvelm-cmd \"?/\" \"a/\"\n"
                       "  --api-token    print the key of the local HTTP interface (NorvVelm.token):\n"
-                      "                 without NORVVELM_HOME the service's (/var/lib/norvvelm, for\n"
-                      "                 members of the norvvelm group) when installed, else the home\n"
-                      "                 folder's, creating it when it is missing\n"
+                      "                 $NORVVELM_HOME's when set; else the installed service's\n"
+                      "                 (/var/lib/norvvelm, for members of the group norvvelm-api:\n"
+                      "                 sudo adduser $USER norvvelm-api, then log in again); else\n"
+                      "                 ~/.config/NorvVelm's, creating it when it is missing\n"
                       "  -h, --help     show this text\n"
                       "  -V, --version  show the version\n"
                       "Exit status: 0 every line accepted, 1 a line refused or the link failed,\n"
@@ -50,16 +50,13 @@ namespace {
 // The packaged service's home folder.
 constexpr char kServiceHome[] = "/var/lib/norvvelm";
 
-// --api-token: the key of the local HTTP interface. Without NORVVELM_HOME,
-// the service's key when it is there (a till's user reads it as a member of
-// the service's group), else the user's own home's, made when it is missing.
+// --api-token: the key of the local HTTP interface: the named home's
+// (NORVVELM_HOME), else the installed service's (a till's user reads it as
+// a member of its group), else the user's own home's, made when missing.
 int printApiToken() {
     QString error;
-    const QString service = QString::fromLatin1(kServiceHome);
-    const bool useService = qEnvironmentVariableIsEmpty("NORVVELM_HOME") &&
-                            QFileInfo::exists(service + u'/' + ApiToken::fileName());
-    const QByteArray token =
-        useService ? ApiToken::read(service, &error) : ApiToken::load(ProgramHome(), &error);
+    const QByteArray token = ApiToken::forClient(qEnvironmentVariable("NORVVELM_HOME"),
+                                                 QString::fromLatin1(kServiceHome), &ProgramHome, &error);
     if (token.isEmpty()) {
         WriteConsoleLine(stderr, QStringLiteral("norvvelm-cmd: ") + ApiToken::fileName() +
                                      QStringLiteral(": ") + error);

@@ -16,7 +16,8 @@ namespace norvvelm {
 
 // --- command lines ---
 
-// The register's departments, 1 to 21, each with its VAT entry.
+// The department numbers of the VAT table, 1 to 21, each with its VAT entry
+// (the register itself has twenty departments: it refuses a sale in the 21st).
 constexpr int kDepartments = 21;
 
 // The lines the program itself sends.

@@ -9,6 +9,7 @@
 #include "api/OutcomeStore.h"
 #include "api/ReceiptReader.h"
 #include "commands/Session.h"
+#include "ecrsim/Register.h"
 #include "link/Deadlines.h"
 #include "support/HttpProbe.h"
 #include "support/OpenApiCheck.h"
@@ -16,13 +17,32 @@
 #include "support/VirtualClock.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace norvvelm;
 using testsupport::HttpAnswer;
 using testsupport::HttpProbe;
+
+namespace {
+
+// Which file a path names: the same after it was written in place.
+ino_t inodeOf(const QString &path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The register as read at its identification: payment type 8 without a
+// description, 32 characters on a row.
+ReceiptRules readRules() {
+    return ReceiptRules{{1, 2, 3, 4, 5, 6, 7, 9}, 32, {}};
+}
+
+} // namespace
 
 class TestApi : public QObject {
     Q_OBJECT
@@ -31,7 +51,13 @@ private slots:
     void cleanup();
     void readBody_data();
     void readBody();
+    void linesJudgedAsTheRegister_data();
+    void linesJudgedAsTheRegister();
+    void paymentTypesOnceTheTableIsRead();
+    void printedAsTheRegisterPrints_data();
+    void printedAsTheRegisterPrints();
     void token();
+    void tokenForClient();
     void parseHead_data();
     void parseHead();
     void refusals_data();
@@ -149,11 +175,11 @@ void TestApi::readBody_data() {
         << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1.105", "department": 1}],
                                   "payments": [{"type": 1}]})")
         << QStringList() << QStringLiteral("al massimo 2 decimali");
-    QTest::newRow("department 22")
+    QTest::newRow("department 21, which the register lacks")
         << json
-        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 22}],
+        << QByteArray(R"({"items": [{"description": "A", "quantity": "1", "price": "1", "department": 21}],
                                   "payments": [{"type": 1}]})")
-        << QStringList() << QStringLiteral("items[0].department: deve essere un numero intero da 1 a 21");
+        << QStringList() << QStringLiteral("items[0].department: deve essere un numero intero da 1 a 20");
     QTest::newRow("slash in a description")
         << json
         << QByteArray(R"({"items": [{"description": "A/B", "quantity": "1", "price": "1", "department": 1}],
@@ -212,6 +238,92 @@ void TestApi::readBody_data() {
     QTest::newRow("text, a quantity of zero")
         << QByteArray("text/plain") << QByteArray("3/S/A//0/1/1//\n5/1/\n") << QStringList()
         << QStringLiteral("riga 1 \"3/S/A//0/1/1//\": quantit\u00e0 zero");
+    const auto item = [](const char *quantity, const char *price) -> QByteArray {
+        return QByteArray(R"({"description": "A", "quantity": ")") + quantity + R"(", "price": ")" + price +
+               R"(", "department": 1})";
+    };
+    QTest::newRow("a quantity beyond the register's")
+        << json << QByteArray(R"({"items": [)" + item("10000", "1") + R"(], "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].quantity: quantit\u00e0 oltre 9999.999");
+    QTest::newRow("a sale beyond 999999.99")
+        << json
+        << QByteArray(R"({"items": [)" + item("9999", "99999.99") + R"(], "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].price: la vendita supera 999999.99");
+    QByteArray tenMillion = R"({"items": [)" + item("10", "99999.99");
+    for (int i = 1; i < 11; ++i)
+        tenMillion += ", " + item("10", "99999.99");
+    QTest::newRow("a receipt beyond 9999999.99")
+        << json << QByteArray(tenMillion + R"(], "payments": [{"type": 1}]})") << QStringList()
+        << QStringLiteral("items: il totale supera 9999999.99");
+    QTest::newRow("a payment type the register has not programmed")
+        << json
+        << QByteArray(R"({"items": [)" + item("1", "1") + R"(], "payments": [{"type": 1, "amount": "0.50"},
+                          {"type": 8}]})")
+        << QStringList() << QStringLiteral("payments[1].type: pagamento 8 non programmato sulla cassa");
+    QTest::newRow("a payment type the register lacks")
+        << json << QByteArray(R"({"items": [)" + item("1", "1") + R"(], "payments": [{"type": 10}]})")
+        << QStringList() << QStringLiteral("payments[0].type: deve essere un numero intero da 1 a 9");
+    QTest::newRow("a payment without its amount pays the rest")
+        << json
+        << QByteArray(R"({"items": [)" + item("2", "5") + R"(], "payments": [{"type": 1, "amount": "1.00"},
+                          {"type": 2}]})")
+        << QStringList{"3/S/A//2/5/1//", "5/1/1.00/////", "5/2//////"} << QString();
+    QTest::newRow("nothing printable but spaces")
+        << json << QByteArray(R"({"items": [{"description": "☕ ☕", "quantity": "1", "price": "1",
+                          "department": 1}], "payments": [{"type": 1}]})")
+        << QStringList() << QStringLiteral("items[0].description: nessun carattere stampabile");
+    // Lines given as they are, judged as the register would take them.
+    const QByteArray text = "text/plain";
+    const auto taken = [](const QByteArray &body) { return SplitReceiptLines(QString::fromLatin1(body)); };
+    const QByteArray million = "3/S/A//10/99999.99/1//\n";
+    QTest::newRow("text, a negative quantity")
+        << text << QByteArray("3/S/A//-1/1/1//\n5/1/\n") << QStringList()
+        << QStringLiteral("riga 1 \"3/S/A//-1/1/1//\": quantit\u00e0 non valida \"-1\"");
+    QTest::newRow("text, no quantity") << text << QByteArray("3/S/A///1/1//\n5/1/\n") << QStringList()
+                                       << QStringLiteral("quantit\u00e0 non valida \"\"");
+    QTest::newRow("text, a quantity beyond the register's")
+        << text << QByteArray("3/S/A//10000/1/1//\n5/1/\n") << QStringList()
+        << QStringLiteral("quantit\u00e0 oltre 9999.999");
+    QTest::newRow("text, a price with a comma")
+        << text << QByteArray("3/S/A//1/1,50/1//\n5/1/\n") << QStringList()
+        << QStringLiteral("prezzo non valido \"1,50\"");
+    QTest::newRow("text, a price beyond the register's")
+        << text << QByteArray("3/S/A//1/100000/1//\n5/1/\n") << QStringList()
+        << QStringLiteral("prezzo oltre 99999.99");
+    QTest::newRow("text, department 21") << text << QByteArray("3/S/A//1/1/21//\n5/1/\n") << QStringList()
+                                         << QStringLiteral("reparto 21: la cassa ha i reparti da 1 a 20");
+    QTest::newRow("text, department 0") << text << QByteArray("3/N/A//1/1/0//\n5/1/\n") << QStringList()
+                                        << QStringLiteral("reparto 0: la cassa ha i reparti da 1 a 20");
+    QTest::newRow("text, a department that is not a number")
+        << text << QByteArray("3/S/A//1/1/x//\n5/1/\n") << QStringList()
+        << QStringLiteral("reparto non valido \"x\"");
+    QTest::newRow("text, a sale without its department")
+        << text << QByteArray("3/S/A//1/1\n5/1/\n") << QStringList()
+        << QStringLiteral("riga 1 \"3/S/A//1/1\": vendita incompleta");
+    QTest::newRow("text, a sale of 0.00") << text << QByteArray("3/S/A//0.004/1/1//\n5/1/\n") << QStringList()
+                                          << QStringLiteral("la vendita vale 0.00");
+    QTest::newRow("text, a sale beyond 999999.99")
+        << text << QByteArray("3/S/A//9999/99999.99/1//\n5/1/\n") << QStringList()
+        << QStringLiteral("la vendita supera 999999.99");
+    QTest::newRow("text, a receipt beyond 9999999.99")
+        << text << million.repeated(11) + "5/1/\n"
+        << QStringList()
+        << QStringLiteral("riga 11 \"3/S/A//10/99999.99/1//\": il totale dello scontrino supera 9999999.99");
+    const QByteArray discounted = million.repeated(10) + "4/5.00/\n3/S/A//1/5.00/1//\n5/1/\n";
+    QTest::newRow("text, a discount leaves the total to the register")
+        << text << discounted << taken(discounted) << QString();
+    const QByteArray twoReceipts = million.repeated(6) + "5/1/\n" + million.repeated(6) + "5/1/\n";
+    QTest::newRow("text, receipts add up each on its own")
+        << text << twoReceipts << taken(twoReceipts) << QString();
+    QTest::newRow("text, a payment type the register has not programmed")
+        << text << QByteArray("3/S/A//1/1/1//\n5/8/\n") << QStringList()
+        << QStringLiteral("riga 2 \"5/8/\": pagamento 8 non programmato sulla cassa");
+    QTest::newRow("text, a payment type the register lacks")
+        << text << QByteArray("3/S/A//1/1/1//\n5/10/1.00/////\n") << QStringList()
+        << QStringLiteral("tipo di pagamento \"10\": la cassa ha i tipi da 1 a 9");
+    QTest::newRow("lines, nothing printable in a description")
+        << json << QByteArray(R"({"lines": ["3/S/日本茶//1/1/1//", "5/1/"]})") << QStringList()
+        << QStringLiteral("riga 1 (descrizione): nessun carattere stampabile dalla cassa");
     QTest::newRow("lone low surrogate in a line")
         << json << QByteArray(R"({"lines": ["3/S/\udc00//1/1/1//", "5/1/"]})") << QStringList()
         << QStringLiteral("lines[0]: contiene un carattere Unicode non valido");
@@ -241,7 +353,7 @@ void TestApi::readBody() {
     QFETCH(QByteArray, body);
     QFETCH(QStringList, lines);
     QFETCH(QString, error);
-    const ReceiptReading r = ReadReceiptBody(body, ReceiptBodyTypeOf(type));
+    const ReceiptReading r = ReadReceiptBody(body, ReceiptBodyTypeOf(type), readRules());
     if (error.isEmpty()) {
         QVERIFY2(r.ok(), qPrintable(r.error));
         QCOMPARE(r.lines, lines);
@@ -250,6 +362,172 @@ void TestApi::readBody() {
         QVERIFY2(r.error.contains(error), qPrintable(r.error));
         QVERIFY(r.lines.isEmpty());
     }
+}
+
+// A sale or payment line is refused before it is queued exactly when the
+// simulated register, programmed as the rules say, refuses it.
+void TestApi::linesJudgedAsTheRegister_data() {
+    QTest::addColumn<QByteArray>("line");
+    for (const char *line : {"3/S/A//1/1.00/1//",
+                             "3/S/A//-1/1/1//",
+                             "3/S/A///1/1//",
+                             "3/S/A// 2 /1/1//",
+                             "3/S/A//.5/1/1//",
+                             "3/S/A//2./1/1//",
+                             "3/S/A//0/1/1//",
+                             "3/S/A//9999.999/1/1//",
+                             "3/S/A//10000/1/1//",
+                             "3/S/A//1.0001/1/1//",
+                             "3/S/A//1/1,50/1//",
+                             "3/S/A//1/-2/1//",
+                             "3/S/A//1/99999.99/1//",
+                             "3/S/A//1/100000/1//",
+                             "3/S/A//1/1/0//",
+                             "3/S/A//1/1/20//",
+                             "3/S/A//1/1/21//",
+                             "3/S/A//1/1/x//",
+                             "3/S/A//1/1/1.0//",
+                             "3/S/A//0.004/1/1//",
+                             "3/S/A//0.005/1/1//",
+                             "3/S/A//10/99999.99/1//",
+                             "3/S/A//10.001/99999.99/1//",
+                             "3/N/A//1/1/21//",
+                             "3/S/A//1/1",
+                             "5/",
+                             "5/1/",
+                             "5/8/",
+                             "5/9/",
+                             "5/10/",
+                             "5/0/",
+                             "5/ 2 /"})
+        QTest::newRow(line) << QByteArray(line);
+}
+
+void TestApi::linesJudgedAsTheRegister() {
+    QFETCH(QByteArray, line);
+    ecrsim::Register reg;
+    reg.tables.payments[7].description.clear(); // payment 8
+    const QByteArray sale = "3/S/A//1/1.00/1//";
+    const bool payment = line.startsWith("5/");
+    if (payment)
+        QCOMPARE(reg.execute(sale).left(3), QByteArray("00/"));
+    const QByteArray answer = reg.execute(line);
+    const ReceiptReading r = ReadReceiptText(payment ? sale + '\n' + line : line, readRules());
+    QVERIFY2(r.ok() == answer.startsWith("00/"), QByteArray(answer + " / " + r.error.toUtf8()).constData());
+}
+
+// Until the register's payment table is read no type is refused as not
+// programmed; a type the register lacks is refused all the same.
+void TestApi::paymentTypesOnceTheTableIsRead() {
+    const QByteArray unprogrammed = "3/S/A//1/1/1//\n5/8/\n";
+    QVERIFY(ReadReceiptText(unprogrammed).ok());
+    QVERIFY(!ReadReceiptText(unprogrammed, readRules()).ok());
+    QVERIFY(!ReadReceiptText("3/S/A//1/1/1//\n5/10/\n").ok());
+}
+
+// Text the register cannot print reaches it in its nearest printable form,
+// and what it cuts or changes is said, naming the field or the line.
+void TestApi::printedAsTheRegisterPrints_data() {
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("wrap"); // WrapDescription, 10 and 10 characters
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("warnings");
+    const QByteArray json = "application/json";
+    const QByteArray text = "text/plain";
+    const auto receipt = [](const QByteArray &item) -> QByteArray {
+        return R"({"items": [)" + item + R"(], "payments": [{"type": 1}]})";
+    };
+    const auto sold = [](const QByteArray &description) -> QByteArray {
+        return R"({"description": ")" + description + R"(", "quantity": "1", "price": "1", "department": 1})";
+    };
+    const QByteArray sixty = "ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDEFGHIJKLMNOPQRSTUVWXYZ 012345";
+    QTest::newRow("letters the register lacks")
+        << json << receipt(sold("Żubrówka")) << false
+        << QStringList{QStringLiteral("3/S/Zubr\u00f3wka//1/1/1//"), "5/1//////"}
+        << QStringList{QStringLiteral("items[0].description: \"\u017bubr\u00f3wka\" stampato "
+                                      "come \"Zubr\u00f3wka\"")};
+    QTest::newRow("Windows-1252 as it is: sharp s, curly quotes, the euro")
+        << json << receipt(sold("Stra\u00dfe \u201cLa Perla\u201d \u20ac")) << false
+        << QStringList{QStringLiteral("3/S/Stra\u00dfe \u201cLa Perla\u201d \u20ac//1/1/1//"), "5/1//////"}
+        << QStringList();
+    QTest::newRow("no printable form: a question mark, said")
+        << json << receipt(sold("T\u00e8 \u65e5\u672c\u8336 \u2615")) << false
+        << QStringList{QStringLiteral("3/S/T\u00e8 ??? ?//1/1/1//"), "5/1//////"}
+        << QStringList{QStringLiteral("items[0].description: \"T\u00e8 \u65e5\u672c\u8336 \u2615\" stampato "
+                                      "come \"T\u00e8 ??? ?\"")};
+    QTest::newRow("a plain form never ends a field")
+        << json << receipt(sold("A\uff0fB \ufb01")) << false
+        << QStringList{QStringLiteral("3/S/A?B fi//1/1/1//"), "5/1//////"}
+        << QStringList{QStringLiteral("items[0].description: \"A\uff0fB \ufb01\" stampato come \"A?B fi\"")};
+    QTest::newRow("a description longer than a row")
+        << json << receipt(sold(sixty)) << false
+        << QStringList{QString::fromLatin1("3/S/" + sixty + "//1/1/1//"), "5/1//////"}
+        << QStringList{QStringLiteral("items[0].description: 60 caratteri, la cassa ne stampa 32: "
+                                      "\"ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDE\"")};
+    QTest::newRow("a second description, a text and a customer row longer than a row")
+        << json
+        << QByteArray(R"({"customer": [")" + sixty + R"("], "text": [")" + sixty +
+                      R"("], "items": [{"description": "A", "description2": ")" + sixty +
+                      R"(", "quantity": "1", "price": "1", "department": 1}], "payments": [{"type": 1}]})")
+        << false
+        << QStringList{QString::fromLatin1("j/" + sixty + "/////////0/"),
+                       QString::fromLatin1("3/S/A/" + sixty + "/1/1/1//"),
+                       QString::fromLatin1("7/1/0/" + sixty + "/"), "5/1//////"}
+        << QStringList{QStringLiteral("customer[0]: 60 caratteri, la cassa ne stampa 32: "
+                                      "\"ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDE\""),
+                       QStringLiteral("text[0]: 60 caratteri, la cassa ne stampa 32: "
+                                      "\"ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDE\""),
+                       QStringLiteral("items[0].description2: 60 caratteri, la cassa ne stampa 32: "
+                                      "\"ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDE\"")};
+    QTest::newRow("a wrapped description that fits")
+        << json << receipt(sold("ABCDEFGHIJKLMNOPQRS")) << true
+        << QStringList{"3/S/ABCDEFGHIJKLMNOPQRS//1/1/1//", "5/1//////"} << QStringList();
+    QTest::newRow("a wrapped description cut")
+        << json << receipt(sold("ABCDEFGHIJKLMNOPQRSTUVWXYZ")) << true
+        << QStringList{"3/S/ABCDEFGHIJKLMNOPQRSTUVWXYZ//1/1/1//", "5/1//////"}
+        << QStringList{QStringLiteral("items[0].description: descrizione a capo, la cassa stampa "
+                                      "\"ABCDEFGHIJ\" e \"KLMNOPQRST\"")};
+    QTest::newRow("text, a combining accent joins its letter")
+        << text << QByteArray("3/S/CAFFE\xcc\x81//1/1/1//\n5/1/\n") << false
+        << QStringList{QStringLiteral("3/S/CAFF\u00c9//1/1/1//"), "5/1/"}
+        << QStringList{QStringLiteral("riga 1 (descrizione): \"CAFFE\u0301\" stampato come \"CAFF\u00c9\"")};
+    QTest::newRow("lines, letters the register lacks, by field")
+        << json << QByteArray(R"({"lines": ["3/S/Łódź/Ząb/1/1/1//", "7/1/0/Dziękuję/", "5/1/"]})") << false
+        << QStringList{QStringLiteral("3/S/L\u00f3dz/Zab/1/1/1//"), "7/1/0/Dziekuje/", "5/1/"}
+        << QStringList{QStringLiteral("riga 1 (descrizione): \"\u0141\u00f3d\u017a\" stampato come "
+                                      "\"L\u00f3dz\""),
+                       QStringLiteral("riga 1 (descrizione 2): \"Z\u0105b\" stampato come \"Zab\""),
+                       QStringLiteral("riga 2 (testo): \"Dzi\u0119kuj\u0119\" stampato come \"Dziekuje\"")};
+    QTest::newRow("text, rows longer than the register prints")
+        << text
+        << QByteArray("3/S/" + sixty + "//1/1/1//\n3/R/RETURNED ITEM DESCRIBED LONG//1/1/1//\n7/1/0/" +
+                      sixty + "/\n5/1/\n")
+        << false
+        << QStringList{QString::fromLatin1("3/S/" + sixty + "//1/1/1//"),
+                       "3/R/RETURNED ITEM DESCRIBED LONG//1/1/1//",
+                       QString::fromLatin1("7/1/0/" + sixty + "/"), "5/1/"}
+        << QStringList{QStringLiteral("riga 1 (descrizione): 60 caratteri, la cassa ne stampa 32: "
+                                      "\"ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDE\""),
+                       // "RESO " before it
+                       QStringLiteral("riga 2 (descrizione): 28 caratteri, la cassa ne stampa 27: "
+                                      "\"RETURNED ITEM DESCRIBED LON\""),
+                       QStringLiteral("riga 3 (testo): 60 caratteri, la cassa ne stampa 32: "
+                                      "\"ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDE\"")};
+}
+
+void TestApi::printedAsTheRegisterPrints() {
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, wrap);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, warnings);
+    ReceiptRules rules = readRules();
+    rules.saleRewrite.wrapDescription = wrap;
+    const ReceiptReading r = ReadReceiptBody(body, ReceiptBodyTypeOf(type), rules);
+    QVERIFY2(r.ok(), qPrintable(r.error));
+    QCOMPARE(r.lines, lines);
+    QCOMPARE(r.warnings, warnings);
 }
 
 void TestApi::token() {
@@ -273,29 +551,86 @@ void TestApi::token() {
     QVERIFY(ApiToken::matches(fresh, fresh));
     QVERIFY(!ApiToken::matches(fresh, fresh.left(63) + 'x'));
     QVERIFY(!ApiToken::matches(QByteArray(), QByteArray()));
-    // A service's home that its group enters and others do not: the key is
-    // readable by the group too, and read as it is by a member.
-    const auto homeMode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    // A key file that belongs to the group is readable by it (and by no
+    // others); a file of any other group is its owner's alone. The group is
+    // here the one the test's files get.
+    const QString group = QFileInfo(path).group();
+    QVERIFY(!group.isEmpty());
+    const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    const auto modeOf = [](const QString &file) {
+        return QFile::permissions(file) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    };
     const struct {
-        QFile::Permissions home;
-        QFile::Permissions token;
-    } rows[] = {{homeMode, QFile::ReadOwner | QFile::WriteOwner},
-                {homeMode | QFile::ReadGroup | QFile::ExeGroup,
-                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup},
-                {homeMode | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther,
-                 QFile::ReadOwner | QFile::WriteOwner}};
+        const char *name;
+        QByteArray content; // the file before, empty: as the package makes it
+        QFile::Permissions before;
+        QString group; // the group that may read it
+        QFile::Permissions after;
+    } rows[] = {
+        {"the group's key, made private", fresh, ownerOnly, group, ownerOnly | QFile::ReadGroup},
+        {"the group's key, open to others", fresh, ownerOnly | QFile::ReadGroup | QFile::ReadOther, group,
+         ownerOnly | QFile::ReadGroup},
+        {"the group's empty file", QByteArray(), ownerOnly | QFile::ReadGroup | QFile::WriteOther, group,
+         ownerOnly | QFile::ReadGroup},
+        {"another group's key", fresh, ownerOnly | QFile::ReadGroup, QStringLiteral("norvvelm-api-other"),
+         ownerOnly},
+        {"no group named", fresh, ownerOnly | QFile::ReadGroup, QString(), ownerOnly},
+    };
     for (const auto &row : rows) {
         QTemporaryDir service;
-        QVERIFY(QFile::setPermissions(service.path(), row.home));
-        const QByteArray key = ApiToken::load(service.path());
-        QCOMPARE(QFile::permissions(service.filePath(ApiToken::fileName())) & ~QFile::Permissions(0x0F00),
-                 row.token);
+        const QString file = service.filePath(ApiToken::fileName());
+        testsupport::writeFile(file, row.content);
+        QVERIFY(QFile::setPermissions(file, row.before));
+        QString why;
+        const auto inode = inodeOf(file);
+        const QByteArray key = ApiToken::load(service.path(), row.group, &why);
+        QVERIFY2(key.size() == 64, qPrintable(why));
+        // The group's file is written in place: it keeps its group.
+        if (row.group == group)
+            QCOMPARE(inodeOf(file), inode);
+        QVERIFY2(row.content.isEmpty() || key == fresh, row.name);
+        QVERIFY2(modeOf(file) == row.after, row.name);
+        QCOMPARE(QFileInfo(file).group(), group); // never handed to another group
         QCOMPARE(ApiToken::read(service.path()), key);
     }
     QTemporaryDir empty;
     QString why;
     QVERIFY(ApiToken::read(empty.path(), &why).isEmpty());
     QVERIFY(!QFile::exists(empty.filePath(ApiToken::fileName())));
+}
+
+// norvvelm-cmd --api-token: the named home's key, else the installed
+// service's (read, never made), else the user's own.
+void TestApi::tokenForClient() {
+    QTemporaryDir named, service, own;
+    const QString nowhere = service.filePath(QStringLiteral("not-installed"));
+    bool ownAsked = false;
+    const auto ownHome = [&] {
+        ownAsked = true;
+        return own.path();
+    };
+    const auto keyOf = [](const QTemporaryDir &dir) {
+        return testsupport::readFile(dir.filePath(ApiToken::fileName())).trimmed();
+    };
+    QString why;
+    // Named: its key, made there.
+    const QByteArray fromNamed = ApiToken::forClient(named.path(), service.path(), ownHome, &why);
+    QCOMPARE(fromNamed, keyOf(named));
+    QVERIFY(!QFile::exists(service.filePath(ApiToken::fileName())) && !ownAsked);
+    // The service installed, its key not made yet: said, with how to join
+    // its group; nothing made anywhere.
+    QVERIFY(ApiToken::forClient(QString(), service.path(), ownHome, &why).isEmpty());
+    QVERIFY2(why.contains(QStringLiteral("sudo adduser $USER norvvelm-api")), qPrintable(why));
+    QVERIFY(!QFile::exists(service.filePath(ApiToken::fileName())) && !ownAsked);
+    // The service's key, as it is.
+    const QByteArray serviceKey = ApiToken::load(service.path());
+    QCOMPARE(ApiToken::forClient(QString(), service.path(), ownHome, &why), serviceKey);
+    QVERIFY(!ownAsked);
+    // No service: the user's own, made there.
+    const QByteArray fromOwn = ApiToken::forClient(QString(), nowhere, ownHome, &why);
+    QVERIFY(ownAsked);
+    QCOMPARE(fromOwn, keyOf(own));
+    QVERIFY(fromOwn != serviceKey && fromOwn != fromNamed);
 }
 
 void TestApi::parseHead_data() {

@@ -3,6 +3,7 @@
 // Judged from the register's own log and paper: what is refused never
 // reaches it, and what is accepted is printed once.
 
+#include "ecrsim/Register.h"
 #include "support/DaemonRig.h"
 #include "support/HttpProbe.h"
 #include "support/OpenApiCheck.h"
@@ -75,7 +76,12 @@ private:
 void TestApiDaemon::initTestCase() {
     m_d = std::make_unique<Daemon>();
     QVERIFY(m_d->apiPort != 0);
-    QVERIFY(m_d->startSim());
+    // The register's payment 8 has no description: it is not programmed.
+    const QString state = m_d->home.filePath(QStringLiteral("ecr-state.json"));
+    ecrsim::Register programmed;
+    programmed.tables.payments[7].description.clear();
+    QVERIFY(programmed.setStateFile(state));
+    QVERIFY(m_d->startSim({QStringLiteral("--state"), state}));
     m_d->start();
     QTRY_VERIFY_WITH_TIMEOUT(m_d->identified(), 10000);
     const Api api{*m_d};
@@ -83,8 +89,7 @@ void TestApiDaemon::initTestCase() {
     // Online once identified with its tables read: the payment types with them.
     QTRY_VERIFY_WITH_TIMEOUT(api.ask(api.get("/api/v1/status"))
                                      .json()[QStringLiteral("register")][QStringLiteral("payment_types")]
-                                     .toArray()
-                                     .size() == 9,
+                                     .toArray() == QJsonArray({1, 2, 3, 4, 5, 6, 7, 9}),
                              20000);
     // The key as the command tool prints it, private to its owner.
     QProcess cmd;
@@ -103,47 +108,68 @@ void TestApiDaemon::initTestCase() {
 void TestApiDaemon::refusedNeverReachTheRegister_data() {
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("where"); // the field or line it names; empty: not checked
     const Api api{*m_d};
     const QByteArray body = kSale + "\r\n5/1/////\r\n";
     const QByteArray good = api.post("k-refused", "text/plain", body);
     QTest::newRow("no token") << QByteArray(good).replace(
                                      QByteArray("Authorization: Bearer " + api.token() + "\r\n"),
                                      QByteArray())
-                              << 401;
-    QTest::newRow("wrong token") << QByteArray(good).replace(api.token(), QByteArray(64, 'a')) << 401;
-    QTest::newRow("foreign Host") << QByteArray(good).replace("Host: 127.0.0.1:", "Host: pos.example:")
-                                  << 403;
+                              << 401 << QString();
+    QTest::newRow("wrong token") << QByteArray(good).replace(api.token(), QByteArray(64, 'a')) << 401
+                                 << QString();
+    QTest::newRow("foreign Host") << QByteArray(good).replace("Host: 127.0.0.1:", "Host: pos.example:") << 403
+                                  << QString();
     QTest::newRow("foreign Origin") << api.post("k-refused", "text/plain", body,
                                                 "Origin: http://evil.example\r\n")
-                                    << 403;
+                                    << 403 << QString();
     QTest::newRow("3 MB") << api.post("k-refused", "text/plain", body + QByteArray(3 * 1024 * 1024, '\n'))
-                          << 413;
+                          << 413 << QString();
     QTest::newRow("bad JSON") << api.post("k-refused", "application/json", "{\"lines\": [\"" + kSale + "\"")
-                              << 400;
+                              << 400 << QString();
     QTest::newRow("control character")
         << api.post("k-refused", "application/json",
                     "{\"lines\": [\"3/S/CAFFE\\u0007//1/1.10/1//\", \"5/1/////\"]}")
-        << 400;
+        << 400 << QString();
     QTest::newRow("closing inside the receipt")
-        << api.post("k-refused", "text/plain", kSale + "\r\nx/7/0/0/\r\n5/1/////\r\n") << 400;
-    // The register's payment table, read at start, has no payment 10.
+        << api.post("k-refused", "text/plain", kSale + "\r\nx/7/0/0/\r\n5/1/////\r\n") << 400 << QString();
+    // The register's payment table, read at start, has no description for
+    // payment 8; payment 10 it has not at all. Department 21 it lacks too.
     QTest::newRow("a payment type the register has not programmed")
-        << api.post("k-refused", "text/plain", kSale + "\r\n5/10/////\r\n") << 400;
+        << api.post("k-refused", "text/plain", kSale + "\r\n5/8/////\r\n") << 400 << QStringLiteral("2");
+    QTest::newRow("a payment type the register has not programmed, by field")
+        << api.post(
+               "k-refused", "application/json",
+               R"({"items": [{"description": "CAFFE", "quantity": "1", "price": "1.10", "department": 1}],
+                        "payments": [{"type": 1, "amount": "1.00"}, {"type": 8}]})")
+        << 400 << QStringLiteral("payments[1].type");
+    QTest::newRow("a payment type the register lacks")
+        << api.post("k-refused", "text/plain", kSale + "\r\n5/10/////\r\n") << 400 << QStringLiteral("2");
+    QTest::newRow("a department the register lacks")
+        << api.post("k-refused", "text/plain", "3/S/CAFFE//1/1.10/21//\r\n5/1/////\r\n") << 400
+        << QStringLiteral("1");
     QTest::newRow("payments short of the total")
         << api.post(
                "k-refused", "application/json",
                R"({"items": [{"description": "CAFFE", "quantity": "1", "price": "1.10", "department": 1}],
                         "payments": [{"type": 1, "amount": "1.00"}]})")
-        << 400;
+        << 400 << QStringLiteral("payments");
 }
 
 void TestApiDaemon::refusedNeverReachTheRegister() {
     QFETCH(QByteArray, request);
     QFETCH(int, status);
+    QFETCH(QString, where);
     const Api api{*m_d};
     const HttpAnswer a = api.ask(request);
     QCOMPARE(a.status, status);
-    QVERIFY(!a.json()[QStringLiteral("error")][QStringLiteral("code")].toString().isEmpty());
+    const QJsonValue error = a.json()[QStringLiteral("error")];
+    QVERIFY(!error[QStringLiteral("code")].toString().isEmpty());
+    if (!where.isEmpty()) {
+        const QJsonValue field = error[QStringLiteral("field")];
+        QCOMPARE(field.isString() ? field.toString() : QString::number(error[QStringLiteral("line")].toInt()),
+                 where);
+    }
     // Nothing of it was queued or sent.
     const HttpAnswer list = api.ask(api.get("/api/v1/receipts"));
     QCOMPARE(list.status, 200);
@@ -231,8 +257,8 @@ void TestApiDaemon::receiptsToPrinted_data() {
     // What the register refuses stops the receipt: voided, nothing printed.
     QTest::newRow("a line the register refuses")
         << QByteArray("e-1") << QByteArray("text/plain")
-        << QByteArray("3/S/ERRSALE//1/1.00/1//\r\n3/S/BADDEPT//1/1.00/21/99/\r\n5/1/////\r\n")
-        << QStringLiteral("ERRSALE") << failed << QStringLiteral("67") << 2 << QString()
+        << QByteArray("3/S/ERRSALE//1/1.00/1//\r\n3/S/BADVAT//1/1.00/1/99/\r\n5/1/////\r\n")
+        << QStringLiteral("ERRSALE") << failed << QStringLiteral("09") << 2 << QString()
         << QStringLiteral("line_refused");
     QTest::newRow("a payment the register refuses")
         << QByteArray("e-2") << QByteArray("text/plain")

@@ -65,6 +65,7 @@ class TestRegister : public QObject {
 private slots:
     void receiptRules_data();
     void receiptRules();
+    void paymentWithoutDescription();
     void demoReceiptsAndTotals();
     void dailyClosingAndVatRates();
     void paperTypicalReceipt();
@@ -196,6 +197,15 @@ void TestRegister::receiptRules() {
     Register reg;
     QCOMPARE(run(reg, steps), QByteArray());
     QCOMPARE(reg.receiptOpen(), openAfter);
+}
+
+// A payment its table leaves without a description is not programmed: the
+// register refuses it, with or without an amount, and takes the others.
+void TestRegister::paymentWithoutDescription() {
+    Register reg;
+    reg.tables.payments[7].description.clear();
+    QCOMPARE(run(reg, {"3/S/A//1/1.00/1/4/", "5/8/ > 0C", "5/8/0.50/ > 0C", "5/9/"}), QByteArray());
+    QVERIFY(!reg.receiptOpen());
 }
 
 void TestRegister::demoReceiptsAndTotals() {

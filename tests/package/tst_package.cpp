@@ -4,13 +4,17 @@
 
 #include "support/EcrSimProcess.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -124,6 +128,7 @@ private slots:
     void mistypedSwitchRefused();
     void pictureControlFromItsPrivateFolder();
     void unitVerifies();
+    void keyReadByItsGroupAlone();
     void lintianFindsNoError();
 };
 
@@ -301,6 +306,50 @@ void TestPackage::unitVerifies() {
             exposed << l;
     }
     QVERIFY2(exposed.isEmpty(), qPrintable(exposed.join(u'\n')));
+}
+
+// As the package installs the service, in a scratch root: its user and
+// the group that reads its key (sysusers), its home that the group only
+// passes through, and the key's file, empty, that the group alone reads
+// (tmpfiles); run again, as at every start, it mends the key's mode.
+void TestPackage::keyReadByItsGroupAlone() {
+    const QString sysusers = QStandardPaths::findExecutable(QStringLiteral("systemd-sysusers"));
+    const QString tmpfiles = QStandardPaths::findExecutable(QStringLiteral("systemd-tmpfiles"));
+    if (sysusers.isEmpty() || tmpfiles.isEmpty())
+        QSKIP("systemd-sysusers or systemd-tmpfiles is not installed");
+    if (::geteuid() != 0)
+        QSKIP("files of another user are made by root alone");
+    QTemporaryDir scratch;
+    QVERIFY(QDir().mkpath(scratch.filePath(QStringLiteral("etc"))));
+    const QString inRoot = QStringLiteral("--root=") + scratch.path();
+    Run r = run(sysusers, {inRoot, root() + QStringLiteral("/usr/lib/sysusers.d/norvvelm.conf")});
+    QVERIFY2(r.exitCode == 0, r.out.constData());
+    uint group = 0;
+    for (const QByteArray &line : readAll(scratch.filePath(QStringLiteral("etc/group"))).split('\n')) {
+        if (line.startsWith("norvvelm-api:")) {
+            QVERIFY(line.endsWith(':')); // nobody is a member yet, the service neither
+            group = line.split(':').value(2).toUInt();
+        }
+    }
+    QVERIFY(group != 0);
+    const QStringList create{QStringLiteral("--create"), inRoot,
+                             root() + QStringLiteral("/usr/lib/tmpfiles.d/norvvelm.conf")};
+    r = run(tmpfiles, create);
+    QVERIFY2(r.exitCode == 0, r.out.constData());
+    const auto mode = [](const QString &path) {
+        return QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    };
+    const QString home = scratch.filePath(QStringLiteral("var/lib/norvvelm"));
+    const QString key = home + QStringLiteral("/NorvVelm.token");
+    QCOMPARE(QFileInfo(home).groupId(), group);
+    QCOMPARE(mode(home), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeGroup);
+    QCOMPARE(QFileInfo(key).groupId(), group);
+    QCOMPARE(QFileInfo(key).size(), 0);
+    QCOMPARE(mode(key), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    QVERIFY(QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    r = run(tmpfiles, create);
+    QVERIFY2(r.exitCode == 0, r.out.constData());
+    QCOMPARE(mode(key), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 }
 
 void TestPackage::lintianFindsNoError() {
