@@ -57,11 +57,21 @@ void ApiMetrics::exchangeTook(double seconds) {
 
 QByteArray ApiMetrics::text(const Snapshot &now) const {
     QByteArray out;
+    // Every document counts among the receipts by its state, as before
+    // documents had kinds; by kind too among the documents.
+    QMap<QString, qint64> byState;
+    for (auto it = now.documents.cbegin(); it != now.documents.cend(); ++it)
+        byState[it.key().second] += it.value();
     out += "# HELP norvvelm_receipts_total Receipts that reached a final state, by state.\n"
            "# TYPE norvvelm_receipts_total counter\n";
-    for (auto it = now.receipts.cbegin(); it != now.receipts.cend(); ++it)
+    for (auto it = byState.cbegin(); it != byState.cend(); ++it)
         out += "norvvelm_receipts_total{state=\"" + label(it.key()) + "\"} " +
                QByteArray::number(it.value()) + '\n';
+    out += "# HELP norvvelm_documents_total Documents that reached a final state, by kind and state.\n"
+           "# TYPE norvvelm_documents_total counter\n";
+    for (auto it = now.documents.cbegin(); it != now.documents.cend(); ++it)
+        out += "norvvelm_documents_total{kind=\"" + label(it.key().first) + "\",state=\"" +
+               label(it.key().second) + "\"} " + QByteArray::number(it.value()) + '\n';
     out += "# HELP norvvelm_lines_sent_total Command lines the register answered.\n"
            "# TYPE norvvelm_lines_sent_total counter\n"
            "norvvelm_lines_sent_total " +

@@ -22,7 +22,7 @@ public:
     static constexpr std::array<double, 11> kBuckets{0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10};
 
     struct Snapshot {
-        QMap<QString, qint64> receipts; // by final state
+        QMap<std::pair<QString, QString>, qint64> documents; // by kind and final state
         qint64 queueLines = 0;
         qint64 queueReceipts = 0;
         bool registerUp = false;

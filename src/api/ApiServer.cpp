@@ -1,9 +1,12 @@
 #include "api/ApiServer.h"
 
+#include "commands/DocumentLines.h"
+
 #include "api/ApiToken.h"
 #include "api/ReceiptBook.h"
 #include "api/ReceiptReader.h"
 #include "commands/CommandLanguage.h"
+#include "commands/DocumentLines.h"
 #include "commands/RegisterOwner.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
@@ -463,15 +466,31 @@ HttpResponse ApiServer::status() const {
         {QStringLiteral("folder"), m_s.settings().config().ServerDir},
         {QStringLiteral("mask"), m_s.settings().config().ServerFile},
         {QStringLiteral("journal"), journalStatus()},
+        {QStringLiteral("closing"), closingStatus()},
     };
     return HttpResponse::json(
         200, compact({{QStringLiteral("register"), reg}, {QStringLiteral("server"), server}}));
 }
 
+// Today's closing, and the day's takings as last read from the register
+// (the status never talks to it: GET /api/v1/totals does).
+QJsonObject ApiServer::closingStatus() const {
+    const Closing c = m_closing ? m_closing() : Closing{};
+    QJsonObject out{
+        {QStringLiteral("automatic"), c.time.isEmpty() ? QJsonValue() : QJsonValue(c.time)},
+        {QStringLiteral("done"), c.done},
+        {QStringLiteral("at"), TimeJson(c.at)},
+        {QStringLiteral("problem"), c.problem.isEmpty() ? QJsonValue() : QJsonValue(c.problem)},
+        {QStringLiteral("takings"), c.takings ? QJsonValue(AmountText(*c.takings)) : QJsonValue()},
+        {QStringLiteral("takings_at"), TimeJson(c.takingsAt)},
+    };
+    return out;
+}
+
 HttpResponse ApiServer::metricsText() const {
     ApiMetrics::Snapshot now;
     if (m_book) {
-        now.receipts = m_book->finals();
+        now.documents = m_book->finals();
         now.queueReceipts = m_book->pending();
     }
     now.queueLines = m_book ? m_book->queuedLines() : 0;
@@ -555,7 +574,8 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request, b
         return connection->respond(
             HttpResponse::error(415, QStringLiteral("unsupported_media_type"),
                                 QStringLiteral("Un documento \u00e8 un oggetto application/json")));
-    const ReceiptRules rules = m_rules ? m_rules() : ReceiptRules{};
+    ReceiptRules rules = m_rules ? m_rules() : ReceiptRules{};
+    rules.receiptReference = [this](const QString &id) { return referenceOf(id); };
     const ReceiptReading reading =
         document ? ReadDocumentJson(request.body, rules) : ReadReceiptBody(request.body, sub.type, rules);
     if (!reading.ok())
@@ -571,13 +591,30 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request, b
     const QByteArray media = request.header("content-type").split(';').value(0).trimmed().toLower();
     const ReceiptSource source(ReceiptSource::Kind::Request, sub.key,
                                meaningOf(media, request.body, sub.type), sub.expires, reading.warnings,
-                               reading.kind == u"receipt" ? QString() : reading.kind);
+                               reading.composed ? reading.kind : QString());
     ReceiptHistory receipt;
     ReceiptBook::Submit submitted = m_book->submit(source, reading.lines, receipt);
     // Kept by an earlier version by its bytes: the same bytes are the same.
     if (submitted == ReceiptBook::Submit::Conflict && receipt.source.bodyHash == bytesOf(media, request.body))
         submitted = ReceiptBook::Submit::Repeated;
     answerSubmitted(connection, submitted, receipt, sub.waitMs);
+}
+
+// A credit note's reference from a receipt this server printed: its number
+// and day, as the credit-note dialog's reference field takes them; the file
+// number is the receipt's number.
+ReceiptReference ApiServer::referenceOf(const QString &id) const {
+    const std::optional<ReceiptHistory> r = m_book ? m_book->find(id) : std::nullopt;
+    if (!r)
+        return {{}, {}, QStringLiteral("scontrino sconosciuto: ") + id.left(64)};
+    const bool receipt = r->source.document.isEmpty() || r->source.document == u"receipt";
+    if (r->outcome != OutcomeState::Printed || r->receiptNumber < 0 || !receipt)
+        return {{}, {}, QStringLiteral("non \u00e8 uno scontrino stampato: ") + id.left(64)};
+    const QString day =
+        r->finished.isValid() ? r->finished.toString(QStringLiteral("dd-MM-yyyy")) : QString();
+    return {QStringLiteral("SCONTRINO N. %1 DEL %2").arg(r->receiptNumber).arg(day).trimmed(),
+            QString::number(r->receiptNumber).right(kFileNumberLimit),
+            {}};
 }
 
 void ApiServer::answerSubmitted(HttpConnection *connection, ReceiptBook::Submit submitted,

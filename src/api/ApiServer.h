@@ -68,6 +68,18 @@ public:
         QString message;
     };
     void setOfflineReason(std::function<Offline()> reason) { m_offline = std::move(reason); }
+    // The day's automatic closing: its time (empty: off), whether today's
+    // closing is done and when, why the last attempt did not close; with
+    // the day's takings as last read.
+    struct Closing {
+        QString time;
+        bool done = false;
+        QDateTime at;
+        QString problem;
+        std::optional<qint64> takings; // the day's sales, as last read
+        QDateTime takingsAt;
+    };
+    void setClosingStatus(std::function<Closing()> closing) { m_closing = std::move(closing); }
     // What the register is known to take, for the checks before queueing.
     void setReceiptRules(std::function<ReceiptRules()> rules) { m_rules = std::move(rules); }
 
@@ -103,6 +115,7 @@ private:
     };
     std::optional<HttpResponse> submission(const HttpRequest &request, Submission &out) const;
     void submit(HttpConnection *connection, const HttpRequest &request, bool document);
+    ReceiptReference referenceOf(const QString &id) const;
     void answerSubmitted(HttpConnection *connection, ReceiptBook::Submit submitted,
                          const ReceiptHistory &receipt, int waitMs);
     HttpResponse withdraw(const QString &id);
@@ -120,6 +133,8 @@ private:
     std::function<bool()> m_serverEnabled;
     std::function<Figures()> m_figures;
     std::function<Offline()> m_offline;
+    std::function<Closing()> m_closing;
+    QJsonObject closingStatus() const;
     std::function<ReceiptRules()> m_rules;
     ReceiptBook *m_book = nullptr;
     HttpServer m_http;

@@ -159,7 +159,7 @@ void QueueReceiptBook::settleLost(const ReceiptTotals &now) {
         r.finished = m_s.now();
         if (!r.started.isValid())
             r.started = r.finished;
-        ++m_finals[OutcomeStateName(r.outcome)];
+        ++m_finals[{KindOf(r), OutcomeStateName(r.outcome)}];
         keep(r);
         if (r.source.kind == ReceiptSource::Kind::File && fileOutcome)
             fileOutcome(r);
@@ -176,7 +176,7 @@ void QueueReceiptBook::look(const QueueState &queue) {
             continue;
         const bool final = IsFinal(r.outcome);
         if (final) {
-            ++m_finals[OutcomeStateName(r.outcome)];
+            ++m_finals[{KindOf(r), OutcomeStateName(r.outcome)}];
             m_told.remove(r.id);
         } else {
             m_told.insert(r.id, toldOf(r));
@@ -276,7 +276,7 @@ bool QueueReceiptBook::receiptOpen() const {
     return m_executor.state().receiptOpenAsShown();
 }
 
-QMap<QString, qint64> QueueReceiptBook::finals() const {
+QMap<std::pair<QString, QString>, qint64> QueueReceiptBook::finals() const {
     return m_finals;
 }
 

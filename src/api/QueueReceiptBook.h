@@ -40,7 +40,7 @@ public:
     int pending() const override;
     int queuedLines() const override;
     bool receiptOpen() const override;
-    QMap<QString, qint64> finals() const override;
+    QMap<std::pair<QString, QString>, qint64> finals() const override;
 
     // Looks at the queue's state: every receipt that moved is said, and a
     // final one is stored and its outcome file written.
@@ -82,7 +82,7 @@ private:
     static Told toldOf(const ReceiptHistory &r) { return {r.outcome, r.receiptsBefore}; }
     QHash<quint64, Told> m_told; // receipts under way, as last told
     QList<ReceiptHistory> m_lost;
-    QMap<QString, qint64> m_finals;
+    QMap<std::pair<QString, QString>, qint64> m_finals; // by kind and state
     bool m_inRefresh = false;
     bool m_storeFailing = false;
 };

@@ -115,6 +115,10 @@ bool ReceiptQuery::matches(const ReceiptHistory &r) const {
     return states.isEmpty() || states.contains(r.outcome);
 }
 
+QString KindOf(const ReceiptHistory &r) {
+    return r.source.document.isEmpty() ? QStringLiteral("receipt") : r.source.document;
+}
+
 QJsonObject ReceiptJson(const ReceiptHistory &r) {
     const auto time = TimeJson;
     QJsonArray errs;
@@ -137,7 +141,7 @@ QJsonObject ReceiptJson(const ReceiptHistory &r) {
         {QStringLiteral("accepted"), time(r.accepted)},
         {QStringLiteral("started"), time(r.started)},
         {QStringLiteral("finished"), time(r.finished)},
-        {QStringLiteral("kind"), r.source.document.isEmpty() ? QStringLiteral("receipt") : r.source.document},
+        {QStringLiteral("kind"), KindOf(r)},
         {QStringLiteral("figures"), r.figures ? QJsonValue(FiguresJson(*r.figures)) : QJsonValue()},
         {QStringLiteral("reset"), r.figuresReset ? QJsonValue(*r.figuresReset) : QJsonValue()},
         {QStringLiteral("warnings"), QJsonArray::fromStringList(r.source.warnings)},

@@ -23,6 +23,8 @@ quint64 ReceiptIdNumber(QStringView text);
 QString OutcomeStateName(OutcomeState state);
 std::optional<OutcomeState> OutcomeStateNamed(QStringView name);
 QJsonObject ReceiptJson(const ReceiptHistory &receipt);
+// The kind of document a receipt is ("receipt" when it names none).
+QString KindOf(const ReceiptHistory &receipt);
 // The register's figures of the day, amounts as decimal texts, and back.
 QJsonObject FiguresJson(const ReceiptTotals &totals);
 ReceiptTotals FiguresFromJson(const QJsonObject &o);
@@ -86,7 +88,7 @@ public:
     virtual int queuedLines() const = 0;
     virtual bool receiptOpen() const = 0;
     // Final states reached since start, by state.
-    virtual QMap<QString, qint64> finals() const = 0;
+    virtual QMap<std::pair<QString, QString>, qint64> finals() const = 0;
 
 signals:
     void changed(const QString &id);

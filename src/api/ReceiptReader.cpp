@@ -316,32 +316,54 @@ public:
     }
 };
 
-// One item of a structured receipt as its sale line, its amount added to
-// `total`; none (the reason in `r.error`) when it is not one.
-std::optional<QString> itemLine(Reader &r, const QJsonValue &value, const QString &where,
-                                const ReceiptRules &rules, qint64 &total) {
-    if (!value.isObject()) {
-        r.error = where + QStringLiteral(": deve essere un oggetto");
+// A list at `where`: none when it is left out (an empty list), not a list
+// or longer than `limit` (the fault said).
+std::optional<QJsonArray> list(Reader &r, const QJsonValue &v, const QString &where, qsizetype limit) {
+    if (v.isUndefined() || v.isNull())
+        return QJsonArray();
+    if (!v.isArray()) {
+        r.fail(where, QStringLiteral("deve essere un elenco"));
         return std::nullopt;
     }
-    const QJsonObject it = value.toObject();
-    if (!r.onlyKeys(it,
-                    {QStringLiteral("description"), QStringLiteral("description2"),
-                     QStringLiteral("quantity"), QStringLiteral("price"), QStringLiteral("department"),
-                     QStringLiteral("vat")},
-                    where))
+    if (v.toArray().size() > limit) {
+        r.fail(where, QStringLiteral("al massimo %1 elementi").arg(limit));
+        return std::nullopt;
+    }
+    return v.toArray();
+}
+
+std::optional<QJsonObject> object(Reader &r, const QJsonValue &v, const QString &where,
+                                  const QStringList &keys) {
+    if (!v.isObject()) {
+        r.fail(where, QStringLiteral("deve essere un oggetto"));
+        return std::nullopt;
+    }
+    if (!r.onlyKeys(v.toObject(), keys, where))
+        return std::nullopt;
+    return v.toObject();
+}
+
+// One item sold or taken back; what the register prints of its
+// descriptions said as its cuts.
+std::optional<DocumentItem> item(Reader &r, const QJsonValue &value, const QString &where,
+                                 const ReceiptRules &rules, bool isReturn) {
+    const auto it =
+        object(r, value, where,
+               {QStringLiteral("description"), QStringLiteral("description2"), QStringLiteral("quantity"),
+                QStringLiteral("price"), QStringLiteral("department"), QStringLiteral("vat")});
+    if (!it)
         return std::nullopt;
     const auto d1 =
-        r.text(it.value(QStringLiteral("description")), where + QStringLiteral(".description"), true);
+        r.text(it->value(QStringLiteral("description")), where + QStringLiteral(".description"), true);
     const auto d2 =
-        r.text(it.value(QStringLiteral("description2")), where + QStringLiteral(".description2"), false);
+        r.text(it->value(QStringLiteral("description2")), where + QStringLiteral(".description2"), false);
     const auto qty =
-        r.decimal(it.value(QStringLiteral("quantity")), where + QStringLiteral(".quantity"), 3, true);
+        r.decimal(it->value(QStringLiteral("quantity")), where + QStringLiteral(".quantity"), 3, true);
     const auto price =
-        r.decimal(it.value(QStringLiteral("price")), where + QStringLiteral(".price"), 2, true);
-    const auto dept = r.whole(it.value(QStringLiteral("department")), where + QStringLiteral(".department"),
+        r.decimal(it->value(QStringLiteral("price")), where + QStringLiteral(".price"), 2, true);
+    const auto dept = r.whole(it->value(QStringLiteral("department")), where + QStringLiteral(".department"),
                               1, kRegisterDepartments);
-    const auto vat = r.decimal(it.value(QStringLiteral("vat")), where + QStringLiteral(".vat"), 2, false);
+    const auto vat = r.decimal(it->value(QStringLiteral("vat")), where + QStringLiteral(".vat"), 2, false);
     if (!d1 || !d2 || !qty || !price || !dept || !vat)
         return std::nullopt;
     qint64 cents = 0;
@@ -350,117 +372,255 @@ std::optional<QString> itemLine(Reader &r, const QJsonValue &value, const QStrin
         r.fail(where + u'.' + fault.field, fault.why);
         return std::nullopt;
     }
-    total += cents;
-    const QString line = SaleLine(*d1, *d2, *qty, *price, *dept, *vat);
+    const DocumentItem out{*d1, *d2, *qty, *price, *dept, *vat};
+    const QString line = isReturn ? ReturnLine(*d1, *d2, *qty, *price, *dept, *vat)
+                                  : SaleLine(*d1, *d2, *qty, *price, *dept, *vat);
     saySaleCuts(line, where + QStringLiteral(".description"), where + QStringLiteral(".description2"), rules,
                 r.warnings);
-    return line;
+    return out;
 }
 
-// What a structured receipt's payments pay: their amounts, unless one pays
-// what is due.
-struct Paid {
-    qint64 cents = 0;
-    bool whatIsDue = false;
-};
-
-// One payment of a structured receipt as its payment line, added to `paid`;
-// none (the reason in `r.error`) when it is not one.
-std::optional<QString> paymentLine(Reader &r, const QJsonValue &value, const QString &where,
-                                   const ReceiptRules &rules, Paid &paid) {
-    if (!value.isObject()) {
-        r.error = where + QStringLiteral(": deve essere un oggetto");
+std::optional<QList<DocumentItem>> items(Reader &r, const QJsonValue &v, const QString &where,
+                                         const ReceiptRules &rules, bool isReturn) {
+    const auto a = list(r, v, where, kMaxReceiptLines);
+    if (!a)
         return std::nullopt;
+    QList<DocumentItem> out;
+    for (qsizetype i = 0; i < a->size(); ++i) {
+        const auto one = item(r, a->at(i), where + u'[' + QString::number(i) + u']', rules, isReturn);
+        if (!one)
+            return std::nullopt;
+        out << *one;
     }
-    const QJsonObject p = value.toObject();
-    if (!r.onlyKeys(p, {QStringLiteral("type"), QStringLiteral("amount")}, where))
-        return std::nullopt;
-    const auto type =
-        r.whole(p.value(QStringLiteral("type")), where + QStringLiteral(".type"), 1, kPaymentTypes);
-    const auto amount =
-        r.decimal(p.value(QStringLiteral("amount")), where + QStringLiteral(".amount"), 2, false);
-    if (!type || !amount)
-        return std::nullopt;
-    if (const QString problem = paymentTypeProblem(*type, rules); !problem.isEmpty()) {
-        r.fail(where + QStringLiteral(".type"), problem);
-        return std::nullopt;
-    }
-    // Without an amount it pays what is due: whatever the rest, it is covered.
-    if (amount->isEmpty())
-        paid.whatIsDue = true;
-    else
-        paid.cents += AmountCents(*amount).value_or(0);
-    return PaymentLine(*type, *amount);
+    return out;
 }
 
-ReceiptReading structured(const QJsonObject &o, const ReceiptRules &rules) {
-    Reader r;
+// The payments: a type the register has and has programmed, an amount or
+// none ("0" too: what is due).
+std::optional<QList<DocumentPayment>> payments(Reader &r, const QJsonValue &v, const ReceiptRules &rules) {
+    const QString where = QStringLiteral("payments");
+    const auto a = list(r, v, where, kMaxReceiptLines);
+    if (!a)
+        return std::nullopt;
+    QList<DocumentPayment> out;
+    for (qsizetype i = 0; i < a->size(); ++i) {
+        const QString at = where + u'[' + QString::number(i) + u']';
+        const auto p = object(r, a->at(i), at, {QStringLiteral("type"), QStringLiteral("amount")});
+        if (!p)
+            return std::nullopt;
+        const auto type =
+            r.whole(p->value(QStringLiteral("type")), at + QStringLiteral(".type"), 1, kPaymentTypes);
+        const auto amount =
+            r.decimal(p->value(QStringLiteral("amount")), at + QStringLiteral(".amount"), 2, false);
+        if (!type || !amount)
+            return std::nullopt;
+        if (const QString problem = paymentTypeProblem(*type, rules); !problem.isEmpty()) {
+            r.fail(at + QStringLiteral(".type"), problem);
+            return std::nullopt;
+        }
+        out << DocumentPayment{*type, *amount};
+    }
+    return out;
+}
+
+// Discounts or surcharges: {"amount": "1.50"} or {"percent": "10"}, on the
+// item of index "item", or without it on the subtotal.
+std::optional<QList<PriceChange>> changes(Reader &r, const QJsonValue &v, const QString &where) {
+    const auto a = list(r, v, where, kMaxReceiptLines);
+    if (!a)
+        return std::nullopt;
+    QList<PriceChange> out;
+    for (qsizetype i = 0; i < a->size(); ++i) {
+        const QString at = where + u'[' + QString::number(i) + u']';
+        const auto o = object(r, a->at(i), at,
+                              {QStringLiteral("amount"), QStringLiteral("percent"), QStringLiteral("item")});
+        if (!o)
+            return std::nullopt;
+        const auto amount =
+            r.decimal(o->value(QStringLiteral("amount")), at + QStringLiteral(".amount"), 2, false);
+        const auto percent =
+            r.decimal(o->value(QStringLiteral("percent")), at + QStringLiteral(".percent"), 2, false);
+        if (!amount || !percent)
+            return std::nullopt;
+        PriceChange c{*amount, *percent, std::nullopt};
+        if (const QJsonValue item = o->value(QStringLiteral("item")); !item.isUndefined() && !item.isNull()) {
+            const auto n = r.whole(item, at + QStringLiteral(".item"), 0, kMaxReceiptLines);
+            if (!n)
+                return std::nullopt;
+            c.item = *n;
+        }
+        out << c;
+    }
+    return out;
+}
+
+// A text field: its value printable; empty when left out.
+std::optional<QString> field(Reader &r, const QJsonObject &o, const char16_t *name, bool required = false) {
+    return r.text(o.value(QString::fromUtf16(name)), QString::fromUtf16(name), required);
+}
+
+// The lines of a composed document, or its fault said as the reader's.
+ReceiptReading composed(Reader &r, const ComposedDocument &doc, const QString &kind) {
     ReceiptReading out;
-    const auto done = [&out, &r]() -> ReceiptReading & {
+    out.kind = kind;
+    out.composed = true;
+    out.warnings = r.warnings;
+    if (!r.error.isEmpty())
         out.error = r.error;
-        out.warnings = r.warnings;
-        return out;
-    };
+    else if (!doc.ok())
+        out.error = doc.message();
+    else
+        out.lines = doc.lines;
+    return out;
+}
+
+ReceiptReading receipt(const QJsonObject &o, const ReceiptRules &rules, const QString &kind) {
+    Reader r;
     if (!r.onlyKeys(o,
                     {QStringLiteral("items"), QStringLiteral("payments"), QStringLiteral("customer"),
-                     QStringLiteral("text")},
-                    QStringLiteral("scontrino"))) {
-        out.error = r.error;
-        return out;
+                     QStringLiteral("text"), QStringLiteral("tax_code"), QStringLiteral("returns"),
+                     QStringLiteral("discounts"), QStringLiteral("surcharges")},
+                    QStringLiteral("scontrino")))
+        return composed(r, {}, kind);
+    const QJsonValue itemsGiven = o.value(QStringLiteral("items"));
+    const QJsonValue paymentsGiven = o.value(QStringLiteral("payments"));
+    if (!itemsGiven.isArray() || itemsGiven.toArray().isEmpty()) {
+        r.fail(QStringLiteral("items"), QStringLiteral("serve un elenco di almeno una vendita"));
+        return composed(r, {}, kind);
     }
-    const QJsonValue items = o.value(QStringLiteral("items"));
-    const QJsonValue payments = o.value(QStringLiteral("payments"));
-    if (!items.isArray() || items.toArray().isEmpty()) {
-        out.error = QStringLiteral("items: serve un elenco di almeno una vendita");
-        return out;
-    }
-    if (!payments.isArray() || payments.toArray().isEmpty()) {
-        out.error = QStringLiteral("payments: serve un elenco di almeno un pagamento");
-        return out;
+    if (!paymentsGiven.isArray() || paymentsGiven.toArray().isEmpty()) {
+        r.fail(QStringLiteral("payments"), QStringLiteral("serve un elenco di almeno un pagamento"));
+        return composed(r, {}, kind);
     }
     const auto customer = r.texts(o.value(QStringLiteral("customer")), QStringLiteral("customer"));
     const auto text = r.texts(o.value(QStringLiteral("text")), QStringLiteral("text"));
-    if (!customer || !text) {
-        out.error = r.error;
-        return out;
-    }
+    if (!customer || !text)
+        return composed(r, {}, kind);
     if (customer->size() > 9) {
-        out.error = QStringLiteral("customer: al massimo 9 righe");
-        return out;
+        r.fail(QStringLiteral("customer"), QStringLiteral("al massimo 9 righe"));
+        return composed(r, {}, kind);
     }
-    if (!customer->isEmpty())
-        out.lines << CustomerHeaderLine(*customer);
     for (qsizetype i = 0; i < customer->size(); ++i)
         sayCut(customer->at(i), rules.descriptionWidth, QStringLiteral("customer[%1]").arg(i), r.warnings);
     for (qsizetype i = 0; i < text->size(); ++i)
         sayCut(text->at(i), rules.descriptionWidth, QStringLiteral("text[%1]").arg(i), r.warnings);
+    ReceiptDocument doc;
+    const auto taxCode = field(r, o, u"tax_code");
+    const auto sold = items(r, itemsGiven, QStringLiteral("items"), rules, false);
+    const auto back =
+        sold ? items(r, o.value(QStringLiteral("returns")), QStringLiteral("returns"), rules, true)
+             : std::nullopt;
+    const auto discounts =
+        back ? changes(r, o.value(QStringLiteral("discounts")), QStringLiteral("discounts")) : std::nullopt;
+    const auto surcharges =
+        discounts ? changes(r, o.value(QStringLiteral("surcharges")), QStringLiteral("surcharges"))
+                  : std::nullopt;
+    const auto paid = surcharges ? payments(r, paymentsGiven, rules) : std::nullopt;
+    if (!taxCode || !paid)
+        return composed(r, {}, kind);
+    doc.taxCode = *taxCode;
+    doc.items = *sold;
+    doc.returns = *back;
+    doc.discounts = *discounts;
+    doc.surcharges = *surcharges;
+    doc.text = *text;
+    doc.payments = *paid;
+    ComposedDocument lines = ComposeReceipt(doc);
+    // The customer's header first, as a receipt file writes it.
+    if (lines.ok() && !customer->isEmpty())
+        lines.lines.prepend(CustomerHeaderLine(*customer));
+    return composed(r, lines, kind);
+}
 
-    qint64 total = 0;
-    for (qsizetype i = 0; i < items.toArray().size(); ++i) {
-        const auto line = itemLine(r, items.toArray().at(i),
-                                   QStringLiteral("items[") + QString::number(i) + u']', rules, total);
-        if (!line)
-            return done();
-        out.lines << *line;
+ReceiptReading invoice(const QJsonObject &o, const ReceiptRules &rules) {
+    Reader r;
+    const QString kind = QStringLiteral("invoice");
+    if (!r.onlyKeys(o,
+                    {QStringLiteral("vat_number"), QStringLiteral("customer"), QStringLiteral("items"),
+                     QStringLiteral("payments")},
+                    kind))
+        return composed(r, {}, kind);
+    const auto vat = field(r, o, u"vat_number");
+    const auto customer =
+        vat ? r.texts(o.value(QStringLiteral("customer")), QStringLiteral("customer")) : std::nullopt;
+    const auto sold = customer
+                          ? items(r, o.value(QStringLiteral("items")), QStringLiteral("items"), rules, false)
+                          : std::nullopt;
+    const auto paid = sold ? payments(r, o.value(QStringLiteral("payments")), rules) : std::nullopt;
+    if (!paid)
+        return composed(r, {}, kind);
+    return composed(r, ComposeInvoice({*vat, *customer, *sold, *paid}), kind);
+}
+
+ReceiptReading creditNote(const QJsonObject &o, const ReceiptRules &rules) {
+    Reader r;
+    const QString kind = QStringLiteral("credit_note");
+    if (!r.onlyKeys(o,
+                    {QStringLiteral("file_number"), QStringLiteral("reference"), QStringLiteral("receipt"),
+                     QStringLiteral("items"), QStringLiteral("payment_type")},
+                    kind))
+        return composed(r, {}, kind);
+    auto fileNumber = field(r, o, u"file_number");
+    auto reference = fileNumber ? field(r, o, u"reference") : std::nullopt;
+    const auto of = reference ? r.string(o.value(QStringLiteral("receipt")), QStringLiteral("receipt"), false,
+                                         QStringLiteral("deve essere l'id di uno scontrino"))
+                              : std::nullopt;
+    if (!of)
+        return composed(r, {}, kind);
+    if (!of->isEmpty()) {
+        // The reference, and the file number unless given, from a receipt
+        // this server printed.
+        if (!reference->isEmpty()) {
+            r.fail(QStringLiteral("reference"), QStringLiteral("reference o receipt, non entrambi"));
+            return composed(r, {}, kind);
+        }
+        const ReceiptReference made =
+            rules.receiptReference ? rules.receiptReference(*of) : ReceiptReference{};
+        if (!made.problem.isEmpty() || made.reference.isEmpty()) {
+            r.fail(QStringLiteral("receipt"),
+                   made.problem.isEmpty() ? QStringLiteral("scontrino sconosciuto") : made.problem);
+            return composed(r, {}, kind);
+        }
+        *reference = made.reference;
+        if (fileNumber->isEmpty())
+            *fileNumber = made.fileNumber;
     }
-    if (total > kMaxReceiptCents) {
-        r.fail(QStringLiteral("items"), QStringLiteral("il totale supera 9999999.99"));
-        return done();
+    const QJsonValue typeGiven = o.value(QStringLiteral("payment_type"));
+    const auto type = typeGiven.isUndefined()
+                          ? std::optional<int>(1)
+                          : r.whole(typeGiven, QStringLiteral("payment_type"), 1, kPaymentTypes);
+    const auto back = type ? items(r, o.value(QStringLiteral("items")), QStringLiteral("items"), rules, false)
+                           : std::nullopt;
+    if (!back)
+        return composed(r, {}, kind);
+    if (const QString problem = paymentTypeProblem(*type, rules); !problem.isEmpty()) {
+        r.fail(QStringLiteral("payment_type"), problem);
+        return composed(r, {}, kind);
     }
-    for (const QString &t : *text)
-        out.lines << ReceiptTextLine(t);
-    Paid paid;
-    for (qsizetype i = 0; i < payments.toArray().size(); ++i) {
-        const auto line = paymentLine(r, payments.toArray().at(i),
-                                      QStringLiteral("payments[") + QString::number(i) + u']', rules, paid);
-        if (!line)
-            return done();
-        out.lines << *line;
-    }
-    if (!paid.whatIsDue && paid.cents < total)
-        r.fail(QStringLiteral("payments"), QStringLiteral("i pagamenti (%1) non coprono il totale (%2)")
-                                               .arg(AmountText(paid.cents), AmountText(total)));
-    return done();
+    return composed(r, ComposeCreditNote({*fileNumber, *reference, *back, *type}), kind);
+}
+
+ReceiptReading cashIn(const QJsonObject &o) {
+    Reader r;
+    const QString kind = QStringLiteral("cash_in");
+    if (!r.onlyKeys(o, {QStringLiteral("amount")}, kind))
+        return composed(r, {}, kind);
+    const auto amount = r.decimal(o.value(QStringLiteral("amount")), QStringLiteral("amount"), 2, true);
+    if (!amount)
+        return composed(r, {}, kind);
+    return composed(r, ComposeCashIn({*amount}), kind);
+}
+
+ReceiptReading customerDisplay(const QJsonObject &o) {
+    Reader r;
+    const QString kind = QStringLiteral("customer_display");
+    if (!r.onlyKeys(o, {QStringLiteral("top"), QStringLiteral("bottom")}, kind))
+        return composed(r, {}, kind);
+    const auto top = field(r, o, u"top");
+    const auto bottom = top ? field(r, o, u"bottom") : std::nullopt;
+    if (!bottom)
+        return composed(r, {}, kind);
+    return composed(r, ComposeCustomerDisplay({*top, *bottom}), kind);
 }
 
 // What the register would refuse of a line beyond the line's rule: a sale's
@@ -537,7 +697,7 @@ ReceiptReading checked(ReceiptReading reading, const ReceiptRules &rules) {
     for (qsizetype i = 0; i < reading.lines.size(); ++i) {
         if (!open)
             total = RunningTotal{}; // a receipt begins
-        QString problem = ReceiptLineProblem(reading.lines.at(i), open);
+        QString problem = ReceiptLineProblem(reading.lines.at(i), open, reading.composed);
         if (problem.isEmpty())
             problem = registerProblem(reading.lines.at(i), rules, total);
         if (!problem.isEmpty()) {
@@ -729,50 +889,65 @@ ReceiptReading ReadReceiptJson(const QByteArray &body, const ReceiptRules &rules
         }
         return checked(printableLines(out, rules), rules);
     }
-    return checked(structured(o, rules), rules);
+    return checked(receipt(o, rules, QStringLiteral("receipt")), rules);
 }
 
 namespace {
-// The documents that are one line of the register outside a receipt.
+// The documents without fields of their own: the lines of the console's buttons.
 constexpr struct {
     const char16_t *kind;
-    QString (*line)();
-} kOneLineDocuments[] = {{u"sales_report", &SalesTotalsLine},
-                         {u"daily_closing", &DailyClosingLine},
-                         {u"cash_out", &WithdrawalLine}};
+    ComposedDocument (*compose)();
+} kPlainDocuments[] = {{u"sales_report", &ComposeSalesReport},
+                       {u"daily_closing", &ComposeDailyClosing},
+                       {u"cash_out", &ComposeCashOut},
+                       {u"reprint_last", &ComposeReprintLast}};
+
+// The documents with fields, each read by its own reader.
+constexpr struct {
+    const char16_t *kind;
+    ReceiptReading (*read)(const QJsonObject &, const ReceiptRules &);
+} kDocuments[] = {
+    {u"receipt", [](const QJsonObject &o,
+                    const ReceiptRules &rules) { return receipt(o, rules, QStringLiteral("receipt")); }},
+    {u"invoice", &invoice},
+    {u"credit_note", &creditNote},
+    {u"cash_in", [](const QJsonObject &o, const ReceiptRules &) { return cashIn(o); }},
+    {u"customer_display", [](const QJsonObject &o, const ReceiptRules &) { return customerDisplay(o); }},
+};
 } // namespace
 
 QStringList DocumentKinds() {
-    QStringList out{QStringLiteral("receipt")};
-    for (const auto &d : kOneLineDocuments)
+    QStringList out;
+    for (const auto &d : kDocuments)
+        out << QString::fromUtf16(d.kind);
+    for (const auto &d : kPlainDocuments)
         out << QString::fromUtf16(d.kind);
     return out;
 }
 
 ReceiptReading ReadDocumentJson(const QByteArray &body, const ReceiptRules &rules) {
     ReceiptReading out;
-    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    QJsonParseError parse{};
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &parse);
     if (!doc.isObject()) {
         out.error = QStringLiteral("il corpo deve essere un oggetto JSON {\"kind\": ...}");
         return out;
     }
     QJsonObject o = doc.object();
     const QString kind = o.take(QStringLiteral("kind")).toString();
-    if (kind == u"receipt") {
-        out = checked(structured(o, rules), rules);
-        out.kind = kind;
-        return out;
+    for (const auto &d : kDocuments) {
+        if (kind == QStringView(d.kind))
+            return checked(d.read(o, rules), rules);
     }
-    for (const auto &d : kOneLineDocuments) {
+    for (const auto &d : kPlainDocuments) {
         if (kind != QStringView(d.kind))
             continue;
         if (!o.isEmpty()) {
             out.error = QStringLiteral("%1: campo sconosciuto %2").arg(kind, quoted(o.keys().first()));
             return out;
         }
-        out.lines << d.line();
-        out.kind = kind;
-        return out;
+        Reader r;
+        return checked(composed(r, d.compose(), kind), rules);
     }
     out.error = QStringLiteral("kind: uno tra ") + DocumentKinds().join(QStringLiteral(", "));
     return out;

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace norvvelm {
 
 // The body of a receipt submitted to the API, read into the register lines
@@ -25,6 +27,9 @@ struct ReceiptReading {
     QStringList warnings;
     // The kind of document it is ("receipt" and the others of a document body).
     QString kind = QStringLiteral("receipt");
+    // Composed by the server from a structured body (its key lines are a
+    // document's), not lines given as they are.
+    bool composed = false;
     bool ok() const { return error.isEmpty(); }
 };
 
@@ -32,10 +37,20 @@ struct ReceiptReading {
 // types it has programmed (empty: not read, none refused on this ground),
 // how many characters of a text row it prints (0: not known), and how the
 // executor rewrites a sale's descriptions before it sends the line.
+// A credit note's reference made from a receipt the server printed: the
+// reference and file number, or why none can be made.
+struct ReceiptReference {
+    QString reference;
+    QString fileNumber;
+    QString problem;
+};
+
 struct ReceiptRules {
     QList<int> paymentTypes;
     int descriptionWidth = 0;
     SaleRewrite saleRewrite;
+    // The reference of the receipt of an id; unset: none is known.
+    std::function<ReceiptReference(const QString &id)> receiptReference;
 };
 
 // Text as the register prints it (Windows-1252): a character it cannot
@@ -61,10 +76,12 @@ ReceiptBodyType ReceiptBodyTypeOf(const QByteArray &contentType);
 ReceiptReading ReadReceiptBody(const QByteArray &body, ReceiptBodyType type, const ReceiptRules &rules = {});
 ReceiptReading ReadReceiptJson(const QByteArray &body, const ReceiptRules &rules = {});
 ReceiptReading ReadReceiptText(const QByteArray &body, const ReceiptRules &rules = {});
-// A document: a JSON object {"kind": ..., ...}. "receipt" is a structured
-// receipt; "sales_report" (X), "daily_closing" (Z) and "cash_out" (the
-// withdrawal of "Prelievi") take nothing more and are the lines the
-// console's buttons send.
+// A document: a JSON object {"kind": ..., ...}, composed by the composers
+// the register page uses (commands/DocumentLines.h): "receipt" (a structured
+// receipt, with tax_code, returns, discounts and surcharges), "invoice",
+// "credit_note", "cash_in" and "customer_display" with their fields;
+// "sales_report" (X), "daily_closing" (Z), "cash_out" (the withdrawal of
+// "Prelievi") and "reprint_last" take nothing more.
 ReceiptReading ReadDocumentJson(const QByteArray &body, const ReceiptRules &rules = {});
 // The kinds a document body may name.
 QStringList DocumentKinds();

@@ -3,11 +3,13 @@
 #include "programming/PaymentTable.h"
 
 #include "api/OutcomeFiles.h"
+#include "commands/DocumentLines.h"
 #include "commands/Prompter.h"
 #include "commands/WriteFailure.h"
 #include "shell/Config.h"
 #include "shell/ProfileFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 
 namespace norvvelm {
@@ -36,9 +38,22 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
         rewrite.wrapDescription = config.WrapDescription;
         rewrite.width1 = config.DescrWidth1;
         rewrite.width2 = config.DescrWidth2;
-        return ReceiptRules{m_paymentTypes, kRegisterDescriptionWidth, rewrite};
+        return ReceiptRules{m_paymentTypes, kRegisterDescriptionWidth, rewrite, {}};
     });
     connect(&m_startup, &Startup::watched, this, &Station::retryJournal);
+    connect(&m_startup, &Startup::watched, this, &Station::autoClose);
+    m_api.setClosingStatus([this] {
+        const AutoClosing::Today &t = m_closing.today();
+        const QString setting = m_session.settings().config().ChiusuraAutomatica;
+        ApiServer::Closing c{setting, t.day == m_session.now().date() && t.done, t.closedAt, t.problem, {},
+                             {}};
+        // The takings of today's figures only: a read of yesterday's says nothing of today.
+        if (const auto &last = m_executor.lastFigures(); last && last->at.date() == m_session.now().date()) {
+            c.takings = last->totals.salesCents;
+            c.takingsAt = last->at;
+        }
+        return c;
+    });
 }
 
 // Where events run inside the link's waits, deadlines due on the clock run
@@ -163,6 +178,104 @@ ApiServer::Figures Station::figures() {
         f.at = last->at;
     }
     return f;
+}
+
+void Station::autoClose() {
+    if (!m_loaded || !m_journal)
+        return;
+    const QDateTime now = m_session.now();
+    const bool idle = m_startup.ready() && m_executor.state().idle() && m_book.pending() == 0 &&
+                      !m_link.lineBusy() && !m_session.registerOwner().operatorHolds() &&
+                      !m_executor.recoveryPending();
+    switch (m_closing.step(now, m_session.settings().config().ChiusuraAutomatica, idle)) {
+    case AutoClosing::Step::Off:
+    case AutoClosing::Step::NotYet:
+    case AutoClosing::Step::Done:
+        return;
+    case AutoClosing::Step::Wait:
+        if (!m_closingId.isEmpty())
+            followClosing();
+        return;
+    case AutoClosing::Step::Queue:
+        break;
+    }
+    if (!m_closingId.isEmpty() && followClosing())
+        return;
+    const QString title = QStringLiteral("Chiusura automatica");
+    // The day's closing made already: by a till over the interface, or by an
+    // attempt an earlier run queued; or the register has nothing to close
+    // (its day's figures are zero after a closing made by hand).
+    if (closingPrintedToday())
+        return;
+    ReceiptTotals figures;
+    if (m_executor.readFigures(figures) && figures.receipts == 0 && figures.nonFiscal == 0 &&
+        figures.salesCents.value_or(-1) == 0) {
+        m_closing.nothingToClose();
+        m_session.statusBar().setMessage(title, QStringLiteral("Chiusura giornaliera gi\u00e0 fatta: nessun "
+                                                               "documento da chiudere"));
+        return;
+    }
+    const QString key = AutoClosing::KeyOf(now.date(), m_closing.today().attempt);
+    const ReceiptSource source(ReceiptSource::Kind::Request, key,
+                               QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256), {}, {},
+                               QStringLiteral("daily_closing"));
+    ReceiptHistory receipt;
+    switch (m_book.submit(source, ComposeDailyClosing().lines, receipt)) {
+    case ReceiptBook::Submit::Accepted:
+    case ReceiptBook::Submit::Repeated:
+        m_closingId = ReceiptIdText(receipt.id);
+        if (followClosing())
+            m_session.statusBar().setMessage(title, QStringLiteral("Chiusura giornaliera in corso"));
+        return;
+    case ReceiptBook::Submit::Conflict:
+    case ReceiptBook::Submit::Failed:
+        break;
+    }
+    m_closing.failed(now, QStringLiteral("la coda non l'ha accettata"));
+    m_session.statusBar().setMessage(title,
+                                     QStringLiteral("Chiusura giornaliera non accodata: nuovo tentativo "
+                                                    "alle ") +
+                                         m_closing.today().retryAt.toString(QStringLiteral("HH:mm")));
+}
+
+// The attempt queued: true while it is not final; printed, the day is
+// closed; otherwise it is said, and tried again.
+bool Station::followClosing() {
+    const std::optional<ReceiptHistory> r = m_book.find(m_closingId);
+    if (r && !IsFinal(r->outcome))
+        return true;
+    m_closingId.clear();
+    const QString title = QStringLiteral("Chiusura automatica");
+    if (r && r->outcome == OutcomeState::Printed) {
+        m_closing.printed(r->finished);
+        m_session.statusBar().setMessage(title, QStringLiteral("Chiusura giornaliera fatta alle ") +
+                                                    r->finished.toString(QStringLiteral("HH:mm")));
+        return false;
+    }
+    const QString why = !r                         ? QStringLiteral("esito sconosciuto")
+                        : !r->reasonText.isEmpty() ? r->reasonText
+                        : !r->errors.isEmpty()     ? r->errors.constLast().text
+                                                   : OutcomeStateName(r->outcome);
+    m_closing.failed(r && r->finished.isValid() ? r->finished : m_session.now(), why);
+    m_session.statusBar().setMessage(title, QStringLiteral("Chiusura giornaliera non riuscita (") + why +
+                                                QStringLiteral("): nuovo tentativo alle ") +
+                                                m_closing.today().retryAt.toString(QStringLiteral("HH:mm")));
+    return false;
+}
+
+// A daily closing of today printed, whoever asked for it: the day's.
+bool Station::closingPrintedToday() {
+    ReceiptQuery q;
+    q.limit = 1000;
+    q.date = m_session.now().date();
+    q.states = {OutcomeState::Printed};
+    for (const ReceiptHistory &r : m_book.listed(q, nullptr)) {
+        if (r.source.document == u"daily_closing") {
+            m_closing.printed(r.finished);
+            return true;
+        }
+    }
+    return false;
 }
 
 // The payment types the register has programmed (those with a

@@ -2,6 +2,7 @@
 
 #include "api/ApiServer.h"
 #include "api/QueueReceiptBook.h"
+#include "commands/AutoClosing.h"
 #include "commands/Executor.h"
 #include "commands/ReceiptJournal.h"
 #include "commands/Runner.h"
@@ -85,6 +86,12 @@ public:
     // so. False when the file could not be written (panels 1 and 2 say where).
     bool saveConfiguration(const ConfigForm &form);
 
+    // The automatic daily closing, looked at with every watch of the
+    // register: queued as a request of the server's own once it is due and
+    // the queue idle, followed to its outcome, said on the status bar.
+    void autoClose();
+    const AutoClosing &autoClosing() const { return m_closing; }
+
 private:
     Session m_session;
     Prompter &m_prompter;
@@ -109,6 +116,11 @@ private:
     // The register may hold a receipt the journal no longer knows of.
     void assumeWhatTheJournalLost(ReceiptJournal::Load loaded, ReceiptJournal::Ending ending,
                                   const QueueState &state);
+
+    bool followClosing();
+    bool closingPrintedToday();
+    AutoClosing m_closing;
+    QString m_closingId; // the attempt queued and not final yet
 
     std::unique_ptr<ReceiptJournal> m_journal;
     bool m_journalUnread = false;

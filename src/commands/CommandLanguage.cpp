@@ -122,7 +122,7 @@ ReceiptRule ReceiptRuleFor(const QString &code) {
     return rules.value(code, ReceiptRule::NotHandled);
 }
 
-const ReceiptRuleRow &ReceiptRuleOfLine(const QString &line) {
+const ReceiptRuleRow &ReceiptRuleOfLine(const QString &line, bool composed) {
     using N = ReceiptRuleRow::Needs;
     using A = ReceiptRuleRow::After;
     static const ReceiptRuleRow rows[] = {
@@ -136,9 +136,17 @@ const ReceiptRuleRow &ReceiptRuleOfLine(const QString &line) {
         {ReceiptRule::NotHandled, N::Nothing, A::Same, false, false, false},
     };
     ReceiptRule rule = ReceiptRuleFor(CommandCode(line));
-    if (rule == ReceiptRule::KeyCode && std::none_of(std::begin(kReceiptFileKeys), std::end(kReceiptFileKeys),
-                                                     [&](int key) { return line == KeyPressLine(key); }))
-        rule = ReceiptRule::NotHandled;
+    const auto pressed = [&line](int key) { return line == KeyPressLine(key); };
+    if (rule == ReceiptRule::KeyCode && composed && pressed(kCashKeyCode))
+        rule = ReceiptRule::Closes;
+    else if (rule == ReceiptRule::KeyCode && composed)
+        rule = std::any_of(std::begin(kDocumentKeys), std::end(kDocumentKeys), pressed)
+                   ? ReceiptRule::KeyCode
+                   : ReceiptRule::NotHandled;
+    else if (rule == ReceiptRule::KeyCode)
+        rule = std::any_of(std::begin(kReceiptFileKeys), std::end(kReceiptFileKeys), pressed)
+                   ? ReceiptRule::KeyCode
+                   : ReceiptRule::NotHandled;
     for (const ReceiptRuleRow &row : rows) {
         if (row.rule == rule)
             return row;
@@ -405,7 +413,7 @@ QString CustomerHeaderLine(const QStringList &headerFields) {
     return NormalizeCustomerHeader(QStringLiteral("j/") + safe.join(u'/') + QStringLiteral("//"));
 }
 
-LineVerdict JudgeReceiptLine(const QString &taken, bool receiptOpen) {
+LineVerdict JudgeReceiptLine(const QString &taken, bool receiptOpen, bool composed) {
     using Why = LineVerdict::Why;
     LineVerdict v;
     v.openAfter = receiptOpen;
@@ -414,7 +422,7 @@ LineVerdict JudgeReceiptLine(const QString &taken, bool receiptOpen) {
         return v;
     }
     v.line = CompleteLine(taken);
-    v.row = &ReceiptRuleOfLine(v.line);
+    v.row = &ReceiptRuleOfLine(v.line, composed);
     // Its length as the point of sale wrote it: the "/" added is ours.
     if (v.detail = LineProblem(taken); !v.detail.isEmpty())
         v.why = Why::Unfit;
@@ -429,8 +437,8 @@ LineVerdict JudgeReceiptLine(const QString &taken, bool receiptOpen) {
     return v;
 }
 
-QString ReceiptLineProblem(const QString &line, bool &receiptOpen) {
-    const LineVerdict v = JudgeReceiptLine(line, receiptOpen);
+QString ReceiptLineProblem(const QString &line, bool &receiptOpen, bool composed) {
+    const LineVerdict v = JudgeReceiptLine(line, receiptOpen, composed);
     receiptOpen = v.openAfter;
     switch (v.why) {
     case LineVerdict::Why::None:

@@ -62,6 +62,14 @@ ReceiptRule ReceiptRuleFor(const QString &code);
 
 // The whole key lines a receipt file may hold.
 constexpr int kReceiptFileKeys[] = {5, 120};
+// Those a document the server composed may press besides: the digits, the
+// decimal comma and "Clear" that type a value, the keys of discounts,
+// surcharges, payments of another type and the deposit, and the cash key,
+// which closes a credit note (and, after the amount function, applies a
+// discount or surcharge). A composed document is judged by the register's
+// count as a payment is: the cash key counts as one.
+constexpr int kDocumentKeys[] = {5,  120, 69,  22, 30, 38, 37, 46, 54, 61,
+                                 62, 70,  118, 73, 60, 53, 67, 58, 26, 90};
 
 // How the executor treats a receipt-file line: one row per rule.
 struct ReceiptRuleRow {
@@ -75,7 +83,9 @@ struct ReceiptRuleRow {
     bool rewritten;    // RewriteReceiptLine may change it
 };
 // The row of a whole line: a key line other than those allowed is not handled.
-const ReceiptRuleRow &ReceiptRuleOfLine(const QString &line);
+// `composed`: the line belongs to a document the server composed, whose keys
+// are kDocumentKeys.
+const ReceiptRuleRow &ReceiptRuleOfLine(const QString &line, bool composed = false);
 // The state a line leaves behind, from the state it found.
 bool ReceiptOpenAfter(const ReceiptRuleRow &row, bool openBefore);
 
@@ -143,13 +153,13 @@ struct LineVerdict {
     bool openAfter = false; // the receipt state it leaves behind
     bool goesOut() const { return why == Why::None; }
 };
-LineVerdict JudgeReceiptLine(const QString &taken, bool receiptOpen);
+LineVerdict JudgeReceiptLine(const QString &taken, bool receiptOpen, bool composed = false);
 // Why the executor would not carry out a receipt line, judged before it is
 // queued: a control character or its length, a code it does not handle, a
 // closing with no receipt open, a command refused while one is open. Empty
 // when the line goes out (or, blank, is skipped). `receiptOpen` follows the
 // line, as the executor's receipt state would.
-QString ReceiptLineProblem(const QString &line, bool &receiptOpen);
+QString ReceiptLineProblem(const QString &line, bool &receiptOpen, bool composed = false);
 
 // --- answer lines ---
 

@@ -627,6 +627,10 @@ ComposedDocument ComposeDailyClosing() {
     return {{DailyClosingLine()}, {}, {}};
 }
 
+ComposedDocument ComposeReprintLast() {
+    return {{ReprintKeyLine()}, {}, {}};
+}
+
 ComposedDocument ComposeCustomerDisplay(const CustomerDisplayDocument &display) {
     Composer c;
     if (c.text(QStringLiteral("top"), display.top, false, kCustomerDisplayChars) &&

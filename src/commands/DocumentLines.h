@@ -215,6 +215,10 @@ ComposedDocument ComposeCashIn(const CashInDocument &cashIn);
 ComposedDocument ComposeCashOut();
 ComposedDocument ComposeSalesReport();  // X
 ComposedDocument ComposeDailyClosing(); // Z
+// The copy of the last receipt as it is queued: its key. The journal's
+// setting is read (and written when it lacks it) just before it goes out,
+// so that it meets the register as ReprintLines says.
+ComposedDocument ComposeReprintLast();
 
 // The customer display's two lines, each at most 16 characters (an empty
 // one clears its line): top then bottom, as "Avviso Display" sends them.

@@ -2,6 +2,7 @@
 
 #include "commands/CommandLanguage.h"
 #include "commands/DailyLog.h"
+#include "commands/DocumentLines.h"
 #include "commands/Prompter.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
@@ -21,9 +22,17 @@ namespace norvvelm {
 namespace {
 const QString kPaper = QStringLiteral("Sostituire rotolo scontrino");
 const QString kSerious = QStringLiteral("errore grave. Chiamare Casa madre");
+// The documents whose outcome carries the day's figures: the sales report
+// and the daily closing (which then says whether it set them to zero).
+const QString kSalesReport = QStringLiteral("sales_report");
+const QString kDailyClosing = QStringLiteral("daily_closing");
+// A credit note adds to the register's returns, not to its sales: its total
+// is what the returns rose by, from the figures read before it.
+const QString kCreditNote = QStringLiteral("credit_note");
+const QString kReprintLast = QStringLiteral("reprint_last");
 
-bool closing(const QString &line) {
-    const ReceiptRule r = ReceiptRuleOfLine(CompleteLine(line)).rule;
+bool closing(const QString &line, bool composed) {
+    const ReceiptRule r = ReceiptRuleOfLine(CompleteLine(line), composed).rule;
     return r == ReceiptRule::Closes || r == ReceiptRule::EndsOpen;
 }
 } // namespace
@@ -169,11 +178,23 @@ bool Executor::closeReceipt() {
     return true;
 }
 
+// What a receipt closed on the register came to: its sales, or for a credit
+// note the returns it added; none when the figures to tell are missing.
+std::optional<qint64> Executor::totalClosed(const QueuedReceipt *r, const ReceiptTotals &after,
+                                            std::optional<qint64> salesBefore) {
+    if (r && r->source.document == kCreditNote) {
+        if (r->figures && r->figures->returnsCents && after.returnsCents)
+            return *after.returnsCents - *r->figures->returnsCents;
+        return std::nullopt;
+    }
+    if (after.salesCents && salesBefore)
+        return *after.salesCents - *salesBefore;
+    return std::nullopt;
+}
+
 void Executor::closedAt(const ReceiptTotals &after) {
     const QueueState &s = m_queue.state();
-    std::optional<qint64> total;
-    if (after.salesCents && s.salesBefore)
-        total = *after.salesCents - *s.salesBefore;
+    const std::optional<qint64> total = totalClosed(s.find(s.inFlightOwner), after, s.salesBefore);
     m_queue.record(QueueEvent::closed(after.receipts, total));
 }
 
@@ -217,7 +238,8 @@ Executor::Step Executor::takeLine() {
         return *before;
     const QString taken = m_queue.head();
     monitor(MonitorToRegister() + taken.left(kMaxLineChars));
-    const LineVerdict v = JudgeReceiptLine(taken, m_queue.state().receiptOpen);
+    const LineVerdict v = JudgeReceiptLine(taken, m_queue.state().receiptOpen,
+                                           m_queue.state().composed(m_queue.state().queueOwners.value(0)));
     if (!v.goesOut())
         return skipRefused(v, taken);
     if (v.row->rule == ReceiptRule::DailyReport) {
@@ -425,6 +447,8 @@ Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &take
     }
     if (!figuresBefore())
         return Step::Stop;
+    if (const std::optional<Step> refused = journalBefore(taken))
+        return *refused;
     ReceiptTotals before;
     if (!totalsBefore(row, openBefore, before))
         return Step::Stop;
@@ -439,20 +463,15 @@ Executor::Step Executor::sendLine(const ReceiptRuleRow &row, const QString &take
     return step == Step::Next ? afterRequestLine(owner, std::exchange(m_lineFault, false)) : step;
 }
 
-namespace {
-// The documents whose outcome carries the day's figures: the sales report
-// and the daily closing (which then says whether it set them to zero).
-const QString kSalesReport = QStringLiteral("sales_report");
-const QString kDailyClosing = QStringLiteral("daily_closing");
-} // namespace
-
 // Before the report or closing a request asked for: the day's figures, read
 // once, so that its outcome tells what it counted. False when the register
 // could not be reached.
 bool Executor::figuresBefore() {
     const quint64 owner = m_queue.state().queueOwners.value(0);
     const QueuedReceipt *r = m_queue.state().find(owner);
-    if (!r || r->figures || (r->source.document != kSalesReport && r->source.document != kDailyClosing))
+    if (!r || r->figures ||
+        (r->source.document != kSalesReport && r->source.document != kDailyClosing &&
+         r->source.document != kCreditNote))
         return true;
     bool reached = true;
     const ReceiptTotals now = readTotals(reached);
@@ -461,6 +480,33 @@ bool Executor::figuresBefore() {
     if (now.read())
         m_queue.record(QueueEvent::figuresOf(owner, now, false));
     return true;
+}
+
+// Before the copy of the last receipt a request asked for: the journal's
+// setting read, and written when it lacks it, as the register page does
+// before the same key. No step when the key may go; the document given up
+// when the journal cannot be read or set (the page then sends nothing
+// either).
+std::optional<Executor::Step> Executor::journalBefore(const QString &taken) {
+    const quint64 owner = m_queue.state().queueOwners.value(0);
+    const QueuedReceipt *r = m_queue.state().find(owner);
+    if (!r || r->source.document != kReprintLast || CompleteLine(taken) != ReprintKeyLine())
+        return std::nullopt;
+    QString answer;
+    for (const QString &line : {JournalReadLine(), JournalWriteLine()}) {
+        monitor(MonitorToRegister() + line);
+        if (!ownExchange(line, answer))
+            return Step::Stop;
+        log(answer, line);
+        monitor(MonitorFromRegister() + answer);
+        if (line == JournalWriteLine() ? !AnswerAccepted(answer) : !JournalAnswerReadable(answer))
+            return abandon(owner, QStringLiteral("line_refused"),
+                           QStringLiteral("Giornale elettronico non leggibile o non impostabile: copia non "
+                                          "stampata"));
+        if (!ReprintLines(answer).contains(JournalWriteLine()))
+            break;
+    }
+    return std::nullopt;
 }
 
 void Executor::figuresAfter(quint64 owner) {
@@ -680,7 +726,7 @@ bool Executor::readFigures(ReceiptTotals &out) {
 Executor::Known Executor::judgeInFlight() {
     const QueueState &s = m_queue.state();
     const QString line = CompleteLine(s.inFlightLine);
-    const ReceiptRuleRow &row = ReceiptRuleOfLine(line);
+    const ReceiptRuleRow &row = ReceiptRuleOfLine(line, s.composed(s.inFlightOwner));
     const auto say = [this, &line](const QString &message) {
         monitor(MonitorFromRegister() + message);
         log(message, line);
@@ -691,6 +737,16 @@ Executor::Known Executor::judgeInFlight() {
         say(QStringLiteral("Risposta persa: ripeto il comando"));
         m_queue.record(QueueEvent::putBack(s.inFlightLine));
         return Known::Yes;
+    }
+    if (!inReceipt && row.rule == ReceiptRule::ClosedOnly) {
+        switch (closingInFlight()) {
+        case Known::Yes:
+            return Known::Yes;
+        case Known::Unreachable:
+            return Known::Unreachable;
+        case Known::No:
+            break;
+        }
     }
     if (!inReceipt) {
         // It changes the register outside a receipt (a report, a closing, a
@@ -715,6 +771,38 @@ Executor::Known Executor::judgeInFlight() {
     say(QStringLiteral("Risposta persa: la cassa ha chiuso lo scontrino"));
     closedAt(now);
     return Known::Yes;
+}
+
+// A daily closing asked for through the interface whose answer was lost:
+// the day's figures read before it tell. Set to zero, the register closed
+// the day: done. As they were (and not zero), it did not: sent again. Else
+// not known.
+Executor::Known Executor::closingInFlight() {
+    const QueueState &s = m_queue.state();
+    const QueuedReceipt *r = s.find(s.inFlightOwner);
+    if (!r || r->source.document != kDailyClosing || !r->figures || r->figures->receipts <= 0 ||
+        CompleteLine(s.inFlightLine) != DailyClosingLine())
+        return Known::No;
+    bool reached = true;
+    const ReceiptTotals now = readTotals(reached);
+    if (!reached)
+        return Known::Unreachable;
+    const auto say = [this](const QString &message) {
+        monitor(MonitorFromRegister() + message);
+        log(message, DailyClosingLine());
+    };
+    if (now.receipts == 0 && now.salesCents.value_or(-1) == 0) {
+        say(QStringLiteral("Risposta persa: la cassa ha fatto la chiusura giornaliera"));
+        m_queue.record(QueueEvent::figuresOf(s.inFlightOwner, now, true));
+        finishLine(false);
+        return Known::Yes;
+    }
+    if (now.receipts == r->figures->receipts && now.salesCents == r->figures->salesCents) {
+        say(QStringLiteral("Risposta persa: chiusura giornaliera non fatta, la rimando"));
+        m_queue.record(QueueEvent::putBack(s.inFlightLine));
+        return Known::Yes;
+    }
+    return Known::No;
 }
 
 // The void key, shown and logged with its answer; false when the register
@@ -750,10 +838,7 @@ Executor::Known Executor::closedOnRegister() {
         QStringLiteral("La cassa aveva gi\u00e0 chiuso lo scontrino interrotto: non lo rimando");
     monitor(MonitorFromRegister() + message);
     log(message, QString());
-    std::optional<qint64> total;
-    if (now.salesCents && r->salesBefore)
-        total = *now.salesCents - *r->salesBefore;
-    m_queue.record(QueueEvent::closedOnRegister(head, now.receipts, total));
+    m_queue.record(QueueEvent::closedOnRegister(head, now.receipts, totalClosed(r, now, r->salesBefore)));
     return Known::Yes;
 }
 
@@ -806,8 +891,10 @@ bool Executor::voidOpenReceipt() {
     const bool wasOpen = AnswerAccepted(answer);
     const QueueState &s = m_queue.state();
     if (s.inFlight) {
-        const ReceiptRule rule = ReceiptRuleOfLine(CompleteLine(s.inFlightLine)).rule;
-        if (rule == ReceiptRule::EndsOpen || (closing(s.inFlightLine) && s.receiptsBefore < 0 && !wasOpen)) {
+        const bool composed = s.composed(s.inFlightOwner);
+        const ReceiptRule rule = ReceiptRuleOfLine(CompleteLine(s.inFlightLine), composed).rule;
+        if (rule == ReceiptRule::EndsOpen ||
+            (closing(s.inFlightLine, composed) && s.receiptsBefore < 0 && !wasOpen)) {
             // The receipt was to be voided, or nothing was left open to void:
             // the closing line was carried out.
             finishLine(false);
@@ -840,9 +927,10 @@ void Executor::dropReceipt() {
     // The rest of that receipt goes too: alone it would make a receipt of its own.
     while (!m_queue.empty()) {
         const QString rest = m_queue.head();
+        const bool composed = m_queue.state().composed(m_queue.state().queueOwners.value(0));
         skipLine(rest);
         log(message, rest);
-        if (closing(rest))
+        if (closing(rest, composed))
             break;
     }
 }

@@ -98,6 +98,7 @@ private:
     Step takeLine();
     bool fromRequest(quint64 id) const;
     bool figuresBefore();
+    std::optional<Step> journalBefore(const QString &taken);
     void figuresAfter(quint64 owner);
     std::optional<Step> beforeRequest();
     void expire(quint64 id);
@@ -118,6 +119,7 @@ private:
     // Brings the register to a known state; false when it cannot be reached.
     bool recover();
     enum class Known { Yes, No, Unreachable };
+    Known closingInFlight();
     Known judgeInFlight();
     Known closedOnRegister();
     bool voidOpenReceipt();
@@ -131,6 +133,8 @@ private:
     // The line in flight has ended; the receipt state says where it belongs.
     void finishLine(bool openAfter);
     bool closeReceipt();
+    static std::optional<qint64> totalClosed(const QueuedReceipt *r, const ReceiptTotals &after,
+                                             std::optional<qint64> salesBefore);
     void closedAt(const ReceiptTotals &after);
     void skipLine(const QString &taken, const QString &problem = {});
     void journalFailed();

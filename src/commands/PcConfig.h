@@ -38,6 +38,9 @@ struct PcConfig {
     bool ApiStato = true;
     QString ApiIndirizzo = QStringLiteral("127.0.0.1");
     int ApiPorta = 8714;
+    // The automatic daily closing's time "HH:MM"; empty: off (key
+    // ChiusuraAutomatica).
+    QString ChiusuraAutomatica;
     QString IniPath;
     RegisterIdentity identity;
     // A sale line's description too long for its first part goes on in the second.

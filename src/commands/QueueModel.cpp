@@ -165,7 +165,8 @@ bool applySkipped(QueueState &s, const QueueEvent &e) {
 // read after it, or else the count before and one.
 void closedWith(const QueueState &s, const QueueEvent &e, QueuedReceipt *r) {
     if (!r || !s.inFlightOpenBefore || s.receiptsBefore < 0 ||
-        ReceiptRuleFor(CommandCode(CompleteLine(s.inFlightLine))) != ReceiptRule::Closes)
+        ReceiptRuleOfLine(CompleteLine(s.inFlightLine), s.composed(s.inFlightOwner)).rule !=
+            ReceiptRule::Closes)
         return;
     if (e.count < 0) {
         r->receiptNumber = s.receiptsBefore + 1;
@@ -359,7 +360,13 @@ const QueuedReceipt *QueueState::find(quint64 id) const {
 bool QueueState::receiptOpenAsShown() const {
     if (!inFlight)
         return receiptOpen;
-    return ReceiptOpenAfter(ReceiptRuleOfLine(CompleteLine(inFlightLine)), inFlightOpenBefore);
+    return ReceiptOpenAfter(ReceiptRuleOfLine(CompleteLine(inFlightLine), composed(inFlightOwner)),
+                            inFlightOpenBefore);
+}
+
+bool QueueState::composed(quint64 id) const {
+    const QueuedReceipt *r = find(id);
+    return r && !r->source.document.isEmpty();
 }
 
 namespace {

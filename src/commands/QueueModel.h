@@ -138,6 +138,9 @@ struct QueueState {
     const QueuedReceipt *find(quint64 id) const;
     // The receipt state shown while a line is out: what it leaves behind.
     bool receiptOpenAsShown() const;
+    // Whether the lines of `id` are a document the server composed (their
+    // key lines judged as such); a receipt file's or raw lines' are not.
+    bool composed(quint64 id) const;
 };
 
 // Everything that happens to the queue, each one record of the journal.

@@ -26,6 +26,7 @@ bool Settings::applySavedConfig(const PcConfig &saved) {
     m_config.ApiStato = saved.ApiStato;
     m_config.ApiIndirizzo = saved.ApiIndirizzo;
     m_config.ApiPorta = saved.ApiPorta;
+    m_config.ChiusuraAutomatica = saved.ChiusuraAutomatica;
     const bool restart = saved.Porta != m_config.Porta || saved.Velocita != m_config.Velocita ||
                          saved.Modello != m_config.Modello || saved.ServerModalita != m_config.ServerModalita;
     emit configChanged();

@@ -1,5 +1,7 @@
 #include "shell/Config.h"
 
+#include "commands/AutoClosing.h"
+
 #include "shell/ProfileFile.h"
 
 #include <QCoreApplication>
@@ -143,6 +145,9 @@ void loadApiSettings(const ProfileFile &ini, PcConfig &cfg) {
     bool number = false;
     const int apiPort = ini.getString(kParametri, QStringLiteral("ApiPorta"), QString(), 10).toInt(&number);
     cfg.ApiPorta = number && apiPort >= 0 && apiPort <= 65535 ? apiPort : 8714;
+    // A time that is not one leaves the closing off, as an empty one.
+    const QString closing = ini.getString(kParametri, QStringLiteral("ChiusuraAutomatica"), QString(), 10);
+    cfg.ChiusuraAutomatica = AutoClosingTime(closing) ? closing.trimmed() : QString();
 }
 } // namespace
 
@@ -229,6 +234,17 @@ bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &statu
     if (ok && apiPort >= 0 && apiPort <= 65535) {
         cfg.ApiPorta = apiPort;
         put("ApiPorta", QString::number(apiPort));
+    }
+    // An empty box turns the automatic closing off, a time sets it, anything
+    // else leaves the stored one; written only when it changes.
+    const QString closingTyped = form.closingTime.trimmed();
+    const std::optional<QTime> closingAt = AutoClosingTime(closingTyped);
+    if (closingTyped.isEmpty() || closingAt) {
+        const QString closing = closingAt ? closingAt->toString(QStringLiteral("HH:mm")) : QString();
+        if (closing != cfg.ChiusuraAutomatica) {
+            cfg.ChiusuraAutomatica = closing;
+            put("ChiusuraAutomatica", closing);
+        }
     }
     if (!written)
         status = WriteFailureTexts(QStringLiteral("la configurazione"), cfg.IniPath);

@@ -44,6 +44,7 @@ struct ConfigForm {
     bool api = true;      // chkApi
     QString apiAddress;   // txtApiIndirizzo
     QString apiPort;      // txtApiPorta
+    QString closingTime;  // txtChiusuraAutomatica, "HH:MM" or empty
 };
 
 // Writes the tab's values to section "Parametri", each right after it is

@@ -39,7 +39,7 @@ ino_t inodeOf(const QString &path) {
 // The register as read at its identification: payment type 8 without a
 // description, 32 characters on a row.
 ReceiptRules readRules() {
-    return ReceiptRules{{1, 2, 3, 4, 5, 6, 7, 9}, 32, {}};
+    return ReceiptRules{{1, 2, 3, 4, 5, 6, 7, 9}, 32, {}, {}};
 }
 
 } // namespace

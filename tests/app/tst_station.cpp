@@ -4,6 +4,7 @@
 
 #include "support/StationRig.h"
 
+#include "commands/DocumentLines.h"
 #include "commands/RegisterOwner.h"
 
 #include "commands/TechnicianTools.h"
@@ -63,6 +64,8 @@ private slots:
     void apiReceiptNeverJoinsAFilesReceipt();
     void reportFigures_data();
     void reportFigures();
+    void composedDocuments_data();
+    void composedDocuments();
     void apiAddressThatCannotOpen();
     void apiStatusSaysWhy_data();
     void apiStatusSaysWhy();
@@ -1145,6 +1148,63 @@ void TestStation::reportFigures() {
     QCOMPARE(rig.reg.totals().receipts, reset == 1 ? 0 : 1);
     // As the store keeps it for a later start.
     QCOMPARE(rig.station.receipts().store().find(report.id)->figures, r.figures);
+}
+
+// A document composed as the register page composes it closes when the
+// register's count says so, whatever key closes it, with the register's
+// number and what it came to: a credit note what it added to the returns.
+void TestStation::composedDocuments_data() {
+    QTest::addColumn<QString>("document");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<qint64>("total"); // -1: none
+    QTest::addColumn<QString>("paper");
+    const QList<DocumentItem> items{
+        {QStringLiteral("NCITEM"), {}, QStringLiteral("2"), QStringLiteral("1.25"), 1, {}}};
+    QTest::newRow("credit note refunded in cash")
+        << QStringLiteral("credit_note")
+        << ComposeCreditNote({QStringLiteral("77"), QStringLiteral("RIF"), items, 1}).lines << qint64(250)
+        << QStringLiteral("CONTANTI");
+    QTest::newRow("credit note refunded by card")
+        << QStringLiteral("credit_note")
+        << ComposeCreditNote({QStringLiteral("78"), QString(), items, 2}).lines << qint64(250)
+        << QStringLiteral("ASSEGNI");
+    QTest::newRow("receipt with an item discount by amount")
+        << QStringLiteral("receipt")
+        << ComposeReceipt({{}, items, {}, {{QStringLiteral("0.50"), {}, 0}}, {}, {}, {{1, {}}}}).lines
+        << qint64(200) << QStringLiteral("SCONTO");
+    QTest::newRow("deposit") << QStringLiteral("cash_in") << ComposeCashIn({QStringLiteral("12.00")}).lines
+                             << qint64(-1) << QStringLiteral("VERSAMENTO DI CASSA");
+}
+
+void TestStation::composedDocuments() {
+    QFETCH(QString, document);
+    QFETCH(QStringList, lines);
+    QFETCH(qint64, total);
+    QFETCH(QString, paper);
+    StationRig rig;
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.runUntil([&] { return rig.station.startup().ready(); }));
+    ReceiptBook &book = rig.station.receipts();
+    // Twice, one after the other: what the first left on the register's
+    // keys does not change the second.
+    for (int n = 1; n <= 2; ++n) {
+        ReceiptHistory o;
+        QCOMPARE(book.submit(
+                     ReceiptSource(ReceiptSource::Kind::Request, QString::number(n), "h", {}, {}, document),
+                     lines, o),
+                 ReceiptBook::Submit::Accepted);
+        QVERIFY(rig.runUntil([&] { return IsFinal(book.find(ReceiptIdText(o.id))->outcome); }));
+        const ReceiptHistory r = *book.find(ReceiptIdText(o.id));
+        QCOMPARE(r.outcome, OutcomeState::Printed);
+        QVERIFY(r.errors.isEmpty());
+        QCOMPARE(r.totalCents.value_or(-1), total);
+        QCOMPARE(r.receiptNumber, total < 0 ? -1 : n);
+        const QStringList documents = rig.reg.paper().documents();
+        QCOMPARE(documents.size(), n);
+        QVERIFY2(documents.last().contains(paper), qPrintable(documents.last()));
+    }
+    QCOMPARE(rig.voided(), 0);
+    QVERIFY(!rig.reg.receiptOpen());
 }
 
 // An address the interface cannot listen on is said on the status bar, and

@@ -176,6 +176,8 @@ bool Register::ensureDocument(DocKind kind) {
     if (m_doc.kind == DocKind::None) {
         m_doc = Document{};
         m_doc.kind = kind;
+        // Each credit note shows its own total at the first cash key.
+        m_keys.creditNoteTotal = false;
         return true;
     }
     if (m_doc.kind == kind || kind == DocKind::Receipt)

@@ -112,9 +112,17 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     auto *params = named(new QGroupBox(QStringLiteral("Parametri")), "frmParametri");
     m_autoVat = controls::check("chkAlIvaAuto", QStringLiteral("Aliquote iva automatiche"));
     m_wrap = controls::check("chkWrapDescription", QStringLiteral("Descrizioni a capo"));
+    // The automatic daily closing: a time of day, empty for none.
+    m_closingTime = named(new QLineEdit, "txtChiusuraAutomatica");
+    m_closingTime->setMaxLength(5);
+    m_closingTime->setPlaceholderText(QStringLiteral("HH:MM"));
     auto *paramBox = new QVBoxLayout(params);
     paramBox->addWidget(m_autoVat);
     paramBox->addWidget(m_wrap);
+    auto *closingRow = new QHBoxLayout;
+    closingRow->addWidget(labelFor(m_closingTime, QStringLiteral("Chiusura automatica")));
+    closingRow->addWidget(m_closingTime);
+    paramBox->addLayout(closingRow);
 
     // --- the local HTTP interface ---
     auto *api = named(new QGroupBox(QStringLiteral("Interfaccia HTTP locale")), "frmApi");
@@ -208,10 +216,10 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
 }
 
 QList<QWidget *> ConfigPcPage::tabOrder() const {
-    return {m_model,      m_port,      m_device,       m_speed,   m_srv,       m_mode,
-            m_dir,        m_dirButton, m_file,         m_help,    m_log,       m_explainLog,
-            m_monitor,    m_monitorOn, m_clearMonitor, m_autoVat, m_wrap,      m_api,
-            m_apiAddress, m_apiPort,   m_pageAddress,  m_queue,   m_saveButton};
+    return {m_model,   m_port,       m_device,       m_speed,       m_srv,   m_mode,
+            m_dir,     m_dirButton,  m_file,         m_help,        m_log,   m_explainLog,
+            m_monitor, m_monitorOn,  m_clearMonitor, m_autoVat,     m_wrap,  m_closingTime,
+            m_api,     m_apiAddress, m_apiPort,      m_pageAddress, m_queue, m_saveButton};
 }
 
 void ConfigPcPage::fillLists() {
@@ -254,6 +262,7 @@ void ConfigPcPage::fillLists() {
     m_api->setChecked(cfg.ApiStato);
     m_apiAddress->setText(cfg.ApiIndirizzo);
     m_apiPort->setText(QString::number(cfg.ApiPorta));
+    m_closingTime->setText(cfg.ChiusuraAutomatica);
     showPageAddress();
 }
 
@@ -290,6 +299,7 @@ void ConfigPcPage::save() {
     form.api = m_api->isChecked();
     form.apiAddress = m_apiAddress->text();
     form.apiPort = m_apiPort->text();
+    form.closingTime = m_closingTime->text();
     const QString device = m_device->currentText().trimmed();
     if (!device.isEmpty() && device != PortDevice(m_s.settings().iniPath(), form.port))
         SetPortDevice(m_s.settings().iniPath(), form.port, device);

@@ -79,6 +79,7 @@ private:
     QCheckBox *m_api;
     QLineEdit *m_apiAddress;
     QLineEdit *m_apiPort;
+    QLineEdit *m_closingTime;
     QLabel *m_pageAddress;
     QPushButton *m_saveButton;
     QListWidget *m_queue;
