@@ -584,7 +584,9 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request, b
         return connection->respond(HttpResponse::error(503, QStringLiteral("queue_unavailable"),
                                                        QStringLiteral("Coda non disponibile")));
     // The register refuses its daily closing while a receipt is open.
-    if (reading.kind == u"daily_closing" && m_book->receiptOpen())
+    const RegisterOwner &owner = m_s.registerOwner();
+    if (reading.kind == u"daily_closing" &&
+        (m_book->receiptOpen() || owner.documentOpen() || owner.rawReceiptOpen()))
         return connection->respond(HttpResponse::error(
             409, QStringLiteral("receipt_open"),
             QStringLiteral("Chiusura giornaliera rifiutata: uno scontrino \u00e8 aperto sulla cassa")));

@@ -199,8 +199,11 @@ void Station::autoClose() {
     case AutoClosing::Step::Queue:
         break;
     }
-    if (!m_closingId.isEmpty() && followClosing())
+    // The attempt under way first: once it ends, the next look decides.
+    if (!m_closingId.isEmpty()) {
+        followClosing();
         return;
+    }
     const QString title = QStringLiteral("Chiusura automatica");
     // The day's closing made already: by a till over the interface, or by an
     // attempt an earlier run queued; or the register has nothing to close
@@ -269,7 +272,8 @@ bool Station::closingPrintedToday() {
     q.limit = 1000;
     q.date = m_session.now().date();
     q.states = {OutcomeState::Printed};
-    for (const ReceiptHistory &r : m_book.listed(q, nullptr)) {
+    bool more = false;
+    for (const ReceiptHistory &r : m_book.listed(q, &more)) {
         if (r.source.document == u"daily_closing") {
             m_closing.printed(r.finished);
             return true;

@@ -65,6 +65,7 @@ private slots:
     void reportFigures_data();
     void reportFigures();
     void composedDocuments_data();
+    void automaticClosing();
     void composedDocuments();
     void apiAddressThatCannotOpen();
     void apiStatusSaysWhy_data();
@@ -1207,6 +1208,73 @@ void TestStation::composedDocuments() {
     QVERIFY(!rig.reg.receiptOpen());
 }
 
+// The automatic daily closing, on the virtual clock: not before its time,
+// retried after the register refused it, once a day, never again after a
+// restart the same day, and the next day again.
+void TestStation::automaticClosing() {
+    StationRig rig("ServerStato=On\nServerFile=scontrino.txt\nChiusuraAutomatica=22:00\n");
+    QDateTime now(QDate(2026, 12, 7), QTime(21, 59));
+    rig.station.session().setNow([&now] { return now; });
+    QVERIFY(rig.station.start());
+    QVERIFY(rig.runUntil([&] { return rig.station.startup().ready(); }));
+    ReceiptBook &book = rig.station.receipts();
+    const auto sell = [&](const QString &key) {
+        ReceiptHistory o;
+        return book.submit(key, "h", {QString::fromLatin1(kSale), QString::fromLatin1(kPay)}, o) ==
+                   ReceiptBook::Submit::Accepted &&
+               rig.runUntil([&] { return IsFinal(book.find(ReceiptIdText(o.id))->outcome); });
+    };
+    const auto closings = [&] {
+        return int(rig.reg.paper().documents().filter(QStringLiteral("CHIUSURA GIORNALIERA")).size());
+    };
+    const auto idleFor = [&](int ms) { rig.runUntil([] { return false; }, ms); };
+    QVERIFY(sell(QStringLiteral("s1")));
+    idleFor(5000);
+    QCOMPARE(closings(), 0);
+    QVERIFY(!rig.station.autoClosing().today().done);
+
+    // Its time: the register refuses it first, then it is tried again.
+    QVERIFY(rig.fault(QStringLiteral("refuse=14*3")));
+    now.setTime(QTime(22, 0, 30));
+    QVERIFY(rig.runUntil([&] { return !rig.station.autoClosing().today().problem.isEmpty(); }));
+    QCOMPARE(closings(), 0);
+    QVERIFY(
+        rig.station.session().statusBar().panel(2).contains(QStringLiteral("nuovo tentativo alle 22:05")));
+    now.setTime(QTime(22, 5, 30));
+    QVERIFY(rig.runUntil([&] { return rig.station.autoClosing().today().done; }));
+    QCOMPARE(closings(), 1);
+    QCOMPARE(rig.reg.totals().receipts, 0);
+
+    // Later that day, a sale: no second closing.
+    QVERIFY(sell(QStringLiteral("s2")));
+    now.setTime(QTime(23, 0));
+    idleFor(10000);
+    QCOMPARE(closings(), 1);
+
+    // A restart the same day finds the day's closing made.
+    rig.station.stop();
+    Station again(rig.port, rig.clock, rig.prompter, {});
+    again.session().settings().setProgramDir(rig.home.path());
+    again.session().setNow([&now] { return now; });
+    QVERIFY(again.start());
+    const auto run = [&](int seconds) {
+        for (int i = 0; i < seconds; ++i) {
+            rig.clock.advance(Station::kCheckMs);
+            again.startup().checkNow();
+            again.printServer().TimerSRV_Timer();
+        }
+    };
+    run(30);
+    QVERIFY(again.startup().ready());
+    QVERIFY(again.autoClosing().today().done);
+    QCOMPARE(closings(), 1);
+    // The next day at its time, the day's sale is closed.
+    now = QDateTime(QDate(2026, 12, 8), QTime(22, 1));
+    run(30);
+    QCOMPARE(closings(), 2);
+    QCOMPARE(rig.reg.totals().receipts, 0);
+}
+
 // An address the interface cannot listen on is said on the status bar, and
 // the print server goes on without it.
 void TestStation::apiAddressThatCannotOpen() {
@@ -1284,6 +1352,21 @@ void TestStation::apiStatusSaysWhy() {
                  a.body.constData());
     if (situation == u"journal")
         QCOMPARE(reason[QStringLiteral("message")].toString(), s.runState().journalProblem());
+    // The register refuses its daily closing while a receipt is open: the
+    // interface refuses it before queueing.
+    if (receiptOpen) {
+        const QByteArray body = R"({"kind": "daily_closing"})";
+        const testsupport::HttpAnswer z = testsupport::HttpProbe::ask(
+            port, "POST /api/v1/documents HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+                      "\r\nAuthorization: Bearer " +
+                      testsupport::readFile(rig.path(QStringLiteral("NorvVelm.token"))).trimmed() +
+                      "\r\nIdempotency-Key: z\r\nContent-Type: application/json\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        QCOMPARE(z.status, 409);
+        QCOMPARE(z.json()[QStringLiteral("error")][QStringLiteral("code")].toString(),
+                 QStringLiteral("receipt_open"));
+        QCOMPARE(rig.executed("x/7/0/0/"), 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStation)

@@ -22,6 +22,22 @@
     open: { text: 'Lasciato aperto', look: 'attesa' },
     cancelled: { text: 'Ritirato, non stampato', look: 'attesa' },
   };
+  // Each kind of document in words.
+  const KINDS = {
+    receipt: 'Scontrino',
+    invoice: 'Fattura',
+    credit_note: 'Nota di credito',
+    cash_in: 'Versamento',
+    cash_out: 'Prelievo',
+    sales_report: 'Rapporto X',
+    daily_closing: 'Chiusura Z',
+    reprint_last: 'Ristampa',
+    customer_display: 'Display cliente',
+  };
+  function kindOf(r) {
+    const k = r.kind || 'receipt';
+    return KINDS[k] || String(k);
+  }
   // The final states the chart counts, bottom to top, with their legend.
   const FINAL = [
     { state: 'printed', text: 'Stampati' },
@@ -162,6 +178,16 @@
     const journal = srv.journal;
     if (journal && journal.writable === false) setText('giornale', `Non scrivibile: ${journal.error || ''}`);
     else setText('giornale', journal ? 'Scrivibile' : undefined);
+    // Today's daily closing, and the day's takings as last read.
+    const closing = srv.closing || {};
+    const at = toDate(closing.at);
+    let closed;
+    if (closing.done) closed = at ? `Fatta alle ${clock(at)}` : 'Fatta';
+    else if (closing.problem) closed = `Non riuscita: ${closing.problem}`;
+    else closed = closing.automatic ? `Non ancora (automatica alle ${closing.automatic})` : 'Non ancora';
+    setText('chiusura', closed);
+    const read = toDate(closing.takings_at);
+    setText('incasso', closing.takings ? `${amount(closing.takings)}${read ? ` (letto alle ${clock(read)})` : ''}` : undefined);
     return srv;
   }
 
@@ -265,6 +291,7 @@
     const number = r.receipt_number === undefined || r.receipt_number === null ? '' : r.receipt_number;
     tr.append(
       time,
+      make('td', 'tipo', kindOf(r)),
       make('td', 'origine', sourceOf(r)),
       state,
       make('td', 'num numero', number),
@@ -272,7 +299,7 @@
       errorsCell(r),
     );
     // On a narrow screen each row stands alone, its cells named by these.
-    ['Ora', 'Origine', 'Stato', 'Numero', 'Totale', 'Errori'].forEach((label, i) => {
+    ['Ora', 'Documento', 'Origine', 'Stato', 'Numero', 'Totale', 'Errori'].forEach((label, i) => {
       tr.cells[i].dataset.label = label;
     });
     return tr;
@@ -326,6 +353,23 @@
   }
 
   // --- the chart: today's receipts per hour by final state ---
+
+  // How many documents of each kind today, in the order of KINDS.
+  function showKinds(today) {
+    const counts = new Map();
+    for (const r of today) counts.set(kindOf(r), (counts.get(kindOf(r)) || 0) + 1);
+    const list = $('perTipo');
+    const sig = JSON.stringify([...counts]);
+    if (list.dataset.sig === sig) return;
+    list.dataset.sig = sig;
+    list.replaceChildren(
+      ...[...counts].map(([kind, n]) => {
+        const li = make('li');
+        li.append(make('span', 'tipo', kind), make('span', 'num', ` ${n}`));
+        return li;
+      }),
+    );
+  }
 
   function showChart(today) {
     const counts = Array.from({ length: 24 }, () => ({ printed: 0, failed: 0, refused: 0 }));
@@ -449,6 +493,7 @@
       showQueue(srv, list);
       showReceipts(today);
       showChart(today);
+      showKinds(today);
       showMonitor(await getJson(`/api/v1/monitor?since=${monitorNext}`));
       $('collegamento').hidden = true;
       setText('aggiornato', `Aggiornato alle ${clock(now)}`);
