@@ -344,13 +344,6 @@ void ApiServer::handle(HttpConnection *connection, const HttpRequest &request) {
         }
         return connection->respond(get ? list(request) : methodNotAllowed("GET, HEAD, POST"));
     }
-    if (path == QLatin1String("/api/v1/raw")) {
-        if (request.method != "POST")
-            return connection->respond(methodNotAllowed("POST"));
-        if (auto refusal = checkParameters(request, {}))
-            return connection->respond(*refusal);
-        return connection->respond(raw(request));
-    }
     static const QRegularExpression one(
         QStringLiteral("^/api/v1/(?:receipts|documents)/([A-Za-z0-9_.-]{1,64})$"));
     if (const auto m = one.match(path); m.hasMatch()) {
@@ -607,65 +600,6 @@ void ApiServer::submit(HttpConnection *connection, const HttpRequest &request, b
     if (submitted == ReceiptBook::Submit::Conflict && receipt.source.bodyHash == bytesOf(media, request.body))
         submitted = ReceiptBook::Submit::Repeated;
     answerSubmitted(connection, submitted, receipt, sub.waitMs);
-}
-
-// The technician's raw lines: only when the technician turned them on, as
-// one sequence the register-owner rules allow, each answered as the
-// register answered it.
-HttpResponse ApiServer::raw(const HttpRequest &request) {
-    if (!m_s.settings().config().ApiRigheDirette)
-        return HttpResponse::error(403, QStringLiteral("raw_disabled"),
-                                   QStringLiteral("Righe dirette non abilitate: il tecnico le abilita con "
-                                                  "ApiRigheDirette=On in NorvVelm.ini"));
-    if (ReceiptBodyTypeOf(request.header("content-type")) != ReceiptBodyType::Json)
-        return HttpResponse::error(415, QStringLiteral("unsupported_media_type"),
-                                   QStringLiteral("Le righe dirette sono un oggetto application/json"));
-    const QJsonDocument doc = QJsonDocument::fromJson(request.body);
-    const QJsonValue given = doc.object().value(QStringLiteral("lines"));
-    if (!doc.isObject() || doc.object().size() != 1 || !given.isArray() || given.toArray().isEmpty() ||
-        given.toArray().size() > kMaxRawLines)
-        return bodyRefused(
-            QStringLiteral("lines: serve {\"lines\": [...]} con da 1 a %1 righe").arg(kMaxRawLines));
-    QStringList lines;
-    for (const QJsonValue v : given.toArray()) {
-        const QString line = v.toString();
-        QString problem = v.isString() ? LineProblem(line) : QStringLiteral("deve essere un testo");
-        if (problem.isEmpty() && line.trimmed().isEmpty())
-            problem = QStringLiteral("riga vuota");
-        if (!problem.isEmpty())
-            return bodyRefused(QStringLiteral("riga %1 %2: %3")
-                                   .arg(lines.size() + 1)
-                                   .arg(u'"' + line.left(40) + u'"', problem));
-        lines << line;
-    }
-    if (!registerUp() || !m_raw)
-        return HttpResponse::error(503, QStringLiteral("register_unreachable"),
-                                   QStringLiteral("Cassa non identificata: righe non inviate"));
-    // Never between the queue's lines nor inside the operator's sequence or
-    // document: the owner rules, and nothing waiting in the queue.
-    const RegisterOwner &owner = m_s.registerOwner();
-    bool refused = owner.operatorHolds() || owner.documentOpen() || m_s.runState().lineBusy() ||
-                   (m_book && (m_book->pending() > 0 || m_book->receiptOpen()));
-    const QList<RawExchange> sent = refused ? QList<RawExchange>() : m_raw(lines, refused);
-    if (refused)
-        return HttpResponse::error(
-            409, QStringLiteral("register_busy"),
-            QStringLiteral("Cassa occupata dalla coda o dall'operatore: righe non inviate"));
-    QJsonArray answers;
-    bool all = sent.size() == lines.size();
-    for (const RawExchange &e : sent) {
-        const bool accepted = AnswerAccepted(e.answer);
-        all = all && accepted;
-        answers.append(QJsonObject{
-            {QStringLiteral("line"), e.line},
-            {QStringLiteral("answer"), e.answer.isEmpty() ? QJsonValue() : QJsonValue(e.answer)},
-            {QStringLiteral("error"), accepted ? QJsonValue()
-                                               : QJsonValue(e.answer.isEmpty() ? QStringLiteral("no_answer")
-                                                                               : AnswerErrorCode(e.answer))},
-        });
-    }
-    return HttpResponse::json(
-        200, compact({{QStringLiteral("answers"), answers}, {QStringLiteral("complete"), all}}));
 }
 
 // A credit note's reference from a receipt this server printed: its number

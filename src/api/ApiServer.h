@@ -6,7 +6,6 @@
 #include "api/ReceiptBook.h"
 #include "api/ReceiptReader.h"
 #include "commands/CommandLanguage.h"
-#include "commands/TechnicianTools.h"
 #include "link/Deadlines.h"
 
 #include <QDateTime>
@@ -81,12 +80,6 @@ public:
         QDateTime takingsAt;
     };
     void setClosingStatus(std::function<Closing()> closing) { m_closing = std::move(closing); }
-    // The technician's raw lines (POST /api/v1/raw): sent as one sequence,
-    // each with its answer; `refused` when the register-owner rules refuse it.
-    using RawSender = std::function<QList<RawExchange>(const QStringList &lines, bool &refused)>;
-    void setRawSender(RawSender sender) { m_raw = std::move(sender); }
-    // At most this many lines in one request.
-    static constexpr int kMaxRawLines = 50;
     // What the register is known to take, for the checks before queueing.
     void setReceiptRules(std::function<ReceiptRules()> rules) { m_rules = std::move(rules); }
 
@@ -141,8 +134,6 @@ private:
     std::function<Figures()> m_figures;
     std::function<Offline()> m_offline;
     std::function<Closing()> m_closing;
-    RawSender m_raw;
-    HttpResponse raw(const HttpRequest &request);
     QJsonObject closingStatus() const;
     std::function<ReceiptRules()> m_rules;
     ReceiptBook *m_book = nullptr;

@@ -42,9 +42,6 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
     });
     connect(&m_startup, &Startup::watched, this, &Station::retryJournal);
     connect(&m_startup, &Startup::watched, this, &Station::autoClose);
-    m_api.setRawSender([this](const QStringList &lines, bool &refused) {
-        return SendRawLines(m_session, m_runner, lines, refused);
-    });
     m_api.setClosingStatus([this] {
         const AutoClosing::Today &t = m_closing.today();
         const QString setting = m_session.settings().config().ChiusuraAutomatica;

@@ -41,9 +41,6 @@ struct PcConfig {
     // The automatic daily closing's time "HH:MM"; empty: off (key
     // ChiusuraAutomatica).
     QString ChiusuraAutomatica;
-    // The technician's raw lines over the interface (POST /api/v1/raw):
-    // off unless the technician turns it on (key ApiRigheDirette).
-    bool ApiRigheDirette = false;
     QString IniPath;
     RegisterIdentity identity;
     // A sale line's description too long for its first part goes on in the second.

@@ -73,26 +73,6 @@ void TechnicianTools::noteReceipt(const QString &line) {
                                                 owner.rawReceiptOpen()));
 }
 
-QList<RawExchange> SendRawLines(Session &session, Runner &runner, const QStringList &lines, bool &refused) {
-    const RegisterLease lease(session, RegisterOwner::Use::Changes);
-    refused = !lease;
-    QList<RawExchange> out;
-    if (refused)
-        return out;
-    RegisterOwner &owner = session.registerOwner();
-    for (const QString &given : lines) {
-        const QString line = CompleteLine(given);
-        session.lastExchange().setLastAnswer(QString());
-        runner.SendAndCheck(line);
-        const QString answer = session.lastExchange().lastAnswer();
-        owner.setRawReceiptOpen(ReceiptOpenAfterKey(LineReceiptEffect(line), answer, owner.rawReceiptOpen()));
-        out.append({line, answer});
-        if (!AnswerAccepted(answer))
-            break;
-    }
-    return out;
-}
-
 QString TechnicianTools::sendSingle(const QString &typed) {
     // The technician types the command without its final slash.
     const RegisterLease lease(m_s, RegisterOwner::Use::Changes, &m_prompter);

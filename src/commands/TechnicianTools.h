@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace norvvelm {
 
@@ -50,16 +48,5 @@ private:
     Prompter &m_prompter;
     const TechnicianPassword &m_password;
 };
-
-// Lines a service tool sends through the interface, as the technician's
-// page sends its commands (each with its final "/"): one sequence under the
-// register-owner rules, none sent when they refuse it (`refused`). It stops
-// after the first line the register refuses or does not answer. Each line
-// sent comes with the answer it had (empty: none).
-struct RawExchange {
-    QString line;
-    QString answer;
-};
-QList<RawExchange> SendRawLines(Session &session, Runner &runner, const QStringList &lines, bool &refused);
 
 } // namespace norvvelm

@@ -145,8 +145,6 @@ void loadApiSettings(const ProfileFile &ini, PcConfig &cfg) {
     bool number = false;
     const int apiPort = ini.getString(kParametri, QStringLiteral("ApiPorta"), QString(), 10).toInt(&number);
     cfg.ApiPorta = number && apiPort >= 0 && apiPort <= 65535 ? apiPort : 8714;
-    cfg.ApiRigheDirette =
-        isOn(ini.getString(kParametri, QStringLiteral("ApiRigheDirette"), QStringLiteral("Off"), 10));
     // A time that is not one leaves the closing off, as an empty one.
     const QString closing = ini.getString(kParametri, QStringLiteral("ChiusuraAutomatica"), QString(), 10);
     cfg.ChiusuraAutomatica = AutoClosingTime(closing) ? closing.trimmed() : QString();

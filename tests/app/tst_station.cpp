@@ -66,8 +66,6 @@ private slots:
     void reportFigures();
     void composedDocuments_data();
     void automaticClosing();
-    void rawLines_data();
-    void rawLines();
     void composedDocuments();
     void apiAddressThatCannotOpen();
     void apiStatusSaysWhy_data();
@@ -1275,78 +1273,6 @@ void TestStation::automaticClosing() {
     run(30);
     QCOMPARE(closings(), 2);
     QCOMPARE(rig.reg.totals().receipts, 0);
-}
-
-// The technician's raw lines over the interface: refused unless turned on,
-// with the key, in the owner rules and the body's limits; answered with the
-// register's answers, stopping at its first refusal.
-void TestStation::rawLines_data() {
-    QTest::addColumn<QByteArray>("ini");
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QString>("situation"); // "no key", "operator"
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("code");         // the error's; empty: answered
-    QTest::addColumn<QStringList>("answered"); // the lines the register got
-    const QByteArray on = "ServerStato=On\nServerFile=scontrino.txt\nApiRigheDirette=On\n";
-    const QByteArray reads = R"({"lines": ["?/", "t", "9/"]})";
-    QTest::newRow("reads") << on << reads << QString() << 200 << QString() << QStringList{"?/", "t/", "9/"};
-    QTest::newRow("stops at the register's refusal")
-        << on << QByteArray(R"({"lines": ["?/", "5/1/////", "9/"]})") << QString() << 200 << QString()
-        << QStringList{"?/", "5/1/////"};
-    QTest::newRow("not turned on") << QByteArray("ServerStato=On\n") << reads << QString() << 403
-                                   << QStringLiteral("raw_disabled") << QStringList();
-    QTest::newRow("no key") << on << reads << QStringLiteral("no key") << 401
-                            << QStringLiteral("unauthorized") << QStringList();
-    QTest::newRow("the operator holds the register") << on << reads << QStringLiteral("operator") << 409
-                                                     << QStringLiteral("register_busy") << QStringList();
-    QTest::newRow("a control character") << on << QByteArray(R"({"lines": ["?/\u0007"]})") << QString() << 400
-                                         << QStringLiteral("line_invalid") << QStringList();
-    QByteArray many = R"({"lines": [)";
-    for (int i = 0; i < ApiServer::kMaxRawLines + 1; ++i)
-        many += QByteArray(i ? "," : "") + R"("?/")";
-    QTest::newRow("too many lines") << on << many + "]}" << QString() << 400
-                                    << QStringLiteral("field_invalid") << QStringList();
-}
-
-void TestStation::rawLines() {
-    QFETCH(QByteArray, ini);
-    QFETCH(QByteArray, body);
-    QFETCH(QString, situation);
-    QFETCH(int, status);
-    QFETCH(QString, code);
-    QFETCH(QStringList, answered);
-    StationRig rig(ini);
-    QVERIFY(rig.station.start());
-    QVERIFY(rig.runUntil([&] { return rig.station.startup().ready(); }));
-    std::optional<RegisterLease> lease;
-    if (situation == u"operator")
-        lease.emplace(rig.station.session(), RegisterOwner::Use::Changes);
-    const qsizetype before = rig.answers.size();
-    const quint16 port = rig.station.api().port();
-    const QByteArray key =
-        situation == u"no key"
-            ? QByteArray()
-            : "Authorization: Bearer " +
-                  testsupport::readFile(rig.path(QStringLiteral("NorvVelm.token"))).trimmed() + "\r\n";
-    const testsupport::HttpAnswer a = testsupport::HttpProbe::ask(
-        port, "POST /api/v1/raw HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n" + key +
-                  "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
-                  "\r\n\r\n" + body);
-    QCOMPARE(a.status, status);
-    QCOMPARE(a.json()[QStringLiteral("error")][QStringLiteral("code")].toString(), code);
-    QStringList got;
-    for (const auto &[line, answer] : rig.answers.mid(before))
-        got << QString::fromLatin1(line);
-    QCOMPARE(got, answered);
-    if (status != 200)
-        return;
-    // Each line with the register's own answer; the refusal said by its code.
-    const QJsonArray answers = a.json().value(QStringLiteral("answers")).toArray();
-    QCOMPARE(answers.size(), answered.size());
-    for (qsizetype i = 0; i < answers.size(); ++i)
-        QCOMPARE(answers.at(i)[QStringLiteral("answer")].toString(),
-                 QString::fromLatin1(rig.answers.at(before + i).second));
-    QCOMPARE(a.json().value(QStringLiteral("complete")).toBool(), answered.size() == 3);
 }
 
 // An address the interface cannot listen on is said on the status bar, and
