@@ -38,6 +38,9 @@ struct PcConfig {
     bool ApiStato = true;
     QString ApiIndirizzo = QStringLiteral("127.0.0.1");
     int ApiPorta = 8714;
+    // The technician's raw command lines are taken over the local interface
+    // (key ApiRigheDirette); off unless the technician turned them on.
+    bool ApiRigheDirette = false;
     QString IniPath;
     RegisterIdentity identity;
     // A sale line's description too long for its first part goes on in the second.

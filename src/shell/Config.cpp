@@ -143,6 +143,8 @@ void loadApiSettings(const ProfileFile &ini, PcConfig &cfg) {
     bool number = false;
     const int apiPort = ini.getString(kParametri, QStringLiteral("ApiPorta"), QString(), 10).toInt(&number);
     cfg.ApiPorta = number && apiPort >= 0 && apiPort <= 65535 ? apiPort : 8714;
+    cfg.ApiRigheDirette =
+        isOn(ini.getString(kParametri, QStringLiteral("ApiRigheDirette"), QStringLiteral("Off"), 10));
 }
 } // namespace
 
@@ -233,6 +235,17 @@ bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &statu
     if (!written)
         status = WriteFailureTexts(QStringLiteral("la configurazione"), cfg.IniPath);
     return written;
+}
+
+bool SaveApiRigheDirette(bool on, PcConfig &cfg, StatusTexts &status) {
+    status = {};
+    if (!ProfileFile(cfg.IniPath)
+             .writeString(kParametri, QStringLiteral("ApiRigheDirette"), SwitchText(on))) {
+        status = WriteFailureTexts(QStringLiteral("la configurazione"), cfg.IniPath);
+        return false;
+    }
+    cfg.ApiRigheDirette = on;
+    return true;
 }
 
 bool WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, const QString &version) {
