@@ -754,7 +754,8 @@ void ApiServer::receiptChanged(const QString &id) {
 }
 
 // Why raw lines may not go now: the register out of reach, or busy with
-// the queue's work or another sequence; none when they may.
+// the queue's work (as for every operator sequence) or another sequence;
+// none when they may. A receipt the raw lines opened is theirs to close.
 std::optional<HttpResponse> ApiServer::rawRefusal() const {
     const Offline why = m_offline ? m_offline() : Offline{};
     if (!registerUp() || !why.code.isEmpty()) {
@@ -765,9 +766,6 @@ std::optional<HttpResponse> ApiServer::rawRefusal() const {
     }
     const RegisterOwner &owner = m_s.registerOwner();
     QString busy = owner.refusal(RegisterOwner::Use::Changes);
-    if (busy.isEmpty() && m_book && (m_book->receiptOpen() || m_book->pending() > 0))
-        busy = QStringLiteral("Il server di stampa ha scontrini in coda per la cassa: "
-                              "riprovare quando saranno conclusi.");
     if (busy.isEmpty() && (owner.sequenceUnderWay() || m_s.runState().lineBusy()))
         busy = QStringLiteral("Cassa in uso da un'altra sequenza di comandi: riprovare al termine.");
     if (busy.isEmpty() && owner.documentOpen())

@@ -1255,6 +1255,11 @@ void TestStation::apiRawLines_data() {
     QTest::newRow("the register stops answering")
         << QStringLiteral("silent after one") << QByteArray(R"({"lines": ["?/", "?/", "0/"]})") << 200
         << QString() << QStringList{QStringLiteral("?/")} << 1 << false;
+    // The receipt the raw lines opened is theirs to close, a receipt queued
+    // meanwhile waiting for it.
+    QTest::newRow("a receipt of raw lines closed, one queued behind it")
+        << QStringLiteral("raw receipt, one queued") << QByteArray(R"({"lines": ["5/1/0.00/////"]})") << 200
+        << QString() << QStringList{QStringLiteral("5/1/0.00/////")} << -1 << false;
     // Refused before anything is sent.
     QTest::newRow("not allowed by the technician")
         << QStringLiteral("disabled") << QByteArray(R"({"lines": ["?/"]})") << 403
@@ -1337,25 +1342,40 @@ void TestStation::apiRawLines() {
     std::optional<RegisterLease> lease;
     if (situation == u"sequence")
         lease.emplace(s, RegisterOwner::Use::Changes);
+    const quint16 port = rig.station.api().port();
+    QList<QByteArray> headers{situation == u"text" ? "Content-Type: text/plain"
+                                                   : "Content-Type: application/json"};
+    if (situation != u"no key")
+        headers << "Authorization: Bearer " + rig.station.api().token();
+    const auto post = [&](const QByteArray &lines) {
+        return testsupport::HttpProbe::ask(
+            port, testsupport::HttpProbe::request("POST", "/api/v1/raw", port, headers, lines));
+    };
+    ReceiptHistory queued;
+    if (situation == u"raw receipt, one queued") {
+        const QByteArray sale = R"({"lines": ["3/S/GREZZA//1/1.00/1//"]})";
+        QCOMPARE(post(sale).status, 200);
+        QCOMPARE(rig.station.receipts().submit(
+                     QStringLiteral("dopo"), "hd",
+                     {QStringLiteral("3/S/INCODA//1/2.00/1//"), QString::fromLatin1(kPay)}, queued),
+                 ReceiptBook::Submit::Accepted);
+        rig.runUntil([] { return false; }, 3000);
+        QCOMPARE(rig.executed("3/S/INCODA//1/2.00/1//"), 0); // it waits for the raw lines' receipt
+    }
     const qsizetype before = rig.answers.size();
     if (situation == u"silent after one")
         rig.sim.onCommand = [&](const QByteArray &line, const QByteArray &answer) {
             rig.answers.append({line, answer});
             QVERIFY(rig.fault(QStringLiteral("enq:silent*100")));
         };
-    const quint16 port = rig.station.api().port();
-    QList<QByteArray> headers{situation == u"text" ? "Content-Type: text/plain"
-                                                   : "Content-Type: application/json"};
-    if (situation != u"no key")
-        headers << "Authorization: Bearer " + rig.station.api().token();
-    const testsupport::HttpAnswer a = testsupport::HttpProbe::ask(
-        port, testsupport::HttpProbe::request("POST", "/api/v1/raw", port, headers, body));
+    const testsupport::HttpAnswer a = post(body);
     QCOMPARE(a.status, status);
-    // What the register took from the request.
+    // What the register took from the request; after it only the queue's
+    // receipt that waited for it, once it let go.
     QStringList taken;
     for (qsizetype i = before; i < rig.answers.size(); ++i)
         taken << QString::fromLatin1(rig.answers.at(i).first);
-    QCOMPARE(taken, sent);
+    QCOMPARE(taken.mid(0, queued.id != 0 ? sent.size() : taken.size()), sent);
     static const testsupport::OpenApiCheck document(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
     QCOMPARE(document.check(QStringLiteral("/api/v1/raw"), QStringLiteral("post"), a.status, a.body),
              QString());
@@ -1397,6 +1417,12 @@ void TestStation::apiRawLines() {
     QCOMPARE(rig.onPaper(QStringLiteral("GREZZA")), int(sent.contains(QStringLiteral("5/1/0.00/////"))));
     lease.reset();
     QVERIFY(!s.registerOwner().sequenceUnderWay());
+    if (queued.id != 0) {
+        // Once the raw lines let go, the receipt that waited prints whole.
+        QVERIFY(rig.runUntil(
+            [&] { return IsFinal(rig.station.receipts().find(ReceiptIdText(queued.id))->outcome); }));
+        QCOMPARE(rig.onPaper(QStringLiteral("INCODA")), 1);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStation)
