@@ -3,6 +3,7 @@
 #include "commands/DocumentLines.h"
 
 #include "api/ApiToken.h"
+#include "api/RawLines.h"
 #include "api/ReceiptBook.h"
 #include "api/ReceiptReader.h"
 #include "commands/CommandLanguage.h"
@@ -11,6 +12,7 @@
 #include "commands/Runner.h"
 #include "commands/Session.h"
 #include "link/EcrErrors.h"
+#include "link/SerialFunz2.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -344,6 +346,8 @@ void ApiServer::handle(HttpConnection *connection, const HttpRequest &request) {
         }
         return connection->respond(get ? list(request) : methodNotAllowed("GET, HEAD, POST"));
     }
+    if (path == QLatin1String("/api/v1/raw"))
+        return raw(connection, request);
     static const QRegularExpression one(
         QStringLiteral("^/api/v1/(?:receipts|documents)/([A-Za-z0-9_.-]{1,64})$"));
     if (const auto m = one.match(path); m.hasMatch()) {
@@ -786,6 +790,83 @@ void ApiServer::receiptChanged(const QString &id) {
         if (m_waiters.at(i).id == id)
             release(i);
     }
+}
+
+// Why raw lines may not go now: the register out of reach, or busy with
+// the queue's work (as for every operator sequence) or another sequence;
+// none when they may. A receipt the raw lines opened is theirs to close.
+std::optional<HttpResponse> ApiServer::rawRefusal() const {
+    const Offline why = m_offline ? m_offline() : Offline{};
+    if (!registerUp() || !why.code.isEmpty()) {
+        const QJsonValue reason = offlineReason();
+        return HttpResponse::error(503, QStringLiteral("register_unreachable"),
+                                   QStringLiteral("Cassa non raggiungibile: ") +
+                                       reason[QStringLiteral("message")].toString());
+    }
+    const RegisterOwner &owner = m_s.registerOwner();
+    QString busy = owner.refusal(RegisterOwner::Use::Changes);
+    if (busy.isEmpty() && (owner.sequenceUnderWay() || m_s.runState().lineBusy()))
+        busy = QStringLiteral("Cassa in uso da un'altra sequenza di comandi: riprovare al termine.");
+    if (busy.isEmpty() && owner.documentOpen())
+        busy = QStringLiteral("Documento aperto dalla console sulla cassa: "
+                              "riprovare quando sar\u00e0 chiuso.");
+    if (busy.isEmpty())
+        return std::nullopt;
+    return HttpResponse::error(409, QStringLiteral("register_busy"), busy);
+}
+
+void ApiServer::raw(HttpConnection *connection, const HttpRequest &request) {
+    if (request.method != "POST")
+        return connection->respond(methodNotAllowed("POST"));
+    if (!m_s.settings().config().ApiRigheDirette || !m_rawSender)
+        return connection->respond(HttpResponse::error(
+            403, QStringLiteral("raw_disabled"),
+            QStringLiteral("Comandi diretti non abilitati: il tecnico li abilita dal suo pannello")));
+    if (auto refusal = checkParameters(request, {}))
+        return connection->respond(*refusal);
+    if (ReceiptBodyTypeOf(request.header("content-type")) != ReceiptBodyType::Json)
+        return connection->respond(
+            HttpResponse::error(415, QStringLiteral("unsupported_media_type"),
+                                QStringLiteral("Le righe dirette sono un oggetto application/json")));
+    const RawLinesReading reading = ReadRawLines(request.body);
+    if (!reading.ok())
+        return connection->respond(bodyRefused(reading.error));
+    if (auto refusal = rawRefusal())
+        return connection->respond(*refusal);
+    // The connection may go while the lines do: its answer then goes nowhere.
+    const QPointer<HttpConnection> guard(connection);
+    QJsonArray answers;
+    QJsonValue stoppedAt;
+    {
+        // One sequence: the print server waits until its last line.
+        const RegisterLease lease(m_s, RegisterOwner::Use::Changes);
+        if (!lease)
+            return connection->respond(
+                HttpResponse::error(409, QStringLiteral("register_busy"), m_s.statusBar().panel(2)));
+        for (qsizetype i = 0; i < reading.lines.size() && stoppedAt.isNull(); ++i) {
+            const QString &line = reading.lines.at(i);
+            const int status = m_rawSender(line);
+            const QString answer = m_s.lastExchange().lastAnswer();
+            QJsonObject entry{
+                {QStringLiteral("line"), line},
+                {QStringLiteral("answer"), answer.isEmpty() ? QJsonValue() : QJsonValue(answer)},
+                {QStringLiteral("error"), QJsonValue()},
+                {QStringLiteral("message"), QJsonValue()}};
+            if (status != 0) {
+                const bool unanswered = link::noAnswer(status) || answer.isEmpty();
+                const QString code = unanswered ? QStringLiteral("no_answer") : AnswerErrorCode(answer);
+                entry[QStringLiteral("error")] = code;
+                const QString meaning = unanswered ? QString() : DescribeEcrError(code).message;
+                entry[QStringLiteral("message")] =
+                    meaning.isEmpty() ? m_s.lastExchange().statusText() : meaning;
+                stoppedAt = int(i);
+            }
+            answers.append(entry);
+        }
+    }
+    if (guard)
+        guard->respond(HttpResponse::json(
+            200, compact({{QStringLiteral("answers"), answers}, {QStringLiteral("stopped_at"), stoppedAt}})));
 }
 
 } // namespace norvvelm

@@ -82,6 +82,10 @@ public:
     void setClosingStatus(std::function<Closing()> closing) { m_closing = std::move(closing); }
     // What the register is known to take, for the checks before queueing.
     void setReceiptRules(std::function<ReceiptRules()> rules) { m_rules = std::move(rules); }
+    // Sends one of the technician's raw command lines as the technician's
+    // page does, the register held: the runner's status, the register's
+    // answer left in the session. Without it raw lines are refused.
+    void setRawSender(std::function<int(const QString &line)> send) { m_rawSender = std::move(send); }
 
     // Opens the address and port with the token of the home folder; false,
     // with the reason in `error`, when either cannot be had.
@@ -125,6 +129,10 @@ private:
     // Answers now, or when the receipt is final or `waitMs` is up.
     void answerReceipt(HttpConnection *connection, int status, const QString &id, int waitMs);
     void receiptChanged(const QString &id);
+    // The technician's raw lines (POST /api/v1/raw), when the technician
+    // allowed them: sent at once, never between the queue's lines.
+    void raw(HttpConnection *connection, const HttpRequest &request);
+    std::optional<HttpResponse> rawRefusal() const;
     HttpResponse receiptResponse(int status, const QString &id) const;
 
     Session &m_s;
@@ -136,6 +144,7 @@ private:
     std::function<Closing()> m_closing;
     QJsonObject closingStatus() const;
     std::function<ReceiptRules()> m_rules;
+    std::function<int(const QString &)> m_rawSender;
     ReceiptBook *m_book = nullptr;
     HttpServer m_http;
     MonitorFeed m_feed;

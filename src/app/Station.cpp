@@ -5,6 +5,7 @@
 #include "api/OutcomeFiles.h"
 #include "commands/DocumentLines.h"
 #include "commands/Prompter.h"
+#include "commands/TechnicianTools.h"
 #include "commands/WriteFailure.h"
 #include "shell/Config.h"
 #include "shell/ProfileFile.h"
@@ -27,6 +28,7 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
     m_api.setServerEnabled([this] { return m_server.isEnabled(); });
     m_api.setFiguresReader([this] { return figures(); });
     m_api.setOfflineReason([this] { return offlineReason(); });
+    m_api.setRawSender([this](const QString &line) { return SendRawLine(m_session, m_runner, line); });
     m_link.setLineObserver([this](bool busy) { m_session.runState().setLineBusy(busy); });
     // No file is taken before the register is identified on an open port.
     m_server.setRegisterReady(false);
@@ -439,6 +441,19 @@ bool Station::saveConfiguration(const ConfigForm &form) {
                   QStringLiteral("Porta, velocit\u00e0, modello e modalit\u00e0 valgono dal prossimo avvio")};
     m_session.statusBar().setMessage(status.type, status.message);
     return written;
+}
+
+bool Station::setApiRigheDirette(bool on) {
+    PcConfig saved = m_session.settings().config();
+    if (saved.IniPath.isEmpty())
+        saved.IniPath = m_session.settings().iniPath();
+    StatusTexts status;
+    if (!SaveApiRigheDirette(on, saved, status)) {
+        m_session.statusBar().setMessage(status.type, status.message);
+        return false;
+    }
+    m_session.settings().setApiRigheDirette(on);
+    return true;
 }
 
 } // namespace norvvelm

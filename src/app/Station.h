@@ -85,6 +85,10 @@ public:
     // speed, model and window mode at the next start, and the status bar says
     // so. False when the file could not be written (panels 1 and 2 say where).
     bool saveConfiguration(const ConfigForm &form);
+    // The technician's switch of the raw command lines over the interface
+    // (ApiRigheDirette), saved at once and in effect once saved. False when
+    // it could not be written (panels 1 and 2 say where): it stays as it was.
+    bool setApiRigheDirette(bool on);
 
     // The automatic daily closing, looked at with every watch of the
     // register: queued as a request of the server's own once it is due and

@@ -216,6 +216,10 @@ QString TypedCommandLine(const QString &typed) {
     return typed.trimmed() + u'/';
 }
 
+QString CommandFileLine(const QString &item) {
+    return CompleteLine(item).trimmed();
+}
+
 int HexDigitValue(QStringView c) {
     if (c.size() != 1)
         return 0;

@@ -105,6 +105,9 @@ QString RewriteReceiptLine(const QString &line, const SaleRewrite &how);
 
 // A command the technician typed without its final "/": the line sent.
 QString TypedCommandLine(const QString &typed);
+// An item of the technician's command file, or a line given to the raw
+// interface: the line sent, its final "/" added.
+QString CommandFileLine(const QString &item);
 
 // The longest command line the link carries safely (its answer bound).
 constexpr int kMaxLineChars = 2047;

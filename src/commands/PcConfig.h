@@ -41,6 +41,9 @@ struct PcConfig {
     // The automatic daily closing's time "HH:MM"; empty: off (key
     // ChiusuraAutomatica).
     QString ChiusuraAutomatica;
+    // The technician's raw command lines are taken over the local interface
+    // (key ApiRigheDirette); off unless the technician turned them on.
+    bool ApiRigheDirette = false;
     QString IniPath;
     RegisterIdentity identity;
     // A sale line's description too long for its first part goes on in the second.

@@ -15,7 +15,9 @@ QString RegisterOwner::refusal(Use use) const {
     if (work.receiptOpen)
         return QStringLiteral("Uno scontrino del server di stampa \u00e8 aperto sulla cassa: "
                               "riprovare quando il programma di cassa lo avr\u00e0 chiuso.");
-    if (work.linesWaiting)
+    // Lines that wait for the operator's own open receipt or document must
+    // not keep the operator from closing it.
+    if (work.linesWaiting && !m_documentOpen && !m_rawReceiptOpen)
         return QStringLiteral("Il server di stampa ha righe in attesa per la cassa: "
                               "riprovare quando saranno inviate.");
     return {};

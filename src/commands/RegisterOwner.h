@@ -25,7 +25,8 @@ class Session;
 // - While it has lines waiting, a recovery to do, or a receipt of its own
 //   open on the register, an operator sequence that would change the
 //   register's state is refused with a message; reads that change nothing
-//   may go.
+//   may go. Lines that wait for a receipt or document the operator holds
+//   open do not refuse the operator: they wait for its closing.
 class RegisterOwner : public QObject {
     Q_OBJECT
 public:

@@ -27,6 +27,7 @@ bool Settings::applySavedConfig(const PcConfig &saved) {
     m_config.ApiIndirizzo = saved.ApiIndirizzo;
     m_config.ApiPorta = saved.ApiPorta;
     m_config.ChiusuraAutomatica = saved.ChiusuraAutomatica;
+    m_config.ApiRigheDirette = saved.ApiRigheDirette;
     const bool restart = saved.Porta != m_config.Porta || saved.Velocita != m_config.Velocita ||
                          saved.Modello != m_config.Modello || saved.ServerModalita != m_config.ServerModalita;
     emit configChanged();
@@ -35,6 +36,13 @@ bool Settings::applySavedConfig(const PcConfig &saved) {
         emit restartNeededChanged(restart);
     }
     return restart;
+}
+
+void Settings::setApiRigheDirette(bool on) {
+    if (m_config.ApiRigheDirette == on)
+        return;
+    m_config.ApiRigheDirette = on;
+    emit configChanged();
 }
 
 void Settings::setLogEnabled(bool on) {

@@ -36,6 +36,8 @@ public:
     // chkLog: the daily log file is written while ticked.
     bool logEnabled() const { return m_config.ServerLog; }
     void setLogEnabled(bool on);
+    // chkApiRigheDirette: the local interface takes raw command lines while ticked.
+    void setApiRigheDirette(bool on);
 
     void setIdentity(const RegisterIdentity &identity);
     const RegisterIdentity &identity() const { return m_config.identity; }

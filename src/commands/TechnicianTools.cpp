@@ -67,10 +67,12 @@ QString TechnicianTools::sendCommand(int index, const QString &single, const QSt
     }
 }
 
-void TechnicianTools::noteReceipt(const QString &line) {
-    RegisterOwner &owner = m_s.registerOwner();
-    owner.setRawReceiptOpen(ReceiptOpenAfterKey(LineReceiptEffect(line), m_s.lastExchange().lastAnswer(),
+int SendRawLine(Session &session, Runner &runner, const QString &line) {
+    const int status = runner.SendAndCheck(line);
+    RegisterOwner &owner = session.registerOwner();
+    owner.setRawReceiptOpen(ReceiptOpenAfterKey(LineReceiptEffect(line), session.lastExchange().lastAnswer(),
                                                 owner.rawReceiptOpen()));
+    return status;
 }
 
 QString TechnicianTools::sendSingle(const QString &typed) {
@@ -78,9 +80,7 @@ QString TechnicianTools::sendSingle(const QString &typed) {
     const RegisterLease lease(m_s, RegisterOwner::Use::Changes, &m_prompter);
     if (!lease)
         return {};
-    const QString line = TypedCommandLine(typed);
-    m_runner.SendAndCheck(line);
-    noteReceipt(line);
+    SendRawLine(m_s, m_runner, TypedCommandLine(typed));
     return answerBoxText(m_s.lastExchange().lastAnswer());
 }
 
@@ -104,9 +104,7 @@ QString TechnicianTools::sendFile(const QString &path) {
         // A blank line is no command: a lone "/" is never sent.
         if (item.trimmed().isEmpty())
             continue;
-        const QString line = CompleteLine(item).trimmed();
-        m_runner.SendAndCheck(line);
-        noteReceipt(line);
+        SendRawLine(m_s, m_runner, CommandFileLine(item));
         shown = answerBoxText(m_s.lastExchange().lastAnswer());
     }
     return shown;

@@ -40,13 +40,17 @@ public:
     QString sendFile(const QString &path);
 
 private:
-    // A receipt the raw commands opened holds the register until they close it.
-    void noteReceipt(const QString &line);
-
     Session &m_s;
     Runner &m_runner;
     Prompter &m_prompter;
     const TechnicianPassword &m_password;
 };
+
+// One raw command line sent as the technician's commands send it, as it is,
+// with no check of the executor's: a receipt it opens on the register holds
+// the register until a line of them closes it (a payment, the void key), as
+// one rung up on the console does. Returns the runner's status; the
+// register's answer is the session's last. The caller holds the register.
+int SendRawLine(Session &session, Runner &runner, const QString &line);
 
 } // namespace norvvelm

@@ -148,6 +148,8 @@ void loadApiSettings(const ProfileFile &ini, PcConfig &cfg) {
     // A time that is not one leaves the closing off, as an empty one.
     const QString closing = ini.getString(kParametri, QStringLiteral("ChiusuraAutomatica"), QString(), 10);
     cfg.ChiusuraAutomatica = AutoClosingTime(closing) ? closing.trimmed() : QString();
+    cfg.ApiRigheDirette =
+        isOn(ini.getString(kParametri, QStringLiteral("ApiRigheDirette"), QStringLiteral("Off"), 10));
 }
 } // namespace
 
@@ -249,6 +251,17 @@ bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &statu
     if (!written)
         status = WriteFailureTexts(QStringLiteral("la configurazione"), cfg.IniPath);
     return written;
+}
+
+bool SaveApiRigheDirette(bool on, PcConfig &cfg, StatusTexts &status) {
+    status = {};
+    if (!ProfileFile(cfg.IniPath)
+             .writeString(kParametri, QStringLiteral("ApiRigheDirette"), SwitchText(on))) {
+        status = WriteFailureTexts(QStringLiteral("la configurazione"), cfg.IniPath);
+        return false;
+    }
+    cfg.ApiRigheDirette = on;
+    return true;
 }
 
 bool WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, const QString &version) {

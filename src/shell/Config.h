@@ -52,6 +52,11 @@ struct ConfigForm {
 // could not be written where, when a value did not reach the file.
 bool SaveConfiguration(const ConfigForm &form, PcConfig &cfg, StatusTexts &status);
 
+// The technician's switch of the raw command lines over the local interface
+// (key ApiRigheDirette), written at once; `cfg` follows only when it reached
+// the file. False, with the panels' texts saying where, when it did not.
+bool SaveApiRigheDirette(bool on, PcConfig &cfg, StatusTexts &status);
+
 // Section "Current": the connected register's identity and our version.
 // False when a value did not reach the file.
 bool WriteCurrentSection(const QString &iniPath, const RegisterIdentity &id, const QString &version);

@@ -553,6 +553,29 @@ void TestMainForm::technicianLoginAndPage() {
     r.click(QStringLiteral("cmdTechFile"));
     QCOMPARE(r.w<QLineEdit>(QStringLiteral("txtFileCMD"))->text(), file);
 
+    // The technician lets the interface take raw lines, by keyboard, and
+    // takes it back: each saved at once, in effect at once.
+    auto *raw = r.w<QCheckBox>(QStringLiteral("chkApiRigheDirette"));
+    QVERIFY(!raw->isChecked());
+    QTest::keyClick(raw, Qt::Key_Space);
+    QVERIFY(r.session.settings().config().ApiRigheDirette);
+    const auto stored = [&r] {
+        return ProfileFile(r.ini()).getString(QStringLiteral("Parametri"), QStringLiteral("ApiRigheDirette"),
+                                              {}, 10);
+    };
+    QCOMPARE(stored(), QStringLiteral("On"));
+    raw->click();
+    QVERIFY(!r.session.settings().config().ApiRigheDirette);
+    QCOMPARE(stored(), QStringLiteral("Off"));
+    // A switch that cannot be written goes back, and the status bar says where.
+    QFile::remove(r.ini());
+    QVERIFY(QDir(r.home.path()).mkdir(QStringLiteral("NorvVelm.ini")));
+    raw->click();
+    QVERIFY(!raw->isChecked());
+    QVERIFY(!r.session.settings().config().ApiRigheDirette);
+    QVERIFY2(r.panelText(2).contains(QStringLiteral("NorvVelm.ini")), qPrintable(r.panelText(2)));
+    QVERIFY(QDir(r.home.path()).rmdir(QStringLiteral("NorvVelm.ini")));
+
     // The two service buttons say they are not offered.
     r.click(QStringLiteral("cmdApprendimento"));
     r.click(QStringLiteral("cmdMessaInServizio"));
@@ -833,7 +856,7 @@ void TestMainForm::everyInputNamedAndReachable() {
                                  "txtSingleCMD",       "txtFileCMD",       "txtAnswerCMD",
                                  "cmdSendCommand_0",   "cmdSendCommand_1", "cmdTechCancAnswer",
                                  "cmdTechFile",        "cmdApprendimento", "cmdMessaInServizio",
-                                 "txtVirtDSP_0",       "txtVirtDSP_1"})
+                                 "chkApiRigheDirette", "txtVirtDSP_0",     "txtVirtDSP_1"})
         QVERIFY2(names.contains(QString::fromLatin1(expected)), expected);
 
     // settaTabStops: the configuration tab in reading order; leaving the save

@@ -16,6 +16,7 @@
 #include "shell/Config.h"
 #include "shell/ProfileFile.h"
 #include "support/HttpProbe.h"
+#include "support/OpenApiCheck.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -70,6 +71,8 @@ private slots:
     void apiAddressThatCannotOpen();
     void apiStatusSaysWhy_data();
     void apiStatusSaysWhy();
+    void apiRawLines_data();
+    void apiRawLines();
 };
 
 void TestStation::receiptThroughTheStation() {
@@ -1366,6 +1369,202 @@ void TestStation::apiStatusSaysWhy() {
         QCOMPARE(z.json()[QStringLiteral("error")][QStringLiteral("code")].toString(),
                  QStringLiteral("receipt_open"));
         QCOMPARE(rig.executed("x/7/0/0/"), 0);
+    }
+}
+
+void TestStation::apiRawLines_data() {
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    // The refusal's code, and after an "@" the field it names; empty for 200.
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QStringList>("sent");    // the lines the register took from the request
+    QTest::addColumn<int>("stoppedAt");       // the line it stopped at; -1: none
+    QTest::addColumn<bool>("rawReceiptOpen"); // a receipt of raw lines holds the register after
+    const QString free = QStringLiteral("free");
+    QTest::newRow("status and totals read")
+        << free << QByteArray(R"({"lines": ["?/", "0"]})") << 200 << QString()
+        << QStringList{QStringLiteral("?/"), QStringLiteral("0/")} << -1 << false;
+    QTest::newRow("a receipt rung up and paid")
+        << free << QByteArray(R"({"lines": ["3/S/GREZZA//1/1.00/1//", "5/1/0.00/////"]})") << 200 << QString()
+        << QStringList{QStringLiteral("3/S/GREZZA//1/1.00/1//"), QStringLiteral("5/1/0.00/////")} << -1
+        << false;
+    QTest::newRow("a receipt left open holds the register")
+        << free << QByteArray(R"({"lines": ["3/S/GREZZA//1/1.00/1//"]})") << 200 << QString()
+        << QStringList{QStringLiteral("3/S/GREZZA//1/1.00/1//")} << -1 << true;
+    QTest::newRow("stops at the line the register refuses")
+        << free << QByteArray(R"({"lines": ["?/", "zz/", "0/"]})") << 200 << QString()
+        << QStringList{QStringLiteral("?/"), QStringLiteral("zz/")} << 1 << false;
+    QTest::newRow("the register stops answering")
+        << QStringLiteral("silent after one") << QByteArray(R"({"lines": ["?/", "?/", "0/"]})") << 200
+        << QString() << QStringList{QStringLiteral("?/")} << 1 << false;
+    // The receipt the raw lines opened is theirs to close, a receipt queued
+    // meanwhile waiting for it.
+    QTest::newRow("a receipt of raw lines closed, one queued behind it")
+        << QStringLiteral("raw receipt, one queued") << QByteArray(R"({"lines": ["5/1/0.00/////"]})") << 200
+        << QString() << QStringList{QStringLiteral("5/1/0.00/////")} << -1 << false;
+    // Refused before anything is sent.
+    QTest::newRow("not allowed by the technician")
+        << QStringLiteral("disabled") << QByteArray(R"({"lines": ["?/"]})") << 403
+        << QStringLiteral("raw_disabled") << QStringList() << -1 << false;
+    QTest::newRow("no key") << QStringLiteral("no key") << QByteArray(R"({"lines": ["?/"]})") << 401
+                            << QStringLiteral("unauthorized") << QStringList() << -1 << false;
+    QTest::newRow("as plain text") << QStringLiteral("text") << QByteArray("?/\r\n") << 415
+                                   << QStringLiteral("unsupported_media_type") << QStringList() << -1
+                                   << false;
+    QTest::newRow("bad JSON") << free << QByteArray(R"({"lines": ["?/",]})") << 400
+                              << QStringLiteral("body_invalid") << QStringList() << -1 << false;
+    QByteArray many = R"({"lines": ["?/")";
+    for (int i = 0; i < 50; ++i)
+        many += R"(, "?/")";
+    QTest::newRow("51 lines") << free << QByteArray(many + "]}") << 400
+                              << QStringLiteral("field_invalid@lines") << QStringList() << -1 << false;
+    QTest::newRow("no line") << free << QByteArray(R"({"lines": []})") << 400
+                             << QStringLiteral("field_invalid@lines") << QStringList() << -1 << false;
+    QTest::newRow("a control character")
+        << free << QByteArray(R"({"lines": ["?/", "3/S/A\u001b//1/1/1//"]})") << 400
+        << QStringLiteral("field_invalid@lines[1]") << QStringList() << -1 << false;
+    QTest::newRow("a line too long") << free
+                                     << QByteArray(R"({"lines": ["7/1/0/)" + QByteArray(2100, 'A') + "\"]}")
+                                     << 400 << QStringLiteral("field_invalid@lines[0]") << QStringList() << -1
+                                     << false;
+    QTest::newRow("a character the register cannot take")
+        << free << QByteArray(R"({"lines": ["7/1/0/\u2615/"]})") << 400
+        << QStringLiteral("field_invalid@lines[0]") << QStringList() << -1 << false;
+    QTest::newRow("a blank line") << free << QByteArray(R"({"lines": ["?/", "  "]})") << 400
+                                  << QStringLiteral("field_invalid@lines[1]") << QStringList() << -1 << false;
+    QTest::newRow("a line that is no text")
+        << free << QByteArray(R"({"lines": [7]})") << 400 << QStringLiteral("field_invalid@lines[0]")
+        << QStringList() << -1 << false;
+    QTest::newRow("a field beside lines")
+        << free << QByteArray(R"({"lines": ["?/"], "wait": 1})") << 400
+        << QStringLiteral("field_invalid@wait") << QStringList() << -1 << false;
+    // Never between the queue's lines, nor inside another sequence.
+    QTest::newRow("a file's receipt left open")
+        << QStringLiteral("left open") << QByteArray(R"({"lines": ["?/"]})") << 409
+        << QStringLiteral("register_busy") << QStringList() << -1 << false;
+    QTest::newRow("an invoice open on the console")
+        << QStringLiteral("invoice") << QByteArray(R"({"lines": ["?/"]})") << 409
+        << QStringLiteral("register_busy") << QStringList() << -1 << false;
+    QTest::newRow("a sequence of the operator's")
+        << QStringLiteral("sequence") << QByteArray(R"({"lines": ["?/"]})") << 409
+        << QStringLiteral("register_busy") << QStringList() << -1 << false;
+    QTest::newRow("the register switched off")
+        << QStringLiteral("off") << QByteArray(R"({"lines": ["?/"]})") << 503
+        << QStringLiteral("register_unreachable") << QStringList() << -1 << false;
+}
+
+// The technician's raw lines over the interface: sent in order as the
+// technician's page sends them, each with the register's answer as it
+// came, up to the first it refuses; refused whole, with nothing sent, when
+// the technician did not allow them, when the body is at fault, and while
+// the register is busy with other work or out of reach.
+void TestStation::apiRawLines() {
+    QFETCH(QString, situation);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(QString, code);
+    QFETCH(QStringList, sent);
+    QFETCH(int, stoppedAt);
+    QFETCH(bool, rawReceiptOpen);
+    StationRig rig(situation == u"disabled"
+                       ? "ServerStato=On\nServerFile=scontrino.txt\n"
+                       : "ServerStato=On\nServerFile=scontrino.txt\nApiRigheDirette=On\n");
+    Session &s = rig.station.session();
+    if (situation == u"off")
+        QVERIFY(rig.fault(QStringLiteral("enq:silent*100")));
+    QVERIFY(rig.station.start());
+    if (situation != u"off")
+        QVERIFY(rig.runUntil([&] { return rig.station.startup().ready(); }));
+    if (situation == u"left open") {
+        testsupport::writeFile(rig.path(QStringLiteral("scontrino.txt")), kSale + "\r\n");
+        QVERIFY(rig.runUntil([&] { return rig.taken(kSale) == 1 && s.runState().queue().isEmpty(); }));
+    }
+    if (situation == u"invoice")
+        s.registerOwner().setDocumentOpen(true);
+    std::optional<RegisterLease> lease;
+    if (situation == u"sequence")
+        lease.emplace(s, RegisterOwner::Use::Changes);
+    const quint16 port = rig.station.api().port();
+    QList<QByteArray> headers{situation == u"text" ? "Content-Type: text/plain"
+                                                   : "Content-Type: application/json"};
+    if (situation != u"no key")
+        headers << "Authorization: Bearer " + rig.station.api().token();
+    const auto post = [&](const QByteArray &lines) {
+        return testsupport::HttpProbe::ask(
+            port, testsupport::HttpProbe::request("POST", "/api/v1/raw", port, headers, lines));
+    };
+    ReceiptHistory queued;
+    if (situation == u"raw receipt, one queued") {
+        const QByteArray sale = R"({"lines": ["3/S/GREZZA//1/1.00/1//"]})";
+        QCOMPARE(post(sale).status, 200);
+        QCOMPARE(rig.station.receipts().submit(
+                     QStringLiteral("dopo"), "hd",
+                     {QStringLiteral("3/S/INCODA//1/2.00/1//"), QString::fromLatin1(kPay)}, queued),
+                 ReceiptBook::Submit::Accepted);
+        rig.runUntil([] { return false; }, 3000);
+        QCOMPARE(rig.executed("3/S/INCODA//1/2.00/1//"), 0); // it waits for the raw lines' receipt
+    }
+    const qsizetype before = rig.answers.size();
+    if (situation == u"silent after one")
+        rig.sim.onCommand = [&](const QByteArray &line, const QByteArray &answer) {
+            rig.answers.append({line, answer});
+            QVERIFY(rig.fault(QStringLiteral("enq:silent*100")));
+        };
+    const testsupport::HttpAnswer a = post(body);
+    QCOMPARE(a.status, status);
+    // What the register took from the request; after it only the queue's
+    // receipt that waited for it, once it let go.
+    QStringList taken;
+    for (qsizetype i = before; i < rig.answers.size(); ++i)
+        taken << QString::fromLatin1(rig.answers.at(i).first);
+    QCOMPARE(taken.mid(0, queued.id != 0 ? sent.size() : taken.size()), sent);
+    static const testsupport::OpenApiCheck document(QStringLiteral(NORVVELM_SOURCE_DIR "/docs/api.md"));
+    QCOMPARE(document.check(QStringLiteral("/api/v1/raw"), QStringLiteral("post"), a.status, a.body),
+             QString());
+    if (status == 200) {
+        const QJsonArray answers = a.json().value(QStringLiteral("answers")).toArray();
+        QCOMPARE(answers.size(), stoppedAt < 0 ? sent.size() : stoppedAt + 1);
+        for (qsizetype i = 0; i < answers.size(); ++i) {
+            const QJsonObject e = answers.at(i).toObject();
+            // Each line as sent, its final "/" added.
+            QCOMPARE(e.value(QStringLiteral("line")).toString(),
+                     CommandFileLine(QJsonDocument::fromJson(body)[QStringLiteral("lines")][i].toString()));
+            const QString error = e.value(QStringLiteral("error")).toString();
+            if (i >= sent.size()) {
+                // Sent, never answered: the link's own words say so.
+                QCOMPARE(error, QStringLiteral("no_answer"));
+                QVERIFY(e.value(QStringLiteral("answer")).isNull());
+                QVERIFY(
+                    e.value(QStringLiteral("message")).toString().contains(QStringLiteral("Comunicazione")));
+                continue;
+            }
+            // The register's answer as it came, and its code when it refused.
+            const QString answer = QString::fromLatin1(rig.answers.at(before + i).second);
+            QCOMPARE(e.value(QStringLiteral("answer")).toString(), answer);
+            QCOMPARE(error, i == stoppedAt ? AnswerErrorCode(answer) : QString());
+            QCOMPARE(e.value(QStringLiteral("message")).isNull(), i != stoppedAt);
+        }
+        QCOMPARE(a.json().value(QStringLiteral("stopped_at")).toInt(-1), stoppedAt);
+    } else {
+        static const QString doc =
+            QString::fromUtf8(testsupport::readFile(NORVVELM_SOURCE_DIR "/docs/api.md"));
+        const QJsonObject e = a.json().value(QStringLiteral("error")).toObject();
+        QCOMPARE(e.value(QStringLiteral("code")).toString(), code.section(u'@', 0, 0));
+        QCOMPARE(e.value(QStringLiteral("field")).toString(), code.section(u'@', 1));
+        QVERIFY2(doc.contains(u"| `" + code.section(u'@', 0, 0) + u"` |"), qPrintable(code));
+    }
+    QCOMPARE(s.registerOwner().rawReceiptOpen(), rawReceiptOpen);
+    QCOMPARE(rig.reg.receiptOpen(), rawReceiptOpen || situation == u"left open");
+    // A receipt of raw lines is printed as the register printed it.
+    QCOMPARE(rig.onPaper(QStringLiteral("GREZZA")), int(sent.contains(QStringLiteral("5/1/0.00/////"))));
+    lease.reset();
+    QVERIFY(!s.registerOwner().sequenceUnderWay());
+    if (queued.id != 0) {
+        // Once the raw lines let go, the receipt that waited prints whole.
+        QVERIFY(rig.runUntil(
+            [&] { return IsFinal(rig.station.receipts().find(ReceiptIdText(queued.id))->outcome); }));
+        QCOMPARE(rig.onPaper(QStringLiteral("INCODA")), 1);
     }
 }
 

@@ -270,12 +270,21 @@ void TestTechnician::serverWorkRefuses_data() {
     QTest::addColumn<bool>("sending");
     QTest::addColumn<bool>("linesWaiting");
     QTest::addColumn<bool>("receiptOpen");
+    // What the operator holds open: "" nothing, "raw" a receipt of the raw
+    // commands, "document" a document of the console.
+    QTest::addColumn<QString>("operatorOpen");
     QTest::addColumn<bool>("readRefused");
     QTest::addColumn<bool>("changeRefused");
-    QTest::newRow("nothing under way") << false << false << false << false << false;
-    QTest::newRow("sending: not even a read") << true << false << false << true << true;
-    QTest::newRow("lines or a recovery waiting") << false << true << false << false << true;
-    QTest::newRow("its receipt open") << false << false << true << false << true;
+    QTest::newRow("nothing under way") << false << false << false << QString() << false << false;
+    QTest::newRow("sending: not even a read") << true << false << false << QString() << true << true;
+    QTest::newRow("lines or a recovery waiting") << false << true << false << QString() << false << true;
+    QTest::newRow("its receipt open") << false << false << true << QString() << false << true;
+    // Lines that wait for the operator's own receipt never keep the operator
+    // from closing it.
+    QTest::newRow("lines waiting for a raw receipt")
+        << false << true << false << QStringLiteral("raw") << false << false;
+    QTest::newRow("lines waiting for a console document")
+        << false << true << false << QStringLiteral("document") << false << false;
 }
 
 // What the print server has under way decides what an operator may do: a
@@ -284,9 +293,12 @@ void TestTechnician::serverWorkRefuses() {
     QFETCH(bool, sending);
     QFETCH(bool, linesWaiting);
     QFETCH(bool, receiptOpen);
+    QFETCH(QString, operatorOpen);
     QFETCH(bool, readRefused);
     QFETCH(bool, changeRefused);
     RegisterOwner owner;
+    owner.setRawReceiptOpen(operatorOpen == u"raw");
+    owner.setDocumentOpen(operatorOpen == u"document");
     owner.setServerWork([&] { return RegisterOwner::ServerWork{sending, linesWaiting, receiptOpen}; });
     QCOMPARE(!owner.refusal(RegisterOwner::Use::Reads).isEmpty(), readRefused);
     QCOMPARE(!owner.refusal(RegisterOwner::Use::Changes).isEmpty(), changeRefused);

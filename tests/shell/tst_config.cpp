@@ -95,21 +95,24 @@ void TestConfig::load_data() {
     QTest::addColumn<WindowMode>("modalita");
     QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("wrap");
+    QTest::addColumn<bool>("raw"); // ApiRigheDirette: off unless "On"
     // The values said at start as looking like they carry a comment.
     QTest::addColumn<QStringList>("commentLike");
     QTest::newRow("port 12") << QByteArray("Porta=12\nServerStato=on\nServerModalita=iconized\n") << 12
-                             << true << WindowMode::Iconized << "scontrino.tx" << false << QStringList();
+                             << true << WindowMode::Iconized << "scontrino.tx" << false << false
+                             << QStringList();
     QTest::newRow("COM1 cut by the buffer")
-        << QByteArray("Porta=COM1\nServerStato=yes\nServerModalita=Hidden\nServerFile=\n") << 0 << false
-        << WindowMode::Normal << "scontrino.tx" << false << QStringList();
+        << QByteArray("Porta=COM1\nServerStato=yes\nServerModalita=Hidden\nServerFile=\nApiRigheDirette=1\n")
+        << 0 << false << WindowMode::Normal << "scontrino.tx" << false << false << QStringList();
     QTest::newRow("all set") << QByteArray("Porta=2\nServerStato=ON\nServerModalita=VIRTUALECR\n"
-                                           "ServerFile=ord*.txt\nWrapDescription=oN\n")
-                             << 2 << true << WindowMode::VirtualEcr << "ord*.txt" << true << QStringList();
+                                           "ServerFile=ord*.txt\nWrapDescription=oN\nApiRigheDirette=ON\n")
+                             << 2 << true << WindowMode::VirtualEcr << "ord*.txt" << true << true
+                             << QStringList();
     // The text after = is all value, a comment too: it is kept, and said.
     QTest::newRow("inline comments")
         << QByteArray("Porta=2\nServerStato=On   ; the server runs\nServerFile=ord;1.txt\n"
                       "WrapDescription=On #split\n[Porte]\nCom2=/dev/ttyUSB0 ; the adapter\n")
-        << 2 << false << WindowMode::Normal << "ord;1.txt" << false
+        << 2 << false << WindowMode::Normal << "ord;1.txt" << false << false
         << QStringList{QStringLiteral("ServerStato=On   ; the server runs"),
                        QStringLiteral("WrapDescription=On #split"),
                        QStringLiteral("Com2=/dev/ttyUSB0 ; the adapter")};
@@ -129,6 +132,7 @@ void TestConfig::load() {
     QTEST(cfg.ServerModalita, "modalita");
     QTEST(cfg.ServerFile, "file");
     QTEST(cfg.WrapDescription, "wrap");
+    QTEST(cfg.ApiRigheDirette, "raw");
     QTEST(CommentLikeValues(ini), "commentLike");
     QCOMPARE(cfg.Velocita, 9600);
     QCOMPARE(cfg.ServerDir, dir.path()); // missing folder: the program's own
@@ -245,6 +249,18 @@ void TestConfig::saveOrderAndValues() {
     QCOMPARE(cfg.Velocita, 115200);
     QCOMPARE(ProfileFile(ini).getString(QStringLiteral("Parametri"), QStringLiteral("Velocita"), {}, 10),
              QStringLiteral("115200"));
+    // The technician's switch goes to the file alone, at once; the tab's
+    // save leaves it as it is.
+    QVERIFY(SaveApiRigheDirette(true, cfg, status));
+    QVERIFY(cfg.ApiRigheDirette);
+    SaveConfiguration(form, cfg, status);
+    QVERIFY(readFile(ini).endsWith("ApiStato=On\nApiRigheDirette=On\n"));
+    QVERIFY(cfg.ApiRigheDirette);
+    // Not written: it stays as it was, and the panels say where.
+    cfg.IniPath = dir.filePath(QStringLiteral("none/NorvVelm.ini"));
+    QVERIFY(!SaveApiRigheDirette(false, cfg, status));
+    QVERIFY(cfg.ApiRigheDirette);
+    QVERIFY2(status.message.contains(cfg.IniPath), qPrintable(status.message));
 }
 
 void TestConfig::currentSection() {

@@ -115,7 +115,7 @@ MainForm::MainForm(Station &station, const TechnicianPassword &password, Pickers
     m_configEcr->setObjectName(QString::fromLatin1(kTabs[TabConfigEcr].objectName));
     m_ecr = new RegisterPage(*m_console);
     m_ecr->setObjectName(QString::fromLatin1(kTabs[TabEcr].objectName));
-    m_technician = new TechnicianPage(*m_tools, m_prompter, m_pickers);
+    m_technician = new TechnicianPage(*m_tools, m_station, m_prompter, m_pickers);
     m_virtualKeyboard = new VirtualKeyboard(*m_console);
     m_technician->keyboardPlace()->insertWidget(0, m_virtualKeyboard, 1);
     m_configPc->setObjectName(QString::fromLatin1(kTabs[TabConfigPc].objectName));

@@ -1,11 +1,15 @@
 #include "app/widgets/TechnicianPage.h"
 
+#include "app/Station.h"
 #include "commands/Prompter.h"
+#include "commands/Session.h"
+#include "commands/Settings.h"
 #include "commands/TechnicianTools.h"
 #include "shell/widgets/Controls.h"
 #include "shell/widgets/FixedPitchFont.h"
 #include "shell/widgets/Pickers.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace norvvelm {
@@ -31,8 +36,9 @@ constexpr ButtonSpec kSendButtons[2] = {{"cmdSendCommand_0", "&Invia comando"},
 
 } // namespace
 
-TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Pickers &pickers, QWidget *parent)
-    : QWidget(parent), m_tools(tools), m_prompter(prompter), m_pickers(pickers) {
+TechnicianPage::TechnicianPage(TechnicianTools &tools, Station &station, Prompter &prompter, Pickers &pickers,
+                               QWidget *parent)
+    : QWidget(parent), m_tools(tools), m_station(station), m_prompter(prompter), m_pickers(pickers) {
     m_single = new QLineEdit;
     m_single->setObjectName(QStringLiteral("txtSingleCMD"));
     m_file = new QLineEdit;
@@ -47,6 +53,8 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
     m_clear = button("cmdTechCancAnswer", QStringLiteral("Cancella &risposta"));
     m_chooseFile = button("cmdTechFile", QStringLiteral("..."), QStringLiteral("Scegli il file di comandi"));
     keepNarrow(m_chooseFile);
+    m_rawApi = check("chkApiRigheDirette", QStringLiteral("Comandi &diretti dall'API (POST /api/v1/raw)"));
+    showRawApi();
     m_learning = button("cmdApprendimento", QStringLiteral("Apprendimento"));
     m_commissioning = button("cmdMessaInServizio", QStringLiteral("Messa in servizio"));
 
@@ -63,6 +71,7 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
     grid->addWidget(labelFor(m_answer, QStringLiteral("Risposta")), 2, 0, Qt::AlignTop);
     grid->addWidget(m_answer, 2, 1, 1, 2);
     grid->addWidget(m_clear, 2, 3, Qt::AlignTop);
+    grid->addWidget(m_rawApi, 3, 1, 1, 3);
     grid->setColumnStretch(1, 1);
 
     // The virtual keyboard and the display copy stand here (console widgets).
@@ -82,6 +91,13 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
         connect(m_send[i], &QPushButton::clicked, this, [this, i] { send(i); });
     connect(m_single, &QLineEdit::returnPressed, this, [this] { send(0); });
     connect(m_clear, &QPushButton::clicked, m_answer, &QPlainTextEdit::clear);
+    // Saved at once; a switch that could not be saved goes back (the status
+    // bar says where it could not be written).
+    connect(m_rawApi, &QCheckBox::clicked, this, [this](bool on) {
+        if (!m_station.setApiRigheDirette(on))
+            showRawApi();
+    });
+    connect(&m_station.session().settings(), &Settings::configChanged, this, &TechnicianPage::showRawApi);
     connect(m_chooseFile, &QPushButton::clicked, this, [this] {
         const QString file = m_pickers.chooseFile(QStringLiteral("All Files|*.*"));
         if (!file.isEmpty())
@@ -98,8 +114,13 @@ TechnicianPage::TechnicianPage(TechnicianTools &tools, Prompter &prompter, Picke
 }
 
 QList<QWidget *> TechnicianPage::tabOrder() const {
-    return {m_single, m_send[0], m_file,     m_chooseFile,   m_send[1],
-            m_answer, m_clear,   m_learning, m_commissioning};
+    return {m_single, m_send[0], m_file,   m_chooseFile, m_send[1],
+            m_answer, m_clear,   m_rawApi, m_learning,   m_commissioning};
+}
+
+void TechnicianPage::showRawApi() {
+    const QSignalBlocker quiet(m_rawApi);
+    m_rawApi->setChecked(m_station.session().settings().config().ApiRigheDirette);
 }
 
 void TechnicianPage::send(int index) {

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QBoxLayout;
+class QCheckBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -11,14 +12,17 @@ namespace norvvelm {
 
 class Pickers;
 class Prompter;
+class Station;
 class TechnicianTools;
 
 // Tab 3 of the main window: raw commands and command files for the service
-// technician, and the copy of the register's display.
+// technician, the switch that lets the local interface take raw command
+// lines, and the copy of the register's display.
 class TechnicianPage : public QWidget {
     Q_OBJECT
 public:
-    TechnicianPage(TechnicianTools &tools, Prompter &prompter, Pickers &pickers, QWidget *parent = nullptr);
+    TechnicianPage(TechnicianTools &tools, Station &station, Prompter &prompter, Pickers &pickers,
+                   QWidget *parent = nullptr);
 
     // On selecting the tab: focus to the command box (the window reads the
     // display into the console's copy).
@@ -32,8 +36,10 @@ public:
 
 private:
     void send(int index);
+    void showRawApi();
 
     TechnicianTools &m_tools;
+    Station &m_station;
     Prompter &m_prompter;
     Pickers &m_pickers;
     QLineEdit *m_single;
@@ -41,6 +47,7 @@ private:
     QPlainTextEdit *m_answer;
     QPushButton *m_send[2];
     QPushButton *m_clear;
+    QCheckBox *m_rawApi;
     QPushButton *m_chooseFile;
     QPushButton *m_learning;
     QPushButton *m_commissioning;
