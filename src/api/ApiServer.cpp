@@ -14,6 +14,7 @@
 #include "link/EcrErrors.h"
 #include "link/SerialFunz2.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -370,7 +371,8 @@ HttpResponse ApiServer::resource(const HttpRequest &request, bool get) const {
     const QString &path = request.path;
     const bool isPage = path == QLatin1String("/") || path.startsWith(QLatin1String("/page/"));
     if (path != QLatin1String("/api/v1/status") && path != QLatin1String("/metrics") &&
-        path != QLatin1String("/api/v1/monitor") && path != QLatin1String("/api/v1/totals") && !isPage)
+        path != QLatin1String("/api/v1/monitor") && path != QLatin1String("/api/v1/totals") &&
+        path != QLatin1String("/api/v1/registers") && !isPage)
         return HttpResponse::error(404, QStringLiteral("not_found"),
                                    QStringLiteral("Risorsa sconosciuta: ") + path.left(100));
     if (!get)
@@ -385,9 +387,32 @@ HttpResponse ApiServer::resource(const HttpRequest &request, bool get) const {
         return metricsText();
     if (path == QLatin1String("/api/v1/totals"))
         return totals();
+    if (path == QLatin1String("/api/v1/registers"))
+        return registers();
     if (path == QLatin1String("/api/v1/monitor"))
         return monitor(request);
     return page(path == QLatin1String("/") ? QStringLiteral("/index.html") : path.mid(5));
+}
+
+// The till's registers, each print server's entry as it announced it, with
+// the address of its interface and page; `self` is this one.
+HttpResponse ApiServer::registers() const {
+    QJsonArray out;
+    for (const RegisterEntry &e : m_registers ? m_registers() : QList<RegisterEntry>()) {
+        const QString host = e.address.contains(u':') ? u'[' + e.address + u']' : e.address;
+        out.append(QJsonObject{
+            {QStringLiteral("name"), e.name},
+            {QStringLiteral("address"), e.address},
+            {QStringLiteral("port"), e.port},
+            {QStringLiteral("url"), QStringLiteral("http://%1:%2/").arg(host).arg(e.port)},
+            {QStringLiteral("serial"), e.serial},
+            {QStringLiteral("model"), e.model},
+            {QStringLiteral("firmware"), e.firmware},
+            {QStringLiteral("online"), e.online},
+            {QStringLiteral("self"), e.pid == QCoreApplication::applicationPid() && e.port == port()},
+        });
+    }
+    return HttpResponse::json(200, compact({{QStringLiteral("registers"), out}}));
 }
 
 // The day's takings so far, as the register counts them.

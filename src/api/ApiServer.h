@@ -5,6 +5,7 @@
 #include "api/MonitorFeed.h"
 #include "api/ReceiptBook.h"
 #include "api/ReceiptReader.h"
+#include "api/RegisterDirectory.h"
 #include "commands/CommandLanguage.h"
 #include "link/Deadlines.h"
 
@@ -85,6 +86,8 @@ public:
     // Sends one of the technician's raw command lines as the technician's
     // page does, the register held: the runner's status, the register's
     // answer left in the session. Without it raw lines are refused.
+    // Every print server of the till, as they announced themselves.
+    void setRegisters(std::function<QList<RegisterEntry>()> lister) { m_registers = std::move(lister); }
     void setRawSender(std::function<int(const QString &line)> send) { m_rawSender = std::move(send); }
 
     // Opens the address and port with the token of the home folder; false,
@@ -142,6 +145,8 @@ private:
     std::function<Figures()> m_figures;
     std::function<Offline()> m_offline;
     std::function<Closing()> m_closing;
+    std::function<QList<RegisterEntry>()> m_registers;
+    HttpResponse registers() const;
     QJsonObject closingStatus() const;
     std::function<ReceiptRules()> m_rules;
     std::function<int(const QString &)> m_rawSender;

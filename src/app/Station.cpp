@@ -10,8 +10,10 @@
 #include "shell/Config.h"
 #include "shell/ProfileFile.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 
 namespace norvvelm {
 
@@ -44,6 +46,8 @@ Station::Station(ComPort &port, Clock &clock, Prompter &prompter, SerialFunz2::E
     });
     connect(&m_startup, &Startup::watched, this, &Station::retryJournal);
     connect(&m_startup, &Startup::watched, this, &Station::autoClose);
+    connect(&m_startup, &Startup::watched, this, &Station::announce);
+    m_api.setRegisters([this] { return m_directory.list(); });
     m_api.setClosingStatus([this] {
         const AutoClosing::Today &t = m_closing.today();
         const QString setting = m_session.settings().config().ChiusuraAutomatica;
@@ -70,6 +74,7 @@ SerialFunz2::EventPump Station::withDeadlines(SerialFunz2::EventPump pump) {
 }
 
 Station::~Station() {
+    m_directory.withdraw();
     m_link.setLineObserver({});
 }
 
@@ -180,6 +185,23 @@ ApiServer::Figures Station::figures() {
         f.at = last->at;
     }
     return f;
+}
+
+QString Station::instanceName() const {
+    const QString given = qEnvironmentVariable("NORVVELM_INSTANCE");
+    if (RegisterDirectory::validName(given))
+        return given;
+    const QString home = QFileInfo(m_session.settings().programDir()).fileName();
+    return RegisterDirectory::validName(home) ? home : QStringLiteral("norvvelm");
+}
+
+void Station::announce() {
+    if (!m_loaded || !m_api.isListening())
+        return;
+    const RegisterIdentity &id = m_session.settings().identity();
+    m_directory.announce({instanceName(), m_api.address().toString(), m_api.port(), id.sn.trimmed(),
+                          m_session.settings().config().Modello, id.fw.trimmed(), m_startup.ready(),
+                          QCoreApplication::applicationPid()});
 }
 
 void Station::autoClose() {
@@ -396,14 +418,18 @@ bool Station::startApi() {
     const PcConfig &cfg = m_session.settings().config();
     if (!cfg.ApiStato) {
         m_api.close();
+        m_directory.withdraw();
         return true;
     }
     if (m_api.isListening() && m_api.port() == cfg.ApiPorta &&
         m_api.address() == QHostAddress(cfg.ApiIndirizzo))
         return true;
     QString error;
-    if (m_api.listen(cfg.ApiIndirizzo, cfg.ApiPorta, &error))
+    if (m_api.listen(cfg.ApiIndirizzo, cfg.ApiPorta, &error)) {
+        announce();
         return true;
+    }
+    m_directory.withdraw();
     m_session.statusBar().setMessage(
         QStringLiteral("API non disponibile"),
         QStringLiteral("Impossibile aprire %1 porta %2 per l'API: ").arg(cfg.ApiIndirizzo).arg(cfg.ApiPorta) +
@@ -419,6 +445,7 @@ bool Station::start() {
 }
 
 void Station::stop() {
+    m_directory.withdraw();
     m_api.close();
     m_server.setEnabled(false);
     m_startup.stopSupervising();

@@ -2,6 +2,7 @@
 
 #include "api/ApiServer.h"
 #include "api/QueueReceiptBook.h"
+#include "api/RegisterDirectory.h"
 #include "commands/AutoClosing.h"
 #include "commands/Executor.h"
 #include "commands/ReceiptJournal.h"
@@ -95,6 +96,12 @@ public:
     // the queue idle, followed to its outcome, said on the status bar.
     void autoClose();
     const AutoClosing &autoClosing() const { return m_closing; }
+    // This print server's entry among the till's registers, written again
+    // when it changed (with every watch); withdrawn when it stops.
+    void announce();
+    RegisterDirectory &directory() { return m_directory; }
+    // The instance's name: NORVVELM_INSTANCE, else its home folder's name.
+    QString instanceName() const;
 
 private:
     Session m_session;
@@ -124,6 +131,7 @@ private:
     bool followClosing();
     bool closingPrintedToday();
     AutoClosing m_closing;
+    RegisterDirectory m_directory;
     QString m_closingId; // the attempt queued and not final yet
 
     std::unique_ptr<ReceiptJournal> m_journal;

@@ -4,6 +4,7 @@
 
 #include "support/StationRig.h"
 
+#include "api/RegisterDirectory.h"
 #include "commands/DocumentLines.h"
 #include "commands/RegisterOwner.h"
 
@@ -67,6 +68,7 @@ private slots:
     void reportFigures();
     void composedDocuments_data();
     void automaticClosing();
+    void tillRegisters();
     void composedDocuments();
     void apiAddressThatCannotOpen();
     void apiStatusSaysWhy_data();
@@ -1276,6 +1278,49 @@ void TestStation::automaticClosing() {
     run(30);
     QCOMPARE(closings(), 2);
     QCOMPARE(rig.reg.totals().receipts, 0);
+}
+
+// The till's registers: each station announces itself in the shared folder
+// and any of them lists them all; one that stops, one of a process gone and
+// a file that is no entry are not listed.
+void TestStation::tillRegisters() {
+    QTemporaryDir shared;
+    const QString folder = shared.filePath(QStringLiteral("registers"));
+    StationRig bar, room;
+    for (StationRig *rig : {&bar, &room}) {
+        rig->station.directory() = RegisterDirectory(folder);
+        QVERIFY(rig->station.start());
+        QVERIFY(rig->runUntil([&] { return rig->station.startup().ready(); }));
+        rig->station.startup().checkNow();
+    }
+    testsupport::writeFile(folder + QStringLiteral("/gone.json"),
+                           R"({"name":"gone","address":"127.0.0.1","port":9999,"pid":999999999})");
+    testsupport::writeFile(folder + QStringLiteral("/junk.json"), "not json at all");
+    const auto listed = [](StationRig &rig) {
+        const quint16 port = rig.station.api().port();
+        return testsupport::HttpProbe::ask(port, "GET /api/v1/registers HTTP/1.1\r\nHost: 127.0.0.1:" +
+                                                     QByteArray::number(port) + "\r\n\r\n")
+            .json()
+            .value(QStringLiteral("registers"))
+            .toArray();
+    };
+    const QJsonArray both = listed(room);
+    QCOMPARE(both.size(), 2);
+    QStringList names;
+    for (const QJsonValue r : both) {
+        names << r[QStringLiteral("name")].toString();
+        QCOMPARE(r[QStringLiteral("serial")].toString(), QStringLiteral("NV00012345"));
+        QVERIFY(r[QStringLiteral("online")].toBool());
+        const bool mine = r[QStringLiteral("port")].toInt() == room.station.api().port();
+        QCOMPARE(r[QStringLiteral("self")].toBool(), mine);
+        QCOMPARE(r[QStringLiteral("url")].toString(),
+                 QStringLiteral("http://127.0.0.1:%1/").arg(r[QStringLiteral("port")].toInt()));
+    }
+    QVERIFY(names.contains(bar.station.instanceName()) && names.contains(room.station.instanceName()));
+    bar.station.stop();
+    const QJsonArray one = listed(room);
+    QCOMPARE(one.size(), 1);
+    QCOMPARE(one.at(0)[QStringLiteral("name")].toString(), room.station.instanceName());
 }
 
 // An address the interface cannot listen on is said on the status bar, and

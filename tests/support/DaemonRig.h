@@ -56,6 +56,9 @@ struct Daemon {
     QProcessEnvironment environment(const QStringList &changes = {}) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("NORVVELM_HOME"), home.path());
+        // Its entry among the till's registers in a folder of its own,
+        // unless a test shares one between daemons.
+        env.insert(QStringLiteral("NORVVELM_RUNTIME_DIR"), home.path() + QStringLiteral("/run"));
         for (const QString &c : changes) {
             const qsizetype eq = c.indexOf(u'=');
             if (eq < 0)

@@ -33,6 +33,7 @@ struct StationRig {
 
     explicit StationRig(const QByteArray &parameters = "ServerStato=On\nServerFile=scontrino.txt\n") {
         station.session().settings().setProgramDir(home.path());
+        station.directory() = norvvelm::RegisterDirectory(home.path() + QStringLiteral("/run/registers"));
         station.session().setNow([] { return QDateTime(QDate(2026, 12, 7), QTime(10, 11, 12)); });
         station.printServer().requireStableFiles = false;
         sim.onCommand = [this](const QByteArray &line, const QByteArray &answer) {

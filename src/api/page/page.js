@@ -478,6 +478,35 @@
     $('monitorVuoto').hidden = ol.childElementCount !== 0;
   }
 
+  // --- the till's other registers: a link to each one's page ---
+
+  function showRegisters(answer) {
+    const list = (answer && Array.isArray(answer.registers)) ? answer.registers : [];
+    const nav = $('registri');
+    const sig = JSON.stringify(list);
+    if (nav.dataset.sig === sig) return;
+    nav.dataset.sig = sig;
+    nav.hidden = list.length < 2;
+    nav.firstElementChild.replaceChildren(
+      ...list.map((r) => {
+        const li = make('li');
+        const words = `${r.name}${r.serial ? ` (${r.serial})` : ''}${r.online ? '' : ' \u2014 non in linea'}`;
+        if (r.self) {
+          const here = make('strong', '', words);
+          here.setAttribute('aria-current', 'page');
+          li.append(here);
+        } else if (/^http:\/\/[^/]+\/$/.test(String(r.url))) {
+          const a = make('a', '', words);
+          a.href = String(r.url);
+          li.append(a);
+        } else {
+          li.append(make('span', '', words));
+        }
+        return li;
+      }),
+    );
+  }
+
   // --- the round every 2 seconds ---
 
   async function round() {
@@ -495,6 +524,7 @@
       showChart(today);
       showKinds(today);
       showMonitor(await getJson(`/api/v1/monitor?since=${monitorNext}`));
+      showRegisters(await getJson('/api/v1/registers').catch(() => null));
       $('collegamento').hidden = true;
       setText('aggiornato', `Aggiornato alle ${clock(now)}`);
     } catch (err) {

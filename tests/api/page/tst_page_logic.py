@@ -47,6 +47,7 @@ class Api:
                                   'folder': '/srv/cassa', 'mask': '*.txt'}}
         self.receipts = []
         self.monitor = []
+        self.registers = []
 
     def add_receipt(self, **fields):
         with self.lock:
@@ -92,6 +93,8 @@ def serve(api):
                         return self.reply(200, json.dumps(found[0]).encode(), 'application/json')
                     return self.reply(404, b'{"error": {"code": "unknown_receipt", "message": "Scontrino sconosciuto"}}',
                                       'application/json')
+                if url.path == '/api/v1/registers':
+                    return self.reply(200, json.dumps({'registers': api.registers}).encode(), 'application/json')
                 if url.path == '/api/v1/monitor':
                     since = int(query.get('since', ['0'])[0])
                     lines = [{'seq': i + 1, 'text': t} for i, t in enumerate(api.monitor) if i + 1 > since]
@@ -163,6 +166,22 @@ class PageLogicTest(unittest.TestCase):
             self.api.status['register'].update(receipt_open=False, offline_reason=None)
         self.wait(lambda d: d.find_element(By.ID, 'statoEcr').text == 'Registratore in linea')
         self.assertEqual(self.driver.find_element(By.ID, 'ultimoErrore').text, 'Nessuno')
+        # The till's other registers: a link to each page; a name is text,
+        # and an address that is not a plain http one is no link.
+        self.assertFalse(self.driver.find_element(By.ID, 'registri').is_displayed())
+        with self.api.lock:
+            self.api.registers = [
+                {'name': 'bar', 'serial': 'S1', 'online': True, 'self': True, 'url': 'http://127.0.0.1:8714/'},
+                {'name': '<b>sala</b>', 'serial': 'S2', 'online': False, 'self': False,
+                 'url': 'http://127.0.0.1:8715/'},
+                {'name': 'strana', 'serial': '', 'online': True, 'self': False, 'url': 'javascript:alert(1)'}]
+        self.wait(lambda d: d.find_element(By.ID, 'registri').is_displayed())
+        nav = self.driver.find_element(By.ID, 'registri')
+        self.assertEqual([li.text for li in nav.find_elements(By.TAG_NAME, 'li')],
+                         ['bar (S1)', '<b>sala</b> (S2) \u2014 non in linea', 'strana'])
+        self.assertEqual([a.get_attribute('href') for a in nav.find_elements(By.TAG_NAME, 'a')],
+                         ['http://127.0.0.1:8715/'])
+        self.assertEqual(nav.find_element(By.CSS_SELECTOR, '[aria-current="page"]').text, 'bar (S1)')
         self.assertClean()
 
     def test_printed_failed_and_hostile_receipts(self):
