@@ -46,14 +46,11 @@ bool RegisterDirectory::announce(const RegisterEntry &entry) {
         return true;
     if (!QDir().mkpath(m_folder))
         return false;
-    const QJsonObject o{{QStringLiteral("name"), entry.name},
-                        {QStringLiteral("address"), entry.address},
-                        {QStringLiteral("port"), entry.port},
-                        {QStringLiteral("serial"), entry.serial},
-                        {QStringLiteral("model"), entry.model},
-                        {QStringLiteral("firmware"), entry.firmware},
-                        {QStringLiteral("online"), entry.online},
-                        {QStringLiteral("pid"), entry.pid}};
+    const QJsonObject o{
+        {QStringLiteral("name"), entry.name},     {QStringLiteral("address"), entry.address},
+        {QStringLiteral("port"), entry.port},     {QStringLiteral("serial"), entry.serial},
+        {QStringLiteral("model"), entry.model},   {QStringLiteral("firmware"), entry.firmware},
+        {QStringLiteral("online"), entry.online}, {QStringLiteral("pid"), entry.pid}};
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(QJsonDocument(o).toJson(QJsonDocument::Compact)) < 0 ||
         !f.commit())

@@ -11,14 +11,14 @@ namespace norvvelm {
 // till configured with one address finds every register. No process routes
 // between them: each entry gives its own address and port.
 struct RegisterEntry {
-    QString name;     // the instance: its home folder's name, or NORVVELM_INSTANCE
-    QString address;  // where its interface listens
+    QString name;    // the instance: its home folder's name, or NORVVELM_INSTANCE
+    QString address; // where its interface listens
     int port = 0;
-    QString serial;   // the register's, as identified
-    QString model;    // Modello of its configuration
+    QString serial; // the register's, as identified
+    QString model;  // Modello of its configuration
     QString firmware;
     bool online = false;
-    qint64 pid = 0;   // the process that announced it
+    qint64 pid = 0; // the process that announced it
     bool operator==(const RegisterEntry &) const = default;
 };
 

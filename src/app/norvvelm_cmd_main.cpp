@@ -19,6 +19,7 @@
 #include "link/SerialComPort.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
+#include "shell/NewRegister.h"
 #include "shell/SingleInstance.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,8 @@
 
 using namespace norvvelm;
 
-const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token\n"
+const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token |\n"
+                      "       --new-register NAME --port DEVICE [--root DIR] [--spool DIR] [--from INI]\n"
                       "Sends each register command line to the register configured in NorvVelm.ini\n"
                       "of the home folder ($NORVVELM_HOME, else ~/.config/NorvVelm) and prints\n"
                       "\"<line> -> <status> <answer>\" for each; a line the register refuses is said\n"
@@ -39,6 +41,12 @@ const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token\n"
                       "                 (/var/lib/norvvelm, for members of the group norvvelm-api:\n"
                       "                 sudo adduser $USER norvvelm-api, then log in again); else\n"
                       "                 ~/.config/NorvVelm's, creating it when it is missing\n"
+                      "  --new-register NAME --port DEVICE\n"
+                      "                 make the home of one more register's print server,\n"
+                      "                 DIR/NAME (DIR /var/lib/norvvelm), run by norvvelmd@NAME:\n"
+                      "                 its NorvVelm.ini from INI (the package's example) with\n"
+                      "                 DEVICE as Com1, its receipt folder under --spool\n"
+                      "                 (/var/spool/norvvelm), a free API port and its key\n"
                       "  -h, --help     show this text\n"
                       "  -V, --version  show the version\n"
                       "Exit status: 0 every line accepted, 1 a line refused or the link failed,\n"
@@ -46,6 +54,44 @@ const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token\n"
                       "4 the register is another NorvVelm program's, or its print server has work left.";
 
 namespace {
+
+// --new-register NAME --port DEVICE [--root DIR] [--spool DIR] [--from INI].
+int newRegister(const QStringList &args) {
+    NewRegister wanted;
+    for (qsizetype i = 0; i < args.size(); i += 2) {
+        const QString option = args.at(i);
+        const QString value = args.value(i + 1);
+        if (i + 1 >= args.size()) {
+            WriteConsoleLine(stderr,
+                             QStringLiteral("norvvelm-cmd: ") + option + QStringLiteral(": manca il valore"));
+            return 2;
+        }
+        if (option == u"--new-register")
+            wanted.name = value;
+        else if (option == u"--port")
+            wanted.device = value;
+        else if (option == u"--root")
+            wanted.root = value;
+        else if (option == u"--spool")
+            wanted.spool = value;
+        else if (option == u"--from")
+            wanted.templateIni = value;
+        else {
+            WriteConsoleLine(stderr, QStringLiteral("norvvelm-cmd: opzione sconosciuta ") + option);
+            return 2;
+        }
+    }
+    const NewRegisterResult made = CreateRegisterInstance(wanted);
+    if (!made.ok()) {
+        WriteConsoleLine(stderr, QStringLiteral("norvvelm-cmd: ") + made.error);
+        return 1;
+    }
+    WriteConsoleLine(stdout,
+                     QStringLiteral("%1: %2, API port %3; start it with: systemctl enable --now norvvelmd@%1")
+                         .arg(wanted.name, QDir::toNativeSeparators(made.home))
+                         .arg(made.apiPort));
+    return 0;
+}
 
 // The packaged service's home folder.
 constexpr char kServiceHome[] = "/var/lib/norvvelm";
@@ -148,6 +194,8 @@ int main(int argc, char **argv) {
         lines.removeFirst();
     if (lines.size() == 1 && lines.first() == QLatin1String("--api-token"))
         return printApiToken();
+    if (!lines.isEmpty() && lines.first() == QLatin1String("--new-register"))
+        return newRegister(lines);
     if (lines.isEmpty()) {
         WriteConsoleLine(stderr, QString::fromUtf8(kUsage));
         return 2;

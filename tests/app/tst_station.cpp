@@ -4,6 +4,7 @@
 
 #include "support/StationRig.h"
 
+#include "api/ApiToken.h"
 #include "api/RegisterDirectory.h"
 #include "commands/DocumentLines.h"
 #include "commands/RegisterOwner.h"
@@ -15,6 +16,7 @@
 #include "programming/Departments.h"
 #include "programming/WriteProcedure.h"
 #include "shell/Config.h"
+#include "shell/NewRegister.h"
 #include "shell/ProfileFile.h"
 #include "support/HttpProbe.h"
 #include "support/OpenApiCheck.h"
@@ -69,6 +71,8 @@ private slots:
     void composedDocuments_data();
     void automaticClosing();
     void tillRegisters();
+    void newRegisterInstance_data();
+    void newRegisterInstance();
     void composedDocuments();
     void apiAddressThatCannotOpen();
     void apiStatusSaysWhy_data();
@@ -1321,6 +1325,62 @@ void TestStation::tillRegisters() {
     const QJsonArray one = listed(room);
     QCOMPARE(one.size(), 1);
     QCOMPARE(one.at(0)[QStringLiteral("name")].toString(), room.station.instanceName());
+}
+
+// One more register's home, as norvvelm-cmd --new-register makes it: its
+// own port device, receipt folder, API port and key; refused for a name
+// that is not one, one that exists, or no example to start from.
+void TestStation::newRegisterInstance_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("example");
+    QTest::addColumn<QString>("error"); // a part of it; empty: made
+    QTest::newRow("made") << QStringLiteral("sala") << QStringLiteral("/dev/ttyUSB1") << true << QString();
+    QTest::newRow("over the network")
+        << QStringLiteral("retro") << QStringLiteral("tcp://192.168.1.50:4001") << true << QString();
+    QTest::newRow("a name with a slash") << QStringLiteral("../etc") << QStringLiteral("/dev/ttyS0") << true
+                                         << QStringLiteral("nome non valido");
+    QTest::newRow("the name of one made")
+        << QStringLiteral("bar") << QStringLiteral("/dev/ttyS0") << true << QStringLiteral("esiste gi\u00e0");
+    QTest::newRow("no device") << QStringLiteral("cucina") << QString() << true << QStringLiteral("--port");
+    QTest::newRow("no example") << QStringLiteral("cucina") << QStringLiteral("/dev/ttyS0") << false
+                                << QStringLiteral("esempio non leggibile");
+}
+
+void TestStation::newRegisterInstance() {
+    QFETCH(QString, name);
+    QFETCH(QString, device);
+    QFETCH(bool, example);
+    QFETCH(QString, error);
+    QTemporaryDir root;
+    NewRegister wanted{QStringLiteral("bar"), QStringLiteral("/dev/ttyS0"),
+                       root.filePath(QStringLiteral("lib")), root.filePath(QStringLiteral("spool")),
+                       QStringLiteral(NORVVELM_SOURCE_DIR "/packaging/examples/NorvVelm.ini")};
+    const NewRegisterResult first = CreateRegisterInstance(wanted);
+    QVERIFY2(first.ok(), qPrintable(first.error));
+    wanted.name = name;
+    wanted.device = device;
+    if (!example)
+        wanted.templateIni = root.filePath(QStringLiteral("none.ini"));
+    const NewRegisterResult made = CreateRegisterInstance(wanted);
+    if (!error.isEmpty()) {
+        QVERIFY2(made.error.contains(error), qPrintable(made.error));
+        QVERIFY(!QFile::exists(root.filePath(QStringLiteral("lib/etc"))));
+        return;
+    }
+    QVERIFY2(made.ok(), qPrintable(made.error));
+    QVERIFY(made.apiPort != first.apiPort);
+    // A station of that home reads it so.
+    StationRig rig;
+    rig.station.session().settings().setProgramDir(made.home);
+    QVERIFY(rig.station.loadConfiguration());
+    const PcConfig &cfg = rig.station.session().settings().config();
+    QCOMPARE(cfg.ApiPorta, made.apiPort);
+    QCOMPARE(QDir(cfg.ServerDir).absolutePath(),
+             QDir(root.filePath(QStringLiteral("spool/") + name)).absolutePath());
+    QVERIFY(QFileInfo(cfg.ServerDir).isDir());
+    QCOMPARE(PortDevice(cfg.IniPath, cfg.Porta), device);
+    QCOMPARE(ApiToken::read(made.home).size(), 64);
 }
 
 // An address the interface cannot listen on is said on the status bar, and

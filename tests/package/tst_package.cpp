@@ -127,6 +127,7 @@ private slots:
     void receiptThroughTheUnpackedServer();
     void mistypedSwitchRefused();
     void pictureControlFromItsPrivateFolder();
+    void unitVerifies_data();
     void unitVerifies();
     void keyReadByItsGroupAlone();
     void lintianFindsNoError();
@@ -256,11 +257,24 @@ void TestPackage::pictureControlFromItsPrivateFolder() {
     QVERIFY2(r.out.contains("ObjectWidth = "), r.out.constData());
 }
 
+// The single register's unit, and an instance of the template that runs one
+// of several: the same sandbox.
+void TestPackage::unitVerifies_data() {
+    QTest::addColumn<QString>("unitName");
+    QTest::addColumn<QString>("instance"); // its name as systemd verifies it
+    QTest::newRow("one register") << QStringLiteral("norvvelmd.service")
+                                  << QStringLiteral("norvvelmd.service");
+    QTest::newRow("one of several") << QStringLiteral("norvvelmd@.service")
+                                    << QStringLiteral("norvvelmd@bar.service");
+}
+
 void TestPackage::unitVerifies() {
+    QFETCH(QString, unitName);
+    QFETCH(QString, instance);
     const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
     if (analyze.isEmpty())
         QSKIP("systemd-analyze is not installed");
-    QDirIterator it(root(), {QStringLiteral("norvvelmd.service")}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(root(), {unitName}, QDir::Files, QDirIterator::Subdirectories);
     QVERIFY(it.hasNext());
     QByteArray unit = readAll(it.next());
     // The unit names the installed program; here it is the unpacked one.
@@ -268,7 +282,7 @@ void TestPackage::unitVerifies() {
     unit.replace("\nExecStart=/usr/bin/norvvelmd\n",
                  QByteArray("\nExecStart=" + root().toUtf8() + "/usr/bin/norvvelmd\n"));
     QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("norvvelmd.service"));
+    const QString copy = dir.filePath(instance);
     QVERIFY(writeAll(copy, unit));
     // It reads the unit's manual page too: the package's own.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
