@@ -6,11 +6,11 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <unistd.h>
 
 namespace norvvelm {
 
@@ -29,8 +29,16 @@ QString RegisterDirectory::defaultFolder() {
     if (base.isEmpty() && QDir(QStringLiteral("/run/norvvelm")).exists())
         base = QStringLiteral("/run/norvvelm");
     if (base.isEmpty())
-        base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    // No runtime folder of the user's (a shell without a session): one of
+    // its own in the temporary folder, as the user's alone.
+    if (base.isEmpty())
+        base = QDir::tempPath() + QStringLiteral("/norvvelm-runtime-") + QString::number(::getuid());
     return base + QStringLiteral("/registers");
+}
+
+QString RegisterDirectory::folder() const {
+    return m_folder.isEmpty() ? defaultFolder() : m_folder;
 }
 
 bool RegisterDirectory::validName(const QString &name) {
@@ -41,11 +49,15 @@ bool RegisterDirectory::validName(const QString &name) {
 bool RegisterDirectory::announce(const RegisterEntry &entry) {
     if (!validName(entry.name))
         return false;
-    const QString path = m_folder + u'/' + entry.name + QStringLiteral(".json");
+    const QString where = folder();
+    const QString path = where + u'/' + entry.name + QStringLiteral(".json");
     if (path == m_announced && entry == m_last && QFile::exists(path))
         return true;
-    if (!QDir().mkpath(m_folder))
+    if (!QDir().mkpath(where))
         return false;
+    // Entries only its user and group read.
+    QFile::setPermissions(where, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                     QFile::ExeGroup);
     const QJsonObject o{
         {QStringLiteral("name"), entry.name},     {QStringLiteral("address"), entry.address},
         {QStringLiteral("port"), entry.port},     {QStringLiteral("serial"), entry.serial},
@@ -71,7 +83,7 @@ void RegisterDirectory::withdraw() {
 
 QList<RegisterEntry> RegisterDirectory::list() const {
     QList<RegisterEntry> out;
-    const QDir dir(m_folder);
+    const QDir dir(folder());
     for (const QString &file : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
         QFile f(dir.filePath(file));
         if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxEntryBytes)

@@ -28,9 +28,10 @@ public:
     // when it exists (the services'), else the user's runtime folder; each
     // with "registers" under it.
     static QString defaultFolder();
-    explicit RegisterDirectory(QString folder = defaultFolder()) : m_folder(std::move(folder)) {}
+    // `folder` empty: defaultFolder(), found when it is first needed.
+    explicit RegisterDirectory(QString folder = {}) : m_folder(std::move(folder)) {}
 
-    QString folder() const { return m_folder; }
+    QString folder() const;
     // Writes (or rewrites, when it changed) this instance's entry, whole:
     // a reader never sees half of it. False when the folder cannot be written.
     bool announce(const RegisterEntry &entry);

@@ -28,7 +28,8 @@ QSet<int> portsTaken(const QString &root) {
     for (const QString &sub : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString ini = dir.filePath(sub + QStringLiteral("/NorvVelm.ini"));
         if (QFile::exists(ini))
-            out.insert(ProfileFile(ini).getString(kParametri, QStringLiteral("ApiPorta"), QString(), 10).toInt());
+            out.insert(
+                ProfileFile(ini).getString(kParametri, QStringLiteral("ApiPorta"), QString(), 10).toInt());
     }
     // The single register's own home, when `root` is it.
     if (QFile::exists(dir.filePath(QStringLiteral("NorvVelm.ini"))))
@@ -100,7 +101,9 @@ NewRegisterResult CreateRegisterInstance(const NewRegister &wanted) {
             out.apiPort = p;
     }
     if (out.apiPort == 0) {
-        out.error = QStringLiteral("nessuna porta API libera tra %1 e %2").arg(kFirstApiPort).arg(kFirstApiPort + kApiPorts - 1);
+        out.error = QStringLiteral("nessuna porta API libera tra %1 e %2")
+                        .arg(kFirstApiPort)
+                        .arg(kFirstApiPort + kApiPorts - 1);
         return out;
     }
     if (!QDir().mkpath(out.home) || !QDir().mkpath(spool)) {
@@ -117,9 +120,11 @@ NewRegisterResult CreateRegisterInstance(const NewRegister &wanted) {
     target.close();
     const ProfileFile file(ini);
     bool written = file.writeString(kParametri, QStringLiteral("Porta"), QStringLiteral("1"));
-    written = file.writeString(QStringLiteral("Porte"), QStringLiteral("Com1"), wanted.device.trimmed()) && written;
+    written =
+        file.writeString(QStringLiteral("Porte"), QStringLiteral("Com1"), wanted.device.trimmed()) && written;
     written = file.writeString(kParametri, QStringLiteral("ServerDir"), spool) && written;
-    written = file.writeString(kParametri, QStringLiteral("ApiPorta"), QString::number(out.apiPort)) && written;
+    written =
+        file.writeString(kParametri, QStringLiteral("ApiPorta"), QString::number(out.apiPort)) && written;
     if (!written) {
         out.error = QStringLiteral("configurazione non scrivibile: ") + QDir::toNativeSeparators(ini);
         return out;
