@@ -3,6 +3,9 @@
 //   ms_api_accept_p99        POST of a 5-line receipt to its 202, while another receipt prints
 //   ms_api_status_p99        GET /api/v1/status while a receipt prints
 //   api_receipts_per_second  5-line receipts submitted and printed, on a register that answers at once
+//   api_receipts_per_second_3_registers  the same on three print servers, each with its own register,
+//                            at once (all three's receipts together)
+//   api_3_registers_speedup  the second over the first
 
 #include <QCoreApplication>
 #include <QDir>
@@ -125,6 +128,36 @@ QByteArray receipt(const QByteArray &tag, int sales) {
     return r + "5/1/////\r\n";
 }
 
+// `each` 5-line receipts submitted to every rig, interleaved, until the
+// last of every rig printed: receipts printed per second, all rigs
+// together; 0 when one did not print.
+double throughput(const QList<Rig *> &rigs, int each) {
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < each; ++i) {
+        for (Rig *rig : rigs) {
+            if (ask(rig->port, rig->post("r" + QByteArray::number(i), receipt("R", 4))) != 202)
+                return 0;
+        }
+    }
+    // The last one printed means all printed: each queue keeps its order.
+    for (Rig *rig : rigs) {
+        QByteArray last;
+        for (int i = 0; i < 60 && last != "printed"; ++i) {
+            QByteArray body;
+            if (ask(rig->port, rig->post("r" + QByteArray::number(each - 1), receipt("R", 4), "?wait=30000"),
+                    &body) != 200)
+                return 0;
+            last = QJsonDocument::fromJson(body)[QStringLiteral("state")].toString().toLatin1();
+            if (last == "failed" || last == "refused")
+                return 0;
+        }
+        if (last != "printed")
+            return 0;
+    }
+    return double(each) * double(rigs.size()) / (double(t.nsecsElapsed()) / 1e9);
+}
+
 double p99(QList<double> v) {
     std::sort(v.begin(), v.end());
     return v.isEmpty() ? -1 : v.at(qsizetype(double(v.size() - 1) * 0.99));
@@ -166,31 +199,22 @@ int main(int argc, char **argv) {
         std::printf("ms_api_status_p99: %.2f\n", p99(status));
     }
     {
-        Rig rig;
-        if (!rig.start({}))
-            return 1;
+        // One register, then three print servers each with its own register
+        // at once: each register's queue is its own, none slows another.
         constexpr int kReceipts = 40;
-        QElapsedTimer t;
-        t.start();
-        for (int i = 0; i < kReceipts; ++i) {
-            if (ask(rig.port, rig.post("r" + QByteArray::number(i), receipt("R", 4))) != 202)
-                return 1;
-        }
-        // The last one printed means all printed: the queue keeps their order.
-        QByteArray body;
-        QByteArray last;
-        for (int i = 0; i < 60; ++i) {
-            if (ask(rig.port,
-                    rig.post("r" + QByteArray::number(kReceipts - 1), receipt("R", 4), "?wait=30000"),
-                    &body) != 200)
-                return 1;
-            last = QJsonDocument::fromJson(body)[QStringLiteral("state")].toString().toLatin1();
-            if (last == "printed" || last == "failed" || last == "refused")
-                break;
-        }
-        if (last != "printed")
+        Rig one;
+        if (!one.start({}))
             return 1;
-        std::printf("api_receipts_per_second: %.1f\n", kReceipts / (double(t.nsecsElapsed()) / 1e9));
+        const double single = throughput({&one}, kReceipts);
+        Rig a, b, c;
+        if (!a.start({}) || !b.start({}) || !c.start({}))
+            return 1;
+        const double three = throughput({&a, &b, &c}, kReceipts);
+        if (single <= 0 || three <= 0)
+            return 1;
+        std::printf("api_receipts_per_second: %.1f\n", single);
+        std::printf("api_receipts_per_second_3_registers: %.1f\n", three);
+        std::printf("api_3_registers_speedup: %.2f\n", three / single);
     }
     return 0;
 }
