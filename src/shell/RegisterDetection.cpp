@@ -87,7 +87,8 @@ DetectedPort RegisterDetection::DetectOne(const QString &device, const QList<qin
     for (const qint32 speed : speeds) {
         if (!link.OpenComPort(device, speed)) {
             // Nothing was written: another program's port stays as it was.
-            result.outcome = port->heldElsewhere() ? DetectedPort::Outcome::Busy : DetectedPort::Outcome::NotOpened;
+            result.outcome =
+                port->heldElsewhere() ? DetectedPort::Outcome::Busy : DetectedPort::Outcome::NotOpened;
             result.detail = port->errorText();
             return result;
         }
@@ -95,7 +96,7 @@ DetectedPort RegisterDetection::DetectOne(const QString &device, const QList<qin
         const Reply reply = link.exchange(IdentifyLine());
         heard = heard || link.bytesRead() > before;
         link.CloseComPort();
-        if (reply.enquiry != LinkStatus::Ok)
+        if (reply.enquiry != LinkStatus::Ok && reply.enquiry != LinkStatus::EnquiryCan)
             continue; // nothing a register says at this speed
         const RegisterIdentity id = ParseIdentification(reply.answer);
         if (reply.answered() && AnswerAccepted(reply.answer) && !id.sn.isEmpty()) {
@@ -104,18 +105,21 @@ DetectedPort RegisterDetection::DetectOne(const QString &device, const QList<qin
             result.identity = id;
             return result;
         }
-        // The enquiry was acknowledged: something speaks the link here.
+        // The enquiry was acknowledged or cancelled: something speaks the
+        // link here, and did not say who it is.
         result.outcome = DetectedPort::Outcome::Unidentified;
         result.speed = speed;
-        result.detail = reply.answer.isEmpty() ? QStringLiteral("Err. ") + QString::number(statusNumber(reply.status))
-                                               : reply.answer;
+        result.detail = reply.answer.isEmpty()
+                            ? QStringLiteral("Err. ") + QString::number(statusNumber(reply.status))
+                            : reply.answer;
     }
     if (result.outcome != DetectedPort::Outcome::Unidentified)
         result.outcome = heard ? DetectedPort::Outcome::Garbage : DetectedPort::Outcome::Silent;
     return result;
 }
 
-QList<DetectedPort> RegisterDetection::DetectRegisters(const QStringList &devices, const QList<qint32> &speeds) {
+QList<DetectedPort> RegisterDetection::DetectRegisters(const QStringList &devices,
+                                                       const QList<qint32> &speeds) {
     QList<DetectedPort> results(devices.size());
     if (!m_clock.followsWall() || devices.size() < 2) {
         // Virtual time moves for one waiter at a time.
@@ -128,9 +132,8 @@ QList<DetectedPort> RegisterDetection::DetectRegisters(const QStringList &device
     std::vector<std::unique_ptr<QThread>> probes;
     probes.reserve(size_t(devices.size()));
     for (qsizetype i = 0; i < devices.size(); ++i) {
-        probes.emplace_back(QThread::create([this, &results, &devices, &speeds, i] {
-            results[i] = DetectOne(devices.at(i), speeds);
-        }));
+        probes.emplace_back(QThread::create(
+            [this, &results, &devices, &speeds, i] { results[i] = DetectOne(devices.at(i), speeds); }));
         probes.back()->start();
     }
     for (const std::unique_ptr<QThread> &t : probes)

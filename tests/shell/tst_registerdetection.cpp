@@ -6,8 +6,10 @@
 #include "ecrsim/Register.h"
 #include "ecrsim/SimLink.h"
 #include "link/SerialComPort.h"
+#include "link/SerialFunz2.h"
 #include "shell/RegisterDetection.h"
 #include "support/EcrSimProcess.h"
+#include "support/RawPty.h"
 #include "support/SimComPort.h"
 #include "support/VirtualClock.h"
 
@@ -15,9 +17,7 @@
 #include <QTest>
 
 #include <atomic>
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -30,7 +30,7 @@ namespace {
 // with a modem's noise; it may be held by another program or be missing.
 class ScriptedDevice final : public ComPort {
 public:
-    enum class Kind { Silent, Noise, Held, Missing };
+    enum class Kind { Silent, Noise, Acks, Held, Missing };
     ScriptedDevice(Kind kind, QByteArray &written, testsupport::VirtualClock &clock)
         : m_kind(kind), m_written(written), m_clock(clock) {}
     bool open(const QString &, qint32) override {
@@ -43,6 +43,8 @@ public:
         m_written.append(char(byte));
         if (m_kind == Kind::Noise)
             m_inbox.append("\r\nERROR\r\n");
+        if (m_kind == Kind::Acks && (byte == 0x05 || byte == 0x03))
+            m_inbox.append('\x06');
         return true;
     }
     bool readByte(quint8 &byte) override {
@@ -81,34 +83,6 @@ bool onlyEnquiry(const QByteArray &bytes) {
     return true;
 }
 
-// A pseudo-terminal whose far end the test plays: raw, so nothing echoes.
-struct Pty {
-    int master = -1;
-    QString slave;
-    bool open() {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-            return false;
-        slave = QString::fromLocal8Bit(ptsname(master));
-        // The slave side held open here keeps the master readable, not hung up.
-        m_keep = ::open(ptsname(master), O_RDWR | O_NOCTTY);
-        termios t{};
-        if (m_keep < 0 || tcgetattr(m_keep, &t) != 0)
-            return false;
-        cfmakeraw(&t);
-        return tcsetattr(m_keep, TCSANOW, &t) == 0;
-    }
-    ~Pty() {
-        if (m_keep >= 0)
-            ::close(m_keep);
-        if (master >= 0)
-            ::close(master);
-    }
-
-private:
-    int m_keep = -1;
-};
-
 } // namespace
 
 class TestRegisterDetection : public QObject {
@@ -131,6 +105,9 @@ void TestRegisterDetection::onVirtualTime_data() {
                             << QStringLiteral("silent - nessuna risposta");
     QTest::newRow("noise") << QStringLiteral("noise") << int(Outcome::Garbage)
                            << QStringLiteral("noise - risposta non riconosciuta");
+    QTest::newRow("acknowledges, never answers")
+        << QStringLiteral("acks") << int(Outcome::Unidentified)
+        << QStringLiteral("acks - risponde ma non si identifica: Err. 1005");
     QTest::newRow("held") << QStringLiteral("held") << int(Outcome::Busy)
                           << QStringLiteral("held - occupata da un altro programma: non toccata");
     QTest::newRow("missing") << QStringLiteral("missing") << int(Outcome::NotOpened)
@@ -148,8 +125,9 @@ void TestRegisterDetection::onVirtualTime() {
     RegisterDetection detection(clock, [&]() -> std::unique_ptr<ComPort> {
         if (device == QLatin1String("reg"))
             return std::make_unique<testsupport::SimComPort>(sim, clock);
-        const auto kind = device == QLatin1String("silent") ? ScriptedDevice::Kind::Silent
+        const auto kind = device == QLatin1String("silent")  ? ScriptedDevice::Kind::Silent
                           : device == QLatin1String("noise") ? ScriptedDevice::Kind::Noise
+                          : device == QLatin1String("acks")  ? ScriptedDevice::Kind::Acks
                           : device == QLatin1String("held")  ? ScriptedDevice::Kind::Held
                                                              : ScriptedDevice::Kind::Missing;
         return std::make_unique<ScriptedDevice>(kind, written, clock);
@@ -160,6 +138,10 @@ void TestRegisterDetection::onVirtualTime() {
     QVERIFY2(DetectionLine(found.first()).startsWith(line), qPrintable(DetectionLine(found.first())));
     if (outcome == int(Outcome::Register)) {
         QCOMPARE(sim.commandsExecuted(), QList<QByteArray>{"a/"});
+    } else if (outcome == int(Outcome::Unidentified)) {
+        // Past an acknowledged enquiry only the identification goes out, at each speed.
+        QCOMPARE(written,
+                 QByteArray(QByteArray("\x18\x18\x18\x05") + SerialFunz2::BuildFrame("a/")).repeated(3));
     } else {
         QVERIFY2(onlyEnquiry(written), written.toHex().constData());
         // Each speed once, briefly: three speeds cost well under the link's own 3 s.
@@ -184,7 +166,7 @@ void TestRegisterDetection::overPseudoTerminals() {
     QTemporaryDir dir;
     EcrSimProcess sim(dir.filePath(QStringLiteral("ecr")));
     QVERIFY(sim.start({QStringLiteral("--serial"), QStringLiteral("SN777")}));
-    Pty silent, noise, held;
+    RawPty silent, noise, held;
     QVERIFY(silent.open() && noise.open() && held.open());
     SerialComPort holder;
     QVERIFY2(holder.open(held.slave, 9600), qPrintable(holder.errorText()));
