@@ -8,45 +8,14 @@
 #include "link/SerialComPort.h"
 #include "shell/MainWindowLogic.h"
 #include "shell/RegisterDetection.h"
+#include "support/RawPty.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace norvvelm;
-
-namespace {
-
-// A silent line: a pseudo-terminal nobody answers on, its slave kept open raw.
-struct SilentPty {
-    int master = -1;
-    int slaveFd = -1;
-    QString slave;
-    bool open() {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-            return false;
-        slave = QString::fromLocal8Bit(ptsname(master));
-        slaveFd = ::open(ptsname(master), O_RDWR | O_NOCTTY);
-        termios t{};
-        if (slaveFd < 0 || tcgetattr(slaveFd, &t) != 0)
-            return false;
-        cfmakeraw(&t);
-        return tcsetattr(slaveFd, TCSANOW, &t) == 0;
-    }
-    ~SilentPty() {
-        if (slaveFd >= 0)
-            ::close(slaveFd);
-        if (master >= 0)
-            ::close(master);
-    }
-};
-
-} // namespace
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
@@ -55,9 +24,9 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "bench_detect: ecrsim did not start\n");
         return 1;
     }
-    SilentPty silent[7];
+    RawPty silent[7]; // silent lines: nobody answers on them
     QStringList devices{reg.link()};
-    for (SilentPty &p : silent) {
+    for (RawPty &p : silent) {
         if (!p.open()) {
             std::fprintf(stderr, "bench_detect: no pseudo-terminal\n");
             return 1;
