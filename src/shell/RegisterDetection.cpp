@@ -154,6 +154,16 @@ QString DeviceMark(const DetectedPort &port) {
     return port.device + kMarkStart + port.identity.sn + u')';
 }
 
+QString DetectionSummary(const QList<DetectedPort> &ports) {
+    QStringList found;
+    for (const DetectedPort &port : ports)
+        if (port.found())
+            found.append(DeviceMark(port));
+    if (found.isEmpty())
+        return QStringLiteral("Nessuna cassa trovata");
+    return QStringLiteral("Casse trovate: ") + found.join(QStringLiteral(", "));
+}
+
 QString DeviceOfMark(const QString &text) {
     const qsizetype mark = text.indexOf(kMarkStart);
     return (mark < 0 ? text : text.left(mark)).trimmed();

@@ -72,6 +72,9 @@ QString DetectionLine(const DetectedPort &port);
 // What the configuration tab writes beside a device a register answered on
 // ("/dev/ttyUSB0 (cassa SN424242)"); the device alone otherwise.
 QString DeviceMark(const DetectedPort &port);
+// What a search found, in one line a screen reader says: "Casse trovate:
+// /dev/ttyUSB0 (cassa SN424242)", or that none answered.
+QString DetectionSummary(const QList<DetectedPort> &ports);
 // The device of a device box's text, with or without its mark.
 QString DeviceOfMark(const QString &text);
 

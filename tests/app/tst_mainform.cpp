@@ -642,6 +642,8 @@ void TestMainForm::findRegistersMarksDevices() {
     QVERIFY(
         devices->itemData(2, Qt::ToolTipRole).toString().contains(QLatin1String("dispositivo inesistente")));
     QCOMPARE(devices->currentText(), devices->itemText(1));
+    QCOMPARE(devices->accessibleDescription(),
+             QStringLiteral("Casse trovate: /dev/sim3 (cassa NV00012345), ") + devices->itemText(1));
     QCOMPARE(r.port.openedDevice, QStringLiteral("/dev/sim3")); // the window's port stays as it was
     r.click(QStringLiteral("cmdSalvaConfigPC"));
     QCOMPARE(PortDevice(r.ini(), QStringLiteral("3")), sim.linkPath());

@@ -222,6 +222,10 @@ void TestRegisterDetection::speedsAndMarks() {
     QCOMPARE(DeviceMark(reg), QStringLiteral("/dev/ttyUSB0 (cassa SN1)"));
     QCOMPARE(DeviceOfMark(DeviceMark(reg)), reg.device);
     QCOMPARE(DeviceOfMark(QStringLiteral(" /dev/ttyS1 ")), QStringLiteral("/dev/ttyS1"));
+    DetectedPort silent;
+    silent.device = QStringLiteral("/dev/ttyS0");
+    QCOMPARE(DetectionSummary({silent}), QStringLiteral("Nessuna cassa trovata"));
+    QCOMPARE(DetectionSummary({silent, reg}), QStringLiteral("Casse trovate: /dev/ttyUSB0 (cassa SN1)"));
 }
 
 QTEST_GUILESS_MAIN(TestRegisterDetection)

@@ -1,6 +1,7 @@
 #include "app/widgets/ConfigPcPage.h"
 
 #include "app/Station.h"
+#include "commands/BusyPointer.h"
 #include "commands/MonitorExplanation.h"
 #include "commands/Prompter.h"
 #include "commands/Session.h"
@@ -294,6 +295,7 @@ void ConfigPcPage::showDevice() {
 }
 
 void ConfigPcPage::findRegisters() {
+    const BusyPointer busy(m_s);
     QStringList devices;
     for (int i = 0; i < m_device->count(); ++i)
         devices.append(DeviceOfMark(m_device->itemText(i)));
@@ -320,6 +322,7 @@ void ConfigPcPage::findRegisters() {
             at = i;
     m_device->setCurrentIndex(at);
     m_device->setEditText(at >= 0 ? m_device->itemText(at) : current);
+    controls::describe(m_device, DetectionSummary(found));
 }
 
 void ConfigPcPage::save() {
