@@ -7,6 +7,9 @@
 // Exit code 0 when every line was accepted, 1 otherwise, 2 for an incomplete
 // configuration, 3 when the port cannot be opened, 4 when another program of
 // the home holds the register or its print server has work left.
+// norvvelm-cmd --detect [DEVICE...]: looks for registers on the serial ports,
+// one line a port: <device> <speed> <serial> <number> <firmware>, or the
+// device and why no register is there; exit 0 when one answered, 1 if none.
 
 #include "api/ApiToken.h"
 #include "app/Station.h"
@@ -17,9 +20,12 @@
 #include "commands/Session.h"
 #include "link/EcrErrors.h"
 #include "link/SerialComPort.h"
+#include "link/SerialPortList.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
+#include "shell/MainWindowLogic.h"
 #include "shell/NewRegister.h"
+#include "shell/RegisterDetection.h"
 #include "shell/SingleInstance.h"
 
 #include <QCoreApplication>
@@ -29,7 +35,7 @@
 
 using namespace norvvelm;
 
-const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token |\n"
+const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token | --detect [DEVICE...] |\n"
                       "       --new-register NAME --port DEVICE [--root DIR] [--spool DIR] [--from INI]\n"
                       "Sends each register command line to the register configured in NorvVelm.ini\n"
                       "of the home folder ($NORVVELM_HOME, else ~/.config/NorvVelm) and prints\n"
@@ -47,6 +53,11 @@ const char kUsage[] = "usage: norvvelm-cmd [--] LINE... | --api-token |\n"
                       "                 its NorvVelm.ini from INI (the package's example) with\n"
                       "                 DEVICE as Com1, its receipt folder under --spool\n"
                       "                 (/var/spool/norvvelm), a free API port and its key\n"
+                      "  --detect       look for registers on the serial ports (or on the DEVICEs\n"
+                      "                 given), writing only the enquiry and \"a/\"; one line a port:\n"
+                      "                 \"<port> <speed> <serial> <number> <firmware>\", or the port\n"
+                      "                 and why no register is there; a port another program holds\n"
+                      "                 is left alone. Exit 0 when a register answered, 1 if none\n"
                       "  -h, --help     show this text\n"
                       "  -V, --version  show the version\n"
                       "Exit status: 0 every line accepted, 1 a line refused or the link failed,\n"
@@ -110,6 +121,26 @@ int printApiToken() {
     }
     WriteConsoleLine(stdout, QString::fromLatin1(token));
     return 0;
+}
+
+// --detect: every port given, or the machine's, at each speed the
+// configuration offers; 0 when a register answered.
+int detectRegisters(QStringList devices) {
+    if (devices.isEmpty())
+        for (const SerialPortChoice &c : AvailableSerialPorts())
+            devices.append(c.preferred());
+    RealClock clock;
+    RegisterDetection detection(clock, [] { return std::make_unique<SerialComPort>(); });
+    const QList<DetectedPort> found =
+        detection.DetectRegisters(devices, RegisterDetection::SpeedsFromNames(mainwindow::SpeedNames()));
+    if (found.isEmpty())
+        WriteConsoleLine(stderr, QStringLiteral("norvvelm-cmd: nessuna porta seriale"));
+    bool any = false;
+    for (const DetectedPort &port : found) {
+        WriteConsoleLine(stdout, DetectionLine(port));
+        any = any || port.found();
+    }
+    return any ? 0 : 1;
 }
 
 // Why the register of `home` is not the command's to use.
@@ -196,6 +227,9 @@ int main(int argc, char **argv) {
         return printApiToken();
     if (!lines.isEmpty() && lines.first() == QLatin1String("--new-register"))
         return newRegister(lines);
+    if (!lines.isEmpty() && lines.first() == QLatin1String("--detect") &&
+        app.arguments().at(1) != QLatin1String("--"))
+        return detectRegisters(lines.mid(1));
     if (lines.isEmpty()) {
         WriteConsoleLine(stderr, QString::fromUtf8(kUsage));
         return 2;

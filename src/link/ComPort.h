@@ -32,6 +32,8 @@ public:
     virtual bool wakesEventLoop() const { return false; }
 
     virtual QString errorText() const { return {}; }
+    // The last open failed because another program holds the device.
+    virtual bool heldElsewhere() const { return false; }
 };
 
 } // namespace norvvelm

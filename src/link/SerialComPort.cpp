@@ -13,7 +13,11 @@ namespace norvvelm {
 
 namespace {
 constexpr qint64 kQueueSize = 16384;
+// How a device another program opened is said.
+QString heldText() {
+    return QStringLiteral("occupata da un altro programma");
 }
+} // namespace
 
 SerialComPort::SerialComPort() {
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
@@ -77,13 +81,13 @@ QString SerialComPort::openFailureCause(QSerialPort::SerialPortError error, cons
     if (error == QSerialPort::PermissionError || error == QSerialPort::OpenError) {
         const QString holder = lockHolder(device);
         if (!holder.isEmpty())
-            return QStringLiteral("occupata da un altro programma (") + holder + u')';
+            return heldText() + QStringLiteral(" (") + holder + u')';
         const QFileInfo info(canonicalDevice(device));
         if (!info.isReadable() || !info.isWritable())
             return QStringLiteral("accesso negato all'utente (il gruppo del dispositivo, di solito dialout)");
         // Readable and writable, yet refused: another program opened it for
         // itself alone.
-        return QStringLiteral("occupata da un altro programma");
+        return heldText();
     }
     return detail;
 }
@@ -127,6 +131,7 @@ bool SerialComPort::open(const QString &device, qint32 speed) {
         return false;
     }
     m_errorText.clear();
+    m_heldElsewhere = false;
     m_port.setPortName(canonicalDevice(device));
     m_port.setBaudRate(speed);
     m_port.setDataBits(QSerialPort::Data8);
@@ -136,6 +141,7 @@ bool SerialComPort::open(const QString &device, qint32 speed) {
     m_port.setReadBufferSize(kQueueSize);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_errorText = openFailureCause(m_port.error(), device, m_port.errorString());
+        m_heldElsewhere = m_errorText.startsWith(heldText());
         return false;
     }
     // A pseudo-terminal has no modem lines: setting them fails as an

@@ -28,6 +28,7 @@ public:
     // QSerialPort reads the device when its notifier fires in the event loop.
     bool wakesEventLoop() const override { return true; }
     QString errorText() const override { return m_errorText; }
+    bool heldElsewhere() const override { return m_heldElsewhere; }
 
     // The device path after links are resolved: two names of one device open
     // the same port, so the second is refused as busy.
@@ -51,6 +52,7 @@ private:
     QSerialPort m_port;
     bool m_hungUp = false;
     QString m_errorText;
+    bool m_heldElsewhere = false;
 };
 
 } // namespace norvvelm

@@ -11,15 +11,8 @@
 namespace norvvelm {
 
 namespace {
-constexpr int kEnquiryAttempts = 3;
 constexpr int kEnquiryCanBytes = 3;
 constexpr int kEnquiryPauseMs = 10;
-constexpr int kEnquiryWaitMs = 1000;
-constexpr int kFrameAttempts = 3;
-constexpr int kFrameWaitMs = 2000;
-constexpr int kAnswerStartWaitMs = 2000;
-constexpr int kAnswerCharWaitMs = 500;
-constexpr int kAnswerAttempts = 3;
 constexpr int kAnswerMinChars = 11;
 constexpr int kAnswerMaxChars = 2047;
 } // namespace
@@ -51,7 +44,10 @@ void SerialFunz2::WriteComString(QByteArrayView bytes) {
 
 quint8 SerialFunz2::ReadComByte() {
     quint8 b = 0;
-    return m_port.readByte(b) ? b : 0;
+    if (!m_port.readByte(b))
+        return 0;
+    ++m_bytesRead;
+    return b;
 }
 
 void SerialFunz2::PumpEvents() {
@@ -155,7 +151,7 @@ quint8 SerialFunz2::replyByte(int ms) {
 }
 
 int SerialFunz2::SendEnquiry() {
-    for (int attempt = 0; attempt < kEnquiryAttempts; ++attempt) {
+    for (int attempt = 0; attempt < m_patience.enquiryAttempts; ++attempt) {
         for (int i = 0; i < kEnquiryCanBytes; ++i)
             WriteComByte(ctl::CAN);
         m_port.purge();
@@ -163,8 +159,8 @@ int SerialFunz2::SendEnquiry() {
         // The register's pause: events run in it, so a request that comes
         // meanwhile is answered at once rather than after it.
         WaitMs(kEnquiryPauseMs);
-        if (const int s =
-                replyStatus(replyByte(kEnquiryWaitMs), statusNumber(LinkStatus::EnquiryCan), kNoReply);
+        if (const int s = replyStatus(replyByte(m_patience.enquiryWaitMs),
+                                      statusNumber(LinkStatus::EnquiryCan), kNoReply);
             s != kNoReply)
             return s;
     }
@@ -174,10 +170,10 @@ int SerialFunz2::SendEnquiry() {
 int SerialFunz2::SendCommandFrame(const QString &line) {
     const QByteArray frame = BuildFrame(toAnsi(line));
     ++m_linesSent;
-    for (int attempt = 0; attempt < kFrameAttempts; ++attempt) {
+    for (int attempt = 0; attempt < m_patience.frameAttempts; ++attempt) {
         m_port.purge();
         WriteComString(frame);
-        if (const int s = replyStatus(replyByte(kFrameWaitMs), statusNumber(LinkStatus::FrameCan),
+        if (const int s = replyStatus(replyByte(m_patience.frameWaitMs), statusNumber(LinkStatus::FrameCan),
                                       statusNumber(LinkStatus::FrameNak));
             s != kNoReply)
             return s;
@@ -189,10 +185,10 @@ int SerialFunz2::ReceiveAnswer(QString &answer) {
     answer.clear();
     QByteArray text;
     int attempt = 1;
-    while (attempt <= kAnswerAttempts) {
+    while (attempt <= m_patience.answerAttempts) {
         // Hunt for the start of the answer; a silent register ends it at once.
         for (;;) {
-            if (WaitComData(kAnswerStartWaitMs) <= 0)
+            if (WaitComData(m_patience.answerStartWaitMs) <= 0)
                 return statusNumber(LinkStatus::AnswerNoStart);
             if (ReadComByte() == ctl::STX)
                 break;
@@ -202,7 +198,7 @@ int SerialFunz2::ReceiveAnswer(QString &answer) {
         int counter = 1;
         bool timedOut = false;
         for (;;) {
-            if (WaitComData(kAnswerCharWaitMs) <= 0) {
+            if (WaitComData(m_patience.answerCharWaitMs) <= 0) {
                 timedOut = true;
                 break;
             }

@@ -68,6 +68,19 @@ enum class AfterFrameRefusal {
     Listen,    // the answer is awaited whatever the frame's reply
 };
 
+// How long the link waits for the register and how often it tries again.
+// The defaults are the register's own; a probe of a port that may hold
+// anything waits briefly and tries once.
+struct LinkPatience {
+    int enquiryAttempts = 3;
+    int enquiryWaitMs = 1000;
+    int frameAttempts = 3;
+    int frameWaitMs = 2000;
+    int answerStartWaitMs = 2000;
+    int answerCharWaitMs = 500;
+    int answerAttempts = 3;
+};
+
 // The serial module: port access and the framed ENQ/ACK link protocol. One per
 // process; every exchange with the register passes here.
 class SerialFunz2 {
@@ -109,6 +122,10 @@ public:
     // frames count once): a caller tells from it that nobody else spoke to
     // the register since it last did.
     quint64 linesSent() const { return m_linesSent; }
+    // How many bytes were read from the port so far: whether anything at all
+    // came back.
+    quint64 bytesRead() const { return m_bytesRead; }
+    void setPatience(const LinkPatience &patience) { m_patience = patience; }
     int ExchangeCommand(const QString &line, QString &answer);
 
     // One exchange on a line the caller holds (see Exchange): enquiry, the
@@ -163,6 +180,8 @@ private:
     QString m_device;
     int m_exchangeDepth = 0;
     quint64 m_linesSent = 0;
+    quint64 m_bytesRead = 0;
+    LinkPatience m_patience;
     std::function<void(bool)> m_lineObserver;
 };
 

@@ -8,6 +8,7 @@
 #include "shell/MainWindowLogic.h"
 #include "shell/ProfileFile.h"
 #include "shell/widgets/Pickers.h"
+#include "support/EcrSimProcess.h"
 #include "support/FontAdvance.h"
 #include "support/StationRig.h"
 
@@ -154,6 +155,7 @@ private slots:
     void technicianLoginAndPage();
     void passwordChangeThroughDialog();
     void configurationTab();
+    void findRegistersMarksDevices();
     void monitorAndQueue();
     void aboutBox();
     void busyLineAndPointer();
@@ -620,6 +622,33 @@ void TestMainForm::passwordChangeThroughDialog() {
     QVERIFY(r.session.runState().technicianMode());
 }
 
+// Cerca registratori: each device a register answers on carries its serial
+// number in the device box; the port the window holds is its own register,
+// never opened again; saving stores the device alone.
+void TestMainForm::findRegistersMarksDevices() {
+    WindowRig r;
+    r.started();
+    EcrSimProcess sim(r.path(QStringLiteral("ecr")));
+    QVERIFY(sim.start({QStringLiteral("--serial"), QStringLiteral("SN999")}));
+    auto *devices = r.w<QComboBox>(QStringLiteral("cmbComDevice"));
+    const QString missing = r.path(QStringLiteral("nessuna"));
+    devices->clear();
+    devices->addItems({QStringLiteral("/dev/sim3"), sim.linkPath(), missing});
+    devices->setCurrentIndex(1);
+    r.click(QStringLiteral("cmdCercaRegistratori"));
+    QCOMPARE(devices->itemText(0), QStringLiteral("/dev/sim3 (cassa NV00012345)"));
+    QCOMPARE(devices->itemText(1), sim.linkPath() + QStringLiteral(" (cassa SN999)"));
+    QCOMPARE(devices->itemText(2), missing);
+    QVERIFY(
+        devices->itemData(2, Qt::ToolTipRole).toString().contains(QLatin1String("dispositivo inesistente")));
+    QCOMPARE(devices->currentText(), devices->itemText(1));
+    QCOMPARE(devices->accessibleDescription(),
+             QStringLiteral("Casse trovate: /dev/sim3 (cassa NV00012345), ") + devices->itemText(1));
+    QCOMPARE(r.port.openedDevice, QStringLiteral("/dev/sim3")); // the window's port stays as it was
+    r.click(QStringLiteral("cmdSalvaConfigPC"));
+    QCOMPARE(PortDevice(r.ini(), QStringLiteral("3")), sim.linkPath());
+}
+
 void TestMainForm::configurationTab() {
     WindowRig r;
     r.started();
@@ -847,23 +876,44 @@ void TestMainForm::everyInputNamedAndReachable() {
         QVERIFY2(!a->text(QAccessible::Name).trimmed().isEmpty(), qPrintable(w->objectName()));
         QVERIFY2(w->focusPolicy() & Qt::TabFocus, qPrintable(w->objectName()));
     }
-    for (const char *expected : {"cmbModello",         "cmbComPort",       "cmbSpeed",
-                                 "chkSRV_0",           "txtSRVDir",        "cmdSRVDir",
-                                 "txtSRVFile",         "Command3",         "chkLog",
-                                 "cmdSpiegaLog",       "lstRunTime",       "chkRunTimeLog",
-                                 "cmdCancellaMonitor", "chkAlIvaAuto",     "chkWrapDescription",
-                                 "cmdSalvaConfigPC",   "lstScontrino",     "cmbSRVModalita",
-                                 "txtSingleCMD",       "txtFileCMD",       "txtAnswerCMD",
-                                 "cmdSendCommand_0",   "cmdSendCommand_1", "cmdTechCancAnswer",
-                                 "cmdTechFile",        "cmdApprendimento", "cmdMessaInServizio",
-                                 "chkApiRigheDirette", "txtVirtDSP_0",     "txtVirtDSP_1"})
+    for (const char *expected : {"cmbModello",
+                                 "cmbComPort",
+                                 "cmbSpeed",
+                                 "chkSRV_0",
+                                 "txtSRVDir",
+                                 "cmdSRVDir",
+                                 "txtSRVFile",
+                                 "Command3",
+                                 "chkLog",
+                                 "cmdSpiegaLog",
+                                 "lstRunTime",
+                                 "chkRunTimeLog",
+                                 "cmdCancellaMonitor",
+                                 "chkAlIvaAuto",
+                                 "chkWrapDescription",
+                                 "cmdSalvaConfigPC",
+                                 "lstScontrino",
+                                 "cmbSRVModalita",
+                                 "txtSingleCMD",
+                                 "txtFileCMD",
+                                 "txtAnswerCMD",
+                                 "cmdSendCommand_0",
+                                 "cmdSendCommand_1",
+                                 "cmdTechCancAnswer",
+                                 "cmdTechFile",
+                                 "cmdApprendimento",
+                                 "cmdMessaInServizio",
+                                 "chkApiRigheDirette",
+                                 "txtVirtDSP_0",
+                                 "txtVirtDSP_1",
+                                 "cmdCercaRegistratori"})
         QVERIFY2(names.contains(QString::fromLatin1(expected)), expected);
 
     // settaTabStops: the configuration tab in reading order; leaving the save
     // button by Tab comes back to the model list.
-    const QStringList order{QStringLiteral("cmbModello"), QStringLiteral("cmbComPort"),
-                            QStringLiteral("cmbComDevice"), QStringLiteral("cmbSpeed"),
-                            QStringLiteral("chkSRV_0")};
+    const QStringList order{QStringLiteral("cmbModello"),   QStringLiteral("cmbComPort"),
+                            QStringLiteral("cmbComDevice"), QStringLiteral("cmdCercaRegistratori"),
+                            QStringLiteral("cmbSpeed"),     QStringLiteral("chkSRV_0")};
     for (qsizetype i = 0; i + 1 < order.size(); ++i) {
         QWidget *next = r.w<QWidget>(order[i])->nextInFocusChain();
         // Labels and a control's own parts are in the chain but take no Tab.

@@ -56,6 +56,8 @@ private slots:
     void instanceLock_data();
     void instanceLock();
     void singleCommand();
+    void detectCommand_data();
+    void detectCommand();
     void serverWaitsForCommand();
 };
 
@@ -314,6 +316,46 @@ void TestDaemon::singleCommand() {
     QVERIFY(QString::fromUtf8(cmd.readAllStandardError()).contains(QStringLiteral("norvvelmd")));
     QCOMPARE(d.timesTaken("?/"), before);
     QCOMPARE(d.stop(), 0);
+}
+
+// norvvelm-cmd --detect: one line a port, the register's identity or why
+// none is there; a port the print server holds is left alone.
+void TestDaemon::detectCommand_data() {
+    QTest::addColumn<bool>("withRegister");
+    QTest::addColumn<bool>("serverHolds");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("registerLine");
+    QTest::newRow("register answers") << true << false << 0 << QStringLiteral("%1 9600 SN888 ");
+    QTest::newRow("held by the print server")
+        << true << true << 1 << QStringLiteral("%1 - occupata da un altro programma: non toccata");
+    QTest::newRow("no register") << false << false << 1 << QString();
+}
+
+void TestDaemon::detectCommand() {
+    QFETCH(bool, withRegister);
+    QFETCH(bool, serverHolds);
+    QFETCH(int, exitCode);
+    QFETCH(QString, registerLine);
+    Daemon d;
+    QVERIFY(d.sim.start({QStringLiteral("--serial"), QStringLiteral("SN888")}));
+    if (serverHolds) {
+        d.start();
+        QTRY_VERIFY_WITH_TIMEOUT(d.identified(), 10000);
+    }
+    const QString missing = d.home.filePath(QStringLiteral("nessuna"));
+    const QStringList args = withRegister ? QStringList{QStringLiteral("--detect"), d.sim.linkPath(), missing}
+                                          : QStringList{QStringLiteral("--detect"), missing};
+    QProcess cmd;
+    cmd.start(EcrSimProcess::bin(QStringLiteral("norvvelm-cmd")), args);
+    QVERIFY(cmd.waitForFinished(15000));
+    QCOMPARE(cmd.exitCode(), exitCode);
+    const QStringList out = QString::fromUtf8(cmd.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(out.size(), withRegister ? 2 : 1);
+    if (withRegister)
+        QVERIFY2(out.first().startsWith(registerLine.arg(d.sim.linkPath())), qPrintable(out.first()));
+    QCOMPARE(out.last(), missing + QStringLiteral(" - non apribile: dispositivo inesistente"));
+    if (serverHolds)
+        QCOMPARE(d.stop(), 0);
 }
 
 // A command of the technician's holds the register for a moment: a print

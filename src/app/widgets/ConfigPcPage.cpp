@@ -1,11 +1,15 @@
 #include "app/widgets/ConfigPcPage.h"
 
 #include "app/Station.h"
+#include "commands/BusyPointer.h"
 #include "commands/MonitorExplanation.h"
 #include "commands/Prompter.h"
 #include "commands/Session.h"
+#include "link/SerialComPort.h"
+#include "link/SerialFunz2.h"
 #include "link/SerialPortList.h"
 #include "shell/Config.h"
+#include "shell/RegisterDetection.h"
 #include "shell/widgets/Controls.h"
 #include "shell/widgets/FixedPitchFont.h"
 #include "shell/widgets/Pickers.h"
@@ -60,6 +64,10 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     commGrid->addWidget(m_port, 1, 1);
     commGrid->addWidget(labelFor(m_device, QStringLiteral("Dispositivo")), 2, 0);
     commGrid->addWidget(m_device, 2, 1);
+    m_findRegisters = button("cmdCercaRegistratori", QStringLiteral("Cerca &registratori"));
+    m_findRegisters->setToolTip(
+        QStringLiteral("Cerca le casse sulle porte seriali: a ciascuna chiede solo chi \u00e8"));
+    commGrid->addWidget(m_findRegisters, 2, 2);
     commGrid->addWidget(labelFor(m_speed, QStringLiteral("Velocit\u00e0")), 3, 0);
     commGrid->addWidget(m_speed, 3, 1);
     commGrid->setColumnStretch(1, 1);
@@ -199,6 +207,7 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     connect(m_clearMonitor, &QPushButton::clicked, this, [this] { m_s.monitor().clearMonitor(); });
     connect(m_monitor, &QListWidget::itemDoubleClicked, this, &ConfigPcPage::explainMonitorLine);
     connect(m_port, &QComboBox::currentIndexChanged, this, &ConfigPcPage::showDevice);
+    connect(m_findRegisters, &QPushButton::clicked, this, &ConfigPcPage::findRegisters);
 
     connect(&m_s.monitor(), &Monitor::monitorLineAdded, this, &ConfigPcPage::addMonitorLine);
     connect(&m_s.monitor(), &Monitor::monitorCleared, this, [this] {
@@ -216,10 +225,11 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
 }
 
 QList<QWidget *> ConfigPcPage::tabOrder() const {
-    return {m_model,   m_port,       m_device,       m_speed,       m_srv,   m_mode,
-            m_dir,     m_dirButton,  m_file,         m_help,        m_log,   m_explainLog,
-            m_monitor, m_monitorOn,  m_clearMonitor, m_autoVat,     m_wrap,  m_closingTime,
-            m_api,     m_apiAddress, m_apiPort,      m_pageAddress, m_queue, m_saveButton};
+    return {m_model,        m_port,    m_device,      m_findRegisters, m_speed,
+            m_srv,          m_mode,    m_dir,         m_dirButton,     m_file,
+            m_help,         m_log,     m_explainLog,  m_monitor,       m_monitorOn,
+            m_clearMonitor, m_autoVat, m_wrap,        m_closingTime,   m_api,
+            m_apiAddress,   m_apiPort, m_pageAddress, m_queue,         m_saveButton};
 }
 
 void ConfigPcPage::fillLists() {
@@ -284,6 +294,37 @@ void ConfigPcPage::showDevice() {
     m_device->setEditText(device);
 }
 
+void ConfigPcPage::findRegisters() {
+    const BusyPointer busy(m_s);
+    QStringList devices;
+    for (int i = 0; i < m_device->count(); ++i)
+        devices.append(DeviceOfMark(m_device->itemText(i)));
+    QStringList speeds;
+    for (int i = 0; i < m_speed->count(); ++i)
+        speeds.append(m_speed->itemText(i));
+    SerialFunz2 &link = m_station.link();
+    // The machine's ports wait on the wall's time, whatever clock the
+    // station's own link runs on.
+    RealClock clock;
+    RegisterDetection detection(clock, [] { return std::make_unique<SerialComPort>(); });
+    if (link.isOpen())
+        detection.setOwnPort(link.portName(), m_s.settings().config().Velocita, m_s.settings().identity());
+    const QList<DetectedPort> found =
+        detection.DetectRegisters(devices, RegisterDetection::SpeedsFromNames(speeds));
+    const QString current = DeviceOfMark(m_device->currentText());
+    for (qsizetype i = 0; i < found.size() && i < m_device->count(); ++i) {
+        m_device->setItemText(int(i), DeviceMark(found.at(i)));
+        m_device->setItemData(int(i), DetectionLine(found.at(i)), Qt::ToolTipRole);
+    }
+    int at = -1;
+    for (int i = 0; i < m_device->count() && at < 0; ++i)
+        if (DeviceOfMark(m_device->itemText(i)) == current)
+            at = i;
+    m_device->setCurrentIndex(at);
+    m_device->setEditText(at >= 0 ? m_device->itemText(at) : current);
+    controls::describe(m_device, DetectionSummary(found));
+}
+
 void ConfigPcPage::save() {
     ConfigForm form;
     form.model = m_model->currentText();
@@ -300,7 +341,7 @@ void ConfigPcPage::save() {
     form.apiAddress = m_apiAddress->text();
     form.apiPort = m_apiPort->text();
     form.closingTime = m_closingTime->text();
-    const QString device = m_device->currentText().trimmed();
+    const QString device = DeviceOfMark(m_device->currentText());
     if (!device.isEmpty() && device != PortDevice(m_s.settings().iniPath(), form.port))
         SetPortDevice(m_s.settings().iniPath(), form.port, device);
     m_station.saveConfiguration(mainwindow::KeepStoredChoices(form, m_s.settings().config()));

@@ -50,6 +50,9 @@ protected:
 
 private:
     void showDevice();
+    // cmdCercaRegistratori_Click: the ports a register answers on are marked
+    // with its serial number in the device box.
+    void findRegisters();
     void refreshQueue();
     void addMonitorLine(const QString &line);
     void explainMonitorLine();
@@ -63,6 +66,7 @@ private:
     QComboBox *m_port;
     QComboBox *m_device;
     QComboBox *m_speed;
+    QPushButton *m_findRegisters;
     QCheckBox *m_srv;
     QComboBox *m_mode;
     QLineEdit *m_dir;
