@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QProcess>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 using testsupport::Daemon;
@@ -69,6 +70,7 @@ private slots:
     void everyKindToItsEnd_data();
     void everyKindToItsEnd();
     void documentsOfTheDay();
+    void threeRegistersAtOnce();
     void keyKeptByAnEarlierVersion();
 
 private:
@@ -709,6 +711,63 @@ void TestApiDaemon::documentsOfTheDay() {
     QCOMPARE(post("doc-6", R"({"kind": "daily_closing"})").status, 200);
     QCOMPARE(m_d->paperText().count(QStringLiteral("CHIUSURA GIORNALIERA")), 1);
     QCOMPARE(post("doc-7", R"({"kind": "invoice"})").status, 400);
+}
+
+// Three print servers, each with its own register, driven at once: each
+// lists all three; one register unplugged meanwhile holds up no other, and
+// its receipt prints once, alone, when it is back; each receipt is on its
+// own register's paper.
+void TestApiDaemon::threeRegistersAtOnce() {
+    QTemporaryDir shared;
+    const QString run = QStringLiteral("NORVVELM_RUNTIME_DIR=") + shared.path();
+    Daemon d[3];
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(d[i].startSim({QStringLiteral("--serial"), QStringLiteral("NV0000000%1").arg(i + 1)}));
+        d[i].start({}, {run});
+    }
+    const auto registers = [](Daemon &one) {
+        const Api api{one};
+        return api.ask(api.get("/api/v1/registers")).json().value(QStringLiteral("registers")).toArray();
+    };
+    const auto sale = [](int i) -> QByteArray {
+        return "3/S/THREE-" + QByteArray::number(i) + "//1/1.00/1//\r\n5/1/////\r\n";
+    };
+    for (Daemon &one : d) {
+        QTRY_VERIFY_WITH_TIMEOUT(Api{one}.up(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(registers(one).size(), 3, 15000);
+    }
+    // Each with its register's serial number once identified.
+    const auto serials = [&] {
+        QSet<QString> out;
+        for (const QJsonValue r : registers(d[0]))
+            out.insert(r[QStringLiteral("serial")].toString());
+        return out;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(serials(), (QSet<QString>{"NV00000001", "NV00000002", "NV00000003"}), 15000);
+    // The second register's port goes away for 4 s.
+    d[1].sim.control("disconnect 4000");
+    for (int i = 0; i < 3; ++i) {
+        const Api api{d[i]};
+        QCOMPARE(api.ask(api.post("three", "text/plain", sale(i))).status, 202);
+    }
+    for (const int i : {0, 2}) {
+        const Api api{d[i]};
+        const HttpAnswer a =
+            api.ask(api.post("three", "text/plain", sale(i), {}, "/api/v1/receipts?wait=3000"));
+        QCOMPARE(a.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    }
+    QCOMPARE(onPaper(d[1], QStringLiteral("THREE-1")), 0);
+    const Api back{d[1]};
+    const HttpAnswer late =
+        back.ask(back.post("three", "text/plain", sale(1), {}, "/api/v1/receipts?wait=30000"));
+    QCOMPARE(late.json().value(QStringLiteral("state")).toString(), QStringLiteral("printed"));
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j)
+            QCOMPARE(onPaper(d[i], QStringLiteral("THREE-%1").arg(j)), i == j ? 1 : 0);
+    }
+    // One stops: the others no longer list it.
+    QCOMPARE(d[2].stop(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(registers(d[0]).size(), 2, 5000);
 }
 
 // A key kept before the hash judged a body's meaning holds the hash of its
