@@ -15,8 +15,8 @@
 #include "commands/RegisterOwner.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "link/DeviceComPort.h"
 #include "link/EcrErrors.h"
-#include "link/SerialComPort.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
 #include "shell/SingleInstance.h"
@@ -106,7 +106,7 @@ int sendLines(Station &station, const QStringList &lines) {
 // The lines through a station of `home`, once its configuration is read, its
 // port open and its queue idle; the exit code.
 int runLines(const QString &home, const QStringList &lines) {
-    SerialComPort port;
+    DeviceComPort port;
     RealClock clock;
     StderrPrompter prompter;
     Station station(port, clock, prompter);
