@@ -100,6 +100,20 @@ struct Daemon {
         return sim.start(QStringList{QStringLiteral("--paper"), paper, QStringLiteral("--log"), commands} +
                          extra);
     }
+    // The same register behind a serial device server on the loopback
+    // interface: ecrsim on a TCP port, the daemon's Com1 pointing at it.
+    bool startSimTcp(const QStringList &extra = {}) {
+        if (!sim.startTcp(QStringList{QStringLiteral("--paper"), paper, QStringLiteral("--log"), commands} +
+                          extra))
+            return false;
+        QFile ini(home.filePath(QStringLiteral("NorvVelm.ini")));
+        if (!ini.open(QIODevice::ReadOnly))
+            return false;
+        QByteArray text = ini.readAll();
+        ini.close();
+        text.replace(QByteArray("Com1=" + link.toUtf8()), QByteArray("Com1=" + sim.device().toUtf8()));
+        return ini.open(QIODevice::WriteOnly | QIODevice::Truncate) && ini.write(text) == text.size();
+    }
     QString paperText() const {
         QFile f(paper);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
