@@ -5,9 +5,11 @@
 namespace norvvelm {
 
 namespace {
-// A device server on the shop's network answers a connection at once; one
-// that does not within this time is taken as switched off.
-constexpr int kConnectMs = 3000;
+// A device server on the shop's network answers a connection in a few
+// milliseconds; one that does not within this time is taken as switched off.
+// The wait blocks the caller (the window too), and the start-up watch tries
+// again a few seconds later: it is kept short.
+constexpr int kConnectMs = 1000;
 constexpr qint64 kQueueSize = 16384;
 
 bool shopAddress(const QHostAddress &a) {
