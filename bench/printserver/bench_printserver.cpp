@@ -1,6 +1,8 @@
 // Print-server figures, one "name: value" a line:
 //   lines_per_second               receipt lines against a register that answers at once, over a pty,
 //                                  each kept in the queue's journal on disk before it goes out
+//   lines_per_second_tcp           the same over TCP on the loopback interface, as to a register
+//                                  behind a serial device server
 //   ms_take_after_close            from the writer closing a receipt file to its first line going out
 //   cpu_seconds_per_minute_waiting CPU used while the register takes 1.5 s per answer
 //   ms_per_tick_10000_files        one server tick over 10,000 files that do not match,
@@ -11,7 +13,7 @@
 #include "commands/Prompter.h"
 #include "commands/ReceiptJournal.h"
 #include "commands/Session.h"
-#include "link/SerialComPort.h"
+#include "link/DeviceComPort.h"
 #include "link/SerialFunz2.h"
 #include "shell/PrintServer.h"
 #include "support/ConfigEdit.h"
@@ -42,6 +44,23 @@ double cpuSeconds() {
 struct Sim {
     QProcess proc;
     QString link;
+    // Over TCP `link` is the "tcp://127.0.0.1:PORT" ecrsim says it serves.
+    bool startTcp(const QStringList &extra) {
+        proc.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/ecrsim"));
+        proc.setArguments(QStringList{QStringLiteral("--tcp"), QStringLiteral("0")} + extra);
+        proc.setReadChannel(QProcess::StandardError);
+        proc.start();
+        if (!proc.waitForStarted(5000))
+            return false;
+        QByteArray err;
+        for (int i = 0; i < 500 && !err.contains('\n'); ++i) {
+            proc.waitForReadyRead(10);
+            err += proc.readAllStandardError();
+        }
+        const qsizetype at = err.indexOf("tcp://");
+        link = at < 0 ? QString() : QString::fromLatin1(err.mid(at).split('\n').first());
+        return !link.isEmpty();
+    }
     bool start(const QString &path, const QStringList &extra) {
         link = path;
         proc.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/ecrsim"));
@@ -66,13 +85,14 @@ public:
     Answer ask(const QString &, const QString &, Icon, Buttons, Answer, Answer safe) override { return safe; }
 };
 
-// Runs `lines` receipt lines through the executor over a pty; returns seconds.
-double runLines(const QStringList &extra, int lines, double *cpu) {
+// Runs `lines` receipt lines through the executor over a pty (or TCP);
+// returns seconds.
+double runLines(const QStringList &extra, int lines, double *cpu, bool tcp = false) {
     QTemporaryDir dir;
     Sim sim;
-    if (!sim.start(dir.filePath(QStringLiteral("ecr")), extra))
+    if (!(tcp ? sim.startTcp(extra) : sim.start(dir.filePath(QStringLiteral("ecr")), extra)))
         return -1;
-    SerialComPort port;
+    DeviceComPort port;
     RealClock clock;
     SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
     if (!link.OpenComPort(sim.link, 115200))
@@ -148,7 +168,7 @@ double msTakeAfterClose() {
     Sim sim;
     if (!sim.start(dir.filePath(QStringLiteral("ecr")), {}))
         return -1;
-    SerialComPort port;
+    DeviceComPort port;
     RealClock clock;
     SerialFunz2 link(port, clock, [] { QCoreApplication::processEvents(); });
     if (!link.OpenComPort(sim.link, 115200))
@@ -206,6 +226,9 @@ int main(int argc, char **argv) {
     const int lines = 300;
     const double fast = runLines({}, lines, nullptr);
     printf("lines_per_second: %.1f\n", fast > 0 ? lines / fast : 0.0);
+    fflush(stdout);
+    const double overTcp = runLines({}, lines, nullptr, true);
+    printf("lines_per_second_tcp: %.1f\n", overTcp > 0 ? lines / overTcp : 0.0);
     fflush(stdout);
     double cpu = 0;
     const int slowLines = 8; // 8 answers of 1.5 s: 12 s of waiting

@@ -18,6 +18,7 @@
 #include "commands/RegisterOwner.h"
 #include "commands/Runner.h"
 #include "commands/Session.h"
+#include "link/DeviceComPort.h"
 #include "link/EcrErrors.h"
 #include "link/SerialComPort.h"
 #include "link/SerialPortList.h"
@@ -183,7 +184,7 @@ int sendLines(Station &station, const QStringList &lines) {
 // The lines through a station of `home`, once its configuration is read, its
 // port open and its queue idle; the exit code.
 int runLines(const QString &home, const QStringList &lines) {
-    SerialComPort port;
+    DeviceComPort port;
     RealClock clock;
     StderrPrompter prompter;
     Station station(port, clock, prompter);

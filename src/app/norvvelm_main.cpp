@@ -12,7 +12,7 @@
 #include "app/widgets/MainForm.h"
 #include "app/widgets/MessageBoxPrompter.h"
 #include "commands/Prompter.h"
-#include "link/SerialComPort.h"
+#include "link/DeviceComPort.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
 #include "shell/MainWindowLogic.h"
@@ -54,7 +54,7 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    SerialComPort port;
+    DeviceComPort port;
     RealClock clock;
     Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
     Session &session = station.session();

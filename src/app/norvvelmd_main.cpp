@@ -11,7 +11,7 @@
 
 #include "app/Station.h"
 #include "commands/Prompter.h"
-#include "link/SerialComPort.h"
+#include "link/DeviceComPort.h"
 #include "shell/Config.h"
 #include "shell/InfoOptions.h"
 #include "shell/MainWindowLogic.h"
@@ -123,7 +123,7 @@ void echoOnConsole(Session &session, DaemonPrompter &prompter, QString &lastPane
 
 // The station of `home`, serving until it is told to stop; the exit status.
 int serve(QCoreApplication &app, const QString &home, DaemonPrompter &prompter, RealClock &clock) {
-    SerialComPort port;
+    DeviceComPort port;
     Station station(port, clock, prompter, [] { QCoreApplication::processEvents(); });
     Session &session = station.session();
     session.settings().setProgramDir(home);

@@ -51,6 +51,8 @@ private slots:
     void testModeAndDailyReport();
     void registerOffAtStartThenOn();
     void portGoneAndBack();
+    void tcpDevice_data();
+    void tcpDevice();
     void refusedAtStart_data();
     void refusedAtStart();
     void instanceLock_data();
@@ -147,6 +149,45 @@ void TestDaemon::portGoneAndBack() {
     QCOMPARE(d.err.count("Porta Com1 scollegata"), 1);
     QTRY_COMPARE_WITH_TIMEOUT(d.timesTaken(kPay), 2, 5000);
     QCOMPARE(d.timesTaken(kSale), 2);
+    QCOMPARE(d.stop(), 0);
+}
+
+void TestDaemon::tcpDevice_data() {
+    QTest::addColumn<QString>("device"); // empty: ecrsim on a TCP port
+    QTest::addColumn<QString>("said");   // on standard error, empty: the receipt prints
+    QTest::newRow("register behind a device server") << QString() << QString();
+    QTest::newRow("no port") << QStringLiteral("tcp://127.0.0.1")
+                             << QStringLiteral(
+                                    "Impossibile Aprire Porta Com1 (tcp://127.0.0.1: indirizzo non "
+                                    "valido, la forma \u00e8 tcp://INDIRIZZO:PORTA)");
+    QTest::newRow("outside the shop's network")
+        << QStringLiteral("tcp://8.8.8.8:4001")
+        << QStringLiteral("Impossibile Aprire Porta Com1 (tcp://8.8.8.8:4001: indirizzo fuori dalla rete "
+                          "locale del negozio)");
+    const QString nobody = QStringLiteral("tcp://127.0.0.1:") + QString::number(Daemon::freePort());
+    QTest::newRow("nobody listening") << nobody
+                                      << QStringLiteral("Impossibile Aprire Porta Com1 (") + nobody +
+                                             QStringLiteral(": connessione rifiutata)");
+}
+
+// Com1=tcp://HOST:PORT: the register over the network prints; a device that
+// cannot be reached says why and the daemon keeps serving, nothing taken.
+void TestDaemon::tcpDevice() {
+    QFETCH(QString, device);
+    QFETCH(QString, said);
+    Daemon d;
+    QVERIFY(device.isEmpty() ? d.startSimTcp() : d.setDevice(device));
+    d.start();
+    d.drop(kReceipt);
+    if (said.isEmpty()) {
+        QTRY_VERIFY_WITH_TIMEOUT(d.taken(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(d.timesTaken(kPay), 1, 10000);
+        QCOMPARE(d.timesTaken(kSale), 1);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(d.err.contains(said.toUtf8()), 10000);
+        QCOMPARE(d.proc.state(), QProcess::Running);
+        QVERIFY(!d.taken());
+    }
     QCOMPARE(d.stop(), 0);
 }
 

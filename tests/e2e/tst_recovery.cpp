@@ -614,6 +614,8 @@ class TestRecovery : public QObject {
 private slots:
     void interruptedReceipts();
     void lostAnswers();
+    void droppedConnection_data();
+    void droppedConnection();
     void slowWritersAndHostileFiles();
     void faultRun();
 };
@@ -686,6 +688,37 @@ void TestRecovery::lostAnswers() {
     for (const QString &doc : documents(d))
         voided += doc.contains(QStringLiteral("ANNULLATO"));
     QCOMPARE(voided, 2);
+}
+
+void TestRecovery::droppedConnection_data() {
+    QTest::addColumn<QByteArray>("tag");
+    QTest::addColumn<QByteArray>("held"); // the line unanswered when the connection drops
+    QTest::newRow("first line") << QByteArray("NA") << saleLine("NA", 1);
+    QTest::newRow("in the middle") << QByteArray("NB") << saleLine("NB", 90);
+    QTest::newRow("the payment") << QByteArray("NC") << QByteArray("5/");
+}
+
+// The register behind a serial device server: the connection drops while a
+// line waits for its answer and comes back; the receipt ends once, alone.
+void TestRecovery::droppedConnection() {
+    QFETCH(QByteArray, tag);
+    QFETCH(QByteArray, held);
+    Daemon d;
+    QVERIFY(d.startSimTcp());
+    d.start();
+    QVERIFY(waitFor([&] { return d.identified(); }, 10000));
+    d.sim.control("fault hold=" + held + ",1500");
+    d.drop(receipt(tag));
+    QVERIFY2(waitFor([&] { return registerTook(d, held) > 0; }, 30000), held.constData());
+    d.sim.control("disconnect 500");
+    QVERIFY2(waitFor([&] { return printedOnce(d, QString::fromLatin1(tag)).isEmpty() && d.taken(); }, 40000),
+             qPrintable(printedOnce(d, QString::fromLatin1(tag)) + QString::fromUtf8(d.err)));
+    // The next receipt prints on its own after it.
+    d.drop(receipt("ND", 3));
+    QVERIFY(waitFor([&] { return printedOnce(d, QStringLiteral("ND"), 3).isEmpty(); }, 20000));
+    QVERIFY2(printedOnce(d, QString::fromLatin1(tag)).isEmpty(),
+             qPrintable(printedOnce(d, QString::fromLatin1(tag))));
+    QVERIFY(!d.err.contains("Driver gi"));
 }
 
 void TestRecovery::slowWritersAndHostileFiles() {

@@ -157,6 +157,9 @@ void TestMainWindowLogic::portDevices() {
     QVERIFY(!SetPortDevice(ini, QStringLiteral("Com0"), QStringLiteral("/dev/x")));
     QVERIFY(!SetPortDevice(ini, QStringLiteral("Com4"), QStringLiteral("  ")));
     QCOMPARE(PortDevice(ini, QStringLiteral("Com4")), QStringLiteral("/dev/ttyS3"));
+    // A device server's address is kept as written, the INI's ':' and '/' included.
+    QVERIFY(SetPortDevice(ini, QStringLiteral("Com2"), QStringLiteral("tcp://192.168.1.50:4001")));
+    QCOMPARE(PortDevice(ini, QStringLiteral("Com2")), QStringLiteral("tcp://192.168.1.50:4001"));
 
     // Stable names come from the links of the by-id folder; a folder without
     // links gives none (the machine's own ports are whatever it has).

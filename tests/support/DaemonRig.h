@@ -103,6 +103,27 @@ struct Daemon {
         return sim.start(QStringList{QStringLiteral("--paper"), paper, QStringLiteral("--log"), commands} +
                          extra);
     }
+    // The same register behind a serial device server on the loopback
+    // interface: ecrsim on a TCP port, the daemon's Com1 pointing at it.
+    bool startSimTcp(const QStringList &extra = {}) {
+        return sim.startTcp(QStringList{QStringLiteral("--paper"), paper, QStringLiteral("--log"), commands} +
+                            extra) &&
+               setDevice(sim.device());
+    }
+    // Com1 of [Porte] names `device`, for the next start.
+    bool setDevice(const QString &device) {
+        QFile ini(home.filePath(QStringLiteral("NorvVelm.ini")));
+        if (!ini.open(QIODevice::ReadOnly))
+            return false;
+        QByteArray text = ini.readAll();
+        ini.close();
+        const qsizetype at = text.indexOf("\nCom1=");
+        if (at < 0)
+            return false;
+        const qsizetype end = text.indexOf('\r', at + 1);
+        text.replace(at + 6, (end < 0 ? text.size() : end) - at - 6, device.toUtf8());
+        return ini.open(QIODevice::WriteOnly | QIODevice::Truncate) && ini.write(text) == text.size();
+    }
     QString paperText() const {
         QFile f(paper);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();

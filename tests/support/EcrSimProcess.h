@@ -6,7 +6,8 @@
 #include <QProcessEnvironment>
 #include <QTest>
 
-// A real ecrsim program on a pseudo-terminal, for end-to-end tests.
+// A real ecrsim program on a pseudo-terminal (or on a TCP port of the loopback
+// interface), for end-to-end tests.
 class EcrSimProcess {
 public:
     explicit EcrSimProcess(const QString &linkPath) : m_link(linkPath) {}
@@ -25,6 +26,30 @@ public:
             return false;
         return waitForLink();
     }
+    // On a TCP port the system chooses, which ecrsim says on standard error.
+    bool startTcp(const QStringList &extra = {}) {
+        m_proc.setProgram(bin(QStringLiteral("ecrsim")));
+        m_proc.setArguments(QStringList{QStringLiteral("--tcp"), QStringLiteral("0")} + extra);
+        m_proc.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+        m_proc.start();
+        if (!m_proc.waitForStarted(5000))
+            return false;
+        static const QByteArray said = "ecrsim: serving ";
+        QByteArray err;
+        QDeadlineTimer deadline(5000);
+        m_proc.setReadChannel(QProcess::StandardError);
+        while (!err.contains('\n') && !deadline.hasExpired()) {
+            m_proc.waitForReadyRead(100);
+            err += m_proc.readAllStandardError();
+        }
+        const qsizetype at = err.indexOf(said);
+        if (at < 0)
+            return false;
+        m_device = QString::fromLatin1(err.mid(at + said.size()).split('\n').first());
+        return m_device.startsWith(QLatin1String("tcp://"));
+    }
+    // What the link opens: the terminal's link, or "tcp://127.0.0.1:PORT".
+    QString device() const { return m_device.isEmpty() ? m_link : m_device; }
     bool waitForLink(int ms = 5000) {
         QDeadlineTimer deadline(ms);
         while (!QFileInfo(m_link).exists() && !deadline.hasExpired())
@@ -48,5 +73,6 @@ public:
 
 private:
     QString m_link;
+    QString m_device;
     QProcess m_proc;
 };

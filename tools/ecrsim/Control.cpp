@@ -1,6 +1,6 @@
 #include "ecrsim/Control.h"
 
-#include "ecrsim/PtyServer.h"
+#include "ecrsim/LineServer.h"
 #include "ecrsim/Register.h"
 #include "ecrsim/SimLink.h"
 
@@ -11,7 +11,7 @@
 
 namespace ecrsim {
 
-Control::Control(SimLink &link, PtyServer &server, QObject *parent)
+Control::Control(SimLink &link, LineServer &server, QObject *parent)
     : QObject(parent), m_link(link), m_server(server) {}
 
 void Control::listen(int fd) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ecrsim/LineServer.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -13,7 +15,7 @@ class SimLink;
 
 // Serves the simulated register on a pseudo-terminal in raw mode, with a link
 // at a chosen path pointing at the terminal's device.
-class PtyServer : public QObject {
+class PtyServer : public QObject, public LineServer {
     Q_OBJECT
 public:
     PtyServer(SimLink &link, QString linkPath, QObject *parent = nullptr);
@@ -22,7 +24,7 @@ public:
     bool start(QString *error);
     void stop();
     // The port disappears (as an unplugged adapter) and comes back after ms.
-    void disconnectFor(int ms);
+    void disconnectFor(int ms) override;
     QString devicePath() const { return m_device; }
 
 private:

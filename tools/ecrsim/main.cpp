@@ -1,11 +1,13 @@
-// ecrsim: the simulated fiscal register on a pseudo-terminal.
+// ecrsim: the simulated fiscal register on a pseudo-terminal or a TCP port.
 //
-//   ecrsim --pty PATH [--serial SN] [--fault RULE]... [--answer-delay MS] [--char-delay MS]
+//   ecrsim --pty PATH | --tcp PORT [--serial SN] [--fault RULE]... [--answer-delay MS] [--char-delay MS]
 //          [--paper FILE|-] [--log FILE] [--state FILE] [--logos DIR] [--print-logos]
 //          [--q520 [--q520-online] [--q520-paper N] [--q520-answer CODE[*N][@PREFIX]]...]
 //   ecrsim -h | --help | -V | --version
 //
-// Serves until SIGTERM or SIGINT and removes PATH when it ends. Lines on
+// Serves until SIGTERM or SIGINT and removes PATH when it ends. --tcp serves
+// one client at a time on the loopback interface, as a serial device server
+// in raw mode; port 0 takes a free one, said on standard error. Lines on
 // standard input control it while it runs (see Control.h).
 
 #include "ecrsim/Control.h"
@@ -13,6 +15,7 @@
 #include "ecrsim/Q520Register.h"
 #include "ecrsim/Register.h"
 #include "ecrsim/SimLink.h"
+#include "ecrsim/TcpServer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,7 +29,7 @@
 #include <unistd.h>
 
 namespace {
-const char kDescription[] = "Simulated fiscal register on a pseudo-terminal.\n"
+const char kDescription[] = "Simulated fiscal register on a pseudo-terminal or a TCP port.\n"
                             "\n"
                             "Lines on standard input control it while it runs:\n"
                             "  fault RULE        script a fault, as --fault\n"
@@ -61,6 +64,10 @@ int main(int argc, char **argv) {
     parser.addOption(versionOpt);
     const QCommandLineOption ptyOpt(QStringLiteral("pty"), QStringLiteral("Link PATH to the terminal."),
                                     QStringLiteral("PATH"));
+    const QCommandLineOption tcpOpt(QStringLiteral("tcp"),
+                                    QStringLiteral("Serve on this TCP port of the loopback interface "
+                                                   "instead of a terminal (0: a free one)."),
+                                    QStringLiteral("PORT"));
     const QCommandLineOption serialOpt(QStringLiteral("serial"), QStringLiteral("Serial number."),
                                        QStringLiteral("SN"));
     const QCommandLineOption faultOpt(QStringLiteral("fault"),
@@ -91,8 +98,8 @@ int main(int argc, char **argv) {
                        "with error CODE, e.g. 0E*41@3/ (repeatable). "
                        "A NUL in place of ACK: --fault frame:byte=0."),
         QStringLiteral("CODE[*N][@PREFIX]"));
-    parser.addOptions({ptyOpt, serialOpt, faultOpt, delayOpt, charOpt, q520Opt, q520OnlineOpt, q520PaperOpt,
-                       q520AnswerOpt});
+    parser.addOptions({ptyOpt, tcpOpt, serialOpt, faultOpt, delayOpt, charOpt, q520Opt, q520OnlineOpt,
+                       q520PaperOpt, q520AnswerOpt});
     const QCommandLineOption paperOpt(QStringLiteral("paper"),
                                       QStringLiteral("Append every printed document to FILE (UTF-8; - for "
                                                      "standard output)."),
@@ -134,8 +141,14 @@ int main(int argc, char **argv) {
         return 0;
     }
 
-    if (!parser.isSet(ptyOpt)) {
-        fprintf(stderr, "ecrsim: --pty PATH is required\n");
+    if (parser.isSet(ptyOpt) == parser.isSet(tcpOpt)) {
+        fprintf(stderr, "ecrsim: one of --pty PATH and --tcp PORT is required\n");
+        return 2;
+    }
+    bool portOk = true;
+    const uint tcpPort = parser.isSet(tcpOpt) ? parser.value(tcpOpt).toUInt(&portOk) : 0;
+    if (!portOk || tcpPort > 65535) {
+        fprintf(stderr, "ecrsim: --tcp takes a port number from 0 to 65535\n");
         return 2;
     }
 
@@ -215,6 +228,21 @@ int main(int argc, char **argv) {
         sigemptyset(&sa.sa_mask);
         sigaction(SIGTERM, &sa, nullptr);
         sigaction(SIGINT, &sa, nullptr);
+    }
+
+    if (parser.isSet(tcpOpt)) {
+        ecrsim::TcpServer server(link, quint16(tcpPort));
+        QString error;
+        if (!server.start(&error)) {
+            fprintf(stderr, "ecrsim: %s\n", qPrintable(error));
+            return 1;
+        }
+        ecrsim::Control control(link, server);
+        control.listen(STDIN_FILENO);
+        fprintf(stderr, "ecrsim: serving tcp://127.0.0.1:%u\n", unsigned(server.port()));
+        const int rc = app.exec();
+        server.stop();
+        return rc;
     }
 
     ecrsim::PtyServer server(link, parser.value(ptyOpt));

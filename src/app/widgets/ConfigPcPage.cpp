@@ -55,7 +55,9 @@ ConfigPcPage::ConfigPcPage(Station &station, Pickers &pickers, QWidget *parent)
     m_device = named(new QComboBox, "cmbComDevice");
     m_device->setEditable(true);
     m_device->setInsertPolicy(QComboBox::NoInsert);
-    m_device->setToolTip(QStringLiteral("Il dispositivo seriale dietro la porta scelta (sezione Porte)"));
+    m_device->setToolTip(
+        QStringLiteral("Il dispositivo seriale dietro la porta scelta (sezione Porte), o "
+                       "tcp://INDIRIZZO:PORTA per una cassa dietro un server seriale in rete"));
     m_speed = named(new QComboBox, "cmbSpeed");
     auto *commGrid = new QGridLayout(comm);
     commGrid->addWidget(labelFor(m_model, QStringLiteral("Modello")), 0, 0);
