@@ -39,6 +39,12 @@ QSet<int> portsTaken(const QString &root) {
     return out;
 }
 
+// The address of a device "tcp://HOST:PORT", without IPv6's brackets.
+QString networkHost(const QString &device) {
+    QString host = device.mid(6).section(u':', 0, -2);
+    return host.remove(u'[').remove(u']');
+}
+
 bool bindable(int port) {
     QTcpServer probe;
     return probe.listen(QHostAddress::LocalHost, quint16(port));
@@ -82,6 +88,15 @@ NewRegisterResult CreateRegisterInstance(const NewRegister &wanted) {
     if (wanted.device.trimmed().isEmpty()) {
         out.error = QStringLiteral("manca il dispositivo della porta (--port)");
         return out;
+    }
+    // A register on the network is named by its address, never a host name.
+    const QString device = wanted.device.trimmed();
+    if (device.startsWith(QLatin1String("tcp://"))) {
+        const QString host = networkHost(device);
+        if (QHostAddress(host).isNull() && host != u"localhost") {
+            out.error = QStringLiteral("indirizzo del dispositivo non valido: ") + device;
+            return out;
+        }
     }
     out.home = QDir(wanted.root).filePath(wanted.name);
     const QString spool = QDir(wanted.spool).filePath(wanted.name);
@@ -137,6 +152,30 @@ NewRegisterResult CreateRegisterInstance(const NewRegister &wanted) {
     if (ApiToken::load(out.home, &error).isEmpty()) {
         out.error = QStringLiteral("chiave non creabile: ") + error;
         return out;
+    }
+    // The service's sandbox reaches loopback alone: a register on the shop's
+    // network is allowed its own address, as the device names it.
+    if (device.startsWith(QLatin1String("tcp://"))) {
+        const QString host = networkHost(device);
+        // Only root writes the units' settings; a home made for a print
+        // server run by hand needs none.
+        if (wanted.unitDropIns.isEmpty() || ::geteuid() != 0) {
+            handOver(out.home, spool);
+            return out;
+        }
+        const QString dir =
+            wanted.unitDropIns + QStringLiteral("/norvvelmd@") + wanted.name + QStringLiteral(".service.d");
+        out.dropIn = dir + QStringLiteral("/register.conf");
+        QFile conf(out.dropIn);
+        if (!QDir().mkpath(dir) || !conf.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            conf.write("# Made by norvvelm-cmd --new-register: the register on the network.\n[Service]\n"
+                       "IPAddressAllow=" +
+                       host.toUtf8() + "\n") < 0 ||
+            !conf.flush()) {
+            out.error = QStringLiteral("impostazione del servizio non scrivibile: ") +
+                        QDir::toNativeSeparators(out.dropIn);
+            return out;
+        }
     }
     handOver(out.home, spool);
     return out;

@@ -17,11 +17,16 @@ struct NewRegister {
     QString root = QStringLiteral("/var/lib/norvvelm");
     QString spool = QStringLiteral("/var/spool/norvvelm");
     QString templateIni = QStringLiteral("/usr/share/norvvelm/NorvVelm.ini");
+    // Where the instance's unit takes drop-ins: a register on the network
+    // gets one that lets the sandbox reach its address, and no other. Empty:
+    // none written.
+    QString unitDropIns = QStringLiteral("/etc/systemd/system");
 };
 struct NewRegisterResult {
     QString error; // empty: made
     QString home;
     int apiPort = 0;
+    QString dropIn; // the drop-in written for a register on the network; empty: none
     bool ok() const { return error.isEmpty(); }
 };
 inline constexpr int kFirstApiPort = 8714;

@@ -30,6 +30,8 @@
 
 #include <optional>
 
+#include <unistd.h>
+
 using namespace norvvelm;
 using testsupport::StationRig;
 
@@ -1343,6 +1345,9 @@ void TestStation::newRegisterInstance_data() {
     QTest::newRow("the name of one made")
         << QStringLiteral("bar") << QStringLiteral("/dev/ttyS0") << true << QStringLiteral("esiste gi\u00e0");
     QTest::newRow("no device") << QStringLiteral("cucina") << QString() << true << QStringLiteral("--port");
+    QTest::newRow("a network device without an address")
+        << QStringLiteral("cucina") << QStringLiteral("tcp://cassa.lan:4001") << true
+        << QStringLiteral("indirizzo del dispositivo non valido");
     QTest::newRow("no example") << QStringLiteral("cucina") << QStringLiteral("/dev/ttyS0") << false
                                 << QStringLiteral("esempio non leggibile");
 }
@@ -1353,9 +1358,12 @@ void TestStation::newRegisterInstance() {
     QFETCH(bool, example);
     QFETCH(QString, error);
     QTemporaryDir root;
-    NewRegister wanted{QStringLiteral("bar"), QStringLiteral("/dev/ttyS0"),
-                       root.filePath(QStringLiteral("lib")), root.filePath(QStringLiteral("spool")),
-                       QStringLiteral(NORVVELM_SOURCE_DIR "/packaging/examples/NorvVelm.ini")};
+    NewRegister wanted{QStringLiteral("bar"),
+                       QStringLiteral("/dev/ttyS0"),
+                       root.filePath(QStringLiteral("lib")),
+                       root.filePath(QStringLiteral("spool")),
+                       QStringLiteral(NORVVELM_SOURCE_DIR "/packaging/examples/NorvVelm.ini"),
+                       root.filePath(QStringLiteral("units"))};
     const NewRegisterResult first = CreateRegisterInstance(wanted);
     QVERIFY2(first.ok(), qPrintable(first.error));
     wanted.name = name;
@@ -1381,6 +1389,15 @@ void TestStation::newRegisterInstance() {
     QVERIFY(QFileInfo(cfg.ServerDir).isDir());
     QCOMPARE(PortDevice(cfg.IniPath, cfg.Porta), device);
     QCOMPARE(ApiToken::read(made.home).size(), 64);
+    // A register on the network (made as root, as the package's user does):
+    // its address, and no other, let through the sandbox.
+    if (::geteuid() != 0)
+        return;
+    const QString dropIn =
+        root.filePath(QStringLiteral("units/norvvelmd@") + name + QStringLiteral(".service.d/register.conf"));
+    QCOMPARE(made.dropIn, device.startsWith(u"tcp") ? dropIn : QString());
+    if (!made.dropIn.isEmpty())
+        QVERIFY(testsupport::readFile(dropIn).endsWith("[Service]\nIPAddressAllow=192.168.1.50\n"));
 }
 
 // An address the interface cannot listen on is said on the status bar, and
