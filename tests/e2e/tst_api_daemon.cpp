@@ -713,7 +713,7 @@ void TestApiDaemon::documentsOfTheDay() {
     QCOMPARE(post("doc-7", R"({"kind": "invoice"})").status, 400);
 }
 
-// Three print servers, each with its own register, driven at once: each
+// Three print servers, each with its own register (one over TCP), driven at once: each
 // lists all three; one register unplugged meanwhile holds up no other, and
 // its receipt prints once, alone, when it is back; each receipt is on its
 // own register's paper.
@@ -722,7 +722,9 @@ void TestApiDaemon::threeRegistersAtOnce() {
     const QString run = QStringLiteral("NORVVELM_RUNTIME_DIR=") + shared.path();
     Daemon d[3];
     for (int i = 0; i < 3; ++i) {
-        QVERIFY(d[i].startSim({QStringLiteral("--serial"), QStringLiteral("NV0000000%1").arg(i + 1)}));
+        // Two on pseudo-terminals, the third behind a device server on TCP.
+        const QStringList serial{QStringLiteral("--serial"), QStringLiteral("NV0000000%1").arg(i + 1)};
+        QVERIFY(i == 2 ? d[i].startSimTcp(serial) : d[i].startSim(serial));
         d[i].start({}, {run});
     }
     const auto registers = [](Daemon &one) {
