@@ -474,39 +474,39 @@ ReceiptReading composed(Reader &r, const ComposedDocument &doc, const QString &k
     return out;
 }
 
-ReceiptReading receipt(const QJsonObject &o, const ReceiptRules &rules, const QString &kind) {
-    Reader r;
-    if (!r.onlyKeys(o,
-                    {QStringLiteral("items"), QStringLiteral("payments"), QStringLiteral("customer"),
-                     QStringLiteral("text"), QStringLiteral("tax_code"), QStringLiteral("returns"),
-                     QStringLiteral("discounts"), QStringLiteral("surcharges")},
-                    QStringLiteral("scontrino")))
-        return composed(r, {}, kind);
-    const QJsonValue itemsGiven = o.value(QStringLiteral("items"));
-    const QJsonValue paymentsGiven = o.value(QStringLiteral("payments"));
-    if (!itemsGiven.isArray() || itemsGiven.toArray().isEmpty()) {
-        r.fail(QStringLiteral("items"), QStringLiteral("serve un elenco di almeno una vendita"));
-        return composed(r, {}, kind);
-    }
-    if (!paymentsGiven.isArray() || paymentsGiven.toArray().isEmpty()) {
-        r.fail(QStringLiteral("payments"), QStringLiteral("serve un elenco di almeno un pagamento"));
-        return composed(r, {}, kind);
-    }
+// A list that must hold at least one element: false, said, when it does not.
+bool nonEmptyList(Reader &r, const QJsonValue &v, const QString &where, const QString &why) {
+    return (v.isArray() && !v.toArray().isEmpty()) || r.fail(where, why);
+}
+
+// The customer's header (at most 9 rows) and the text rows of a receipt,
+// each printable; what the register cuts of them is said.
+struct ReceiptTexts {
+    QStringList customer;
+    QStringList text;
+};
+std::optional<ReceiptTexts> receiptTexts(Reader &r, const QJsonObject &o, const ReceiptRules &rules) {
     const auto customer = r.texts(o.value(QStringLiteral("customer")), QStringLiteral("customer"));
     const auto text = r.texts(o.value(QStringLiteral("text")), QStringLiteral("text"));
     if (!customer || !text)
-        return composed(r, {}, kind);
+        return std::nullopt;
     if (customer->size() > 9) {
         r.fail(QStringLiteral("customer"), QStringLiteral("al massimo 9 righe"));
-        return composed(r, {}, kind);
+        return std::nullopt;
     }
     for (qsizetype i = 0; i < customer->size(); ++i)
         sayCut(customer->at(i), rules.descriptionWidth, QStringLiteral("customer[%1]").arg(i), r.warnings);
     for (qsizetype i = 0; i < text->size(); ++i)
         sayCut(text->at(i), rules.descriptionWidth, QStringLiteral("text[%1]").arg(i), r.warnings);
+    return ReceiptTexts{*customer, *text};
+}
+
+// The parts of a receipt the composer takes, read in the order their
+// faults are said; none when one is faulty.
+std::optional<ReceiptDocument> receiptParts(Reader &r, const QJsonObject &o, const ReceiptRules &rules) {
     ReceiptDocument doc;
     const auto taxCode = field(r, o, u"tax_code");
-    const auto sold = items(r, itemsGiven, QStringLiteral("items"), rules, false);
+    const auto sold = items(r, o.value(QStringLiteral("items")), QStringLiteral("items"), rules, false);
     const auto back =
         sold ? items(r, o.value(QStringLiteral("returns")), QStringLiteral("returns"), rules, true)
              : std::nullopt;
@@ -515,20 +515,39 @@ ReceiptReading receipt(const QJsonObject &o, const ReceiptRules &rules, const QS
     const auto surcharges =
         discounts ? changes(r, o.value(QStringLiteral("surcharges")), QStringLiteral("surcharges"))
                   : std::nullopt;
-    const auto paid = surcharges ? payments(r, paymentsGiven, rules) : std::nullopt;
+    const auto paid = surcharges ? payments(r, o.value(QStringLiteral("payments")), rules) : std::nullopt;
     if (!taxCode || !paid)
-        return composed(r, {}, kind);
+        return std::nullopt;
     doc.taxCode = *taxCode;
     doc.items = *sold;
     doc.returns = *back;
     doc.discounts = *discounts;
     doc.surcharges = *surcharges;
-    doc.text = *text;
     doc.payments = *paid;
-    ComposedDocument lines = ComposeReceipt(doc);
+    return doc;
+}
+
+ReceiptReading receipt(const QJsonObject &o, const ReceiptRules &rules, const QString &kind) {
+    Reader r;
+    if (!r.onlyKeys(o,
+                    {QStringLiteral("items"), QStringLiteral("payments"), QStringLiteral("customer"),
+                     QStringLiteral("text"), QStringLiteral("tax_code"), QStringLiteral("returns"),
+                     QStringLiteral("discounts"), QStringLiteral("surcharges")},
+                    QStringLiteral("scontrino")) ||
+        !nonEmptyList(r, o.value(QStringLiteral("items")), QStringLiteral("items"),
+                      QStringLiteral("serve un elenco di almeno una vendita")) ||
+        !nonEmptyList(r, o.value(QStringLiteral("payments")), QStringLiteral("payments"),
+                      QStringLiteral("serve un elenco di almeno un pagamento")))
+        return composed(r, {}, kind);
+    const auto texts = receiptTexts(r, o, rules);
+    auto doc = texts ? receiptParts(r, o, rules) : std::nullopt;
+    if (!doc)
+        return composed(r, {}, kind);
+    doc->text = texts->text;
+    ComposedDocument lines = ComposeReceipt(*doc);
     // The customer's header first, as a receipt file writes it.
-    if (lines.ok() && !customer->isEmpty())
-        lines.lines.prepend(CustomerHeaderLine(*customer));
+    if (lines.ok() && !texts->customer.isEmpty())
+        lines.lines.prepend(CustomerHeaderLine(texts->customer));
     return composed(r, lines, kind);
 }
 
